@@ -1,0 +1,23 @@
+# Thin wrapper over CMake and Ninja.
+#   make demo   configure, build everything, run the main job
+#   make test   build with AddressSanitizer and UndefinedBehaviorSanitizer, run every test
+JOBS ?= $(shell nproc)
+
+.PHONY: all build demo test clean
+
+all: build
+
+build:
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build -j $(JOBS)
+
+demo: build
+	bash tools/demo.sh build/bin
+
+test:
+	cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=ON
+	cmake --build build-test -j $(JOBS)
+	cd build-test && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build build-test

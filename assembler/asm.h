@@ -1,0 +1,410 @@
+// The macro assembler's state and the table of contents of its files.
+//
+// One Assembler structure holds a run: the options, the per-source state
+// (symbols, sections, debug records, file records) and the per-pass state
+// (reader stack, conditionals, macro recording, the current line). Passes
+// repeat over the same source until no label, equated value or debug record
+// moves; every function takes the Assembler it works on, so a test can start
+// from a fresh one.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "toollib/options.h"
+
+namespace as {
+
+struct Assembler;
+
+// ---- options (program.cpp) ----
+struct Options {
+    int32_t a = 0, b = 0, c = 0, ff = 0, ft = 0, f = 0, ge = 0, l = 0, md = 0, mi = 0, m = 0;
+    int32_t pe = 0, pl = 0, p = 0, si = 0, t = 0, u = 0, v = 0, xp = 0, xx = 0, x = 0;
+    const char* errfile = nullptr;   // +e
+    const char* header = nullptr;    // -h
+    const char* lstname = nullptr;   // +l
+    const char* objname = nullptr;   // -o
+    const char* vername = nullptr;   // +v
+    tl::CountdownList defs{128};     // -d
+    tl::CountdownList incs{128};     // -i
+    std::vector<std::string> incdirs;  // -i then QVLIB, existing directories
+};
+
+// ---- symbols (symbols.cpp) ----
+enum SymFlag : uint8_t {
+    SYM_DEFINED = 0x01, SYM_REFERENCED = 0x02, SYM_PUBLIC = 0x04, SYM_ZPAGE = 0x08,
+    SYM_ABSOLUTE = 0x10, SYM_BIT = 0x20, SYM_LONG = 0x40, SYM_CODE = 0x80,
+};
+enum SymInternal : uint16_t {
+    SI_CMDLINE = 0x001, SI_SET = 0x002, SI_REGISTER = 0x004, SI_IFDEF = 0x008, SI_ALIAS = 0x010,
+    SI_DEBUGSECT = 0x040, SI_LOCAL = 0x080, SI_BITSYM = 0x100, SI_LITERAL = 0x200,
+};
+
+struct AsmSymbol {
+    std::string name;
+    uint32_t value = 0;
+    uint8_t flags = 0;
+    uint8_t section = 0;        // internal section number (creation order), 0 absolute
+    uint16_t iflags = 0;
+    int block = 0;              // local-label block
+    long defline = 0;           // line of definition in its file; -1 multiply defined
+    long defglobal = 0;         // global line count at the definition in this pass
+    long firstref = 0;
+    std::string deffile;
+    int number = 0;             // number in the object file
+    uint32_t datasize = 0;      // size recorded by data directives under -x
+    AsmSymbol* alias = nullptr; // alias target
+    std::string text;           // text literal
+    int regcode = 0;            // register name
+    std::vector<long> xref;     // global lines of references
+    bool definedthispass = false;
+};
+
+struct SymbolTable {
+    std::vector<std::unique_ptr<AsmSymbol>> store;
+    std::vector<AsmSymbol*> bucket[256];
+    std::vector<int> runorder;  // buckets in list order (newest run first)
+    int block = 0;              // current local-label block
+    AsmSymbol* find(std::string_view name);  // creates when absent
+    AsmSymbol* lookup(std::string_view name) const;  // never creates
+    std::vector<AsmSymbol*> list() const;   // symbol-list order
+    void clear();
+};
+
+// ---- opcode table (symbols.cpp) ----
+enum OpFlag : uint8_t {
+    OP_DIRECTIVE = 0x01, OP_LABEL = 0x02, OP_INSN = 0x04, OP_MACRO = 0x08, OP_ENDBODY = 0x10,
+    OP_LISTCTL = 0x20, OP_FALSECOND = 0x40, OP_DEBUG = 0x80,
+};
+
+struct MacroBody {
+    std::vector<std::string> lines;
+    std::vector<std::string> argnames;
+};
+
+using DirectiveHandler = void (*)(Assembler&, const struct OpcodeEntry&, std::string_view label);
+
+struct OpcodeEntry {
+    std::string name;
+    uint8_t flags = 0;
+    int value = 0;
+    bool overrides = false;      // a macro that hides an older entry of its name
+    bool dead = false;           // a forgotten macro
+    DirectiveHandler handler = nullptr;
+    int insn = -1;               // instruction: index into the target's mnemonic list
+    std::shared_ptr<MacroBody> body;
+};
+
+struct OpcodeTable {
+    std::vector<std::unique_ptr<OpcodeEntry>> store;
+    std::unordered_map<std::string, std::vector<OpcodeEntry*>> names;  // newest first
+    OpcodeEntry* add(std::string_view name, uint8_t flags, int value, DirectiveHandler h);
+    // Inserts e immediately before the entry it overrides.
+    OpcodeEntry* addoverride(std::string_view name, OpcodeEntry* older);
+    OpcodeEntry* find(std::string_view name, bool skipoverride = false) const;
+    void forgetmacros();
+};
+
+// ---- values (expr.cpp) ----
+struct AsmValue {
+    uint32_t value = 0;
+    AsmSymbol* sym = nullptr;   // external or undefined symbol referred to
+    uint8_t section = 0;        // internal section number, 0 absolute
+    uint8_t kind = 0;           // 0 abs, 1 reloc, 2 zpage/low, 3 long; marks 0x80 0x40 0x10
+    bool absolute() const { return kind == 0; }
+    bool marked() const { return kind >= 64; }
+};
+
+// ---- sections (sections.cpp) ----
+enum SectAttr : uint8_t {
+    SA_BSS = 0x01, SA_HILO = 0x02, SA_EVEN = 0x04, SA_ZPAGE = 0x08, SA_ABS = 0x10,
+    SA_BIT = 0x20, SA_LONG = 0x40, SA_CODE = 0x80,
+};
+enum SectInternal : uint16_t { SCI_DEBUG = 0x01, SCI_CONTENT = 0x02, SCI_HIDDEN = 0x04 };
+
+struct AsmSection {
+    std::string name;
+    uint8_t attr = 0;
+    uint16_t iflags = 0;
+    int index = 0;              // creation order from 1
+    int number = 0;             // number in the object file
+    int userno = -1;            // -m section number
+    uint32_t loc = 0, relend = 0, origin = 0;
+    bool orgset = false;
+    std::vector<uint8_t> data;
+    std::vector<uint8_t> reloc;
+};
+
+// ---- debug records (debug.cpp) ----
+struct DebugRecord {
+    uint32_t address = 0;
+    uint8_t kind = 0;
+    int section = 0;
+    std::string text;
+};
+
+// ---- reader stack (source.cpp, macros.cpp) ----
+struct FileRecord {
+    std::string name;
+    long lines = 0;
+};
+
+struct Expansion {
+    uint32_t number = 0;
+    uint32_t count = 1;
+    std::shared_ptr<MacroBody> body;
+    size_t next = 0;
+    bool repeat = false;
+    bool list = false;               // repeatl / irp
+    size_t condlevel = 0;
+    std::vector<std::string> args;   // args[0] is \1
+    std::vector<std::string> argnames;
+    char size = 0;
+    bool savedmlist = false;
+    bool restoremlist = false;
+};
+
+struct Reader {
+    char kind = 'F';
+    FileRecord* file = nullptr;
+    std::vector<std::string> lines;  // file text
+    size_t nextline = 0;
+    bool ended = false;              // end directive met
+    std::unique_ptr<Expansion> exp;
+};
+
+// ---- conditionals (cond.cpp) ----
+struct CondLevel {
+    char kind;
+    bool cond;
+};
+
+// ---- diagnostics (diag.cpp) ----
+struct Diagnostic {
+    std::string file;
+    long line = 0;
+    std::string msg;
+};
+
+// Instruction encoder hook (insn.cpp): fills bytes (and may emit relocs).
+struct Mnemonic {
+    std::string name;
+};
+
+struct Listing;  // listing.cpp
+
+struct Assembler {
+    Options opt;
+    // run
+    std::string date;
+    std::string srcname, objname, lstname;
+    int pass = 0;
+    int errors = 0;             // of the current source
+    bool moved = false;
+    bool listpending = false;
+    bool listing = false;       // this pass lists
+    uint32_t expcounter = 0;    // \@ numbers, unique over the pass
+    int maxpasses = 64;
+    // symbols and opcodes
+    SymbolTable syms;
+    OpcodeTable ops;
+    AsmSymbol* lastlabel = nullptr;
+    // files
+    std::vector<std::unique_ptr<FileRecord>> files;
+    size_t filecursor = 0;
+    std::vector<Reader> readers;
+    long globline = 0;
+    int depcolumn = 0;
+    int deffile_override = 0;   // 0 none
+    std::string ovfile;
+    long ovbase = 0;
+    // current line
+    std::string line;
+    size_t pos = 0;
+    std::vector<std::pair<std::string, size_t>> litstack;
+    bool skipoverride = false;
+    char sizeletter = 0;
+    bool recmark = false, ovmark = false;
+    bool fromexpansion = false;
+    // lexer
+    int base = 10;
+    bool dotnames = true;
+    bool afterdefine = false;
+    std::vector<int> backtokens;
+    uint32_t tokval = 0;
+    std::string tokname, tokstr;
+    AsmSymbol* toksym = nullptr;
+    int tokreg = 0;
+    // conditionals
+    std::vector<CondLevel> conds;
+    // macros
+    std::shared_ptr<MacroBody> recbody;
+    bool recmacro = false, recrepeat = false, recskip = false;
+    int recdepth = 0;
+    OpcodeEntry* recentry = nullptr;
+    long repcount = 0;
+    bool replist = false;
+    bool mlist = false, clist = false, dlist = false;
+    int expdepth = 0;
+    // sections
+    std::vector<std::unique_ptr<AsmSection>> sects;
+    AsmSection* cur = nullptr;
+    std::unique_ptr<AsmSection> offsetsect;
+    AsmSection* beforeoffset = nullptr;
+    std::vector<AsmSection*> savestack;
+    uint8_t defattr = 0x06;
+    int newgroup = 1, newcount = 0;
+    std::map<std::string, int> newwalk;
+    // debug records
+    std::vector<DebugRecord> dbg;
+    size_t dbgcursor = 0;
+    int dbgstate = 0;            // 0 compare, 1 mismatch, 2 rebuild
+    long lastlines = 0;          // line count left by the previous pass
+    bool dbgrange = false;
+    // diagnostics
+    std::optional<Diagnostic> pending;
+    std::vector<Diagnostic> passdiags;
+    std::set<std::string> printed;
+    std::FILE* errfp = nullptr;
+    bool anyerrors = false;
+    // listing
+    std::unique_ptr<Listing> lst;
+    std::string info;            // .info. texts of the pass
+    std::vector<std::string> verilog;
+
+    Assembler();
+    ~Assembler();
+};
+
+// program.cpp
+int run(int argc, char** argv);
+std::string outname(const std::string& src, const char* ext);
+int asmfile(Assembler& a, const std::string& src);
+
+// source.cpp
+bool opensrc(Assembler& a, const std::string& name);
+bool nextline(Assembler& a, std::string& out);
+long curline(const Assembler& a);
+std::string curfile(const Assembler& a);
+void resetreaders(Assembler& a);
+void pushexpansion(Assembler& a, std::unique_ptr<Expansion> e);
+
+// symbols.cpp
+void numbersyms(Assembler& a);
+void resetsyms(Assembler& a);
+void defregisters(Assembler& a);
+AsmSymbol* refsym(Assembler& a, std::string_view name);
+
+// lexer.cpp / expr.cpp
+enum Tok : int {
+    T_UNKNOWN = 0, T_COMMA = 1, T_COLON = 2, T_REG = 3, T_STRING = 5, T_PAGE = 6, T_HIGH = 7,
+    T_LOW = 8, T_STRLEN = 9, T_PHIGH = 10, T_PLOW = 11, T_AT = 21, T_DOT = 22, T_HASH = 23,
+    T_LPAREN = 24, T_RPAREN = 25, T_LBRACK = 26, T_RBRACK = 27, T_SYMBOL = 28, T_NUMBER = 29,
+    T_EOL = 30, T_DOLLAR = 31, T_NOT = 51, T_COMPL = 52, T_MUL = 65, T_DIV = 66, T_MOD = 67,
+    T_SHL = 70, T_SHR = 71, T_LT = 72, T_LE = 73, T_GT = 74, T_GE = 75, T_EQ = 76, T_NE = 77,
+    T_AND = 78, T_XOR = 79, T_OR = 80, T_LAND = 81, T_LOR = 82, T_PLUS = 100, T_MINUS = 101,
+};
+char curc(Assembler& a);
+char peekc(Assembler& a, size_t ahead);
+void advance(Assembler& a, size_t n = 1);
+void asmskip(Assembler& a);
+bool atend(Assembler& a);
+int gettoken(Assembler& a);
+void ungettoken(Assembler& a, int tok);
+bool needtoken(Assembler& a, int tok);
+void resettokens(Assembler& a);
+std::string scanname(Assembler& a);
+const char* scannum(Assembler& a, const char* text, uint32_t& out, bool& bad);
+void getexpr(Assembler& a, AsmValue& v);
+uint32_t getabs(Assembler& a, bool& ok);  // absolute expression
+bool getstring(Assembler& a, std::string& out);
+void defcmdsym(Assembler& a, const std::string& text);
+AsmValue symvalue(Assembler& a, AsmSymbol* s);
+
+// lines.cpp
+void asmline(Assembler& a, const std::string& text);
+void registerdirectives(Assembler& a);
+void deflabel(Assembler& a, std::string_view name);
+void leaveoffset(Assembler& a);
+
+// macros.cpp
+void domacro(Assembler& a, const OpcodeEntry& e, std::string_view label);
+void storebody(Assembler& a, const OpcodeEntry* e, const std::string& text);
+void callmacro(Assembler& a, const OpcodeEntry& e);
+bool expandline(Assembler& a, Expansion& e, std::string& out);
+void macrodirective(Assembler& a, const OpcodeEntry& e, std::string_view label);
+void resetmacros(Assembler& a);
+
+// cond.cpp
+bool assembling(const Assembler& a);
+void conddirective(Assembler& a, const OpcodeEntry& e, std::string_view label);
+void endconds(Assembler& a);
+
+// diag.cpp
+void asmerr(Assembler& a, std::string msg);
+void reporterr(Assembler& a, const std::string& msg, bool atonce = false);  // even in the collecting pass
+bool printerr(Assembler& a);
+void flushdiags(Assembler& a, bool print);
+void fileerror(Assembler& a, const std::string& file, const std::string& msg);
+void lineerror(Assembler& a, const std::string& file, long line, const std::string& msg);
+void openerrfile(Assembler& a);
+void closeerrfile(Assembler& a, bool anyerr);
+std::string quoted(std::string_view fmtname, std::string_view datum);
+
+// sections.cpp
+void initsects(Assembler& a);
+void restartsects(Assembler& a);
+void padsects(Assembler& a);
+AsmSection* findsect(Assembler& a, std::string_view name);
+AsmSection* newsect(Assembler& a, std::string_view name, uint8_t attr);
+void selectsect(Assembler& a, AsmSection* s);
+AsmSection* sectbyindex(Assembler& a, int index);
+void emitbyte(Assembler& a, uint32_t b);
+void emitword(Assembler& a, uint32_t v);
+void emitwordrel(Assembler& a, const AsmValue& v, bool byte);
+void emitlong(Assembler& a, const AsmValue& v);
+void emitlongraw(Assembler& a, uint32_t v);
+void putreloc(Assembler& a, int code, const AsmValue* v, int descriptor = -1, uint32_t extra = 0);
+void addinfo(Assembler& a, std::string_view text);
+void dosection(Assembler& a, const OpcodeEntry& e, std::string_view label);
+uint32_t here(const Assembler& a);
+bool emitting(const Assembler& a);
+
+// objfile.cpp
+bool writeobj(Assembler& a);
+
+// debug.cpp
+void adddebug(Assembler& a, std::string_view text, int kind);
+void dodebug(Assembler& a, const OpcodeEntry& e, std::string_view label);
+void debugline(Assembler& a);
+void debugend(Assembler& a);
+void debugstart(Assembler& a);
+void builddebug(Assembler& a);
+void debugpassstart(Assembler& a);
+void debugmacro(Assembler& a);
+
+// insn.cpp
+void registerinsns(Assembler& a);
+void asminsn(Assembler& a, const OpcodeEntry& e);
+
+// listing.cpp
+void openoutputs(Assembler& a, bool start);
+void lstline(Assembler& a);
+void lstbegin(Assembler& a);
+void lstbyte(Assembler& a, uint8_t b);
+void lstvalue(Assembler& a, uint32_t v);
+void lstskip(Assembler& a);
+void listdirective(Assembler& a, const OpcodeEntry& e, std::string_view label);
+void dofuna(Assembler& a, const OpcodeEntry& e, std::string_view label);
+void verilogline(Assembler& a, const std::string& text);
+void lstexpanded(Assembler& a, const std::string& text);
+
+}  // namespace as

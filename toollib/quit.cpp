@@ -1,0 +1,43 @@
+// Ending a program by unwinding to main, and unbuffered writes to the
+// standard descriptors.
+#include "toollib/quit.h"
+
+#include <cerrno>
+#include <new>
+#include <unistd.h>
+
+namespace tl {
+
+void quit(int status) { throw QuitRequest{status}; }
+
+int runmain(const std::function<int()>& body) {
+    try {
+        return body();
+    } catch (const QuitRequest& q) {
+        return q.status;
+    } catch (const std::bad_alloc&) {
+        puterr("no memory\n");
+        return 1;
+    }
+}
+
+namespace {
+void writeall(int fd, std::string_view text) {
+    const char* p = text.data();
+    size_t left = text.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;  // nowhere left to report a failing error stream
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+}
+}  // namespace
+
+void puterr(std::string_view text) { writeall(2, text); }
+void putout(std::string_view text) { writeall(1, text); }
+
+}  // namespace tl
