@@ -58,6 +58,7 @@ struct AsmSymbol {
     long defline = 0;           // line of definition in its file; -1 multiply defined
     long defglobal = 0;         // global line count at the definition in this pass
     long firstref = 0;
+    std::string reffile;
     std::string deffile;
     int number = 0;             // number in the object file
     uint32_t datasize = 0;      // size recorded by data directives under -x
@@ -141,6 +142,12 @@ struct AsmSection {
     bool orgset = false;
     std::vector<uint8_t> data;
     std::vector<uint8_t> reloc;
+};
+
+// Which of the same-name ("new") sections the pass has reached.
+struct SectWalk {
+    std::map<std::string, size_t> pos;
+    std::set<std::string> declared;
 };
 
 // ---- debug records (debug.cpp) ----
@@ -230,6 +237,7 @@ struct Assembler {
     std::string line;
     size_t pos = 0;
     std::vector<std::pair<std::string, size_t>> litstack;
+    int litcount = 0;
     bool skipoverride = false;
     char sizeletter = 0;
     bool recmark = false, ovmark = false;
@@ -261,8 +269,8 @@ struct Assembler {
     AsmSection* beforeoffset = nullptr;
     std::vector<AsmSection*> savestack;
     uint8_t defattr = 0x06;
-    int newgroup = 1, newcount = 0;
-    std::map<std::string, int> newwalk;
+    std::map<std::string, std::vector<AsmSection*>> sectnames;  // same-name sections in order
+    SectWalk sectwalk;
     // debug records
     std::vector<DebugRecord> dbg;
     size_t dbgcursor = 0;
@@ -296,6 +304,7 @@ long curline(const Assembler& a);
 std::string curfile(const Assembler& a);
 void resetreaders(Assembler& a);
 void pushexpansion(Assembler& a, std::unique_ptr<Expansion> e);
+void popreader(Assembler& a);
 
 // symbols.cpp
 void numbersyms(Assembler& a);
@@ -317,11 +326,13 @@ char peekc(Assembler& a, size_t ahead);
 void advance(Assembler& a, size_t n = 1);
 void asmskip(Assembler& a);
 bool atend(Assembler& a);
+bool lineend(Assembler& a);  // also sees a pushed-back token
 int gettoken(Assembler& a);
 void ungettoken(Assembler& a, int tok);
 bool needtoken(Assembler& a, int tok);
 void resettokens(Assembler& a);
 std::string scanname(Assembler& a);
+int prefixnumber(Assembler& a, int base);
 const char* scannum(Assembler& a, const char* text, uint32_t& out, bool& bad);
 void getexpr(Assembler& a, AsmValue& v);
 uint32_t getabs(Assembler& a, bool& ok);  // absolute expression
@@ -357,7 +368,6 @@ void fileerror(Assembler& a, const std::string& file, const std::string& msg);
 void lineerror(Assembler& a, const std::string& file, long line, const std::string& msg);
 void openerrfile(Assembler& a);
 void closeerrfile(Assembler& a, bool anyerr);
-std::string quoted(std::string_view fmtname, std::string_view datum);
 
 // sections.cpp
 void initsects(Assembler& a);
@@ -379,6 +389,7 @@ uint32_t here(const Assembler& a);
 bool emitting(const Assembler& a);
 
 // objfile.cpp
+std::vector<uint8_t> objimage(Assembler& a);
 bool writeobj(Assembler& a);
 
 // debug.cpp
@@ -389,6 +400,7 @@ void debugend(Assembler& a);
 void debugstart(Assembler& a);
 void builddebug(Assembler& a);
 void debugpassstart(Assembler& a);
+void debugpassend(Assembler& a);
 void debugmacro(Assembler& a);
 
 // insn.cpp

@@ -5,7 +5,6 @@
 // instruction forms are chosen from the values of the previous pass, so short
 // forms replace long ones until the layout settles. The passes are bounded:
 // a layout that never settles is a "phase error".
-#include <csignal>
 #include <cstdio>
 #include <ctime>
 
@@ -85,11 +84,6 @@ void putinfo(Assembler& a) {
     addinfo(a, t + "\n");
 }
 
-void interrupted(int) {
-    // The passes hold no state worth saving: stop at once with status 2.
-    std::_Exit(2);
-}
-
 }  // namespace
 
 // The object name: the source up to the extension of its last path component
@@ -146,6 +140,7 @@ static bool runpass(Assembler& a) {
         debugend(a);
         builddebug(a);
     }
+    debugpassend(a);
     if (a.pass > 0) padsects(a);
     endconds(a);
     openoutputs(a, false);
@@ -226,7 +221,6 @@ int run(int argc, char** argv) {
     Options& o = a.opt;
     tl::setversion("V4.6.26", "22 Aug 2012");
     platform::catchinterrupt();
-    std::signal(SIGINT, interrupted);
     tl::parseopts(argc, argv, kTitle, "files", optionspecs(o));
     if (o.objname && argc > 1) {
         fileerror(a, argv[0], "only one source file with -o option");

@@ -157,6 +157,7 @@ bool finishdebugrecords(DebugInfo& di, LoadReport& report);
 struct DebugSection {
     const uint8_t* data = nullptr;   // the section's bytes in the file
     uint32_t size = 0;
+    uint32_t base = 0;   // the section's address: record addresses minus base are positions
 };
 // Builds the file, function and variable tables. False (message reported,
 // tables cleared) when the debug information is damaged.

@@ -245,6 +245,12 @@ void Memory::putmem(uint32_t address, const void* source, size_t count)
 
 void Memory::discard()
 {
+    // Whatever was decoded from memory is stale now.
+    for (auto& block : index_) {
+        if (!block) continue;
+        for (PageIndex& ix : *block)
+            if (ix.code && codewrite) codewrite(uint32_t((&block - index_.data()) << 20 | (&ix - block->data()) << 9));
+    }
     for (MemoryPage& f : frames_) {
         f.state = PageEmpty;
         f.index = nullptr;

@@ -35,34 +35,25 @@ void SwapFile::close()
 
 namespace {
 
-off_t slotoffset(uint32_t slot) { return off_t(slot) * off_t(PageSize); }
+// Moves one whole slot, retrying short transfers.
+template <class Buffer, class Call>
+bool transfer(int fd, uint32_t slot, Buffer* data, Call call)
+{
+    if (fd < 0) return false;
+    const off_t base = off_t(slot) * off_t(PageSize);
+    size_t done = 0;
+    while (done < PageSize) {
+        ssize_t n = call(fd, data + done, PageSize - done, base + off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += size_t(n);
+    }
+    return true;
+}
 
 }  // namespace
 
-bool SwapFile::readslot(uint32_t slot, uint8_t* data)
-{
-    if (fd_ < 0) return false;
-    size_t done = 0;
-    while (done < PageSize) {
-        ssize_t n = pread(fd_, data + done, PageSize - done, slotoffset(slot) + off_t(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
-bool SwapFile::writeslot(uint32_t slot, const uint8_t* data)
-{
-    if (fd_ < 0) return false;
-    size_t done = 0;
-    while (done < PageSize) {
-        ssize_t n = pwrite(fd_, data + done, PageSize - done, slotoffset(slot) + off_t(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
+bool SwapFile::readslot(uint32_t slot, uint8_t* data) { return transfer(fd_, slot, data, pread); }
+bool SwapFile::writeslot(uint32_t slot, const uint8_t* data) { return transfer(fd_, slot, data, pwrite); }
 
 }  // namespace vek

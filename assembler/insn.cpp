@@ -1,0 +1,176 @@
+// The target's instruction names, the operand parser and the single point
+// where an instruction line is handed to the encoder (asminsn).
+//
+// The encoding table and the choice of form live in the shared ISA library;
+// this file turns the line's operands into its Operand records (class,
+// value, base register, suffix, section facts), emits the chosen bytes in the
+// section's byte order and writes the relocation record the encoder asks
+// for, before the halfword that holds the field.
+#include "assembler/asm.h"
+
+#ifdef QV_HAVE_PPCISA
+#include "toollib/isa/encode.h"
+#endif
+
+namespace as {
+
+#ifdef QV_HAVE_PPCISA
+
+namespace {
+
+constexpr size_t kMaxOperands = 5;
+
+struct ParsedOperand {
+    isa::Operand op;
+    AsmValue value;
+};
+
+isa::Operand regoperand(int code) {
+    isa::Operand op;
+    if (code >= 1 && code <= 32) {
+        op.value = code - 1;
+        op.cls = isa::regclass(static_cast<unsigned>(code - 1));
+    } else if (code >= 33 && code <= 40) {
+        op.value = code - 33;
+        op.cls = isa::ClsCrField;
+    } else if (code >= 41 && code <= 72) {
+        op.value = code - 41;
+        op.cls = isa::ClsFpr;
+    } else {
+        op.value = code;
+        op.cls = isa::ClsPc;
+    }
+    return op;
+}
+
+void setsection(ParsedOperand& p) {
+    const AsmValue& v = p.value;
+    p.op.section = (v.sym && !(v.sym->flags & SYM_DEFINED)) ? -1 : v.section;
+    p.op.longsection = (v.kind & 0x0F) == 3;
+    p.op.value = static_cast<int32_t>(v.value);
+}
+
+// operand: register | ["."] expression ["@" (h|ha|l)] ["(" register ")"]
+bool getoperand(Assembler& a, ParsedOperand& p) {
+    int t = gettoken(a);
+    if (t == T_EOL) {
+        ungettoken(a, t);
+        return false;
+    }
+    if (t == T_REG) {
+        p.op = regoperand(a.tokreg);
+        return true;
+    }
+    bool dot = false;
+    if (t == T_DOT) dot = true;
+    else ungettoken(a, t);
+    getexpr(a, p.value);
+    p.op.cls = p.value.absolute() ? isa::ClsAbs : isa::ClsReloc;
+    if (dot) p.op.suffix = isa::Suffix::Dot;
+    t = gettoken(a);
+    if (t == T_AT) {
+        std::string s = scanname(a);
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (dot) asmerr(a, "unexpected @ suffix");
+        else if (s == "h") p.op.suffix = isa::Suffix::High;
+        else if (s == "ha") p.op.suffix = isa::Suffix::HighAdjust;
+        else if (s == "l") p.op.suffix = isa::Suffix::Low;
+        else asmerr(a, "invalid @ suffix");
+        t = gettoken(a);
+    }
+    setsection(p);
+    if (t == T_LPAREN) {
+        int r = gettoken(a);
+        if (r != T_REG) {
+            asmerr(a, "syntax error");
+            ungettoken(a, r);
+            return true;
+        }
+        if (a.tokreg > 32) asmerr(a, "bad register");
+        p.op.base = static_cast<unsigned>(a.tokreg - 1);
+        p.op.reloc = !p.value.absolute();
+        p.op.cls = isa::ClsDisp;
+        needtoken(a, T_RPAREN);
+        return true;
+    }
+    ungettoken(a, t);
+    return true;
+}
+
+}  // namespace
+
+void registerinsns(Assembler& a) {
+    const auto& names = isa::mnemonics();
+    for (size_t i = 0; i < names.size(); i++) {
+        std::string n = names[i];
+        if (!n.empty() && n.back() == '.') continue;  // reached through the record mark
+        a.ops.add(n, OP_INSN, 0, nullptr)->insn = static_cast<int>(i);
+    }
+}
+
+void asminsn(Assembler& a, const OpcodeEntry& e) {
+    a.dotnames = false;
+    std::vector<ParsedOperand> ops;
+    for (;;) {
+        ParsedOperand p;
+        if (!getoperand(a, p)) break;
+        if (ops.size() >= kMaxOperands) {
+            asmerr(a, "bad addressing mode");
+            break;
+        }
+        ops.push_back(p);
+        int t = gettoken(a);
+        if (t != T_COMMA) {
+            ungettoken(a, t);
+            break;
+        }
+    }
+    a.dotnames = true;
+    std::vector<isa::Operand> operands;
+    for (const auto& p : ops) operands.push_back(p.op);
+    isa::EncodeContext ctx;
+    ctx.address = here(a);
+    ctx.section = a.cur->index;
+    ctx.absolute_section = (a.cur->attr & SA_ABS) != 0;
+    bool record = a.recmark || a.sizeletter != 0;
+    isa::EncodeResult res = isa::encodeinsn(e.name, record, a.ovmark, operands, ctx);
+    if (!res.insn || res.size == 0) {
+        asmerr(a, res.error.empty() ? "bad addressing mode" : res.error);
+        return;
+    }
+    if (!res.error.empty()) asmerr(a, res.error);
+    const AsmValue* rv = nullptr;
+    int code = 0;
+    if (res.reloc && res.reloc->operand < ops.size()) {
+        rv = &ops[res.reloc->operand].value;
+        code = static_cast<int>(res.reloc->code);
+    }
+    auto record_ = [&] {
+        const isa::RelocRequest& r = *res.reloc;
+        if ((code & 15) == 15) putreloc(a, code, rv, static_cast<int>(r.descriptor), static_cast<uint32_t>(r.addend));
+        else putreloc(a, code, rv);
+    };
+    if (res.size == 2) {
+        if (rv) record_();
+        emitword(a, res.bits & 0xFFFF);
+    } else {
+        if (rv && !res.reloc->second_half) record_();
+        emitword(a, res.bits >> 16);
+        if (rv && res.reloc->second_half) record_();
+        emitword(a, res.bits & 0xFFFF);
+    }
+    if (rv) a.cur->relend = a.cur->loc;
+}
+
+#else
+
+void registerinsns(Assembler&) {}
+
+void asminsn(Assembler& a, const OpcodeEntry&) {
+    asmerr(a, "unknown instruction");
+    while (curc(a)) advance(a);
+}
+
+#endif
+
+}  // namespace as

@@ -1,0 +1,178 @@
+// Where lines come from: sources, include files and expansions.
+//
+// The reader stack holds files and macro/repeat expansions; nextline takes
+// the next line from the top and pops finished readers. Each file opening of
+// the collecting pass gets a file record; later passes open the same files
+// in the same order and find their records again, so line counts and the
+// dependency list stay per opening.
+#include "assembler/asm.h"
+#include "platform/files.h"
+#include "platform/interrupt.h"
+#include "toollib/quit.h"
+
+namespace as {
+
+namespace {
+
+constexpr size_t kMaxIncludeDepth = 32;
+
+std::vector<std::string> splitlines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t nl = text.find('\n', start);
+        size_t end = nl == std::string::npos ? text.size() : nl;
+        size_t e = end;
+        if (e > start && text[e - 1] == '\r') e--;
+        lines.emplace_back(text, start, e - start);
+        if (nl == std::string::npos) break;
+        start = nl + 1;
+    }
+    return lines;
+}
+
+void depname(Assembler& a, const std::string& name) {
+    int len = static_cast<int>(name.size());
+    a.depcolumn += len + 1;
+    if (a.depcolumn > 78) {
+        tl::putout(" \\\n");
+        a.depcolumn = len + 1;
+    }
+    if (name.find(' ') != std::string::npos) {
+        a.depcolumn += 2;
+        tl::putout(" \"" + name + "\"");
+    } else {
+        tl::putout(" " + name);
+    }
+}
+
+}  // namespace
+
+void popreader(Assembler& a) {
+    Reader& r = a.readers.back();
+    if (r.kind == 'M' && r.exp) {
+        if (r.exp->restoremlist) a.mlist = r.exp->savedmlist;
+        a.expdepth--;
+    }
+    a.readers.pop_back();
+}
+
+void resetreaders(Assembler& a) {
+    a.readers.clear();
+    a.filecursor = 0;
+    a.expdepth = 0;
+}
+
+bool opensrc(Assembler& a, const std::string& name) {
+    size_t depth = 0;
+    for (const Reader& r : a.readers) depth += r.kind == 'F';
+    if (depth >= kMaxIncludeDepth) {
+        reporterr(a, "include files nested too deeply: " + name, true);
+        return false;
+    }
+    std::string opened = name;
+    std::optional<std::string> text = platform::readfile(name);
+    if (!text && !name.empty() && name[0] != '\\' && name[0] != '/') {
+        for (const std::string& dir : a.opt.incdirs) {
+            if (dir.size() + name.size() + 1 > 510) {
+                reporterr(a, "path too long: " + dir.substr(0, 40) + "...");
+                continue;
+            }
+            std::string path = platform::joinpath(dir, name);
+            text = platform::readfile(path);
+            if (text) {
+                opened = path;
+                break;
+            }
+        }
+    }
+    if (!text) {
+        reporterr(a, "can't open " + name, a.opt.md != 0);
+        return false;
+    }
+    FileRecord* rec = nullptr;
+    if (a.pass == 0) {
+        bool known = false;
+        for (auto& f : a.files) known |= f->name == opened;
+        if (a.opt.md && !known) depname(a, opened);
+        a.files.push_back(std::make_unique<FileRecord>());
+        rec = a.files.back().get();
+        rec->name = opened;
+        a.filecursor = a.files.size();
+    } else {
+        for (size_t i = a.filecursor; i < a.files.size(); i++)
+            if (a.files[i]->name == opened) {
+                rec = a.files[i].get();
+                a.filecursor = i + 1;
+                break;
+            }
+        if (!rec)
+            for (auto& f : a.files)
+                if (f->name == opened) {
+                    rec = f.get();
+                    break;
+                }
+        if (!rec) {
+            a.files.push_back(std::make_unique<FileRecord>());
+            rec = a.files.back().get();
+            rec->name = opened;
+        }
+    }
+    rec->lines = 0;
+    Reader r;
+    r.kind = 'F';
+    r.file = rec;
+    r.lines = splitlines(*text);
+    a.readers.push_back(std::move(r));
+    return true;
+}
+
+void pushexpansion(Assembler& a, std::unique_ptr<Expansion> e) {
+    Reader r;
+    r.kind = 'M';
+    for (auto it = a.readers.rbegin(); it != a.readers.rend(); ++it)
+        if (it->kind == 'F') {
+            r.file = it->file;
+            break;
+        }
+    r.exp = std::move(e);
+    a.expdepth++;
+    a.readers.push_back(std::move(r));
+}
+
+bool nextline(Assembler& a, std::string& out) {
+    if (platform::interrupted()) tl::quit(2);
+    while (!a.readers.empty()) {
+        Reader& r = a.readers.back();
+        if (r.kind == 'M') {
+            if (expandline(a, *r.exp, out)) {
+                a.globline++;
+                a.fromexpansion = true;
+                return true;
+            }
+        } else if (!r.ended && r.nextline < r.lines.size()) {
+            out = r.lines[r.nextline++];
+            r.file->lines++;
+            a.globline++;
+            a.fromexpansion = false;
+            a.skipoverride = false;
+            return true;
+        }
+        popreader(a);
+    }
+    return false;
+}
+
+long curline(const Assembler& a) {
+    for (auto it = a.readers.rbegin(); it != a.readers.rend(); ++it)
+        if (it->kind == 'F') return it->file->lines;
+    return 0;
+}
+
+std::string curfile(const Assembler& a) {
+    for (auto it = a.readers.rbegin(); it != a.readers.rend(); ++it)
+        if (it->kind == 'F') return it->file->name;
+    return "command_line";
+}
+
+}  // namespace as

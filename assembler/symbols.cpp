@@ -1,0 +1,229 @@
+// The symbol table, the opcode table and the numbering before emission.
+//
+// Symbols hash into 256 buckets, and the symbol list is the concatenation of
+// the buckets' runs, newest run first: that order numbers the symbols of the
+// object file. Local labels (digits and "$") carry the block they belong to,
+// so the same name is a different symbol after every ordinary label.
+#include <algorithm>
+#include <cctype>
+
+#include "assembler/asm.h"
+#include "toollib/options.h"
+
+namespace as {
+
+namespace {
+
+int hashname(std::string_view name, bool fold) {
+    unsigned h = 0;
+    for (char ch : name) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (fold && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
+        h = (h * 8 + c) & 0xFF;
+    }
+    return static_cast<int>(h);
+}
+
+bool islocalname(std::string_view name) { return !name.empty() && name[0] >= '0' && name[0] <= '9'; }
+
+std::string lower(std::string_view s) {
+    std::string r(s);
+    for (char& c : r)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return r;
+}
+
+}  // namespace
+
+AsmSymbol* SymbolTable::lookup(std::string_view name) const {
+    bool local = islocalname(name);
+    for (AsmSymbol* s : bucket[hashname(name, false)])
+        if (s->name == name && (!local || s->block == block)) return s;
+    return nullptr;
+}
+
+AsmSymbol* SymbolTable::find(std::string_view name) {
+    if (AsmSymbol* s = lookup(name)) return s;
+    int h = hashname(name, false);
+    auto sym = std::make_unique<AsmSymbol>();
+    sym->name = std::string(name);
+    if (islocalname(name)) {
+        sym->iflags |= SI_LOCAL;
+        sym->block = block;
+    }
+    if (bucket[h].empty()) runorder.insert(runorder.begin(), h);
+    bucket[h].push_back(sym.get());
+    store.push_back(std::move(sym));
+    return store.back().get();
+}
+
+std::vector<AsmSymbol*> SymbolTable::list() const {
+    std::vector<AsmSymbol*> out;
+    for (int h : runorder)
+        for (AsmSymbol* s : bucket[h]) out.push_back(s);
+    return out;
+}
+
+void SymbolTable::clear() {
+    for (auto& b : bucket) b.clear();
+    runorder.clear();
+    store.clear();
+    block = 0;
+}
+
+OpcodeEntry* OpcodeTable::add(std::string_view name, uint8_t flags, int value, DirectiveHandler h) {
+    auto e = std::make_unique<OpcodeEntry>();
+    e->name = lower(name);
+    e->flags = flags;
+    e->value = value;
+    e->handler = h;
+    auto& v = names[e->name];
+    v.insert(v.begin(), e.get());
+    store.push_back(std::move(e));
+    return store.back().get();
+}
+
+OpcodeEntry* OpcodeTable::addoverride(std::string_view name, OpcodeEntry* older) {
+    auto e = std::make_unique<OpcodeEntry>();
+    e->name = lower(name);
+    auto& v = names[e->name];
+    auto it = v.begin();
+    while (it != v.end() && *it != older) ++it;
+    v.insert(it, e.get());
+    store.push_back(std::move(e));
+    return store.back().get();
+}
+
+OpcodeEntry* OpcodeTable::find(std::string_view name, bool skipoverride) const {
+    auto it = names.find(lower(name));
+    if (it == names.end()) return nullptr;
+    bool skipping = skipoverride;
+    for (OpcodeEntry* e : it->second) {
+        if (e->dead) continue;
+        if (skipping && (e->flags & OP_MACRO) && e->overrides) {
+            skipping = false;
+            continue;
+        }
+        return e;
+    }
+    return nullptr;
+}
+
+void OpcodeTable::forgetmacros() {
+    for (auto& [name, v] : names) {
+        for (OpcodeEntry* e : v)
+            if (e->flags & OP_MACRO) {
+                e->dead = true;
+                e->body.reset();
+            }
+        std::erase_if(v, [](OpcodeEntry* e) { return e->dead; });
+    }
+}
+
+void defregisters(Assembler& a) {
+    auto def = [&](const std::string& name, int code) {
+        for (int upper = 0; upper < 2; upper++) {
+            std::string n = name;
+            if (upper)
+                for (char& c : n) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            AsmSymbol* s = a.syms.find(n);
+            s->flags = SYM_DEFINED | SYM_ABSOLUTE;
+            s->iflags |= SI_REGISTER;
+            s->regcode = code;
+        }
+    };
+    for (int i = 0; i < 32; i++) def("r" + std::to_string(i), i + 1);
+    for (int i = 0; i < 8; i++) def("cr" + std::to_string(i), 33 + i);
+    for (int i = 0; i < 32; i++) def("fr" + std::to_string(i), 41 + i);
+    def("pc", 73);
+    def("sp", 2);
+}
+
+AsmSymbol* refsym(Assembler& a, std::string_view name) {
+    AsmSymbol* s = a.syms.find(name);
+    if (s->iflags & SI_REGISTER) return s;
+    s->flags |= SYM_REFERENCED;
+    if (!s->firstref) {
+        s->firstref = curline(a);
+        s->reffile = curfile(a);
+    }
+    // a line is recorded once, however many passes read it
+    auto it = std::lower_bound(s->xref.begin(), s->xref.end(), a.globline);
+    if (it == s->xref.end() || *it != a.globline) s->xref.insert(it, a.globline);
+    return s;
+}
+
+void numbersyms(Assembler& a) {
+    std::vector<AsmSymbol*> list = a.syms.list();
+    std::vector<bool> holds(a.sects.size() + 1, false);
+    for (AsmSymbol* s : list) {
+        if (!s->section || s->section > a.sects.size()) continue;
+        if ((s->flags & (SYM_REFERENCED | SYM_PUBLIC)) || (a.opt.pl && (s->flags & SYM_DEFINED)))
+            holds[s->section] = true;
+    }
+    int n = 0;
+    for (auto& sp : a.sects) {
+        AsmSection& s = *sp;
+        s.number = 0;
+        if ((s.iflags & SCI_CONTENT) || holds[s.index]) s.number = ++n;
+    }
+    // -p before the undefined check: referenced undefined symbols become externals
+    for (AsmSymbol* s : list) {
+        if (!(s->flags & (SYM_DEFINED | SYM_REFERENCED))) s->flags &= static_cast<uint8_t>(~SYM_PUBLIC);
+        if (a.opt.p && (s->flags & (SYM_DEFINED | SYM_REFERENCED)) &&
+            !(s->iflags & (SI_REGISTER | SI_CMDLINE | SI_SET | SI_LOCAL | SI_LITERAL)))
+            s->flags |= SYM_PUBLIC;
+    }
+    int next = n;
+    for (AsmSymbol* s : list) {
+        s->number = 0;
+        if (s->iflags & SI_REGISTER) continue;
+        if (s->iflags & SI_ALIAS) {
+            AsmSymbol* t = s->alias;
+            if (t && (t->flags & SYM_DEFINED)) {
+                s->iflags &= static_cast<uint16_t>(~SI_ALIAS);
+                s->value += t->value;
+                s->section = t->section;
+                s->flags |= SYM_DEFINED | (t->flags & (SYM_ABSOLUTE | SYM_ZPAGE | SYM_LONG | SYM_CODE | SYM_BIT));
+                s->alias = nullptr;
+            } else {
+                if (s->flags & SYM_PUBLIC) {
+                    lineerror(a, s->deffile, s->defline, "bad relocatable expression");
+                    a.errors++;
+                }
+                continue;
+            }
+        }
+        if (!(s->flags & (SYM_DEFINED | SYM_PUBLIC))) {
+            if ((s->iflags & SI_IFDEF) && !(s->flags & SYM_REFERENCED)) continue;
+            if (!(s->flags & SYM_REFERENCED)) continue;
+            if (!a.opt.u) lineerror(a, s->reffile, s->firstref, "symbol " + s->name + " not defined");
+            a.errors++;
+            continue;
+        }
+        if (s->flags & SYM_PUBLIC) {
+            if (next - n >= 65535) {
+                fileerror(a, a.srcname, "too many symbols");
+                a.errors++;
+                return;
+            }
+            s->number = ++next;
+        }
+    }
+}
+
+void resetsyms(Assembler& a) {
+    std::vector<AsmSymbol*> keep;
+    std::vector<AsmSymbol> saved;
+    for (AsmSymbol* s : a.syms.list())
+        if (s->iflags & (SI_CMDLINE | SI_REGISTER)) saved.push_back(*s);
+    a.syms.clear();
+    for (auto& s : saved) {
+        AsmSymbol* n = a.syms.find(s.name);
+        *n = s;
+        n->xref.clear();
+    }
+    a.ops.forgetmacros();
+}
+
+}  // namespace as

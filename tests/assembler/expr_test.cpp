@@ -1,0 +1,73 @@
+// Numbers, strings and expressions, observed through "fail <expr>".
+#include "asmtest.h"
+
+using namespace asmtest;
+
+struct ExprCase {
+    const char* source;   // lines before the fail line may define symbols
+    const char* message;  // the diagnostic of the last line
+};
+
+class Expressions : public AsmTest, public ::testing::WithParamInterface<ExprCase> {};
+
+TEST_P(Expressions, FailPrints) {
+    const ExprCase& c = GetParam();
+    write("t.s", c.source);
+    Result r = run({"-si", "t.s"});
+    EXPECT_EQ(r.status, 1);
+    size_t tab = r.err.rfind('\t');
+    ASSERT_NE(tab, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.substr(tab + 1), std::string(c.message) + "\n") << c.source;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Expressions,
+    ::testing::Values(
+        ExprCase{" fail 0x1F\n", "fail 31"}, ExprCase{" fail 1Fh\n", "fail 31"},
+        ExprCase{" fail 31d\n", "fail 31"}, ExprCase{" fail 37q\n", "fail 31"},
+        ExprCase{" fail 11111b\n", "fail 31"}, ExprCase{" fail $1F\n", "fail 31"},
+        ExprCase{" fail @37\n", "fail 31"}, ExprCase{" fail %11111\n", "fail 31"},
+        ExprCase{" fail $ 1f\n", "fail 31"}, ExprCase{" fail 101b\n", "fail 5"},
+        ExprCase{" fail 19q\n", "bad constant"}, ExprCase{" fail 1e5\n", "bad constant"},
+        ExprCase{" fail 0x\n", "bad constant"}, ExprCase{" fail $\n", "bad constant"},
+        ExprCase{" base 16\n fail 12b\n", "bad constant"}, ExprCase{" base 16\n fail 11b\n", "fail 3"},
+        ExprCase{" base 16\n fail 0FF\n", "fail 255"}, ExprCase{" base 7\n", "invalid base"},
+        ExprCase{" fail 'ABCD'\n", "ABCD"}, ExprCase{" fail 'AB'+0\n", "fail 16706"},
+        ExprCase{" fail 'ABCD'+0\n", "fail 1094861636"}, ExprCase{" fail 'ABCDE'+0\n", "bad character constant"},
+        ExprCase{" fail 7/2\n", "fail 3"}, ExprCase{" fail -7/2\n", "fail -3"},
+        ExprCase{" fail -7%2\n", "fail 1"}, ExprCase{" fail -1>>28\n", "fail 15"},
+        ExprCase{" fail 1<<33\n", "fail 2"}, ExprCase{" fail -1<0\n", "fail 1"},
+        ExprCase{" fail 0x80000000/-1\n", "fail -2147483648"}, ExprCase{" fail 0x7FFFFFFF+1\n", "fail -2147483648"},
+        ExprCase{" fail 0x10000*0x10000\n", "fail 0"}, ExprCase{" fail 5/0\n", "zero divide"},
+        ExprCase{" fail 5%0\n", "zero divide"}, ExprCase{" fail 2+3*4\n", "fail 14"},
+        ExprCase{" fail (2+3)*4\n", "fail 20"}, ExprCase{" fail 1|2&3\n", "fail 3"},
+        ExprCase{" fail 1==1&&2<>3\n", "fail 1"}, ExprCase{" fail !0+~0\n", "fail 0"},
+        ExprCase{" fail high(0x1234)\n", "fail 18"}, ExprCase{" fail low(0x1234)\n", "fail 52"},
+        ExprCase{" fail <0x1234\n", "fail 52"}, ExprCase{" fail page(0x1234)\n", "bad relocatable expression"},
+        ExprCase{" fail strlen(\"abc\")\n", "fail 3"}, ExprCase{" fail strlen(3)\n", "syntax error"},
+        ExprCase{"l1: dc.b 1,2\nl2: dc.b 3\n fail l2-l1\n", "fail 2"},
+        ExprCase{"l1: dc.b 1\n fail l1*2\n", "bad relocatable expression"},
+        ExprCase{"l1: dc.b 1\n fail 4-l1\n", "bad relocatable expression"},
+        ExprCase{"l1: dc.b 1\n xref e\n fail l1-e\n", "bad relocatable expression"},
+        ExprCase{" dc.b 1,2,3\n fail *-0\n", "fail 3"},
+        ExprCase{"s: lit \"1+s\"\n fail s\n", "too many embedded literals"},
+        ExprCase{"x: equ 10\ny: equ x*3\n fail y\n", "fail 30"},
+        ExprCase{"x: set 1\nx: set x+1\n fail x\n", "fail 2"},
+        ExprCase{" fail 1+\n", "syntax error"}, ExprCase{" fail (1\n", "syntax error"},
+        ExprCase{" fail \"abc\n", "bad string constant"},
+        ExprCase{" dc.b 1 2\n", "bad comment delimiter"},
+        ExprCase{"a: lit \"b\"\nb: lit \"c\"\nc: lit \"d\"\nd: lit \"e\"\ne: lit \"f\"\nf: lit \"g\"\n fail a\n",
+                 "too many embedded literals"},
+        ExprCase{"two: lit \"1+1\"\n fail two*3\n", "fail 4"}));
+
+TEST_F(AsmTest, LongStringsAndNames) {
+    write("t.s", " dc.b \"" + std::string(300, 'x') + "\"\n");
+    Result r = run({"-si", "t.s"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("string constant too long"), std::string::npos) << r.err;
+    write("t.s", std::string(300, 'n') + ": dc.b 1\n");
+    r = run({"-si", "t.s"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("too long"), std::string::npos) << r.err;
+    EXPECT_EQ(sectiondata(" dc.b \"" + std::string(255, 'x') + "\"\n").size(), 255u);
+}

@@ -1,0 +1,60 @@
+// The listing, the symbol table with cross reference and the Verilog file.
+#include "asmtest.h"
+
+using namespace asmtest;
+
+class Listing : public AsmTest {};
+
+TEST_F(Listing, LinesAddressesAndBytes) {
+    write("t.s", " dc.l 0x01020304\nlab: dc.b 1,2,3,4,5,6,7,8,9,10\nv: equ 0x1234\n if 0\n dc.b 1\n endif\n"
+                 " fail 3\n");
+    Result r = run({"-l", "t.s"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "#error cappc t.s:7\tfail 3\n");
+    EXPECT_EQ(read("t.ls"),
+              "   1  0000 01020304   dc.l 0x01020304\n"
+              "   2  0004 01020304  lab: dc.b 1,2,3,4,5,6,7,8,9,10\n"
+              "   3       00001234  v: equ 0x1234\n"
+              "   7                  fail 3\n"
+              "******** ERROR:  fail 3  ********\n");
+}
+
+TEST_F(Listing, SymbolTableAndCrossReference) {
+    std::string src = "x: dc.b 0\n";
+    for (int i = 0; i < 25; i++) src += " dc.b x\n";
+    src += " xref ext\n dc.l ext\n";
+    write("t.s", src);
+    Result r = run({"-c", "t.s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string ls = read("t.ls");
+    size_t at = ls.find("\nSymbol table:\n\n");
+    ASSERT_NE(at, std::string::npos) << ls;
+    std::string table = ls.substr(at);
+    // the name column is the longest name (the register names count: fr31) plus 2;
+    // references 9 on the first line, then 10 per line, each line once
+    std::string want = "\nSymbol table:\n\n"
+                       "ext    00000000    Not Defined Public\n"
+                       "         ***    28\n"
+                       "x      00000000    Defined\n"
+                       "           1     2     3     4     5     6     7     8     9    10\n"
+                       "          11    12    13    14    15    16    17    18    19    20\n"
+                       "          21    22    23    24    25    26\n";
+    EXPECT_EQ(table, want);
+}
+
+TEST_F(Listing, PageHeadersWithTitle) {
+    write("t.s", " title \"My title\"\n dc.b 1\n");
+    Result r = run({"-l", "t.s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string ls = read("t.ls");
+    EXPECT_EQ(ls.rfind("\n\n", 0), 0u) << ls;
+    EXPECT_NE(ls.find(" My title"), std::string::npos) << ls;
+    EXPECT_NE(ls.find(" t.s page 1\n\n\n"), std::string::npos) << ls;
+}
+
+TEST_F(Listing, VerilogParameters) {
+    write("v.s", " funa SPI_BASE,0x4000\n funa X,$10+2\n&// copied\n");
+    Result r = run({"+v", "v.txt", "v.s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read("v.txt"), "SPI_BASE = 16'h4000;\nX = 16'h0012;\n// copied\n");
+}

@@ -1,0 +1,138 @@
+#include <string>
+#include <vector>
+
+#include "fixture.h"
+
+namespace {
+
+class Symbols : public VekTest {
+protected:
+    static std::vector<std::string> order() {
+        std::vector<std::string> names;
+        for (vek::ProgramSymbol* s = vek::symtab().head; s; s = s->next) names.push_back(s->name);
+        return names;
+    }
+};
+
+TEST_F(Symbols, AscendingOrderEqualValuesInDefinitionOrder) {
+    vek::defsym("a", 0x100);
+    vek::defsym("b", 0x100);
+    vek::defsym("c", 0x80);
+    vek::defsym("d", 0x200);
+    EXPECT_EQ(order(), (std::vector<std::string>{"c", "a", "b", "d"}));
+    EXPECT_EQ(vek::symbelow(0x100)->name, "a");
+    EXPECT_EQ(vek::symbelow(0x180)->name, "b");
+    EXPECT_EQ(vek::symbelow(0x7F), nullptr);
+    EXPECT_EQ(vek::symbelow(0xFFFFFFFF)->name, "d");
+}
+
+TEST_F(Symbols, DotSymbolsTakeNoPartInOrderOrLookup) {
+    vek::defsym("x", 3);
+    vek::defsym(".time", 5);
+    vek::defsym("y", 4);
+    vek::defsym("z", 9);
+    EXPECT_EQ(vek::symbelow(4)->name, "y");
+    EXPECT_EQ(vek::symbelow(6)->name, "y");
+    EXPECT_EQ(vek::symbelow(5)->name, "y");
+    for (vek::ProgramSymbol* s = vek::symtab().head; s; s = s->next) {
+        if (s->name[0] == '.') continue;
+        for (vek::ProgramSymbol* t = s->next; t; t = t->next)
+            if (t->name[0] != '.') {
+                EXPECT_LE(s->value, t->value) << s->name << " before " << t->name;
+            }
+    }
+}
+
+TEST_F(Symbols, SymbolAtValueWithPrefix) {
+    vek::defsym("main", 0x100);
+    vek::defsym(".text", 0x100);
+    vek::defsym("_start", 0x100);
+    EXPECT_EQ(vek::symat(0x100, "")->name, "main");
+    EXPECT_EQ(vek::symat(0x100, ".")->name, ".text");
+    EXPECT_EQ(vek::symat(0x100, "_")->name, "_start");
+    EXPECT_EQ(vek::symat(0x104, ""), nullptr);
+}
+
+TEST_F(Symbols, RedefiningReplaces) {
+    vek::defsym("a", 1);
+    vek::defsym("b", 2);
+    vek::defsym("a", 3);
+    EXPECT_EQ(order(), (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(vek::rensym("a")->value, 3u);
+    EXPECT_EQ(vek::rensym("A"), nullptr);
+    EXPECT_EQ(vek::delsym("a"), 0);
+    EXPECT_EQ(vek::rensym("a"), nullptr);
+    EXPECT_EQ(vek::delsym("a"), 0);
+}
+
+TEST_F(Symbols, CountersBindToTheirSymbols) {
+    vek::SymbolTable& t = vek::symtab();
+    struct {
+        const char* name;
+        uint32_t* vek::SymbolTable::*counter;
+    } counters[] = {{".time", &vek::SymbolTable::time},
+                    {".xtime", &vek::SymbolTable::xtime},
+                    {".nbins", &vek::SymbolTable::nbins},
+                    {".btime", &vek::SymbolTable::btime}};
+    for (const auto& c : counters) {
+        EXPECT_EQ(t.*c.counter, nullptr) << c.name;
+        vek::ProgramSymbol* s = vek::defsym(c.name, 10);
+        ASSERT_EQ(t.*c.counter, &s->value) << c.name;
+        *(t.*c.counter) += 5;  // the simulator counts into the symbol
+        EXPECT_EQ(vek::rensym(c.name)->value, 15u) << c.name;
+        vek::ProgramSymbol* again = vek::defsym(c.name, 2);  // restarts from the new value
+        EXPECT_EQ(t.*c.counter, &again->value) << c.name;
+        EXPECT_EQ(vek::countervalue(t.*c.counter), 2u) << c.name;
+        EXPECT_EQ(vek::delsym(c.name), 1) << c.name;
+        EXPECT_EQ(t.*c.counter, nullptr) << c.name;
+        EXPECT_EQ(vek::countervalue(t.*c.counter), 0u) << c.name;
+    }
+}
+
+TEST_F(Symbols, VleBoundary) {
+    vek::defsym(".vle", 0x1000);
+    EXPECT_EQ(vek::symtab().vle, 0x1000u);
+    EXPECT_EQ(vek::delsym(".vle"), 1);
+    EXPECT_EQ(vek::symtab().vle, 0u);
+}
+
+TEST_F(Symbols, BindingChangesAreAnnounced) {
+    struct Follower {
+        uint32_t* time = nullptr;
+        uint32_t vle = 0;
+        int calls = 0;
+    } sim;
+    vek::symtab().onbind = [&](const vek::SymbolTable& t) {
+        sim.time = t.time;
+        sim.vle = t.vle;
+        ++sim.calls;
+    };
+    vek::defsym("main", 0x100);
+    EXPECT_EQ(sim.calls, 0);
+    vek::defsym(".time", 7);
+    EXPECT_EQ(sim.time, vek::symtab().time);
+    vek::defsym(".vle", 0x800);
+    EXPECT_EQ(sim.vle, 0x800u);
+    vek::delsym(".time");
+    EXPECT_EQ(sim.time, nullptr);
+    vek::freesyms();
+    EXPECT_EQ(sim.vle, 0u);
+    EXPECT_EQ(sim.calls, 4);
+}
+
+TEST_F(Symbols, ClrsymsKeepsDotSymbolsAndFreesymsEverything) {
+    vek::defsym(".time", 0);
+    vek::defsym("main", 0x100);
+    vek::defsym(".text", 0x100);
+    vek::defsym("end", 0x200);
+    vek::clrsyms();
+    EXPECT_EQ(order(), (std::vector<std::string>{".time", ".text"}));
+    EXPECT_NE(vek::symtab().time, nullptr);
+    vek::symtab().programfile = "p.o";
+    vek::freesyms();
+    EXPECT_EQ(vek::symtab().head, nullptr);
+    EXPECT_EQ(vek::symtab().time, nullptr);
+    EXPECT_EQ(vek::symtab().programfile, "");
+}
+
+}  // namespace

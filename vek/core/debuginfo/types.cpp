@@ -1,0 +1,124 @@
+// TypeWord: the base type in the low byte, derivation steps of two bits each
+// from the top down (01 pointer, 10 function, 11 array, 00 ends them). One
+// row per base type holds its name and size.
+#include "vek/core/debuginfo/debuginfo.h"
+
+namespace vek {
+
+namespace {
+
+struct BaseType {
+    uint8_t code;
+    const char* name;
+    uint32_t size;   // 0 where the size comes from elsewhere or is unknown
+};
+
+// code  name                   size
+constexpr BaseType basetypes[] = {
+    {1, "_Bool", 1},
+    {8, "signed char", 1},
+    {9, "char", 1},
+    {10, "unsigned char", 1},
+    {11, "char bit-field", 1},
+    {16, "short", 2},
+    {17, "unsigned short", 2},
+    {18, "short bit-field", 2},
+    {24, "int", 4},
+    {25, "bit-field", 4},
+    {26, "unsigned int", 4},
+    {32, "long", 4},
+    {33, "unsigned long", 4},
+    {34, "long bit-field", 4},
+    {40, "float", 4},
+    {41, "double", 8},
+    {42, "long double", 8},
+    {44, "short _Fract", 2},
+    {45, "long _Fract", 4},
+    {48, "long long", 0},
+    {49, "unsigned long long", 0},
+    {64, "pointer to", 4},
+    {65, "array", 0},
+    {72, "struct", 0},
+    {73, "union", 0},
+    {74, "enum", 4},
+    {75, "(char) enum ", 1},
+    {76, "(short) enum ", 2},
+    {77, "(int) enum", 4},
+    {78, "(long) enum", 4},
+    {80, "void", 0},
+    {88, "label ", 0},
+};
+
+const BaseType* findbase(uint8_t code) {
+    for (const auto& b : basetypes)
+        if (b.code == code) return &b;
+    return nullptr;
+}
+
+constexpr uint32_t Array = 3;
+
+uint32_t topstep(uint32_t type) { return type >> 30; }
+uint32_t dropstep(uint32_t type) { return ((type & 0xFFFFFF00u) << 2) | (type & 0xFFu); }
+
+uint32_t sizeat(uint32_t type, const TypeDesc& desc, size_t cursor) {
+    uint32_t step = topstep(type);
+    if (step == Array) {
+        uint32_t dim = cursor < desc.steps.size() ? desc.steps[cursor] : 0;
+        return dim * sizeat(dropstep(type), desc, cursor + 1);
+    }
+    if (step != 0) return 4;
+    uint8_t base = uint8_t(type);
+    if ((base == 72 || base == 73 || base == 65) && desc.agg) return desc.agg->size;
+    return basetypesize(base);
+}
+
+}  // namespace
+
+const char* basetypename(uint8_t code) {
+    const BaseType* b = findbase(code);
+    return b ? b->name : nullptr;
+}
+
+uint32_t basetypesize(uint8_t code) {
+    const BaseType* b = findbase(code);
+    return b ? b->size : 0;
+}
+
+int typedepth(uint32_t type) {
+    int n = 0;
+    while (n < 12 && topstep(type) != 0) {
+        type = dropstep(type);
+        ++n;
+    }
+    return n;
+}
+
+uint32_t typesize(const VarRecord& var) {
+    // The cursor skips the words that come before the step words.
+    return sizeat(var.type, var.desc, 0);
+}
+
+bool isunsigned(const VarRecord& var) {
+    uint8_t b = uint8_t(var.type);
+    return b == 10 || b == 17 || b == 26 || b == 33;
+}
+
+bool isbitfieldtype(uint8_t code) { return code == 11 || code == 18 || code == 25 || code == 34; }
+bool isaggregatetype(uint8_t code) { return code >= 72 && code <= 78; }
+
+namespace sc {
+bool isargument(uint8_t c) { return c == 2 || c == 5 || c == 7 || c == 14 || c == 15 || (c >= 20 && c <= 23); }
+
+const char* prefix(uint8_t c) {
+    static const char* const prefixes[] = {
+        "",          "static ",   "argument ", "auto ",        "register ",     "register ",
+        "extern ",   "argument ", "absolute ", "",             "",              "",
+        "enum member ", "",       "static argument ", "static argument ", "static auto ",
+        "typedef ",  "local ",    "global ",   "argument ",    "argument ",     "argument ",
+        "argument ", "argument ", " ",         " ",            " ",             "",
+        ""};
+    return c < sizeof prefixes / sizeof prefixes[0] ? prefixes[c] : "";
+}
+}  // namespace sc
+
+}  // namespace vek
