@@ -227,6 +227,7 @@ struct Assembler {
     // files
     std::vector<std::unique_ptr<FileRecord>> files;
     size_t filecursor = 0;
+    size_t openings = 0;
     std::vector<Reader> readers;
     long globline = 0;
     int depcolumn = 0;

@@ -14,7 +14,9 @@ namespace as {
 
 namespace {
 
-constexpr size_t kMaxIncludeDepth = 32;
+constexpr size_t kMaxIncludeDepth = 16;
+constexpr size_t kMaxOpenings = 1000;      // file openings per pass
+constexpr long kMaxPassLines = 1000000;    // lines per pass, expansions included
 
 std::vector<std::string> splitlines(const std::string& text) {
     std::vector<std::string> lines;
@@ -59,6 +61,7 @@ void popreader(Assembler& a) {
 
 void resetreaders(Assembler& a) {
     a.readers.clear();
+    a.openings = 0;
     a.filecursor = 0;
     a.expdepth = 0;
 }
@@ -68,6 +71,10 @@ bool opensrc(Assembler& a, const std::string& name) {
     for (const Reader& r : a.readers) depth += r.kind == 'F';
     if (depth >= kMaxIncludeDepth) {
         reporterr(a, "include files nested too deeply: " + name, true);
+        return false;
+    }
+    if (a.openings++ >= kMaxOpenings) {
+        reporterr(a, "too many include files: " + name, true);
         return false;
     }
     std::string opened = name;
@@ -142,6 +149,16 @@ void pushexpansion(Assembler& a, std::unique_ptr<Expansion> e) {
 
 bool nextline(Assembler& a, std::string& out) {
     if (platform::interrupted()) tl::quit(2);
+    if (a.globline >= kMaxPassLines) {
+        // a runaway expansion or include tree: stop the pass with one error
+        if (!a.readers.empty()) {
+            reporterr(a, "too many lines in one pass", true);
+            printerr(a);
+            a.readers.clear();
+            a.expdepth = 0;
+        }
+        return false;
+    }
     while (!a.readers.empty()) {
         Reader& r = a.readers.back();
         if (r.kind == 'M') {

@@ -6,10 +6,8 @@
 // its single values (-ce, -cl, -co, -t) replace the command line's. A macro
 // bundles pass options under one name (-mname:parser,generator,optimizer,
 // assembler,excluded...) and is selected with +name.
-#include <cstdio>
 
 #include "driver/driver.h"
-#include "platform/files.h"
 #include "toollib/quit.h"
 
 namespace driver {

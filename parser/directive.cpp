@@ -16,12 +16,16 @@ using Handler = void (*)(Parser&, PpToken**);
 
 bool isend(const PpToken* t) { return !t || t->kind == tok::Eol; }
 
-Conditional& pushcond(Parser& P) {
+// Opens a conditional at this line. In an inactive region it stays inactive
+// for good and none is returned; otherwise its branch is still to be decided.
+Conditional* pushcond(Parser& P) {
     Conditional c;
     c.file = srcfilename(P);
     c.line = srcline(P);
+    bool active = ppactive(P);
+    c.state = active ? 'I' : 'i';
     P.pp.conds.push_back(c);
-    return P.pp.conds.back();
+    return active ? &P.pp.conds.back() : nullptr;
 }
 
 void unexpected(Parser& P, const PpToken* t) {
@@ -84,64 +88,55 @@ bool evalif(Parser& P, PpToken** rest, const char* bad, const char* incomplete) 
 }
 
 void doif(Parser& P, PpToken** rest) {
-    bool active = ppactive(P);
-    Conditional& c = pushcond(P);
-    if (!active) {
-        c.state = 'i';
-        return;
-    }
-    c.state = 'I';
-    c.value = evalif(P, rest, "bad #if expression", "incomplete #if expression") ? 1 : 0;
-    P.pp.conds.back().value = c.value;
+    Conditional* c = pushcond(P);
+    if (c) c->value = evalif(P, rest, "bad #if expression", "incomplete #if expression") ? 1 : 0;
 }
 
 void doifdef(Parser& P, PpToken** rest, bool negate, const char* bad) {
-    bool active = ppactive(P);
-    Conditional& c = pushcond(P);
-    if (!active) {
-        c.state = 'i';
-        return;
-    }
-    c.state = 'I';
+    Conditional* c = pushcond(P);
+    if (!c) return;
     PpToken* t = *rest;
     if (!t || t->kind != tok::Name) {
         putdiag(P, "%s", bad);
-        c.value = 0;
         return;
     }
     bool defined = ispredefined(t) || findmacro(P, t);
-    c.value = (defined != negate) ? 1 : 0;
+    c->value = (defined != negate) ? 1 : 0;
     unexpected(P, t->link);
 }
 
 void doifdef(Parser& P, PpToken** rest) { doifdef(P, rest, false, "bad #ifdef syntax"); }
 void doifndef(Parser& P, PpToken** rest) { doifdef(P, rest, true, "bad #ifndef syntax"); }
 
-void doelif(Parser& P, PpToken** rest) {
+// The open conditional that #elif or #else continues, moved to this line;
+// none after "bad #else" (nothing open, or #else already seen).
+Conditional* continuecond(Parser& P) {
     if (P.pp.conds.empty() || P.pp.conds.back().state == 'E' || P.pp.conds.back().state == 'e') {
         putdiag(P, "bad #else");
-        return;
+        return nullptr;
     }
     Conditional& c = P.pp.conds.back();
     c.file = srcfilename(P);
     c.line = srcline(P);
+    return &c;
+}
+
+void doelif(Parser& P, PpToken** rest) {
+    Conditional* cp = continuecond(P);
+    if (!cp) return;
+    Conditional& c = *cp;
     if (c.state == 'I' && c.value) {
         c.value = 0;
         c.state = 'i';
     } else if (c.state == 'I') {
         c.value = evalif(P, rest, "bad #elif expression", "incomplete #elif expression") ? 1 : 0;
-        P.pp.conds.back().value = c.value;
     }
 }
 
 void doelse(Parser& P, PpToken** rest) {
-    if (P.pp.conds.empty() || P.pp.conds.back().state == 'E' || P.pp.conds.back().state == 'e') {
-        putdiag(P, "bad #else");
-        return;
-    }
-    Conditional& c = P.pp.conds.back();
-    c.file = srcfilename(P);
-    c.line = srcline(P);
+    Conditional* cp = continuecond(P);
+    if (!cp) return;
+    Conditional& c = *cp;
     if (c.state == 'I') {
         c.state = 'E';
         c.value = !c.value;
@@ -200,17 +195,24 @@ void doinclude(Parser& P, PpToken** rest) {
     openinput(P, name, true);
 }
 
-void dodefine(Parser& P, PpToken** rest) {
-    if (!ppactive(P)) return;
-    PpToken* t = *rest;
+// The name after #define or #undef, or none after the message: a name is
+// required, and "defined" and the predefined names cannot be changed.
+PpToken* macroname(Parser& P, PpToken* t, const char* badsyntax, const char* predefined) {
     if (!t || t->kind != tok::Name) {
-        putdiag(P, "bad #define syntax");
-        return;
+        putdiag(P, "%s", badsyntax);
+        return nullptr;
     }
     if (ispredefined(t)) {
-        putdiag(P, "can't redefine macro %.*s", static_cast<int>(t->textlen), t->text);
-        return;
+        putdiag(P, predefined, static_cast<int>(t->textlen), t->text);
+        return nullptr;
     }
+    return t;
+}
+
+void dodefine(Parser& P, PpToken** rest) {
+    if (!ppactive(P)) return;
+    PpToken* t = macroname(P, *rest, "bad #define syntax", "can't redefine macro %.*s");
+    if (!t) return;
     Macro* old = findmacro(P, t);
     if (!old) {
         defmacro(P, t);
@@ -224,15 +226,8 @@ void dodefine(Parser& P, PpToken** rest) {
 
 void doundef(Parser& P, PpToken** rest) {
     if (!ppactive(P)) return;
-    PpToken* t = *rest;
-    if (!t || t->kind != tok::Name) {
-        putdiag(P, "bad #undef syntax");
-        return;
-    }
-    if (ispredefined(t)) {
-        putdiag(P, "can't undef macro %.*s", static_cast<int>(t->textlen), t->text);
-        return;
-    }
+    PpToken* t = macroname(P, *rest, "bad #undef syntax", "can't undef macro %.*s");
+    if (!t) return;
     if (Macro* m = findmacro(P, t)) undefmacro(P, m);
     unexpected(P, t->link);
 }

@@ -111,6 +111,13 @@ bool readmore(Parser& P, PpToken* prev) {
     if (P.pp.indirective) return false;
     const char* line = getlogline(P, true);
     if (!line) return false;
+    const char* first = line;
+    while (*first == ' ' || *first == '\t') ++first;
+    if (*first == '#' && !P.src.opencomment) {
+        // A directive is not an argument: it stays a line of its own.
+        holdline(P, line);
+        return false;
+    }
     PpToken* eol = prev->link;
     PpToken* list = splittokens(P, line);
     if (list) prependws(P, list, eol->ws, eol->wslen);

@@ -119,6 +119,12 @@ struct Sources {
     std::vector<std::string> searchlist;
     int depcolumn = 0;
     bool anyopened = false;
+    // A directive line read while an invocation looked for its '(': it is
+    // kept back and becomes the next top-level line.
+    bool held = false;
+    size_t heldstart = 0, heldlength = 0;
+    uint32_t heldstarts[kMaxLineStarts] = {};
+    int heldnstarts = 0;
 };
 
 // ---- directives (directive.cpp) ----
@@ -237,6 +243,7 @@ void putnofileprefix(Parser& P, std::FILE* to, bool iserror);
 // source.cpp
 bool openinput(Parser& P, const std::string& name, bool search);
 const char* getlogline(Parser& P, bool cont);
+void holdline(Parser& P, const char* line);
 uint32_t srcline(Parser& P);
 const std::string& srcfilename(Parser& P);
 int srcpos(Parser& P, uint32_t& line, int& column);  // column -1: none

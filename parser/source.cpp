@@ -151,9 +151,21 @@ const char* getlogline(Parser& P, bool cont) {
     char* buf = S.linebuf.data();
     size_t start;
     size_t room;
+    if (cont && S.held) return nullptr;
     if (!cont) {
         if (platform::interrupted()) stopinterrupted(P);
         dropkepttexts(P);
+        if (S.held) {
+            // The tokens of the line before are gone: move the held line to
+            // the start of the buffer.
+            S.held = false;
+            std::memmove(buf, buf + S.heldstart, S.heldlength + 1);
+            std::memcpy(S.starts, S.heldstarts, sizeof S.starts);
+            S.nstarts = S.heldnstarts;
+            S.writepos = S.heldlength + 1;
+            S.linestart = buf;
+            return buf;
+        }
         start = 0;
         room = kLineBufferSize - 1;
     } else {
@@ -201,6 +213,15 @@ const char* getlogline(Parser& P, bool cont) {
     else if (end - start > kLogicalLineLimit)
         putdiag(P, "logical line too long");
     return buf + start;
+}
+
+void holdline(Parser& P, const char* line) {
+    Sources& S = P.src;
+    S.held = true;
+    S.heldstart = static_cast<size_t>(line - S.linebuf.data());
+    S.heldlength = std::strlen(line);
+    std::memcpy(S.heldstarts, S.starts, sizeof S.starts);
+    S.heldnstarts = S.nstarts;
 }
 
 LineOverride& currentoverride(Parser& P) {

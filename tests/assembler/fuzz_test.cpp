@@ -3,6 +3,7 @@
 // diagnostics, never crash, hang or trip the sanitizers.
 #include "asmtest.h"
 
+#include <cstdlib>
 #include <random>
 
 using namespace asmtest;
@@ -38,6 +39,7 @@ TEST_F(AsmTest, RandomSourcesNeverCrash) {
             src += pick(10) == 0 ? "\r\n" : "\n";
         }
         write("t.s", src);
+        if (std::getenv("ASM_FUZZ_TRACE")) write("/tmp/asm_fuzz_last.s", src);
         std::vector<std::string> args;
         if (pick(2)) args.push_back("-l");
         if (pick(3) == 0) args.push_back("-x");

@@ -20,10 +20,6 @@ bool asmspelling(const isa::Insn& in) {
     return !(in.dis && !*in.dis) && (in.flags & isa::FBookE);
 }
 
-bool classicspelling(const isa::Insn& in) {
-    return (in.flags & isa::FBookE) && !(in.flags & isa::FE32) && !(in.dis && !*in.dis);
-}
-
 std::string hex(uint32_t bits, unsigned size) {
     char b[16];
     std::snprintf(b, sizeof b, size == 2 ? "%04x" : "%08x", bits);

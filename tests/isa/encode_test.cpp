@@ -66,7 +66,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Fixed{"e_beq", {cr(4), num(0)}, "bad register"},
                       Fixed{"se_mtar", {reg(3), reg(3)}, "bad addressing mode"},
                       Fixed{"lwzux", {reg(3), reg(0), reg(4)}, "bad register"},
-                      Fixed{"bclr", {num(20), num(0)}, "bclr is not a VLE instruction"}));
+                      Fixed{"bclr", {num(20), num(0)}, "bclr is not a VLE instruction"},
+                      Fixed{"fadd", {reg(1), reg(2), reg(3)}, "fadd is not a VLE instruction"},
+                      Fixed{"la", {reg(3), num(0x80000)}, "value too large"},
+                      Fixed{"extlwi", {reg(3), reg(4), num(0), num(4)}, "value too large"}));
 
 // Generic and simplified names against the explicit spelling the outside
 // assembler knows: the chosen form must assemble to the same bytes.
@@ -174,6 +177,17 @@ const std::vector<Spelled> kSpelled = {
     {"e_and2i.", {reg(3), num(5)}, "e_and2i. r3,5"},
     {"e_and2is.", {reg(3), num(5)}, "e_and2is. r3,5"},
     {"evaddw", {reg(3), reg(4), reg(5)}, "evaddw r3,r4,r5"},
+    {"evsubw", {reg(3), reg(4), reg(5)}, "evsubw r3,r4,r5"},
+    {"evsubiw", {reg(3), reg(4), num(7)}, "evsubiw r3,r4,7"},
+    {"crset", {num(5)}, "e_creqv 5,5,5"},
+    {"crclr", {num(31)}, "e_crxor 31,31,31"},
+    {"crmove", {num(1), num(2)}, "e_cror 1,2,2"},
+    {"crnot", {num(1), num(2)}, "e_crnor 1,2,2"},
+    {"la", {reg(3), disp(8, 4)}, "e_add16i r3,r4,8"},
+    {"la", {reg(3), num(0x100)}, "e_li r3,0x100"},
+    {"tweq", {reg(3), reg(4)}, "tweq r3,r4"},
+    {"mftb", {reg(3)}, "mftb r3"},
+    {"dcbtls", {num(2), reg(3), reg(4)}, "dcbtls 2,r3,r4"},
     {"efsadd", {reg(3), reg(4), reg(5)}, "efsadd r3,r4,r5"},
 };
 

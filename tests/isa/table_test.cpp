@@ -24,8 +24,12 @@ TEST(Table, FieldsAndFixedBitsAreDisjoint) {
         EXPECT_EQ(in.opcode & seen, 0u) << in.name << ": opcode bits inside an operand field";
         uint32_t size = in.size() == 2 ? 0xFFFFu : 0xFFFFFFFFu;
         EXPECT_EQ(in.opcode & ~size, 0u) << in.name;
-        if (in.flags & isa::FRc) EXPECT_NE(isa::formrcbit(in.form), 0u) << in.name;
-        if (in.flags & isa::FOe) EXPECT_NE(isa::formoebit(in.form), 0u) << in.name;
+        if (in.flags & isa::FRc) {
+            EXPECT_NE(isa::formrcbit(in.form), 0u) << in.name;
+        }
+        if (in.flags & isa::FOe) {
+            EXPECT_NE(isa::formoebit(in.form), 0u) << in.name;
+        }
     }
 }
 
@@ -39,6 +43,8 @@ const std::set<std::pair<std::string, std::string>> kSameEncoding = {
     {"bgelrl", "bnllrl"}, {"blelrl", "bnglrl"}, {"bnslrl", "bnulrl"}, {"bsolrl", "bunlrl"},
     {"bgectr", "bnlctr"}, {"blectr", "bngctr"}, {"bnsctr", "bnuctr"}, {"bsoctr", "bunctr"},
     {"bgectrl", "bnlctrl"}, {"blectrl", "bngctrl"}, {"bnsctrl", "bnuctrl"}, {"bsoctrl", "bunctrl"},
+    {"twle", "twng"}, {"twge", "twnl"}, {"twlle", "twlng"}, {"twlge", "twlnl"},
+    {"twlei", "twngi"}, {"twgei", "twnli"}, {"twllei", "twlngi"}, {"twlgei", "twlnli"},
 };
 
 void checkoverlaps(const std::array<std::vector<vek::DecodeRow>, 16>& table) {

@@ -52,6 +52,7 @@ const PpCase kMacros[] = {
     {"mutual recursion stops", "#define a b\n#define b a\na b\n", "a b\n"},
     {"completion from the line", "#define g(x) (x)\n#define f g\nf(3) f (3)\n", "(3) g (3)\n"},
     {"invocation on next line", "#define f(x, y) [x y]\nf\n(1,\n2) z\n", "[1 2] z\n"},
+    {"directive after a name", "#define f(x) x\nf\n#define g 1\ng f\n(2)\n", "f\n1 2\n"},
     {"empty parameter list", "#define h() 1\nh()\n", "1\n"},
     {"arguments to empty list", "#define h() 1\nh(2) h() x\n", "h(2) 1 x\n",
      "#error cpppc t.c:2 too many arguments for macro h\n"},

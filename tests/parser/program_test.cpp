@@ -164,3 +164,31 @@ TEST(Program, RunsTheTokenStreamWithoutE) {
 
 }  // namespace
 }  // namespace cpppctest
+
+namespace cpppctest {
+namespace {
+
+TEST(Program, EnvironmentIncludeDirectories) {
+    Scratch s;
+    s.write("envinc/e.h", "from_env\n");
+    s.write("t.c", "#include <e.h>\n");
+    ::setenv("QVPPC", "nothere;envinc\\", 1);
+    RunResult r = runcpppc({"-e", "t.c"});
+    ::unsetenv("QVPPC");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "from_env\n");
+}
+
+TEST(Program, FullPathFoldsLeadingDots) {
+    Scratch s;
+    std::filesystem::create_directories("x/y");
+    std::filesystem::current_path("x/y");
+    std::string base = s.dir().string();
+    EXPECT_EQ(cpppc::fullpath("../../a.c"), base + "/a.c");
+    EXPECT_EQ(cpppc::fullpath("./b.c"), base + "/x/y/b.c");
+    EXPECT_EQ(cpppc::fullpath(".hidden.c"), base + "/x/y/.hidden.c");
+    EXPECT_EQ(cpppc::fullpath("/abs/c.c"), "/abs/c.c");
+}
+
+}  // namespace
+}  // namespace cpppctest

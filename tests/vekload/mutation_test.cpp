@@ -2,12 +2,19 @@
 // through the whole load (object reader, debug records, ".debug" tables,
 // markers, entry point, lookups). Any crash, sanitizer report or hang is a
 // failure; the messages themselves are not checked here.
+#include <cstdlib>
 #include <random>
 
 #include "harness.h"
 #include "vek/core/debuginfo/lookup.h"
 
 namespace {
+
+// VEKLOAD_FUZZ_ROUNDS raises the number of rounds for a longer local run.
+int rounds(int normal) {
+    const char* env = std::getenv("VEKLOAD_FUZZ_ROUNDS");
+    return env ? std::atoi(env) : normal;
+}
 
 std::vector<uint8_t> sample_object() {
     fixture::DebugData d;
@@ -70,9 +77,8 @@ TEST(Mutation, DamagedObjectsNeverCrash) {
         ASSERT_EQ(h.prog.sections[0].markers.size(), 1u);
         EXPECT_EQ(h.prog.sections[1].delta, 0x1000);
     }
-    std::mt19937 gen(12345);
-    std::string path = temppath("mutant.o");
-    for (int round = 0; round < 400; ++round) {
+    std::mt19937 gen(12345 + unsigned(rounds(0)));
+    for (int round = 0; round < rounds(3000); ++round) {
         std::vector<uint8_t> f = base;
         int edits = 1 + int(gen() % 4);
         for (int e = 0; e < edits; ++e) {
@@ -85,9 +91,9 @@ TEST(Mutation, DamagedObjectsNeverCrash) {
             }
         }
         f[0] = 0xCC;
-        fixture::writefile(path, f);
         Harness h;
-        vek::LoadOutcome r = vek::loadprogram(h.env, path, nullptr, true, false);
+        vek::LoadOutcome r;
+        if (vek::loadimage(h.env, "mutant.o", f)) r = vek::finishload(h.env, nullptr, true, false);
         if (r.ok) {
             for (uint32_t a = 0xFF0; a < 0x1020; a += 3) {
                 vek::findstmtat(h.prog.debug, a);
@@ -102,14 +108,12 @@ TEST(Mutation, DamagedObjectsNeverCrash) {
 TEST(Mutation, DamagedTextImagesNeverCrash) {
     std::string base = "S00600004844521B\nS1050020ABCD62\n:0400100012345678D8\n:020000040001F9\nS9030000FC\n";
     std::mt19937 gen(777);
-    std::string path = temppath("mutant.s19");
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < rounds(2000); ++round) {
         std::string t = base;
         for (int e = 0; e < 3; ++e) t[gen() % t.size()] = "0123456789ABCDEFS:$\n\r x"[gen() % 24];
         t[0] = 'S';
-        fixture::writefile(path, std::vector<uint8_t>(t.begin(), t.end()));
         Harness h;
-        vek::loadfile(h.env, path);
+        vek::loadimage(h.env, "mutant.s19", std::vector<uint8_t>(t.begin(), t.end()));
     }
 }
 

@@ -357,10 +357,18 @@ std::string programtext(const Group& g, std::mt19937& rng)
 std::string wordname(unsigned offset)
 {
     static const char* const special[] = {"cr", "xer", "lr", "ctr"};
-    if (offset >= ScratchOffset) return "scratch+" + std::to_string(offset - ScratchOffset);
+    std::ostringstream s;
+    if (offset >= ScratchOffset) {
+        s << "scratch+" << offset - ScratchOffset;
+        return s.str();
+    }
     unsigned k = (offset % OutOffset) / 4;
-    std::string name = k < 31 ? "r" + std::to_string(k) : special[k - 31];
-    return (offset < OutOffset ? "in " : "out ") + name;
+    s << (offset < OutOffset ? "in " : "out ");
+    if (k < 31)
+        s << 'r' << k;
+    else
+        s << special[k - 31];
+    return s.str();
 }
 
 class QemuDiff : public ::testing::TestWithParam<Group> {};

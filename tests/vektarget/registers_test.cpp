@@ -48,8 +48,15 @@ TEST(Registers, NamesAndList)
     EXPECT_STREQ(regname(38), "");
     EXPECT_EQ(namedregsize("cr"), 4u);
     std::string expect;
-    for (int i = 0; i < 32; i++) expect += "r" + std::to_string(i) + '\0';
-    for (const char* s : {"lr", "ctr", "cr", "xer", "pc"}) expect += std::string(s) + '\0';
+    for (int i = 0; i < 32; i++) {
+        expect += 'r';
+        expect += std::to_string(i);
+        expect += '\0';
+    }
+    for (const char* s : {"lr", "ctr", "cr", "xer", "pc"}) {
+        expect += s;
+        expect += '\0';
+    }
     expect += '\0';
     EXPECT_EQ(reglist(), expect);
 }

@@ -38,8 +38,12 @@ std::string regvarname(uint8_t sclass, uint32_t first, uint32_t second, uint32_t
     uint32_t n = (sclass == sc::Reg || sclass == sc::RegArg || sclass == sc::RFArg) ? first : second;
     uint8_t base = uint8_t(type & 0xFF);
     bool isdouble = (type >> 8) == 0 && (base == 41 || base == 42);
-    std::string text = "reg. R" + std::to_string(int32_t(36 - n));
-    if (isdouble) text += ",R" + std::to_string(int32_t(37 - n));
+    std::string text = "reg. R";
+    text += std::to_string(int32_t(36 - n));
+    if (isdouble) {
+        text += ",R";
+        text += std::to_string(int32_t(37 - n));
+    }
     return text;
 }
 
@@ -49,7 +53,12 @@ void putmembytes(Memory& mem, uint32_t address, const uint8_t* bytes, bool eight
 }
 
 void ptrdeclarator(char* buffer) { std::strcpy(buffer, "*"); }
-std::string ptrprefix(std::string_view text) { return "*" + std::string(text); }
+std::string ptrprefix(std::string_view text)
+{
+    std::string out = "*";
+    out += text;
+    return out;
+}
 
 bool onvarlist(const FunctionRecord* func, std::string_view name)
 {

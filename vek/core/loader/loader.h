@@ -101,6 +101,9 @@ struct LoadEnv {
 // Reads a program file; 1 on success, 0 on failure (reported). Never ends
 // the debugger.
 int loadfile(LoadEnv& env, const std::string& path, bool forceraw = false, bool symbolsonly = false);
+// The same for a file already read into memory.
+int loadimage(LoadEnv& env, const std::string& path, std::vector<uint8_t> bytes, bool forceraw = false,
+              bool symbolsonly = false);
 
 // The reading part of the load command: drops the old program, loads the
 // file, builds the debug tables and module markers and chooses the entry
@@ -113,6 +116,8 @@ struct LoadOutcome {
 };
 LoadOutcome loadprogram(LoadEnv& env, const std::string& path, const char* entryoption, bool norun,
                         bool reload, bool symbolsonly = false);
+// The steps of loadprogram after a successful loadfile.
+LoadOutcome finishload(LoadEnv& env, const char* entryoption, bool norun, bool reload);
 
 int selectentrypoint(LoadEnv& env, const char* option);
 

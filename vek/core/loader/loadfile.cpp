@@ -46,19 +46,27 @@ void dropprogram(Program& prog) {
 }  // namespace
 
 int loadfile(LoadEnv& env, const std::string& path, bool forceraw, bool symbolsonly) {
-    Program& prog = env.prog;
-    dropprogram(prog);   // also resets the dual-core split mask
-    env.syms.dropprogramsyms();
     std::ifstream in(platform::hostpath(path), std::ios::binary);
     if (!in || platform::pathkind(platform::hostpath(path)) != platform::PathKind::File) {
+        dropprogram(env.prog);
+        env.syms.dropprogramsyms();
         env.report.error(std::string("!PANIC ") + msgstr(msg::CantOpen) + path);
         return 0;
     }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) {
+        dropprogram(env.prog);
+        env.syms.dropprogramsyms();
         env.report.error(msgstr(msg::ReadError) + " " + path);
         return 0;
     }
+    return loadimage(env, path, std::move(bytes), forceraw, symbolsonly);
+}
+
+int loadimage(LoadEnv& env, const std::string& path, std::vector<uint8_t> bytes, bool forceraw, bool symbolsonly) {
+    Program& prog = env.prog;
+    dropprogram(prog);   // also resets the dual-core split mask
+    env.syms.dropprogramsyms();
     prog.path = path;
     prog.targetflags = 8;
     if (!forceraw && !bytes.empty()) {
@@ -161,9 +169,14 @@ int selectentrypoint(LoadEnv& env, const char* option) {
 LoadOutcome loadprogram(LoadEnv& env, const std::string& path, const char* entryoption, bool norun, bool reload,
                         bool symbolsonly) {
     LoadOutcome out;
-    Program& prog = env.prog;
     env.syms.dropprogramsyms();
     if (!loadfile(env, path, false, symbolsonly)) return out;
+    return finishload(env, entryoption, norun, reload);
+}
+
+LoadOutcome finishload(LoadEnv& env, const char* entryoption, bool norun, bool reload) {
+    LoadOutcome out;
+    Program& prog = env.prog;
     out.ok = true;
     for (const char* counter : {".time", ".xtime", ".nbins"})
         if (env.syms.findsym(counter)) env.syms.defsym(counter, 0);
