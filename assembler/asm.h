@@ -52,7 +52,7 @@ struct AsmSymbol {
     std::string name;
     uint32_t value = 0;
     uint8_t flags = 0;
-    uint8_t section = 0;        // internal section number (creation order), 0 absolute
+    uint16_t section = 0;       // internal section number (creation order), 0 absolute
     uint16_t iflags = 0;
     int block = 0;              // local-label block
     long defline = 0;           // line of definition in its file; -1 multiply defined
@@ -118,7 +118,7 @@ struct OpcodeTable {
 struct AsmValue {
     uint32_t value = 0;
     AsmSymbol* sym = nullptr;   // external or undefined symbol referred to
-    uint8_t section = 0;        // internal section number, 0 absolute
+    uint16_t section = 0;       // internal section number, 0 absolute
     uint8_t kind = 0;           // 0 abs, 1 reloc, 2 zpage/low, 3 long; marks 0x80 0x40 0x10
     bool absolute() const { return kind == 0; }
     bool marked() const { return kind >= 64; }
@@ -201,11 +201,6 @@ struct Diagnostic {
     std::string msg;
 };
 
-// Instruction encoder hook (insn.cpp): fills bytes (and may emit relocs).
-struct Mnemonic {
-    std::string name;
-};
-
 struct Listing;  // listing.cpp
 
 struct Assembler {
@@ -231,7 +226,7 @@ struct Assembler {
     std::vector<Reader> readers;
     long globline = 0;
     int depcolumn = 0;
-    int deffile_override = 0;   // 0 none
+    bool overriding = false;    // a #line or .sfile override is active
     std::string ovfile;
     long ovbase = 0;
     // current line
@@ -272,6 +267,8 @@ struct Assembler {
     uint8_t defattr = 0x06;
     std::map<std::string, std::vector<AsmSection*>> sectnames;  // same-name sections in order
     SectWalk sectwalk;
+    int newcount = 0;            // "new" section directives met in the pass
+    int newgroup = 1;            // every newgroup-th of them starts a fresh section
     // debug records
     std::vector<DebugRecord> dbg;
     size_t dbgcursor = 0;
@@ -418,6 +415,5 @@ void lstskip(Assembler& a);
 void listdirective(Assembler& a, const OpcodeEntry& e, std::string_view label);
 void dofuna(Assembler& a, const OpcodeEntry& e, std::string_view label);
 void verilogline(Assembler& a, const std::string& text);
-void lstexpanded(Assembler& a, const std::string& text);
 
 }  // namespace as

@@ -161,7 +161,7 @@ void builddebug(Assembler& a) {
     auto debugref = [&](uint32_t value) {
         AsmValue v;
         v.value = value;
-        v.section = static_cast<uint8_t>(d->index);
+        v.section = static_cast<uint16_t>(d->index);
         v.kind = 1;
         return v;
     };

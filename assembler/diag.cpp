@@ -25,7 +25,7 @@ void writeout(Assembler& a, const std::string& text) {
 }
 
 std::string diagfile(const Assembler& a, long& line) {
-    if (!a.ovfile.empty() || a.deffile_override) {
+    if (a.overriding) {
         line = a.globline - a.ovbase;
         return a.ovfile;
     }

@@ -135,7 +135,7 @@ void term(Assembler& a, AsmValue& v) {
         v.value = location(a);
         if (s->attr & SA_ABS) return;
         v.kind = (s->attr & SA_LONG) ? 3 : 1;
-        v.section = static_cast<uint8_t>(s->index);
+        v.section = static_cast<uint16_t>(s->index);
         return;
     }
     case T_SYMBOL: v = symvalue(a, a.toksym); return;

@@ -165,6 +165,8 @@ const char* scannum(Assembler& a, const char* text, uint32_t& out, bool& bad) {
     } else {
         const char* e = p;
         while (isdigit_(*e) || ((*e | 0x20) >= 'a' && (*e | 0x20) <= 'q')) e++;
+        if (a.afterdefine)  // C suffixes after a #define value
+            while (e > p + 1 && ((e[-1] | 0x20) == 'l')) e--;
         char last = static_cast<char>(e > p ? (e[-1] | 0x20) : 0);
         int base = 0;
         if (last == 'b') base = 2;

@@ -53,7 +53,7 @@ bool multiplydefined(Assembler& a, AsmSymbol* s) {
 // Defines s from an equ-like value.
 void defineequ(Assembler& a, AsmSymbol* s, const AsmValue& v, bool isset) {
     uint32_t oldvalue = s->value;
-    uint8_t oldsect = s->section;
+    uint16_t oldsect = s->section;
     bool wasdefined = s->flags & SYM_DEFINED;
     if (v.absolute()) {
         s->iflags &= static_cast<uint16_t>(~SI_ALIAS);
@@ -430,7 +430,7 @@ void doline(Assembler& a, const OpcodeEntry& e, std::string_view) {
     } else {
         if (atend(a)) {
             a.ovfile.clear();
-            a.deffile_override = 0;
+            a.overriding = false;
             return;
         }
         if (!getstring(a, file) || !needtoken(a, T_COMMA)) {
@@ -449,7 +449,7 @@ void doline(Assembler& a, const OpcodeEntry& e, std::string_view) {
     }
     printerr(a);
     a.ovfile = file;
-    a.deffile_override = 1;
+    a.overriding = true;
     a.ovbase = a.globline + 1 - static_cast<int32_t>(v.value);
 }
 
@@ -624,7 +624,7 @@ void deflabel(Assembler& a, std::string_view name) {
     if (multiplydefined(a, s)) return;
     bool wasdefined = s->flags & SYM_DEFINED;
     uint32_t oldvalue = s->value;
-    uint8_t oldsect = s->section;
+    uint16_t oldsect = s->section;
     s->iflags &= static_cast<uint16_t>(~(SI_ALIAS | SI_SET));
     s->alias = nullptr;
     recorddef(a, s);
@@ -637,7 +637,7 @@ void deflabel(Assembler& a, std::string_view name) {
         s->flags |= SYM_ABSOLUTE;
         s->section = 0;
     } else {
-        s->section = static_cast<uint8_t>(a.cur->index);
+        s->section = static_cast<uint16_t>(a.cur->index);
     }
     if (a.cur->iflags & SCI_DEBUG) s->iflags |= SI_DEBUGSECT;
     s->value = here(a);

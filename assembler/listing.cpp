@@ -133,8 +133,6 @@ void lsterror(Assembler& a, const std::string& msg) {
     put(a, "******** ERROR:  %s  ********\n", msg.c_str());
 }
 
-void lstexpanded(Assembler& a, const std::string& text) { (void)a, (void)text; }
-
 void lstsource(Assembler& a, const std::string& file, const std::string& range) {
     long first = 0, last = 0;
     size_t dash = range.find('-');
@@ -262,8 +260,6 @@ void openoutputs(Assembler& a, bool start) {
             titles = std::move(a.lst->titles);
             subtitles = std::move(a.lst->subtitles);
         }
-        if (a.lst && a.lst->fp) std::fclose(a.lst->fp);
-        if (a.lst && a.lst->vfp) std::fclose(a.lst->vfp);
         a.lst = std::make_unique<Listing>();
         a.lst->titles = std::move(titles);
         a.lst->subtitles = std::move(subtitles);

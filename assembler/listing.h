@@ -11,6 +11,13 @@
 namespace as {
 
 struct Listing {
+    Listing() = default;
+    Listing(const Listing&) = delete;
+    Listing& operator=(const Listing&) = delete;
+    ~Listing() {
+        if (fp) std::fclose(fp);
+        if (vfp) std::fclose(vfp);
+    }
     std::FILE* fp = nullptr;
     std::FILE* vfp = nullptr;
     // line state

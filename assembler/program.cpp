@@ -6,6 +6,7 @@
 // forms replace long ones until the layout settles. The passes are bounded:
 // a layout that never settles is a "phase error".
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "assembler/asm.h"
@@ -62,9 +63,16 @@ std::vector<tl::OptionSpec> optionspecs(Options& o) {
 std::string datetext() {
     static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    // SOURCE_DATE_EPOCH fixes the clock, so that objects with an .info.
+    // section can be reproduced byte for byte
     std::time_t t = std::time(nullptr);
     std::tm tm{};
-    localtime_r(&t, &tm);
+    if (auto fixed = platform::envvar("SOURCE_DATE_EPOCH")) {
+        t = static_cast<std::time_t>(std::strtoll(fixed->c_str(), nullptr, 10));
+        gmtime_r(&t, &tm);
+    } else {
+        localtime_r(&t, &tm);
+    }
     char buf[40];
     std::snprintf(buf, sizeof buf, "%2d %s %04d %02d:%02d", tm.tm_mday, months[tm.tm_mon % 12],
                   tm.tm_year + 1900, tm.tm_hour, tm.tm_min);
@@ -107,7 +115,7 @@ static bool runpass(Assembler& a) {
     a.passdiags.clear();
     a.pending.reset();
     a.ovfile.clear();
-    a.deffile_override = 0;
+    a.overriding = false;
     resetreaders(a);
     resetmacros(a);
     restartsects(a);
@@ -174,6 +182,7 @@ int asmfile(Assembler& a, const std::string& src) {
     a.dbg.clear();
     initsects(a);
     a.pass = 0;
+    a.newgroup = 1;
     bool wantlist = a.opt.l != 0;
     a.listpending = false;
     if (a.opt.l && !a.opt.b) {
@@ -186,11 +195,25 @@ int asmfile(Assembler& a, const std::string& src) {
         a.opt.l = wantlist;
         return a.errors;
     }
-    int used = 0;
-    for (auto& s : a.sects) used += (s->iflags & SCI_HIDDEN) ? 0 : 1;
     if (a.sects.size() >= 256) {
-        fileerror(a, a.srcname, "too many sections");
-        a.errors++;
+        // too many sections: let groups of "new" sections share one
+        long S = static_cast<long>(a.sects.size()), N = a.newcount;
+        if (N > S - 255) {
+            long k = 2;
+            while (!(N < k || N / k < N - S + 255)) k++;
+            a.newgroup = static_cast<int>(k);
+            resetsyms(a);
+            a.files.clear();
+            a.printed.clear();
+            a.dbg.clear();
+            initsects(a);
+            a.pass = 0;
+            runpass(a);
+        }
+        if (a.sects.size() >= 256) {
+            lineerror(a, a.srcname, a.lastlines, "too many sections");
+            a.errors++;
+        }
     }
     if (a.errors == 0) numbersyms(a);
     int passes = 0;
@@ -208,7 +231,6 @@ int asmfile(Assembler& a, const std::string& src) {
         runpass(a);
     }
     a.opt.l = wantlist;
-    (void)used;
     if (a.errors == 0) {
         putinfo(a);
         if (!writeobj(a)) a.errors++;

@@ -102,6 +102,7 @@ void restartsects(Assembler& a) {
     }
     SectWalk& w = walk(a);
     w.declared.clear();
+    a.newcount = 0;
     for (auto& [name, v] : byname(a)) w.pos[name] = 0;
     for (int i = 0; i < 5 && static_cast<size_t>(i) < a.sects.size(); i++) w.declared.insert(a.sects[i]->name);
     a.savestack.clear();
@@ -306,16 +307,20 @@ void dosection(Assembler& a, const OpcodeEntry&, std::string_view label) {
         }
         SectWalk& w = walk(a);
         AsmSection* s = findsect(a, name);
+        // with grouping (too many sections) only every k-th "new" starts a
+        // fresh section; every pass counts them the same way
+        bool fresh = false;
+        if (s && isnew && (a.pass == 0 || w.declared.count(name))) fresh = (a.newcount++ % a.newgroup) == 0;
         if (a.pass == 0) {
-            if (s && isnew) {
+            if (fresh) {
                 s->iflags |= SCI_HIDDEN;
                 s = newsect(a, name, attr);
-            } else if (s) {
+            } else if (s && !isnew) {
                 if (!(number >= 0 && s->userno == number)) reporterr(a, "symbol " + name + " multiply defined", true);
-            } else {
+            } else if (!s) {
                 s = newsect(a, name, attr);
             }
-        } else if (s && isnew && w.declared.count(name)) {
+        } else if (fresh) {
             auto& v = byname(a)[name];
             if (w.pos[name] + 1 < v.size()) w.pos[name]++;
             s = findsect(a, name);

@@ -220,7 +220,10 @@ void dodefine(Parser& P, PpToken** rest) {
     }
     Macro* fresh = parsemacro(P, t);
     bool same = fresh && samemacro(old, fresh);
-    if (fresh) discardmacro(P, fresh);
+    if (fresh) {
+        discardmacro(P, fresh);
+        if (&P.mac.store.back() == fresh) P.mac.store.pop_back();  // a header read again
+    }
     if (!same) putdiag(P, "can't redefine macro %.*s", static_cast<int>(t->textlen), t->text);
 }
 

@@ -177,7 +177,7 @@ void appendescaped(std::string& out, const PpToken* t) {
 }
 
 // '#' parameter: the '#' token becomes the string of the argument's spelling.
-void stringize(Parser& P, PpToken* hash, PpToken* arg, const Macro* m) {
+void stringize(Parser& P, PpToken* hash, PpToken* arg) {
     std::string s = "\"";
     for (PpToken* t = arg; t; t = t->link) {
         if (t != arg) {
@@ -191,7 +191,6 @@ void stringize(Parser& P, PpToken* hash, PpToken* arg, const Macro* m) {
     size_t i = 1;
     while (i < s.size() && s[i] != '"') i += s[i] == '\\' ? 2 : 1;
     if (i != s.size() - 1) putdiag(P, "unbalanced \" in string constant");
-    (void)m;
     hash->kind = tok::String;
     hash->text = keeptext(P, s.data(), s.size());
     hash->textlen = static_cast<uint32_t>(s.size());
@@ -293,7 +292,7 @@ void hashoperators(Parser& P, PpToken** head, const Macro* m, const std::vector<
         if (t->kind == tok::Hash) {
             PpToken* p = t->link;
             if (p && p->kind == tok::Param) {
-                stringize(P, t, args[p->textlen], m);
+                stringize(P, t, args[p->textlen]);
                 t->link = p->link;
                 freepptoken(P, p);
             } else {

@@ -30,9 +30,15 @@ struct Writer {
 
     void put(const char* s, size_t n) {
         std::fwrite(s, 1, n, out);
-        column += static_cast<long>(n);
+        const void* nl = n ? std::memchr(s, '\n', n) : nullptr;
+        if (!nl) {
+            column += static_cast<long>(n);
+            return;
+        }
+        size_t last = n;
+        while (last > 0 && s[last - 1] != '\n') --last;
+        column = static_cast<long>(n - last);
     }
-    void puts(const char* s) { put(s, std::strlen(s)); }
 
     void marker(const PpToken* t) {
         const std::string& name = srcfilename(P);

@@ -74,9 +74,16 @@ std::vector<uint8_t> AsmTest::sectiondata(const std::string& text, const std::st
     args.push_back("t.s");
     Result r = run(args);
     EXPECT_EQ(r.status, 0) << r.err << "\nsource:\n" << text;
-    std::vector<uint8_t> obj = readbytes("t.o");
-    for (const ObjSection& s : objsections(obj))
-        if (s.name == sect) return std::vector<uint8_t>(obj.begin() + s.dataoff, obj.begin() + s.dataoff + s.datasize);
+    return sectionbytes(readbytes("t.o"), sect);
+}
+
+std::vector<uint8_t> sectionbytes(const std::vector<uint8_t>& obj, const std::string& name, bool reloc) {
+    for (const ObjSection& s : objsections(obj)) {
+        if (s.name != name) continue;
+        uint32_t off = reloc ? s.reloff : s.dataoff, size = reloc ? s.relsize : s.datasize;
+        if (off > obj.size() || size > obj.size() - off) return {};
+        return std::vector<uint8_t>(obj.begin() + off, obj.begin() + off + size);
+    }
     return {};
 }
 

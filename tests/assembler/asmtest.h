@@ -43,5 +43,7 @@ struct ObjSection {
     uint32_t dataoff = 0, datasize = 0, reloff = 0, relsize = 0, origin = 0;
 };
 std::vector<ObjSection> objsections(const std::vector<uint8_t>& obj);
+// The data or the relocation bytes of the section named name.
+std::vector<uint8_t> sectionbytes(const std::vector<uint8_t>& obj, const std::string& name, bool reloc = false);
 
 }  // namespace asmtest

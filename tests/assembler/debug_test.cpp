@@ -84,10 +84,7 @@ TEST_F(Debug, FullDebugTable) {
     write("f.s", " xdef a,b\na: dc.l 1\nb: ds.b 10\n");
     Result r = run({"-xx", "-si", "f.s"});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<uint8_t> obj = readbytes("f.o");
-    std::vector<uint8_t> dbg;
-    for (const auto& s : objsections(obj))
-        if (s.name == ".debug") dbg.assign(obj.begin() + s.dataoff, obj.begin() + s.dataoff + s.datasize);
+    std::vector<uint8_t> dbg = sectionbytes(readbytes("f.o"), ".debug");
     ASSERT_GE(dbg.size(), 4u + 32 + 4 + 3 + 3 + 4u);
     size_t t = dbg.size() - (4 + 32 + 4 + 3 + 3 + 4);
     // symbol-list order: the newer bucket run (b) comes first

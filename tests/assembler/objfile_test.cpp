@@ -47,14 +47,7 @@ TEST_F(ObjFile, RelocationStreams) {
         write("t.s", c.source);
         Result r = run({"-si", "t.s"});
         ASSERT_EQ(r.status, 0) << r.err << c.source;
-        std::vector<uint8_t> obj = readbytes("t.o");
-        bool found = false;
-        for (const auto& s : objsections(obj))
-            if (s.name == c.sect) {
-                found = true;
-                EXPECT_EQ(hex({obj.begin() + s.reloff, obj.begin() + s.reloff + s.relsize}), c.reloc) << c.source;
-            }
-        EXPECT_TRUE(found) << c.source;
+        EXPECT_EQ(hex(sectionbytes(readbytes("t.o"), c.sect, true)), c.reloc) << c.source;
     }
 }
 
@@ -64,9 +57,7 @@ TEST_F(ObjFile, TwoByteReferences) {
     write("t.s", src);
     Result r = run({"-si", "t.s"});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<uint8_t> obj = readbytes("t.o");
-    auto s = objsections(obj).at(0);
-    std::vector<uint8_t> rel(obj.begin() + s.reloff, obj.begin() + s.reloff + s.relsize);
+    std::vector<uint8_t> rel = sectionbytes(readbytes("t.o"), ".text", true);
     // symbols are numbered after the one section; a number above 255 takes two bytes
     size_t twobyte = 0;
     for (size_t i = 0; i < rel.size();) {
@@ -138,4 +129,37 @@ TEST_F(ObjFile, PhaseErrorWhenLabelsNeverSettle) {
     Result r = run({"t.s"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("phase error"), std::string::npos) << r.err;
+}
+
+TEST_F(ObjFile, ManyNewSectionsAreGrouped) {
+    std::string src;
+    for (int i = 0; i < 300; i++) src += "s: section new\n dc.b 1\n";
+    write("t.s", src);
+    Result r = run({"-si", "t.s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto sects = objsections(readbytes("t.o"));
+    EXPECT_LE(sects.size(), 255u);
+    uint32_t total = 0;
+    for (const auto& s : sects) total += s.name == "s" ? s.datasize : 0;
+    EXPECT_EQ(total, 300u);
+    src.clear();
+    for (int i = 0; i < 300; i++) src += "s" + std::to_string(i) + ": section\n dc.b 1\n";
+    write("u.s", src);
+    r = run({"-si", "u.s"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("too many sections"), std::string::npos) << r.err;
+}
+
+TEST_F(ObjFile, FixedClockReproducesInfoSection) {
+    write("t.s", " dc.b 1\n .info \"note\"\n");
+    ::setenv("SOURCE_DATE_EPOCH", "1000000000", 1);
+    Result r = run({"-x", "t.s"});
+    std::vector<uint8_t> first = readbytes("t.o");
+    r = run({"-x", "t.s"});
+    ::unsetenv("SOURCE_DATE_EPOCH");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(first, readbytes("t.o"));
+    std::string obj = read("t.o");
+    std::string info = std::string("> t.o:  9 Sep 2001 01:46") + '\0' + "note" + "cappc V4.6.26: -x" + '\0';
+    EXPECT_NE(obj.find(info), std::string::npos);
 }

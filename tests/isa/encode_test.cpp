@@ -187,6 +187,15 @@ const std::vector<Spelled> kSpelled = {
     {"la", {reg(3), num(0x100)}, "e_li r3,0x100"},
     {"tweq", {reg(3), reg(4)}, "tweq r3,r4"},
     {"mftb", {reg(3)}, "mftb r3"},
+    {"addis", {reg(3), reg(3), num(0x1234)}, "e_add2is r3,0x1234"},
+    {"mulli", {reg(3), reg(3), num(1000)}, "e_mull2i r3,1000"},
+    {"andi.", {reg(3), reg(3), num(0x1234)}, "e_and2i. r3,0x1234"},
+    {"andis.", {reg(3), reg(3), num(0x1234)}, "e_and2is. r3,0x1234"},
+    {"addic.", {reg(3), reg(4), num(0x12)}, "e_addic. r3,r4,0x12"},
+    {"cmphi", {reg(3), num(-7)}, "e_cmph16i r3,-7"},
+    {"cmphli", {reg(3), num(0xFFFF)}, "e_cmphl16i r3,0xffff"},
+    {"rlw", {reg(3), reg(4), reg(5)}, "e_rlw r3,r4,r5"},
+    {"rlwi.", {reg(3), reg(4), num(5)}, "e_rlwi. r3,r4,5"},
     {"dcbtls", {num(2), reg(3), reg(4)}, "dcbtls 2,r3,r4"},
     {"efsadd", {reg(3), reg(4), reg(5)}, "efsadd r3,r4,r5"},
 };
@@ -273,11 +282,17 @@ TEST(Relocations, DescriptorsOfFields) {
     EXPECT_EQ(hex(encode("e_add16i", {reg(3), reg(4), plain})), "bad relocatable expression");
 }
 
-TEST(Choice, UndottedAlwaysRecordNamesAreUnknown) {
+TEST(Choice, AlwaysRecordNamesNeedTheirDot) {
     EXPECT_FALSE(isa::lookupmnemonic("e_add2i"));
-    EXPECT_FALSE(isa::lookupmnemonic("e_and2i"));
-    EXPECT_FALSE(isa::lookupmnemonic("e_and2is"));
     EXPECT_TRUE(isa::lookupmnemonic("e_and2is."));
+    // the assembler's own split: base name plus record mark
+    EXPECT_EQ(hex(isa::encodeinsn("e_add2i", true, false, std::vector{reg(3), num(5)}, {})),
+              "70 03 88 05");
+    for (const char* n : {"e_add2i", "e_and2i", "e_and2is"})
+        EXPECT_EQ(hex(isa::encodeinsn(n, false, false, std::vector{reg(3), num(5)}, {})),
+                  std::string(n) + " must be written " + n + ".");
+    EXPECT_EQ(hex(isa::encodeinsn("stwcx", true, false, std::vector{reg(3), reg(4), reg(5)}, {})),
+              "7c 64 29 2d");
 }
 
 TEST(Tables, RegisterNamesAndEntries) {

@@ -153,6 +153,82 @@ TEST(HostOracleIf, RandomExpressions) {
     EXPECT_EQ(ctokens(r.out), ctokens(want));
 }
 
+// Random macro sets: each macro uses only macros of a higher number (no
+// recursion), parameters, '#' before a parameter and '##' between names;
+// arguments are single names or numbers, written without blanks before '('.
+std::string randommacros(std::mt19937& rng) {
+    const int n = 8;
+    std::vector<int> params(n);
+    std::string text;
+    for (int m = 0; m < n; ++m) params[m] = static_cast<int>(rng() % 4) - 1;  // -1 object-like, 0 "()", 1, 2
+    auto invocation = [&](int m, const std::vector<std::string>& pool) {
+        std::string s = "M" + std::to_string(m);
+        if (params[m] < 0) return s;
+        s += "(";
+        for (int a = 0; a < params[m]; ++a) s += (a ? ", " : "") + pool[rng() % pool.size()];
+        return s + ")";
+    };
+    for (int m = 0; m < n; ++m) {
+        std::vector<std::string> pnames;
+        std::string head = "#define M" + std::to_string(m);
+        if (params[m] >= 0) {
+            head += "(";
+            for (int p = 0; p < params[m]; ++p) {
+                pnames.push_back(std::string(1, static_cast<char>('p' + p)));
+                head += (p ? ", " : "") + pnames.back();
+            }
+            head += ")";
+        }
+        std::vector<std::string> pool = {"1", "x", "y2"};
+        for (const std::string& p : pnames) pool.push_back(p);
+        std::string body;
+        int items = 1 + static_cast<int>(rng() % 5);
+        for (int i = 0; i < items; ++i) {
+            std::string item;
+            int kind = static_cast<int>(rng() % 6);
+            if (kind == 0 && !pnames.empty()) {
+                item = "#" + pnames[rng() % pnames.size()];
+            } else if (kind == 1) {
+                item = pool[rng() % pool.size()] + " ## " + (pnames.empty() ? "z" : pnames[rng() % pnames.size()]);
+            } else if (kind == 2 && m + 1 < n) {
+                item = invocation(m + 1 + static_cast<int>(rng() % (n - m - 1)), pool);
+            } else if (kind == 3) {
+                item = "+";
+            } else {
+                item = pool[rng() % pool.size()];
+            }
+            body += " " + item;
+        }
+        text += head + body + "\n";
+    }
+    std::vector<std::string> args = {"7", "a", "b", "M1", "M5", "q"};
+    for (int line = 0; line < 6; ++line) {
+        for (int k = 0; k < 3; ++k) text += invocation(static_cast<int>(rng() % n), args) + " ; ";
+        text += "\n";
+    }
+    for (int m = 0; m < n; ++m) text += "#undef M" + std::to_string(m) + "\n";
+    return text;
+}
+
+TEST(HostOracleMacros, RandomMacroSets) {
+    if (!havecpp()) GTEST_SKIP() << "host cpp not installed";
+    Scratch s;
+    std::mt19937 rng(4711);
+    std::string source;
+    for (int i = 0; i < 150; ++i) source += randommacros(rng);
+    RunResult r = preprocess(s, source);
+    std::string want;
+    ASSERT_TRUE(hostcpp("t.c", want));
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> got = ctokens(r.out), expected = ctokens(want);
+    size_t i = 0;
+    while (i < got.size() && i < expected.size() && got[i] == expected[i]) ++i;
+    EXPECT_EQ(i, expected.size()) << "first difference at token " << i << ": "
+                                  << (i < got.size() ? got[i] : "<end>") << " vs "
+                                  << (i < expected.size() ? expected[i] : "<end>");
+    EXPECT_EQ(got.size(), expected.size());
+}
+
 // Random edits of the corpus: cpppc -e ends with 0 or 1 and never crashes
 // (the test build runs under the sanitizers).
 TEST(Fuzz, PreprocessRandomEdits) {

@@ -4,6 +4,7 @@
 // message while the program stays loaded.
 #include "harness.h"
 #include "vek/core/debuginfo/lookup.h"
+#include "vek/core/debuginfo/texts.h"
 
 namespace {
 
@@ -218,6 +219,9 @@ TEST(DebugInfo, CObjectGivesFunctionsVariablesAndTypes) {
     EXPECT_EQ(mainf->vars[1].desc.agg->members.size(), 2u);
     EXPECT_EQ(mainf->vars[2].size, 4u);
     EXPECT_EQ(mainf->vars[2].desc.steps, (std::vector<uint32_t>{2}));   // 0x4000 -> second mask
+    EXPECT_EQ(vek::listfuncs(di, "m.c", true),
+              "Functions in file: m.c\n (on)   int add(int a, int b) at 0x1000     \n"
+              " (on)   main() at 0x1010     \n\n");
     EXPECT_EQ(file.funcs[2]->vars.size(), 1u);
     EXPECT_EQ(file.funcs[2]->vars[0].name, "g");
 
@@ -315,7 +319,7 @@ const DropCase drop_cases[] = {
      "outside the .debug section"},
     {"function chain loops", [](CObject& c) {
          auto& v = c.o.sections[2].data;
-         uint32_t first = uint32_t(v[4]) << 24 | uint32_t(v[5]) << 16 | uint32_t(v[6]) << 8 | v[7];
+         uint32_t first = fixture::get32(v, 4);
          set_debug(c, first, first);
      },
      "loops"},
@@ -352,7 +356,7 @@ TEST(DebugInfo, UnknownReturnTypeDropsTheTables) {
     Harness probe;
     ASSERT_TRUE(vek::loadprogram(probe.env, writetemp("probe.o", obj.o.bytes()), nullptr, true, false).ok);
     auto& v = obj.o.sections[2].data;
-    uint32_t first = uint32_t(v[4]) << 24 | uint32_t(v[5]) << 16 | uint32_t(v[6]) << 8 | v[7];
+    uint32_t first = fixture::get32(v, 4);
     v[first + 20] = 99;
     Harness h;
     EXPECT_TRUE(vek::loadprogram(h.env, writetemp("rettype.o", obj.o.bytes()), nullptr, true, false).ok);
@@ -371,6 +375,23 @@ TEST(DebugInfo, TenThousandLinesLoad) {
     EXPECT_EQ(h.prog.debug.lines.size(), 10002u);
     EXPECT_EQ(vek::findlineat(h.prog.debug, 0x1000 + 4 * 5000 + 2)->line, 5001);
     EXPECT_EQ(vek::lineaddr(h.prog.debug, "big.s", 9999, -1)->address, 0x1000u + 4 * 9998);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DebugInfo, SecondCoreFileSetsTheSplitMaskUntilTheNextLoad) {
+    CObject c = c_object();
+    auto& v = c.o.sections[2].data;
+    v[12] = 0x8B;   // class byte after "m.c" at position 8
+    Harness h;
+    ASSERT_TRUE(vek::loadprogram(h.env, writetemp("core2.o", c.o.bytes()), nullptr, true, false).ok);
+    ASSERT_EQ(h.prog.debug.files.size(), 1u);
+    EXPECT_TRUE(vek::iscoretwofile(h.prog.debug.files[0].get()));
+    EXPECT_EQ(h.prog.splitmask, 0xFFFFFFEFu);
+    ASSERT_TRUE(vek::loadprogram(h.env, writetemp("core1.o", c_object().o.bytes()), nullptr, true, false).ok);
+    EXPECT_EQ(h.prog.splitmask, 0u);
 }
 
 }  // namespace

@@ -179,3 +179,36 @@ TEST(Texts, NumberTextsAndStatementEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Types, DeclarationTexts) {
+    vek::VarRecord p;
+    p.name = "p";
+    p.sclass = vek::sc::Fix;
+    p.type = 0xD0000018;   // array of pointer to int
+    p.desc.steps = {4, 0};
+    EXPECT_EQ(vek::decltext(p), "static int *p[4]");
+    p.sclass = vek::sc::FixExt;
+    EXPECT_EQ(vek::decltext(p), "int *p[4]");
+    EXPECT_EQ(vek::vardecl(p), "extern int *p[4]");
+    vek::VarRecord f;
+    f.name = "f";
+    f.sclass = vek::sc::Mos;
+    f.type = 25;
+    f.desc.bitword = 3;
+    EXPECT_EQ(vek::decltext(f), "bit-field f:3");
+    vek::AggregateDescriptor pt;
+    pt.tag = "pt";
+    vek::VarRecord s;
+    s.name = "s";
+    s.sclass = vek::sc::Aut;
+    s.type = 0x40000048;   // pointer to struct pt
+    s.desc.steps = {0};
+    s.desc.agg = &pt;
+    EXPECT_EQ(vek::decltext(s), "auto struct pt *s");
+    EXPECT_EQ(vek::vardecl(s), "auto struct pt *s");
+    EXPECT_EQ(vek::typetext(0x40000018, {}), "int *");
+}
+
+}  // namespace

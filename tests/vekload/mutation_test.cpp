@@ -49,16 +49,9 @@ std::vector<uint8_t> sample_object() {
     std::vector<uint8_t> f = o.bytes();
     // An init-marker table and a module marker table at the end.
     uint32_t table = uint32_t(f.size());
-    std::vector<uint8_t> entry(24, 0);
-    entry[0] = 2;
-    fixture::set32(entry, 16, 0x3000);
-    fixture::set32(entry, 20, 0x2000);
-    f.insert(f.end(), entry.begin(), entry.end());
-    entry[0] = 1;
-    entry[1] = 4;
-    std::copy_n("mark", 4, entry.begin() + 2);
-    f.insert(f.end(), entry.begin(), entry.end());
-    uint32_t symoff = uint32_t(f[8]) << 24 | uint32_t(f[9]) << 16 | uint32_t(f[10]) << 8 | f[11];
+    for (const auto& e : {fixture::marker(2, "", 0x3000, 0x2000), fixture::marker(1, "mark", 0, 0)})
+        f.insert(f.end(), e.begin(), e.end());
+    uint32_t symoff = fixture::get32(f, 8);
     fixture::set32(f, symoff, table);
     f[symoff + 5] = 1;
     uint32_t last = symoff + 7 + (7 + 2) + (7 + 7);   // the "m.mark" record

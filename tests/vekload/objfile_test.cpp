@@ -90,10 +90,7 @@ TEST(ObjectFile, GroupsInitMarkersAndNameLengthBit) {
     m.symbols = {{0, 0, 1, ""}, {0x104, 0x05, 1, "_f"}};
     std::vector<uint8_t> f = m.bytes();
     uint32_t table = uint32_t(f.size());
-    std::vector<uint8_t> entry(24, 0);
-    entry[0] = 1;
-    fixture::set32(entry, 16, 0x9000);
-    fixture::set32(entry, 20, 0x100);
+    std::vector<uint8_t> entry = fixture::marker(1, "", 0x9000, 0x100);
     f.insert(f.end(), entry.begin(), entry.end());
     fixture::set32(f, 28 + 40 + 6, table);   // value of the first symbol record
     ASSERT_EQ(vek::loadfile(h2.env, writetemp("init.o", f)), 1) << h2.rep.err;
@@ -148,8 +145,7 @@ const DamageCase damages[] = {
      "read error .init marker symbol"},
     {"symbol section beyond the table",
      [](std::vector<uint8_t>& f) {
-         size_t symoff = size_t(f[8]) << 24 | size_t(f[9]) << 16 | size_t(f[10]) << 8 | f[11];
-         f[symoff + 5] = 99;
+         f[fixture::get32(f, 8) + 5] = 99;
      },
      1,
      "symbols with a section number beyond the section table"},

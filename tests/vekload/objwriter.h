@@ -95,6 +95,21 @@ struct Object {
     }
 };
 
+// One 24-byte init-marker or module-marker entry: section, name, two words.
+inline std::vector<uint8_t> marker(uint8_t section, const std::string& name, uint32_t first, uint32_t second) {
+    std::vector<uint8_t> e(24, 0);
+    e[0] = section;
+    e[1] = uint8_t(name.size());
+    for (size_t i = 0; i < name.size() && i < 14; ++i) e[2 + i] = uint8_t(name[i]);
+    set32(e, 16, first);
+    set32(e, 20, second);
+    return e;
+}
+
+inline uint32_t get32(const std::vector<uint8_t>& v, size_t at) {
+    return uint32_t(v[at]) << 24 | uint32_t(v[at + 1]) << 16 | uint32_t(v[at + 2]) << 8 | v[at + 3];
+}
+
 inline void writefile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }

@@ -247,3 +247,27 @@ TEST(Exec, FetchesPassTheAccessCheckWhenOn)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Exec, StringLoadAndStoreWrapToR0)
+{
+    Target t;
+    constexpr uint32_t LSWI = 597, STSWI = 725, LSWX = 533;
+    // lswi r31,r4,7 ; stswi r31,r5,7 ; lswx r3,r4,r6 (count from xer); the
+    // 10-bit extended opcodes land in the xo and OE bits of xoform.
+    t.load(0x100, {xoform(LSWI, 31, 4, 7), xoform(STSWI, 31, 5, 7), xoform(LSWX, 3, 4, 6)});
+    t.load(0x1000, {0x11223344, 0x55667788});
+    t.r(4) = 0x1000, t.r(5) = 0x2000, t.r(6) = 1;
+    t.regs.setreg(RegXer, 5);
+    t.regs.setpc(0x100);
+    t.x.run(3);
+    EXPECT_EQ(t.r(31), 0x11223344u);
+    EXPECT_EQ(t.r(0), 0x55667700u);
+    EXPECT_EQ(t.mem.getlong(0x2000), 0x11223344u);
+    EXPECT_EQ(t.mem.getlong(0x2004), 0x55667700u) << "the byte after the string is untouched";
+    EXPECT_EQ(t.r(3), 0x22334455u);
+    EXPECT_EQ(t.r(4), 0x66000000u) << "the last register of lswx is zero-filled";
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace isa {
 
@@ -293,12 +294,23 @@ EncodeResult encoderow(const Insn& row, bool record, bool overflow, std::span<co
 EncodeResult encodeinsn(std::string_view name, bool record, bool overflow,
                         std::span<const Operand> ops, const EncodeContext& ctx) {
     EncodeResult res;
+    // A name whose record form is built in (e_add2i.) is reached as its base
+    // name with the record mark; its base name alone is no instruction.
+    std::string dotted = std::string(name) + ".";
     const auto* rows = rowsof(name);
-    if (!rows) {
-        res.error = "bad addressing mode";
+    const auto* dotrows = rowsof(dotted);
+    std::vector<std::pair<const Insn*, bool>> tries;
+    if (rows)
+        for (const Insn* in : *rows) tries.push_back({in, record});
+    if (record && dotrows)
+        for (const Insn* in : *dotrows) tries.push_back({in, false});
+    if (tries.empty()) {
+        if (!rows && !dotrows) res.error = "bad addressing mode";
+        else if (dotrows) res.error = std::string(name) + " must be written " + dotted;
+        else res.error = std::string(name) + " is not a VLE instruction";
         return res;
     }
-    bool anyvle = std::any_of(rows->begin(), rows->end(), [](const Insn* r) { return r->flags & FVle; });
+    bool anyvle = std::any_of(tries.begin(), tries.end(), [](auto& t) { return t.first->flags & FVle; });
     if (!anyvle) {
         res.error = std::string(name) + " is not a VLE instruction";
         return res;
@@ -308,9 +320,9 @@ EncodeResult encodeinsn(std::string_view name, bool record, bool overflow,
         return res;
     }
     std::string why;
-    for (const Insn* in : *rows) {
+    for (auto [in, rec] : tries) {
         if (!(in->flags & FVle)) continue;
-        EncodeResult r = encoderow(*in, record, overflow, ops, ctx, &why);
+        EncodeResult r = encoderow(*in, rec, overflow, ops, ctx, &why);
         if (r.insn || !r.error.empty()) return r;
     }
     res.error = why.empty() ? "bad addressing mode" : why;
@@ -343,9 +355,13 @@ std::span<const RegisterName> registernames() {
 
 const std::vector<std::string>& mnemonics() {
     static const std::vector<std::string> names = [] {
-        std::vector<std::string> v;
-        for (auto& [n, rows] : nameindex().rows) v.push_back(n);
-        return v;  // the map keeps them sorted
+        std::set<std::string> names;
+        for (auto& [n, rows] : nameindex().rows) {
+            names.insert(n);
+            // e_add2i. is written as e_add2i with the record mark
+            if (n.size() > 1 && n.back() == '.') names.insert(n.substr(0, n.size() - 1));
+        }
+        return std::vector<std::string>(names.begin(), names.end());
     }();
     return names;
 }
@@ -387,7 +403,9 @@ const AsmTables& asmtables() {
         const auto& names = mnemonics();
         for (size_t i = 0; i < names.size(); ++i) {
             t.first.push_back(static_cast<uint32_t>(t.entries.size()));
-            for (const Insn* in : *rowsof(names[i])) {
+            const auto* rows = rowsof(names[i]);
+            if (!rows) continue;
+            for (const Insn* in : *rows) {
                 AsmEntry e{static_cast<uint16_t>(i + 1), in->flags, in->opcode, 0, {}, in};
                 std::array<LayoutPair, 5> layout{};
                 for (unsigned j = 0; j < in->opcount(); ++j) {

@@ -103,7 +103,8 @@ struct FunctionRecord {
     int core = 0;
     uint32_t firstline = 0, lastline = 0;
     uint32_t rettype = 0;          // TypeWord of the return type (0: none)
-    std::string argtext;
+    std::string argtext;           // "int a, char *b", at most 504 characters
+    std::string rettext;           // "int " in front of the name
     std::string name;              // "" nameless; "." file scope made by the builder
 };
 
@@ -172,5 +173,11 @@ uint32_t typesize(const VarRecord& var);
 bool isunsigned(const VarRecord& var);
 bool isbitfieldtype(uint8_t code);
 bool isaggregatetype(uint8_t code);
+// C declaration texts: decltext shows bit-field widths and leaves out
+// "extern"; vardecl shows every storage class. typetext is a type alone
+// ("int *"), as the return type in front of a function name.
+std::string decltext(const VarRecord& var);
+std::string vardecl(const VarRecord& var);
+std::string typetext(uint32_t type, const TypeDesc& desc);
 
 }  // namespace vek

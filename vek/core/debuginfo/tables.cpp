@@ -194,11 +194,30 @@ struct Builder {
             if (v.sclass == sc::RFArg) std::swap(v.value, v.value2);
         for (auto* part : {&args, &rest, &labels})
             for (auto& v : *part) f.vars.push_back(std::move(v));
+        argumenttext(f);
         for (size_t i = 0; i < f.vars.size(); ++i) {
             f.vars[i].owner = &f;
             uint8_t c = f.vars[i].sclass;
             if (f.firstlocal < 0 && (c == sc::Fix || c == sc::Aut || c == sc::Reg || c == sc::StatAut))
                 f.firstlocal = int(i);
+        }
+    }
+
+    // The arguments' declarations without their storage class, ", " between
+    // them; a declaration that does not fit ends the text with up to "...".
+    static void argumenttext(FunctionRecord& f) {
+        constexpr size_t Limit = 504;
+        for (const VarRecord& v : f.vars) {
+            if (!sc::isargument(v.sclass)) continue;
+            VarRecord plain = v;
+            plain.sclass = 0;
+            std::string d = decltext(plain);
+            std::string piece = (f.argtext.empty() ? "" : ", ") + d;
+            if (f.argtext.size() + piece.size() > Limit) {
+                f.argtext.append(std::min<size_t>(3, Limit - f.argtext.size()), '.');
+                break;
+            }
+            f.argtext += piece;
         }
     }
 
@@ -249,14 +268,12 @@ struct Builder {
             }
             break;
         }
-        const LineRecord* attrrec = nullptr;
-        for (const LineRecord* a : di.attrs)
+        for (LineRecord* a : di.attrs)
             if (a->text == module->text) {
-                attrrec = a;
+                file->attrrec = a;
                 break;
             }
-        file->attrrec = const_cast<LineRecord*>(attrrec);
-        loadmasks(attrrec);
+        loadmasks(file->attrrec);
 
         uint32_t limit = s.walklimit(4);
         std::unordered_set<uint32_t> seen;
@@ -276,6 +293,7 @@ struct Builder {
             uint8_t rb = uint8_t(f->rettype);
             if (rb != 0 && !basetypename(rb))
                 throw Damaged{"INCONSISTENT DEBUG INFO\n\nPROBABLE TARGET MISMATCH\n"};
+            f->rettext = f->rettype ? typetext(f->rettype, TypeDesc{}) : std::string();
             file->firstline = f->firstline;
             file->lastline = f->lastline;
             if (auto it = starts.find(key(file->name, f->name)); it != starts.end()) f->start = it->second;

@@ -94,7 +94,7 @@ std::string listfuncs(const DebugInfo& di, const char* file, bool witharguments)
             if (fn.get() == filescope(*f) || (!fn->name.empty() && fn->name[0] == '.')) continue;
             if (!fn->start && !fn->name.empty()) continue;
             out += fn->active ? (fn->activated ? " (act)  " : " (on)   ") : " (off)  ";
-            out += fn->name + "(" + (witharguments ? fn->argtext : std::string()) + ")";
+            out += witharguments ? fn->rettext + fn->name + "(" + fn->argtext + ")" : fn->name + "()";
             out += " at " + hextext(fn->start ? fn->start->address : 0) + "\n";
         }
         out += "\n";

@@ -106,6 +106,57 @@ bool isunsigned(const VarRecord& var) {
 bool isbitfieldtype(uint8_t code) { return code == 11 || code == 18 || code == 25 || code == 34; }
 bool isaggregatetype(uint8_t code) { return code >= 72 && code <= 78; }
 
+namespace {
+
+// The declarator and type around a name, built from the middle outward.
+std::string declare(const VarRecord& var, bool withwidth, bool vardeclform) {
+    if (var.sclass == sc::ProcReg) return "machine register " + var.name;
+    if (var.sclass == 25) return var.value == 1 ? "timing register $time" : "????? ";
+    std::string text = var.name;
+    uint8_t base = uint8_t(var.type);
+    if (withwidth && isbitfieldtype(base)) text += ":" + std::to_string(var.desc.bitword);
+    uint32_t t = var.type;
+    size_t cursor = 0;
+    for (int i = 0, n = typedepth(var.type); i < n; ++i, t = dropstep(t)) {
+        switch (topstep(t)) {
+        case 1: text = "*" + text; break;
+        case 2: text = "(" + text + ")()"; break;
+        default: {
+            uint32_t dim = cursor < var.desc.steps.size() ? var.desc.steps[cursor] : 0;
+            text += "[" + std::to_string(dim) + "]";
+        }
+        }
+        ++cursor;
+    }
+    text = " " + text;
+    if ((base == 72 || base == 73 || isaggregatetype(base)) && var.desc.agg && !var.desc.agg->tag.empty())
+        text = (vardeclform ? "" : " ") + var.desc.agg->tag + text;
+    const char* name = basetypename(base);
+    text = std::string(name ? name : "") + (vardeclform && text[0] != ' ' ? " " : "") + text;
+    return text;
+}
+
+}  // namespace
+
+std::string decltext(const VarRecord& var) {
+    std::string t = declare(var, true, false);
+    if (var.sclass == sc::ProcReg || var.sclass == 25 || var.sclass == sc::FixExt) return t;
+    return sc::prefix(var.sclass) + t;
+}
+
+std::string vardecl(const VarRecord& var) {
+    std::string t = declare(var, false, true);
+    if (var.sclass == sc::ProcReg || var.sclass == 25) return t;
+    return sc::prefix(var.sclass) + t;
+}
+
+std::string typetext(uint32_t type, const TypeDesc& desc) {
+    VarRecord v;
+    v.type = type;
+    v.desc = desc;
+    return declare(v, false, false);
+}
+
 namespace sc {
 bool isargument(uint8_t c) { return c == 2 || c == 5 || c == 7 || c == 14 || c == 15 || (c >= 20 && c <= 23); }
 

@@ -95,6 +95,9 @@ DecodeTables build() {
                 ++n;
             }
             if (in.form == isa::Form::E_I16L) row.flags |= 0x0008;  // upper bits from 16
+            auto lay = std::find(t.layouts.begin(), t.layouts.end(), row.pos);
+            row.layout = static_cast<uint8_t>(lay - t.layouts.begin());
+            if (lay == t.layouts.end()) t.layouts.push_back(row.pos);
             if (in.ops[0] == Opd::CRD32 || in.ops[0] == Opd::CRB32) row.flags |= isa::DCr2;
             uint32_t rc = (in.flags & isa::FRc) ? isa::formrcbit(in.form) : 0;
             uint32_t oe = (in.flags & isa::FOe) ? isa::formoebit(in.form) : 0;
@@ -290,7 +293,7 @@ unsigned decodevalue(const DecodeEnv& env, uint32_t address, bool vle, uint32_t 
 
 unsigned decodeinsn(const DecodeEnv& env, uint32_t address, unsigned flags, char* text,
                     Decoded& out) {
-    bool vle = address >= env.vleboundary;
+    bool vle = address >= (env.getvle ? env.getvle() : env.vleboundary);
     uint32_t bytes = 0;
     if (vle) {
         uint32_t h = env.gethalf ? env.gethalf(address) : 0;

@@ -37,11 +37,13 @@ enum DecodeKind : uint8_t {
 
 struct DecodeRow {
     uint16_t type = 0;      // index into the mnemonic table; 0 never in a table
-    uint16_t flags = 0;     // isa::DecFlag bits (OE, Rc, sizes, update/link, ...)
+    uint16_t flags = 0;     // isa::DecFlag bits (OE, Rc, sizes, update/link, ...);
+                            // 0x0008: split immediate with its upper bits at 16
     uint32_t mask = 0;
     uint32_t match = 0;
     std::array<uint8_t, 5> kinds{};  // DecodeKind per operand, 0 when absent
-    std::array<int8_t, 5> pos{};     // layout: field position per operand
+    std::array<int8_t, 5> pos{};     // field position per operand (the row's layout)
+    uint8_t layout = 0;              // index of pos in DecodeTables::layouts
     uint8_t handler = 0;             // isa::Exec group
     const isa::Insn* insn = nullptr; // the encoding the row came from
 };
@@ -49,6 +51,7 @@ struct DecodeRow {
 struct DecodeTables {
     std::array<std::vector<DecodeRow>, 16> classic, vle16, vle32;
     std::vector<std::string> mnemonics;  // sorted; index 0 is "????"
+    std::vector<std::array<int8_t, 5>> layouts;  // distinct field-position lists
 };
 const DecodeTables& decodetables();
 
@@ -77,6 +80,7 @@ struct DecodeEnv {
     std::function<const char*(uint32_t)> symbolat;         // name of a symbol exactly at
     std::function<std::optional<uint32_t>(std::string_view)> symbolvalue;
     uint32_t vleboundary = 0;                               // VLE code from here up
+    std::function<uint32_t()> getvle;                       // when set, read instead
 };
 
 enum DecodeFlag : unsigned { DecodeText = 1, DecodeExec = 2 };

@@ -3,9 +3,12 @@
 // row is one instruction: mnemonic, table, mask, match, form (how its fields
 // are read, see insntable.h) and its semantics in one to three lines.
 //
-// Column key: name | set | mask | match | form | semantics. The first row of
-// a set that matches wins; rows with a Rc or OE bit cover both forms (the
-// mnemonic is shown without "." and "o"). Registers: x.r[n] is rn.
+// Column key: name | set | form | semantics. The encodings (mask and match)
+// come from the shared encoding table by name when the table is first used,
+// so each instruction's bits are declared in one place; a name ending in "."
+// is the record variant of a row with Rc. Where the form reads the Rc or OE
+// bit, one row covers both variants. The first row of a set that matches
+// wins. Registers: x.r[n] is rn.
 #include "vek/core/exec/insntable.h"
 
 #include <algorithm>
@@ -15,6 +18,7 @@
 #include <cmath>
 #include <vector>
 
+#include "toollib/isa/isa.h"
 #include "vek/core/exec/spefloat.h"
 
 namespace vek {
@@ -185,6 +189,29 @@ inline void mtspr(Executor& x, uint32_t spr, uint32_t v)
     }
 }
 
+// Load and store string: n bytes through consecutive registers from rD,
+// four to a register (high byte first), wrapping from r31 to r0; the last
+// register loaded is zero-filled.
+inline void lsw(Executor& x, unsigned r, uint32_t ea, unsigned n)
+{
+    for (unsigned k = 0; n--; ea++) {
+        if (k == 0) x.r[r] = 0;
+        x.r[r] |= uint32_t(x.mem.getbyte(ea)) << (24 - 8 * k);
+        if (++k == 4) k = 0, r = (r + 1) & 31;
+    }
+}
+inline void stsw(Executor& x, unsigned r, uint32_t ea, unsigned n)
+{
+    for (unsigned k = 0; n--; ea++) {
+        x.mem.putbyte(ea, uint8_t(x.r[r] >> (24 - 8 * k)));
+        if (++k == 4) k = 0, r = (r + 1) & 31;
+    }
+}
+
+// Device control and performance monitor registers share the store of the
+// unmodelled special registers under their own keys.
+constexpr uint32_t DcrKey = 0x10000, PmrKey = 0x20000;
+
 inline uint32_t fieldmask(uint32_t fxm)
 {
     uint32_t m = 0;
@@ -221,21 +248,13 @@ const ExecFn cr_eqv = EXEC(crlogic(x, i, crA(x, i) == crB(x, i)));
 const ExecFn cr_orc = EXEC(crlogic(x, i, crA(x, i) | !crB(x, i)));
 const ExecFn cr_or = EXEC(crlogic(x, i, crA(x, i) | crB(x, i)));
 const ExecFn mcrf = EXEC(x.setcrf(i.d, crfield(x, i.a)));
-
-// ---- encodings
-
-constexpr uint32_t op(uint32_t n) { return n << 26; }
-constexpr uint32_t x31(uint32_t xo) { return op(31) | xo << 1; }
-constexpr uint32_t x19(uint32_t xo) { return op(19) | xo << 1; }
-constexpr uint32_t evx(uint32_t xo) { return op(4) | xo; }
-constexpr uint32_t PRI = 0xFC000000u;   // primary opcode
-constexpr uint32_t XO = 0xFC0003FEu;    // 9-bit extended opcode (OE and Rc free)
-constexpr uint32_t XM = 0xFC0007FEu;    // 10-bit extended opcode (Rc free)
-constexpr uint32_t XR = 0xFC0007FFu;    // 10-bit extended opcode with Rc
-constexpr uint32_t EVX = 0xFC0007FFu;
-constexpr uint32_t D8M = 0xFC00FF00u;   // VLE D8: sub-opcode in bits 8-15
-constexpr uint32_t SCI = 0xFC00F000u;   // VLE SCI8: sub-opcode in bits 12-15
-constexpr uint32_t SCR = 0xFC00F800u;   // VLE SCI8/I16 with bit 11 fixed
+// Branches: the link and absolute variants are rows of their own.
+const ExecFn branch_i = EXEC(branch(x, i, i.imm, true));
+const ExecFn branch_bc = EXEC(branch(x, i, i.imm, bcond(x, i.d, i.a)));
+const ExecFn branch_bclr = EXEC(uint32_t t = x.lr() & ~3u; branch(x, i, t, bcond(x, i.d, i.a)));
+const ExecFn branch_bcctr = EXEC(uint32_t t = x.ctr() & ~3u; branch(x, i, t, bcond(x, i.d, i.a)));
+const ExecFn se_blr = EXEC(branch(x, i, x.lr() & ~1u, true));
+const ExecFn se_bctr = EXEC(branch(x, i, x.ctr() & ~1u, true));
 
 constexpr InsnSet C = InsnSet::Classic, V16 = InsnSet::Vle16, V32 = InsnSet::Vle32;
 // Rows of opcode 31 and 4 serve classic and VLE code alike.
@@ -243,316 +262,348 @@ constexpr InsnSet SHARED = InsnSet::Classic;
 
 // clang-format off
 const InsnRow rows[] = {
-  {"????",      C,   0,          0,            Form::None,  EXEC()},
+  {"????",       C,      Form::None,    EXEC()},
 
   // ---- classic: immediate arithmetic and logic
-  {"addi",      C,   PRI,        op(14),       Form::D,     EXEC(x.r[i.d] = ra0(x, i) + i.imm)},
-  {"addis",     C,   PRI,        op(15),       Form::D,     EXEC(x.r[i.d] = ra0(x, i) + (i.imm << 16))},
-  {"addic",     C,   PRI,        op(12),       Form::D,     EXEC(addop(x, i, x.r[i.a], i.imm, 0, true))},
-  {"addic.",    C,   PRI,        op(13),       Form::D,     EXEC(addop(x, i, x.r[i.a], i.imm, 0, true); x.record(x.r[i.d]))},
-  {"subfic",    C,   PRI,        op(8),        Form::D,     EXEC(addop(x, i, ~x.r[i.a], i.imm, 1, true))},
-  {"mulli",     C,   PRI,        op(7),        Form::D,     EXEC(x.r[i.d] = x.r[i.a] * i.imm)},
-  {"cmpi",      C,   PRI,        op(11),       Form::DCmp,  EXEC(x.setcrf(i.d, x.compare(int32_t(x.r[i.a]), int32_t(i.imm))))},
-  {"cmpli",     C,   PRI,        op(10),       Form::DCmpU, EXEC(x.setcrf(i.d, x.compareu(x.r[i.a], i.imm)))},
-  {"ori",       C,   PRI,        op(24),       Form::DU,    EXEC(x.r[i.a] = x.r[i.d] | i.imm)},
-  {"oris",      C,   PRI,        op(25),       Form::DU,    EXEC(x.r[i.a] = x.r[i.d] | i.imm << 16)},
-  {"xori",      C,   PRI,        op(26),       Form::DU,    EXEC(x.r[i.a] = x.r[i.d] ^ i.imm)},
-  {"xoris",     C,   PRI,        op(27),       Form::DU,    EXEC(x.r[i.a] = x.r[i.d] ^ i.imm << 16)},
-  {"andi.",     C,   PRI,        op(28),       Form::DU,    EXEC(x.r[i.a] = x.r[i.d] & i.imm; x.record(x.r[i.a]))},
-  {"andis.",    C,   PRI,        op(29),       Form::DU,    EXEC(x.r[i.a] = x.r[i.d] & i.imm << 16; x.record(x.r[i.a]))},
+  {"addi",       C,      Form::D,       EXEC(x.r[i.d] = ra0(x, i) + i.imm)},
+  {"addis",      C,      Form::D,       EXEC(x.r[i.d] = ra0(x, i) + (i.imm << 16))},
+  {"addic",      C,      Form::D,       EXEC(addop(x, i, x.r[i.a], i.imm, 0, true))},
+  {"addic.",     C,      Form::D,       EXEC(addop(x, i, x.r[i.a], i.imm, 0, true); x.record(x.r[i.d]))},
+  {"subfic",     C,      Form::D,       EXEC(addop(x, i, ~x.r[i.a], i.imm, 1, true))},
+  {"mulli",      C,      Form::D,       EXEC(x.r[i.d] = x.r[i.a] * i.imm)},
+  {"cmpi",       C,      Form::DCmp,    EXEC(x.setcrf(i.d, x.compare(int32_t(x.r[i.a]), int32_t(i.imm))))},
+  {"cmpli",      C,      Form::DCmpU,   EXEC(x.setcrf(i.d, x.compareu(x.r[i.a], i.imm)))},
+  {"ori",        C,      Form::DU,      EXEC(x.r[i.a] = x.r[i.d] | i.imm)},
+  {"oris",       C,      Form::DU,      EXEC(x.r[i.a] = x.r[i.d] | i.imm << 16)},
+  {"xori",       C,      Form::DU,      EXEC(x.r[i.a] = x.r[i.d] ^ i.imm)},
+  {"xoris",      C,      Form::DU,      EXEC(x.r[i.a] = x.r[i.d] ^ i.imm << 16)},
+  {"andi.",      C,      Form::DU,      EXEC(x.r[i.a] = x.r[i.d] & i.imm; x.record(x.r[i.a]))},
+  {"andis.",     C,      Form::DU,      EXEC(x.r[i.a] = x.r[i.d] & i.imm << 16; x.record(x.r[i.a]))},
 
   // ---- classic: loads and stores, D form
-  {"lwz",       C,   PRI,        op(32),       Form::D,     EXEC(x.r[i.d] = x.mem.getlong(ra0(x, i) + i.imm))},
-  {"lwzu",      C,   PRI,        op(33),       Form::D,     EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = x.mem.getlong(ea); x.r[i.a] = ea)},
-  {"lbz",       C,   PRI,        op(34),       Form::D,     EXEC(x.r[i.d] = x.mem.getbyte(ra0(x, i) + i.imm))},
-  {"lbzu",      C,   PRI,        op(35),       Form::D,     EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = x.mem.getbyte(ea); x.r[i.a] = ea)},
-  {"stw",       C,   PRI,        op(36),       Form::D,     EXEC(x.mem.putlong(ra0(x, i) + i.imm, x.r[i.d]))},
-  {"stwu",      C,   PRI,        op(37),       Form::D,     EXEC(uint32_t ea = x.r[i.a] + i.imm; x.mem.putlong(ea, x.r[i.d]); x.r[i.a] = ea)},
-  {"stb",       C,   PRI,        op(38),       Form::D,     EXEC(x.mem.putbyte(ra0(x, i) + i.imm, uint8_t(x.r[i.d])))},
-  {"stbu",      C,   PRI,        op(39),       Form::D,     EXEC(uint32_t ea = x.r[i.a] + i.imm; x.mem.putbyte(ea, uint8_t(x.r[i.d])); x.r[i.a] = ea)},
-  {"lhz",       C,   PRI,        op(40),       Form::D,     EXEC(x.r[i.d] = x.mem.getword(ra0(x, i) + i.imm))},
-  {"lhzu",      C,   PRI,        op(41),       Form::D,     EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = x.mem.getword(ea); x.r[i.a] = ea)},
-  {"lha",       C,   PRI,        op(42),       Form::D,     EXEC(x.r[i.d] = exts16(x.mem.getword(ra0(x, i) + i.imm)))},
-  {"lhau",      C,   PRI,        op(43),       Form::D,     EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = exts16(x.mem.getword(ea)); x.r[i.a] = ea)},
-  {"sth",       C,   PRI,        op(44),       Form::D,     EXEC(x.mem.putword(ra0(x, i) + i.imm, uint16_t(x.r[i.d])))},
-  {"sthu",      C,   PRI,        op(45),       Form::D,     EXEC(uint32_t ea = x.r[i.a] + i.imm; x.mem.putword(ea, uint16_t(x.r[i.d])); x.r[i.a] = ea)},
-  {"lmw",       C,   PRI,        op(46),       Form::D,     EXEC(lmw(x, i, ra0(x, i) + i.imm))},
-  {"stmw",      C,   PRI,        op(47),       Form::D,     EXEC(stmw(x, i, ra0(x, i) + i.imm))},
+  {"lwz",        C,      Form::D,       EXEC(x.r[i.d] = x.mem.getlong(ra0(x, i) + i.imm))},
+  {"lwzu",       C,      Form::D,       EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = x.mem.getlong(ea); x.r[i.a] = ea)},
+  {"lbz",        C,      Form::D,       EXEC(x.r[i.d] = x.mem.getbyte(ra0(x, i) + i.imm))},
+  {"lbzu",       C,      Form::D,       EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = x.mem.getbyte(ea); x.r[i.a] = ea)},
+  {"stw",        C,      Form::D,       EXEC(x.mem.putlong(ra0(x, i) + i.imm, x.r[i.d]))},
+  {"stwu",       C,      Form::D,       EXEC(uint32_t ea = x.r[i.a] + i.imm; x.mem.putlong(ea, x.r[i.d]); x.r[i.a] = ea)},
+  {"stb",        C,      Form::D,       EXEC(x.mem.putbyte(ra0(x, i) + i.imm, uint8_t(x.r[i.d])))},
+  {"stbu",       C,      Form::D,       EXEC(uint32_t ea = x.r[i.a] + i.imm; x.mem.putbyte(ea, uint8_t(x.r[i.d])); x.r[i.a] = ea)},
+  {"lhz",        C,      Form::D,       EXEC(x.r[i.d] = x.mem.getword(ra0(x, i) + i.imm))},
+  {"lhzu",       C,      Form::D,       EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = x.mem.getword(ea); x.r[i.a] = ea)},
+  {"lha",        C,      Form::D,       EXEC(x.r[i.d] = exts16(x.mem.getword(ra0(x, i) + i.imm)))},
+  {"lhau",       C,      Form::D,       EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = exts16(x.mem.getword(ea)); x.r[i.a] = ea)},
+  {"sth",        C,      Form::D,       EXEC(x.mem.putword(ra0(x, i) + i.imm, uint16_t(x.r[i.d])))},
+  {"sthu",       C,      Form::D,       EXEC(uint32_t ea = x.r[i.a] + i.imm; x.mem.putword(ea, uint16_t(x.r[i.d])); x.r[i.a] = ea)},
+  {"lmw",        C,      Form::D,       EXEC(lmw(x, i, ra0(x, i) + i.imm))},
+  {"stmw",       C,      Form::D,       EXEC(stmw(x, i, ra0(x, i) + i.imm))},
 
   // ---- classic: rotates
-  {"rlwimi",    C,   PRI,        op(20),       Form::M,     EXEC(setra(x, i, (rotl(x.r[i.d], i.b) & i.imm) | (x.r[i.a] & ~i.imm)))},
-  {"rlwinm",    C,   PRI,        op(21),       Form::M,     EXEC(setra(x, i, rotl(x.r[i.d], i.b) & i.imm))},
-  {"rlwnm",     C,   PRI,        op(23),       Form::M,     EXEC(setra(x, i, rotl(x.r[i.d], x.r[i.b]) & i.imm))},
+  {"rlwimi",     C,      Form::M,       EXEC(setra(x, i, (rotl(x.r[i.d], i.b) & i.imm) | (x.r[i.a] & ~i.imm)))},
+  {"rlwinm",     C,      Form::M,       EXEC(setra(x, i, rotl(x.r[i.d], i.b) & i.imm))},
+  {"rlwnm",      C,      Form::M,       EXEC(setra(x, i, rotl(x.r[i.d], x.r[i.b]) & i.imm))},
 
   // ---- classic: branches and system
-  {"b",         C,   PRI,        op(18),       Form::I,     EXEC(branch(x, i, i.imm, true))},
-  {"bc",        C,   PRI,        op(16),       Form::B,     EXEC(branch(x, i, i.imm, bcond(x, i.d, i.a)))},
-  {"bclr",      C,   XM,         x19(16),      Form::XL,    EXEC(uint32_t t = x.lr() & ~3u; branch(x, i, t, bcond(x, i.d, i.a)))},
-  {"bcctr",     C,   XM,         x19(528),     Form::XL,    EXEC(uint32_t t = x.ctr() & ~3u; branch(x, i, t, bcond(x, i.d, i.a)))},
-  {"sc",        C,   PRI,        op(17),       Form::None,  EXEC()},
-  {"twi",       C,   PRI,        op(3),        Form::None,  EXEC()},
-  {"mcrf",      C,   XM,         x19(0),       Form::XCrf,  mcrf},
-  {"crnor",     C,   XM,         x19(33),      Form::XL,    cr_nor},
-  {"crandc",    C,   XM,         x19(129),     Form::XL,    cr_andc},
-  {"crxor",     C,   XM,         x19(193),     Form::XL,    cr_xor},
-  {"crnand",    C,   XM,         x19(225),     Form::XL,    cr_nand},
-  {"crand",     C,   XM,         x19(257),     Form::XL,    cr_and},
-  {"creqv",     C,   XM,         x19(289),     Form::XL,    cr_eqv},
-  {"crorc",     C,   XM,         x19(417),     Form::XL,    cr_orc},
-  {"cror",      C,   XM,         x19(449),     Form::XL,    cr_or},
-  {"isync",     C,   XM,         x19(150),     Form::None,  EXEC()},
-  {"rfi",       C,   XM,         x19(50),      Form::None,  EXEC()},
-  {"rfci",      C,   XM,         x19(51),      Form::None,  EXEC()},
-  {"rfdi",      C,   XM,         x19(39),      Form::None,  EXEC()},
-  {"rfmci",     C,   XM,         x19(38),      Form::None,  EXEC()},
+  {"b",          C,      Form::I,       branch_i},
+  {"ba",         C,      Form::I,       branch_i},
+  {"bl",         C,      Form::I,       branch_i},
+  {"bla",        C,      Form::I,       branch_i},
+  {"bc",         C,      Form::B,       branch_bc},
+  {"bca",        C,      Form::B,       branch_bc},
+  {"bcl",        C,      Form::B,       branch_bc},
+  {"bcla",       C,      Form::B,       branch_bc},
+  {"bclr",       C,      Form::XL,      branch_bclr},
+  {"bclrl",      C,      Form::XL,      branch_bclr},
+  {"bcctr",      C,      Form::XL,      branch_bcctr},
+  {"bcctrl",     C,      Form::XL,      branch_bcctr},
+  {"sc",         C,      Form::None,    EXEC()},
+  {"twi",        C,      Form::None,    EXEC()},
+  {"mcrf",       C,      Form::XCrf,    mcrf},
+  {"crnor",      C,      Form::XL,      cr_nor},
+  {"crandc",     C,      Form::XL,      cr_andc},
+  {"crxor",      C,      Form::XL,      cr_xor},
+  {"crnand",     C,      Form::XL,      cr_nand},
+  {"crand",      C,      Form::XL,      cr_and},
+  {"creqv",      C,      Form::XL,      cr_eqv},
+  {"crorc",      C,      Form::XL,      cr_orc},
+  {"cror",       C,      Form::XL,      cr_or},
+  {"isync",      C,      Form::None,    EXEC()},
+  {"rfi",        C,      Form::None,    EXEC()},
+  {"rfci",       C,      Form::None,    EXEC()},
+  {"rfdi",       C,      Form::None,    EXEC()},
+  {"rfmci",      C,      Form::None,    EXEC()},
 
   // ---- opcode 31 (classic and VLE): add and subtract, multiply, divide
-  {"add",       SHARED, XO,      x31(266),     Form::X,     EXEC(addop(x, i, x.r[i.a], x.r[i.b], 0, false))},
-  {"addc",      SHARED, XO,      x31(10),      Form::X,     EXEC(addop(x, i, x.r[i.a], x.r[i.b], 0, true))},
-  {"adde",      SHARED, XO,      x31(138),     Form::X,     EXEC(addop(x, i, x.r[i.a], x.r[i.b], x.ca(), true))},
-  {"addze",     SHARED, XO,      x31(202),     Form::X,     EXEC(addop(x, i, x.r[i.a], 0, x.ca(), true))},
-  {"addme",     SHARED, XO,      x31(234),     Form::X,     EXEC(addop(x, i, x.r[i.a], 0xFFFFFFFFu, x.ca(), true))},
-  {"subf",      SHARED, XO,      x31(40),      Form::X,     EXEC(addop(x, i, ~x.r[i.a], x.r[i.b], 1, false))},
-  {"subfc",     SHARED, XO,      x31(8),       Form::X,     EXEC(addop(x, i, ~x.r[i.a], x.r[i.b], 1, true))},
-  {"subfe",     SHARED, XO,      x31(136),     Form::X,     EXEC(addop(x, i, ~x.r[i.a], x.r[i.b], x.ca(), true))},
-  {"subfze",    SHARED, XO,      x31(200),     Form::X,     EXEC(addop(x, i, ~x.r[i.a], 0, x.ca(), true))},
-  {"subfme",    SHARED, XO,      x31(232),     Form::X,     EXEC(addop(x, i, ~x.r[i.a], 0xFFFFFFFFu, x.ca(), true))},
-  {"neg",       SHARED, XO,      x31(104),     Form::X,     EXEC(uint32_t a = x.r[i.a]; if (i.oe) x.setov(a == 0x80000000u); setrd(x, i, 0u - a))},
-  {"mullw",     SHARED, XO,      x31(235),     Form::X,     EXEC(mullw(x, i, x.r[i.a], x.r[i.b]))},
-  {"mulhw",     SHARED, XO,      x31(75),      Form::X,     EXEC(setrd(x, i, uint32_t(uint64_t(int64_t(int32_t(x.r[i.a])) * int32_t(x.r[i.b])) >> 32)))},
-  {"mulhwu",    SHARED, XO,      x31(11),      Form::X,     EXEC(setrd(x, i, uint32_t(uint64_t(x.r[i.a]) * x.r[i.b] >> 32)))},
-  {"divw",      SHARED, XO,      x31(491),     Form::X,     EXEC(divw(x, i, false))},
-  {"divwu",     SHARED, XO,      x31(459),     Form::X,     EXEC(divw(x, i, true))},
+  {"add",        SHARED, Form::X,       EXEC(addop(x, i, x.r[i.a], x.r[i.b], 0, false))},
+  {"addc",       SHARED, Form::X,       EXEC(addop(x, i, x.r[i.a], x.r[i.b], 0, true))},
+  {"adde",       SHARED, Form::X,       EXEC(addop(x, i, x.r[i.a], x.r[i.b], x.ca(), true))},
+  {"addze",      SHARED, Form::X,       EXEC(addop(x, i, x.r[i.a], 0, x.ca(), true))},
+  {"addme",      SHARED, Form::X,       EXEC(addop(x, i, x.r[i.a], 0xFFFFFFFFu, x.ca(), true))},
+  {"subf",       SHARED, Form::X,       EXEC(addop(x, i, ~x.r[i.a], x.r[i.b], 1, false))},
+  {"subfc",      SHARED, Form::X,       EXEC(addop(x, i, ~x.r[i.a], x.r[i.b], 1, true))},
+  {"subfe",      SHARED, Form::X,       EXEC(addop(x, i, ~x.r[i.a], x.r[i.b], x.ca(), true))},
+  {"subfze",     SHARED, Form::X,       EXEC(addop(x, i, ~x.r[i.a], 0, x.ca(), true))},
+  {"subfme",     SHARED, Form::X,       EXEC(addop(x, i, ~x.r[i.a], 0xFFFFFFFFu, x.ca(), true))},
+  {"neg",        SHARED, Form::X,       EXEC(uint32_t a = x.r[i.a]; if (i.oe) x.setov(a == 0x80000000u); setrd(x, i, 0u - a))},
+  {"mullw",      SHARED, Form::X,       EXEC(mullw(x, i, x.r[i.a], x.r[i.b]))},
+  {"mulhw",      SHARED, Form::X,       EXEC(setrd(x, i, uint32_t(uint64_t(int64_t(int32_t(x.r[i.a])) * int32_t(x.r[i.b])) >> 32)))},
+  {"mulhwu",     SHARED, Form::X,       EXEC(setrd(x, i, uint32_t(uint64_t(x.r[i.a]) * x.r[i.b] >> 32)))},
+  {"divw",       SHARED, Form::X,       EXEC(divw(x, i, false))},
+  {"divwu",      SHARED, Form::X,       EXEC(divw(x, i, true))},
 
   // ---- opcode 31: compare, logic, shifts
-  {"isel",      SHARED, 0xFC00003Eu, x31(15),  Form::A,     EXEC(x.r[i.d] = x.crbit(i.c) ? ra0(x, i) : x.r[i.b])},
-  {"cmp",       SHARED, XM,      x31(0),       Form::XCmp,  EXEC(x.setcrf(i.d, x.compare(int32_t(x.r[i.a]), int32_t(x.r[i.b]))))},
-  {"cmpl",      SHARED, XM,      x31(32),      Form::XCmp,  EXEC(x.setcrf(i.d, x.compareu(x.r[i.a], x.r[i.b])))},
-  {"and",       SHARED, XM,      x31(28),      Form::X,     EXEC(setra(x, i, x.r[i.d] & x.r[i.b]))},
-  {"andc",      SHARED, XM,      x31(60),      Form::X,     EXEC(setra(x, i, x.r[i.d] & ~x.r[i.b]))},
-  {"or",        SHARED, XM,      x31(444),     Form::X,     EXEC(setra(x, i, x.r[i.d] | x.r[i.b]))},
-  {"orc",       SHARED, XM,      x31(412),     Form::X,     EXEC(setra(x, i, x.r[i.d] | ~x.r[i.b]))},
-  {"xor",       SHARED, XM,      x31(316),     Form::X,     EXEC(setra(x, i, x.r[i.d] ^ x.r[i.b]))},
-  {"nand",      SHARED, XM,      x31(476),     Form::X,     EXEC(setra(x, i, ~(x.r[i.d] & x.r[i.b])))},
-  {"nor",       SHARED, XM,      x31(124),     Form::X,     EXEC(setra(x, i, ~(x.r[i.d] | x.r[i.b])))},
-  {"eqv",       SHARED, XM,      x31(284),     Form::X,     EXEC(setra(x, i, ~(x.r[i.d] ^ x.r[i.b])))},
-  {"slw",       SHARED, XM,      x31(24),      Form::X,     EXEC(setra(x, i, slw(x.r[i.d], x.r[i.b] & 0x3F)))},
-  {"srw",       SHARED, XM,      x31(536),     Form::X,     EXEC(setra(x, i, srw(x.r[i.d], x.r[i.b] & 0x3F)))},
-  {"sraw",      SHARED, XM,      x31(792),     Form::X,     EXEC(setra(x, i, sraw(x, x.r[i.d], x.r[i.b] & 0x3F)))},
-  {"srawi",     SHARED, XM,      x31(824),     Form::X,     EXEC(setra(x, i, sraw(x, x.r[i.d], i.b)))},
-  {"cntlzw",    SHARED, XM,      x31(26),      Form::X,     EXEC(setra(x, i, uint32_t(std::countl_zero(x.r[i.d]))))},
-  {"extsb",     SHARED, XM,      x31(954),     Form::X,     EXEC(setra(x, i, exts8(x.r[i.d])))},
-  {"extsh",     SHARED, XM,      x31(922),     Form::X,     EXEC(setra(x, i, exts16(x.r[i.d])))},
+  {"isel",       SHARED, Form::A,       EXEC(x.r[i.d] = x.crbit(i.c) ? ra0(x, i) : x.r[i.b])},
+  {"cmp",        SHARED, Form::XCmp,    EXEC(x.setcrf(i.d, x.compare(int32_t(x.r[i.a]), int32_t(x.r[i.b]))))},
+  {"cmpl",       SHARED, Form::XCmp,    EXEC(x.setcrf(i.d, x.compareu(x.r[i.a], x.r[i.b])))},
+  {"and",        SHARED, Form::X,       EXEC(setra(x, i, x.r[i.d] & x.r[i.b]))},
+  {"andc",       SHARED, Form::X,       EXEC(setra(x, i, x.r[i.d] & ~x.r[i.b]))},
+  {"or",         SHARED, Form::X,       EXEC(setra(x, i, x.r[i.d] | x.r[i.b]))},
+  {"orc",        SHARED, Form::X,       EXEC(setra(x, i, x.r[i.d] | ~x.r[i.b]))},
+  {"xor",        SHARED, Form::X,       EXEC(setra(x, i, x.r[i.d] ^ x.r[i.b]))},
+  {"nand",       SHARED, Form::X,       EXEC(setra(x, i, ~(x.r[i.d] & x.r[i.b])))},
+  {"nor",        SHARED, Form::X,       EXEC(setra(x, i, ~(x.r[i.d] | x.r[i.b])))},
+  {"eqv",        SHARED, Form::X,       EXEC(setra(x, i, ~(x.r[i.d] ^ x.r[i.b])))},
+  {"slw",        SHARED, Form::X,       EXEC(setra(x, i, slw(x.r[i.d], x.r[i.b] & 0x3F)))},
+  {"srw",        SHARED, Form::X,       EXEC(setra(x, i, srw(x.r[i.d], x.r[i.b] & 0x3F)))},
+  {"sraw",       SHARED, Form::X,       EXEC(setra(x, i, sraw(x, x.r[i.d], x.r[i.b] & 0x3F)))},
+  {"srawi",      SHARED, Form::X,       EXEC(setra(x, i, sraw(x, x.r[i.d], i.b)))},
+  {"cntlzw",     SHARED, Form::X,       EXEC(setra(x, i, uint32_t(std::countl_zero(x.r[i.d]))))},
+  {"extsb",      SHARED, Form::X,       EXEC(setra(x, i, exts8(x.r[i.d])))},
+  {"extsh",      SHARED, Form::X,       EXEC(setra(x, i, exts16(x.r[i.d])))},
 
   // ---- opcode 31: indexed loads and stores
-  {"lwzx",      SHARED, XM,      x31(23),      Form::X,     EXEC(x.r[i.d] = x.mem.getlong(ra0(x, i) + x.r[i.b]))},
-  {"lwzux",     SHARED, XM,      x31(55),      Form::X,     EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.r[i.d] = x.mem.getlong(ea); x.r[i.a] = ea)},
-  {"lbzx",      SHARED, XM,      x31(87),      Form::X,     EXEC(x.r[i.d] = x.mem.getbyte(ra0(x, i) + x.r[i.b]))},
-  {"lbzux",     SHARED, XM,      x31(119),     Form::X,     EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.r[i.d] = x.mem.getbyte(ea); x.r[i.a] = ea)},
-  {"lhzx",      SHARED, XM,      x31(279),     Form::X,     EXEC(x.r[i.d] = x.mem.getword(ra0(x, i) + x.r[i.b]))},
-  {"lhzux",     SHARED, XM,      x31(311),     Form::X,     EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.r[i.d] = x.mem.getword(ea); x.r[i.a] = ea)},
-  {"lhax",      SHARED, XM,      x31(343),     Form::X,     EXEC(x.r[i.d] = exts16(x.mem.getword(ra0(x, i) + x.r[i.b])))},
-  {"lhaux",     SHARED, XM,      x31(375),     Form::X,     EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.r[i.d] = exts16(x.mem.getword(ea)); x.r[i.a] = ea)},
-  {"stwx",      SHARED, XM,      x31(151),     Form::X,     EXEC(x.mem.putlong(ra0(x, i) + x.r[i.b], x.r[i.d]))},
-  {"stwux",     SHARED, XM,      x31(183),     Form::X,     EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.mem.putlong(ea, x.r[i.d]); x.r[i.a] = ea)},
-  {"stbx",      SHARED, XM,      x31(215),     Form::X,     EXEC(x.mem.putbyte(ra0(x, i) + x.r[i.b], uint8_t(x.r[i.d])))},
-  {"stbux",     SHARED, XM,      x31(247),     Form::X,     EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.mem.putbyte(ea, uint8_t(x.r[i.d])); x.r[i.a] = ea)},
-  {"sthx",      SHARED, XM,      x31(407),     Form::X,     EXEC(x.mem.putword(ra0(x, i) + x.r[i.b], uint16_t(x.r[i.d])))},
-  {"sthux",     SHARED, XM,      x31(439),     Form::X,     EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.mem.putword(ea, uint16_t(x.r[i.d])); x.r[i.a] = ea)},
-  {"lhbrx",     SHARED, XM,      x31(790),     Form::X,     EXEC(x.r[i.d] = bswap16(x.mem.getword(ra0(x, i) + x.r[i.b])))},
-  {"lwbrx",     SHARED, XM,      x31(534),     Form::X,     EXEC(x.r[i.d] = bswap32(x.mem.getlong(ra0(x, i) + x.r[i.b])))},
-  {"sthbrx",    SHARED, XM,      x31(918),     Form::X,     EXEC(x.mem.putword(ra0(x, i) + x.r[i.b], uint16_t(bswap16(x.r[i.d]))))},
-  {"stwbrx",    SHARED, XM,      x31(662),     Form::X,     EXEC(x.mem.putlong(ra0(x, i) + x.r[i.b], bswap32(x.r[i.d])))},
-  {"lwarx",     SHARED, XM,      x31(20),      Form::X,     EXEC(x.r[i.d] = x.mem.getlong(ra0(x, i) + x.r[i.b]))},
+  {"lwzx",       SHARED, Form::X,       EXEC(x.r[i.d] = x.mem.getlong(ra0(x, i) + x.r[i.b]))},
+  {"lwzux",      SHARED, Form::X,       EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.r[i.d] = x.mem.getlong(ea); x.r[i.a] = ea)},
+  {"lbzx",       SHARED, Form::X,       EXEC(x.r[i.d] = x.mem.getbyte(ra0(x, i) + x.r[i.b]))},
+  {"lbzux",      SHARED, Form::X,       EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.r[i.d] = x.mem.getbyte(ea); x.r[i.a] = ea)},
+  {"lhzx",       SHARED, Form::X,       EXEC(x.r[i.d] = x.mem.getword(ra0(x, i) + x.r[i.b]))},
+  {"lhzux",      SHARED, Form::X,       EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.r[i.d] = x.mem.getword(ea); x.r[i.a] = ea)},
+  {"lhax",       SHARED, Form::X,       EXEC(x.r[i.d] = exts16(x.mem.getword(ra0(x, i) + x.r[i.b])))},
+  {"lhaux",      SHARED, Form::X,       EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.r[i.d] = exts16(x.mem.getword(ea)); x.r[i.a] = ea)},
+  {"stwx",       SHARED, Form::X,       EXEC(x.mem.putlong(ra0(x, i) + x.r[i.b], x.r[i.d]))},
+  {"stwux",      SHARED, Form::X,       EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.mem.putlong(ea, x.r[i.d]); x.r[i.a] = ea)},
+  {"stbx",       SHARED, Form::X,       EXEC(x.mem.putbyte(ra0(x, i) + x.r[i.b], uint8_t(x.r[i.d])))},
+  {"stbux",      SHARED, Form::X,       EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.mem.putbyte(ea, uint8_t(x.r[i.d])); x.r[i.a] = ea)},
+  {"sthx",       SHARED, Form::X,       EXEC(x.mem.putword(ra0(x, i) + x.r[i.b], uint16_t(x.r[i.d])))},
+  {"sthux",      SHARED, Form::X,       EXEC(uint32_t ea = x.r[i.a] + x.r[i.b]; x.mem.putword(ea, uint16_t(x.r[i.d])); x.r[i.a] = ea)},
+  {"lhbrx",      SHARED, Form::X,       EXEC(x.r[i.d] = bswap16(x.mem.getword(ra0(x, i) + x.r[i.b])))},
+  {"lwbrx",      SHARED, Form::X,       EXEC(x.r[i.d] = bswap32(x.mem.getlong(ra0(x, i) + x.r[i.b])))},
+  {"sthbrx",     SHARED, Form::X,       EXEC(x.mem.putword(ra0(x, i) + x.r[i.b], uint16_t(bswap16(x.r[i.d]))))},
+  {"stwbrx",     SHARED, Form::X,       EXEC(x.mem.putlong(ra0(x, i) + x.r[i.b], bswap32(x.r[i.d])))},
+  {"lwarx",      SHARED, Form::X,       EXEC(x.r[i.d] = x.mem.getlong(ra0(x, i) + x.r[i.b]))},
   // One core: the reservation always holds, so the store is done.
-  {"stwcx.",    SHARED, XR,      x31(150) | 1, Form::X,     EXEC(x.mem.putlong(ra0(x, i) + x.r[i.b], x.r[i.d]); x.setcrf(0, 2 | x.xer() >> 31))},
+  {"lswi",       SHARED, Form::X,       EXEC(lsw(x, i.d, ra0(x, i), i.b ? i.b : 32))},
+  {"lswx",       SHARED, Form::X,       EXEC(lsw(x, i.d, ra0(x, i) + x.r[i.b], x.xer() & 0x7F))},
+  {"stswi",      SHARED, Form::X,       EXEC(stsw(x, i.d, ra0(x, i), i.b ? i.b : 32))},
+  {"stswx",      SHARED, Form::X,       EXEC(stsw(x, i.d, ra0(x, i) + x.r[i.b], x.xer() & 0x7F))},
+  {"stwcx.",     SHARED, Form::X,       EXEC(x.mem.putlong(ra0(x, i) + x.r[i.b], x.r[i.d]); x.setcrf(0, 2 | x.xer() >> 31))},
 
   // ---- opcode 31: moves and system
-  {"mfcr",      SHARED, XM,      x31(19),      Form::X,     EXEC(x.r[i.d] = x.cr())},
-  {"mtcrf",     SHARED, XM,      x31(144),     Form::XFXM,  EXEC(uint32_t m = fieldmask(i.imm); x.cr() = (x.cr() & ~m) | (x.r[i.d] & m))},
-  {"mfspr",     SHARED, XM,      x31(339),     Form::XFX,   EXEC(x.r[i.d] = mfspr(x, i.imm))},
-  {"mtspr",     SHARED, XM,      x31(467),     Form::XFX,   EXEC(mtspr(x, i.imm, x.r[i.d]))},
-  {"mcrxr",     SHARED, XM,      x31(512),     Form::XCrf,  EXEC(x.setcrf(i.d, x.xer() >> 28); x.xer() &= 0x0FFFFFFFu)},
-  {"mfmsr",     SHARED, XM,      x31(83),      Form::X,     EXEC(x.r[i.d] = x.msr)},
-  {"mtmsr",     SHARED, XM,      x31(146),     Form::X,     EXEC(x.msr = x.r[i.d])},
-  {"wrtee",     SHARED, XM,      x31(131),     Form::None,  EXEC()},
-  {"wrteei",    SHARED, XM,      x31(163),     Form::None,  EXEC()},
-  {"tw",        SHARED, XM,      x31(4),       Form::None,  EXEC()},
-  {"msync",     SHARED, XM,      x31(598),     Form::None,  EXEC()},
-  {"mbar",      SHARED, XM,      x31(854),     Form::None,  EXEC()},
-  {"dcbf",      SHARED, XM,      x31(86),      Form::None,  EXEC()},
-  {"dcbst",     SHARED, XM,      x31(54),      Form::None,  EXEC()},
-  {"dcbt",      SHARED, XM,      x31(278),     Form::None,  EXEC()},
-  {"dcbtst",    SHARED, XM,      x31(246),     Form::None,  EXEC()},
-  {"dcbi",      SHARED, XM,      x31(470),     Form::None,  EXEC()},
-  {"dcba",      SHARED, XM,      x31(758),     Form::None,  EXEC()},
-  {"icbi",      SHARED, XM,      x31(982),     Form::None,  EXEC()},
-  {"icbt",      SHARED, XM,      x31(22),      Form::None,  EXEC()},
-  {"tlbwe",     SHARED, XM,      x31(978),     Form::None,  EXEC()},
-  {"tlbre",     SHARED, XM,      x31(946),     Form::None,  EXEC()},
-  {"tlbsx",     SHARED, XM,      x31(914),     Form::None,  EXEC()},
-  {"tlbsync",   SHARED, XM,      x31(566),     Form::None,  EXEC()},
-  {"tlbivax",   SHARED, XM,      x31(786),     Form::None,  EXEC()},
-  {"wait",      SHARED, XM,      x31(62),      Form::None,  EXEC()},
+  {"mfcr",       SHARED, Form::X,       EXEC(x.r[i.d] = x.cr())},
+  {"mtcrf",      SHARED, Form::XFXM,    EXEC(uint32_t m = fieldmask(i.imm); x.cr() = (x.cr() & ~m) | (x.r[i.d] & m))},
+  {"mfspr",      SHARED, Form::XFX,     EXEC(x.r[i.d] = mfspr(x, i.imm))},
+  {"mtspr",      SHARED, Form::XFX,     EXEC(mtspr(x, i.imm, x.r[i.d]))},
+  {"mfdcr",      SHARED, Form::XFX,     EXEC(x.r[i.d] = mfspr(x, DcrKey | i.imm))},
+  {"mtdcr",      SHARED, Form::XFX,     EXEC(mtspr(x, DcrKey | i.imm, x.r[i.d]))},
+  {"mfpmr",      SHARED, Form::XFX,     EXEC(x.r[i.d] = mfspr(x, PmrKey | i.imm))},
+  {"mtpmr",      SHARED, Form::XFX,     EXEC(mtspr(x, PmrKey | i.imm, x.r[i.d]))},
+  {"mcrxr",      SHARED, Form::XCrf,    EXEC(x.setcrf(i.d, x.xer() >> 28); x.xer() &= 0x0FFFFFFFu)},
+  {"mfmsr",      SHARED, Form::X,       EXEC(x.r[i.d] = x.msr)},
+  {"mtmsr",      SHARED, Form::X,       EXEC(x.msr = x.r[i.d])},
+  {"wrtee",      SHARED, Form::None,    EXEC()},
+  {"wrteei",     SHARED, Form::None,    EXEC()},
+  {"tw",         SHARED, Form::None,    EXEC()},
+  {"msync",      SHARED, Form::None,    EXEC()},
+  {"mbar",       SHARED, Form::None,    EXEC()},
+  {"dcbf",       SHARED, Form::None,    EXEC()},
+  {"dcbst",      SHARED, Form::None,    EXEC()},
+  {"dcbt",       SHARED, Form::None,    EXEC()},
+  {"dcbtst",     SHARED, Form::None,    EXEC()},
+  {"dcbi",       SHARED, Form::None,    EXEC()},
+  {"dcba",       SHARED, Form::None,    EXEC()},
+  {"icbi",       SHARED, Form::None,    EXEC()},
+  {"icbt",       SHARED, Form::None,    EXEC()},
+  {"tlbwe",      SHARED, Form::None,    EXEC()},
+  {"tlbre",      SHARED, Form::None,    EXEC()},
+  {"tlbsx",      SHARED, Form::None,    EXEC()},
+  {"tlbsync",    SHARED, Form::None,    EXEC()},
+  {"tlbivax",    SHARED, Form::None,    EXEC()},
+  {"wait",       SHARED, Form::None,    EXEC()},
+  {"dcblc",      SHARED, Form::None,    EXEC()},
+  {"dcbtls",     SHARED, Form::None,    EXEC()},
+  {"dcbtstls",   SHARED, Form::None,    EXEC()},
+  {"icblc",      SHARED, Form::None,    EXEC()},
+  {"icbtls",     SHARED, Form::None,    EXEC()},
+  {"tlbia",      SHARED, Form::None,    EXEC()},
+  {"tlbie",      SHARED, Form::None,    EXEC()},
+  {"mfapidi",    SHARED, Form::None,    EXEC()},
+  // External control is not modelled.
+  {"eciwx",      SHARED, Form::None,    EXEC()},
+  {"ecowx",      SHARED, Form::None,    EXEC()},
   // dcbz clears the 32-byte block around the address.
-  {"dcbz",      SHARED, XM,      x31(1014),    Form::X,     EXEC(uint32_t ea = (ra0(x, i) + x.r[i.b]) & ~31u; for (unsigned k = 0; k < 32; k += 4) x.mem.putlong(ea + k, 0))},
+  {"dcbz",       SHARED, Form::X,       EXEC(uint32_t ea = (ra0(x, i) + x.r[i.b]) & ~31u; for (unsigned k = 0; k < 32; k += 4) x.mem.putlong(ea + k, 0))},
 
   // ---- opcode 4: SPE scalar single precision (classic and VLE)
-  {"efsadd",    SHARED, EVX,     evx(704),     Form::X,     EXEC(setf(x, i, fa(x, i) + fb(x, i)))},
-  {"efssub",    SHARED, EVX,     evx(705),     Form::X,     EXEC(setf(x, i, fa(x, i) - fb(x, i)))},
-  {"efsabs",    SHARED, EVX,     evx(708),     Form::X,     EXEC(x.r[i.d] = x.r[i.a] & 0x7FFFFFFFu)},
-  {"efsnabs",   SHARED, EVX,     evx(709),     Form::X,     EXEC(x.r[i.d] = x.r[i.a] | 0x80000000u)},
-  {"efsneg",    SHARED, EVX,     evx(710),     Form::X,     EXEC(x.r[i.d] = x.r[i.a] ^ 0x80000000u)},
-  {"efsmul",    SHARED, EVX,     evx(712),     Form::X,     EXEC(setf(x, i, fa(x, i) * fb(x, i)))},
-  {"efsdiv",    SHARED, EVX,     evx(713),     Form::X,     EXEC(setf(x, i, spediv(fa(x, i), fb(x, i))))},
-  {"efscmpgt",  SHARED, EVX,     evx(716),     Form::XCmp,  EXEC(spetest(x, i, fa(x, i) > fb(x, i)))},
-  {"efscmplt",  SHARED, EVX,     evx(717),     Form::XCmp,  EXEC(spetest(x, i, fa(x, i) < fb(x, i)))},
-  {"efscmpeq",  SHARED, EVX,     evx(718),     Form::XCmp,  EXEC(spetest(x, i, fa(x, i) == fb(x, i)))},
-  {"efscfui",   SHARED, EVX,     evx(720),     Form::X,     EXEC(setf(x, i, float(x.r[i.b])))},
-  {"efscfsi",   SHARED, EVX,     evx(721),     Form::X,     EXEC(setf(x, i, float(int32_t(x.r[i.b]))))},
-  {"efscfuf",   SHARED, EVX,     evx(722),     Form::X,     EXEC(setf(x, i, float(double(x.r[i.b]) / 4294967296.0)))},
-  {"efscfsf",   SHARED, EVX,     evx(723),     Form::X,     EXEC(setf(x, i, float(double(int32_t(x.r[i.b])) / 2147483648.0)))},
-  {"efsctui",   SHARED, EVX,     evx(724),     Form::X,     EXEC(x.r[i.d] = spetounsigned(fb(x, i), false))},
-  {"efsctsi",   SHARED, EVX,     evx(725),     Form::X,     EXEC(x.r[i.d] = uint32_t(spetosigned(fb(x, i), false)))},
-  {"efsctuf",   SHARED, EVX,     evx(726),     Form::X,     EXEC(x.r[i.d] = spetounsigned(double(fb(x, i)) * 4294967296.0, false))},
-  {"efsctsf",   SHARED, EVX,     evx(727),     Form::X,     EXEC(x.r[i.d] = uint32_t(spetosigned(double(fb(x, i)) * 2147483648.0, false)))},
-  {"efsctuiz",  SHARED, EVX,     evx(728),     Form::X,     EXEC(x.r[i.d] = spetounsigned(fb(x, i), true))},
-  {"efsctsiz",  SHARED, EVX,     evx(730),     Form::X,     EXEC(x.r[i.d] = uint32_t(spetosigned(fb(x, i), true)))},
-  {"efststgt",  SHARED, EVX,     evx(732),     Form::XCmp,  EXEC(spetest(x, i, fa(x, i) > fb(x, i)))},
-  {"efststlt",  SHARED, EVX,     evx(733),     Form::XCmp,  EXEC(spetest(x, i, fa(x, i) < fb(x, i)))},
-  {"efststeq",  SHARED, EVX,     evx(734),     Form::XCmp,  EXEC(spetest(x, i, fa(x, i) == fb(x, i)))},
+  {"efsadd",     SHARED, Form::X,       EXEC(setf(x, i, fa(x, i) + fb(x, i)))},
+  {"efssub",     SHARED, Form::X,       EXEC(setf(x, i, fa(x, i) - fb(x, i)))},
+  {"efsabs",     SHARED, Form::X,       EXEC(x.r[i.d] = x.r[i.a] & 0x7FFFFFFFu)},
+  {"efsnabs",    SHARED, Form::X,       EXEC(x.r[i.d] = x.r[i.a] | 0x80000000u)},
+  {"efsneg",     SHARED, Form::X,       EXEC(x.r[i.d] = x.r[i.a] ^ 0x80000000u)},
+  {"efsmul",     SHARED, Form::X,       EXEC(setf(x, i, fa(x, i) * fb(x, i)))},
+  {"efsdiv",     SHARED, Form::X,       EXEC(setf(x, i, spediv(fa(x, i), fb(x, i))))},
+  {"efscmpgt",   SHARED, Form::XCmp,    EXEC(spetest(x, i, fa(x, i) > fb(x, i)))},
+  {"efscmplt",   SHARED, Form::XCmp,    EXEC(spetest(x, i, fa(x, i) < fb(x, i)))},
+  {"efscmpeq",   SHARED, Form::XCmp,    EXEC(spetest(x, i, fa(x, i) == fb(x, i)))},
+  {"efscfui",    SHARED, Form::X,       EXEC(setf(x, i, float(x.r[i.b])))},
+  {"efscfsi",    SHARED, Form::X,       EXEC(setf(x, i, float(int32_t(x.r[i.b]))))},
+  {"efscfuf",    SHARED, Form::X,       EXEC(setf(x, i, float(double(x.r[i.b]) / 4294967296.0)))},
+  {"efscfsf",    SHARED, Form::X,       EXEC(setf(x, i, float(double(int32_t(x.r[i.b])) / 2147483648.0)))},
+  {"efsctui",    SHARED, Form::X,       EXEC(x.r[i.d] = spetounsigned(fb(x, i), false))},
+  {"efsctsi",    SHARED, Form::X,       EXEC(x.r[i.d] = uint32_t(spetosigned(fb(x, i), false)))},
+  {"efsctuf",    SHARED, Form::X,       EXEC(x.r[i.d] = spetounsigned(double(fb(x, i)) * 4294967296.0, false))},
+  {"efsctsf",    SHARED, Form::X,       EXEC(x.r[i.d] = uint32_t(spetosigned(double(fb(x, i)) * 2147483648.0, false)))},
+  {"efsctuiz",   SHARED, Form::X,       EXEC(x.r[i.d] = spetounsigned(fb(x, i), true))},
+  {"efsctsiz",   SHARED, Form::X,       EXEC(x.r[i.d] = uint32_t(spetosigned(fb(x, i), true)))},
+  {"efststgt",   SHARED, Form::XCmp,    EXEC(spetest(x, i, fa(x, i) > fb(x, i)))},
+  {"efststlt",   SHARED, Form::XCmp,    EXEC(spetest(x, i, fa(x, i) < fb(x, i)))},
+  {"efststeq",   SHARED, Form::XCmp,    EXEC(spetest(x, i, fa(x, i) == fb(x, i)))},
 
   // ---- VLE 16-bit
-  {"se_isync",  V16, 0xFFFF,     0x0001,       Form::None,  EXEC()},
-  {"se_sc",     V16, 0xFFFF,     0x0002,       Form::None,  EXEC()},
-  {"se_blr",    V16, 0xFFFE,     0x0004,       Form::Lk16,  EXEC(branch(x, i, x.lr() & ~1u, true))},
-  {"se_bctr",   V16, 0xFFFE,     0x0006,       Form::Lk16,  EXEC(branch(x, i, x.ctr() & ~1u, true))},
-  {"se_rfi",    V16, 0xFFFF,     0x0008,       Form::None,  EXEC()},
-  {"se_rfci",   V16, 0xFFFF,     0x0009,       Form::None,  EXEC()},
-  {"se_rfdi",   V16, 0xFFFF,     0x000A,       Form::None,  EXEC()},
-  {"se_rfmci",  V16, 0xFFFF,     0x000B,       Form::None,  EXEC()},
-  {"se_not",    V16, 0xFFF0,     0x0020,       Form::R16,   EXEC(x.r[i.d] = ~x.r[i.d])},
-  {"se_neg",    V16, 0xFFF0,     0x0030,       Form::R16,   EXEC(x.r[i.d] = 0u - x.r[i.d])},
-  {"se_mflr",   V16, 0xFFF0,     0x0080,       Form::R16,   EXEC(x.r[i.d] = x.lr())},
-  {"se_mtlr",   V16, 0xFFF0,     0x0090,       Form::R16,   EXEC(x.lr() = x.r[i.d])},
-  {"se_mfctr",  V16, 0xFFF0,     0x00A0,       Form::R16,   EXEC(x.r[i.d] = x.ctr())},
-  {"se_mtctr",  V16, 0xFFF0,     0x00B0,       Form::R16,   EXEC(x.ctr() = x.r[i.d])},
-  {"se_extzb",  V16, 0xFFF0,     0x00C0,       Form::R16,   EXEC(x.r[i.d] &= 0xFF)},
-  {"se_extsb",  V16, 0xFFF0,     0x00D0,       Form::R16,   EXEC(x.r[i.d] = exts8(x.r[i.d]))},
-  {"se_extzh",  V16, 0xFFF0,     0x00E0,       Form::R16,   EXEC(x.r[i.d] &= 0xFFFF)},
-  {"se_extsh",  V16, 0xFFF0,     0x00F0,       Form::R16,   EXEC(x.r[i.d] = exts16(x.r[i.d]))},
-  {"se_mr",     V16, 0xFF00,     0x0100,       Form::RR16,  EXEC(x.r[i.d] = x.r[i.a])},
-  {"se_mtar",   V16, 0xFF00,     0x0200,       Form::Mtar16, EXEC(x.r[i.d] = x.r[i.a])},
-  {"se_mfar",   V16, 0xFF00,     0x0300,       Form::Mfar16, EXEC(x.r[i.d] = x.r[i.a])},
-  {"se_add",    V16, 0xFF00,     0x0400,       Form::RR16,  EXEC(x.r[i.d] += x.r[i.a])},
-  {"se_mullw",  V16, 0xFF00,     0x0500,       Form::RR16,  EXEC(x.r[i.d] *= x.r[i.a])},
-  {"se_sub",    V16, 0xFF00,     0x0600,       Form::RR16,  EXEC(x.r[i.d] -= x.r[i.a])},
-  {"se_subf",   V16, 0xFF00,     0x0700,       Form::RR16,  EXEC(x.r[i.d] = x.r[i.a] - x.r[i.d])},
-  {"se_cmp",    V16, 0xFF00,     0x0C00,       Form::RR16,  EXEC(x.setcrf(0, x.compare(int32_t(x.r[i.d]), int32_t(x.r[i.a]))))},
-  {"se_cmpl",   V16, 0xFF00,     0x0D00,       Form::RR16,  EXEC(x.setcrf(0, x.compareu(x.r[i.d], x.r[i.a])))},
-  {"se_cmph",   V16, 0xFF00,     0x0E00,       Form::RR16,  EXEC(x.setcrf(0, x.compare(int16_t(x.r[i.d]), int16_t(x.r[i.a]))))},
-  {"se_cmphl",  V16, 0xFF00,     0x0F00,       Form::RR16,  EXEC(x.setcrf(0, x.compareu(uint16_t(x.r[i.d]), uint16_t(x.r[i.a]))))},
-  {"se_addi",   V16, 0xFE00,     0x2000,       Form::Oim5,  EXEC(x.r[i.d] += i.imm)},
-  {"se_cmpli",  V16, 0xFE00,     0x2200,       Form::Oim5,  EXEC(x.setcrf(0, x.compareu(x.r[i.d], i.imm)))},
-  {"se_subi",   V16, 0xFE00,     0x2400,       Form::Oim5,  EXEC(x.r[i.d] -= i.imm)},
-  {"se_subi.",  V16, 0xFE00,     0x2600,       Form::Oim5,  EXEC(x.r[i.d] -= i.imm; x.record(x.r[i.d]))},
-  {"se_cmpi",   V16, 0xFE00,     0x2A00,       Form::Im5,   EXEC(x.setcrf(0, x.compare(int32_t(x.r[i.d]), int32_t(i.imm))))},
-  {"se_bmaski", V16, 0xFE00,     0x2C00,       Form::Im5,   EXEC(x.r[i.d] = i.imm ? 0xFFFFFFFFu >> (32 - i.imm) : 0xFFFFFFFFu)},
-  {"se_andi",   V16, 0xFE00,     0x2E00,       Form::Im5,   EXEC(x.r[i.d] &= i.imm)},
-  {"se_srw",    V16, 0xFF00,     0x4000,       Form::RR16,  EXEC(x.r[i.d] = srw(x.r[i.d], x.r[i.a] & 0x3F))},
-  {"se_sraw",   V16, 0xFF00,     0x4100,       Form::RR16,  EXEC(x.r[i.d] = sraw(x, x.r[i.d], x.r[i.a] & 0x3F))},
-  {"se_slw",    V16, 0xFF00,     0x4200,       Form::RR16,  EXEC(x.r[i.d] = slw(x.r[i.d], x.r[i.a] & 0x3F))},
-  {"se_or",     V16, 0xFF00,     0x4400,       Form::RR16,  EXEC(x.r[i.d] |= x.r[i.a])},
-  {"se_andc",   V16, 0xFF00,     0x4500,       Form::RR16,  EXEC(x.r[i.d] &= ~x.r[i.a])},
-  {"se_and",    V16, 0xFF00,     0x4600,       Form::RR16,  EXEC(x.r[i.d] &= x.r[i.a])},
-  {"se_and.",   V16, 0xFF00,     0x4700,       Form::RR16,  EXEC(x.r[i.d] &= x.r[i.a]; x.record(x.r[i.d]))},
-  {"se_li",     V16, 0xF800,     0x4800,       Form::Im7,   EXEC(x.r[i.d] = i.imm)},
-  {"se_bclri",  V16, 0xFE00,     0x6000,       Form::Im5,   EXEC(x.r[i.d] &= ~(0x80000000u >> i.imm))},
-  {"se_bgeni",  V16, 0xFE00,     0x6200,       Form::Im5,   EXEC(x.r[i.d] = 0x80000000u >> i.imm)},
-  {"se_bseti",  V16, 0xFE00,     0x6400,       Form::Im5,   EXEC(x.r[i.d] |= 0x80000000u >> i.imm)},
-  {"se_btsti",  V16, 0xFE00,     0x6600,       Form::Im5,   EXEC(x.setcrf(0, ((x.r[i.d] >> (31 - i.imm)) & 1 ? 4u : 2u) | x.xer() >> 31))},
-  {"se_srwi",   V16, 0xFE00,     0x6800,       Form::Im5,   EXEC(x.r[i.d] >>= i.imm)},
-  {"se_srawi",  V16, 0xFE00,     0x6A00,       Form::Im5,   EXEC(x.r[i.d] = sraw(x, x.r[i.d], i.imm))},
-  {"se_slwi",   V16, 0xFE00,     0x6C00,       Form::Im5,   EXEC(x.r[i.d] <<= i.imm)},
-  {"se_lbz",    V16, 0xF000,     0x8000,       Form::Sd4B,  EXEC(x.r[i.d] = x.mem.getbyte(x.r[i.a] + i.imm))},
-  {"se_stb",    V16, 0xF000,     0x9000,       Form::Sd4B,  EXEC(x.mem.putbyte(x.r[i.a] + i.imm, uint8_t(x.r[i.d])))},
-  {"se_lhz",    V16, 0xF000,     0xA000,       Form::Sd4H,  EXEC(x.r[i.d] = x.mem.getword(x.r[i.a] + i.imm))},
-  {"se_sth",    V16, 0xF000,     0xB000,       Form::Sd4H,  EXEC(x.mem.putword(x.r[i.a] + i.imm, uint16_t(x.r[i.d])))},
-  {"se_lwz",    V16, 0xF000,     0xC000,       Form::Sd4W,  EXEC(x.r[i.d] = x.mem.getlong(x.r[i.a] + i.imm))},
-  {"se_stw",    V16, 0xF000,     0xD000,       Form::Sd4W,  EXEC(x.mem.putlong(x.r[i.a] + i.imm, x.r[i.d]))},
-  {"se_bc",     V16, 0xF800,     0xE000,       Form::Bd8C,  EXEC(branch(x, i, i.imm, bcond(x, i.d, i.a)))},
-  {"se_b",      V16, 0xFE00,     0xE800,       Form::Bd8,   EXEC(branch(x, i, i.imm, true))},
+  {"se_isync",   V16,    Form::None,    EXEC()},
+  {"se_sc",      V16,    Form::None,    EXEC()},
+  {"se_blr",     V16,    Form::Lk16,    se_blr},
+  {"se_blrl",    V16,    Form::Lk16,    se_blr},
+  {"se_bctr",    V16,    Form::Lk16,    se_bctr},
+  {"se_bctrl",   V16,    Form::Lk16,    se_bctr},
+  {"se_rfi",     V16,    Form::None,    EXEC()},
+  {"se_rfci",    V16,    Form::None,    EXEC()},
+  {"se_rfdi",    V16,    Form::None,    EXEC()},
+  {"se_rfmci",   V16,    Form::None,    EXEC()},
+  {"se_not",     V16,    Form::R16,     EXEC(x.r[i.d] = ~x.r[i.d])},
+  {"se_neg",     V16,    Form::R16,     EXEC(x.r[i.d] = 0u - x.r[i.d])},
+  {"se_mflr",    V16,    Form::R16,     EXEC(x.r[i.d] = x.lr())},
+  {"se_mtlr",    V16,    Form::R16,     EXEC(x.lr() = x.r[i.d])},
+  {"se_mfctr",   V16,    Form::R16,     EXEC(x.r[i.d] = x.ctr())},
+  {"se_mtctr",   V16,    Form::R16,     EXEC(x.ctr() = x.r[i.d])},
+  {"se_extzb",   V16,    Form::R16,     EXEC(x.r[i.d] &= 0xFF)},
+  {"se_extsb",   V16,    Form::R16,     EXEC(x.r[i.d] = exts8(x.r[i.d]))},
+  {"se_extzh",   V16,    Form::R16,     EXEC(x.r[i.d] &= 0xFFFF)},
+  {"se_extsh",   V16,    Form::R16,     EXEC(x.r[i.d] = exts16(x.r[i.d]))},
+  {"se_mr",      V16,    Form::RR16,    EXEC(x.r[i.d] = x.r[i.a])},
+  {"se_mtar",    V16,    Form::Mtar16,  EXEC(x.r[i.d] = x.r[i.a])},
+  {"se_mfar",    V16,    Form::Mfar16,  EXEC(x.r[i.d] = x.r[i.a])},
+  {"se_add",     V16,    Form::RR16,    EXEC(x.r[i.d] += x.r[i.a])},
+  {"se_mullw",   V16,    Form::RR16,    EXEC(x.r[i.d] *= x.r[i.a])},
+  {"se_sub",     V16,    Form::RR16,    EXEC(x.r[i.d] -= x.r[i.a])},
+  {"se_subf",    V16,    Form::RR16,    EXEC(x.r[i.d] = x.r[i.a] - x.r[i.d])},
+  {"se_cmp",     V16,    Form::RR16,    EXEC(x.setcrf(0, x.compare(int32_t(x.r[i.d]), int32_t(x.r[i.a]))))},
+  {"se_cmpl",    V16,    Form::RR16,    EXEC(x.setcrf(0, x.compareu(x.r[i.d], x.r[i.a])))},
+  {"se_cmph",    V16,    Form::RR16,    EXEC(x.setcrf(0, x.compare(int16_t(x.r[i.d]), int16_t(x.r[i.a]))))},
+  {"se_cmphl",   V16,    Form::RR16,    EXEC(x.setcrf(0, x.compareu(uint16_t(x.r[i.d]), uint16_t(x.r[i.a]))))},
+  {"se_addi",    V16,    Form::Oim5,    EXEC(x.r[i.d] += i.imm)},
+  {"se_cmpli",   V16,    Form::Oim5,    EXEC(x.setcrf(0, x.compareu(x.r[i.d], i.imm)))},
+  {"se_subi",    V16,    Form::Oim5,    EXEC(x.r[i.d] -= i.imm)},
+  {"se_subi.",   V16,    Form::Oim5,    EXEC(x.r[i.d] -= i.imm; x.record(x.r[i.d]))},
+  {"se_cmpi",    V16,    Form::Im5,     EXEC(x.setcrf(0, x.compare(int32_t(x.r[i.d]), int32_t(i.imm))))},
+  {"se_bmaski",  V16,    Form::Im5,     EXEC(x.r[i.d] = i.imm ? 0xFFFFFFFFu >> (32 - i.imm) : 0xFFFFFFFFu)},
+  {"se_andi",    V16,    Form::Im5,     EXEC(x.r[i.d] &= i.imm)},
+  {"se_srw",     V16,    Form::RR16,    EXEC(x.r[i.d] = srw(x.r[i.d], x.r[i.a] & 0x3F))},
+  {"se_sraw",    V16,    Form::RR16,    EXEC(x.r[i.d] = sraw(x, x.r[i.d], x.r[i.a] & 0x3F))},
+  {"se_slw",     V16,    Form::RR16,    EXEC(x.r[i.d] = slw(x.r[i.d], x.r[i.a] & 0x3F))},
+  {"se_or",      V16,    Form::RR16,    EXEC(x.r[i.d] |= x.r[i.a])},
+  {"se_andc",    V16,    Form::RR16,    EXEC(x.r[i.d] &= ~x.r[i.a])},
+  {"se_and",     V16,    Form::RR16,    EXEC(x.r[i.d] &= x.r[i.a])},
+  {"se_and.",    V16,    Form::RR16,    EXEC(x.r[i.d] &= x.r[i.a]; x.record(x.r[i.d]))},
+  {"se_li",      V16,    Form::Im7,     EXEC(x.r[i.d] = i.imm)},
+  {"se_bclri",   V16,    Form::Im5,     EXEC(x.r[i.d] &= ~(0x80000000u >> i.imm))},
+  {"se_bgeni",   V16,    Form::Im5,     EXEC(x.r[i.d] = 0x80000000u >> i.imm)},
+  {"se_bseti",   V16,    Form::Im5,     EXEC(x.r[i.d] |= 0x80000000u >> i.imm)},
+  {"se_btsti",   V16,    Form::Im5,     EXEC(x.setcrf(0, ((x.r[i.d] >> (31 - i.imm)) & 1 ? 4u : 2u) | x.xer() >> 31))},
+  {"se_srwi",    V16,    Form::Im5,     EXEC(x.r[i.d] >>= i.imm)},
+  {"se_srawi",   V16,    Form::Im5,     EXEC(x.r[i.d] = sraw(x, x.r[i.d], i.imm))},
+  {"se_slwi",    V16,    Form::Im5,     EXEC(x.r[i.d] <<= i.imm)},
+  {"se_lbz",     V16,    Form::Sd4B,    EXEC(x.r[i.d] = x.mem.getbyte(x.r[i.a] + i.imm))},
+  {"se_stb",     V16,    Form::Sd4B,    EXEC(x.mem.putbyte(x.r[i.a] + i.imm, uint8_t(x.r[i.d])))},
+  {"se_lhz",     V16,    Form::Sd4H,    EXEC(x.r[i.d] = x.mem.getword(x.r[i.a] + i.imm))},
+  {"se_sth",     V16,    Form::Sd4H,    EXEC(x.mem.putword(x.r[i.a] + i.imm, uint16_t(x.r[i.d])))},
+  {"se_lwz",     V16,    Form::Sd4W,    EXEC(x.r[i.d] = x.mem.getlong(x.r[i.a] + i.imm))},
+  {"se_stw",     V16,    Form::Sd4W,    EXEC(x.mem.putlong(x.r[i.a] + i.imm, x.r[i.d]))},
+  {"se_bc",      V16,    Form::Bd8C,    EXEC(branch(x, i, i.imm, bcond(x, i.d, i.a)))},
+  {"se_b",       V16,    Form::Bd8,     branch_i},
+  {"se_bl",      V16,    Form::Bd8,     branch_i},
 
   // ---- VLE 32-bit
-  {"e_add16i",  V32, PRI,        op(7),        Form::D,     EXEC(x.r[i.d] = x.r[i.a] + i.imm)},
-  {"e_lbz",     V32, PRI,        op(12),       Form::D,     EXEC(x.r[i.d] = x.mem.getbyte(ra0(x, i) + i.imm))},
-  {"e_stb",     V32, PRI,        op(13),       Form::D,     EXEC(x.mem.putbyte(ra0(x, i) + i.imm, uint8_t(x.r[i.d])))},
-  {"e_lha",     V32, PRI,        op(14),       Form::D,     EXEC(x.r[i.d] = exts16(x.mem.getword(ra0(x, i) + i.imm)))},
-  {"e_lwz",     V32, PRI,        op(20),       Form::D,     EXEC(x.r[i.d] = x.mem.getlong(ra0(x, i) + i.imm))},
-  {"e_stw",     V32, PRI,        op(21),       Form::D,     EXEC(x.mem.putlong(ra0(x, i) + i.imm, x.r[i.d]))},
-  {"e_lhz",     V32, PRI,        op(22),       Form::D,     EXEC(x.r[i.d] = x.mem.getword(ra0(x, i) + i.imm))},
-  {"e_sth",     V32, PRI,        op(23),       Form::D,     EXEC(x.mem.putword(ra0(x, i) + i.imm, uint16_t(x.r[i.d])))},
-  {"e_lbzu",    V32, D8M,        op(6) | 0x0000, Form::D8,  EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = x.mem.getbyte(ea); x.r[i.a] = ea)},
-  {"e_lhzu",    V32, D8M,        op(6) | 0x0100, Form::D8,  EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = x.mem.getword(ea); x.r[i.a] = ea)},
-  {"e_lwzu",    V32, D8M,        op(6) | 0x0200, Form::D8,  EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = x.mem.getlong(ea); x.r[i.a] = ea)},
-  {"e_lhau",    V32, D8M,        op(6) | 0x0300, Form::D8,  EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = exts16(x.mem.getword(ea)); x.r[i.a] = ea)},
-  {"e_stbu",    V32, D8M,        op(6) | 0x0400, Form::D8,  EXEC(uint32_t ea = x.r[i.a] + i.imm; x.mem.putbyte(ea, uint8_t(x.r[i.d])); x.r[i.a] = ea)},
-  {"e_sthu",    V32, D8M,        op(6) | 0x0500, Form::D8,  EXEC(uint32_t ea = x.r[i.a] + i.imm; x.mem.putword(ea, uint16_t(x.r[i.d])); x.r[i.a] = ea)},
-  {"e_stwu",    V32, D8M,        op(6) | 0x0600, Form::D8,  EXEC(uint32_t ea = x.r[i.a] + i.imm; x.mem.putlong(ea, x.r[i.d]); x.r[i.a] = ea)},
-  {"e_lmw",     V32, D8M,        op(6) | 0x0800, Form::D8,  EXEC(lmw(x, i, ra0(x, i) + i.imm))},
-  {"e_stmw",    V32, D8M,        op(6) | 0x0900, Form::D8,  EXEC(stmw(x, i, ra0(x, i) + i.imm))},
-  {"e_lmvgprw", V32, 0xFFE0FF00u, op(6) | 0x001000, Form::D8, EXEC(loadgroup(x, gprw_regs, ra0(x, i) + i.imm))},
-  {"e_stmvgprw", V32, 0xFFE0FF00u, op(6) | 0x001100, Form::D8, EXEC(storegroup(x, gprw_regs, ra0(x, i) + i.imm))},
-  {"e_lmvsprw", V32, 0xFFE0FF00u, op(6) | 0x201000, Form::D8, EXEC(loadgroup(x, sprw_regs, ra0(x, i) + i.imm))},
-  {"e_stmvsprw", V32, 0xFFE0FF00u, op(6) | 0x201100, Form::D8, EXEC(storegroup(x, sprw_regs, ra0(x, i) + i.imm))},
+  {"e_add16i",   V32,    Form::D,       EXEC(x.r[i.d] = x.r[i.a] + i.imm)},
+  {"e_lbz",      V32,    Form::D,       EXEC(x.r[i.d] = x.mem.getbyte(ra0(x, i) + i.imm))},
+  {"e_stb",      V32,    Form::D,       EXEC(x.mem.putbyte(ra0(x, i) + i.imm, uint8_t(x.r[i.d])))},
+  {"e_lha",      V32,    Form::D,       EXEC(x.r[i.d] = exts16(x.mem.getword(ra0(x, i) + i.imm)))},
+  {"e_lwz",      V32,    Form::D,       EXEC(x.r[i.d] = x.mem.getlong(ra0(x, i) + i.imm))},
+  {"e_stw",      V32,    Form::D,       EXEC(x.mem.putlong(ra0(x, i) + i.imm, x.r[i.d]))},
+  {"e_lhz",      V32,    Form::D,       EXEC(x.r[i.d] = x.mem.getword(ra0(x, i) + i.imm))},
+  {"e_sth",      V32,    Form::D,       EXEC(x.mem.putword(ra0(x, i) + i.imm, uint16_t(x.r[i.d])))},
+  {"e_lbzu",     V32,    Form::D8,      EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = x.mem.getbyte(ea); x.r[i.a] = ea)},
+  {"e_lhzu",     V32,    Form::D8,      EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = x.mem.getword(ea); x.r[i.a] = ea)},
+  {"e_lwzu",     V32,    Form::D8,      EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = x.mem.getlong(ea); x.r[i.a] = ea)},
+  {"e_lhau",     V32,    Form::D8,      EXEC(uint32_t ea = x.r[i.a] + i.imm; x.r[i.d] = exts16(x.mem.getword(ea)); x.r[i.a] = ea)},
+  {"e_stbu",     V32,    Form::D8,      EXEC(uint32_t ea = x.r[i.a] + i.imm; x.mem.putbyte(ea, uint8_t(x.r[i.d])); x.r[i.a] = ea)},
+  {"e_sthu",     V32,    Form::D8,      EXEC(uint32_t ea = x.r[i.a] + i.imm; x.mem.putword(ea, uint16_t(x.r[i.d])); x.r[i.a] = ea)},
+  {"e_stwu",     V32,    Form::D8,      EXEC(uint32_t ea = x.r[i.a] + i.imm; x.mem.putlong(ea, x.r[i.d]); x.r[i.a] = ea)},
+  {"e_lmw",      V32,    Form::D8,      EXEC(lmw(x, i, ra0(x, i) + i.imm))},
+  {"e_stmw",     V32,    Form::D8,      EXEC(stmw(x, i, ra0(x, i) + i.imm))},
+  {"e_lmvgprw",  V32,    Form::D8,      EXEC(loadgroup(x, gprw_regs, ra0(x, i) + i.imm))},
+  {"e_stmvgprw", V32,    Form::D8,      EXEC(storegroup(x, gprw_regs, ra0(x, i) + i.imm))},
+  {"e_lmvsprw",  V32,    Form::D8,      EXEC(loadgroup(x, sprw_regs, ra0(x, i) + i.imm))},
+  {"e_stmvsprw", V32,    Form::D8,      EXEC(storegroup(x, sprw_regs, ra0(x, i) + i.imm))},
   // The save and restore registers are not modelled.
-  {"e_lmvsrrw", V32, 0xFFE0FF00u, op(6) | 0x801000, Form::D8, EXEC()},
-  {"e_stmvsrrw", V32, 0xFFE0FF00u, op(6) | 0x801100, Form::D8, EXEC()},
-  {"e_lmvcsrrw", V32, 0xFFE0FF00u, op(6) | 0xA01000, Form::D8, EXEC()},
-  {"e_stmvcsrrw", V32, 0xFFE0FF00u, op(6) | 0xA01100, Form::D8, EXEC()},
-  {"e_lmvdsrrw", V32, 0xFFE0FF00u, op(6) | 0xC01000, Form::D8, EXEC()},
-  {"e_stmvdsrrw", V32, 0xFFE0FF00u, op(6) | 0xC01100, Form::D8, EXEC()},
-  {"e_addi",    V32, SCI,        op(6) | 0x8000, Form::Sci8, EXEC(setrd(x, i, x.r[i.a] + i.imm))},
-  {"e_addic",   V32, SCI,        op(6) | 0x9000, Form::Sci8, EXEC(addop(x, i, x.r[i.a], i.imm, 0, true))},
-  {"e_mulli",   V32, SCR,        op(6) | 0xA000, Form::Sci8, EXEC(x.r[i.d] = x.r[i.a] * i.imm)},
-  {"e_cmpi",    V32, 0xFF80F800u, op(6) | 0xA800, Form::Sci8Cmp, EXEC(x.setcrf(i.d, x.compare(int32_t(x.r[i.a]), int32_t(i.imm))))},
-  {"e_cmpli",   V32, 0xFF80F800u, op(6) | 0x80A800, Form::Sci8Cmp, EXEC(x.setcrf(i.d, x.compareu(x.r[i.a], i.imm)))},
-  {"e_subfic",  V32, SCI,        op(6) | 0xB000, Form::Sci8, EXEC(addop(x, i, ~x.r[i.a], i.imm, 1, true))},
-  {"e_andi",    V32, SCI,        op(6) | 0xC000, Form::Sci8, EXEC(setra(x, i, x.r[i.d] & i.imm))},
-  {"e_ori",     V32, SCI,        op(6) | 0xD000, Form::Sci8, EXEC(setra(x, i, x.r[i.d] | i.imm))},
-  {"e_xori",    V32, SCI,        op(6) | 0xE000, Form::Sci8, EXEC(setra(x, i, x.r[i.d] ^ i.imm))},
-  {"e_li",      V32, 0xFC008000u, op(28),      Form::Li20,  EXEC(x.r[i.d] = i.imm)},
-  {"e_add2i.",  V32, SCR,        op(28) | 0x8800, Form::I16A, EXEC(x.r[i.a] += i.imm; x.record(x.r[i.a]))},
-  {"e_add2is",  V32, SCR,        op(28) | 0x9000, Form::I16A, EXEC(x.r[i.a] += i.imm << 16)},
-  {"e_cmp16i",  V32, SCR,        op(28) | 0x9800, Form::I16A, EXEC(x.setcrf(0, x.compare(int32_t(x.r[i.a]), int32_t(i.imm))))},
-  {"e_mull2i",  V32, SCR,        op(28) | 0xA000, Form::I16A, EXEC(x.r[i.a] *= i.imm)},
-  {"e_cmpl16i", V32, SCR,        op(28) | 0xA800, Form::I16AU, EXEC(x.setcrf(0, x.compareu(x.r[i.a], i.imm)))},
-  {"e_cmph16i", V32, SCR,        op(28) | 0xB000, Form::I16A, EXEC(x.setcrf(0, x.compare(int16_t(x.r[i.a]), int32_t(i.imm))))},
-  {"e_cmphl16i", V32, SCR,       op(28) | 0xB800, Form::I16AU, EXEC(x.setcrf(0, x.compareu(uint16_t(x.r[i.a]), i.imm)))},
-  {"e_or2i",    V32, SCR,        op(28) | 0xC000, Form::I16L, EXEC(x.r[i.d] |= i.imm)},
-  {"e_and2i.",  V32, SCR,        op(28) | 0xC800, Form::I16L, EXEC(x.r[i.d] &= i.imm; x.record(x.r[i.d]))},
-  {"e_or2is",   V32, SCR,        op(28) | 0xD000, Form::I16L, EXEC(x.r[i.d] |= i.imm << 16)},
-  {"e_lis",     V32, SCR,        op(28) | 0xE000, Form::I16L, EXEC(x.r[i.d] = i.imm << 16)},
-  {"e_and2is.", V32, SCR,        op(28) | 0xE800, Form::I16L, EXEC(x.r[i.d] &= i.imm << 16; x.record(x.r[i.d]))},
-  {"e_rlwimi",  V32, 0xFC000001u, op(29),      Form::M32,   EXEC(x.r[i.a] = (rotl(x.r[i.d], i.b) & i.imm) | (x.r[i.a] & ~i.imm))},
-  {"e_rlwinm",  V32, 0xFC000001u, op(29) | 1,  Form::M32,   EXEC(x.r[i.a] = rotl(x.r[i.d], i.b) & i.imm)},
-  {"e_b",       V32, 0xFE000000u, op(30),      Form::Bd24,  EXEC(branch(x, i, i.imm, true))},
-  {"e_bc",      V32, 0xFFC00000u, op(30) | 0x02000000, Form::Bd15, EXEC(branch(x, i, i.imm, bcond(x, i.d, i.a)))},
-  {"e_cmph",    V32, XM,         x31(14),      Form::XCmp,  EXEC(x.setcrf(i.d, x.compare(int16_t(x.r[i.a]), int16_t(x.r[i.b]))))},
-  {"e_cmphl",   V32, XM,         x31(46),      Form::XCmp,  EXEC(x.setcrf(i.d, x.compareu(uint16_t(x.r[i.a]), uint16_t(x.r[i.b]))))},
-  {"e_mcrf",    V32, XM,         x31(16),      Form::XCrf,  mcrf},
-  {"e_crnor",   V32, XM,         x31(33),      Form::XL,    cr_nor},
-  {"e_crandc",  V32, XM,         x31(129),     Form::XL,    cr_andc},
-  {"e_crxor",   V32, XM,         x31(193),     Form::XL,    cr_xor},
-  {"e_crnand",  V32, XM,         x31(225),     Form::XL,    cr_nand},
-  {"e_crand",   V32, XM,         x31(257),     Form::XL,    cr_and},
-  {"e_creqv",   V32, XM,         x31(289),     Form::XL,    cr_eqv},
-  {"e_crorc",   V32, XM,         x31(417),     Form::XL,    cr_orc},
-  {"e_cror",    V32, XM,         x31(449),     Form::XL,    cr_or},
-  {"e_slwi",    V32, XM,         x31(56),      Form::X,     EXEC(setra(x, i, x.r[i.d] << i.b))},
-  {"e_srwi",    V32, XM,         x31(568),     Form::X,     EXEC(setra(x, i, x.r[i.d] >> i.b))},
-  {"e_rlw",     V32, XM,         x31(280),     Form::X,     EXEC(setra(x, i, rotl(x.r[i.d], x.r[i.b])))},
-  {"e_rlwi",    V32, XM,         x31(312),     Form::X,     EXEC(setra(x, i, rotl(x.r[i.d], i.b)))},
+  {"e_lmvsrrw",  V32,    Form::D8,      EXEC()},
+  {"e_stmvsrrw", V32,    Form::D8,      EXEC()},
+  {"e_lmvcsrrw", V32,    Form::D8,      EXEC()},
+  {"e_stmvcsrrw", V32,    Form::D8,      EXEC()},
+  {"e_lmvdsrrw", V32,    Form::D8,      EXEC()},
+  {"e_stmvdsrrw", V32,    Form::D8,      EXEC()},
+  {"e_addi",     V32,    Form::Sci8,    EXEC(setrd(x, i, x.r[i.a] + i.imm))},
+  {"e_addic",    V32,    Form::Sci8,    EXEC(addop(x, i, x.r[i.a], i.imm, 0, true))},
+  {"e_mulli",    V32,    Form::Sci8,    EXEC(x.r[i.d] = x.r[i.a] * i.imm)},
+  {"e_cmpi",     V32,    Form::Sci8Cmp, EXEC(x.setcrf(i.d, x.compare(int32_t(x.r[i.a]), int32_t(i.imm))))},
+  {"e_cmpli",    V32,    Form::Sci8Cmp, EXEC(x.setcrf(i.d, x.compareu(x.r[i.a], i.imm)))},
+  {"e_subfic",   V32,    Form::Sci8,    EXEC(addop(x, i, ~x.r[i.a], i.imm, 1, true))},
+  {"e_andi",     V32,    Form::Sci8,    EXEC(setra(x, i, x.r[i.d] & i.imm))},
+  {"e_ori",      V32,    Form::Sci8,    EXEC(setra(x, i, x.r[i.d] | i.imm))},
+  {"e_xori",     V32,    Form::Sci8,    EXEC(setra(x, i, x.r[i.d] ^ i.imm))},
+  {"e_li",       V32,    Form::Li20,    EXEC(x.r[i.d] = i.imm)},
+  {"e_add2i.",   V32,    Form::I16A,    EXEC(x.r[i.a] += i.imm; x.record(x.r[i.a]))},
+  {"e_add2is",   V32,    Form::I16A,    EXEC(x.r[i.a] += i.imm << 16)},
+  {"e_cmp16i",   V32,    Form::I16A,    EXEC(x.setcrf(0, x.compare(int32_t(x.r[i.a]), int32_t(i.imm))))},
+  {"e_mull2i",   V32,    Form::I16A,    EXEC(x.r[i.a] *= i.imm)},
+  {"e_cmpl16i",  V32,    Form::I16AU,   EXEC(x.setcrf(0, x.compareu(x.r[i.a], i.imm)))},
+  {"e_cmph16i",  V32,    Form::I16A,    EXEC(x.setcrf(0, x.compare(int16_t(x.r[i.a]), int32_t(i.imm))))},
+  {"e_cmphl16i", V32,    Form::I16AU,   EXEC(x.setcrf(0, x.compareu(uint16_t(x.r[i.a]), i.imm)))},
+  {"e_or2i",     V32,    Form::I16L,    EXEC(x.r[i.d] |= i.imm)},
+  {"e_and2i.",   V32,    Form::I16L,    EXEC(x.r[i.d] &= i.imm; x.record(x.r[i.d]))},
+  {"e_or2is",    V32,    Form::I16L,    EXEC(x.r[i.d] |= i.imm << 16)},
+  {"e_lis",      V32,    Form::I16L,    EXEC(x.r[i.d] = i.imm << 16)},
+  {"e_and2is.",  V32,    Form::I16L,    EXEC(x.r[i.d] &= i.imm << 16; x.record(x.r[i.d]))},
+  {"e_rlwimi",   V32,    Form::M32,     EXEC(x.r[i.a] = (rotl(x.r[i.d], i.b) & i.imm) | (x.r[i.a] & ~i.imm))},
+  {"e_rlwinm",   V32,    Form::M32,     EXEC(x.r[i.a] = rotl(x.r[i.d], i.b) & i.imm)},
+  {"e_b",        V32,    Form::Bd24,    branch_i},
+  {"e_bl",       V32,    Form::Bd24,    branch_i},
+  {"e_bc",       V32,    Form::Bd15,    branch_bc},
+  {"e_bcl",      V32,    Form::Bd15,    branch_bc},
+  {"e_cmph",     V32,    Form::XCmp,    EXEC(x.setcrf(i.d, x.compare(int16_t(x.r[i.a]), int16_t(x.r[i.b]))))},
+  {"e_cmphl",    V32,    Form::XCmp,    EXEC(x.setcrf(i.d, x.compareu(uint16_t(x.r[i.a]), uint16_t(x.r[i.b]))))},
+  {"e_mcrf",     V32,    Form::XCrf,    mcrf},
+  {"e_crnor",    V32,    Form::XL,      cr_nor},
+  {"e_crandc",   V32,    Form::XL,      cr_andc},
+  {"e_crxor",    V32,    Form::XL,      cr_xor},
+  {"e_crnand",   V32,    Form::XL,      cr_nand},
+  {"e_crand",    V32,    Form::XL,      cr_and},
+  {"e_creqv",    V32,    Form::XL,      cr_eqv},
+  {"e_crorc",    V32,    Form::XL,      cr_orc},
+  {"e_cror",     V32,    Form::XL,      cr_or},
+  {"e_slwi",     V32,    Form::X,       EXEC(setra(x, i, x.r[i.d] << i.b))},
+  {"e_srwi",     V32,    Form::X,       EXEC(setra(x, i, x.r[i.d] >> i.b))},
+  {"e_rlw",      V32,    Form::X,       EXEC(setra(x, i, rotl(x.r[i.d], x.r[i.b])))},
+  {"e_rlwi",     V32,    Form::X,       EXEC(setra(x, i, rotl(x.r[i.d], i.b)))},
 };
 // clang-format on
 
@@ -560,20 +611,51 @@ inline uint32_t sext(uint32_t v, unsigned bits) { return uint32_t(int32_t(v << (
 // VLE 16-bit register field: 0-7 are r0-r7, 8-15 are r24-r31.
 inline uint8_t vlereg(uint32_t f) { return uint8_t((f & 15) < 8 ? (f & 15) : (f & 15) + 16); }
 
-// Row indices per set, bucketed by the top bits (6 for 32-bit words, 4 for
-// half-words); VLE 32-bit code also sees the shared opcode 31 and 4 rows.
+// Whether readfields takes the Rc (OE) bit of a form from the word, so one
+// row serves both variants.
+bool readsrc(Form f) { return f == Form::X || f == Form::M || f == Form::Sci8; }
+bool readsoe(Form f) { return f == Form::X; }
+
+// The encoding of a row from the shared table: the first entry of the same
+// name and size, or the Rc variant of the name without its '.'.
+RowEncoding resolve(const InsnRow& r)
+{
+    std::string_view name = r.name, base = name;
+    if (base.ends_with('.')) base.remove_suffix(1);
+    for (const isa::Insn& in : isa::insns()) {
+        if ((in.size() == 2) != (r.set == InsnSet::Vle16)) continue;
+        bool hasrc = (in.flags & isa::FRc) && !isa::alwaysrecord(in);
+        bool record = in.name != name && in.name == base && hasrc;
+        if (in.name != name && !record) continue;
+        uint32_t mask = isa::fixedmask(in), match = in.opcode;
+        if (record)
+            match |= isa::formrcbit(in.form);
+        else if (hasrc && readsrc(r.form))
+            mask &= ~isa::formrcbit(in.form);
+        if ((in.flags & isa::FOe) && readsoe(r.form)) mask &= ~isa::formoebit(in.form);
+        return {mask, match & mask, true};
+    }
+    return {};
+}
+
+// Row encodings and row indices per set, bucketed by the top bits (6 for
+// 32-bit words, 4 for half-words); VLE 32-bit code also sees the shared
+// opcode 31 and 4 rows.
 struct Buckets {
+    std::vector<RowEncoding> enc;
     std::array<std::vector<uint16_t>, 64> classic, vle32;
     std::array<std::vector<uint16_t>, 16> vle16;
-    Buckets()
+    Buckets() : enc(std::size(rows))
     {
         for (uint16_t k = 1; k < std::size(rows); k++) {
             const InsnRow& r = rows[k];
+            enc[k] = resolve(r);
+            if (!enc[k].resolved) continue;
             if (r.set == InsnSet::Vle16) {
-                vle16[r.match >> 12].push_back(k);
+                vle16[(enc[k].match >> 12) & 15].push_back(k);
                 continue;
             }
-            unsigned primary = r.match >> 26;
+            unsigned primary = enc[k].match >> 26;
             if (r.set == InsnSet::Classic) classic[primary].push_back(k);
             if (r.set == InsnSet::Vle32 || primary == 31 || primary == 4) vle32[primary].push_back(k);
         }
@@ -591,6 +673,8 @@ const Buckets& buckets()
 
 }  // namespace
 
+const RowEncoding& rowencoding(uint16_t row) { return buckets().enc.at(row); }
+
 std::span<const InsnRow> insnrows() { return rows; }
 
 uint16_t findrow(InsnSet set, uint32_t word)
@@ -600,7 +684,7 @@ uint16_t findrow(InsnSet set, uint32_t word)
                                       : set == InsnSet::Vle32 ? b.vle32[word >> 26]
                                                               : b.classic[word >> 26];
     for (uint16_t k : list)
-        if ((word & rows[k].mask) == rows[k].match) return k;
+        if ((word & b.enc[k].mask) == b.enc[k].match) return k;
     return 0;
 }
 

@@ -53,15 +53,21 @@ enum class Form : uint8_t {
 };
 
 struct InsnRow {
-    const char* name;
+    const char* name;  // as the shared encoding table names it
     InsnSet set;
-    uint32_t mask, match;
     Form form;
     ExecFn fn;
 };
 
 // Row 0 stands for an undecodable instruction ("????").
 std::span<const InsnRow> insnrows();
+// A row matches a word w when (w & mask) == match; both come from the shared
+// encoding table. A row whose name the table lacks never matches.
+struct RowEncoding {
+    uint32_t mask = 0, match = 1;
+    bool resolved = false;
+};
+const RowEncoding& rowencoding(uint16_t row);
 // Index of the first row of set that matches word, 0 when none does. For
 // Vle16, word holds the half-word.
 uint16_t findrow(InsnSet set, uint32_t word);

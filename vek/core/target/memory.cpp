@@ -23,6 +23,7 @@ constexpr uint32_t OffsetMask = PageSize - 1;
 Memory::Memory(TargetReport* report, std::unique_ptr<SwapStore> swap)
     : report_(report), swap_(std::move(swap)), frames_(FrameCount)
 {
+    for (size_t k = 0; k < frames_.size(); k++) frames_[k].number = int32_t(k);
 }
 
 Memory::~Memory() = default;
@@ -71,10 +72,14 @@ MemoryPage* Memory::victim()
         if (f.stamp < best->stamp) best = &f;
     if (best->state & PageDirty) {
         if (!swapready() || !swap_->writeslot(uint32_t(best->index->slot), best->data)) {
-            if (report_) report_->error(MsgMemoryFileOverflow, " bloc");
+            if (report_ && !writefailing_) report_->error(MsgMemoryFileOverflow, " bloc");
+            writefailing_ = true;
             // Keep the page where it is; the new page gets a frame of its own.
-            return &frames_.emplace_back();
+            MemoryPage& extra = frames_.emplace_back();
+            extra.number = int32_t(frames_.size() - 1);
+            return &extra;
         }
+        writefailing_ = false;
         best->state &= uint8_t(~PageDirty);
     }
     return best;
@@ -112,8 +117,7 @@ MemoryPage* Memory::lookupslow(uint32_t page)
     f->page = page;
     f->swapoff = uint32_t(ix.slot) * PageSize;
     f->index = &ix;
-    ix.frame = int32_t(std::find_if(frames_.begin(), frames_.end(),
-                                    [f](const MemoryPage& g) { return &g == f; }) - frames_.begin());
+    ix.frame = f->number;
     f->stamp = ++counter_;
     lastpage_ = page;
     lastframe_ = f;

@@ -32,6 +32,7 @@ struct MemoryPage {
     uint8_t state = PageEmpty;
     uint64_t stamp = 0;    // access counter at the last access (never wraps)
     PageIndex* index = nullptr;
+    int32_t number = 0;    // position in the frame table
     uint8_t data[PageSize] = {};
 };
 
@@ -105,6 +106,7 @@ private:
     TargetReport* report_;
     std::unique_ptr<SwapStore> swap_;
     bool swapfailed_ = false;
+    bool writefailing_ = false;  // reported once until a write-back works again
     std::deque<MemoryPage> frames_;  // stable addresses; grows only when write-back fails
     std::vector<uint32_t> directory_;  // slot -> page address, in first-touch order
     // page number (address >> 9) split 12 + 11 bits
