@@ -88,6 +88,7 @@ void defineequ(Assembler& a, AsmSymbol* s, const AsmValue& v, bool isset) {
 
 void doequ(Assembler& a, const OpcodeEntry& e, std::string_view label) {
     bool isset = e.value == 1;
+    bool bitsym = false;
     AsmValue v;
     getexpr(a, v);
     if (curc(a) == ':') {
@@ -95,7 +96,11 @@ void doequ(Assembler& a, const OpcodeEntry& e, std::string_view label) {
         bool ok;
         uint32_t bit = getabs(a, ok);
         if (bit > 7) asmerr(a, "invalid bit number");
-        else v.value = v.value * 8 + bit;
+        else if (v.sym && (v.sym->iflags & SI_BITSYM)) asmerr(a, "invalid bit definition");
+        else {
+            v.value = v.value * 8 + bit;
+            bitsym = true;
+        }
     }
     AsmSymbol* s = a.syms.find(label);
     if (s->iflags & SI_REGISTER) {
@@ -119,6 +124,7 @@ void doequ(Assembler& a, const OpcodeEntry& e, std::string_view label) {
         return;
     }
     defineequ(a, s, v, false);
+    if (bitsym) s->iflags |= SI_BITSYM;
 }
 
 void dodefine(Assembler& a, const OpcodeEntry& e, std::string_view) {
@@ -677,8 +683,9 @@ void asmline(Assembler& a, const std::string& text) {
         std::string name = scanname(a);
         if (name.empty()) {
             if (!atend(a) && assembling(a) && !recording) asmerr(a, "bad comment delimiter");
+            bool macrobody = a.recmacro;
             if (recording) storebody(a, nullptr, text);
-            else lstline(a);
+            if (!recording || macrobody) lstline(a);
             printerr(a);
             return;
         }
@@ -704,7 +711,11 @@ void asmline(Assembler& a, const std::string& text) {
     }
     const OpcodeEntry* e = opname.empty() ? nullptr : lookupopcode(a, opname);
     if (recording) {
+        // macro bodies are listed as written; repeat bodies only as expanded
+        bool macrobody = a.recmacro;
         storebody(a, e, text);
+        if (macrobody) lstline(a);
+        printerr(a);
         return;
     }
     if (!opname.empty() && !e) {

@@ -75,6 +75,7 @@ void lstbegin(Assembler& a) {
     l.addr = here(a);
     l.bytes.clear();
     l.haslabel = l.isvalue = l.skip = false;
+    l.switchto.clear();
 }
 
 void lstbyte(Assembler& a, uint8_t b) {
@@ -124,7 +125,8 @@ void lstline(Assembler& a) {
         else if (static_cast<size_t>(i) < l.bytes.size()) put(a, "%02x", l.bytes[static_cast<size_t>(i)]);
         else put(a, "  ");
     }
-    put(a, a.opt.t ? "      %s\n" : "  %s\n", a.line.c_str());
+    std::string text = l.switchto.empty() ? a.line : "\tswitch\t" + l.switchto;
+    put(a, a.opt.t ? "      %s\n" : "  %s\n", text.c_str());
 }
 
 void lsterror(Assembler& a, const std::string& msg) {

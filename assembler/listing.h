@@ -27,6 +27,7 @@ struct Listing {
     bool isvalue = false;
     uint32_t value = 0;
     bool skip = false;
+    std::string switchto;  // a section declaration that continues a section lists as a switch
     // listing switches and pages
     bool off = false;
     bool headers = false;

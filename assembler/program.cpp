@@ -215,15 +215,12 @@ int asmfile(Assembler& a, const std::string& src) {
             a.errors++;
         }
     }
-    if (a.errors == 0) numbersyms(a);
-    int passes = 0;
-    if (a.errors == 0 || a.files.size() > 0) {
-        while (runpass(a)) {
-            if (++passes >= a.maxpasses) {
-                fileerror(a, a.srcname, "phase error: labels do not settle");
-                a.errors++;
-                break;
-            }
+    numbersyms(a);
+    for (int passes = 1; runpass(a); passes++) {
+        if (passes >= a.maxpasses) {
+            fileerror(a, a.srcname, "phase error: labels do not settle");
+            a.errors++;
+            break;
         }
     }
     if (a.listpending) {

@@ -327,6 +327,7 @@ void dosection(Assembler& a, const OpcodeEntry&, std::string_view label) {
         }
         w.declared.insert(name);
         if (s) {
+            if (a.listing && a.lst && (s->iflags & SCI_CONTENT) && s->loc > 0) a.lst->switchto = s->name;
             if (number >= 0 && s->userno < 0) {
                 bool used = number == 255;
                 for (auto& o : a.sects) used |= o->userno == number;

@@ -2,6 +2,9 @@
 // lines, missing files and the error output.
 #include "asmtest.h"
 
+#include <cstdlib>
+#include <sys/wait.h>
+
 #include "assembler/asm.h"
 
 using namespace asmtest;
@@ -129,4 +132,14 @@ TEST_F(Program, DiagnosticsPrintedOncePerSource) {
     EXPECT_EQ(r.status, 1);
     // the collecting pass reports the unknown instruction; the settled pass the rest
     EXPECT_EQ(r.err, "#error cappc t.s:5\tunknown instruction unknown1\n#error cappc t.s:1\tfail 1\n");
+}
+
+TEST_F(Program, BuiltProgramRuns) {
+    write("t.s", " dc.b 1\n");
+    std::string cmd = std::string(CAPPC_PATH) + " -si t.s 2>err.txt";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << read("err.txt");
+    EXPECT_EQ(readbytes("t.o").size(), 28u + 40u + 2u);
+    cmd = std::string(CAPPC_PATH) + " -vers 2>err.txt";
+    int status = std::system(cmd.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
 }

@@ -293,7 +293,7 @@ TEST_P(Order, Records) {
     EXPECT_EQ(listing(di), c.expect) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, Order, ::testing::ValuesIn(order_cases));
+INSTANTIATE_TEST_SUITE_P(Rules, Order, ::testing::ValuesIn(order_cases), VEKLOAD_NAMES(what));
 
 // Damaged debug information: the program stays loaded without it.
 struct DropCase {
@@ -348,7 +348,7 @@ TEST_P(Drop, DebugInformationIsDropped) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Damaged, Drop, ::testing::ValuesIn(drop_cases));
+INSTANTIATE_TEST_SUITE_P(Damaged, Drop, ::testing::ValuesIn(drop_cases), VEKLOAD_NAMES(what));
 
 TEST(DebugInfo, UnknownReturnTypeDropsTheTables) {
     CObject obj = c_object();

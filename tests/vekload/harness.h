@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <unistd.h>
 
@@ -33,3 +34,12 @@ inline std::string writetemp(const std::string& name, const std::vector<uint8_t>
     fixture::writefile(p, bytes);
     return p;
 }
+
+// A readable test name from a case's description: letters and digits kept,
+// everything else '_', the index appended so that names stay unique.
+inline std::string casename(const std::string& text, size_t index) {
+    std::string n;
+    for (char c : text) n += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return n.substr(0, 40) + "_" + std::to_string(index);
+}
+#define VEKLOAD_NAMES(field) [](const auto& info) { return casename(info.param.field, info.index); }

@@ -125,6 +125,6 @@ TEST_P(Lines, Load) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Records, Lines, ::testing::ValuesIn(lines_cases));
+INSTANTIATE_TEST_SUITE_P(Records, Lines, ::testing::ValuesIn(lines_cases), VEKLOAD_NAMES(what));
 
 }  // namespace

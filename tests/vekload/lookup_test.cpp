@@ -62,7 +62,7 @@ TEST_P(Loc, Parses) {
     EXPECT_STREQ(rest, c.rest) << c.text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, Loc, ::testing::ValuesIn(loc_cases));
+INSTANTIATE_TEST_SUITE_P(Examples, Loc, ::testing::ValuesIn(loc_cases), VEKLOAD_NAMES(text));
 
 TEST(Location, ClassifiersAndLongTexts) {
     vek::LocationState st;

@@ -169,7 +169,7 @@ TEST_P(Damage, FailsWithItsMessage) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Damage, ::testing::ValuesIn(damages));
+INSTANTIATE_TEST_SUITE_P(Cases, Damage, ::testing::ValuesIn(damages), VEKLOAD_NAMES(what));
 
 TEST(ObjectFile, ShortSectionStillReadsSymbolsButNoDebugRecords) {
     Object o;

@@ -2,7 +2,9 @@
 // eviction to the swap file and back, failing swap stores, access checks.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "vek/core/target/memory.h"
@@ -194,4 +196,24 @@ TEST(Memory, WritesIntoMarkedCodePagesAreReported)
     mem.markcode(0x800);
     mem.discard();
     EXPECT_EQ(written, (std::vector<uint32_t>{0x400, 0x800}));
+}
+
+TEST(Memory, SwapFileThatCannotBeCreated)
+{
+    const char* old = std::getenv("TMPDIR");
+    std::string saved = old ? old : "";
+    setenv("TMPDIR", "/nonexistent/dir", 1);
+    TargetReport report;
+    {
+        Memory mem(&report);
+        for (uint32_t i = 0; i < FrameCount + 3; i++) mem.putlong(i * PageSize, i + 7);
+        for (uint32_t i = 0; i < FrameCount + 3; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 7);
+    }
+    if (old)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    ASSERT_EQ(report.log.size(), 2u);
+    EXPECT_EQ(report.log[0], "can't open: /nonexistent/dir/vekswapXXXXXX\n");
+    EXPECT_EQ(report.log[1], "memory file overflow bloc");
 }

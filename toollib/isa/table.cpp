@@ -9,6 +9,7 @@
 #include "toollib/isa/isa.h"
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,9 +81,11 @@ const Insn kRows[] = {
     {"se_addi",    "addi",  N,       V, 0x2000, SE_IM5, {RX, OIM5},        xAdd},
     {"addi",       N,       AO,       V, 0x2000, SE_IM5, {RX, Same, OIM5},  xAdd},
     {"se_cmpli",   "cmplwi", "cmpli", V, 0x2200, SE_IM5, {RX, OIM5},       xCmp},
+    {"cmpli",      N,       AO,      V, 0x2200, SE_IM5, {RX, OIM5},        xCmp},
     {"se_subi",    "subi",  N,  V | R, 0x2400, SE_IM5R9, {RX, OIM5},       xSub},
     {"subi",       N,       AO,  V | R, 0x2400, SE_IM5R9, {RX, Same, OIM5}, xSub},
     {"se_cmpi",    "cmpwi", "cmpi",  V, 0x2A00, SE_IM5, {RX, UI5},         xCmp},
+    {"cmpi",       N,       AO,      V, 0x2A00, SE_IM5, {RX, UI5},         xCmp},
     {"se_bmaski",  "bmaski", N,      V, 0x2C00, SE_IM5, {RX, UI5},         xBit},
     {"se_andi",    "andi",  N,       V, 0x2E00, SE_IM5, {RX, UI5},         xLog},
     {"se_srw",     "srw",   N,       V, 0x4000, SE_RR,  {RX, RY},          xSh},
@@ -163,24 +166,34 @@ const Insn kRows[] = {
     {"e_li",       "li",    N,       E, 0x70000000, E_LI20, {RD, LI20},       xMov},
     {"la",         N,       AO,      E, 0x70000000, E_LI20, {RD, LI20},       xMov},
     {"e_add2i.",   N,       "addi",  E, 0x70008800, E_I16A, {RA, SI16A},      xAdd},
+    {"addi.",      N,       AO,      E, 0x70008800, E_I16A, {RA, SI16A},      xAdd},
+    {"addi.",      N,       AO,      E, 0x70008800, E_I16A, {RA, Same, SI16A}, xAdd},
     {"e_sub2i.",   N,       AO, E | NEG, 0x70008800, E_I16A, {RA, SI16A},      xAdd},
-    {"e_add2is",   N,       "addis", E, 0x70009000, E_I16A, {RA, SI16A},      xAdd},
+    {"subi.",      N,       AO, E | NEG, 0x70008800, E_I16A, {RA, SI16A},      xAdd},
+    {"subi.",      N,       AO, E | NEG, 0x70008800, E_I16A, {RA, Same, SI16A}, xAdd},
+    {"e_add2is",   "addis", "addis", E, 0x70009000, E_I16A, {RA, SI16A},      xAdd},
     {"addis",      N,       AO,      E, 0x70009000, E_I16A, {RA, Same, SI16A}, xAdd},
-    {"e_sub2is",   N,       AO, E | NEG, 0x70009000, E_I16A, {RA, SI16A},      xAdd},
+    {"e_sub2is",   "subis", AO, E | NEG, 0x70009000, E_I16A, {RA, SI16A},      xAdd},
     {"e_cmp16i",   "cmpwi", "cmpi",  E, 0x70009800, E_I16A, {RA, SI16A},      xCmp},
-    {"e_mull2i",   N,       "mulli", E, 0x7000A000, E_I16A, {RA, SI16A},      xMul},
+    {"cmpi",       N,       AO,      E, 0x70009800, E_I16A, {RA, SI16A},      xCmp},
+    {"cmpi",       N,       AO,      E, 0x1800A800, E_SCI8, {CRD32, RA, SCI8}, xCmp, DCr2},
+    {"e_mull2i",   "mulli", "mulli", E, 0x7000A000, E_I16A, {RA, SI16A},      xMul},
     {"mulli",      N,       AO,      E, 0x7000A000, E_I16A, {RA, Same, SI16A}, xMul},
     {"e_cmpl16i",  "cmplwi", "cmpli", E, 0x7000A800, E_I16A, {RA, UI16A},     xCmp},
+    {"cmpli",      N,       AO,      E, 0x7000A800, E_I16A, {RA, UI16A},      xCmp},
+    {"cmpli",      N,       AO,      E, 0x1880A800, E_SCI8, {CRD32, RA, SCI8}, xCmp, DCr2},
     {"e_cmph16i",  "cmphi", "cmphi", E, 0x7000B000, E_I16A, {RA, SI16A},      xCmp},
     {"e_cmphl16i", "cmphli", "cmphli", E, 0x7000B800, E_I16A, {RA, UI16A},     xCmp},
-    {"e_or2i",     N,       "ori",   E, 0x7000C000, E_I16L, {RD, UI16L},      xLog},
+    {"e_or2i",     "ori",   "ori",   E, 0x7000C000, E_I16L, {RD, UI16L},      xLog},
     {"ori",        N,       AO,       E, 0x7000C000, E_I16L, {RD, Same, UI16L}, xLog},
     {"e_and2i.",   N,       "andi",  E, 0x7000C800, E_I16L, {RD, UI16L},      xLog},
+    {"andi.",      N,       AO,      E, 0x7000C800, E_I16L, {RD, UI16L},      xLog},
     {"andi.",      N,       AO,      E, 0x7000C800, E_I16L, {RD, Same, UI16L}, xLog},
-    {"e_or2is",    N,       "oris",  E, 0x7000D000, E_I16L, {RD, UI16L},      xLog},
+    {"e_or2is",    "oris",  "oris",  E, 0x7000D000, E_I16L, {RD, UI16L},      xLog},
     {"oris",       N,       AO,       E, 0x7000D000, E_I16L, {RD, Same, UI16L}, xLog},
     {"e_lis",      "lis",   N,       E, 0x7000E000, E_I16L, {RD, UI16L},      xMov},
     {"e_and2is.",  N,       "andis", E, 0x7000E800, E_I16L, {RD, UI16L},      xLog},
+    {"andis.",     N,       AO,      E, 0x7000E800, E_I16L, {RD, UI16L},      xLog},
     {"andis.",     N,       AO,      E, 0x7000E800, E_I16L, {RD, Same, UI16L}, xLog},
     {"e_rlwimi",   "rlwimi", N,      E, 0x74000000, E_M,    {RA, RD, SH, MB, ME}, xSh},
     {"e_rotlwi",   N,       "rotlwi", E, 0x7400003F, E_M,   {RA, RD, SH},     xSh},
@@ -228,6 +241,7 @@ const Insn kRows[] = {
     {"tw",         N,       N,      VB, 0x7C000008, X,   {TO, RA, RB},        xSys},
     {"subfc",      N,       N, VB | O | R, 0x7C000010, XO, {RD, RA, RB},      xSub},
     {"subc",       N,       AO, VB | O | R, 0x7C000010, XO, {RD, RB, RA},      xSub},
+    {"subc",       N,       AO, VB | O | R, 0x7C000010, XO, {RSB, RA},         xSub},
     {"addc",       N,       N, VB | O | R, 0x7C000014, XO, {RD, RA, RB},      xAdd},
     {"mulhwu",     N,       N,  VB | R, 0x7C000016, X,   {RD, RA, RB},        xMul},
     {"isellt",     N,       N,      VB, 0x7C00001E, A,   {RD, RA, RB},        xMov},
@@ -707,6 +721,35 @@ void traps(std::vector<Insn>& out, std::deque<std::string>& names) {
     }
 }
 
+// Names with a two-operand short form: "op rD,rB" is "op rD,rD,rB".
+const char* const kShortForms[] = {
+    "add", "addc", "adde", "addi", "addic", "addis", "and", "andc", "andi", "andis", "divw",
+    "divwu", "efsadd", "efsdiv", "efsmul", "efssub", "mulhw", "mulhwu", "mulli", "mullw", "nand",
+    "nor", "or", "orc", "ori", "oris", "rlw", "rlwi", "rotlw", "rotlwi", "rotrwi", "slw", "slwi",
+    "sraw", "srawi", "srw", "srwi", "subf", "subfc", "subfe", "subfic", "subi", "subic", "subis",
+    "xor", "xori", "xoris",
+};
+
+// The short form of row r under its generic name, when it has one: its first
+// two register operands become one operand written to both fields.
+std::optional<Insn> shortform(const Insn& r) {
+    if (!(r.flags & FVle) || r.opcount() != 3 || r.ops[2] == Same) return std::nullopt;
+    bool pair = (r.ops[0] == RD && r.ops[1] == RA) || (r.ops[0] == RA && r.ops[1] == RD);
+    if (!pair) return std::nullopt;
+    std::string_view n = r.also ? r.also : r.name;
+    if (n.starts_with("e_") || n.starts_with("se_")) return std::nullopt;
+    for (const char* s : kShortForms)
+        if (n == s) {
+            Insn d = r;
+            d.name = r.also ? r.also : r.name;
+            d.also = nullptr;
+            d.dis = AO;
+            d.ops = {RDA, r.ops[2]};
+            return d;
+        }
+    return std::nullopt;
+}
+
 struct Table {
     std::vector<Insn> rows;
     std::deque<std::string> names;
@@ -737,11 +780,13 @@ Table build() {
             booke_done = true;
         }
         t.rows.push_back(r);
+        if (auto d = shortform(r)) t.rows.push_back(*d);
     }
     for (const SpeRow& s : kSpe) {
         std::string_view n = s.name;
         bool fp = n.starts_with("efs") || n.starts_with("efd");
         t.rows.push_back({s.name, N, s.asmonly ? AO : N, fp ? SF : SV, 0x10000000u | s.xo, EVX, s.ops, xSpe});
+        if (auto d = shortform(t.rows.back())) t.rows.push_back(*d);
     }
     return t;
 }

@@ -623,7 +623,8 @@ RowEncoding resolve(const InsnRow& r)
     std::string_view name = r.name, base = name;
     if (base.ends_with('.')) base.remove_suffix(1);
     for (const isa::Insn& in : isa::insns()) {
-        if ((in.size() == 2) != (r.set == InsnSet::Vle16)) continue;
+        bool vle32 = in.size() == 4 && (in.flags & isa::FE32);
+        if ((in.size() == 2) != (r.set == InsnSet::Vle16) || vle32 != (r.set == InsnSet::Vle32)) continue;
         bool hasrc = (in.flags & isa::FRc) && !isa::alwaysrecord(in);
         bool record = in.name != name && in.name == base && hasrc;
         if (in.name != name && !record) continue;
