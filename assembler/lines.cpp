@@ -127,7 +127,7 @@ void doequ(Assembler& a, const OpcodeEntry& e, std::string_view label) {
     if (bitsym) s->iflags |= SI_BITSYM;
 }
 
-void dodefine(Assembler& a, const OpcodeEntry& e, std::string_view) {
+void dodefine(Assembler& a, const OpcodeEntry&, std::string_view) {
     std::string name = scanname(a);
     if (name.empty()) {
         asmerr(a, "missing label");
@@ -143,7 +143,6 @@ void dodefine(Assembler& a, const OpcodeEntry& e, std::string_view) {
         return;
     }
     if ((s->iflags & SI_SET) || multiplydefined(a, s)) return;
-    (void)e;
     defineequ(a, s, v, false);
 }
 

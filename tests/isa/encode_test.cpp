@@ -187,6 +187,7 @@ const std::vector<Spelled> kSpelled = {
     {"la", {reg(3), num(0x100)}, "e_li r3,0x100"},
     {"tweq", {reg(3), reg(4)}, "tweq r3,r4"},
     {"mftb", {reg(3)}, "mftb r3"},
+    {"eieio", {}, "mbar 1"},
     {"addi", {reg(1), num(68)}, "e_add16i r1,r1,68"},
     {"addi", {reg(1), num(8)}, "se_addi r1,8"},
     {"subi", {reg(9), num(100)}, "e_add16i r9,r9,-100"},

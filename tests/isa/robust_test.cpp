@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <random>
 
+#include "corpus.h"
 #include "toollib/isa/encode.h"
 #include "vek/core/decode/decode.h"
 
@@ -65,6 +67,38 @@ TEST(Robust, DecoderTakesAnyWord) {
             }
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// For every name and the sample operands of each of its rows, the form
+// chosen is never longer than another VLE form of the name that also fits.
+TEST(Choice, FirstFitIsTheShortest) {
+    std::map<std::string, std::vector<const isa::Insn*>> rows;
+    for (const isa::Insn& in : isa::insns()) {
+        if (!(in.flags & isa::FVle)) continue;
+        rows[in.name].push_back(&in);
+        if (in.also) rows[in.also].push_back(&in);
+    }
+    int checked = 0;
+    for (auto& [name, list] : rows)
+        for (const isa::Insn* in : list)
+            for (auto& set : corpus::operandsets(*in)) {
+                std::vector<isa::Operand> ops;
+                for (auto& s : set) ops.push_back(s.second);
+                auto chosen = isa::encodeinsn(name, false, false, ops, {});
+                if (!chosen.insn) continue;
+                for (const isa::Insn* other : list) {
+                    auto r = isa::encoderow(*other, false, false, ops, {}, nullptr);
+                    if (r.insn) {
+                        EXPECT_LE(chosen.size, r.size) << name << " chose " << chosen.insn->name;
+                    }
+                }
+                ++checked;
+            }
+    EXPECT_GT(checked, 1000);
 }
 
 }  // namespace

@@ -49,4 +49,64 @@ TEST(Assembler, AbsoluteSectionsWithXRecords) {
 #endif
 }
 
+// Debug directives and ".debug" data as the code generator writes them for
+// a C function: a file entry, a function link entry with its locals, and the
+// start, frame, line, exit and end records.
+TEST(Assembler, DebugDirectivesAndDebugSection) {
+#ifndef CAPPC_PATH
+    GTEST_SKIP() << "the assembler is not part of this build";
+#else
+    std::string src = temppath("dbg.s"), obj = temppath("dbg.o");
+    std::ofstream(src) << "\tswitch\t.debug\n"
+                          "\t.dfile\t\"m.c\"\n"
+                          "F1:\tdc.l\tN1,B1\n"
+                          "N1:\tdc.b\t\"m.c\",0,$8a\n"
+                          "B1:\tdc.l\tB2,F1,D1,3,6\n"
+                          "\tdc.b\t$18,0,0,0\n"          // return type int, low byte first
+                          "\tdc.l\t0,L1,0\n"
+                          "D1:\tdc.b\t\"add\",0,6\n"
+                          "A1:\tdc.b\t\"a\",0,2\n"
+                          "L1:\tdc.l\tA1,8\n"
+                          "\tdc.b\t$18,0,0,0\n"
+                          "\tdc.l\t0,0,0,0,0\n"
+                          "B2:\tdc.l\t0,F1,0,1,20,0,0,0,0\n"
+                          "\tswitch\t.text\n"
+                          "\torg\t$2000\n"
+                          "\txdef\t_add\n"
+                          "_add:\n"
+                          "\t.dstart\t\"m.c~add:3-6\"\n"
+                          "\t.dentry\t\"m.c~add:-16.+0.0.8\"\n"
+                          "\t.dline\t\"m.c:4\"\n"
+                          "\tdc.w\t$4400,$4400\n"
+                          "\t.dline\t\"m.c:5\"\n"
+                          "\tdc.w\t$4400\n"
+                          "\t.dquit\t\"m.c~add:\"\n"
+                          "\tdc.w\t$4400\n"
+                          "\t.dendfn\t\"m.c~add:\"\n";
+    std::string cmd = std::string(CAPPC_PATH) + " -a -o " + obj + " " + src;
+    if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "the assembler cannot assemble the fixture yet";
+
+    Harness h;
+    vek::LoadOutcome r = vek::loadprogram(h.env, obj, "add", true, false);
+    ASSERT_TRUE(r.ok) << h.rep.err;
+    EXPECT_EQ(h.rep.err, "");
+    EXPECT_EQ(h.mem.pc, 0x2000u);
+    const vek::DebugInfo& di = h.prog.debug;
+    const vek::FunctionRecord* add = vek::findfunc(di, "add", "m.c");
+    ASSERT_TRUE(add);
+    EXPECT_EQ(add->firstline, 3u);
+    EXPECT_EQ(add->lastline, 6u);
+    EXPECT_EQ(add->rettext + "add(" + add->argtext + ")", "int add(int a)");
+    ASSERT_TRUE(add->start && add->frame && add->end);
+    EXPECT_EQ(add->start->address, 0x2000u);
+    EXPECT_EQ(add->end->address, 0x2008u);
+    EXPECT_EQ(vek::findlineat(di, 0x2002)->line, 4);
+    EXPECT_EQ(vek::findlineat(di, 0x2004)->line, 5);
+    EXPECT_EQ(vek::findexitrec(di, vek::findlineat(di, 0x2004), 0x2006)->kind, vek::kind::Exit);
+    EXPECT_EQ(vek::findlineat(di, 0x2004)->owner, add);
+    ASSERT_EQ(di.files.size(), 1u);
+    EXPECT_EQ(di.files[0]->funcs.size(), 2u);   // add and the file scope
+#endif
+}
+
 }  // namespace

@@ -176,6 +176,9 @@ TEST(Texts, NumberTextsAndStatementEnds) {
     } ends[] = {{"go;step", 2}, {"{a;b};c", 5}, {"x{a{b}c}y;z", 8}, {"plain", 5}};
     for (const auto& e : ends) EXPECT_EQ(size_t(vek::stmtend(e.text) - e.text), e.end) << e.text;
     EXPECT_STREQ(vek::skipblanks(" \t\x7f" "a"), "a");
+    EXPECT_EQ(vek::coreat(0, 0x100, 0x100, 0x200), 0);            // one core
+    EXPECT_EQ(vek::coreat(0xFFFFFFEF, 0x150, 0x100, 0x1A0), 1);   // equal distances
+    EXPECT_EQ(vek::coreat(0xFFFFFFEF, 0x140, 0x100, 0x1A0), 0);
 }
 
 }  // namespace

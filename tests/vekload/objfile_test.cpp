@@ -220,3 +220,27 @@ TEST(ObjectFile, EntryPointChoices) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ObjectFile, SegmentsReloadFromTheFile) {
+    Object o;
+    o.sections.push_back({".text", 0xC6, 0x100, 0x100, seq(16, 1)});
+    o.sections.push_back({".data", 0x46, 0x200, 0x200, seq(8, 5)});
+    std::string path = writetemp("reload.o", o.bytes());
+    Harness h;
+    ASSERT_EQ(vek::loadfile(h.env, path), 1);
+    std::vector<uint8_t> zeros(16, 0);
+    h.mem.loadbytes(0x100, zeros.data(), 16);
+    h.mem.loadbytes(0x200, zeros.data(), 8);
+    EXPECT_EQ(vek::reloadsegments(h.env, {1, 7}), 1);   // .data only; 7 is no segment
+    EXPECT_EQ(h.memory(0x100, 16), zeros);
+    EXPECT_EQ(h.memory(0x200, 8), o.sections[1].data);
+
+    Harness raw;
+    ASSERT_EQ(vek::loadfile(raw.env, writetemp("reload.bin", {1, 2, 3})), 1);
+    EXPECT_EQ(vek::reloadsegments(raw.env, {0}), 0);
+    EXPECT_EQ(raw.rep.err, "***** absolute *****\nNo Segment list available \n");
+}
+
+}  // namespace

@@ -338,6 +338,7 @@ const Insn kRows[] = {
     {"sraw",       N,       N,  VB | R, 0x7C000630, X,   {RA, RD, RB},        xSh},
     {"srawi",      N,       N,  VB | R, 0x7C000670, X,   {RA, RD, SH},        xSh},
     {"mbar",       N,       N,      VB, 0x7C0006AC, X,   {MO},                xMov},
+    {"eieio",      N,       AO,     VB, 0x7C2006AC, X,   {},                  xMov},
     {"tlbsx",      N,       N,      VB, 0x7C000724, X,   {RA, RB},            xSys},
     {"sthbrx",     N,       N,      VB, 0x7C00072C, X,   {RD, RA, RB},        xSt, H16},
     {"extsh",      N,       N,  VB | R, 0x7C000734, X,   {RA, RD},            xExt, H16 | S},

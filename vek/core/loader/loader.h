@@ -121,6 +121,10 @@ LoadOutcome finishload(LoadEnv& env, const char* entryoption, bool norun, bool r
 
 int selectentrypoint(LoadEnv& env, const char* option);
 
+// Copies the chosen loaded segments (indices into prog.segments) again from
+// the program file, as the segment-reload dialog asks. 1 on success.
+int reloadsegments(LoadEnv& env, const std::vector<size_t>& which);
+
 // Builds the module marker lists of the sections from the kept object file.
 void buildmarkers(Program& prog);
 

@@ -91,6 +91,32 @@ int loadimage(LoadEnv& env, const std::string& path, std::vector<uint8_t> bytes,
     return loadrawimage(env, bytes);
 }
 
+int reloadsegments(LoadEnv& env, const std::vector<size_t>& which) {
+    Program& prog = env.prog;
+    if (prog.loadstate != loadstate::Object || prog.segments.empty()) {
+        env.report.error("No Segment list available ");
+        return 0;
+    }
+    std::ifstream in(platform::hostpath(prog.path), std::ios::binary);
+    if (!in) {
+        env.report.error("Can't Open: " + prog.path);
+        return 0;
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (size_t i : which) {
+        if (env.report.stopped()) return 0;
+        if (i >= prog.segments.size()) continue;
+        const LoadSegment& s = prog.segments[i];
+        if (s.fileoffset == 0) continue;
+        if (s.fileoffset > bytes.size() || s.size > bytes.size() - s.fileoffset) {
+            env.report.error("Error loading segment: " + s.name);
+            return 0;
+        }
+        env.target.loadbytes(s.address, bytes.data() + s.fileoffset, s.size);
+    }
+    return 1;
+}
+
 void buildmarkers(Program& prog) {
     const std::vector<uint8_t>& f = prog.image;
     for (const MarkerTableRef& t : prog.markertables) {
