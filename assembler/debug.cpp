@@ -63,6 +63,7 @@ void adddebug(Assembler& a, std::string_view text, int kind) {
     } else if (a.dbgstate == 0 && (r.kind != kind || r.text != text)) {
         a.dbgstate = 1;
         a.moved = true;
+        if (a.lst) a.lst->off = true;  // this pass's listing would not match the object
         return;
     }
     r.address = here(a);
@@ -182,7 +183,9 @@ void builddebug(Assembler& a) {
         emitlong(a, debugref(at));
         AsmValue v = symvalue(a, s);
         emitlong(a, v);
-        for (int i = 0; i < 4; i++) emitbyte(a, (type >> (8 * i)) & 0xFF);  // least significant byte first
+        // the debugger reads type words least significant byte first: the
+        // constants above are their bytes in file order (21 00 00 00 is base type 0x21)
+        for (int i = 3; i >= 0; i--) emitbyte(a, (type >> (8 * i)) & 0xFF);
         if (type & 0x80) emitlong(a, debugref(at + static_cast<uint32_t>(s->name.size()) + 2));
         else emitlongraw(a, 0);
         at += static_cast<uint32_t>(s->name.size()) + 2 + ((type & 0x80) ? 4 : 0);

@@ -69,9 +69,20 @@ bool listable(Assembler& a) {
 
 }  // namespace
 
+// C-source lines of a .source directive come before the next line.
+static void flushsource(Assembler& a) {
+    Listing& l = *a.lst;
+    for (const std::string& c : l.csource) {
+        lsthead(a);
+        put(a, "%s\n", c.c_str());
+    }
+    l.csource.clear();
+}
+
 void lstbegin(Assembler& a) {
     if (!a.listing || !a.lst) return;
     Listing& l = *a.lst;
+    if (l.fp) flushsource(a);
     l.addr = here(a);
     l.bytes.clear();
     l.haslabel = l.isvalue = l.skip = false;
@@ -104,11 +115,6 @@ void lstfalse(Assembler& a) {
 void lstline(Assembler& a) {
     if (!a.listing || !a.lst || !a.lst->fp) return;
     Listing& l = *a.lst;
-    for (const std::string& c : l.csource) {
-        lsthead(a);
-        put(a, "%s\n", c.c_str());
-    }
-    l.csource.clear();
     if (!listable(a)) {
         if (a.pending && a.fromexpansion && !l.off) {
             lsthead(a);
@@ -282,6 +288,7 @@ void openoutputs(Assembler& a, bool start) {
     }
     if (!a.lst) return;
     if (a.lst->fp) {
+        flushsource(a);
         if (a.opt.c) listsyms(a);
         if (a.lst->headers) {
             if (a.opt.ff) put(a, "\f");

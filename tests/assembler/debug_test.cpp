@@ -73,6 +73,15 @@ TEST_F(Debug, SectionChangesCloseAndOpenRanges) {
     EXPECT_EQ(debuglines(dumpof("s.o")), want);
 }
 
+TEST_F(Debug, GeneratedTextNeedsNoAutomaticRecords) {
+    write("part.qv2", " dc.b 1\n");
+    write("next.s", " dc.b 1\n");
+    Result r = run({"-x", "-si", "part.qv2", "next.s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(debuglines(dumpof("part.o")).empty());
+    EXPECT_TRUE(debuglines(dumpof("next.o")).empty());  // -x stays off for the rest of the run
+}
+
 TEST_F(Debug, OddSourceNames) {
     std::string name = "d,ir \"q\"/" + std::string(200, 'x') + ".s";
     write(name, " dc.b 1\n");
@@ -91,8 +100,8 @@ TEST_F(Debug, FullDebugTable) {
     // a zero word, the names with their class bytes and b's size word
     EXPECT_EQ(hex({dbg.begin() + 0x29, dbg.end()}),
               "00 00 00 2D "
-              "00 00 00 51 00 00 00 04 C0 00 00 0A 00 00 00 54 "
-              "00 00 00 58 00 00 00 00 00 00 00 21 00 00 00 00 "
+              "00 00 00 51 00 00 00 04 0A 00 00 C0 00 00 00 54 "
+              "00 00 00 58 00 00 00 00 21 00 00 00 00 00 00 00 "
               "00 00 00 00 "
               "62 00 06 00 00 00 0A 61 00 06");
 }

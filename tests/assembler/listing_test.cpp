@@ -58,3 +58,15 @@ TEST_F(Listing, VerilogParameters) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(read("v.txt"), "SPI_BASE = 16'h4000;\nX = 16'h0012;\n// copied\n");
 }
+
+TEST_F(Listing, CSourceLines) {
+    write("m.c", "int a;\nint b;\nint c;\n");
+    write("t.s", " .source \"m.c:2-3\"\n dc.b 1\n .source \"m.c\"\n .source \"nofile.c:1\"\n");
+    Result r = run({"-l", "t.s"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("t.s:3\tbad .source directive"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("t.s:4\tcan't open source nofile.c"), std::string::npos) << r.err;
+    std::string ls = read("t.ls");
+    EXPECT_EQ(ls.rfind("   1                  .source \"m.c:2-3\"\n; 2 int b;\n; 3 int c;\n   2  0000 01         dc.b 1\n", 0), 0u)
+        << ls;
+}

@@ -395,3 +395,38 @@ TEST(DebugInfo, SecondCoreFileSetsTheSplitMaskUntilTheNextLoad) {
 }
 
 }  // namespace
+
+namespace {
+
+// The assembler's -xx table: type words 0x11000000 (2 bytes), 0x21000000
+// (4 bytes) and 0x0A0000C0 with a size word (other sizes), each stored high
+// byte first, read as unsigned short, unsigned long and unsigned char[n].
+TEST(DebugInfo, SymbolTableTypeWords) {
+    DebugData d;
+    d.word(8);
+    d.word(14);
+    d.string("xx.s", 0x8A);
+    for (uint32_t w : {0u, 0u, 0u, 1u, 8u, 0u, 0u}) d.word(w);
+    d.word(d.here() + 4);
+    uint32_t table = d.here();
+    for (int i = 0; i < 13; ++i) d.word(0);
+    uint32_t n1 = d.string("_main", 1), n2 = d.string("_count", 6), n3 = d.string("_msg", 6);
+    uint32_t size = d.word(6);
+    const uint32_t entries[3][4] = {{n1, 0x1000, 0x11000000, 0}, {n2, 0x4000, 0x21000000, 0}, {n3, 0x4004, 0x0A0000C0, size}};
+    for (int i = 0; i < 3; ++i)
+        for (int k = 0; k < 4; ++k) d.patch(table + 16 * uint32_t(i) + 4 * uint32_t(k), entries[i][k]);
+    Object o;
+    o.sections.push_back({".text", 0xD6, 0x1000, 0x1000, code(2)});
+    o.sections.push_back({".debug", 0x42, 0, 0, d.v});
+    o.debug = {{0, 0x40, 2, "xx.s"}, {0x1000, 0x20, 1, "xx.s~:1-1"}, {0x1002, 0x10, 1, "xx.s:8-8"}};
+    Harness h;
+    ASSERT_TRUE(vek::loadprogram(h.env, writetemp("xx.o", o.bytes()), nullptr, true, false).ok) << h.rep.err;
+    ASSERT_EQ(h.prog.debug.files.size(), 1u);
+    std::vector<std::string> got;
+    for (const vek::VarRecord& v : h.prog.debug.files[0]->funcs[0]->vars)
+        got.push_back(std::to_string(v.size) + " " + vek::decltext(v));
+    EXPECT_EQ(got, (std::vector<std::string>{"2 static unsigned short _main", "4 unsigned long _count",
+                                             "6 unsigned char _msg[6]"}));
+}
+
+}  // namespace

@@ -87,6 +87,12 @@ enum DecodeFlag : unsigned { DecodeText = 1, DecodeExec = 2 };
 
 // Decodes the instruction at address. With DecodeText writes the disassembly
 // (at most 512 bytes with the NUL) into text. Returns the length, 2 or 4.
+// Slots are always filled (address slots hold effective addresses, base
+// register values read through env.getreg); DecodeExec only says the caller
+// is the executor: it runs the handler out.row->handler (an isa::Exec group)
+// on out.slots, out.crfield and out.row->flags, and treats out.row == nullptr
+// as an undecodable instruction. The mnemonic of a row is
+// decodetables().mnemonics[row->type]; row->insn is its encoding-table row.
 unsigned decodeinsn(const DecodeEnv& env, uint32_t address, unsigned flags, char* text,
                     Decoded& out);
 

@@ -1,0 +1,49 @@
+// The runner: one Session, the files loaded in order with the entry point
+// chosen as the load command chooses it, one run, one report. Everything
+// printed goes through the debugger's output sink, so a test that captures
+// the sink sees exactly what the terminal would.
+#include "tools/vekrun/vekrun.h"
+
+#include <cinttypes>
+#include <string>
+#include <vector>
+
+#include "toollib/options.h"
+#include "toollib/quit.h"
+#include "vek/core/session/session.h"
+#include "vek/core/support/output.h"
+
+namespace vekrun {
+
+namespace {
+
+constexpr int32_t kDefaultCount = 10000000;
+
+}  // namespace
+
+int run(int argc, char** argv) {
+    int32_t count = kDefaultCount;
+    int32_t trace = 0;
+    tl::setversion("V1.0", "");
+    tl::parseopts(argc, argv, "Simulator Runner", "files",
+                  {
+                      {"n#  maximum number of instructions", &count},
+                      {"t   trace each instruction", &trace},
+                  });
+    if (count < 0) {
+        tl::puterr("vekrun: negative instruction count\n");
+        return 1;
+    }
+    std::vector<std::string> files(argv, argv + argc);
+    auto session = vek::freshsession();
+    if (!session->load(files)) return 1;
+    vek::RunResult r = session->run(uint64_t(count), trace != 0);
+    char line[160];
+    std::snprintf(line, sizeof line, "stop: %s at 0x%08" PRIx32 "\ninstructions: %" PRIu32 "  cycles: %" PRIu32 "\n",
+                  vek::stopreasontext(r.reason), session->target.regs.getpc(), session->instructions(),
+                  session->cycles());
+    vek::puttext({line, session->regdump(), "\n"});
+    return 0;
+}
+
+}  // namespace vekrun
