@@ -430,3 +430,38 @@ TEST(DebugInfo, SymbolTableTypeWords) {
 }
 
 }  // namespace
+
+namespace {
+
+// A thousand functions sharing one list of a thousand locals: read whole,
+// that would be a million variables from a 50 KB section.
+TEST(DebugInfo, SectionReadOverAndOverIsDropped) {
+    DebugData d;
+    d.word(8);
+    uint32_t firstlink = d.word(0);
+    d.string("loop.c", 0x8A);
+    uint32_t name = d.string("v", 3);
+    uint32_t locals = d.here();
+    for (int i = 0; i < 1000; ++i) {
+        d.word(name);
+        d.word(uint32_t(i));
+        d.typeword(24);
+        d.word(0);
+    }
+    for (int i = 0; i < 4; ++i) d.word(0);
+    d.patch(firstlink, d.here());
+    for (uint32_t i = 0; i < 1000; ++i) {
+        uint32_t next = i + 1 < 1000 ? d.here() + 32 : 0;
+        for (uint32_t w : {next, 0u, 0u, 1u, 2u, 0u, 0u, locals}) d.word(w);
+    }
+    Object o;
+    o.sections.push_back({".text", 0xD6, 0x1000, 0x1000, code(4)});
+    o.sections.push_back({".debug", 0x42, 0, 0, d.v});
+    o.debug = {{0, 0x40, 2, "loop.c"}, {0x1000, 0x20, 1, "loop.c~:1"}, {0x1004, 0x10, 1, "loop.c:2-2"}};
+    Harness h;
+    ASSERT_TRUE(vek::loadprogram(h.env, writetemp("loop.o", o.bytes()), nullptr, true, false).ok);
+    EXPECT_NE(h.rep.err.find("over and over"), std::string::npos) << h.rep.err;
+    EXPECT_TRUE(h.prog.debug.files.empty());
+}
+
+}  // namespace

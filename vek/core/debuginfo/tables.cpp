@@ -25,13 +25,22 @@ std::string hexpos(uint32_t v) {
     return buf;
 }
 
-// Checked reads of the ".debug" section.
+// Checked reads of the ".debug" section. A sound section is read about
+// once; the budget stops a damaged one whose positions send the reader over
+// the same bytes again and again (many functions sharing one huge local
+// list) before it costs unbounded time or memory.
 struct Section {
     const DebugSection& sec;
+    mutable uint64_t budget = 16 * uint64_t(sec.size) + 65536;
 
     void need(uint32_t pos, uint32_t n) const {
         if (pos > sec.size || n > sec.size - pos)
             throw Damaged{"position " + hexpos(pos) + " outside the .debug section"};
+        spend(n);
+    }
+    void spend(uint64_t n) const {
+        if (n > budget) throw Damaged{"the .debug section refers to itself over and over"};
+        budget -= n;
     }
     uint32_t be32(uint32_t pos) const {
         need(pos, 4);
@@ -51,6 +60,7 @@ struct Section {
         const void* nul = std::memchr(p, 0, sec.size - pos);
         if (!nul) throw Damaged{"string at " + hexpos(pos) + " runs past the .debug section"};
         size_t n = size_t(static_cast<const uint8_t*>(nul) - p);
+        spend(n);
         if (after) *after = pos + uint32_t(n) + 1;
         return std::string(reinterpret_cast<const char*>(p), n);
     }
@@ -398,7 +408,7 @@ struct Builder {
 }  // namespace
 
 bool builddebugtables(DebugInfo& di, const DebugSection& sec, LoadReport& report, bool nodupfiles) {
-    Builder b{di, Section{sec}, report, nodupfiles, {}, {}, false, {}, 0};
+    Builder b{di, Section{sec, 16 * uint64_t(sec.size) + 65536}, report, nodupfiles, {}, {}, false, {}, 0};
     try {
         b.build();
     } catch (const Damaged& d) {

@@ -75,7 +75,7 @@ Session::~Session() {
     symtab().onbind = nullptr;
 }
 
-void Session::bind() {
+void Session::bindsymbols() {
     Executor& x = target.exec;
     symtab().onbind = [&x](const SymbolTable& t) {
         x.time = t.time;
@@ -83,6 +83,10 @@ void Session::bind() {
         x.setvleboundary(t.vle);
     };
     symtab().onbind(symtab());
+}
+
+void Session::bind() {
+    bindsymbols();
     target.report.errmsg = [](int number, std::string_view tail) { puterror({msgtext(number), tail}); };
     target.report.puttext = [](std::string_view text) { puttext({text}); };
     target.mem.chkpoints = [](uint32_t address, int kind) { return chkpoints(address, kind); };
@@ -95,7 +99,10 @@ bool Session::load(const std::vector<std::string>& paths, const char* entryoptio
         if (!loadfile(loadenv, path)) return false;
     // bindtgtsyms sets the executor's boundary from "__vle__"; the symbol
     // table's copy (read by the decoder) must say the same.
+    // The split mask likewise lives in the program (cleared by loadfile)
+    // and in the target (read by the run loops).
     auto find = [this](std::string_view name) { return symbolport.findsym(std::string(name)); };
+    target.splitmask = prog.splitmask;
     bindtgtsyms(true, find, target.exec, target.splitmask);
     symtab().vle = target.exec.vleboundary();
     prog.splitmask = target.splitmask;
@@ -108,6 +115,9 @@ bool Session::load(const std::vector<std::string>& paths, const char* entryoptio
 RunResult Session::run(uint64_t count, bool trace) {
     RunResult result;
     Executor& x = target.exec;
+    // Someone may have started the symbol table afresh (resetsymbols):
+    // never count into the old table's symbols.
+    bindsymbols();
     if (!trace) {
         result.executed = x.run(count, &stop);
     } else {

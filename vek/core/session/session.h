@@ -104,6 +104,7 @@ struct Session {
 
 private:
     void bind();
+    void bindsymbols();
 };
 
 // A new session on fresh process-wide state (tests start from here).
