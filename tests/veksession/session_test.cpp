@@ -245,6 +245,20 @@ TEST_F(SessionTest, TargetSymbolsOfTheProgramAreBoundAfterALoad) {
     EXPECT_EQ(s->target.splitmask, 0u);
 }
 
+TEST_F(SessionTest, FilesLoadInOrderAndTheLastOneChoosesTheEntry) {
+    auto s = vek::freshsession();
+    write("data.srec", "S1053000ABCD52\nS9033000CC\n");
+    write("code.srec", "S1072000481300007D\nS9032000DC\n");   // se_li r3,1; zero half-word
+    ASSERT_TRUE(s->load({(dir / "data.srec").string(), (dir / "code.srec").string()})) << host.boxes;
+    EXPECT_EQ(s->target.mem.getword(0x3000), 0xABCDu);
+    EXPECT_EQ(vek::rensym(".text")->value, 0x2000u);
+    EXPECT_EQ(s->target.regs.getpc(), 0x2000u);
+    EXPECT_EQ(s->run(10).executed, 1u);
+    EXPECT_EQ(s->target.regs.getreg(vek::RegR0 + 3), 1u);
+    // A file that fails ends the load there.
+    EXPECT_FALSE(s->load({(dir / "code.srec").string(), (dir / "none.srec").string()}));
+}
+
 TEST_F(SessionTest, MemoryChecksReachThePointCheck) {
     auto s = vek::freshsession();
     vek::defsym(".btime", 0);

@@ -150,35 +150,66 @@ void adddebugrecord(DebugInfo& di, uint32_t address, uint8_t k, std::string_view
     rec->kind = k;
     rec->text = std::string(text);
     parsetext(*rec);
+    // Filed in arrival order; finishdebugrecords puts the lists in order, so
+    // a file with its records in any order costs n log n, not n squared.
+    if (k & kind::Attr) di.attrs.push_back(rec);
+    else if (k == kind::Xref) di.xrefs.push_back(rec), di.hasxref = true;
+    else if (k == kind::Call) di.calls.push_back(rec);
+    else di.lines.push_back(rec);
+}
 
-    auto byaddr = [](const LineRecord* r, uint32_t a) { return r->address < a; };
-    if (k & kind::Attr) {
-        di.attrs.insert(di.attrs.begin(), rec);
-    } else if (k == kind::Xref) {
-        di.hasxref = true;
-        auto at = std::upper_bound(di.xrefs.begin(), di.xrefs.end(), address,
-                                   [](uint32_t a, const LineRecord* r) { return a < r->address; });
-        di.xrefs.insert(at, rec);
-    } else if (k == kind::Call) {
-        di.calls.push_back(rec);
-    } else {
-        auto at = std::upper_bound(di.lines.begin(), di.lines.end(), address,
-                                   [](uint32_t a, const LineRecord* r) { return a < r->address; });
-        if (k == kind::End) {
-            // The end of one file's function goes before the start of the
-            // next file's function at the same address.
-            for (auto it = std::lower_bound(di.lines.begin(), at, address, byaddr); it != at; ++it) {
-                if ((*it)->kind == kind::Start && (*it)->file != rec->file) {
-                    at = it;
-                    break;
+namespace {
+
+// Address order, records of one address in arrival order, except that a
+// function end goes before the first start at its address that belongs to
+// another file (the end of one file's function precedes the next one's
+// start), as if each record had been inserted on arrival.
+void orderrecords(DebugInfo& di) {
+    auto byaddress = [](const LineRecord* a, const LineRecord* b) { return a->address < b->address; };
+    std::reverse(di.attrs.begin(), di.attrs.end());   // newest first
+    std::stable_sort(di.xrefs.begin(), di.xrefs.end(), byaddress);
+    auto& L = di.lines;
+    std::stable_sort(L.begin(), L.end(), byaddress);
+    std::vector<LineRecord*> group;
+    for (size_t i = 0; i < L.size();) {
+        size_t j = i;
+        while (j < L.size() && L[j]->address == L[i]->address) ++j;
+        bool hasend = false;
+        for (size_t k = i; k < j; ++k) hasend |= L[k]->kind == kind::End;
+        if (hasend && j - i > 1) {
+            // The starts met so far: the first one, and the first whose file
+            // differs from the first one's.
+            group.clear();
+            long firststart = -1, firstdiff = -1;
+            for (size_t k = i; k < j; ++k) {
+                LineRecord* r = L[k];
+                long at = -1;
+                if (r->kind == kind::End && firststart >= 0)
+                    at = group[size_t(firststart)]->file != r->file ? firststart : firstdiff;
+                if (at < 0) {
+                    if (r->kind == kind::Start) {
+                        if (firststart < 0) firststart = long(group.size());
+                        else if (firstdiff < 0 && r->file != group[size_t(firststart)]->file)
+                            firstdiff = long(group.size());
+                    }
+                    group.push_back(r);
+                    continue;
                 }
+                group.insert(group.begin() + at, r);
+                // Everything from the insertion point moved one place on.
+                if (firststart >= at) ++firststart;
+                if (firstdiff >= at) ++firstdiff;
             }
+            std::copy(group.begin(), group.end(), L.begin() + long(i));
         }
-        di.lines.insert(at, rec);
+        i = j;
     }
 }
 
+}  // namespace
+
 bool finishdebugrecords(DebugInfo& di, LoadReport& report) {
+    orderrecords(di);
     auto& L = di.lines;
     // A nameless start followed at its address by another file's line takes
     // that file's name, and so does the end that closes those lines.

@@ -408,7 +408,7 @@ struct Builder {
 }  // namespace
 
 bool builddebugtables(DebugInfo& di, const DebugSection& sec, LoadReport& report, bool nodupfiles) {
-    Builder b{di, Section{sec, 16 * uint64_t(sec.size) + 65536}, report, nodupfiles, {}, {}, false, {}, 0};
+    Builder b{di, Section{sec}, report, nodupfiles, {}, {}, false, {}, 0};
     try {
         b.build();
     } catch (const Damaged& d) {

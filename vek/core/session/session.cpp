@@ -98,9 +98,8 @@ bool Session::load(const std::vector<std::string>& paths, const char* entryoptio
     for (const std::string& path : paths)
         if (!loadfile(loadenv, path)) return false;
     // bindtgtsyms sets the executor's boundary from "__vle__"; the symbol
-    // table's copy (read by the decoder) must say the same.
-    // The split mask likewise lives in the program (cleared by loadfile)
-    // and in the target (read by the run loops).
+    // table's copy (read by the decoder) must say the same. The split mask
+    // likewise lives in the program (cleared by loadfile) and in the target.
     auto find = [this](std::string_view name) { return symbolport.findsym(std::string(name)); };
     target.splitmask = prog.splitmask;
     bindtgtsyms(true, find, target.exec, target.splitmask);
