@@ -29,11 +29,14 @@ struct Eval {
     bool zerodiv = false;  // a division by zero was met (and reported)
     bool missing = false;  // an operand was missing
     int nesting = 0;       // parentheses and unary operators, bounded
+    int condnesting = 0;   // nested ?: operands, bounded like nesting
 
     Token* next() { return nexttoken(P); }
     void back() { pushtoken(P); }
 
     bool cond(Value& out);
+    bool condop(Value& out);
+    bool toocomplex();
     bool binary(Value& out, int level);
     bool unary(Value& out);
     bool unaryop(Value& out);
@@ -126,7 +129,22 @@ Value fold(Eval& E, uint16_t op, const Token& at, const Value& a, const Value& b
     return r;
 }
 
+// A line built by macros can chain ?: far deeper than the stack allows.
 bool Eval::cond(Value& out) {
+    if (condnesting >= 200) return toocomplex();
+    ++condnesting;
+    bool ok = condop(out);
+    --condnesting;
+    return ok;
+}
+
+bool Eval::toocomplex() {
+    if (!missing) putdiag(P, "expression too complex");
+    missing = true;
+    return false;
+}
+
+bool Eval::condop(Value& out) {
     if (!binary(out, 0)) return false;
     Token* t = next();
     if (t->code != tok::Quest) {
@@ -215,11 +233,7 @@ int Eval::typesize() {
 }
 
 bool Eval::unary(Value& out) {
-    if (nesting >= 200) {
-        if (!missing) putdiag(P, "expression too complex");
-        missing = true;
-        return false;
-    }
+    if (nesting >= 200) return toocomplex();
     ++nesting;
     bool ok = unaryop(out);
     --nesting;

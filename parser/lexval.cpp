@@ -144,7 +144,8 @@ void lexreal(Parser& P, Token& slot, const char* text, size_t length) {
     if (p < end && (*p == 'e' || *p == 'E')) {
         ++p;
         if (p < end && (*p == '+' || *p == '-')) ++p;
-        if (p == end) {
+        // "1e", "1e+" and also "1ef": an exponent needs a digit.
+        if (p == end || !std::isdigit(static_cast<unsigned char>(*p))) {
             putdiag(P, "missing exponent in real");
             bad = true;
         } else {
@@ -164,11 +165,9 @@ void lexreal(Parser& P, Token& slot, const char* text, size_t length) {
     uint16_t code = tok::DoubleConst;
     if (p < end) {
         char s = *p++;
-        if (s == 'f' || s == 'F')
-            code = tok::FloatConst;
-        else if (s != 'l' && s != 'L')
-            p = end + 1;
-        if (p != end) putdiag(P, "bad real constant %.*s", static_cast<int>(length), text);
+        bool suffix = s == 'f' || s == 'F' || s == 'l' || s == 'L';
+        if (s == 'f' || s == 'F') code = tok::FloatConst;
+        if (!suffix || p != end) putdiag(P, "bad real constant %.*s", static_cast<int>(length), text);
     }
     if (P.opt.f && code == tok::DoubleConst) code = tok::FloatConst;
     // strtod reads in the C locale (the program never changes it) and rounds

@@ -176,15 +176,35 @@ void appendescaped(std::string& out, const PpToken* t) {
     }
 }
 
+// The white space in front of a stringized token: blanks stay as written; a
+// line break or a comment becomes one blank, since a comment's text (which
+// may hold quotes) does not belong in the string.
+void appendstringws(std::string& out, const PpToken* t) {
+    const char* w = t->ws;
+    const char* end = w + t->wslen;
+    while (w < end) {
+        if (w + 1 < end && w[0] == '/' && w[1] == '*') {
+            const char* close = w + 2;
+            while (close + 1 < end && !(close[0] == '*' && close[1] == '/')) ++close;
+            w = close + 1 < end ? close + 2 : end;
+            out.push_back(' ');
+        } else if ((w + 1 < end && w[0] == '/' && w[1] == '/') || *w == ';') {
+            while (w < end && *w != '\n') ++w;
+            out.push_back(' ');
+        } else if (*w == ' ' || *w == '\t') {
+            out.push_back(*w++);
+        } else {
+            if (*w == '\n' || *w == '\v' || *w == '\f') out.push_back(' ');
+            ++w;
+        }
+    }
+}
+
 // '#' parameter: the '#' token becomes the string of the argument's spelling.
 void stringize(Parser& P, PpToken* hash, PpToken* arg) {
     std::string s = "\"";
     for (PpToken* t = arg; t; t = t->link) {
-        if (t != arg) {
-            // Blanks stay as written; a line break inside a string literal
-            // would make it unreadable, so it becomes a blank.
-            for (uint32_t i = 0; i < t->wslen; ++i) s.push_back(t->ws[i] == '\n' ? ' ' : t->ws[i]);
-        }
+        if (t != arg) appendstringws(s, t);
         appendescaped(s, t);
     }
     s.push_back('"');

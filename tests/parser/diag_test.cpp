@@ -54,6 +54,8 @@ struct LevelCase {
     uint32_t errors;
 };
 
+void PrintTo(const LevelCase& c, std::ostream* os) { *os << c.level << " " << c.message; }
+
 class WarningLevels : public testing::TestWithParam<LevelCase> {};
 
 TEST_P(WarningLevels, ShownOrDropped) {

@@ -56,6 +56,8 @@ struct NumberCase {
     bool u = false;
 };
 
+void PrintTo(const NumberCase& c, std::ostream* os) { *os << c.text << (c.u ? " -u" : ""); }
+
 class Numbers : public testing::TestWithParam<NumberCase> {};
 
 TEST_P(Numbers, Convert) {
@@ -99,6 +101,8 @@ struct RealCase {
     bool f = false;
 };
 
+void PrintTo(const RealCase& c, std::ostream* os) { *os << c.text << (c.f ? " -f" : ""); }
+
 class Reals : public testing::TestWithParam<RealCase> {};
 
 TEST_P(Reals, Convert) {
@@ -120,6 +124,7 @@ INSTANTIATE_TEST_SUITE_P(Table, Reals,
                                          RealCase{"1e309", 167, "real constant out of range"},
                                          RealCase{"1e", 167, "missing exponent in real"},
                                          RealCase{"1e+", 167, "missing exponent in real"},
+                                         RealCase{"1ef", 166, "missing exponent in real"},
                                          RealCase{"1.5x", 167, "bad real constant 1.5x"},
                                          RealCase{"1.5fl", 166, "bad real constant 1.5fl"}));
 

@@ -22,6 +22,10 @@ struct OptionCase {
     std::string err;  // expected standard error, exactly
 };
 
+void PrintTo(const OptionCase& c, std::ostream* os) {
+    for (const std::string& a : c.args) *os << a << " ";
+}
+
 class OptionErrors : public testing::TestWithParam<OptionCase> {};
 
 TEST_P(OptionErrors, Message) {
@@ -48,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{{"-e", "-ge", "nothere.c"}, 1, "nothere.c:1:1: can't open nothere.c\n"},
         OptionCase{{"-e", "-dA-1", "nothere.c"}, 1,
                    "#error cpppc nothere.c:0 bad symbol definition\n#error cpppc nothere.c:0 can't open nothere.c\n"},
-        OptionCase{{"-e", "-o", "no/such/dir/x.i", "t.c"}, 1, "#error cpppc t.c:0 can't create no/such/dir/x.i\n"}));
+        OptionCase{{"-e", "-o", "no/such/dir/x.i", "t.c"}, 1, "#error cpppc t.c:0 can't create no/such/dir/x.i\n"},
+        OptionCase{{"-e", "+eno/such/dir/e.txt", "t.c"}, 1, "#error cpppc t.c:0 can't create no/such/dir/e.txt\n"}));
 
 TEST(Program, ErrorFileCollectsDiagnostics) {
     Scratch s;

@@ -20,7 +20,7 @@ TEST(Bindings, ObjectLoadsIntoSimulatedMemoryAndSymbolTable) {
     int checks = 0;
     memory.chkpoints = [&](uint32_t, int) { return uint32_t(++checks * 0); };
     vek::RegisterFile registers;
-    vek::SimTarget target(memory, registers);
+    vek::TargetBinding target(memory, registers);
     vek::ProgramSymbols syms;
     vek::Program prog;
     vek::CaptureReport rep;

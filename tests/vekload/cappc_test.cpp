@@ -1,5 +1,6 @@
-// Object files written by the assembler itself: absolute sections with
-// -x debug records load with their summary, symbols and line ranges.
+// Object files written by the assembler itself: absolute sections with -x
+// records, the debug directives and ".debug" data of a C function, and the
+// -xx symbol table all load with their memory, symbols and debug tables.
 #include <cstdlib>
 #include <fstream>
 
@@ -9,12 +10,27 @@
 
 namespace {
 
-TEST(Assembler, AbsoluteSectionsWithXRecords) {
-#ifndef CAPPC_PATH
-    GTEST_SKIP() << "the assembler is not part of this build";
+// Assembles source with the options into a temporary object file; the
+// object's path, or "" when there is no assembler or it failed.
+std::string assemble(const std::string& name, const std::string& source, const std::string& options) {
+#ifdef CAPPC_PATH
+    std::string src = temppath(name + ".s"), obj = temppath(name + ".o");
+    std::ofstream(src) << source;
+    std::string cmd = std::string(CAPPC_PATH) + " " + options + " -o " + obj + " " + src;
+    if (std::system(cmd.c_str()) == 0) return obj;
 #else
-    std::string src = temppath("abs.s"), obj = temppath("abs.o");
-    std::ofstream(src) << "\txdef\t_main\n"
+    (void)name, (void)source, (void)options;
+#endif
+    return "";
+}
+
+#define ASSEMBLE_OR_SKIP(obj, name, source, options)                               \
+    std::string obj = assemble(name, source, options);                               \
+    if (obj.empty()) GTEST_SKIP() << "no assembler in this build, or it cannot assemble " name
+
+TEST(Assembler, AbsoluteSectionsWithXRecords) {
+    ASSEMBLE_OR_SKIP(obj, "abs",
+                     "\txdef\t_main\n"
                           "\torg\t$1000\n"
                           "_main:\tdc.w\t$4400\n"
                           "\tdc.w\t$4400\n"
@@ -22,9 +38,8 @@ TEST(Assembler, AbsoluteSectionsWithXRecords) {
                           "\torg\t$40000000\n"
                           "_var:\tdc.l\t1,2\n"
                           "\tswitch\t.text\n"
-                          "\tdc.w\t$4400\n";
-    std::string cmd = std::string(CAPPC_PATH) + " -a -x -pl -o " + obj + " " + src;
-    if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "the assembler cannot assemble the fixture yet";
+                          "\tdc.w\t$4400\n",
+                     "-a -x -pl");
 
     Harness h;
     vek::LoadOutcome r = vek::loadprogram(h.env, obj, nullptr, true, false);
@@ -47,18 +62,14 @@ TEST(Assembler, AbsoluteSectionsWithXRecords) {
     EXPECT_EQ(start->owner->name, "");
     EXPECT_EQ(vek::islinestart(di, 0x1002), 1);
     EXPECT_EQ(vek::islinestart(di, 0x0FFE), 0);
-#endif
 }
 
 // Debug directives and ".debug" data as the code generator writes them for
 // a C function: a file entry, a function link entry with its locals, and the
 // start, frame, line, exit and end records.
 TEST(Assembler, DebugDirectivesAndDebugSection) {
-#ifndef CAPPC_PATH
-    GTEST_SKIP() << "the assembler is not part of this build";
-#else
-    std::string src = temppath("dbg.s"), obj = temppath("dbg.o");
-    std::ofstream(src) << "\tswitch\t.debug\n"
+    ASSEMBLE_OR_SKIP(obj, "dbg",
+                     "\tswitch\t.debug\n"
                           "\t.dfile\t\"m.c\"\n"
                           "F1:\tdc.l\tN1,B1\n"
                           "N1:\tdc.b\t\"m.c\",0,$8a\n"
@@ -83,9 +94,8 @@ TEST(Assembler, DebugDirectivesAndDebugSection) {
                           "\tdc.w\t$4400\n"
                           "\t.dquit\t\"m.c~add:\"\n"
                           "\tdc.w\t$4400\n"
-                          "\t.dendfn\t\"m.c~add:\"\n";
-    std::string cmd = std::string(CAPPC_PATH) + " -a -o " + obj + " " + src;
-    if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "the assembler cannot assemble the fixture yet";
+                          "\t.dendfn\t\"m.c~add:\"\n",
+                     "-a");
 
     Harness h;
     vek::LoadOutcome r = vek::loadprogram(h.env, obj, "add", true, false);
@@ -107,27 +117,22 @@ TEST(Assembler, DebugDirectivesAndDebugSection) {
     EXPECT_EQ(vek::findlineat(di, 0x2004)->owner, add);
     ASSERT_EQ(di.files.size(), 1u);
     EXPECT_EQ(di.files[0]->funcs.size(), 2u);   // add and the file scope
-#endif
 }
 
 // With -xx the assembler describes its public symbols in ".debug"; the
 // table hangs where the built-in file entry's function keeps its locals, so
 // the symbols read as file-scope variables with types from their sizes.
 TEST(Assembler, FullDebugSymbolTableReadsAsFileScopeVariables) {
-#ifndef CAPPC_PATH
-    GTEST_SKIP() << "the assembler is not part of this build";
-#else
-    std::string src = temppath("xx.s"), obj = temppath("xx.o");
-    std::ofstream(src) << "\txdef\t_count,_msg\n"
+    ASSEMBLE_OR_SKIP(obj, "xx",
+                     "\txdef\t_count,_msg\n"
                           "\tswitch\t.data\n"
                           "\torg\t$4000\n"
                           "_count:\tdc.l\t5\n"
                           "_msg:\tdc.b\t\"hello\",0\n"
                           "\tswitch\t.text\n"
                           "\torg\t$1000\n"
-                          "_main:\tdc.w\t$4400\n";
-    std::string cmd = std::string(CAPPC_PATH) + " -a -xx -o " + obj + " " + src;
-    if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "the assembler cannot assemble the fixture yet";
+                          "_main:\tdc.w\t$4400\n",
+                     "-a -xx");
 
     Harness h;
     ASSERT_TRUE(vek::loadprogram(h.env, obj, nullptr, true, false).ok) << h.rep.err;
@@ -142,7 +147,6 @@ TEST(Assembler, FullDebugSymbolTableReadsAsFileScopeVariables) {
     // The type words (0x21000000 for a 4-byte label, stored high byte first,
     // so read as "unsigned long") are checked once the assembler stores them
     // in that order; see DebugInfo.SymbolTableTypeWords for the reading.
-#endif
 }
 
 }  // namespace

@@ -271,6 +271,10 @@ const OrderCase order_cases[] = {
     {"an end goes before another file's start at its address",
      {{0x10, 0x20, 0, "b.c~g:1"}, {0x0, 0x20, 0, "a.c~f:5"}, {0x10, 0x10, 0, "a.c~f:"}},
      "20:a.c:5 10:a.c:0 20:b.c:1 "},
+    {"ends find their starts whatever the arrival order",
+     {{0x20, 0x10, 0, "c.c~h:"}, {0x10, 0x20, 0, "a.c~f:2"}, {0x10, 0x10, 0, "b.c~g:"}, {0x10, 0x20, 0, "c.c~h:3"},
+      {0x10, 0x10, 0, "a.c~f:"}, {0x0, 0x20, 0, "b.c~g:1"}},
+     "20:b.c:1 10:b.c:0 20:a.c:2 10:a.c:0 20:c.c:3 10:c.c:0 "},
     {"a nameless start takes the name of the line after it, so does its end",
      {{0x0, 0x20, 0, "~:1"}, {0x0, 0x08, 0, "q.s:3"}, {0x4, 0x08, 0, "q.s:4"}, {0x8, 0x10, 0, "x:4-4"}},
      "20:q.s:3 8:q.s:3 8:q.s:4 10:q.s:4 "},
@@ -462,6 +466,42 @@ TEST(DebugInfo, SectionReadOverAndOverIsDropped) {
     ASSERT_TRUE(vek::loadprogram(h.env, writetemp("loop.o", o.bytes()), nullptr, true, false).ok);
     EXPECT_NE(h.rep.err.find("over and over"), std::string::npos) << h.rep.err;
     EXPECT_TRUE(h.prog.debug.files.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Shapes a damaged or hostile file may take, each 20,000 records: addresses
+// descending, one start followed by ends only, a file per line record,
+// named functions without frame or end records. Each must load in about
+// linear time (this test would take minutes if any became quadratic).
+TEST(DebugInfo, HostileRecordShapesLoad) {
+    const int n = 20000;
+    std::vector<std::vector<fixture::Debug>> shapes(4);
+    for (int i = 0; i < n; ++i) {
+        uint32_t a = 0x1000 + 4 * uint32_t(i);
+        shapes[0].push_back({0x1000 + 4 * uint32_t(n - i), 0x08, 0, "d.s:" + std::to_string(i)});
+        shapes[1].push_back({a, 0x10, 0, "e.s:1-1"});
+        shapes[2].push_back({a, 0x08, 0, "f" + std::to_string(i) + ".s:1"});
+        shapes[3].push_back({a, 0x20, 0, "g.c~f" + std::to_string(i) + ":1"});
+    }
+    shapes[0].push_back({0, 0x20, 0, "d.s~:1"});
+    shapes[1].insert(shapes[1].begin(), {{0, 0x20, 0, "e.s~:1"}, {0, 0x08, 0, "e.s:1"}});
+    shapes[3].push_back({0x1000 + 4 * n, 0x08, 0, "g.c:2"});
+    shapes[2].push_back({0, 0x20, 0, "f0.s~:1"});
+    for (size_t k = 0; k < shapes.size(); ++k) {
+        vek::DebugInfo di;
+        vek::CaptureReport rep;
+        for (const auto& r : shapes[k]) vek::adddebugrecord(di, r.address, r.kind, r.text);
+        if (!vek::finishdebugrecords(di, rep)) continue;
+        vek::DebugSection none;
+        if (vek::builddebugtables(di, none, rep)) {
+            EXPECT_NE(vek::findlineat(di, 0x1000 + 4 * 100), nullptr) << "shape " << k;
+        } else {
+            EXPECT_NE(rep.err.find("IS REREFENCED BUT CANNOT BE FOUND"), std::string::npos) << "shape " << k;
+        }
+    }
 }
 
 }  // namespace

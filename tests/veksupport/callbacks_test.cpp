@@ -28,6 +28,12 @@ void event(int32_t n) { calls.push_back("E" + std::to_string(n)); }
 void reset(int32_t z) { calls.push_back("Z" + std::to_string(z)); }
 void session(const char* path, int32_t flag) { calls.push_back(std::string("S") + path + std::to_string(flag)); }
 void update(int32_t what) { calls.push_back("U" + std::to_string(what)); }
+// Silences the update list and fires it again from inside its own walk.
+void updateRefiring(int32_t what) {
+    calls.push_back("R" + std::to_string(what));
+    vek::UnRegisterUpdateFunction();
+    vek::fireupdatecbs(what + 1);
+}
 void hook(uint32_t address, uint32_t size, uint32_t kind, uint32_t data) {
     calls.push_back("H" + std::to_string(address) + "," + std::to_string(size) + "," + std::to_string(kind) + "," +
                     std::to_string(data));
@@ -86,6 +92,19 @@ TEST_F(Callbacks, RegistrationDuringAWalkIsNotReachedByIt) {
     EXPECT_EQ(calls, (std::vector<std::string>{"A0", "R"}));
 }
 
+TEST_F(Callbacks, ListFiredAgainFromItsOwnCallback) {
+    vek::RegisterUpdateFunction(update);
+    vek::RegisterUpdateFunction(updateRefiring);
+    vek::RegisterUpdateFunction(update);
+    vek::fireupdatecbs(1);  // the inner walk skips the marked nodes and frees none
+    EXPECT_EQ(calls, (std::vector<std::string>{"U1", "R1"}));
+    EXPECT_EQ(count(vek::cblists().update), 2);  // the outer walk freed the one after it
+    calls.clear();
+    vek::fireupdatecbs(1);
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(count(vek::cblists().update), 0);
+}
+
 TEST_F(Callbacks, NotifyListsWithTheirArguments) {
     vek::RegisterLoadFunction(load);
     vek::RegisterEventFunction(event);
@@ -142,6 +161,11 @@ TEST_F(Callbacks, MemoryHooksByRangeAndKind) {
     vek::firememhooks(0x100, 4, 3);
     EXPECT_EQ(calls, (std::vector<std::string>{"H256,4,3,8"}));
     EXPECT_EQ(count(vek::cblists().memhook), 1);
+    calls.clear();
+    vek::RegisterMemHook(0xFFFFFF00u, 0x100, 1, 9, hook);  // up to the top of the address space
+    vek::firememhooks(0xFFFFFFFCu, 4, 1);
+    vek::firememhooks(0x10, 4, 2);
+    EXPECT_EQ(calls, (std::vector<std::string>{"H4294967292,4,1,9", "H4294967292,4,1,8"}));
 }
 
 }  // namespace

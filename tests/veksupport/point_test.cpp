@@ -87,4 +87,20 @@ TEST_F(LineExpr, Evaluates) {
     }
 }
 
+TEST_F(LineExpr, DeepNestingIsOneSyntaxError) {
+    vek::outstate().cmdfile = true;
+    for (char nest : {'(', '!', '~'}) {
+        host.cmdtext.clear();
+        std::string text = std::string(100000, nest) + "1";
+        const char* cursor = text.c_str();
+        EXPECT_EQ(vek::lineexpr(cursor), 0) << nest;
+        EXPECT_EQ(host.cmdtext, "#error: syntax error\n") << nest;
+    }
+    std::string fine = std::string(200, '(') + "7" + std::string(200, ')');
+    const char* cursor = fine.c_str();
+    host.cmdtext.clear();
+    EXPECT_EQ(vek::lineexpr(cursor), 7);
+    EXPECT_EQ(host.cmdtext, "");
+}
+
 }  // namespace

@@ -65,6 +65,16 @@ TEST_F(Symbols, RedefiningReplaces) {
     EXPECT_EQ(vek::delsym("a"), 0);
 }
 
+TEST_F(Symbols, NameMayLieInTheSymbolItReplaces) {
+    vek::defsym("abc", 1);
+    vek::ProgramSymbol* s = vek::defsym(vek::rensym("abc")->name, 5);
+    EXPECT_EQ(s->name, "abc");
+    EXPECT_EQ(vek::rensym("abc")->value, 5u);
+    vek::defsym(".time", 1);
+    EXPECT_EQ(vek::delsym(vek::rensym(".time")->name), 1);
+    EXPECT_EQ(vek::symtab().time, nullptr);
+}
+
 TEST_F(Symbols, CountersBindToTheirSymbols) {
     vek::SymbolTable& t = vek::symtab();
     struct {

@@ -36,7 +36,8 @@ const ParseCase kParseLongCases[] = {ParseCase{"  -0x1Fl", 1, -31, 8},
                                      ParseCase{"4294967297", 10, 1, 10},
                                      ParseCase{"", 1, 0, 0},
                                      ParseCase{"zz", 36, 35 * 36 + 35, 2},
-                                     ParseCase{"5ll", 10, 5, 2}};
+                                     ParseCase{"5ll", 10, 5, 2},
+                                     ParseCase{"12!", 100, 102, 2}};  // punctuation is never a digit
 
 TEST(ParseLong, GivesValueAndCount) {
     for (const ParseCase& c : kParseLongCases) {
@@ -68,7 +69,12 @@ struct DoubleCase {
     int32_t used;
 };
 
-const DoubleCase kParseDoubleCases[] = {DoubleCase{"1.5e-2", 0.015, 6},   DoubleCase{"3e", 3, 2},
+// One, written with 400 fraction zeros; and 1e400 written out in digits.
+const std::string kLongOne = "1." + std::string(400, '0');
+const std::string kLongHuge = "1" + std::string(400, '0');
+
+const DoubleCase kParseDoubleCases[] = {DoubleCase{kLongOne.c_str(), 1, 402}, DoubleCase{kLongHuge.c_str(), HUGE_VAL, 401},
+                                        DoubleCase{"1.5e-2", 0.015, 6},   DoubleCase{"3e", 3, 2},
                                         DoubleCase{".5", 0.5, 2},         DoubleCase{"5.", 5, 2},
                                         DoubleCase{" -2.25x", -2.25, 6},  DoubleCase{"8.2", 8.2, 3},
                                         DoubleCase{"1e400", HUGE_VAL, 5}, DoubleCase{"abc", 0, 0}};

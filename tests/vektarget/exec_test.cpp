@@ -244,6 +244,18 @@ TEST(Exec, FetchesPassTheAccessCheckWhenOn)
     t.x.step();
     EXPECT_EQ(seen, (std::vector<uint32_t>{0x101, 0x102, 0x103}));
     EXPECT_EQ(t.r(3), 1u);
+    // Fetched from the decoded-instruction cache, the instruction still uses
+    // up the one-shot flag: the next data read is checked.
+    t.mem.checkflag = false;
+    t.regs.setpc(0x100);
+    t.x.step();
+    t.regs.setpc(0x100);
+    t.mem.fetchflag = true;
+    t.x.step();
+    t.mem.checkflag = true;
+    seen.clear();
+    t.mem.getbyte(0x2000);
+    EXPECT_EQ(seen, (std::vector<uint32_t>{0x2000}));
 }
 
 }  // namespace

@@ -56,6 +56,16 @@ namespace {
 //   operand    := number | 'chars' | "(" logical ")" | "!" operand | "~" operand
 struct LineParser {
     const char*& p;
+    // Nesting of operands ('(', '!', '~'); beyond the bound the expression
+    // is a syntax error, reported once, and the rest reads as 0 so the stack
+    // stays bounded whatever the text.
+    static constexpr int kMaxDepth = 256;
+    int depth = 0;
+    bool abandoned = false;
+
+    void report(int32_t id) {
+        if (!abandoned) errmsg(id);
+    }
 
     void blanks() {
         while (*p == ' ' || *p == '\t') ++p;
@@ -126,7 +136,7 @@ struct LineParser {
                 bool divide = p[-1] == '/';
                 int32_t right = operand();
                 if (right == 0) {
-                    errmsg(12);
+                    report(12);
                 } else if (right == -1) {
                     left = divide ? wrap(0u - bits(left)) : 0;
                 } else {
@@ -145,11 +155,24 @@ struct LineParser {
     }
 
     int32_t operand() {
+        if (abandoned) return 0;
+        if (depth >= kMaxDepth) {
+            report(13);
+            abandoned = true;
+            return 0;
+        }
+        ++depth;
+        int32_t value = nested();
+        --depth;
+        return value;
+    }
+
+    int32_t nested() {
         blanks();
         if (take("(")) {
             int32_t value = logical();
             blanks();
-            if (!take(")")) errmsg(13);
+            if (!take(")")) report(13);
             return value;
         }
         if (take("!")) return operand() == 0;

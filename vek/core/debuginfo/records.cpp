@@ -177,30 +177,40 @@ void orderrecords(DebugInfo& di) {
         bool hasend = false;
         for (size_t k = i; k < j; ++k) hasend |= L[k]->kind == kind::End;
         if (hasend && j - i > 1) {
-            // The starts met so far: the first one, and the first whose file
-            // differs from the first one's.
+            // An end is inserted right before the group's first start, or,
+            // when that start is of the end's own file, before the first
+            // start of another file; both anchors never move once met, so
+            // the ends collect in front of them in arrival order.
             group.clear();
-            long firststart = -1, firstdiff = -1;
+            const LineRecord* first = nullptr;   // the first start
+            const LineRecord* other = nullptr;   // the first start of another file than first's
+            std::vector<LineRecord*> beforefirst, beforeother;
             for (size_t k = i; k < j; ++k) {
                 LineRecord* r = L[k];
-                long at = -1;
-                if (r->kind == kind::End && firststart >= 0)
-                    at = group[size_t(firststart)]->file != r->file ? firststart : firstdiff;
-                if (at < 0) {
-                    if (r->kind == kind::Start) {
-                        if (firststart < 0) firststart = long(group.size());
-                        else if (firstdiff < 0 && r->file != group[size_t(firststart)]->file)
-                            firstdiff = long(group.size());
+                if (r->kind == kind::End && first) {
+                    if (first->file != r->file) {
+                        beforefirst.push_back(r);
+                        continue;
                     }
-                    group.push_back(r);
-                    continue;
+                    if (other) {
+                        beforeother.push_back(r);
+                        continue;
+                    }
                 }
-                group.insert(group.begin() + at, r);
-                // Everything from the insertion point moved one place on.
-                if (firststart >= at) ++firststart;
-                if (firstdiff >= at) ++firstdiff;
+                if (r->kind == kind::Start) {
+                    if (!first) first = r;
+                    else if (!other && r->file != first->file) other = r;
+                }
+                group.push_back(r);
             }
-            std::copy(group.begin(), group.end(), L.begin() + long(i));
+            size_t out = i;
+            for (LineRecord* r : group) {
+                if (r == first)
+                    for (LineRecord* e : beforefirst) L[out++] = e;
+                if (r == other)
+                    for (LineRecord* e : beforeother) L[out++] = e;
+                L[out++] = r;
+            }
         }
         i = j;
     }
@@ -257,7 +267,10 @@ bool finishdebugrecords(DebugInfo& di, LoadReport& report) {
                 return x->address != r->address || x->kind == kind::Module ||
                        x->kind == kind::Tables;
             };
-            out.erase(std::remove_if(out.begin() + long(curat) + 1, out.end(),
+            // Those lie at the tail, the list being in address order.
+            size_t from = out.size();
+            while (from > curat + 1 && out[from - 1]->address == r->address) --from;
+            out.erase(std::remove_if(out.begin() + long(from), out.end(),
                                      [&](const LineRecord* x) { return !keep(x); }),
                       out.end());
             if (lastline && !keep(lastline)) lastline = nullptr;

@@ -5,6 +5,7 @@
 // information instead of reading outside it or walking a cycle forever.
 #include <algorithm>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -77,11 +78,19 @@ struct Builder {
     Section s;
     LoadReport& report;
     bool nodupfiles;
+    Builder(DebugInfo& d, const DebugSection& sec, LoadReport& r, bool nodup)
+        : di(d), s{sec}, report(r), nodupfiles(nodup) {}
     std::unordered_map<std::string, LineRecord*> starts;  // file '\1' function -> first start
     std::unordered_map<uint32_t, AggregateDescriptor*> aggs;
     bool hasmasks = false;
     uint32_t masks[16] = {};
     int depth = 0;
+    // Lookups that keep the build near linear whatever the file holds: the
+    // next frame and end record after each record, files and functions by
+    // name (files and functions are put in their order at the end).
+    std::vector<uint32_t> nextframe, nextend;
+    std::unordered_map<std::string, FileRecord*> filebyname;
+    std::unordered_map<std::string, FunctionRecord*> funcbyname;
 
     static std::string key(const std::string& file, const std::string& func) { return file + '\1' + func; }
 
@@ -231,31 +240,62 @@ struct Builder {
         }
     }
 
-    LineRecord* findafter(const LineRecord* start, uint8_t k) const {
-        for (LineRecord* r = di.next(start); r; r = di.next(r))
-            if (r->kind == k) return r;
-        return nullptr;
+    void indexrecords() {
+        size_t n = di.lines.size();
+        nextframe.assign(n + 1, UINT32_MAX);
+        nextend.assign(n + 1, UINT32_MAX);
+        for (size_t i = n; i-- > 0;) {
+            nextframe[i] = di.lines[i]->kind == kind::Frame ? uint32_t(i) : nextframe[i + 1];
+            nextend[i] = di.lines[i]->kind == kind::End ? uint32_t(i) : nextend[i + 1];
+        }
     }
 
-    static void insertfunc(FileRecord& file, std::unique_ptr<FunctionRecord> f) {
-        auto at = std::find_if(file.funcs.begin(), file.funcs.end(), [&](const auto& g) {
-            if (!f->start) return false;
-            return !g->start || g->start->address > f->start->address;
-        });
-        if (!f->start) at = file.funcs.end();
-        file.funcs.insert(at, std::move(f));
+    // The first record of the kind after start.
+    LineRecord* findafter(const LineRecord* start, uint8_t k) const {
+        const auto& next = k == kind::Frame ? nextframe : nextend;
+        uint32_t i = next[start->pos + 1];
+        return i == UINT32_MAX ? nullptr : di.lines[i];
+    }
+
+    static std::string funckey(const FileRecord* file, const std::string& name) {
+        return std::to_string(reinterpret_cast<uintptr_t>(file)) + '\1' + name;
+    }
+
+    // Functions with a start come first, by start address; the lookup by
+    // name finds the first of that order.
+    static bool funcbefore(const FunctionRecord* a, const FunctionRecord* b) {
+        if (!a->start || !b->start) return a->start && !b->start;
+        return a->start->address < b->start->address;
+    }
+
+    void insertfunc(FileRecord& file, std::unique_ptr<FunctionRecord> f) {
+        auto [it, fresh] = funcbyname.try_emplace(funckey(&file, f->name), f.get());
+        if (!fresh && funcbefore(f.get(), it->second)) it->second = f.get();
+        file.funcs.push_back(std::move(f));
     }
 
     void insertfile(std::unique_ptr<FileRecord> file) {
-        auto at = std::upper_bound(di.files.begin(), di.files.end(), file->name,
-                                   [](const std::string& n, const auto& f) { return n < f->name; });
-        di.files.insert(at, std::move(file));
+        filebyname.try_emplace(file->name, file.get());
+        di.files.push_back(std::move(file));
     }
 
     FileRecord* findfile(const std::string& name) const {
-        for (auto& f : di.files)
-            if (f->name == name) return f.get();
-        return nullptr;
+        auto it = filebyname.find(name);
+        return it == filebyname.end() ? nullptr : it->second;
+    }
+
+    // Files in name order (equal names in the order read), functions by start.
+    void putinorder() {
+        std::erase(di.files, nullptr);
+        std::stable_sort(di.files.begin(), di.files.end(),
+                         [](const auto& a, const auto& b) { return a->name < b->name; });
+        for (size_t i = 0; i < di.files.size(); ++i) {
+            FileRecord& f = *di.files[i];
+            f.index = uint32_t(i);
+            std::stable_sort(f.funcs.begin(), f.funcs.end(),
+                             [](const auto& a, const auto& b) { return funcbefore(a.get(), b.get()); });
+            if (!f.funcs.empty() && !f.funcs.front()->name.empty()) f.flags |= fileflag::Named;
+        }
     }
 
     void readmodule(const LineRecord* module) {
@@ -268,15 +308,15 @@ struct Builder {
             file->core = 1;
             di.splitmask = 0xFFFFFFEFu;
         }
-        for (auto it = di.files.begin(); it != di.files.end(); ++it) {
-            if ((*it)->name != file->name) continue;
-            if ((*it)->flags & fileflag::LinesOnly) {
-                di.files.erase(it);
+        if (FileRecord* old = findfile(file->name)) {
+            if (old->flags & fileflag::LinesOnly) {
+                filebyname.erase(file->name);
+                for (auto& f : di.files)
+                    if (f.get() == old) f.reset();
             } else {
                 file->flags |= fileflag::Duplicate;
                 if (nodupfiles) return;
             }
-            break;
         }
         for (LineRecord* a : di.attrs)
             if (a->text == module->text) {
@@ -319,12 +359,12 @@ struct Builder {
     }
 
     FunctionRecord* findfunction(FileRecord* file, const std::string& name) const {
-        for (auto& f : file->funcs)
-            if (f->name == name) return f.get();
-        return nullptr;
+        auto it = funcbyname.find(funckey(file, name));
+        return it == funcbyname.end() ? nullptr : it->second;
     }
 
     void build() {
+        indexrecords();
         for (LineRecord* r : di.lines)
             if (r->kind == kind::Start) starts.try_emplace(key(r->file, r->func), r);
 
@@ -352,7 +392,7 @@ struct Builder {
                         fn->start = it->second;
                         fn->end = findafter(fn->start, kind::End);
                     }
-                    nf->funcs.push_back(std::move(fn));
+                    insertfunc(*nf, std::move(fn));
                     insertfile(std::move(nf));
                 }
             } else if (r->kind == kind::Start) {
@@ -362,12 +402,8 @@ struct Builder {
                     f->flags = (f->flags | fileflag::Frames4 | fileflag::Named) & ~fileflag::HasStarts;
             }
         }
-        for (size_t i = 0; i < di.files.size(); ++i) {
-            FileRecord& f = *di.files[i];
-            f.index = uint32_t(i);
-            if (!f.funcs.empty() && !f.funcs.front()->name.empty()) f.flags |= fileflag::Named;
-        }
         checkconsistency();
+        putinorder();
     }
 
     // Every function start must name a known file; a start whose function
@@ -392,7 +428,7 @@ struct Builder {
                     fn->end = findafter(r, kind::End);
                     fn->firstline = r->line;
                     fn->lastline = r->endline;
-                    for (LineRecord* x = di.next(r); x && x != fn->end; x = di.next(x))
+                    for (LineRecord* x = di.next(r); x && x != fn->end && x->kind != kind::Start; x = di.next(x))
                         if (x->kind == kind::Line) fn->lastline = std::max<uint32_t>(fn->lastline, x->endline);
                     f = fn.get();
                     insertfunc(*file, std::move(fn));
@@ -408,7 +444,7 @@ struct Builder {
 }  // namespace
 
 bool builddebugtables(DebugInfo& di, const DebugSection& sec, LoadReport& report, bool nodupfiles) {
-    Builder b{di, Section{sec}, report, nodupfiles, {}, {}, false, {}, 0};
+    Builder b(di, sec, report, nodupfiles);
     try {
         b.build();
     } catch (const Damaged& d) {

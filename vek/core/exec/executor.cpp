@@ -123,6 +123,7 @@ uint64_t Executor::run(uint64_t count, const volatile int* stop)
         // With access checks on, every fetch goes through memory so the
         // point checks see it; misaligned VLE addresses are never cached.
         const Insn& in = (mem.checkflag || (pc & 1)) ? decodeinto(scratch_, pc) : fetch(pc);
+        mem.fetchflag = false;  // a fetch from the cache uses up the one-shot flag too
         if (!in.row) {
             if (hooks.exception) hooks.exception(16, pc, in.imm);
             if (report) report->error(MsgIllegalInstruction);

@@ -616,12 +616,15 @@ inline uint8_t vlereg(uint32_t f) { return uint8_t((f & 15) < 8 ? (f & 15) : (f 
 bool readsrc(Form f) { return f == Form::X || f == Form::M || f == Form::Sci8; }
 bool readsoe(Form f) { return f == Form::X; }
 
-// The encoding of a row from the shared table: the first entry of the same
-// name and size, or the Rc variant of the name without its '.'.
+// The encoding of a row from the shared table: the entry of the same name
+// and size, or the Rc variant of the name without its '.'. Where the name
+// has a short form besides the full one (dcbtls rA,rB with CT 0 beside
+// dcbtls CT,rA,rB), the most general entry is taken, so every form runs.
 RowEncoding resolve(const InsnRow& r)
 {
     std::string_view name = r.name, base = name;
     if (base.ends_with('.')) base.remove_suffix(1);
+    RowEncoding best;
     for (const isa::Insn& in : isa::insns()) {
         bool vle32 = in.size() == 4 && (in.flags & isa::FE32);
         if ((in.size() == 2) != (r.set == InsnSet::Vle16) || vle32 != (r.set == InsnSet::Vle32)) continue;
@@ -634,9 +637,9 @@ RowEncoding resolve(const InsnRow& r)
         else if (hasrc && readsrc(r.form))
             mask &= ~isa::formrcbit(in.form);
         if ((in.flags & isa::FOe) && readsoe(r.form)) mask &= ~isa::formoebit(in.form);
-        return {mask, match & mask, true};
+        if (!best.resolved || ((mask & best.mask) == mask && mask != best.mask)) best = {mask, match & mask, true};
     }
-    return {};
+    return best;
 }
 
 // Row encodings and row indices per set, bucketed by the top bits (6 for

@@ -12,10 +12,10 @@
 
 namespace vek {
 
-struct SimTarget : TargetPort {
+struct TargetBinding : TargetPort {
     Memory& memory;
     RegisterFile& registers;
-    SimTarget(Memory& m, RegisterFile& r) : memory(m), registers(r) {}
+    TargetBinding(Memory& m, RegisterFile& r) : memory(m), registers(r) {}
 
     // Loading copies straight into the pages: the access checks are off.
     void loadbytes(uint32_t address, const uint8_t* data, size_t size) override {

@@ -15,40 +15,6 @@
 
 namespace vek {
 
-// ---- loader ports
-
-void SessionTargetPort::loadbytes(uint32_t address, const uint8_t* data, size_t size) {
-    // Loading copies straight into the pages: no access checks.
-    bool check = t.mem.checkflag;
-    t.mem.checkflag = false;
-    t.mem.putmem(address, data, size);
-    t.mem.checkflag = check;
-}
-
-void SessionSymbolPort::defsym(const std::string& name, uint32_t value, uint8_t flags, uint8_t section,
-                               uint8_t kind) {
-    ProgramSymbol* s = vek::defsym(name, value);
-    s->flags = flags;
-    s->section = section;
-    s->kind = kind;
-}
-
-std::optional<uint32_t> SessionSymbolPort::findsym(const std::string& name) {
-    if (ProgramSymbol* s = rensym(name)) return s->value;
-    return std::nullopt;
-}
-
-std::optional<std::string> SessionSymbolPort::symat(uint32_t value, const std::string& prefix) {
-    if (ProgramSymbol* s = vek::symat(value, prefix)) return s->name;
-    return std::nullopt;
-}
-
-void SessionSymbolPort::dropprogramsyms() { clrsyms(); }
-
-void SessionLoadReport::print(std::string_view text) { puttext({text}); }
-void SessionLoadReport::error(std::string_view text) { puterror({text}); }
-void SessionLoadReport::errstream(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); }
-
 // ---- the session
 
 const char* stopreasontext(StopReason reason) {

@@ -20,38 +20,10 @@
 #include "vek/core/decode/decode.h"
 #include "vek/core/exec/hooks.h"
 #include "vek/core/exec/simtarget.h"
+#include "vek/core/loader/bindings.h"
 #include "vek/core/loader/loader.h"
 
 namespace vek {
-
-// The loader's view of the target model.
-struct SessionTargetPort : TargetPort {
-    SimTarget& t;
-    explicit SessionTargetPort(SimTarget& target) : t(target) {}
-    void loadbytes(uint32_t address, const uint8_t* data, size_t size) override;
-    void putbyte(uint32_t address, uint8_t value) override { t.mem.putbyte(address, value); }
-    uint8_t getbyte(uint32_t address) override { return t.mem.getbyte(address); }
-    uint32_t getpc() override { return t.regs.getpc(); }
-    void setpc(uint32_t pc) override { t.regs.setpc(pc); }
-    void resetregs() override { t.regs.resetregs(t.mem); }
-};
-
-// The loader's view of the program symbol table.
-struct SessionSymbolPort : SymbolPort {
-    void defsym(const std::string& name, uint32_t value, uint8_t flags, uint8_t section, uint8_t kind) override;
-    std::optional<uint32_t> findsym(const std::string& name) override;
-    std::optional<std::string> symat(uint32_t value, const std::string& prefix) override;
-    void dropprogramsyms() override;
-};
-
-// Loader texts go to the output sink and the error report; stop ends a load.
-struct SessionLoadReport : LoadReport {
-    const volatile int* stopflag = nullptr;
-    void print(std::string_view text) override;
-    void error(std::string_view text) override;
-    void errstream(std::string_view text) override;
-    bool stopped() override { return stopflag && *stopflag; }
-};
 
 // Why a run ended.
 enum class StopReason { Count, Illegal, Stopped };
@@ -66,9 +38,9 @@ struct Session {
     SimTarget target;
     Program prog;
     DecodeEnv decode;                 // disassembly of the simulated memory
-    SessionTargetPort targetport{target};
-    SessionSymbolPort symbolport;
-    SessionLoadReport loadreport;
+    TargetBinding targetport{target.mem, target.regs};
+    ProgramSymbols symbolport;
+    SinkReport loadreport;
     LoadEnv loadenv{prog, targetport, symbolport, loadreport};
     volatile int stop = 0;            // set to end a run or a load early
 

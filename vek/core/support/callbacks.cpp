@@ -25,15 +25,33 @@ void freeall(Node*& head) {
     }
 }
 
+// How many walks are under way. A callback may fire a list again (its own
+// or another) after marking nodes removed; only the outermost walk frees,
+// so no walk further out is left holding a freed node or link.
+int walking = 0;
+
+struct WalkDepth {
+    WalkDepth() { ++walking; }
+    ~WalkDepth() { --walking; }
+    WalkDepth(const WalkDepth&) = delete;
+    WalkDepth& operator=(const WalkDepth&) = delete;
+};
+
 // Walks a list, dropping removed nodes and calling call(node) for live ones.
 template <class Node, class Call>
 void walk(Node*& head, Call call) {
+    WalkDepth depth;
+    const bool outermost = walking == 1;
     Node** link = &head;
     while (*link) {
         Node* node = *link;
         if (node->removed) {
-            *link = node->next;
-            delete node;
+            if (outermost) {
+                *link = node->next;
+                delete node;
+            } else {
+                link = &node->next;
+            }
             continue;
         }
         call(*node);
@@ -75,7 +93,9 @@ void firenotify(NotifyCallback*& head, A... args) {
 
 bool MemoryHook::applies(uint32_t address, uint32_t kind) const {
     if ((mask & kind) == 0) return false;
-    return start == end || (address >= start && address < end);
+    // Unsigned distances: a range that runs over the top of the address
+    // space (end wrapped past 0) still holds its addresses.
+    return start == end || address - start < end - start;
 }
 
 CallbackLists::~CallbackLists() {

@@ -39,7 +39,7 @@ struct NotifyCallback {
 struct MemoryHook {
     MemoryHook* next = nullptr;
     uint32_t start = 0;
-    uint32_t end = 0;      // exclusive; start == end means every address
+    uint32_t end = 0;      // exclusive (may wrap past 0); start == end means every address
     uint32_t userdata = 0;
     uint32_t mask = 0;     // bit 0 read, bit 1 write
     int removed = 0;

@@ -45,13 +45,15 @@ SymbolTable::~SymbolTable() { freelist(head); }
 SymbolTable& symtab() { return *table; }
 void resetsymbols() { table = std::make_unique<SymbolTable>(); }
 
-ProgramSymbol* defsym(std::string_view name, uint32_t value) {
+ProgramSymbol* defsym(std::string_view text, uint32_t value) {
+    // The name may lie in the symbol that delsym is about to free.
+    const std::string name(text);
     delsym(name);
     SymbolTable& t = *table;
     ProgramSymbol** link = &t.head;
     while (*link && ((*link)->value <= value || isdot(*link))) link = &(*link)->next;
     auto* symbol = new ProgramSymbol;
-    symbol->name = std::string(name);
+    symbol->name = name;
     symbol->value = value;
     symbol->next = *link;
     *link = symbol;
@@ -67,12 +69,14 @@ int delsym(std::string_view name) {
     for (ProgramSymbol** link = &t.head; *link; link = &(*link)->next) {
         ProgramSymbol* symbol = *link;
         if (symbol->name != name) continue;
+        // Look at the name before the symbol (which may hold it) is freed.
+        uint32_t** slot = counterslot(t, name);
+        bool vle = name == ".vle";
         *link = symbol->next;
         delete symbol;
-        uint32_t** slot = counterslot(t, name);
         if (slot) *slot = nullptr;
-        if (name == ".vle") t.vle = 0;
-        if (!slot && name != ".vle") return 0;
+        if (vle) t.vle = 0;
+        if (!slot && !vle) return 0;
         notify(t);
         return 1;
     }

@@ -93,7 +93,7 @@ int32_t parsenumber(const char* text, int32_t maxlen, U& result, int base) {
     uint32_t value = 0;
     while (i < in.limit) {
         int d = digitvalue(in.at(i));
-        if (d >= base || base <= 0) break;
+        if (d > 35 || d >= base) break;  // neither a digit nor a letter of the base
         value = static_cast<U>(value * static_cast<uint32_t>(base) + static_cast<uint32_t>(d));
         ++i;
     }
@@ -166,12 +166,24 @@ int32_t parsedouble(const char* text, int32_t maxlen, double* result) {
     int32_t i = skipsign(in, negative);
     double mantissa = 0;
     int32_t exponent = 0;
-    while (in.at(i) >= '0' && in.at(i) <= '9') mantissa = mantissa * 10 + (in.at(i++) - '0');
+    // Digits past a mantissa of 1e300 no longer change its value but would
+    // overflow it ("1.000...0" with 400 zeros is 1, not infinity): an
+    // integer digit then only raises the exponent, a fraction digit is
+    // skipped.
+    constexpr double kFull = 1e300;
+    while (in.at(i) >= '0' && in.at(i) <= '9') {
+        if (mantissa < kFull) mantissa = mantissa * 10 + (in.at(i) - '0');
+        else if (exponent < 100000) ++exponent;
+        ++i;
+    }
     if (in.at(i) == '.') {
         ++i;
         while (in.at(i) >= '0' && in.at(i) <= '9') {
-            mantissa = mantissa * 10 + (in.at(i++) - '0');
-            if (exponent > -100000) --exponent;
+            if (mantissa < kFull) {
+                mantissa = mantissa * 10 + (in.at(i) - '0');
+                if (exponent > -100000) --exponent;
+            }
+            ++i;
         }
     }
     if (in.at(i) == 'e' || in.at(i) == 'E') {
