@@ -148,6 +148,7 @@ struct AsmSection {
 struct SectWalk {
     std::map<std::string, size_t> pos;
     std::set<std::string> declared;
+    size_t predefined = 0;  // the sections created before the source's own
 };
 
 // ---- debug records (debug.cpp) ----

@@ -89,6 +89,7 @@ void initsects(Assembler& a) {
     newsect(a, ".bss", static_cast<uint8_t>(0x47 | abs));
     newsect(a, ".debug", 0x42)->iflags |= SCI_DEBUG;
     if (!a.opt.si) newsect(a, ".info.", 0)->iflags |= SCI_DEBUG;
+    walk(a).predefined = a.sects.size();
     a.cur = a.sects[0].get();
 }
 
@@ -104,7 +105,7 @@ void restartsects(Assembler& a) {
     w.declared.clear();
     a.newcount = 0;
     for (auto& [name, v] : byname(a)) w.pos[name] = 0;
-    for (int i = 0; i < 5 && static_cast<size_t>(i) < a.sects.size(); i++) w.declared.insert(a.sects[i]->name);
+    for (size_t i = 0; i < w.predefined && i < a.sects.size(); i++) w.declared.insert(a.sects[i]->name);
     a.savestack.clear();
     a.offsetsect.reset();
     a.beforeoffset = nullptr;

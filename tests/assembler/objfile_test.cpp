@@ -163,3 +163,19 @@ TEST_F(ObjFile, FixedClockReproducesInfoSection) {
     std::string info = std::string("> t.o:  9 Sep 2001 01:46") + '\0' + "note" + "cappc V4.6.26: -x" + '\0';
     EXPECT_NE(obj.find(info), std::string::npos);
 }
+
+TEST_F(ObjFile, NewSectionsKeepTheirOwnData) {
+    // the first source section declared with "new" is found again in every
+    // pass, whether or not the .info. section exists
+    write("t.s", "sw: section new\n dc.b 1\nsw: section new\n dc.b 2,3\n");
+    for (const char* info : {"-si", "-pl"}) {
+        Result r = run({info, "t.s"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::vector<uint8_t> obj = readbytes("t.o");
+        std::vector<std::string> data;
+        for (const ObjSection& s : objsections(obj))
+            if (s.name == "sw")
+                data.push_back(hex(std::vector<uint8_t>(obj.begin() + s.dataoff, obj.begin() + s.dataoff + s.datasize)));
+        EXPECT_EQ(data, (std::vector<std::string>{"01 00", "02 03"})) << info;
+    }
+}

@@ -91,6 +91,10 @@ const char* const kCorpus[] = {
     "debug(\"Flag\");\ndebug(\"X = %d\\n\", x);\nshowlist(The first, second, and third items.);\n",
     "0x1e .5 1.e+5 07 0b1 1u 'a' L\"w\" x...y a->b c++ --d e<<=1 f>>=2\n",
     "#line 100\n__LINE__\n#define L __LINE__\nL\n",
+    "#define str(s) # s\n#define xstr(s) str(s)\n#define INCFILE(n) vers ## n\n"
+    "#define glue(a, b) a ## b\n#define xglue(a, b) glue(a, b)\n#define HIGHLOW \"hello\"\n#define LOW LOW \", world\"\n"
+    "fputs(str(strncmp(\"abc\\0d\", \"abc\", '\\4') // this goes away\n== 0) str(: @\\n), s);\n"
+    "xstr(INCFILE(2).h) glue(HIGH, LOW); xglue(HIGH, LOW) str(a /* \" */ b)\n",
 };
 
 class HostOracle : public testing::TestWithParam<int> {};

@@ -16,6 +16,12 @@ struct PpCase {
 
 void PrintTo(const PpCase& c, std::ostream* os) { *os << c.name; }
 
+std::string repeat(const std::string& s, int n) {
+    std::string r;
+    for (int i = 0; i < n; ++i) r += s;
+    return r;
+}
+
 class Preprocess : public testing::TestWithParam<PpCase> {};
 
 TEST_P(Preprocess, Text) {
@@ -46,6 +52,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, Preprocess, testing::ValuesIn(kLines));
 
 const PpCase kMacros[] = {
     {"stringize keeps blanks", "#define f(a) #a\nf( x  +  y )\n", "\"x  +  y\"\n"},
+    {"stringize drops comments", "#define str(s) #s\nstr(a /* \" */ b) str(x/**/y)\n", "\"a   b\" \"x y\"\n"},
     {"stringize escapes", "#define str(s) #s\nstr(\"a\\n\")\n", "\"\\\"a\\\\n\\\"\"\n"},
     {"paste", "#define cat(a,b) a##b\ncat(x,1) cat(+,-)\n", "x1 +-\n"},
     {"nested argument", "#define f(x) x+1\nf(f(2))\n", "2+1+1\n"},
@@ -97,6 +104,8 @@ const PpCase kDirectives[] = {
     {"if zero divide", "#if 1 / 0\n#endif\n", "",
      "#error cpppc t.c:1(6) zero divide\n#error cpppc t.c:1(8) invalid constant expression\n"},
     {"short circuit", "#if 0 && 1 / 0 || 1 ? 1 : 2 / 0\nok\n#endif\n", "ok\n"},
+    {"deep conditional operators", "#if " + repeat("1?", 300) + "1" + repeat(":1", 300) + "\nno\n#endif\n", "",
+     "#error cpppc t.c:1(403) expression too complex\n#error cpppc t.c:1 bad #if expression\n"},
     {"empty if", "#if\n#endif\n", "", "#error cpppc t.c:1 missing expression\n#error cpppc t.c:1 bad #if expression\n"},
     {"incomplete if", "#if 1 2\n#endif\n", "", "#error cpppc t.c:1 incomplete #if expression\n"},
     {"names are zero", "#if UNDEFINED_NAME == 0\nok\n#endif\n", "ok\n"},

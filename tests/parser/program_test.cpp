@@ -1,5 +1,7 @@
 // The program: usage and version texts, option errors, outputs, exit
 // statuses, the error file, the interrupt and the dependency line.
+#include <csignal>
+
 #include "harness.h"
 
 namespace cpppctest {
@@ -77,6 +79,13 @@ TEST(Program, InterruptRemovesOutput) {
     platform::resetinterrupt();
     EXPECT_EQ(r.status, 2);
     EXPECT_FALSE(s.exists("t.i"));
+    // The same through the signal itself and the installed handler.
+    platform::catchinterrupt();
+    std::raise(SIGINT);
+    r = runcpppc({"-o", "t.o", "t.c"});
+    platform::resetinterrupt();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(s.exists("t.o"));
 }
 
 TEST(Program, DependencyLine) {
@@ -157,6 +166,10 @@ TEST(Program, ForcedHeadersComeFirstInOrder) {
     RunResult r = runcpppc({"-e", "-hh1.h", "-hh2.h", "t.c"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "one\ntwo\nsrc\n");
+    r = runcpppc({"-e", "-hh1.h", "-hnone.h", "t.c"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "#error cpppc t.c:0 can't open none.h\n");
 }
 
 TEST(Program, RunsTheTokenStreamWithoutE) {

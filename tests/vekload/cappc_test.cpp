@@ -144,9 +144,12 @@ TEST(Assembler, FullDebugSymbolTableReadsAsFileScopeVariables) {
     for (const vek::VarRecord& v : file.funcs[0]->vars)
         got.push_back(v.name + " " + vek::hextextb(v.value) + " " + std::to_string(v.sclass));
     EXPECT_EQ(got, (std::vector<std::string>{"_main 0x1000 1", "_count 0x4000 6", "_msg 0x4004 6"}));
-    // The type words (0x21000000 for a 4-byte label, stored high byte first,
-    // so read as "unsigned long") are checked once the assembler stores them
-    // in that order; see DebugInfo.SymbolTableTypeWords for the reading.
+    // The type words come from the sizes between labels: 2 bytes "unsigned
+    // short", 4 bytes "unsigned long", others an array of unsigned char.
+    std::vector<std::string> decls;
+    for (const vek::VarRecord& v : file.funcs[0]->vars) decls.push_back(vek::decltext(v));
+    EXPECT_EQ(decls, (std::vector<std::string>{"static unsigned short _main", "unsigned long _count",
+                                               "unsigned char _msg[6]"}));
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ TEST_F(LineExpr, Evaluates) {
     }
 }
 
-TEST_F(LineExpr, DeepNestingIsOneSyntaxError) {
+TEST_F(LineExpr, LongAndDeepTexts) {
     vek::outstate().cmdfile = true;
     for (char nest : {'(', '!', '~'}) {
         host.cmdtext.clear();
@@ -96,6 +96,11 @@ TEST_F(LineExpr, DeepNestingIsOneSyntaxError) {
         EXPECT_EQ(vek::lineexpr(cursor), 0) << nest;
         EXPECT_EQ(host.cmdtext, "#error: syntax error\n") << nest;
     }
+    std::string sum = "1";
+    for (int i = 0; i < 50000; ++i) sum += "+1";  // each operand reads only its own number
+    const char* end = sum.c_str();
+    EXPECT_EQ(vek::lineexpr(end), 50001);
+    EXPECT_EQ(*end, '\0');
     std::string fine = std::string(200, '(') + "7" + std::string(200, ')');
     const char* cursor = fine.c_str();
     host.cmdtext.clear();

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "vek/core/exec/exec.h"
+#include "vek/core/exec/simtarget.h"
 
 using namespace vek;
 
@@ -17,18 +17,13 @@ namespace {
 
 constexpr uint32_t Code = 0x11C0, CodeBytes = 0x80;  // straddles 0x1200
 
-struct Machine {
-    TargetReport report;
-    RegisterFile regs;
-    Memory mem{&report};
-    Executor x{regs, mem, &report};
-    uint32_t time = 0, nbins = 0;
-    explicit Machine(uint32_t vle, bool cached)
+// A fresh target; without a bound point check, the check flag only sends
+// every fetch through memory.
+struct Machine : SimTarget {
+    Machine(uint32_t vle, bool cached)
     {
-        x.setvleboundary(vle);
-        x.time = &time;
-        x.nbins = &nbins;
-        mem.checkflag = !cached;  // no point check bound: only the fetch path differs
+        exec.setvleboundary(vle);
+        mem.checkflag = !cached;
     }
 };
 
@@ -68,9 +63,9 @@ TEST_P(CacheDiff, SameAsDecodingEveryStep)
         for (Machine* m : {&a, &b}) {
             m->mem.putmem(Code, code.data(), code.size());
             m->regs.putregs(&start);
-            m->x.run(1);  // decoded (and cached) once before the code changes
+            m->exec.run(1);  // decoded (and cached) once before the code changes
             m->regs.putregs(&start);
-            m->x.run(200);
+            m->exec.run(200);
         }
         ASSERT_EQ(std::memcmp(&a.regs.bank[0], &b.regs.bank[0], sizeof(RegisterBlock)), 0) << "program " << prog;
         EXPECT_EQ(a.time, b.time);

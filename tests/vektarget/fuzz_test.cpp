@@ -8,7 +8,7 @@
 #include <random>
 
 #include "vek/core/decode/decode.h"
-#include "vek/core/exec/exec.h"
+#include "vek/core/exec/simtarget.h"
 #include "vek/core/exec/insntable.h"
 
 using namespace vek;
@@ -26,13 +26,11 @@ TEST_P(Fuzz, RandomWordsRunOrStop)
 {
     const uint32_t vle = GetParam().vle;
     std::mt19937 rng(4242 + vle);
-    TargetReport report;
-    RegisterFile regs;
-    Memory mem{&report};
-    Executor x{regs, mem, &report};
-    uint32_t time = 0, nbins = 0;
-    x.time = &time;
-    x.nbins = &nbins;
+    SimTarget t;
+    RegisterFile& regs = t.regs;
+    Memory& mem = t.mem;
+    Executor& x = t.exec;
+    const uint32_t& time = t.time;
     x.setvleboundary(vle);
     DecodeEnv env;
     env.vleboundary = vle;

@@ -183,10 +183,9 @@ struct LineParser {
             if (*p == '\'') ++p;
             return wrap(value);
         }
+        // The text is NUL-ended; the number grammar stops at the NUL.
         int32_t value = 0;
-        int32_t length = 0;
-        while (p[length] != '\0' && length < INT32_MAX) ++length;
-        p += parselong(p, length, &value, 1);
+        p += parselong(p, INT32_MAX, &value, 1);
         return value;
     }
 };

@@ -49,14 +49,11 @@ int digitvalue(unsigned char c) {
     return 99;
 }
 
-// The grammar shared by parseshort, parseulong and parselong; U is the
-// unsigned type of the result's width.
-// The text up to its NUL or the bound, whichever comes first.
-Cursor bounded(const char* text, int32_t maxlen) {
-    Cursor in{text, 0};
-    while (in.limit < maxlen && text[in.limit] != '\0') ++in.limit;
-    return in;
-}
+// The text up to its NUL or the bound, whichever comes first. The NUL is
+// not searched for ahead (that would make a parse cost the whole rest of a
+// long line): no step of the grammar goes on past a NUL, and a look-ahead
+// of one happens only from a character that is not NUL.
+Cursor bounded(const char* text, int32_t maxlen) { return Cursor{text, maxlen > 0 ? maxlen : 0}; }
 
 // Skips the leading blanks and control bytes and one sign; returns the
 // position after them.
@@ -68,6 +65,8 @@ int32_t skipsign(const Cursor& in, bool& negative) {
     return i;
 }
 
+// The grammar shared by parseshort, parseulong and parselong; U is the
+// unsigned type of the result's width.
 template <class U>
 int32_t parsenumber(const char* text, int32_t maxlen, U& result, int base) {
     Cursor in = bounded(text, maxlen);
