@@ -398,6 +398,8 @@ void debugline(Assembler& a);
 void debugend(Assembler& a);
 void debugstart(Assembler& a);
 void builddebug(Assembler& a);
+// A symbol that the -xx symbol descriptor table describes.
+bool debugdescribed(Assembler& a, const AsmSymbol& s);
 void debugpassstart(Assembler& a);
 void debugpassend(Assembler& a);
 void debugmacro(Assembler& a);

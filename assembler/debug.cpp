@@ -4,6 +4,8 @@
 // list with a cursor and compares: a record whose kind or text differs, or a
 // pass that makes fewer records, is a mismatch that forces another pass
 // (which rebuilds the list) just like a moving label.
+#include <algorithm>
+
 #include "assembler/asm.h"
 #include "assembler/listing.h"
 #include "toollib/services.h"
@@ -121,6 +123,10 @@ void debugstart(Assembler& a) {
 void debugmacro(Assembler& a) {
     std::string name = fit(debugname(a, a.srcname));
     if (name.size() > kMaxDebugText - 4) name = name.substr(name.size() - (kMaxDebugText - 4));
+    // strings have no escape: a name holding both quote characters keeps
+    // only single quotes in the descriptor and the first line range
+    if (name.find('"') != std::string::npos && name.find('\'') != std::string::npos)
+        std::replace(name.begin(), name.end(), '"', '\'');
     char q = name.find('"') == std::string::npos ? '"' : '\'';
     std::string c = a.opt.m ? " " : ":";
     auto body = std::make_shared<MacroBody>();
@@ -141,17 +147,20 @@ void debugmacro(Assembler& a) {
     pushexpansion(a, std::move(e));
 }
 
+bool debugdescribed(Assembler& a, const AsmSymbol& s) {
+    if (!(s.flags & (SYM_DEFINED | SYM_REFERENCED | SYM_PUBLIC))) return false;
+    if (s.iflags & (SI_REGISTER | SI_CMDLINE | SI_SET | SI_LOCAL | SI_LITERAL | SI_DEBUGSECT)) return false;
+    AsmSection* d = debugsect(a);
+    return !d || s.section != d->index;
+}
+
 void builddebug(Assembler& a) {
     AsmSection* d = debugsect(a);
     if (!d) return;
     a.cur = d;
     std::vector<AsmSymbol*> described;
-    for (AsmSymbol* s : a.syms.list()) {
-        if (!(s->flags & (SYM_DEFINED | SYM_REFERENCED | SYM_PUBLIC))) continue;
-        if (s->iflags & (SI_REGISTER | SI_CMDLINE | SI_SET | SI_LOCAL | SI_LITERAL | SI_DEBUGSECT)) continue;
-        if (s->section == d->index) continue;
-        described.push_back(s);
-    }
+    for (AsmSymbol* s : a.syms.list())
+        if (debugdescribed(a, *s)) described.push_back(s);
     bool listing = a.listing;
     a.listing = false;
     if (!a.opt.xx || described.empty()) {

@@ -168,7 +168,10 @@ void numbersyms(Assembler& a) {
     std::vector<bool> holds(a.sects.size() + 1, false);
     for (AsmSymbol* s : list) {
         if (!s->section || s->section > a.sects.size()) continue;
-        if ((s->flags & (SYM_REFERENCED | SYM_PUBLIC)) || (a.opt.pl && (s->flags & SYM_DEFINED)))
+        // the -xx descriptor table relocates against the section of each
+        // symbol it describes
+        if ((s->flags & (SYM_REFERENCED | SYM_PUBLIC)) || (a.opt.pl && (s->flags & SYM_DEFINED)) ||
+            (a.opt.xx && debugdescribed(a, *s)))
             holds[s->section] = true;
     }
     int n = 0;

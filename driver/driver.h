@@ -56,7 +56,7 @@ struct DriverMacro {
 // The private directory that holds the two temporary files of a run. It is
 // made on first use and removed, with whatever it holds, when the run ends.
 struct TempFiles {
-    std::string dir;    // empty until made
+    std::string dir;    // empty until made (never made with -x)
     std::string first;  // .../qv.qv1
     std::string second; // .../qv.qv2
     TempFiles() = default;

@@ -84,9 +84,11 @@ struct FilePlan {
     tl::quit(status);
 }
 
-// Makes the private temporary directory on first use; false when it cannot.
+// Names the temporaries on first use and makes their private directory;
+// false when it cannot be made. With -x nothing runs, so the names are only
+// shown and no directory is made.
 bool maketemps(DriverState& state) {
-    if (!state.temps.dir.empty()) return true;
+    if (!state.temps.first.empty()) return true;
     std::string parent = "/tmp";
     if (state.set.tempdir) {
         parent = state.set.tempdir;
@@ -99,14 +101,17 @@ bool maketemps(DriverState& state) {
             }
         }
     }
-    auto dir = platform::makeprivatedir(parent, "qv");
-    if (!dir) {
+    std::string dir;
+    if (state.set.noexec) {
+        dir = platform::joinpath(platform::hostpath(parent), "qvXXXXXX");
+    } else if (auto made = platform::makeprivatedir(parent, "qv")) {
+        dir = state.temps.dir = *made;
+    } else {
         tl::puterr("can't create temporary directory in " + parent + "\n");
         return false;
     }
-    state.temps.dir = *dir;
-    state.temps.first = platform::joinpath(*dir, "qv.qv1");
-    state.temps.second = platform::joinpath(*dir, "qv.qv2");
+    state.temps.first = platform::joinpath(dir, "qv.qv1");
+    state.temps.second = platform::joinpath(dir, "qv.qv2");
     return true;
 }
 
@@ -128,6 +133,7 @@ FilePlan planfile(DriverState& state, const SourceName& src, int type) {
         if (type == CSource) plan.parserout = stem + ".o";
         if (type == AsmSource) plan.asmin = src.path;
     } else if (s.analyser && type != AsmSource) {
+        if (type == Preprocessed) plan.skip = true;  // -sa implies -sp
         plan.parserout = stem + ".sbr";
     } else if (s.preponly && type != AsmSource) {
         if (type == Preprocessed) plan.skip = true;
@@ -369,12 +375,13 @@ bool compile(DriverState& state, const std::string& file) {
         return false;
     }
     FilePlan plan = planfile(state, src, type);
-    if (plan.failed) return false;
     if (plan.skip) return true;
     type = plan.type;
 
-    bool ok = true;
-    for (int pass = type == AsmSource ? Assembler : Parser; pass <= Assembler; ++pass) {
+    // A file whose temporaries cannot be made has failed like one whose pass
+    // failed (a waiting parent window turns that into status 2).
+    bool ok = !plan.failed;
+    for (int pass = type == AsmSource ? Assembler : Parser; ok && pass <= Assembler; ++pass) {
         if (pass == Optimizer && s.noopt) continue;
         if (type == PreprocAsm && (pass == Generator || pass == Optimizer)) continue;
         if (pass == Assembler && s.asmonly) break;

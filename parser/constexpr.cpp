@@ -21,6 +21,7 @@ struct Value {
     uint32_t v = 0;
     bool uns = false;
     bool constant = true;  // false: not an integer constant (reported at the end)
+    uint32_t size = 4;     // what sizeof gives for it: int, float, double, string
 };
 
 struct Eval {
@@ -36,7 +37,7 @@ struct Eval {
 
     bool cond(Value& out);
     bool condop(Value& out);
-    bool toocomplex();
+    bool nested(int& depth, bool (Eval::*f)(Value&), Value& out);
     bool binary(Value& out, int level);
     bool unary(Value& out);
     bool unaryop(Value& out);
@@ -129,20 +130,21 @@ Value fold(Eval& E, uint16_t op, const Token& at, const Value& a, const Value& b
     return r;
 }
 
-// A line built by macros can chain ?: far deeper than the stack allows.
-bool Eval::cond(Value& out) {
-    if (condnesting >= 200) return toocomplex();
-    ++condnesting;
-    bool ok = condop(out);
-    --condnesting;
+// A line built by macros can nest parentheses, unary operators and ?: far
+// deeper than the stack allows: each kind of nesting is bounded.
+bool Eval::nested(int& depth, bool (Eval::*f)(Value&), Value& out) {
+    if (depth >= 200) {
+        if (!missing) putdiag(P, "expression too complex");
+        missing = true;
+        return false;
+    }
+    ++depth;
+    bool ok = (this->*f)(out);
+    --depth;
     return ok;
 }
 
-bool Eval::toocomplex() {
-    if (!missing) putdiag(P, "expression too complex");
-    missing = true;
-    return false;
-}
+bool Eval::cond(Value& out) { return nested(condnesting, &Eval::condop, out); }
 
 bool Eval::condop(Value& out) {
     if (!binary(out, 0)) return false;
@@ -232,13 +234,7 @@ int Eval::typesize() {
     }
 }
 
-bool Eval::unary(Value& out) {
-    if (nesting >= 200) return toocomplex();
-    ++nesting;
-    bool ok = unaryop(out);
-    --nesting;
-    return ok;
-}
+bool Eval::unary(Value& out) { return nested(nesting, &Eval::unaryop, out); }
 
 bool Eval::unaryop(Value& out) {
     Token* t = next();
@@ -266,9 +262,13 @@ bool Eval::unaryop(Value& out) {
         } else {
             back();
         }
+        // The operand is not evaluated: only its type counts.
         Value v;
-        if (!operand(v, &Eval::unary)) return false;
-        out = Value{4, true, v.constant};
+        ++skip;
+        bool ok = operand(v, &Eval::unary);
+        --skip;
+        if (!ok) return false;
+        out = Value{v.size, true, true};
         return true;
     }
     back();
@@ -285,8 +285,10 @@ bool Eval::primary(Value& out) {
         return true;
     case tok::FloatConst:
     case tok::DoubleConst:
+        out = Value{0, false, false, t->code == tok::DoubleConst && !P.opt.f ? 8u : 4u};
+        return true;
     case tok::String:
-        out = Value{0, false, false};
+        out = Value{0, false, false, t->lit ? t->lit->length + 1 : 1};
         return true;
     case tok::LParen: {
         if (!operand(out, &Eval::cond)) return false;

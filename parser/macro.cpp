@@ -177,27 +177,17 @@ void appendescaped(std::string& out, const PpToken* t) {
 }
 
 // The white space in front of a stringized token: blanks stay as written; a
-// line break or a comment becomes one blank, since a comment's text (which
-// may hold quotes) does not belong in the string.
+// run that holds a comment or a line break becomes one blank (as -cr writes
+// it), since a comment's text, which may hold quotes, is not part of the
+// argument's spelling.
 void appendstringws(std::string& out, const PpToken* t) {
-    const char* w = t->ws;
-    const char* end = w + t->wslen;
-    while (w < end) {
-        if (w + 1 < end && w[0] == '/' && w[1] == '*') {
-            const char* close = w + 2;
-            while (close + 1 < end && !(close[0] == '*' && close[1] == '/')) ++close;
-            w = close + 1 < end ? close + 2 : end;
+    for (uint32_t i = 0; i < t->wslen; ++i) {
+        if (t->ws[i] != ' ' && t->ws[i] != '\t') {
             out.push_back(' ');
-        } else if ((w + 1 < end && w[0] == '/' && w[1] == '/') || *w == ';') {
-            while (w < end && *w != '\n') ++w;
-            out.push_back(' ');
-        } else if (*w == ' ' || *w == '\t') {
-            out.push_back(*w++);
-        } else {
-            if (*w == '\n' || *w == '\v' || *w == '\f') out.push_back(' ');
-            ++w;
+            return;
         }
     }
+    out.append(t->ws, t->wslen);
 }
 
 // '#' parameter: the '#' token becomes the string of the argument's spelling.

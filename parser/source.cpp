@@ -111,6 +111,14 @@ size_t replacetrigraphs(char* buf, size_t len) {
 bool openinput(Parser& P, const std::string& name, bool search) {
     if (P.src.stack.size() >= kMaxIncludeDepth) {
         putdiag(P, "#include nested too deeply: %s", name.c_str());
+        // A file that includes itself twice would branch out into 2^200
+        // readings: the input ends here, and the run ends with this error.
+        Sources& S = P.src;
+        S.last = S.stack.back().file;
+        S.lastoverride = S.stack.back().override;
+        S.stack.clear();
+        S.endofinput = true;
+        S.held = false;
         return false;
     }
     std::string found = name;

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
@@ -58,6 +59,14 @@ ProcessResult runprocess(const std::string& program, const std::vector<std::stri
     if (options.newgroup) {
         posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETPGROUP);
         posix_spawnattr_setpgroup(&setup.attr, 0);
+    }
+
+    // A parent that left SIGCHLD ignored would have the child reaped behind
+    // our back, and waitpid would fail as if the child never ran.
+    struct sigaction chld {};
+    if (::sigaction(SIGCHLD, nullptr, &chld) == 0 && !(chld.sa_flags & SA_SIGINFO) && chld.sa_handler == SIG_IGN) {
+        chld.sa_handler = SIG_DFL;
+        ::sigaction(SIGCHLD, &chld, nullptr);
     }
 
     std::fflush(stdout);

@@ -133,7 +133,7 @@ TEST_F(ObjFile, PhaseErrorWhenLabelsNeverSettle) {
 
 TEST_F(ObjFile, ManyNewSectionsAreGrouped) {
     std::string src;
-    for (int i = 0; i < 300; i++) src += "s: section new\n dc.b 1\n";
+    for (int i = 0; i < 300; i++) src += "s: section new,-even\n dc.b 1\n";  // no padding
     write("t.s", src);
     Result r = run({"-si", "t.s"});
     ASSERT_EQ(r.status, 0) << r.err;

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <csignal>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <unistd.h>
 
@@ -202,6 +204,16 @@ TEST_F(DriverTest, NoExecutePrintsFourCommandsAndRunsNothing) {
     EXPECT_TRUE(tempsgone());
 }
 
+TEST_F(DriverTest, NoExecuteNeedsNoTemporaryDirectory) {
+    // Nothing runs, so a temporary directory that cannot be made is no error.
+    RunResult r = qvppc({"-x", "-t", "nodir", "-no", "a.c"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string("\"cpppc\" -o \"T1\" ") + kVers + " \"a.c\"\n"
+                     "\"cgppc\" -o \"T2\" -no \"T1\"\n"
+                     "\"cappc\" -o \"a.o\" \"T2\"\n");
+    EXPECT_FALSE(fs::exists(work / "nodir"));
+}
+
 TEST_F(DriverTest, VerboseEchoesEachCommandAfterATab) {
     RunResult r = qvppc({"-v", "-no", "a.c"});
     EXPECT_EQ(r.status, 0);
@@ -251,6 +263,8 @@ INSTANTIATE_TEST_SUITE_P(
         SequenceCase{"Preprocessor", {"-sp", "a.c"}, {"cpppc -o a.p -e " VERS " a.c"}},
         SequenceCase{"Dependencies", {"-sm", "a.c"}, {"cpppc -o a.o -md " VERS " a.c"}},
         SequenceCase{"Analyser", {"-sa", "a.c"}, {"cpppc -o a.sbr -an " VERS " a.c"}},
+        SequenceCase{"PreprocessedTextSkippedByPreprocessor", {"-sp", "c.p"}, {}},
+        SequenceCase{"PreprocessedTextSkippedByAnalyser", {"-sa", "c.p"}, {}},
         SequenceCase{"AssemblerSource", {"b.s"}, {"cappc -o b.o b.s"}},
         SequenceCase{"DotInDirectory", {"-no", "d.x/a.c"},
                      {"cpppc -o T1 " VERS " d.x/a.c", "cgppc -o T2 -no T1", "cappc -o d.x/a.o T2"}},
@@ -407,6 +421,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "unknown file type x.txt\nunknown file type d.x/noext\n", {"cappc"}},
         OutcomeCase{"TemporaryDirectoryCannotBeMade", "", "", {"-t", "nodir", "a.c", "b.s"}, 1,
                     "can't create temporary directory in nodir\n", {"cappc"}},
+        OutcomeCase{"TemporaryDirectoryFailureWithParentWindow", "", "", {"-wa5", "-t", "nodir", "a.c", "b.s"}, 2,
+                    "can't create temporary directory in nodir\n", {}},
         OutcomeCase{"TooLongCommandStops", "", "", {"-d" + std::string(33000, 'A'), "a.c", "c.c"}, 1,
                     "command line too long\n", {}},
         OutcomeCase{"OutputNeverOverwritesItsSource", "", "", {"-ec", "-sp", "a.p"}, 1,
@@ -420,6 +436,16 @@ TEST_F(DriverTest, ParentWindowTurnsAFailureIntoStatusTwo) {
     EXPECT_EQ(qvppc({"-wa5", "-wb0x401", "a.c", "b.s"}).status, 2);
     EXPECT_EQ(passnames(), (std::vector<std::string>{"cpppc", "cgppc", "coppc", "cappc", "cpppc"}));
     EXPECT_TRUE(tempsgone());
+}
+
+TEST_F(DriverTest, PassesAreReapedEvenWhenChildSignalsAreIgnored) {
+    struct sigaction old {}, ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGCHLD, &ignore, &old);
+    RunResult r = qvppc({"-no", "a.c"});
+    ::sigaction(SIGCHLD, &old, nullptr);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(passnames(), (std::vector<std::string>{"cpppc", "cgppc", "cappc"}));
 }
 
 TEST_F(DriverTest, FileNameIsOneArgumentWhateverItHolds) {
@@ -476,6 +502,28 @@ TEST_F(DriverTest, TemporaryDirectoryComesFromOptionThenEnvironment) {
     for (auto& [n, v] : saved) {
         if (v) ::setenv(n.c_str(), v->c_str(), 1);
         else ::unsetenv(n.c_str());
+    }
+}
+
+// A bounded random walk over option words and configuration files: whatever
+// the mix, -x runs nothing, the status is 0 or 1 and no temporary stays.
+TEST_F(DriverTest, RandomOptionsAndConfigurationsEndCleanly) {
+    const char* pieces[] = {"-a&-q", "-ce", "-co", "-cl", "-d", "-dX=1", "-ec", "-eg", "-ep", "-es", "-e", "-g",
+                            "-i", "-l", "-no", "-o", "-p\"a b\"", "-sa", "-sm", "-sp", "-s", "-t", "-v", "-wa5",
+                            "-wb0x", "-m", "-mq:-x,-y,,,r", "-mr:,-k,,,q", "-m:", "+q", "+r", "+", "-", "--", "a.c",
+                            "b.s", "x.txt", "c.p", "d.x/a.c", "*.c", "'a b'", "\"open", "#c", "-lv", "-i\\", ""};
+    std::mt19937 rng(20121002);
+    auto piece = [&] { return std::string(pieces[rng() % std::size(pieces)]); };
+    for (int round = 0; round < 150; ++round) {
+        std::string cfg = round % 2 ? "-ex -mq:-x,-y,,,r -mr:,-k,,,q\n" : "";
+        for (unsigned i = rng() % 6; i > 0; --i) cfg += piece() + (rng() % 3 ? " " : "\r\n");
+        config(cfg);
+        std::vector<std::string> args = {"-x"};
+        for (unsigned i = rng() % 7; i > 0; --i) args.push_back(piece());
+        RunResult r = qvppc(args);
+        EXPECT_TRUE(r.status == 0 || r.status == 1) << cfg << " / " << ::testing::PrintToString(args);
+        ASSERT_TRUE(tempsgone()) << cfg << " / " << ::testing::PrintToString(args);
+        ASSERT_FALSE(fs::exists(root / "log"));
     }
 }
 

@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, Preprocess, testing::ValuesIn(kLines));
 
 const PpCase kMacros[] = {
     {"stringize keeps blanks", "#define f(a) #a\nf( x  +  y )\n", "\"x  +  y\"\n"},
-    {"stringize drops comments", "#define str(s) #s\nstr(a /* \" */ b) str(x/**/y)\n", "\"a   b\" \"x y\"\n"},
+    {"stringize drops comments", "#define str(s) #s\nstr(a /* \" */ b) str(x/**/y)\n", "\"a b\" \"x y\"\n"},
     {"stringize escapes", "#define str(s) #s\nstr(\"a\\n\")\n", "\"\\\"a\\\\n\\\"\"\n"},
     {"paste", "#define cat(a,b) a##b\ncat(x,1) cat(+,-)\n", "x1 +-\n"},
     {"nested argument", "#define f(x) x+1\nf(f(2))\n", "2+1+1\n"},
@@ -97,6 +97,8 @@ const PpCase kDirectives[] = {
     {"stray endif", "#endif\n", "", "#error cpppc t.c:1 bad #endif\n"},
     {"missing endif", "#if 1\n#if 0\n#else\n", "", "#error cpppc t.c:3 missing #endif directive\n"},
     {"sizeof in if", "#if sizeof(int) == 4 && sizeof(char *) == 4 && sizeof(double) == 8\nok\n#endif\n", "ok\n"},
+    {"sizeof of constants", "#if sizeof(1.0) == 8 && sizeof(1.0f) == 4 && sizeof(\"abc\" \"d\") == 5 && sizeof(1 / 0) == 4\nok\n#endif\n",
+     "ok\n"},
     {"sizeof with sa", "#if sizeof(int) == 4\nno\n#else\nok\n#endif\n", "ok\n",
      "#error cpppc t.c:1 incomplete #if expression\n", {"-sa"}},
     {"unsigned compare", "#if -1 > 0u\nok\n#endif\n#if (-1 >> 1) == -1 && 0x7fffffff + 1 < 0\nok2\n#endif\n",
@@ -126,6 +128,8 @@ const PpCase kDirectives[] = {
      "#error cpppc t.c:3 missing file name in #include\n"},
     {"include missing", "#include \"nothere.h\"\nx\n", "x\n", "#error cpppc t.c:1 can't open nothere.h\n"},
     {"include itself", "#include \"t.c\"\n", "", "#error cpppc t.c:1 #include nested too deeply: t.c\n"},
+    {"include itself twice", "#include \"t.c\"\n#include \"t.c\"\nx\n", "",
+     "#error cpppc t.c:1 #include nested too deeply: t.c\n"},
     {"undef with sa", "#define A\n#undef A B\n", "", "#error cpppc t.c:2 unexpected token\n", {"-sa"}},
     {"slash comment under sa", "#define X a // b\nX\n", "a // b\n", "", {"-sa"}},
     {"slash comment", "#define X a // b\nX\n", "a\n"},
@@ -152,6 +156,11 @@ TEST(PreprocessLines, LineNumbersAcrossIncludes) {
     RunResult r = preprocess(s, "#line 10\n#include \"h.h\"\n__LINE__\n#include \"dir/x.h\"\ne\n", {"-cr"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "#line 50 \"h.h\"\nh 50\n#line 11 \"t.c\"\n11\n#line 1 \"dir/x.h\"\nd\n#line 13 \"t.c\"\ne\n");
+    // A name written with '\' is opened with '/' and keeps its spelling,
+    // with the backslash doubled in the marker.
+    r = preprocess(s, "#include \"dir\\x.h\"\n", {"-cr"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "#line 1 \"dir\\\\x.h\"\nd\n");
 }
 
 TEST(PreprocessLines, LongExpansionIsBroken) {

@@ -119,6 +119,12 @@ TEST(Program, DependencyLine) {
         }
     }
     EXPECT_NE(r.out.find(" \"a b.h\"\n"), std::string::npos) << r.out;
+
+    // -xp lists names without their directory; -xf clears -xp.
+    s.write("dd/a.c", "#include \"x.h\"\n");
+    s.write("dd/x.h", "\n");
+    EXPECT_EQ(runcpppc({"-md", "-xp", "-o", "a.o", "dd/a.c"}).out, "a.o: a.c x.h\n");
+    EXPECT_EQ(runcpppc({"-md", "-xp", "-xf", "dd/a.c"}).out, " dd/a.c dd/x.h\n");
 }
 
 TEST(Program, SourceInDirectoryIsOpenedAndSearched) {

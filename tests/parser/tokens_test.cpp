@@ -45,6 +45,16 @@ TEST(TokenStream, AdjacentStringsJoinAcrossLines) {
     EXPECT_EQ(std::string(t->lit->bytes.begin(), t->lit->bytes.end()), "abcd");
     EXPECT_EQ(cpppc::nexttoken(f.P)->code, cpppc::tok::Semi);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(cpppc::nexttoken(f.P)->code, cpppc::tok::End);
+
+    // A literal in a macro's text is converted anew at every use.
+    Scratch s2;
+    StreamFixture g(s2, "#define S \"a\\x41\"\nS;\nS\n");
+    for (int i = 0; i < 2; ++i) {
+        t = cpppc::nexttoken(g.P);
+        ASSERT_EQ(t->code, cpppc::tok::String);
+        EXPECT_EQ(std::string(t->lit->bytes.begin(), t->lit->bytes.end()), "aA");
+        cpppc::nexttoken(g.P);
+    }
 }
 
 TEST(TokenStream, PushBackThreeThenOverflow) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,32 @@ TEST_F(CmdFile, LineTokenCarriesLineNumber) {
     ASSERT_EQ(words.size(), 1u);
     EXPECT_EQ(words[0].line, 300);
     EXPECT_EQ(words[0].encoded(), std::string("word\0\x01\x2C", 7));
+}
+
+// A bounded random pass over command files built from the characters that
+// matter: a result is one of the four error texts, or words in line order
+// that never hold a line end.
+TEST_F(CmdFile, RandomFilesGiveWordsOrAnErrorText) {
+    const char alphabet[] = "ab #'\"\t\r\n\\x";
+    std::mt19937 rng(10238);
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        for (unsigned n = rng() % 50; n > 0; --n) text += alphabet[rng() % (sizeof alphabet - 1)];
+        std::string path = write("r.txt", text);
+        std::vector<tl::LineToken> words;
+        if (auto err = tl::readcmdfile(path, words)) {
+            bool known = err->rfind("no command found in ", 0) == 0 || err->rfind("unmatched ", 0) == 0;
+            EXPECT_TRUE(known) << *err;
+            continue;
+        }
+        ASSERT_FALSE(words.empty()) << text;
+        for (size_t i = 0; i < words.size(); ++i) {
+            EXPECT_EQ(words[i].word.find('\n'), std::string::npos) << text;
+            if (i > 0) {
+                EXPECT_GE(words[i].line, words[i - 1].line) << text;
+            }
+        }
+    }
 }
 
 TEST(ParseNum, Table) {

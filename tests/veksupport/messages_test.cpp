@@ -130,6 +130,18 @@ TEST_F(Messages, BeepGoesToTheHost) {
     EXPECT_EQ(host.beeps, 1);
 }
 
+TEST_F(Messages, HeadlessHostPrintsBoxesAndAnswersNo) {
+    platform::setwindowhost(nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(vek::askerrorbox({"Can't Open ", "f.c"}), 0);
+    vek::infobox({"done\n"});
+    EXPECT_EQ(vek::MyMultMessShow(nullptr, 0, 1, "Cap", {"t"}), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Can't Open f.c\nInfo: done\nCap: t\n");
+    testing::internal::CaptureStdout();
+    vek::writeout("to the Command window");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "to the Command window");
+}
+
 TEST(LinkedBlock, AllocZeroedWithLinkAndFreeReturnsValue) {
     int marker = 0;
     auto* block = static_cast<void**>(vek::allocnode(32, &marker));

@@ -3,6 +3,8 @@
 // the counts stay inside their limits.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -61,6 +63,29 @@ TEST(Robustness, ParsersStayInsideTheirLength) {
         ASSERT_LE(vek::parselong(p, bound, &v, static_cast<int>(rng() % 3) == 0 ? 16 : 1), bound) << text;
         ASSERT_LE(vek::parseshort(p, bound, &s, 10), bound) << text;
         ASSERT_LE(vek::parsedouble(p, bound, &d), bound) << text;
+    }
+}
+
+// Where both are exact (at most 17 significant digits shown), the fixed and
+// exponent forms agree with the C library's correctly rounded "%.*f" and
+// "%.*e" digit for digit.
+TEST(Robustness, RealTextAgreesWithTheCLibrary) {
+    std::mt19937_64 rng(2026);
+    for (int round = 0; round < 3000; ++round) {
+        double x = std::ldexp(static_cast<double>(rng() % 100000000), static_cast<int>(rng() % 100) - 60);
+        if (rng() % 2) x = -x;
+        if (rng() % 4 == 0) x = static_cast<double>(static_cast<int64_t>(rng() % 2000001) - 1000000) / 1000.0;
+        char ours[64], theirs[64];
+        int b = static_cast<int>(rng() % 17);
+        int32_t n = vek::exptext(ours, x, 1, b);
+        std::snprintf(theirs, sizeof theirs, "%.*e", b, x);
+        ASSERT_EQ(std::string(ours, static_cast<size_t>(n)), theirs) << x << " b=" << b;
+        int e = x == 0 ? 0 : static_cast<int>(std::floor(std::log10(std::fabs(x)))) + 1;
+        int f = static_cast<int>(rng() % 12);
+        if (e + f > 16) continue;
+        n = vek::fixedtext(ours, x, 100, f);
+        std::snprintf(theirs, sizeof theirs, "%.*f", f, x);
+        ASSERT_EQ(std::string(ours, static_cast<size_t>(n)), theirs) << x << " n=" << f;
     }
 }
 

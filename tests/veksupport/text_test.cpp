@@ -77,7 +77,9 @@ const DoubleCase kParseDoubleCases[] = {DoubleCase{kLongOne.c_str(), 1, 402}, Do
                                         DoubleCase{"1.5e-2", 0.015, 6},   DoubleCase{"3e", 3, 2},
                                         DoubleCase{".5", 0.5, 2},         DoubleCase{"5.", 5, 2},
                                         DoubleCase{" -2.25x", -2.25, 6},  DoubleCase{"8.2", 8.2, 3},
-                                        DoubleCase{"1e400", HUGE_VAL, 5}, DoubleCase{"abc", 0, 0}};
+                                        DoubleCase{"1e400", HUGE_VAL, 5}, DoubleCase{"abc", 0, 0},
+                                        DoubleCase{"1e40000", HUGE_VAL, 7}, DoubleCase{"1e-40000", 0, 8},
+                                        DoubleCase{"2e -3l", 0.002, 6}, DoubleCase{"2e- 3", 2, 3}};
 
 TEST(ParseDouble, GivesValueAndCount) {
     for (const DoubleCase& c : kParseDoubleCases) {
@@ -119,6 +121,8 @@ const NumCase kNumTextCases[] = {NumCase{0xFFFFFFFF, -10, "-1"},
                                  NumCase{0, 2, "0"},
                                  NumCase{35, 36, "z"},
                                  NumCase{5, 2, "101"},
+                                 NumCase{0xFFFFFFFF, INT32_MIN, "-1"},  // unsupported base: signed decimal
+                                 NumCase{12, 37, "12"},
                                  NumCase{0xFFFFFFFF, 2, "11111111111111111111111111111111"}};
 
 TEST(NumText, Writes) {

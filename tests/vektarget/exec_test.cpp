@@ -25,6 +25,10 @@ constexpr uint32_t bform(uint32_t bo, uint32_t bi, int32_t bd, bool lk = false)
 }
 constexpr uint32_t iform(int32_t li, bool lk = false) { return 18u << 26 | (uint32_t(li) & 0x03FFFFFC) | uint32_t(lk); }
 
+// SPE: efsxxx r3,r4,r5
+constexpr uint32_t spe(uint32_t xo) { return 4u << 26 | 3u << 21 | 4u << 16 | 5u << 11 | xo; }
+constexpr uint32_t EFSADD = 0x2C0, EFSMUL = 0x2C8;
+
 constexpr uint32_t ADDI = 14, LMW = 46, STMW = 47, CMPI = 11;
 constexpr uint32_t ADD = 266, ADDC = 10, SUBFME = 232, SUBFZE = 200, DIVW = 491, DIVWU = 459, CMP = 0, CMPL = 32,
                    OR = 444;
@@ -147,6 +151,11 @@ const ArithCase arith_cases[] = {
     {"cmpl_one_minus_one", xoform(CMPL, 0, 4, 5), 1, 0xFFFFFFFF, 0, 0, 0, 8},
     {"cmp_one_minus_one", xoform(CMP, 0, 4, 5), 1, 0xFFFFFFFF, 0, 0, 0, 4},
     {"cmpi_equal_so", dform(CMPI, 0, 4, 1), 1, 0, XerSo, 0, XerSo, 2 | 1},
+    // SPE single precision stays in the normal range.
+    {"efsmul_overflow_is_max", spe(EFSMUL), 0x7F7FFFFF, 0x40000000, 0, 0x7F7FFFFF, 0, 0},
+    {"efsadd_overflow_is_minus_max", spe(EFSADD), 0xFF7FFFFF, 0xFF7FFFFF, 0, 0xFF7FFFFF, 0, 0},
+    {"efsmul_underflow_is_zero", spe(EFSMUL), 0x1F800000, 0x1F800000, 0, 0, 0, 0},
+    {"efsmul_underflow_is_minus_zero", spe(EFSMUL), 0x9F800000, 0x1F800000, 0, 0x80000000, 0, 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Edges, Arith, ::testing::ValuesIn(arith_cases),

@@ -68,6 +68,9 @@ TEST_F(InterruptFile, AtMost128Entries)
     EXPECT_EQ(st.log[0], "Interrupts: Too Many Interrupts (Max 128)");
     EXPECT_FALSE(LoadInterrupts(st, dir.path + "/missing"));
     EXPECT_EQ(st.log[1], "Can't open INTERRUPT file : " + dir.path + "/missing");
+    EXPECT_FALSE(LoadInterrupts(st, dir.path)) << "a directory is no list file";
+    EXPECT_EQ(st.list.size(), 128u);
+    EXPECT_EQ(st.log.at(2), "Can't open INTERRUPT file : " + dir.path);
 }
 
 TEST(TargetFloat, FromTargetBytes)

@@ -222,6 +222,12 @@ const Group groups[] = {
     mr r27,r29
     lmw r28,44(r27)
 )"},
+    {"cache-block", StateKind::Integer, R"(
+    li r0,32
+    dcbz r29,r0
+    li r0,5
+    dcbz r0,r29
+)"},
     {"branch", StateKind::Integer, R"(
     bc 12,2,b1
     addi r3,r3,1

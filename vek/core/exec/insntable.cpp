@@ -223,7 +223,16 @@ inline uint32_t fieldmask(uint32_t fxm)
 // SPE single precision: operands rA, rB; results to rD.
 inline float fa(Executor& x, const Insn& i) { return f32(x.r[i.a]); }
 inline float fb(Executor& x, const Insn& i) { return f32(x.r[i.b]); }
-inline void setf(Executor& x, const Insn& i, float v) { x.r[i.d] = bits32(v); }
+// Results never leave the normal range: an overflow gives the largest value,
+// an underflow zero, each with the result's sign.
+inline void setf(Executor& x, const Insn& i, float v)
+{
+    if (std::isinf(v))
+        v = std::signbit(v) ? -FLT_MAX : FLT_MAX;
+    else if (std::fpclassify(v) == FP_SUBNORMAL)
+        v = std::copysign(0.0f, v);
+    x.r[i.d] = bits32(v);
+}
 // Division by zero gives the largest value with the quotient's sign.
 inline float spediv(float a, float b)
 {

@@ -75,6 +75,10 @@ bool LoadInterrupts(InterruptState& state, const std::string& path)
         return false;
     }
     std::vector<std::string> lines = entrylines(in);
+    if (in.bad()) {  // opened but unreadable (a directory): the list stays
+        show(state, path, "Can't open INTERRUPT file ");
+        return false;
+    }
     if (lines.size() > size_t(MaxInterrupts)) {
         show(state, "Too Many Interrupts (Max 128)", "Interrupts");
         return false;

@@ -187,8 +187,12 @@ int32_t parsedouble(const char* text, int32_t maxlen, double* result) {
     }
     if (in.at(i) == 'e' || in.at(i) == 'E') {
         ++i;
-        int16_t power = 0;
-        i += parseshort(text + i, in.limit - i, &power, 10);
+        // Read in 32 bits: a 16-bit exponent would wrap, and 1e40000 would
+        // come out as 0 instead of overflowing to infinity.
+        int32_t power = 0;
+        i += parselong(text + i, in.limit - i, &power, 10);
+        if (power > 100000) power = 100000;
+        if (power < -100000) power = -100000;
         exponent += power;
     }
     if (exponent < -32767) exponent = -32767;
@@ -237,8 +241,9 @@ template <class U>
 int32_t writenumber(char* buf, U value, int base, U signbit) {
     int32_t len = 0;
     bool sign = base <= 0;
-    int b = base == 0 ? 10 : std::abs(base);
-    if (b < 2 || b > 36) b = 10;
+    // |base| without negating a base of INT_MIN; unsupported bases write decimal.
+    int b = base < -36 || base > 36 ? 10 : base < 0 ? -base : base;
+    if (b < 2) b = 10;
     if (sign && (value & signbit)) {
         buf[len++] = '-';
         value = static_cast<U>(0u - value);
