@@ -163,6 +163,14 @@ TEST(PreprocessLines, LineNumbersAcrossIncludes) {
     EXPECT_EQ(r.out, "#line 1 \"dir\\\\x.h\"\nd\n");
 }
 
+TEST(PreprocessLines, MissingEndifInHeader) {
+    Scratch s;
+    s.write("h.h", "#if 1\n#else\n");
+    RunResult r = preprocess(s, "#include \"h.h\"\nx\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "#error cpppc h.h:2 missing #endif directive\n");
+}
+
 TEST(PreprocessLines, LongExpansionIsBroken) {
     Scratch s;
     std::string def = "#define A ";

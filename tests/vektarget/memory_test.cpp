@@ -125,8 +125,11 @@ TEST(Memory, FailedWriteBackKeepsThePage)
     auto swap = std::make_unique<FlakySwap>();
     FlakySwap* s = swap.get();
     s->failwrites = true;
+    int errors = 0;
+    report.errmsg = [&](int, std::string_view) { errors++; };  // the text goes to the output
     Memory mem(&report, std::move(swap));
     for (uint32_t i = 0; i < FrameCount + 10; i++) mem.putlong(i * PageSize, i + 1);
+    EXPECT_EQ(errors, 0);
     ASSERT_EQ(report.log.size(), 1u) << "reported once while the store keeps failing";
     EXPECT_EQ(report.log[0], "memory file overflow bloc");
     EXPECT_EQ(mem.framecount(), FrameCount + 10);

@@ -72,7 +72,9 @@ MemoryPage* Memory::victim()
         if (f.stamp < best->stamp) best = &f;
     if (best->state & PageDirty) {
         if (!swapready() || !swap_->writeslot(uint32_t(best->index->slot), best->data)) {
-            if (report_ && !writefailing_) report_->error(MsgMemoryFileOverflow, " bloc");
+            // Written to the output, not as an error: nothing is lost.
+            if (report_ && !writefailing_)
+                report_->text(std::string(targetmsgtext(MsgMemoryFileOverflow)) + " bloc");
             writefailing_ = true;
             // Keep the page where it is; the new page gets a frame of its own.
             MemoryPage& extra = frames_.emplace_back();
