@@ -129,7 +129,9 @@ enum SectAttr : uint8_t {
     SA_BSS = 0x01, SA_HILO = 0x02, SA_EVEN = 0x04, SA_ZPAGE = 0x08, SA_ABS = 0x10,
     SA_BIT = 0x20, SA_LONG = 0x40, SA_CODE = 0x80,
 };
-enum SectInternal : uint16_t { SCI_DEBUG = 0x01, SCI_CONTENT = 0x02, SCI_HIDDEN = 0x04 };
+// SCI_TARGET: a relocation elsewhere is relative to this section (it must be
+// written even without data of its own)
+enum SectInternal : uint16_t { SCI_DEBUG = 0x01, SCI_CONTENT = 0x02, SCI_HIDDEN = 0x04, SCI_TARGET = 0x20 };
 
 struct AsmSection {
     std::string name;

@@ -138,6 +138,8 @@ void emitlongraw(Assembler& a, uint32_t v) { putbytes(a, v, 4); }
 
 void putreloc(Assembler& a, int code, const AsmValue* v, int descriptor, uint32_t extra) {
     AsmSection* s = a.cur;
+    if (v && !(v->sym && !(v->sym->flags & SYM_DEFINED)))
+        if (AsmSection* t = sectbyindex(a, v->section)) t->iflags |= SCI_TARGET;
     if (!emitting(a) || (s->attr & SA_BSS) || s == a.offsetsect.get()) return;
     uint32_t gap = s->loc - s->relend;
     while (gap > 0) {

@@ -178,7 +178,7 @@ void numbersyms(Assembler& a) {
     for (auto& sp : a.sects) {
         AsmSection& s = *sp;
         s.number = 0;
-        if ((s.iflags & SCI_CONTENT) || holds[s.index]) s.number = ++n;
+        if ((s.iflags & (SCI_CONTENT | SCI_TARGET)) || holds[s.index]) s.number = ++n;
     }
     // -p before the undefined check: referenced undefined symbols become externals
     for (AsmSymbol* s : list) {

@@ -119,6 +119,12 @@ TEST_F(Debug, DescribedLabelsKeepTheirSection) {
     std::string text = dumpof("e.o");
     EXPECT_NE(text.find(".text attr"), std::string::npos) << text;
     EXPECT_NE(text.find(" sw attr"), std::string::npos) << text;
+    // a .dopt value relative to a section without data
+    write("d.s", "sw: section\n .dopt \"x\",*+4\n");
+    r = run({"-si", "d.s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    text = dumpof("d.o");
+    EXPECT_NE(text.find(" sw attr"), std::string::npos) << text;
 }
 
 TEST_F(Debug, DumperFindsDamage) {
