@@ -107,7 +107,7 @@ Literal* joinliterals(Parser& P, Literal* first, Literal* second) {
     std::vector<unsigned char> joined = first->bytes;
     joined.insert(joined.end(), second->bytes.begin(), second->bytes.end());
     droplituse(P, first);
-    if (second != first) droplituse(P, second);
+    droplituse(P, second);  // "ab" "ab": the entry was counted twice
     return internliteral(P, joined.data(), joined.size());
 }
 

@@ -625,14 +625,20 @@ namespace {
 bool expandlist(Parser& P, PpToken** head, int mode);
 }
 
+namespace {
+// True (and reported once) when the expansion has grown past its bounds.
+bool expansiontoolarge(Parser& P) {
+    if (!P.mac.toolarge && P.mac.depth < kMaxExpansionDepth && P.tokstore.size() <= kMaxLiveTokens) return false;
+    if (!P.mac.toolarge) putdiag(P, "macro expansion too large");
+    P.mac.toolarge = true;
+    return true;
+}
+}  // namespace
+
 // Guards the expander against input that would exhaust the stack (deeply
 // nested invocations) or memory (macros that double at every level).
 bool expandmacros(Parser& P, PpToken** head, int mode) {
-    if (P.mac.depth >= kMaxExpansionDepth || P.tokstore.size() > kMaxLiveTokens) {
-        if (!P.mac.toolarge) putdiag(P, "macro expansion too large");
-        P.mac.toolarge = true;
-        return false;
-    }
+    if (expansiontoolarge(P)) return false;
     ++P.mac.depth;
     bool any = expandlist(P, head, mode);
     --P.mac.depth;
@@ -773,7 +779,10 @@ bool expandlist(Parser& P, PpToken** head, int mode) {
             for (PpToken** c = &copy; *c;) {
                 if ((*c)->kind == tok::Param) {
                     uint32_t index = (*c)->textlen;
-                    c = splicetokens(P, c, copypptokens(P, args[index], nullptr));
+                    // Past the bound a parameter stands for nothing, so that
+                    // invocations nested in arguments stop doubling.
+                    PpToken* arg = expansiontoolarge(P) ? nullptr : copypptokens(P, args[index], nullptr);
+                    c = splicetokens(P, c, arg);
                 } else {
                     c = &(*c)->link;
                 }

@@ -240,7 +240,8 @@ TEST(Fuzz, PreprocessRandomEdits) {
     std::mt19937 rng(77);
     const std::string alphabet = "#()\\\"'/*,.\n ab_1x#\t?=<>:;{}[]%&|!~^+-L\r";
     const std::string words[] = {"#define ", "#if ", "#include \"t.c\"\n", "##", "#endif\n", "__VA_ARGS__", "defined",
-                                 "/*", "*/", "//", "?" "?/", "?" "?=", "\\\n", "#line 0\n", "#asm\n", "#else\n", "sizeof("};
+                                 "/*", "*/", "//", "?" "?/", "?" "?=", "\\\n", "#line 0\n", "#asm\n", "#else\n", "sizeof(",
+                                 "#define f(x) x x\n", "f(f(f(f("};
     for (int i = 0; i < 250; ++i) {
         std::string text = kCorpus[rng() % std::size(kCorpus)];
         int edits = 1 + static_cast<int>(rng() % 6);

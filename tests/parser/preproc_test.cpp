@@ -85,6 +85,8 @@ const PpCase kMacros[] = {
     {"missing paste operand", "#define C(a) a ##\nC(1)\n", "1\n", "#error cpppc t.c:2 missing ## argument in macro C\n"},
     {"define inside comment continues", "#define A 1 /* c\n */ + 2\nA\n", "1 /* c\n */ + 2\n"},
     {"macro into directive", "#define P \\#pragma message(hi)\nP\n", "#pragma message(hi)\n"},
+    {"doubling arguments stop", "#define f(x) x x\n" + repeat("f(", 22) + "1" + repeat(")", 22) + "\ny\n", "\ny\n",
+     "#error cpppc t.c:2 macro expansion too large\n"},
     {"long stringize", "#define S(x) #x\nS(" + std::string(3000, 'a') + ")\n", "\"" + std::string(3000, 'a') + "\"\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Macros, Preprocess, testing::ValuesIn(kMacros));

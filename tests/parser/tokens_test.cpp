@@ -46,6 +46,15 @@ TEST(TokenStream, AdjacentStringsJoinAcrossLines) {
     EXPECT_EQ(cpppc::nexttoken(f.P)->code, cpppc::tok::Semi);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(cpppc::nexttoken(f.P)->code, cpppc::tok::End);
 
+    // A literal joined with itself leaves no entry of its own in the pool.
+    Scratch s3;
+    StreamFixture h(s3, "\"ab\" \"ab\";\n");
+    t = cpppc::nexttoken(h.P);
+    ASSERT_EQ(t->code, cpppc::tok::String);
+    int entries = 0;
+    for (cpppc::Literal* l = h.P.names.pool; l; l = l->link) ++entries;
+    EXPECT_EQ(entries, 1);
+
     // A literal in a macro's text is converted anew at every use.
     Scratch s2;
     StreamFixture g(s2, "#define S \"a\\x41\"\nS;\nS\n");
