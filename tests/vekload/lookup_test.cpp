@@ -15,7 +15,7 @@ struct LocCase {
     int32_t column, endline;
     uint8_t isaddress, qualified;
     uint32_t address;
-    const char* rest;   // the text after the specification
+    const char* rest;   // the text after the location
 };
 
 const LocCase loc_cases[] = {

@@ -1,5 +1,5 @@
-// Location specifications and the name lookups of the debug information.
-// A specification is copied into a work buffer up to its first ':' (the
+// Location texts and the name lookups of the debug information.
+// A location text is copied into a work buffer up to its first ':' (the
 // separator) and what follows; the part before the separator names a file
 // or, ending in "()", a function; the part after it is a line range or a
 // symbol. A ':' second in the text before a '\' or a letter is a drive
