@@ -90,12 +90,12 @@ TEST_F(AsmTest, ManyBranchesSettleOnShortestForms) {
     // cannot reach
     const int n = 500;
     std::vector<int> target(n);
-    uint32_t seed = 12345;
+    uint32_t lcg = 12345;
     std::string src;
     for (int i = 0; i < n; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        int span = (seed >> 16) % 3 == 0 ? n : 120;
-        int t = i + static_cast<int>((seed >> 4) % (2 * span)) - span;
+        lcg = lcg * 1103515245u + 12345u;
+        int span = (lcg >> 16) % 3 == 0 ? n : 120;
+        int t = i + static_cast<int>((lcg >> 4) % (2 * span)) - span;
         target[i] = t < 0 ? 0 : t >= n ? n - 1 : t;
         src += "L" + std::to_string(i) + ": b L" + std::to_string(target[i]) + "\n";
     }

@@ -10,8 +10,8 @@
 
 namespace {
 
-std::vector<uint8_t> randombytes(size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
+std::vector<uint8_t> randombytes(size_t n, unsigned start) {
+    std::mt19937 gen(start);
     std::vector<uint8_t> v(n);
     for (auto& b : v) b = uint8_t(gen());
     return v;

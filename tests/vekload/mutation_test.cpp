@@ -1,4 +1,4 @@
-// A bounded, seeded mutation run: damaged copies of valid program files go
+// A bounded, repeatable mutation run: damaged copies of valid program files go
 // through the whole load (object reader, debug records, ".debug" tables,
 // markers, entry point, lookups). Any crash, sanitizer report or hang is a
 // failure; the messages themselves are not checked here.

@@ -10,9 +10,9 @@ namespace {
 
 using fixture::Object;
 
-std::vector<uint8_t> seq(size_t n, uint8_t seed) {
+std::vector<uint8_t> seq(size_t n, uint8_t first) {
     std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = uint8_t(seed + i * 7);
+    for (size_t i = 0; i < n; ++i) v[i] = uint8_t(first + i * 7);
     return v;
 }
 

@@ -1,4 +1,4 @@
-// Random formats, texts and expressions from a fixed seed: whatever the
+// Random formats, texts and expressions from a fixed start: whatever the
 // input, nothing is read or written out of bounds (the sanitizers watch) and
 // the counts stay inside their limits.
 #include <gtest/gtest.h>
