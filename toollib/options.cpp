@@ -1,5 +1,5 @@
-// parseopts and the texts it prints. One table of spec texts drives both the
-// matching of the command line and the usage text: the part of a spec before
+// parseopts and the texts it prints. One table of option texts drives both the
+// matching of the command line and the usage text: the part of an option text before
 // its first blank is walked together with the option word, literal by literal,
 // with the modifiers '*', '#', '>' and '?' taking the option's value.
 #include <cctype>
@@ -22,7 +22,7 @@ ToolContext& context_storage() {
 
 bool endsspec(char c) { return c == '\0' || c == ' ' || c == '\t'; }
 
-// The option's value as it is collected while a spec is walked.
+// The option's value as it is collected while an option text is walked.
 struct OptionValue {
     int32_t number = 1;
     const char* text = nullptr;
@@ -31,13 +31,13 @@ struct OptionValue {
     bool append = false;  // '>'
 };
 
-void store(const OptionSpec& spec, const OptionValue& v) {
+void store(const OptionSpec& row, const OptionValue& v) {
     bool usetext = v.star && !v.hash2;
-    if (auto list = std::get_if<CountdownList*>(&spec.target)) {
+    if (auto list = std::get_if<CountdownList*>(&row.target)) {
         (*list)->append(usetext ? std::string(v.text) : std::to_string(v.number));
-    } else if (auto text = std::get_if<const char**>(&spec.target)) {
+    } else if (auto text = std::get_if<const char**>(&row.target)) {
         if (usetext) **text = v.text;
-    } else if (auto number = std::get_if<int32_t*>(&spec.target)) {
+    } else if (auto number = std::get_if<int32_t*>(&row.target)) {
         **number = v.number;
     }
 }
@@ -69,15 +69,15 @@ int32_t takenumber(const char* text) {
     return value;
 }
 
-// Walks one spec against the word at pos. On success stores the value and
-// returns the position where the spec stopped; nullptr when it does not match.
-const char* matchspec(const OptionSpec& spec, const char* pos, int& argc, char**& argv, OptionValue& v) {
-    const char* s = spec.spec;
+// Walks one option text against the word at pos. On success stores the value and
+// returns the position where the text stopped; nullptr when it does not match.
+const char* matchoption(const OptionSpec& row, const char* pos, int& argc, char**& argv, OptionValue& v) {
+    const char* s = row.text;
     if (*s == '<') ++s;
     for (;; ++s) {
         char c = *s;
         if (endsspec(c)) {
-            store(spec, v);
+            store(row, v);
             return pos;
         }
         switch (c) {
@@ -157,14 +157,14 @@ void putversion(const char* title) {
     puterr(text);
 }
 
-void putusage(const char* title, const char* files, const std::vector<OptionSpec>& specs) {
+void putusage(const char* title, const char* files, const std::vector<OptionSpec>& options) {
     std::string text;
     if (files) text = bannertext(title) + "\nusage: " + toolcontext().progname + " [options] " + files + "\n";
-    for (const auto& spec : specs) {
-        if (spec.spec[0] == '<') continue;
+    for (const auto& row : options) {
+        if (row.text[0] == '<') continue;
         text += "    ";
-        if (spec.spec[0] != '+') text += '-';
-        text += spec.spec;
+        if (row.text[0] != '+') text += '-';
+        text += row.text;
         text += '\n';
     }
     puterr(text);
@@ -178,7 +178,7 @@ void toomanyfiles() {
 void optionshook() {}
 
 void parseopts(int& argc, char**& argv, const char* title, const char* files,
-               const std::vector<OptionSpec>& specs) {
+               const std::vector<OptionSpec>& options) {
     if (toolcontext().progname.empty()) initprogname(argc > 0 && argv[0] ? argv[0] : "");
     optionshook();
     bool anyoption = false;
@@ -197,7 +197,7 @@ void parseopts(int& argc, char**& argv, const char* title, const char* files,
                 break;
             }
             if (std::strncmp(pos, "help", 4) == 0) {
-                putusage(title, files, specs);
+                putusage(title, files, options);
                 quit(1);
             }
             if (std::strncmp(pos, "vers", 4) == 0) {
@@ -213,8 +213,8 @@ void parseopts(int& argc, char**& argv, const char* title, const char* files,
         while (*pos) {
             OptionValue value;
             const char* next = nullptr;
-            for (const auto& spec : specs) {
-                if ((next = matchspec(spec, pos, argc, argv, value))) break;
+            for (const auto& row : options) {
+                if ((next = matchoption(row, pos, argc, argv, value))) break;
             }
             if (!next) {
                 if (!files) return;
@@ -232,7 +232,7 @@ void parseopts(int& argc, char**& argv, const char* title, const char* files,
     if (!files) return;
     expandwild(argc, argv);
     if (!anyoption && argc == 0) {
-        putusage(title, files, specs);
+        putusage(title, files, options);
         quit(1);
     }
 }

@@ -1,8 +1,8 @@
 // Option parsing, usage and version texts, the program name and banner.
 //
 // Every command-line program describes its options once as a table of
-// OptionSpec rows: the spec text drives both the matching of the command line
-// and the usage text. A spec text is: an optional '<' (hidden) or a leading
+// OptionSpec rows: the option text drives both the matching of the command line
+// and the usage text. An option text is: an optional '<' (hidden) or a leading
 // '+' literal, the option letters, modifiers ('*' text, '#' number, '##'
 // number wins over text, '>' append to a CountdownList, '?' one character),
 // then a blank and the help text.
@@ -36,7 +36,7 @@ struct CountdownList {
 using OptionTarget = std::variant<int32_t*, const char**, CountdownList*>;
 
 struct OptionSpec {
-    const char* spec;
+    const char* text;  // letters, modifiers, then a blank and the help text
     OptionTarget target;
 };
 
@@ -64,7 +64,7 @@ void setversion(const std::string& version, const std::string& date);
 
 // Writes "ORBELT Software", the title and the version, without a line end.
 void putbanner(const char* title);
-void putusage(const char* title, const char* files, const std::vector<OptionSpec>& specs);
+void putusage(const char* title, const char* files, const std::vector<OptionSpec>& options);
 void putversion(const char* title);
 [[noreturn]] void toomanyfiles();
 void optionshook();
@@ -75,6 +75,6 @@ void optionshook();
 // the parse instead of stopping the program, and there is neither wildcard
 // expansion nor a usage text for an empty command line.
 void parseopts(int& argc, char**& argv, const char* title, const char* files,
-               const std::vector<OptionSpec>& specs);
+               const std::vector<OptionSpec>& options);
 
 }  // namespace tl

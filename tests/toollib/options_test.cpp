@@ -1,4 +1,4 @@
-// Option parsing: one table of command lines against one table of specs,
+// Option parsing: one table of command lines against one table of options,
 // plus the usage and version texts of a small program run as a user runs it.
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ Parsed parse(std::vector<std::string> words, const char* files = "<files>") {
     const char* o = nullptr;
     const char* e = nullptr;
     tl::CountdownList inc(128);
-    std::vector<tl::OptionSpec> specs = {
+    std::vector<tl::OptionSpec> options = {
         {"o*  output file name", &o}, {"+e*  error file name", &e}, {"xp  xp flag", &r.xp},
         {"x  x flag", &r.x},          {"l  listing", &r.l},         {"v  verbose", &r.v},
         {"w#  width", &r.w},          {"i*>  include path", &inc},  {"<h  hidden", &r.hidden},
@@ -41,7 +41,7 @@ Parsed parse(std::vector<std::string> words, const char* files = "<files>") {
     char** av = argv.data();
     testing::internal::CaptureStderr();
     r.status = tl::runmain([&] {
-        tl::parseopts(argc, av, "Title", files, specs);
+        tl::parseopts(argc, av, "Title", files, options);
         return 0;
     });
     r.err = testing::internal::GetCapturedStderr();

@@ -46,19 +46,19 @@ class Loc : public ::testing::TestWithParam<LocCase> {};
 TEST_P(Loc, Parses) {
     const LocCase& c = GetParam();
     vek::LocationState st;
-    vek::LocationSpec spec;
-    const char* rest = vek::parseloc(st, c.text, spec);
+    vek::LocationSpec loc;
+    const char* rest = vek::parseloc(st, c.text, loc);
     auto str = [](const char* p) { return p ? std::string(p) : std::string("(null)"); };
-    EXPECT_EQ(str(spec.file), str(c.file)) << c.text;
-    EXPECT_EQ(str(spec.function), str(c.function)) << c.text;
-    EXPECT_EQ(str(spec.symbol), str(c.symbol)) << c.text;
-    EXPECT_EQ(spec.line, c.line) << c.text;
-    EXPECT_EQ(spec.column, c.column) << c.text;
-    EXPECT_EQ(spec.endline, c.endline) << c.text;
-    EXPECT_EQ(spec.isaddress, c.isaddress) << c.text;
-    EXPECT_EQ(spec.qualified, c.qualified) << c.text;
-    EXPECT_EQ(spec.address, c.address) << c.text;
-    EXPECT_EQ(spec.given, 1) << c.text;
+    EXPECT_EQ(str(loc.file), str(c.file)) << c.text;
+    EXPECT_EQ(str(loc.function), str(c.function)) << c.text;
+    EXPECT_EQ(str(loc.symbol), str(c.symbol)) << c.text;
+    EXPECT_EQ(loc.line, c.line) << c.text;
+    EXPECT_EQ(loc.column, c.column) << c.text;
+    EXPECT_EQ(loc.endline, c.endline) << c.text;
+    EXPECT_EQ(loc.isaddress, c.isaddress) << c.text;
+    EXPECT_EQ(loc.qualified, c.qualified) << c.text;
+    EXPECT_EQ(loc.address, c.address) << c.text;
+    EXPECT_EQ(loc.given, 1) << c.text;
     EXPECT_STREQ(rest, c.rest) << c.text;
 }
 
@@ -66,19 +66,19 @@ INSTANTIATE_TEST_SUITE_P(Examples, Loc, ::testing::ValuesIn(loc_cases), VEKLOAD_
 
 TEST(Location, ClassifiersAndLongTexts) {
     vek::LocationState st;
-    vek::LocationSpec spec;
-    vek::parseloc(st, "42", spec);
-    EXPECT_TRUE(vek::isnumloc(spec));
-    EXPECT_FALSE(vek::iscodeloc(spec));
-    vek::parseloc(st, "main.c:12", spec);
-    EXPECT_TRUE(vek::iscodeloc(spec));
-    vek::parseloc(st, "counter", spec);
-    EXPECT_TRUE(vek::issymloc(spec));
-    vek::parseloc(st, "   ", spec);
-    EXPECT_EQ(spec.given, 0);
+    vek::LocationSpec loc;
+    vek::parseloc(st, "42", loc);
+    EXPECT_TRUE(vek::isnumloc(loc));
+    EXPECT_FALSE(vek::iscodeloc(loc));
+    vek::parseloc(st, "main.c:12", loc);
+    EXPECT_TRUE(vek::iscodeloc(loc));
+    vek::parseloc(st, "counter", loc);
+    EXPECT_TRUE(vek::issymloc(loc));
+    vek::parseloc(st, "   ", loc);
+    EXPECT_EQ(loc.given, 0);
     std::string longtext(1000, 'a');
     longtext += ":12";
-    vek::parseloc(st, longtext.c_str(), spec);   // cut at the work buffer, never past it
+    vek::parseloc(st, longtext.c_str(), loc);   // cut at the work buffer, never past it
     EXPECT_EQ(st.lasttext.size(), 127u);
     uint32_t n = 0;
     EXPECT_TRUE(vek::isnumber("0b101", 5, n));

@@ -71,7 +71,7 @@ bool parselinecol(const char* text, size_t length, uint32_t& line, int32_t& colu
     return true;
 }
 
-bool parselinerange(const char* text, size_t length, LocationSpec& spec) {
+bool parselinerange(const char* text, size_t length, LocationSpec& loc) {
     const char* colon = static_cast<const char*>(std::memchr(text, ':', length));
     size_t n = colon ? size_t(colon - text) : length;
     uint32_t line = 0;
@@ -80,20 +80,20 @@ bool parselinerange(const char* text, size_t length, LocationSpec& spec) {
     uint32_t endline = 0;
     int32_t endcol = -1;
     if (colon && !parselinecol(colon + 1, length - n - 1, endline, endcol)) return false;
-    spec.line = line;
-    spec.column = col;
+    loc.line = line;
+    loc.column = col;
     if (colon) {
-        spec.endline = int32_t(endline);
-        spec.endcolumn = endcol;
+        loc.endline = int32_t(endline);
+        loc.endcolumn = endcol;
     }
     return true;
 }
 
-const char* parseloc(LocationState& st, const char* text, LocationSpec& spec) {
-    spec.isaddress = spec.given = spec.qualified = 0;
-    spec.line = 0;
-    spec.endline = 0;
-    spec.file = spec.function = spec.symbol = nullptr;
+const char* parseloc(LocationState& st, const char* text, LocationSpec& loc) {
+    loc.isaddress = loc.given = loc.qualified = 0;
+    loc.line = 0;
+    loc.endline = 0;
+    loc.file = loc.function = loc.symbol = nullptr;
     text = skipblanks(text);
     if (!*text) return text;
 
@@ -127,9 +127,9 @@ const char* parseloc(LocationState& st, const char* text, LocationSpec& spec) {
     st.lasttext.assign(buf, n);
 
     if (n == 0 && std::strncmp(p, "()", 2) != 0) return p;
-    spec.given = 1;
+    loc.given = 1;
     if (sep >= 0) {
-        spec.qualified = 1;
+        loc.qualified = 1;
         buf[sep] = 0;
         const char* before = buf;
         const char* after = buf + sep + 1;
@@ -138,37 +138,37 @@ const char* parseloc(LocationState& st, const char* text, LocationSpec& spec) {
             char* f = st.work[1];
             std::memcpy(f, before, blen - 2);
             f[blen - 2] = 0;
-            spec.function = f;
+            loc.function = f;
         } else if (blen > 0) {
-            spec.file = before;
+            loc.file = before;
         }
         size_t alen = std::strlen(after);
-        if (alen > 0 && !parselinerange(after, alen, spec)) {
-            if (std::strncmp(p, "()", 2) == 0 && !spec.function) {
-                spec.function = after;   // file:function()
+        if (alen > 0 && !parselinerange(after, alen, loc)) {
+            if (std::strncmp(p, "()", 2) == 0 && !loc.function) {
+                loc.function = after;   // file:function()
                 p += 2;
             } else {
-                spec.symbol = after;
+                loc.symbol = after;
             }
         }
         return p;
     }
     if (buf[0] == '@') {
         uint32_t a = 0;
-        spec.address = isnumber(buf + 1, n - 1, a) ? a : 0;
-        spec.isaddress = 1;
+        loc.address = isnumber(buf + 1, n - 1, a) ? a : 0;
+        loc.isaddress = 1;
         return p;
     }
     uint32_t num = 0;
     if (isnumber(buf, n, num)) {
-        spec.line = num;
+        loc.line = num;
         return p;
     }
     if (std::strncmp(p, "()", 2) == 0) {
-        spec.function = buf;
+        loc.function = buf;
         return p + 2;
     }
-    spec.symbol = buf;
+    loc.symbol = buf;
     return p;
 }
 

@@ -50,20 +50,20 @@ struct LocationSpec {
     const char* symbol = nullptr;
 };
 
-// The names of a parsed spec and the last location text live here; the next
+// The names of a parsed location and the last location text live here; the next
 // parseloc with the same state overwrites them.
 struct LocationState {
     char work[3][128] = {};
     std::string lasttext;
 };
 
-const char* parseloc(LocationState& st, const char* text, LocationSpec& spec);
-bool iscodeloc(const LocationSpec& spec);
-bool isnumloc(const LocationSpec& spec);
-bool issymloc(const LocationSpec& spec);
+const char* parseloc(LocationState& st, const char* text, LocationSpec& loc);
+bool iscodeloc(const LocationSpec& loc);
+bool isnumloc(const LocationSpec& loc);
+bool issymloc(const LocationSpec& loc);
 bool isnumber(const char* text, size_t length, uint32_t& result);
 bool parselinecol(const char* text, size_t length, uint32_t& line, int32_t& column);
-bool parselinerange(const char* text, size_t length, LocationSpec& spec);
+bool parselinerange(const char* text, size_t length, LocationSpec& loc);
 
 FileRecord* findfile(const DebugInfo& di, std::string_view name);
 FunctionRecord* findfunc(const DebugInfo& di, std::string_view name, const char* file);
