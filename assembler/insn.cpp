@@ -8,13 +8,9 @@
 // for, before the halfword that holds the field.
 #include "assembler/asm.h"
 
-#ifdef QV_HAVE_PPCISA
 #include "toollib/isa/encode.h"
-#endif
 
 namespace as {
-
-#ifdef QV_HAVE_PPCISA
 
 namespace {
 
@@ -161,16 +157,5 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
     }
     if (rv) a.cur->relend = a.cur->loc;
 }
-
-#else
-
-void registerinsns(Assembler&) {}
-
-void asminsn(Assembler& a, const OpcodeEntry&) {
-    asmerr(a, "unknown instruction");
-    while (curc(a)) advance(a);
-}
-
-#endif
 
 }  // namespace as

@@ -9,9 +9,7 @@
 
 #include "assembler/asm.h"
 
-#ifdef QV_HAVE_PPCISA
 #include "toollib/isa/encode.h"
-#endif
 #include "toollib/options.h"
 
 namespace as {
@@ -131,22 +129,7 @@ void defregisters(Assembler& a) {
         s->iflags |= SI_REGISTER;
         s->regcode = code;
     };
-#ifdef QV_HAVE_PPCISA
     for (const isa::RegisterName& r : isa::registernames()) def(r.name, r.code);
-#else
-    for (int upper = 0; upper < 2; upper++) {
-        auto cased = [&](std::string n) {
-            if (upper)
-                for (char& c : n) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            return n;
-        };
-        for (int i = 0; i < 32; i++) def(cased("r" + std::to_string(i)), i + 1);
-        for (int i = 0; i < 8; i++) def(cased("cr" + std::to_string(i)), 33 + i);
-        for (int i = 0; i < 32; i++) def(cased("fr" + std::to_string(i)), 41 + i);
-        def(cased("pc"), 73);
-        def(cased("sp"), 2);
-    }
-#endif
 }
 
 AsmSymbol* refsym(Assembler& a, std::string_view name) {

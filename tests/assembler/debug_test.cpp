@@ -1,7 +1,6 @@
 // Debug-location records and the object dumper's view of them.
 #include "asmtest.h"
 
-#ifdef HAVE_OBJDUMP
 #include "tools/objdump/objdump.h"
 
 using namespace asmtest;
@@ -138,4 +137,3 @@ TEST_F(Debug, DumperFindsDamage) {
     EXPECT_FALSE(objdump::dump(bad).problems.empty());
 }
 
-#endif
