@@ -12,6 +12,7 @@
 
 #include "toollib/quit.h"
 #include "toollib/services.h"
+#include "toollib/strings.h"
 
 namespace fs = std::filesystem;
 
@@ -264,3 +265,13 @@ TEST(DirSep, BothSeparators) {
 }
 
 }  // namespace
+
+TEST(Strings, CatlistAndCharpos) {
+    std::string s = "old";
+    EXPECT_EQ(tl::catlist(s, {}), 0u);
+    EXPECT_EQ(s, "");
+    EXPECT_EQ(tl::catlist(s, {"L", "5", "_x"}), 4u);
+    EXPECT_EQ(s, "L5_x");
+    EXPECT_EQ(tl::charpos("L5_x:", ':'), 4u);
+    EXPECT_EQ(tl::charpos("abc", ':'), 3u);  // not there: the length
+}
