@@ -36,14 +36,17 @@ int run(int argc, char** argv) {
     }
     std::vector<std::string> files(argv, argv + argc);
     auto session = vek::freshsession();
-    if (!session->load(files)) return 1;
+    // a file that failed to load, or no entry point ("Cannot Find entry
+    // Point" was reported): nothing to run
+    if (!session->load(files) || !session->entrychosen) return 1;
     vek::RunResult r = session->run(uint64_t(count), trace != 0);
     char line[160];
     std::snprintf(line, sizeof line, "stop: %s at 0x%08" PRIx32 "\ninstructions: %" PRIu32 "  cycles: %" PRIu32 "\n",
                   vek::stopreasontext(r.reason), session->target.regs.getpc(), session->instructions(),
                   session->cycles());
     vek::puttext({line, session->regdump(), "\n"});
-    return 0;
+    // a program whose first instruction cannot be decoded never ran
+    return r.reason == vek::StopReason::Illegal && r.executed == 0 ? 1 : 0;
 }
 
 }  // namespace vekrun

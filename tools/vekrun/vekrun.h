@@ -6,7 +6,9 @@
 
 namespace vekrun {
 
-// vekrun [-n count] [-t] file...; 0 after a run, 1 when a file fails to load.
+// vekrun [-n count] [-t] file...; 0 after a run; 1 when a file fails to
+// load, when no entry point is found, or when the first instruction is
+// already illegal.
 int run(int argc, char** argv);
 
 }  // namespace vekrun
