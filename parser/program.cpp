@@ -11,6 +11,7 @@
 #include "parser/parser.h"
 #include "parser/tokencodes.h"
 #include "platform/interrupt.h"
+#include "platform/output.h"
 #include "toollib/quit.h"
 #include "toollib/services.h"
 
@@ -68,10 +69,33 @@ std::vector<tl::OptionSpec> optiontable(Options& o) {
     };
 }
 
-void cantcreate(Parser& P, const char* name) {
+void cantcreate(Parser& P, const char* name, const char* what = "can't create") {
     putnofileprefix(P, stderr, true);
-    std::fprintf(stderr, "can't create %s\n", name);
+    std::fprintf(stderr, "%s %s\n", what, name);
     std::fflush(stderr);
+}
+
+// Closes the output (or flushes the standard output); false when a write
+// failed on the way: that is reported and takes the partial file with it (a
+// device or FIFO stays).
+bool closeoutput(Parser& P) {
+    bool written = true;
+    if (P.out && P.out != stdout) {
+        bool ok = !std::ferror(P.out);
+        ok = std::fclose(P.out) == 0 && ok;
+        P.out = nullptr;
+        if (!ok) {
+            cantcreate(P, P.opt.output, "can't write");
+            platform::removeregularfile(P.opt.output);
+            written = false;
+        }
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        cantcreate(P, "standard output", "can't write");
+        std::clearerr(stdout);
+        written = false;
+    }
+    return written;
 }
 
 bool createoutputs(Parser& P) {
@@ -177,7 +201,7 @@ int finishrun(Parser& P) {
         if (P.errors)
             std::fprintf(stderr, "errors reported in %s\n", P.opt.errfile);
         else
-            std::remove(P.opt.errfile);
+            platform::removeregularfile(P.opt.errfile);  // never a device or FIFO
     }
     return P.errors ? 1 : 0;
 }
@@ -234,16 +258,10 @@ int run(int argc, char** argv) {
         if (!o.an) checkopenifs(P);
     }
 
-    if (o.md) {
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    } else if (P.out && P.out != stdout) {
-        std::fclose(P.out);
-        P.out = nullptr;
-    } else {
-        std::fflush(stdout);
-    }
-    return finishrun(P);
+    if (o.md) std::fputc('\n', stdout);
+    bool written = closeoutput(P);
+    int status = finishrun(P);
+    return written ? status : 1;
 }
 
 }  // namespace cpppc
