@@ -17,8 +17,12 @@ namespace as {
 
 namespace {
 
+constexpr long kMaxPageLength = 1000;
+
+// Writes to the listing; after a failed write nothing more is tried (the
+// end of the pass reports it).
 void put(Assembler& a, const char* fmt, ...) {
-    if (!a.lst || !a.lst->fp) return;
+    if (!a.lst || !a.lst->fp || std::ferror(a.lst->fp)) return;
     va_list ap;
     va_start(ap, fmt);
     std::vfprintf(a.lst->fp, fmt, ap);
@@ -57,6 +61,12 @@ void lsthead(Assembler& a) {
         l.used = 7;
     }
     put(a, "\n\n");
+}
+
+// Blank lines to the end of the page.
+void fillpage(Assembler& a) {
+    Listing& l = *a.lst;
+    for (; l.used < l.plen && l.fp && !std::ferror(l.fp); l.used++) put(a, "\n");
 }
 
 bool listable(Assembler& a) {
@@ -185,8 +195,7 @@ void listdirective(Assembler& a, const OpcodeEntry& e, std::string_view) {
         // the next line starts a new page: without form feeds, blank lines
         // fill this one to its end (a page not begun needs none)
         if (l && l->headers && l->fp && !l->full) {
-            if (!a.opt.ff && l->plen >= 10)
-                for (; l->used < l->plen; l->used++) put(a, "\n");
+            if (!a.opt.ff && l->plen >= 10) fillpage(a);
             l->full = true;
         }
         return;
@@ -194,7 +203,9 @@ void listdirective(Assembler& a, const OpcodeEntry& e, std::string_view) {
         AsmValue v;
         getexpr(a, v);
         if (!v.absolute()) asmerr(a, "relocatable expression not allowed");
-        if (l) l->plen = static_cast<int32_t>(v.value);
+        // a page is not longer than any printer's
+        if (static_cast<int32_t>(v.value) > kMaxPageLength) asmerr(a, "value too large");
+        else if (l) l->plen = static_cast<int32_t>(v.value);
         return;
     }
     case 22: {
@@ -305,7 +316,7 @@ void openoutputs(Assembler& a, bool start) {
         if (a.lst->headers && a.lst->page > 0) {
             if (a.opt.ff) put(a, "\f");
             else
-                for (; a.lst->used < a.lst->plen; a.lst->used++) put(a, "\n");
+                fillpage(a);
         }
     }
     finish(a.lst->lstout, a.lst->fp, a.lstname);

@@ -9,9 +9,13 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/common_interface_defs.h>
+#endif
 
 #include "assembler/asm.h"
 #include "toollib/options.h"
@@ -120,6 +124,10 @@ char watched[512];
 // cappc in-process with its standard output and error thrown away: the
 // status is all that counts here, and the capture's files would cost more
 // than the assembly of a small source.
+// The test's own standard error while cappc's goes nowhere: the watchdog
+// and the sanitizers report there.
+int realerr = 2;
+
 int quietrun(std::vector<std::string> args) {
     args.insert(args.begin(), "cappc");
     std::vector<char*> argv;
@@ -127,6 +135,10 @@ int quietrun(std::vector<std::string> args) {
     argv.push_back(nullptr);
     tl::resettoolcontext();
     int saved[2] = {::dup(1), ::dup(2)};
+    realerr = saved[1];
+#ifdef __SANITIZE_ADDRESS__
+    __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<intptr_t>(realerr)));
+#endif
     int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, 1);
     ::dup2(null, 2);
@@ -136,13 +148,17 @@ int quietrun(std::vector<std::string> args) {
     ::dup2(saved[1], 2);
     ::close(saved[0]);
     ::close(saved[1]);
+    realerr = 2;
+#ifdef __SANITIZE_ADDRESS__
+    __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<intptr_t>(2)));
+#endif
     return status;
 }
 
 void timedout(int) {
     const char head[] = "\ncappc took too long on the source starting:\n";
-    ssize_t ignored = ::write(2, head, sizeof head - 1);
-    ignored = ::write(2, watched, std::strlen(watched));
+    ssize_t ignored = ::write(realerr, head, sizeof head - 1);
+    ignored = ::write(realerr, watched, std::strlen(watched));
     (void)ignored;
     ::_exit(1);
 }
