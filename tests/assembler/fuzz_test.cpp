@@ -200,7 +200,7 @@ TEST_F(AsmTest, MutatedSourcesEndCleanly) {
     auto pick = [&](size_t n) { return static_cast<size_t>(rng() % n); };
     const char* optionsets[][3] = {{"-si"}, {"-l"}, {"-x"}, {"-xx", "-mi"}, {"-m"}, {"-ft", "-l"}, {"-c", "-b"}};
     // a few seconds under the sanitizers; ASM_MUTATIONS=n runs n inputs
-    int rounds = 800;
+    int rounds = 600;
     if (const char* n = std::getenv("ASM_MUTATIONS")) rounds = std::atoi(n);
     for (int round = 0; round < rounds; round++) {
         std::string src = seeds[pick(std::size(seeds))];

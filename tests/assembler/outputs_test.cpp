@@ -27,6 +27,8 @@ std::string drain(int fd) {
     return got;
 }
 
+}  // namespace
+
 class Outputs : public AsmTest {
 protected:
     // The object of t.s as a plain file writes it.
@@ -46,8 +48,6 @@ protected:
     }
     static std::string cappc() { return std::string("'") + CAPPC_PATH + "'"; }
 };
-
-}  // namespace
 
 TEST_F(Outputs, ObjectThroughALinkToItsTarget) {
     write("t.s", " dc.l 0x11223344\n");

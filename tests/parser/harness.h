@@ -58,18 +58,19 @@ private:
     std::filesystem::path dir_, old_;
 };
 
-inline RunResult runcpppc(std::vector<std::string> args) {
+// With captureout false the standard output stays where it is (out is empty).
+inline RunResult runcpppc(std::vector<std::string> args, bool captureout = true) {
     args.insert(args.begin(), "cpppc");
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     tl::resettoolcontext();
     RunResult r;
-    testing::internal::CaptureStdout();
+    if (captureout) testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     r.status = tl::runmain([&] { return cpppc::run(static_cast<int>(args.size()), argv.data()); });
     std::fflush(stdout);
-    r.out = testing::internal::GetCapturedStdout();
+    if (captureout) r.out = testing::internal::GetCapturedStdout();
     r.err = testing::internal::GetCapturedStderr();
     return r;
 }

@@ -23,23 +23,14 @@ RunResult runto(const char* out, std::vector<std::string> args) {
     EXPECT_GE(fd, 0) << out;
     ::dup2(fd, 1);
     ::close(fd);
-    args.insert(args.begin(), "cpppc");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    tl::resettoolcontext();
-    RunResult r;
-    testing::internal::CaptureStderr();
-    r.status = tl::runmain([&] { return cpppc::run(static_cast<int>(args.size()), argv.data()); });
-    std::fflush(stdout);
+    RunResult r = runcpppc(std::move(args), false);
     std::clearerr(stdout);
-    r.err = testing::internal::GetCapturedStderr();
     ::dup2(saved, 1);
     ::close(saved);
     return r;
 }
 
-TEST(Outputs, WritesThatFailAreErrors) {
+TEST(OutputFiles, WritesThatFailAreErrors) {
     Scratch s;
     s.write("t.c", "#define X 1\nint a = X;\n");
     struct Case {
@@ -58,7 +49,7 @@ TEST(Outputs, WritesThatFailAreErrors) {
     }
 }
 
-TEST(Outputs, PartialFileIsRemoved) {
+TEST(OutputFiles, PartialFileIsRemoved) {
     Scratch s;
     std::string big;
     for (int i = 0; i < 2000; i++) big += "int a" + std::to_string(i) + ";\n";
@@ -78,7 +69,7 @@ TEST(Outputs, PartialFileIsRemoved) {
     EXPECT_FALSE(s.exists("t.i"));
 }
 
-TEST(Outputs, ErrorFileThatIsAFifoStays) {
+TEST(OutputFiles, ErrorFileThatIsAFifoStays) {
     Scratch s;
     s.write("t.c", "int a;\n");
     ASSERT_EQ(::mkfifo("err.fifo", 0600), 0);

@@ -298,8 +298,6 @@ TEST_F(SessionTest, VekrunFailsOnAFileItCannotLoad) {
     EXPECT_EQ(host.out.find("stop:"), std::string::npos) << host.out;
 }
 
-}  // namespace
-
 // vekrun's status: 1 when there is nothing it could run (a file that does
 // not load, an empty file, no entry point, a first instruction that is
 // already illegal) or a count that does not fit; 0 after a run.
@@ -337,3 +335,5 @@ TEST_F(SessionTest, VekrunFailsWhenNothingRuns) {
         EXPECT_NE(all.find(c.shown), std::string::npos) << c.what << ":\n" << all;
     }
 }
+
+}  // namespace
