@@ -152,13 +152,8 @@ Value fold(Eval& E, uint16_t op, const Token& at, const Value& a, const Value& b
         if (b.v == 0) {
             if (!E.skip) {
                 // reported where the division stands
-                E.P.diagfile = srcfilename(E.P);
-                E.P.diagat = true;
-                E.P.diagline = at.line;
-                E.P.diagcolumn = at.column & 0x7fff;
-                E.P.diagwidth = static_cast<int>(at.length);
-                putdiag(E.P, op == tok::Slash ? "zero divide" : "zero modulus");
-                E.P.diagat = false;
+                putdiagat(E.P, at.line, at.column & 0x7fff, static_cast<int>(at.length), "%s",
+                          op == tok::Slash ? "zero divide" : "zero modulus");
                 r.constant = false;
             }
             break;

@@ -26,13 +26,7 @@ bool isfiller(Parser& P, Symbol* s) {
 
 // "%.*s undefined" at the place of the name's first use.
 void reportundefined(Parser& P, Symbol* s) {
-    P.diagat = true;
-    P.diagfile = srcfilename(P);
-    P.diagline = s->useline;
-    P.diagcolumn = s->usecolumn;
-    P.diagwidth = namelength(s->name);
-    putdiag(P, "%.*s undefined", namelength(s->name), nametext(s->name));
-    P.diagat = false;
+    putdiagat(P, s->useline, s->usecolumn, namelength(s->name), "%.*s undefined", namelength(s->name), nametext(s->name));
 }
 
 void putreference(Parser& P, Symbol* s) {

@@ -215,7 +215,8 @@ Symbol* redeclare(Parser& P, Symbol* old, Decl& d) {
              (P.opt.sa && ((old->attributes ^ d.s.attributes) & (attr::Const | attr::Volatile))))
         msg = "redeclared external %.*s";
     if (msg) {
-        putdiag(P, msg, namelength(name), nametext(name));
+        // reported at the name being redeclared
+        putdiagat(P, d.line, d.column, namelength(name), msg, namelength(name), nametext(name));
         return placeholder(P, d, name);
     }
     bool plain = d.s.sclass == sc::Extern || d.s.sclass == sc::None;

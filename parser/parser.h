@@ -385,6 +385,8 @@ int finishrun(Parser& P);
 // diag.cpp
 void putdiag(Parser& P, const char* msg, ...) __attribute__((format(printf, 2, 3)));
 void vputdiag(Parser& P, const char* msg, va_list ap);
+// The same at a place of the current file other than the current token.
+void putdiagat(Parser& P, uint32_t line, int column, int width, const char* msg, ...) __attribute__((format(printf, 5, 6)));
 void putnofileprefix(Parser& P, std::FILE* to, bool iserror);
 
 // source.cpp

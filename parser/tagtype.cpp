@@ -248,10 +248,13 @@ TypeNode* parsetagtype(Parser& P, uint16_t keyword, Decl& d) {
         }
         return type;
     }
-    if (kind == ty::Enum)
+    if (kind == ty::Enum) {
         parseenum(P, type);
-    else
+        // enumeration constants are declared even by an enum without tag
+        if (type->members) d.declares = true;
+    } else {
         parsemembers(P, type, d.s.attributes);
+    }
     return type;
 }
 

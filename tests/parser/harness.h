@@ -13,6 +13,7 @@
 #include "platform/interrupt.h"
 #include "toollib/options.h"
 #include "toollib/quit.h"
+#include "tools/parsedump/parsedump.h"
 
 namespace cpppctest {
 
@@ -58,8 +59,9 @@ private:
     std::filesystem::path dir_, old_;
 };
 
-inline RunResult runcpppc(std::vector<std::string> args) {
-    args.insert(args.begin(), "cpppc");
+// Runs a program's run(argc, argv) in-process under the given name.
+inline RunResult runprogram(const char* name, int (*run)(int, char**), std::vector<std::string> args) {
+    args.insert(args.begin(), name);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -67,11 +69,55 @@ inline RunResult runcpppc(std::vector<std::string> args) {
     RunResult r;
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    r.status = tl::runmain([&] { return cpppc::run(static_cast<int>(args.size()), argv.data()); });
+    r.status = tl::runmain([&] { return run(static_cast<int>(args.size()), argv.data()); });
     std::fflush(stdout);
     r.out = testing::internal::GetCapturedStdout();
     r.err = testing::internal::GetCapturedStderr();
     return r;
+}
+
+inline RunResult runcpppc(std::vector<std::string> args) { return runprogram("cpppc", cpppc::run, std::move(args)); }
+
+// qvparsedump [options] t.c on one source text: the dump comes back on out.
+inline RunResult parsedump(const Scratch& s, const std::string& source, std::vector<std::string> options = {}) {
+    s.write("t.c", source);
+    options.push_back("t.c");
+    return runprogram("cpppc", parsedump::run, options);
+}
+
+// The lines of a dump section ("symbols", "tags", "writer", ...), without
+// their indentation, up to the next section.
+inline std::vector<std::string> section(const std::string& dump, const std::string& name) {
+    std::vector<std::string> lines;
+    bool inside = false;
+    size_t pos = 0;
+    while (pos < dump.size()) {
+        size_t end = dump.find('\n', pos);
+        if (end == std::string::npos) end = dump.size();
+        std::string line = dump.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line[0] != ' ') {
+            inside = line == name;
+            continue;
+        }
+        if (inside) lines.push_back(line.substr(2));
+    }
+    return lines;
+}
+
+// The dump line of one symbol (or member, tag, space: the first line of the
+// section that starts with the name and a blank) and the line after it.
+inline std::string entry(const std::string& dump, const std::string& sectionname, const std::string& name, int after = 0) {
+    std::vector<std::string> lines = section(dump, sectionname);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string l = lines[i];
+        size_t first = l.find_first_not_of(' ');
+        if (l.compare(first, name.size() + 1, name + " ") == 0 && i + after < lines.size()) {
+            std::string r = lines[i + static_cast<size_t>(after)];
+            return r.substr(r.find_first_not_of(' '));
+        }
+    }
+    return "<" + name + " not found>";
 }
 
 // cpppc -e [options] on one source text; the preprocessed text comes back.

@@ -139,8 +139,9 @@ struct Printer {
         for (auto it = list.rbegin(); it != list.rend(); ++it) {
             Symbol* s = *it;
             uint32_t label = s->sclass == sc::Static ? (s->value & 0xFFFF) : 0;
+            std::string value = s->sclass == sc::EnumConst ? std::to_string(static_cast<int32_t>(s->value)) : std::to_string(s->value);
             line(1, name(s->name) + " class " + classname(s->sclass) + " flags " + hex(s->flags, 6) + " attributes " +
-                        hex(s->attributes, 4) + " value " + std::to_string(s->value) + " label " + std::to_string(label));
+                        hex(s->attributes, 4) + " value " + value + " label " + std::to_string(label));
             TypeNode* t = s->type;
             line(2, "type " + type(t) + " " + layout(t));
             untagged(t, 3);

@@ -24,6 +24,7 @@
 //                "putspace NAME" (each name putspaces announces),
 //                "putsection LINE 0xWORD NAME" (- without name), "putliterals"
 //
+// An enumeration constant's value is written signed, other values unsigned.
 // CLASS is the storage class's number and name (none, placed, extern,
 // static, typedef, enum-constant, member, register, ...). TYPE is written
 // out from the outside in: int, unsigned char, ..., float, double, void;
