@@ -322,7 +322,7 @@ void doendasm(Parser& P, PpToken**) {
 // rest of the line, whose end reads as ';'.
 struct PragmaHandler {
     const char* name;
-    void (*parse)(Parser&);
+    bool (*parse)(Parser&);
     const char* bad;
 };
 const PragmaHandler kDeclarationPragmas[] = {
@@ -348,8 +348,7 @@ void pragmadeclaration(Parser& P, const PragmaHandler& h, PpToken** rest) {
     semi->text = ";";
     semi->textlen = 1;
     settokensource(P, *rest);
-    h.parse(P);
-    if (nexttoken(P)->code != tok::Semi) putdiag(P, "%s", h.bad);
+    if (!h.parse(P) || nexttoken(P)->code != tok::Semi) putdiag(P, "%s", h.bad);
     settokensourcedone(P);
 }
 

@@ -138,6 +138,8 @@ int funcdef(Parser& P, Symbol* s, uint32_t) {
     P.decl.infunction = true;
     skipgroup(P);
     P.decl.infunction = false;
+    // the function would be written here: its space names go first
+    if (!P.errors) putspaces(P);
     releasestmts(P);
     releaseexprs(P);
     releasetypes(P);

@@ -526,9 +526,10 @@ void setmodel(Parser& P, uint32_t word);
 uint16_t spacemodifier(Parser& P, uint16_t word);
 uint16_t defaultspace(Parser& P, uint16_t word, uint8_t sclass, uint16_t code);
 Symbol* findspace(Parser& P, const unsigned char* name);
-void pragmaspace(Parser& P);
-void pragmasection(Parser& P);
-void pragmaattribute(Parser& P);
+// The pragma handlers: false when they stopped at a fault of the line.
+bool pragmaspace(Parser& P);
+bool pragmasection(Parser& P);
+bool pragmaattribute(Parser& P);
 void applyattribute(Parser& P, Symbol* s);
 const char* matchattribute(Parser& P, TypeNode* tmpl, TypeNode* decl);
 

@@ -108,7 +108,7 @@ uint16_t defaultspace(Parser& P, uint16_t word, uint8_t sclass, uint16_t code) {
 // #pragma space [class] [kind] modifiers
 //   class: extern, static, auto, '*' (pointed-to types) or const
 //   kind:  "[]" data, "()" code
-void pragmaspace(Parser& P) {
+bool pragmaspace(Parser& P) {
     SpaceTables& S = P.spaces;
     int entry = -1;  // all four
     bool isconst = false;
@@ -124,10 +124,10 @@ void pragmaspace(Parser& P) {
     bool data = true, code = true;
     t = nexttoken(P);
     if (t->code == tok::LBrack) {
-        if (!closes(P, tok::RBrack)) return;
+        if (!closes(P, tok::RBrack)) return false;
         code = false;
     } else if (t->code == tok::LParen) {
-        if (!closes(P, tok::RParen)) return;
+        if (!closes(P, tok::RParen)) return false;
         data = false;
     } else {
         pushtoken(P);
@@ -151,17 +151,18 @@ void pragmaspace(Parser& P) {
         } else {
             S.consttable = data ? S.data : S.code;
         }
-        return;
+        return true;
     }
     for (int i = 0; i < 4; ++i) {
         if (entry >= 0 && i != entry) continue;
         if (data) S.data[i] = word;
         if (code) S.code[i] = word;
     }
+    return true;
 }
 
 // #pragma section {const | @space} ( "(" | "[" | "{" ) [name] ( ")" | "]" | "}" )
-void pragmasection(Parser& P) {
+bool pragmasection(Parser& P) {
     uint16_t word = 0;
     for (;;) {
         Token* t = nexttoken(P);
@@ -190,7 +191,7 @@ void pragmasection(Parser& P) {
         word = defaultspace(P, word, sc::Extern, ty::Int);
         close = tok::RBrace;
         break;
-    default: pushtoken(P); return;
+    default: pushtoken(P); return false;
     }
     const unsigned char* name = nullptr;
     t = nexttoken(P);
@@ -198,7 +199,7 @@ void pragmasection(Parser& P) {
         name = t->name;
     else
         pushtoken(P);
-    if (!closes(P, close)) return;
+    if (!closes(P, close)) return false;
     uint32_t line = srcline(P);
     putspaces(P);
     if ((word & attr::Volatile) && !(word & attr::Const)) endunit(P, 0);
@@ -215,34 +216,36 @@ void pragmasection(Parser& P) {
         P.names.section = id;
     }
     putsection(P, line, word, name);
+    return true;
 }
 
 // #pragma attribute declaration-specifiers declarator
-void pragmaattribute(Parser& P) {
+bool pragmaattribute(Parser& P) {
     Decl d;
     declspecs(P, d, allow::Block);
     if (!declarator(P, d)) {
         putdiag(P, "invalid #pragma attribute syntax");
-        return;
+        return true;
     }
     const unsigned char* name = d.s.name;
     if (!name) {
         putdiag(P, "missing #pragma attribute name");
-        return;
+        return true;
     }
     Scopes& S = P.syms.scopes;
     if (lookupsym(P, name, &S.attributes, nullptr)) {
         putdiag(P, "duplicate #pragma attribute name %.*s", namelength(name), nametext(name));
-        return;
+        return true;
     }
     if (lookupsym(P, name, &S.ordinary, nullptr)) {
         putdiag(P, "redeclared #pragma attribute name %.*s", namelength(name), nametext(name));
-        return;
+        return true;
     }
     Symbol* s = newsym(P, &S.attributes, name, d.s.sclass, d.s.type);
     s->attributes = d.s.attributes;
     s->flags = d.s.flags;
     s->value = d.s.value;
+    return true;
 }
 
 void applyattribute(Parser& P, Symbol* s) {
