@@ -370,12 +370,15 @@ void parsemembers(Parser& P, TypeNode* st, uint16_t attributes) {
                         putdiag(P, "W5implicit int type in struct/union declaration");
                         warned = true;
                     }
-                    if (type && (type->code == ty::Struct || type->code == ty::Union) && type->tag &&
-                        (type->tag->flags & sf::Defining))
+                    bool embedded = type && (type->code == ty::Struct || type->code == ty::Union) && type->tag &&
+                                    (type->tag->flags & sf::Defining);
+                    if (type && type->code == ty::Enum && !type->members) putdiag(P, "incomplete enum type");
+                    // A struct that held itself would have no size: the member is left out.
+                    if (embedded)
                         putdiag(P, "embedded usage of tag name %.*s", namelength(type->tag->name),
                                 nametext(type->tag->name));
-                    if (type && type->code == ty::Enum && !type->members) putdiag(P, "incomplete enum type");
-                    L.member(d);
+                    else
+                        L.member(d);
                 }
             }
             if (nexttoken(P)->code != tok::Comma) {

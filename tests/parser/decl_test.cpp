@@ -310,7 +310,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"enum E { A, };", "#error cpppc t.c:1(10) missing enumeration member\n"},
         BadCase{"enum E { A B };", "#error cpppc t.c:1(9) missing } in enum definition\n#error cpppc t.c:1(11) missing ;\n"},
         BadCase{"enum E e;", "#error cpppc t.c:1(5) undefined enum type\n#error cpppc t.c:1 enum size unknown\n"},
-        BadCase{"struct T { struct T t; };", "#error cpppc t.c:1(20) embedded usage of tag name T\n"},
+        BadCase{"struct T { int a; struct T t; };", "#error cpppc t.c:1(27) embedded usage of tag name T\n"},
         BadCase{"struct T { int a; int a; };", "#error cpppc t.c:1(22) redefined member a\n"},
         BadCase{"struct T { static int a; };", "#error cpppc t.c:1(11+6) unexpected storage class\n"},
         BadCase{"struct T { int a : 33; };", "#error cpppc t.c:1(19+2) invalid bitfield size\n#error cpppc t.c:1(23) missing member declaration\n"},
