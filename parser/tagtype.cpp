@@ -56,9 +56,13 @@ struct Layout {
         unitbits = 0;
     }
 
+    uint64_t before = P.syms.serial;  // members of this body are newer
+
+    // A member of this body by name: each member's home is the type's member
+    // list, so the symbols of the name are the candidates (newest first).
     Symbol* find(const unsigned char* name) const {
-        for (Symbol* m = head; m && name; m = m->next)
-            if (m->name == name) return m;
+        for (Symbol* m = name ? namesyms(name) : nullptr; m && m->serial > before; m = m->samename)
+            if (m->home == &st->members) return m;
         return nullptr;
     }
 
@@ -67,6 +71,7 @@ struct Layout {
         m->attributes = attributes;
         m->value = value;
         m->flags |= sf::Declared;
+        m->home = &st->members;
         *tail = m;
         tail = &m->next;
         return m;

@@ -77,6 +77,25 @@ INSTANTIATE_TEST_SUITE_P(
                  "array[299] of int (size 1196, align 4)"},
         TypeCase{"enumeration constant in a bound", "enum { N = 7 }; int n[N];", {}, "n", "array[7] of int (size 28, align 4)"}));
 
+TEST(Conditionals, SeeDeclarations) {
+    // #if takes the value of a file-level enumeration constant and sizes
+    // types with the target's pointers.
+    const char* source =
+        "enum { NEG = -5, BIG = 70000 };\ntypedef struct { char c; short s; } R;\n"
+        "#if NEG == -5 && NEG < 0 && BIG == 70000 && sizeof(R) == 4\nint constants;\n#endif\n"
+        "#if sizeof(int *) == 2\nint nearpointers;\n#elif sizeof(int *) == 4\nint farpointers;\n#endif\n"
+        "#if UNKNOWN == 0 && !defined UNKNOWN\nint names;\n#endif\n";
+    Scratch s;
+    RunResult r = parsedump(s, source);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(entry(r.out, "symbols", "constants"), "<constants not found>");
+    EXPECT_NE(entry(r.out, "symbols", "nearpointers"), "<nearpointers not found>");
+    EXPECT_NE(entry(r.out, "symbols", "names"), "<names not found>");
+    r = parsedump(s, source, {"-m0x3030"});
+    EXPECT_NE(entry(r.out, "symbols", "farpointers"), "<farpointers not found>");
+    EXPECT_EQ(entry(r.out, "symbols", "nearpointers"), "<nearpointers not found>");
+}
+
 TEST(Enums, UnderlyingType) {
     const char* source =
         "enum A { A0, A1 = 200 };\nenum B { B0 = -1, B1 = 100 };\nenum C { C0 = -1, C1 = 200 };\n"
