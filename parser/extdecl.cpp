@@ -188,14 +188,22 @@ void parsealias(Parser& P, Symbol* s) {
 
 namespace {
 
-// A new file-level name.
-Symbol* enter(Parser& P, Decl& d) {
-    Symbol* s = newsym(P, &P.syms.scopes.ordinary, d.s.name, d.s.sclass, d.s.type);
+// A new file-level name, or one that was only used so far (it keeps its
+// uses).
+Symbol* enter(Parser& P, Decl& d, Symbol* used = nullptr) {
+    Symbol* s = used;
+    if (s) {
+        s->sclass = d.s.sclass;
+        s->type = d.s.type;
+        s->flags |= d.s.flags;
+    } else {
+        s = newsym(P, &P.syms.scopes.ordinary, d.s.name, d.s.sclass, d.s.type);
+        s->flags = d.s.flags;
+        s->useline = d.line;
+        s->usecolumn = d.column;
+    }
     s->attributes = d.s.attributes;
-    s->flags = d.s.flags;
     s->value = d.s.value;
-    s->useline = d.line;
-    s->usecolumn = d.column;
     if (s->sclass != sc::Typedef) {
         applyattribute(P, s);
         s->attributes = defaultspace(P, s->attributes, s->sclass, s->type ? s->type->code : 0);
@@ -274,7 +282,7 @@ void extdecl(Parser& P) {
             putdiag(P, "missing name in declaration");
             s = placeholder(P, d, internname(P, "<missing>", 9));
         } else if (Symbol* old = lookupsym(P, d.s.name, &S.ordinary, nullptr)) {
-            s = redeclare(P, old, d);
+            s = (old->flags & sf::Declared) ? redeclare(P, old, d) : enter(P, d, old);
         } else {
             s = enter(P, d);
         }

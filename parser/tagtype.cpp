@@ -284,7 +284,8 @@ void parseenum(Parser& P, TypeNode* e) {
             break;
         }
         const unsigned char* name = t->name;
-        if (lookupsym(P, name, scope, mark))
+        Symbol* earlier = lookupsym(P, name, scope, mark);
+        if (earlier && (earlier->flags & sf::Declared))
             putdiag(P, "redeclared enum member %.*s", namelength(name), nametext(name));
         if (nexttoken(P)->code == tok::Assign)
             evalconst(P, value, 1);
