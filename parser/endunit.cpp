@@ -12,7 +12,6 @@ namespace cpppc {
 
 namespace {
 
-bool isfunction(const TypeNode* t) { return t && t->code == ty::Function; }
 bool isvoid(const TypeNode* t) { return t && t->code == ty::Void; }
 bool isunknownarray(const TypeNode* t) { return t && t->code == ty::Array && t->count() == 0; }
 

@@ -19,7 +19,6 @@ namespace cpppc {
 
 namespace {
 
-bool isfunction(const TypeNode* t) { return t && t->code == ty::Function; }
 
 // A symbol for a declaration that cannot be entered: it goes through the
 // rest of the declaration but is on no list and never listed for its file.

@@ -150,6 +150,8 @@ struct TypeNode {
     uint8_t bitwidth() const { return static_cast<uint8_t>((detail >> 8) & 0xff); }
 };
 
+inline bool isfunction(const TypeNode* t) { return t && t->code == ty::Function; }
+
 // Statement kinds are the token codes that start them, plus internal ones.
 namespace sk {
 constexpr uint8_t Expr = 0, Block = 1, Compound = 16, RegLoad = 28, AsmLine = 31, Break = 129, Continue = 133,
