@@ -228,25 +228,13 @@ TEST(Fuzz, DeclarationsRandomEdits) {
     const std::string words[] = {
         "struct ", "union ", "enum ", "typedef ", "static ", "extern ", "const ", "volatile ", "int ", "char ",
         "long ", "unsigned ", "void ", "@far ", "@near ", "@packed ", "@x ", "sizeof(", "#pragma space ",
-        "#pragma section [", "#pragma attribute ", "(*", ")(", "[3]", ":3", "...", "= {", "@ 0x100", "register "};
-    std::string corpus;
-    for (const char* a : kAcceptance) corpus += std::string(a) + "\n";
-    corpus += "#pragma space * @far\n#pragma section const {k}\n#pragma attribute @far int buf[]\nint buf[4];\n";
+        "#pragma section [", "#pragma attribute ", "(*", ")(", "[3]", ":3", "...", "= {", "@ 0x100", "register ",
+        "\n#pragma space * @far\n", "\n#pragma section const {k}\n", "\n#pragma attribute @far int buf[]\nint buf[4];\n",
+        "struct Q { int a : 3; struct Q *q; union { int i; char c; }; }"};
     for (int i = 0; i < 800; ++i) {
         std::string text;
         for (int k = 0; k < 4; ++k) text += kAcceptance[rng() % std::size(kAcceptance)] + std::string("\n");
-        int edits = 1 + static_cast<int>(rng() % 8);
-        for (int e = 0; e < edits; ++e) {
-            size_t pos = text.empty() ? 0 : rng() % (text.size() + 1);
-            switch (rng() % 4) {
-            case 0: text.insert(pos, 1, alphabet[rng() % alphabet.size()]); break;
-            case 1:
-                if (pos < text.size()) text.erase(pos, 1 + rng() % 6);
-                break;
-            case 2: text.insert(pos, corpus.substr(rng() % corpus.size(), 40)); break;
-            default: text.insert(pos, words[rng() % std::size(words)]); break;
-            }
-        }
+        for (int round = 0; round < 2; ++round) text = mutate(rng, text, alphabet, words);
         std::vector<std::string> opts = {"-o", "t.ir"};
         if (rng() % 2) opts.push_back("-c99");
         if (rng() % 3 == 0) opts.push_back("-sa");

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,27 @@ inline RunResult preprocess(const Scratch& s, const std::string& source, std::ve
     options.insert(options.begin(), "-e");
     options.push_back("t.c");
     return runcpppc(options);
+}
+
+// Random edits of a text for the fuzz runs: each inserts a character of the
+// alphabet, erases a few characters, overwrites a byte or inserts a word.
+template <size_t N>
+std::string mutate(std::mt19937& rng, std::string text, const std::string& alphabet, const std::string (&words)[N]) {
+    int edits = 1 + static_cast<int>(rng() % 6);
+    for (int e = 0; e < edits; ++e) {
+        size_t pos = text.empty() ? 0 : rng() % (text.size() + 1);
+        switch (rng() % 4) {
+        case 0: text.insert(pos, 1, alphabet[rng() % alphabet.size()]); break;
+        case 1:
+            if (pos < text.size()) text.erase(pos, 1 + rng() % 4);
+            break;
+        case 2:
+            if (pos < text.size()) text[pos] = static_cast<char>(rng() % 256);
+            break;
+        default: text.insert(pos, words[rng() % N]); break;
+        }
+    }
+    return text;
 }
 
 }  // namespace cpppctest

@@ -252,21 +252,7 @@ TEST(Fuzz, PreprocessRandomEdits) {
                                  "/*", "*/", "//", "?" "?/", "?" "?=", "\\\n", "#line 0\n", "#asm\n", "#else\n", "sizeof(",
                                  "#define f(x) x x\n", "f(f(f(f("};
     for (int i = 0; i < 250; ++i) {
-        std::string text = kCorpus[rng() % std::size(kCorpus)];
-        int edits = 1 + static_cast<int>(rng() % 6);
-        for (int e = 0; e < edits; ++e) {
-            size_t pos = text.empty() ? 0 : rng() % (text.size() + 1);
-            switch (rng() % 4) {
-            case 0: text.insert(pos, 1, alphabet[rng() % alphabet.size()]); break;
-            case 1:
-                if (pos < text.size()) text.erase(pos, 1 + rng() % 4);
-                break;
-            case 2:
-                if (pos < text.size()) text[pos] = static_cast<char>(rng() % 256);
-                break;
-            default: text.insert(pos, words[rng() % std::size(words)]); break;
-            }
-        }
+        std::string text = mutate(rng, kCorpus[rng() % std::size(kCorpus)], alphabet, words);
         std::vector<std::string> opts = {"-o", "out.i"};
         if (rng() % 2) opts.push_back("-c99");
         if (rng() % 3 == 0) opts.push_back("-cr");
