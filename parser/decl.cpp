@@ -213,9 +213,25 @@ int declspecs(Parser& P, Decl& d, uint32_t allowed) {
     return any ? 1 : 0;
 }
 
+constexpr int kMaxDeclNesting = 100;
+
+DeclNesting::DeclNesting(Parser& p) : P(p), toodeep(++p.decl.depth > kMaxDeclNesting) {
+    if (!toodeep) return;
+    putdiag(P, "declaration too complex");
+    for (;;) {
+        uint16_t code = nexttoken(P)->code;
+        if (code == tok::Semi || code == tok::End) {
+            pushtoken(P);
+            return;
+        }
+    }
+}
+
 int declarator(Parser& P, Decl& d) {
     TypeNode* base = d.s.type;
     d.star = d.funcsuffix = false;
+    DeclNesting nesting(P);
+    if (nesting.toodeep) return 0;
     for (;;) {
         if (nexttoken(P)->code != tok::Star) {
             pushtoken(P);

@@ -315,6 +315,7 @@ struct SpaceTables {
 struct DeclState {
     bool definition = false;   // the unit defines an object or a function (-sa check)
     bool infunction = false;   // a function body is being read
+    int depth = 0;             // nesting of declarators and tag bodies (decl.cpp)
 };
 
 // The intermediate-file writer. The parser calls the put operations
@@ -564,6 +565,14 @@ void parseparams(Parser& P, TypeNode* f);
 void paramtopointer(Parser& P, Symbol* s);
 void mergespace(Parser& P, Symbol* s, uint16_t other);
 bool startstypename(Parser& P, const Token* t);
+// Counts one level of declarator or tag-body nesting while it lives; past
+// the bound the declaration is read over to its ';' and the level is bad.
+struct DeclNesting {
+    Parser& P;
+    bool toodeep;
+    explicit DeclNesting(Parser& p);
+    ~DeclNesting() { --P.decl.depth; }
+};
 TypeNode* parsetypename(Parser& P);
 
 // tagtype.cpp

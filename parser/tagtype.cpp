@@ -22,6 +22,10 @@ uint16_t tagkind(uint16_t keyword) {
     return keyword == kw::Struct ? ty::Struct : keyword == kw::Union ? ty::Union : ty::Enum;
 }
 
+// An offset rounded up to a power of two, wrapping at 32 bits as the
+// target's offsets do.
+uint32_t roundup(uint32_t offset, uint32_t a) { return (offset + a - 1) & ~(a - 1); }
+
 Symbol* newtag(Parser& P, const unsigned char* name, uint16_t kind) {
     Scopes& S = P.syms.scopes;
     TypeNode* t = newtype(P, kind, nullptr);
@@ -83,7 +87,7 @@ struct Layout {
             size = std::max(size, bytes);
             return 0;
         }
-        if (!packed) offset = static_cast<uint32_t>(alignup(static_cast<int32_t>(offset), type));
+        if (!packed) offset = roundup(offset, 1u << alignclass(type));
         uint32_t at = offset;
         offset += bytes;
         return at;
@@ -132,7 +136,7 @@ void Layout::bitfield(const Decl& d, int32_t width) {
         } else {
             if (bits > 8 && !packed) {
                 uint32_t unit = static_cast<uint32_t>(bits / 8);
-                offset = (offset + unit - 1) / unit * unit;
+                offset = roundup(offset, unit);
             }
             unitoffset = offset;
         }
@@ -253,6 +257,8 @@ TypeNode* parsetagtype(Parser& P, uint16_t keyword, Decl& d) {
         }
         return type;
     }
+    DeclNesting nesting(P);
+    if (nesting.toodeep) return type;
     if (kind == ty::Enum) {
         parseenum(P, type);
         // enumeration constants are declared even by an enum without tag
@@ -407,8 +413,7 @@ void parsemembers(Parser& P, TypeNode* st, uint16_t attributes) {
     if (!L.head) putdiag(P, "missing member declaration");
     st->members = L.head;
     if (size > 1 && !L.packed) {
-        uint32_t a = 1u << alignclass(st);
-        size = (size + a - 1) / a * a;
+        size = roundup(size, 1u << alignclass(st));
     }
     st->size = size;
     if (tag) tag->flags &= ~sf::Defining;

@@ -141,8 +141,10 @@ int32_t alignup(int32_t offset, TypeNode* t) {
     int32_t a = 1 << alignclass(t);
     int32_t rest = offset & (a - 1);
     if (rest == 0) return offset;
-    // Frame offsets are negative and grow downwards.
-    return offset > 0 ? offset + (a - rest) : offset - rest;
+    // Frame offsets are negative and grow downwards; the target's offsets
+    // wrap around at 32 bits.
+    int64_t r = offset > 0 ? int64_t{offset} + (a - rest) : int64_t{offset} - rest;
+    return static_cast<int32_t>(static_cast<uint32_t>(r));
 }
 
 int typecompat(Parser& P, TypeNode* to, TypeNode* from) {

@@ -363,6 +363,30 @@ TEST(Declarations, InlineWithC99) {
     EXPECT_EQ(entry(r.out, "symbols", "f"), "f class 0 none flags 0x000824 attributes 0x0a00 value 0 label 0");
 }
 
+TEST(Declarations, DeepNestingIsBounded) {
+    Scratch s;
+    std::string source = "int " + std::string(150, '(') + "x" + std::string(150, ')') + ";\nint after;\n";
+    source += "struct A { ";
+    for (int i = 0; i < 150; ++i) source += "struct { ";
+    source += "int a; ";
+    for (int i = 0; i < 150; ++i) source += "} m; ";
+    source += "};\nint last;\n";
+    RunResult r = parsedump(s, source);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("#error cpppc t.c:1(103) declaration too complex\n", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("t.c:3(909) declaration too complex"), std::string::npos) << r.err;
+    EXPECT_NE(entry(r.out, "symbols", "after"), "<after not found>");
+    EXPECT_NE(entry(r.out, "symbols", "last"), "<last not found>");
+}
+
+TEST(Declarations, OffsetsWrapAt32Bits) {
+    Scratch s;
+    RunResult r = parsedump(s, "struct W { char c[2147483647]; int i; char d[2147483647]; int j; } w;\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(entry(r.out, "tags", "i"), "i offset 2147483648 flags 0x000004 attributes 0x0000: int");
+    EXPECT_EQ(entry(r.out, "tags", "j"), "j offset 4 flags 0x000004 attributes 0x0000: int");
+}
+
 TEST(Declarations, FileList) {
     // Definitions, placements and bodies are listed for the file's debug
     // records, once each; declarations are not.
