@@ -221,6 +221,7 @@ struct Gen {
 // ---- program.cpp ----
 int run(int argc, char** argv);
 void genmain(Gen& G, int argc, char** argv);
+void genfile(Gen& G);             // the open input to the open output, sections made
 int functionbody(Gen& G);         // from record 134 to its end; the next code
 
 // ---- input.cpp ----

@@ -422,6 +422,10 @@ void genmain(Gen& G, int argc, char** argv) {
     tl::parseopts(argc, argv, kTitle, "file", optiontable(o));
     initsections(G);
     openfiles(G, argc, argv);
+    genfile(G);
+}
+
+void genfile(Gen& G) {
     resetexpr(G);
     readheader(G);
 

@@ -43,7 +43,7 @@ void closeerrfile(Gen& G, bool announce) {
     if (!G.errfp) return;
     std::fclose(G.errfp);
     G.errfp = nullptr;
-    if (!announce) return;
+    if (!announce || !G.opt.errfile) return;
     if (G.errors)
         tl::puterr(std::string("errors reported in ") + G.opt.errfile + "\n");
     else
