@@ -440,6 +440,7 @@ int irtop(Gen& G, int mode) {
                 G.w.raw = true;
                 putasm(G, text + "`");
                 G.w.raw = false;
+                if (text.empty() || text.back() != '\n') writebytes(G, "\n");  // never glued to the next line
                 break;
             }
             default: return code;
