@@ -303,6 +303,7 @@ int unpackdouble(double d, uint8_t out[8]);  // the exponent; out: sign byte, th
 char namekind(const Gen& G, std::string_view text);
 bool isaliasname(std::string_view text);
 uint16_t readbe16(const uint8_t* bytes);
+uint32_t reduceattrs(uint32_t flags);  // with builtin or inline, only the bits 0x2B0 stay
 bool isbitfield(uint32_t type);
 bool isstruct(uint32_t code);
 bool isplainconst(const GenNode* n);

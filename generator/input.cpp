@@ -97,10 +97,6 @@ std::string irname(Gen& G) {
     return nametext(G, n);
 }
 
-namespace {
-// With the builtin or inline flag, only the bits that matter for them stay.
-uint32_t reduceattrs(uint32_t f) { return (f & GF_BUILTIN) ? (f & 0x2B0) : f; }
-}  // namespace
 
 IrType gentype(Gen& G, const ir::TypeDescriptor& t) {
     IrType r;

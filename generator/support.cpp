@@ -152,6 +152,8 @@ uint16_t readbe16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] 
 
 // ---- tree queries and operator tables ----
 
+uint32_t reduceattrs(uint32_t f) { return (f & GF_BUILTIN) ? (f & 0x2B0) : f; }
+
 bool isbitfield(uint32_t type) { return ir::isbitfieldcode(static_cast<uint8_t>(type & 15)); }
 bool isstruct(uint32_t code) { return (code & 15) == ir::T_STRUCT; }
 

@@ -35,7 +35,6 @@ bool isregleaf(const GenNode* n) {
     return n->isleaf() && n->name.empty() && n->value == 0 && isregcode(n->storage) && n->indir == 0;
 }
 
-uint32_t reduceattrs(uint32_t f) { return (f & GF_BUILTIN) ? (f & 0x2B0) : f; }
 
 GenNode* copyleaf(Gen& G, const GenNode* n) {
     GenNode* c = newnode(G);
