@@ -3,29 +3,25 @@
 
 namespace cg {
 
-LabelRecord* CodeList::newlabelrecord() {
-    LabelRecord* l = freelabels;
-    if (l) {
-        freelabels = l->next;
+namespace {
+// A cleared record from a free list, or a new one from the store.
+template <typename T>
+T* takefree(T*& freelist, std::deque<T>& store) {
+    T* r = freelist;
+    if (r) {
+        freelist = r->next;
     } else {
-        labelstore.emplace_back();
-        l = &labelstore.back();
+        store.emplace_back();
+        r = &store.back();
     }
-    *l = LabelRecord{};
-    return l;
+    *r = T{};
+    return r;
 }
+}  // namespace
 
-InsnNode* CodeList::newnode() {
-    InsnNode* n = freeinsns;
-    if (n) {
-        freeinsns = n->next;
-    } else {
-        insnstore.emplace_back();
-        n = &insnstore.back();
-    }
-    *n = InsnNode{};
-    return n;
-}
+LabelRecord* CodeList::newlabelrecord() { return takefree(freelabels, labelstore); }
+
+InsnNode* CodeList::newnode() { return takefree(freeinsns, insnstore); }
 
 InsertPoint appendinsn(InsertPoint ip, InsnNode* n) {
     if (!ip) return nullptr;

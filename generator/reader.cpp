@@ -311,27 +311,24 @@ int irtop(Gen& G, int mode) {
                 dataobject(G, align, f, name, !(f & GF_CONST), 0);
                 break;
             }
-            case ir::R_PUBLIC: {
-                std::string name = irname(G);
-                uint32_t f;
-                int32_t v;
-                readattrs(G, f, v, name);
-                putasm(G, " xdef %p;", {name});
-                if ((f & GF_INTERRUPT) && !(f & GF_FUNCADDR)) generror(G, "bad @interrupt usage:", r.lastname);
-                break;
-            }
+            case ir::R_PUBLIC:
             case ir::R_EXTERN: {
                 std::string name = irname(G);
                 uint32_t f;
                 int32_t v;
                 readattrs(G, f, v, name);
-                if ((f & GF_BUILTIN) && isbuiltin(G, name)) break;
-                if (f & GF_DIR)
+                if (code == ir::R_PUBLIC) {
+                    putasm(G, " xdef %p;", {name});
+                    if ((f & GF_INTERRUPT) && !(f & GF_FUNCADDR)) generror(G, "bad @interrupt usage:", r.lastname);
+                } else if ((f & GF_BUILTIN) && isbuiltin(G, name)) {
+                    // a built-in that no call made real needs no reference
+                } else if (f & GF_DIR) {
                     putasm(G, " xref %p;", {name});
-                else if ((f & GF_EXTERNAL) || !(f & GF_CONST) || (G.opt.cm & 2))
+                } else if ((f & GF_EXTERNAL) || !(f & GF_CONST) || (G.opt.cm & 2)) {
                     putasm(G, " xref.l %p;", {name});
-                else
+                } else {
                     putasm(G, " xref %p;", {name});
+                }
                 break;
             }
             case ir::R_DOUBLE: {
