@@ -4,8 +4,11 @@
 // on a name; it goes, with everything in it, when the Dir goes.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <unistd.h>
@@ -50,3 +53,47 @@ inline Dir& processdir() {
 }
 
 }  // namespace scratch
+
+namespace qvtest {
+
+// A fresh private directory per test, named after the test, made the working
+// directory while it lives and removed with everything in it.
+class Scratch {
+public:
+    explicit Scratch(const std::string& prefix) : tmp_(prefix + "_" + testname()) {
+        dir_ = tmp_.path();
+        old_ = std::filesystem::current_path();
+        if (tmp_.made()) std::filesystem::current_path(dir_);
+    }
+    ~Scratch() {
+        std::error_code ec;
+        std::filesystem::current_path(old_, ec);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    void write(const std::string& name, const std::string& text) const {
+        std::filesystem::path p = dir_ / name;
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << text;
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(dir_ / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    bool exists(const std::string& name) const { return std::filesystem::exists(dir_ / name); }
+    const std::filesystem::path& dir() const { return dir_; }
+
+private:
+    static std::string testname() {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = info ? std::string(info->test_suite_name()) + "_" + info->name() : "test";
+        for (char& c : name)
+            if (c == '/') c = '_';
+        return name;
+    }
+    scratch::Dir tmp_;
+    std::filesystem::path dir_, old_;
+};
+
+}  // namespace qvtest

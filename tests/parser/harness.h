@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/scratch.h"
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -25,39 +27,9 @@ struct RunResult {
 };
 
 // A fresh directory per test, made the working directory while it lives.
-class Scratch {
+class Scratch : public qvtest::Scratch {
 public:
-    Scratch() {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        static int serial = 0;
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name() + "_" + std::to_string(++serial);
-        for (char& c : name)
-            if (c == '/') c = '_';
-        dir_ = std::filesystem::temp_directory_path() / ("cpppc_" + std::to_string(::getpid()) + "_" + name);
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        old_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);
-    }
-    ~Scratch() {
-        std::filesystem::current_path(old_);
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    void write(const std::string& name, const std::string& text) const {
-        std::filesystem::path p = dir_ / name;
-        std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << text;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    bool exists(const std::string& name) const { return std::filesystem::exists(dir_ / name); }
-    const std::filesystem::path& dir() const { return dir_; }
-
-private:
-    std::filesystem::path dir_, old_;
+    Scratch() : qvtest::Scratch("cpppc") {}
 };
 
 // Runs a program's run(argc, argv) in-process under the given name. With
