@@ -265,6 +265,9 @@ TEST_F(Program, FilesItCannotUseStopTheBuild) {
     write("x.txt", "");
     EXPECT_EQ(qvbuild({path("x.txt")}), 1);
     EXPECT_TRUE(has(errors, "unknown file type")) << errors;
+    write("main.s", "\txdef\t_main\n_main:\tblr\n");
+    EXPECT_EQ(qvbuild({"-o", path("main.s"), path("main.s")}), 1);
+    EXPECT_TRUE(has(errors, "is a source")) << errors;
     // The assembly text of a C file goes beside it: a file there is kept.
     write("k.c", "int main(void) { return 0; }\n");
     write("k.s", "precious\n");

@@ -191,6 +191,12 @@ int build(Build& b, int argc, char** argv) {
     }
     std::string rtdir = runtimedir(b);
     std::string output = b.opt.output ? b.opt.output : stemof(argv[0]) + ".o";
+    for (int i = 0; i < argc; ++i) {
+        if (platform::samefile(output, argv[i])) {
+            say("output file " + output + " is a source");
+            return 1;
+        }
+    }
 
     auto dir = platform::makeprivatedir(platform::envvar("TMPDIR").value_or("/tmp"), "qvbuild");
     if (!dir) {
