@@ -268,6 +268,8 @@ TEST_F(Program, FilesItCannotUseStopTheBuild) {
     write("main.s", "\txdef\t_main\n_main:\tblr\n");
     EXPECT_EQ(qvbuild({"-o", path("main.s"), path("main.s")}), 1);
     EXPECT_TRUE(has(errors, "is a source")) << errors;
+    EXPECT_EQ(qvbuild({"-r", path("none"), path("main.s")}), 1);
+    EXPECT_TRUE(has(errors, "no run-time library in " + path("none"))) << errors;
     // The assembly text of a C file goes beside it: a file there is kept.
     write("k.c", "int main(void) { return 0; }\n");
     write("k.s", "precious\n");

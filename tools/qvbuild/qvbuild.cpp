@@ -190,6 +190,10 @@ int build(Build& b, int argc, char** argv) {
         return 1;
     }
     std::string rtdir = runtimedir(b);
+    if (platform::pathkind(platform::joinpath(rtdir, kStartup[0])) != platform::PathKind::File) {
+        say("no run-time library in " + rtdir);
+        return 1;
+    }
     std::string output = b.opt.output ? b.opt.output : stemof(argv[0]) + ".o";
     for (int i = 0; i < argc; ++i) {
         if (platform::samefile(output, argv[i])) {
