@@ -506,6 +506,21 @@ c__dtol:
         subf    r3,r0,r3
         blr
 
+; c__guard: the significand of a double (high word r9, low word r10,
+; exponent field r12) with ten guard bits in r9:r10; the exponent of a
+; denormal (0) becomes 1.
+c__guard:
+        clrlwi  r9,r9,12
+        cmpwi   r12,0
+        beq     1$
+        oris    r9,r9,$10
+        b       2$
+1$:     li      r12,1
+2$:     slwi    r9,r9,10
+        rlwimi  r9,r10,10,22,31
+        slwi    r10,r10,10
+        blr
+
 ; c__dadd, c__dsub: r3:r4 plus (minus) r5:r6 into r3:r4.
 c__dsub:
         mflr    r27
@@ -552,24 +567,18 @@ c__dadd1:
         li      r4,0
         b       c__dret
 ; significands with ten guard bits: a in r16:r17, b in r9:r10
-3$:     clrlwi  r16,r3,12
-        cmpwi   r8,0
-        beq     4$
-        oris    r16,r16,$10
-        b       5$
-4$:     li      r8,1
-5$:     slwi    r16,r16,10
-        rlwimi  r16,r4,10,22,31
-        slwi    r17,r4,10
-        clrlwi  r9,r5,12
-        cmpwi   r14,0
-        beq     6$
-        oris    r9,r9,$10
-        b       9$
-6$:     li      r14,1
-9$:     slwi    r9,r9,10
-        rlwimi  r9,r6,10,22,31
-        slwi    r10,r6,10
+3$:     mr      r9,r3
+        mr      r10,r4
+        mr      r12,r8
+        bl      c__guard
+        mr      r16,r9
+        mr      r17,r10
+        mr      r8,r12
+        mr      r9,r5
+        mr      r10,r6
+        mr      r12,r14
+        bl      c__guard
+        mr      r14,r12
         subf    r0,r14,r8
         bl      c__srs64
         cmpwi   r15,0
@@ -598,6 +607,16 @@ c__dadd1:
 8$:     mr      r3,r5
         mr      r4,r6
         b       c__dret
+; signed infinity and zero (sign r7), the default NaN
+c__dinf:
+        lis     r3,$7ff0
+        or      r3,r3,r7
+        li      r4,0
+        b       c__dret
+c__dzero:
+        mr      r3,r7
+        li      r4,0
+        b       c__dret
 c__dnan:
         lis     r3,$7ff8
         li      r4,0
@@ -605,11 +624,28 @@ c__dret:
         mtlr    r27
         blr
 
-; c__dmul: r3:r4 times r5:r6 into r3:r4.
-c__dmul:
-        mflr    r27
+; c__unpack2: a (r3:r4) as r16:r17 with exponent r18 and b (r5:r6) as
+; r9:r10 with exponent r8, as c__unpack makes them.
+c__unpack2:
+        mflr    r26
+        bl      c__unpack
+        mr      r16,r9
+        mr      r17,r10
+        mr      r18,r8
+        mr      r3,r5
+        mr      r4,r6
+        bl      c__unpack
+        mtlr    r26
+        blr
+
+; c__operands: what multiplication and division first need to know: the
+; result's sign in r7, the exponents of a and b in r8 and r14, their
+; magnitudes' "not zero" words in r15 and r16; cr0 "ne" (and r3:r4 the
+; result) when an operand is a NaN, as c__nan2 leaves it.
+c__operands:
+        mflr    r26
         bl      c__nan2
-        bne     c__dret
+        mtlr    r26
         xor     r7,r3,r5
         clrrwi  r7,r7,31
         rlwinm  r8,r3,12,21,31
@@ -618,21 +654,22 @@ c__dmul:
         or      r15,r0,r4
         clrlwi  r0,r5,1
         or      r16,r0,r6
+        blr
+
+; c__dmul: r3:r4 times r5:r6 into r3:r4.
+c__dmul:
+        mflr    r27
+        bl      c__operands
+        bne     c__dret
         cmpwi   r8,$7ff
         beq     1$
         cmpwi   r14,$7ff
         beq     2$
         cmpwi   r15,0
-        beq     4$
+        beq     c__dzero
         cmpwi   r16,0
-        beq     4$
-        bl      c__unpack
-        mr      r16,r9
-        mr      r17,r10
-        mr      r18,r8
-        mr      r3,r5
-        mr      r4,r6
-        bl      c__unpack
+        beq     c__dzero
+        bl      c__unpack2
         add     r8,r8,r18
         addi    r8,r8,-1022
 ; both significands to bit 63, then the upper half of the 128-bit product
@@ -669,49 +706,29 @@ c__dmul:
 ; infinity times zero is a NaN, times anything else infinity
 1$:     cmpwi   r16,0
         beq     c__dnan
-        b       3$
+        b       c__dinf
 2$:     cmpwi   r15,0
         beq     c__dnan
-3$:     lis     r3,$7ff0
-        or      r3,r3,r7
-        li      r4,0
-        b       c__dret
-4$:     mr      r3,r7
-        li      r4,0
-        b       c__dret
+        b       c__dinf
 
 ; c__ddiv: r3:r4 divided by r5:r6 into r3:r4, one quotient bit per step
 ; of a restoring division counted in CTR.
 c__ddiv:
         mflr    r27
-        bl      c__nan2
+        bl      c__operands
         bne     c__dret
-        xor     r7,r3,r5
-        clrrwi  r7,r7,31
-        rlwinm  r8,r3,12,21,31
-        rlwinm  r14,r5,12,21,31
-        clrlwi  r0,r3,1
-        or      r15,r0,r4
-        clrlwi  r0,r5,1
-        or      r16,r0,r6
         cmpwi   r8,$7ff
         beq     1$
         cmpwi   r14,$7ff
-        beq     4$
+        beq     c__dzero
         cmpwi   r16,0
         bne     2$
         cmpwi   r15,0
         beq     c__dnan
-        b       3$
+        b       c__dinf
 2$:     cmpwi   r15,0
-        beq     4$
-        bl      c__unpack
-        mr      r16,r9
-        mr      r17,r10
-        mr      r18,r8
-        mr      r3,r5
-        mr      r4,r6
-        bl      c__unpack
+        beq     c__dzero
+        bl      c__unpack2
         subf    r8,r8,r18
         addi    r8,r8,1023
 ; remainder r16:r17 starts at or above the divisor r9:r10
@@ -754,13 +771,7 @@ c__ddiv:
 ; infinity / infinity is a NaN, infinity / finite infinity
 1$:     cmpwi   r14,$7ff
         beq     c__dnan
-3$:     lis     r3,$7ff0
-        or      r3,r3,r7
-        li      r4,0
-        b       c__dret
-4$:     mr      r3,r7
-        li      r4,0
-        b       c__dret
+        b       c__dinf
 
 ; c__dcmp: compares r3:r4 with r5:r6 into cr0 as a signed compare would;
 ; unordered sets none of LT, GT and EQ. Each number becomes a 64-bit
