@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "optimizer/opt.h"
+#include "toollib/strings.h"
 
 namespace opt {
 
@@ -85,8 +86,7 @@ void droplabel(Optimizer& o, InsnNode* label) {
 
 std::string_view labelname(const InsnNode* label) {
     std::string_view t = label->text;
-    size_t colon = t.find(':');
-    t = t.substr(0, colon);
+    t = t.substr(0, tl::charpos(t, ':'));
     while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
     return t;
 }

@@ -21,11 +21,12 @@ namespace {
 constexpr std::string_view kOptLine = "; Optimizer V4.3.6 - 02 Oct 2012";
 
 // The assembler's directives that may stand inside a function without
-// changing what its instructions do: data, symbols and listing control.
+// changing what its instructions do: data, symbols, sections and listing
+// control.
 const char* const kQuietDirectives[] = {
-    "align", "base", "clist", "dc", "dc.b", "dc.l", "dc.w", "dcb", "dcb.b", "dcb.l", "dcb.w", "dlist", "ds",
+    "align", "base", "bsct", "clist", "dc", "dc.b", "dc.l", "dc.w", "dcb", "dcb.b", "dcb.l", "dcb.w", "dlist", "ds",
     "ds.b", "ds.l", "ds.w", "equ", "even", "fcb", "fcc", "fdb", "list", "mlist", "nol", "nolist", "nopage",
-    "page", "plen", "rmb", "set", "spc", "subttl", "tabs", "title", "ttl", "xbit", "xbit.b", "xbit.w", "xdef",
+    "page", "plen", "rmb", "section", "set", "spc", "subttl", "switch", "tabs", "title", "ttl", "xbit", "xbit.b", "xbit.w", "xdef",
     "xref", "xref.b", "xref.l", "xref.w", "xrefb",
 };
 
@@ -111,6 +112,7 @@ long readunit(Optimizer& o) {
     u.firstline = o.linecount + 1;
     InsnNode* lastlabel = nullptr;   // the end of the label list
     bool inside = false;
+    bool debuglines = false;         // between two XL: markers
     long count = 0;
     while (readline(o)) {
         if (platform::interrupted()) return count;
@@ -118,6 +120,15 @@ long readunit(Optimizer& o) {
         ++count;
         for (;;) {   // once per line, again for the rest of a split label line
             InsnNode* n = parseinsn(o, o.line);
+            if (inside && debuglines && !(n->islabel() && n->text.starts_with("XL"))) {
+                // the debug section's lines are data, left as they are
+                delete n;
+                n = new InsnNode;
+                n->kind = KText;
+                n->text = n->raw = o.line;
+                append(u, n);
+                break;
+            }
             if (!inside) {
                 // outside the functions a line stays as it was read
                 if (n->kind != KLabel) {
@@ -158,6 +169,7 @@ long readunit(Optimizer& o) {
             }
             if (!inside) break;
             if (n->islabel()) {
+                if (n->text.starts_with("XL")) debuglines = !debuglines;
                 if (n->text.starts_with("LL") || n->text.starts_with("XL")) {
                     n->kind = KText;
                 } else {

@@ -142,6 +142,60 @@ TEST(Checker, LoopsAndJumpTables) {
     EXPECT_FALSE(v.ok);
 }
 
+// What the framework itself does to a unit (reading, label merging, the
+// removal of dead chains from any instruction) never changes what the
+// function does.
+TEST(Checker, FrameworkRewritesKeepBehaviour) {
+    const std::string carry = unit(
+        "\tli\tr5,0\n"
+        "\taddic\tr6,r3,1\n"
+        "\tadde\tr7,r4,r5\n"
+        "\tcmpw\tcr1,r3,r4\n"
+        "\tli\tr0,5\n"
+        "\tmtctr\tr0\n"
+        "\tbgt\tcr1,L1\n"
+        "L1:\n"
+        "L3:\n"
+        "\tadd\tr5,r5,r6\n"
+        "\tcmpwi\tr5,0\n"
+        "\tbdnz\tL3\n"
+        "\tbeq\tcr1,L2\n"
+        "\tmr\tr3,r7\n"
+        "\tli\tr8,3\n"
+        "\tb\tL4\n"
+        "L2:\n"
+        "\tmr\tr3,r5\n"
+        "\tli\tr9,7\n"
+        "L4:\n"
+        "\tuse\t(r3)\n"
+        "\tblr\n");
+    optcheck::Settings s;
+    s.seeds = 4;
+    int checked = 0;
+    for (const std::string& text : {carry, kCalls}) {
+        opt::Optimizer plain;
+        opttest::loadunit(plain, text, false);
+        opt::optunit(plain);
+        optcheck::Verdict v = optcheck::compare(text, opt::unittext(plain), s);
+        EXPECT_TRUE(v.ok) << v.message;
+        for (int i = 0;; ++i) {
+            opt::Optimizer o;
+            opttest::loadunit(o, text);
+            opt::InsnNode* n = opttest::insn(o, i);
+            if (!n) break;
+            std::string before = opt::unittext(o);
+            opt::deadchain(o, n);
+            std::string after = opt::unittext(o);
+            if (after == before) continue;
+            ++checked;
+            v = optcheck::compare(before, after, s, text);
+            EXPECT_TRUE(v.ok) << "from instruction " << i << ": " << v.message << "\n" << after;
+            EXPECT_GT(v.returned, 0);
+        }
+    }
+    EXPECT_GE(checked, 3);
+}
+
 class Tools : public ScratchTest {};
 
 // The optimizer's marker and note lines are not assembly: the checker must

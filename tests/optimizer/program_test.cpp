@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "harness.h"
+#include "platform/interrupt.h"
 
 namespace {
 
@@ -162,6 +163,23 @@ TEST_F(Program, FunctionsLoseTheirMarkersAndUnusedLabels) {
                                  "\taddi\tr3,r3,1\n"
                                  "\tblr\n"
                                  "\t.dendfn\t\"a.c:9-9\"\n");
+}
+
+TEST_F(Program, DebugLinesInsideAFunctionAreLeftAlone) {
+    write("in.s", "_f:\nFL:\n\tli\tr3,1\n\tswitch\t.debug\nXL:\nL77:\n\tdc.b\t1\nXL:\n\tswitch\t.vtext\n"
+                  "\tuse\t(r3)\n\tblr\nFL:\n");
+    opttest::Result r = coppc({"-o", "out.s", "in.s"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read("out.s"), "_f:\n\tli\tr3,1\n\tswitch\t.debug\nL77:\n\tdc.b\t1\n\tswitch\t.vtext\n\tblr\n");
+}
+
+TEST_F(Program, InterruptLeavesNoOutput) {
+    write("in.s", std::string(kHeading) + "_f:\nFL:\n\tblr\nFL:\n_g:\nFL:\n\tblr\nFL:\n");
+    platform::raiseinterrupt();
+    opttest::Result r = coppc({"-o", "out.s", "in.s"});
+    platform::resetinterrupt();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(exists("out.s"));
 }
 
 }  // namespace
