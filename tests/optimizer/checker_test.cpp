@@ -6,8 +6,6 @@
 
 #include "assembler/asm.h"
 #include "harness.h"
-#include "toollib/options.h"
-#include "toollib/quit.h"
 #include "tools/optcheck/checker.h"
 
 namespace {
@@ -203,17 +201,8 @@ class Tools : public ScratchTest {};
 TEST_F(Tools, AssemblerRejectsMarkersAndNotes) {
     for (const char* text : {"\tuse\t(r3)\n", "FL:\n\tblr\nFL:\n"}) {
         write("t.s", text);
-        std::vector<std::string> words = {"cappc", "-si", "-o", "t.o", "t.s"};
-        std::vector<char*> argv;
-        for (auto& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
-        tl::resettoolcontext();
-        ::testing::internal::CaptureStderr();
-        ::testing::internal::CaptureStdout();
-        int status = tl::runmain([&] { return as::run(static_cast<int>(words.size()), argv.data()); });
-        ::testing::internal::GetCapturedStdout();
-        ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(status, 1) << text;
+        opttest::Result r = opttest::runprogram(as::run, {"cappc", "-si", "-o", "t.o", "t.s"});
+        EXPECT_EQ(r.status, 1) << text;
     }
     std::string wrapped = optcheck::wrap(kBefore);
     EXPECT_EQ(wrapped.find("use"), std::string::npos) << wrapped;
@@ -233,27 +222,13 @@ TEST_F(Tools, BinutilsDoNotTakeThisLanguage) {
 TEST_F(Tools, OptcheckCompares) {
     write("before.s", kBefore);
     write("after.s", kWrong);
-    std::vector<std::string> words = {"optcheck", "-n", "4", "before.s", "after.s"};
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    tl::resettoolcontext();
-    ::testing::internal::CaptureStdout();
-    int status = tl::runmain([&] { return optcheck::run(static_cast<int>(words.size()), argv.data()); });
-    std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(out.substr(0, 19), "different: seed 1: ") << out;
+    opttest::Result r = opttest::runprogram(optcheck::run, {"optcheck", "-n", "4", "before.s", "after.s"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.substr(0, 19), "different: seed 1: ") << r.out;
 
-    words = {"optcheck", "-n", "4", "before.s"};
-    argv.clear();
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    tl::resettoolcontext();
-    ::testing::internal::CaptureStdout();
-    status = tl::runmain([&] { return optcheck::run(static_cast<int>(words.size()), argv.data()); });
-    out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(out, "unit 1: 0 changes checked\n");
+    r = opttest::runprogram(optcheck::run, {"optcheck", "-n", "4", "before.s"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "unit 1: 0 changes checked\n");
 }
 
 }  // namespace

@@ -42,9 +42,7 @@ std::string ScratchTest::read(const std::string& name) const {
 
 bool ScratchTest::exists(const std::string& name) const { return fs::exists(name); }
 
-Result ScratchTest::coppc(const std::vector<std::string>& args, opt::ChangeHook hook) {
-    std::vector<std::string> words = {"coppc"};
-    words.insert(words.end(), args.begin(), args.end());
+Result runprogram(const std::function<int(int, char**)>& entry, std::vector<std::string> words) {
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
@@ -52,11 +50,17 @@ Result ScratchTest::coppc(const std::vector<std::string>& args, opt::ChangeHook 
     Result r;
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    r.status = tl::runmain([&] { return opt::run(static_cast<int>(words.size()), argv.data(), hook); });
+    r.status = tl::runmain([&] { return entry(static_cast<int>(words.size()), argv.data()); });
     std::fflush(stdout);
     r.err = ::testing::internal::GetCapturedStderr();
     r.out = ::testing::internal::GetCapturedStdout();
     return r;
+}
+
+Result ScratchTest::coppc(const std::vector<std::string>& args, opt::ChangeHook hook) {
+    std::vector<std::string> words = {"coppc"};
+    words.insert(words.end(), args.begin(), args.end());
+    return runprogram([&](int argc, char** argv) { return opt::run(argc, argv, hook); }, words);
 }
 
 void loadunit(opt::Optimizer& o, const std::string& text, bool prepare) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@ struct Result {
     int status = 0;
     std::string out, err;
 };
+
+// Runs a program's library entry on the words (the program name first) with
+// a fresh tool context, capturing its output and its status.
+Result runprogram(const std::function<int(int, char**)>& entry, std::vector<std::string> words);
 
 // A fresh scratch directory as the current directory for one test.
 class ScratchTest : public ::testing::Test {

@@ -33,6 +33,16 @@ std::string headingwithinfo(const std::string& info) {
     return h;
 }
 
+// Code outside a function: nothing looks at it, not even a conditional
+// loop or a branch to a name nowhere defined.
+const std::string kOutsideCode =
+    "\tlwz r3,0(r3) ; outside code stays as written\n"
+    "\taddi r3,1\n"
+    "L1:\tsubi. r4,r4,1\n"
+    "\tbne L1\n"
+    "\tbeq L99\n"
+    "\tblr\n";
+
 TEST_F(Program, FileWithoutFunctionsComesOutWhole) {
     std::string longline = "\tdc.b\t" + std::string(2000, '7');
     std::string input = std::string(kHeading) +
@@ -40,13 +50,7 @@ TEST_F(Program, FileWithoutFunctionsComesOutWhole) {
                         "\tdc.l\t1\n"
                         "XL:\n"
                         "\n" +
-                        longline + "\n" +
-                        "\tlwz r3,0(r3) ; outside code stays as written\n"
-                        "\taddi r3,1\n"
-                        "L1:\tsubi. r4,r4,1\n"
-                        "\tbne L1\n"
-                        "\tbeq L99\n"
-                        "\tblr\n"
+                        longline + "\n" + kOutsideCode +
                         "windows:\r\n"
                         "\tli\tr3,5\r\n"
                         "\tend";
@@ -55,13 +59,7 @@ TEST_F(Program, FileWithoutFunctionsComesOutWhole) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     std::string expected = headingwithinfo("\t.info\n\t.info\t\"coppc V4.3.6:\"\n") +
-                           "\tdc.l\t1\n" + longline + "\n" +
-                           "\tlwz r3,0(r3) ; outside code stays as written\n"
-                           "\taddi r3,1\n"
-                           "L1:\tsubi. r4,r4,1\n"
-                           "\tbne L1\n"
-                           "\tbeq L99\n"
-                           "\tblr\n"
+                           "\tdc.l\t1\n" + longline + "\n" + kOutsideCode +
                            "windows:\n"
                            "\tli\tr3,5\n"
                            "\tend\n";
