@@ -15,7 +15,6 @@ namespace opt {
 
 namespace {
 
-constexpr uint32_t bit(int r) { return 1u << r; }
 constexpr uint32_t R3toR12 = 0x1FF8;   // r3..r12
 constexpr uint32_t Tracked = CrAll | Ca | Lr | Ctr;   // the resources a scan follows
 
@@ -161,7 +160,7 @@ bool regsdead(Optimizer& o, InsnNode* n, uint32_t gpr, uint32_t cr) {
             if (node->isinsn()) {
                 if ((node->gprread & g) || (node->crread & c)) return false;
                 uint32_t killed = node->gprwrite;
-                if (killed & bit(17)) killed &= R3toR12;
+                if (killed & regbit(17)) killed &= R3toR12;
                 g &= ~killed;
                 c &= ~node->crwrite;
                 if (islabelbranch(node) && node->link) {
@@ -261,7 +260,7 @@ void prepunit(Optimizer& o) {
         uint32_t word = renamingword(d->text);
         if (word) {
             uint32_t count = word & 31, p2 = (word >> 5) & 31, p1 = (word >> 10) & 31;
-            uint32_t pair = bit(static_cast<int>(p1)) | bit(static_cast<int>(p2));
+            uint32_t pair = regbit(static_cast<int>(p1)) | regbit(static_cast<int>(p2));
             for (uint32_t k = 0; k < count; ++k) {
                 u.keepmask ^= pair;
                 pair <<= 1;
@@ -275,7 +274,7 @@ void prepunit(Optimizer& o) {
             if (!n->isinsn() || !(n->gprwrite & u.keepmask)) break;
             bool parammove = insnrow(n->kind).generic->index == rowids().mr &&
                              (parsereg(nextoperand(n->text, 1)) & 0x7F8u);
-            bool frameload = isload(n) && (n->gprread & bit(1));
+            bool frameload = isload(n) && (n->gprread & regbit(1));
             if (!parammove && !frameload) break;
             n->kind |= KVolatile;
         }

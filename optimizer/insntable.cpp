@@ -31,15 +31,10 @@ namespace {
 //   P7  stmw: the first operand's register and every higher one are read
 constexpr uint32_t P0 = 0, P1 = 1, P3 = 3, P5 = 5, P6 = 6, P7 = 7;
 
-constexpr uint32_t gprs(int lo, int hi) {
-    uint32_t m = 0;
-    for (int r = lo; r <= hi; ++r) m |= 1u << r;
-    return m;
-}
 constexpr uint32_t AllGpr = 0xFFFFFFFFu;
-constexpr uint32_t R3R4 = gprs(3, 4);            // what a return may give back
-constexpr uint32_t ArgGpr = gprs(3, 10);         // what a call may take
-constexpr uint32_t CallerGpr = 1u | gprs(3, 12);
+constexpr uint32_t R3R4 = regrange(3, 4);            // what a return may give back
+constexpr uint32_t ArgGpr = regrange(3, 10);         // what a call may take
+constexpr uint32_t CallerGpr = 1u | regrange(3, 12);
 
 // Column key: mnemonic, attributes (pattern and Attr bits), implicit read
 // word, implicit written word (Res bits), and general registers read and

@@ -25,10 +25,6 @@ bool isjumptableline(const InsnNode* n) {
 
 std::string_view jumptablename(const InsnNode* n) { return std::string_view(n->text).substr(kJumpTable.size()); }
 
-bool iswordchar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.';
-}
-
 // Calls f on every name-like token of a text outside its comment.
 template <typename F>
 void eachname(std::string_view t, F f) {

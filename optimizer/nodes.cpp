@@ -17,18 +17,6 @@ namespace opt {
 
 namespace {
 
-constexpr uint32_t bit(int r) { return 1u << r; }
-constexpr uint32_t range(int lo, int hi) {
-    uint32_t m = 0;
-    for (int r = lo; r <= hi; ++r) m |= bit(r);
-    return m;
-}
-
-bool isblank(char c) { return c == ' ' || c == '\t'; }
-bool iswordchar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.';
-}
-
 // The run-time helpers: general registers read and written, and what their
 // call writes besides the call bit and cr0. Sorted by name.
 struct Helper {
@@ -36,31 +24,31 @@ struct Helper {
     uint32_t read, written, extra;
 };
 const Helper kHelpers[] = {
-    {"dadd", range(3, 6), bit(0) | range(3, 6), 0},
-    {"dcmp", range(3, 6), bit(0), 0},
-    {"ddiv", range(3, 6), bit(0) | range(3, 6), Ctr},
-    {"dmul", range(3, 6), bit(0) | range(3, 6), 0},
-    {"dneg", bit(3), bit(3), 0},
-    {"dsub", range(3, 6), bit(0) | range(3, 6), 0},
-    {"dtof", range(3, 4), bit(0) | bit(3), 0},
-    {"dtol", range(3, 4), bit(0) | range(3, 4), 0},
-    {"fadd", range(3, 4), bit(0) | range(3, 4), 0},
-    {"fcmp", range(3, 4), bit(0), 0},
-    {"fdiv", range(3, 4), bit(0) | range(3, 4), Ctr},
-    {"fmul", range(3, 4), bit(0) | range(3, 4), 0},
-    {"fneg", bit(3), bit(3), 0},
-    {"fsub", range(3, 4), bit(0) | range(3, 4), 0},
-    {"ftod", bit(3), bit(0) | range(3, 4), 0},
-    {"ftol", bit(3), bit(0) | bit(3), 0},
-    {"jrtab", bit(3), bit(0) | range(3, 12), Exit},
-    {"ltod", bit(3), bit(0) | range(3, 4), 0},
-    {"ltof", bit(3), bit(0) | bit(3), 0},
-    {"resti", 0, range(3, 12), Exit},
-    {"restim", 0, range(3, 12), Exit},
-    {"savi", bit(0) | range(3, 12), bit(0), 0},
-    {"savim", bit(0) | range(3, 12), bit(0), 0},
-    {"ultod", bit(3), bit(0) | range(3, 4), 0},
-    {"ultof", bit(3), bit(0) | bit(3), 0},
+    {"dadd", regrange(3, 6), regbit(0) | regrange(3, 6), 0},
+    {"dcmp", regrange(3, 6), regbit(0), 0},
+    {"ddiv", regrange(3, 6), regbit(0) | regrange(3, 6), Ctr},
+    {"dmul", regrange(3, 6), regbit(0) | regrange(3, 6), 0},
+    {"dneg", regbit(3), regbit(3), 0},
+    {"dsub", regrange(3, 6), regbit(0) | regrange(3, 6), 0},
+    {"dtof", regrange(3, 4), regbit(0) | regbit(3), 0},
+    {"dtol", regrange(3, 4), regbit(0) | regrange(3, 4), 0},
+    {"fadd", regrange(3, 4), regbit(0) | regrange(3, 4), 0},
+    {"fcmp", regrange(3, 4), regbit(0), 0},
+    {"fdiv", regrange(3, 4), regbit(0) | regrange(3, 4), Ctr},
+    {"fmul", regrange(3, 4), regbit(0) | regrange(3, 4), 0},
+    {"fneg", regbit(3), regbit(3), 0},
+    {"fsub", regrange(3, 4), regbit(0) | regrange(3, 4), 0},
+    {"ftod", regbit(3), regbit(0) | regrange(3, 4), 0},
+    {"ftol", regbit(3), regbit(0) | regbit(3), 0},
+    {"jrtab", regbit(3), regbit(0) | regrange(3, 12), Exit},
+    {"ltod", regbit(3), regbit(0) | regrange(3, 4), 0},
+    {"ltof", regbit(3), regbit(0) | regbit(3), 0},
+    {"resti", 0, regrange(3, 12), Exit},
+    {"restim", 0, regrange(3, 12), Exit},
+    {"savi", regbit(0) | regrange(3, 12), regbit(0), 0},
+    {"savim", regbit(0) | regrange(3, 12), regbit(0), 0},
+    {"ultod", regbit(3), regbit(0) | regrange(3, 4), 0},
+    {"ultof", regbit(3), regbit(0) | regbit(3), 0},
 };
 
 const Helper* findhelper(std::string_view name) {
@@ -99,14 +87,14 @@ std::string_view cutcomment(std::string_view s) {
     size_t c = s.find(';');
     size_t d = s.find("//");
     s = s.substr(0, std::min(c, d));
-    while (!s.empty() && isblank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isblankchar(s.back())) s.remove_suffix(1);
     return s;
 }
 
 // A small decimal or "0x" number standing alone, or -1.
 long plainnumber(std::string_view s) {
     s = skipspace(s);
-    while (!s.empty() && isblank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isblankchar(s.back())) s.remove_suffix(1);
     if (s.empty() || !(s[0] >= '0' && s[0] <= '9')) return -1;
     std::string text(s);
     int32_t v = 0;
@@ -121,11 +109,11 @@ uint32_t crfieldsof(std::string_view op, bool fields) {
     uint32_t m = parsereg(op);
     int cls = 0;
     std::string_view t = skipspace(op);
-    while (!t.empty() && isblank(t.back())) t.remove_suffix(1);
+    while (!t.empty() && isblankchar(t.back())) t.remove_suffix(1);
     if (regnumber(t, cls) >= 0 && cls == 'c') return m;
     long n = plainnumber(op);
-    if (fields && n >= 0 && n <= 7) return bit(static_cast<int>(n));
-    if (!fields && n >= 0 && n <= 31) return bit(static_cast<int>(n / 4));
+    if (fields && n >= 0 && n <= 7) return regbit(static_cast<int>(n));
+    if (!fields && n >= 0 && n <= 31) return regbit(static_cast<int>(n / 4));
     return CrAll;
 }
 
@@ -152,7 +140,7 @@ bool removable(const Optimizer&, const InsnNode* n) {
     if (n->crwrite & (Mem | Br | Call | Exit | Lbl)) return false;
     if (n->crread & Use) return false;
     if (n->fprwrite) return false;                       // floating registers are not tracked
-    if (n->gprwrite & (bit(1) | bit(2) | bit(13))) return false;  // the stack and the two bases
+    if (n->gprwrite & (regbit(1) | regbit(2) | regbit(13))) return false;  // the stack and the two bases
     return n->gprwrite || (n->crwrite & (CrAll | Ca | Lr | Ctr));
 }
 
@@ -160,7 +148,7 @@ bool removable(const Optimizer&, const InsnNode* n) {
 
 std::string_view skipspace(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && isblank(text[i])) ++i;
+    while (i < text.size() && isblankchar(text[i])) ++i;
     return text.substr(i);
 }
 
@@ -193,7 +181,7 @@ std::string_view lastoperand(std::string_view text) {
     for (size_t c = topcomma(text); c != std::string_view::npos; c = topcomma(text, c + 1)) last = c;
     std::string_view s = last == std::string_view::npos ? text : text.substr(last + 1);
     s = skipspace(s);
-    while (!s.empty() && isblank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isblankchar(s.back())) s.remove_suffix(1);
     return s;
 }
 
@@ -215,15 +203,15 @@ uint32_t parsereg(std::string_view text) {
     size_t e = 0;
     while (e < text.size() && text[e] != ',' && text[e] != ')') ++e;
     std::string_view t = text.substr(0, e);
-    while (!t.empty() && isblank(t.back())) t.remove_suffix(1);
+    while (!t.empty() && isblankchar(t.back())) t.remove_suffix(1);
     int cls = 0;
     int n = regnumber(t, cls);
-    return n >= 0 ? bit(n) : 0;
+    return n >= 0 ? regbit(n) : 0;
 }
 
 std::string gprname(uint32_t mask) {
     for (int r = 0; r < 32; ++r)
-        if (mask & bit(r)) return "r" + std::to_string(r);
+        if (mask & regbit(r)) return "r" + std::to_string(r);
     return "";
 }
 
@@ -248,7 +236,7 @@ bool parseoperand(std::string_view text, OperandMasks& op, OperandMasks& read, O
     size_t i = 0;
     while (i < text.size()) {
         char c = text[i];
-        if (isblank(c)) {
+        if (isblankchar(c)) {
             ++i;
             continue;
         }
@@ -266,7 +254,7 @@ bool parseoperand(std::string_view text, OperandMasks& op, OperandMasks& read, O
             continue;
         }
         size_t e = i;
-        while (e < text.size() && !isblank(text[e]) && text[e] != ',' && text[e] != '(' && text[e] != ')' &&
+        while (e < text.size() && !isblankchar(text[e]) && text[e] != ',' && text[e] != '(' && text[e] != ')' &&
                text[e] != ';')
             ++e;
         std::string_view tok = text.substr(i, e - i);
@@ -276,14 +264,14 @@ bool parseoperand(std::string_view text, OperandMasks& op, OperandMasks& read, O
         if (n >= 0) {
             if (cls == 'r') {
                 if (depth > 0)
-                    read.gpr |= bit(n);
+                    read.gpr |= regbit(n);
                 else
-                    op.gpr |= bit(n);
-                if (update) written.gpr |= bit(n);
+                    op.gpr |= regbit(n);
+                if (update) written.gpr |= regbit(n);
             } else if (cls == 'f') {
-                op.fpr |= bit(n);
+                op.fpr |= regbit(n);
             } else {
-                op.cr |= bit(n);
+                op.cr |= regbit(n);
             }
         }
         i = e;
@@ -359,7 +347,7 @@ InsnNode* parseinsn(Optimizer& o, std::string_view text) {
         bool update = i == 1 && (row.attr & Upd);
         if (parseoperand(list[i], i == 0 ? first : other, read, written, update)) ++count;
         // r0 as the first source of isel stands for the value 0
-        if (i == 1 && gname.starts_with("isel") && other.gpr == bit(0)) other.gpr = 0;
+        if (i == 1 && gname.starts_with("isel") && other.gpr == regbit(0)) other.gpr = 0;
     }
     n->opcount = static_cast<uint8_t>(std::min(count, 255));
 
@@ -443,12 +431,12 @@ InsnNode* parseinsn(Optimizer& o, std::string_view text) {
                 wr.cr |= h->extra | Call | Cr0;
             }
         } else if ((wr.cr & (Call | Exit)) && !(rd.cr & Br)) {
-            wr.gpr |= bit(0) | range(3, 10);
+            wr.gpr |= regbit(0) | regrange(3, 10);
             wr.cr |= Cr0;
         }
     }
-    if (gname == "lmvgprw") wr.gpr |= bit(0) | range(3, 12);
-    if (gname == "stmvgprw") rd.gpr |= bit(0) | range(3, 12);
+    if (gname == "lmvgprw") wr.gpr |= regbit(0) | regrange(3, 12);
+    if (gname == "stmvgprw") rd.gpr |= regbit(0) | regrange(3, 12);
 
     n->gprread = rd.gpr, n->gprwrite = wr.gpr;
     n->crread = rd.cr, n->crwrite = wr.cr;
@@ -584,7 +572,7 @@ uint32_t accesssize(const InsnNode* n) {
     if (pat == 6 || pat == 7) {
         uint32_t r = parsereg(firstoperand(n->text)) ;
         int first = 0;
-        while (first < 32 && !(r & bit(first))) ++first;
+        while (first < 32 && !(r & regbit(first))) ++first;
         return first < 32 ? static_cast<uint32_t>(32 - first) * 4 : 0;
     }
     if (m.starts_with("ev")) return 8;
@@ -600,7 +588,7 @@ Address addressof(const InsnNode* n) {
     std::string_view t = nextoperand(n->text, 1);
     if (t.data() == n->text.data()) return a;      // one operand only
     t = skipspace(t);
-    while (!t.empty() && isblank(t.back())) t.remove_suffix(1);
+    while (!t.empty() && isblankchar(t.back())) t.remove_suffix(1);
     if (topcomma(t) != std::string_view::npos) return a;   // indexed: rA,rB
     size_t open = t.find('(');
     std::string_view expr = t.substr(0, open);
@@ -657,7 +645,7 @@ bool unchangedbetween(const InsnNode* a, const InsnNode* b, int reg) {
                 ok = false;
                 break;
             }
-            if (n->isinsn() && (n->gprwrite & bit(reg))) ok = false;
+            if (n->isinsn() && (n->gprwrite & regbit(reg))) ok = false;
         }
         if (n == to) return ok;
     }
@@ -668,10 +656,10 @@ bool unchangedbetween(const InsnNode* a, const InsnNode* b, int reg) {
 
 bool takesframeaddress(const Unit& u) {
     for (const InsnNode* n = u.head; n; n = n->next) {
-        if (!n->isinsn() || !(n->gprread & bit(1))) continue;
+        if (!n->isinsn() || !(n->gprread & regbit(1))) continue;
         if (!(n->crread & Mem) && !(n->crwrite & Mem)) {
-            if (n->gprwrite & ~bit(1)) return true;     // mr r3,r1; addi r3,r1,8; la r3,8(r1)
-        } else if (isstore(n) && (parsereg(firstoperand(n->text)) & bit(1))) {
+            if (n->gprwrite & ~regbit(1)) return true;     // mr r3,r1; addi r3,r1,8; la r3,8(r1)
+        } else if (isstore(n) && (parsereg(firstoperand(n->text)) & regbit(1))) {
             return true;                                // the stack pointer stored away
         }
     }
@@ -700,7 +688,7 @@ bool mayalias(const Optimizer& o, const InsnNode* a, const InsnNode* b) {
     //    never lets the frame's address out
     if (xframe != yframe) {
         const InsnNode* other = xframe ? b : a;
-        if (!(other->gprread & bit(1)) && !takesframeaddress(o.unit)) return false;
+        if (!(other->gprread & regbit(1)) && !takesframeaddress(o.unit)) return false;
     }
     return true;
 }

@@ -28,6 +28,19 @@ struct Optimizer;
 struct InsnNode;
 struct InsnRow;
 
+// ---- small helpers every file uses ----
+constexpr uint32_t regbit(int r) { return 1u << r; }
+constexpr uint32_t regrange(int lo, int hi) {
+    uint32_t m = 0;
+    for (int r = lo; r <= hi; ++r) m |= regbit(r);
+    return m;
+}
+// A character of a name or mnemonic: letters, digits, "_" and ".".
+inline bool iswordchar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.';
+}
+inline bool isblankchar(char c) { return c == ' ' || c == '\t'; }
+
 // ---- resources (the CR-class words of a node, and a row's implicit words) ----
 // A write of a resource the model cannot pin down (a CR bit given by an
 // expression, a special register by number) is recorded as a read and a

@@ -30,10 +30,6 @@ const char* const kQuietDirectives[] = {
     "xref", "xref.b", "xref.l", "xref.w", "xrefb",
 };
 
-bool wordchar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.';
-}
-
 // Whether a text line inside a function is one the flow may pass over:
 // empty, a comment, a "." directive, OFST, or a quiet directive (after a
 // label that could not be split off).
@@ -42,7 +38,7 @@ bool quietline(std::string_view t) {
     if (s.empty() || s[0] == ';' || s[0] == '/' || s[0] == '.') return true;
     if (t.starts_with("OFST:\tset\t")) return true;
     size_t w = 0;
-    while (w < s.size() && wordchar(s[w])) ++w;
+    while (w < s.size() && iswordchar(s[w])) ++w;
     std::string_view word = s.substr(0, w);
     std::string_view after = skipspace(s.substr(w));
     if (w && !after.empty() && after[0] == ':') {   // label: directive

@@ -11,14 +11,13 @@
 namespace {
 
 using opttest::ScratchTest;
+using opttest::unit;
 
 optcheck::Settings quick() {
     optcheck::Settings s;
     s.seeds = 6;
     return s;
 }
-
-std::string unit(const std::string& body) { return "_f:\nFL:\n" + body + "FL:\n"; }
 
 const std::string kBefore = unit("\tadd\tr5,r3,r4\n\tstw\tr6,0(r7)\n\tmr\tr6,r5\n\tmr\tr3,r5\n\tuse\t(r3)\n\tblr\n");
 const std::string kWrong = unit("\tadd\tr6,r3,r4\n\tstw\tr6,0(r7)\n\tmr\tr3,r5\n\tuse\t(r3)\n\tblr\n");

@@ -9,8 +9,7 @@ using opttest::insn;
 using opttest::label;
 using opttest::loadunit;
 using opttest::regs;
-
-std::string unit(const std::string& body) { return "_f:\nFL:\n" + body + "FL:\n"; }
+using opttest::unit;
 
 std::string text(const InsnNode* n) { return n ? lineof(n) : "(none)"; }
 

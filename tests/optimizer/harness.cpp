@@ -63,6 +63,8 @@ Result ScratchTest::coppc(const std::vector<std::string>& args, opt::ChangeHook 
     return runprogram([&](int argc, char** argv) { return opt::run(argc, argv, hook); }, words);
 }
 
+std::string unit(const std::string& body) { return "_f:\nFL:\n" + body + "FL:\n"; }
+
 void loadunit(opt::Optimizer& o, const std::string& text, bool prepare) {
     opt::initinsntab();
     std::string copy = text;

@@ -35,6 +35,9 @@ protected:
     std::filesystem::path dir_, old_;
 };
 
+// A unit holding one function _f with the body.
+std::string unit(const std::string& body);
+
 // Reads the first unit of text into o (and links and prepares it when
 // prepare is set).
 void loadunit(opt::Optimizer& o, const std::string& text, bool prepare = true);

@@ -47,10 +47,7 @@ constexpr uint32_t kTrace = 0x2800, kTraceRing = 0xF80;
 constexpr uint32_t kStackLow = 0x3800, kStackTop = 0x4800, kEntrySp = 0x4000;
 constexpr uint32_t kHalt = 0x4800;
 
-constexpr uint32_t bit(int r) { return 1u << r; }
-
-bool wordstart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '.'; }
-bool wordchar(char c) { return wordstart(c) || (c >= '0' && c <= '9'); }
+bool wordstart(char c) { return opt::iswordchar(c) && !(c >= '0' && c <= '9'); }
 
 std::vector<std::string> splitlines(std::string_view text) {
     std::vector<std::string> lines;
@@ -80,12 +77,12 @@ std::vector<std::string> names(std::string_view t) {
         char c = t[i];
         if (c == '"') quoted = !quoted;
         if (!quoted && c == ';') break;
-        if (quoted || !wordstart(c) || (i > 0 && (wordchar(t[i - 1]) || t[i - 1] == '@'))) {
+        if (quoted || !wordstart(c) || (i > 0 && (opt::iswordchar(t[i - 1]) || t[i - 1] == '@'))) {
             ++i;
             continue;
         }
         size_t e = i;
-        while (e < t.size() && wordchar(t[e])) ++e;
+        while (e < t.size() && opt::iswordchar(t[e])) ++e;
         std::string name(t.substr(i, e - i));
         i = e;
         while (!name.empty() && name[0] == '.') name.erase(0, 1);
@@ -201,7 +198,7 @@ Function readfunction(std::string_view text) {
         if (rest[0] == '.') continue;
         std::string word;
         for (char c : rest) {
-            if (!wordchar(c)) break;
+            if (!opt::iswordchar(c)) break;
             word += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         }
         if (t.starts_with("OFST:")) {
@@ -290,7 +287,7 @@ CallEffect effectof(const std::string& name, const CallInfo& calls) {
     opt::Optimizer o;
     std::unique_ptr<opt::InsnNode> n(opt::parseinsn(o, "\tbl\t" + name));
     e.written = n->gprwrite;
-    bool helper = name.starts_with("c_") && (n->gprread || n->gprwrite != (bit(0) | 0x7F8u));
+    bool helper = name.starts_with("c_") && (n->gprread || n->gprwrite != (opt::regbit(0) | 0x7F8u));
     if (helper) {
         e.traced = n->gprread;
         e.ctr = n->crwrite & opt::Ctr;
@@ -324,7 +321,7 @@ void writestub(std::string& out, const std::string& name, int id, const CallEffe
     emit(out, "stw\tr12," + hex(kTrace) + "(r11)");
     std::vector<int> traced;
     for (int r = 0; r < 32; ++r)
-        if (e.traced & bit(r)) traced.push_back(r);
+        if (e.traced & opt::regbit(r)) traced.push_back(r);
     uint32_t slot = kTrace + 4;
     auto value = [&](int r, const std::string& into) {   // the value r had at the call
         if (r == 11 || r == 12) {
@@ -365,15 +362,15 @@ void writestub(std::string& out, const std::string& name, int id, const CallEffe
         emit(out, "add\tr12,r12," + src);
     }
     for (int r = 0; r < 11; ++r)
-        if (e.written & bit(r)) emit(out, "addi\t" + reg(r) + ",r12," + std::to_string(0x101 * (r + 1)));
+        if (e.written & opt::regbit(r)) emit(out, "addi\t" + reg(r) + ",r12," + std::to_string(0x101 * (r + 1)));
     emit(out, "cmpwi\tr12,0");
     if (e.ctr) emit(out, "mtctr\tr12");
     if (e.jumptable) {
         emit(out, "lwz\tr11," + hex(kJumpTarget) + "(r0)");
         emit(out, "mtlr\tr11");
     }
-    emit(out, (e.written & bit(11)) ? "addi\tr11,r12,2827" : "lwz\tr11," + hex(kSpill11) + "(r0)");
-    emit(out, (e.written & bit(12)) ? "addi\tr12,r12,3084" : "lwz\tr12," + hex(kSpill12) + "(r0)");
+    emit(out, (e.written & opt::regbit(11)) ? "addi\tr11,r12,2827" : "lwz\tr11," + hex(kSpill11) + "(r0)");
+    emit(out, (e.written & opt::regbit(12)) ? "addi\tr12,r12,3084" : "lwz\tr12," + hex(kSpill12) + "(r0)");
     if (e.restore) {
         emit(out, "addi\tr1,r1,68");
         emit(out, "b\t__chk_halt");
@@ -609,7 +606,7 @@ std::string difference(const Outcome& a, const Outcome& b, uint32_t returns, con
     std::vector<int> regs = {1, 2, 13};
     for (int r = 14; r < 32; ++r) regs.push_back(r);
     for (int r = 3; r < 13; ++r)
-        if (returns & bit(r)) regs.push_back(r);
+        if (returns & opt::regbit(r)) regs.push_back(r);
     std::sort(regs.begin(), regs.end());
     for (int r : regs)
         if (a.regs[static_cast<size_t>(r)] != b.regs[static_cast<size_t>(r)]) {
