@@ -8,6 +8,8 @@
 // scan) bound the work on loops; the driver clears them before every pass.
 // A backward walk over all paths keeps its pending starts in a PathList of
 // 16 slots; a full list fails the walk, and a failed walk proves nothing.
+#include <algorithm>
+
 #include "optimizer/opt.h"
 #include "toollib/services.h"
 
@@ -85,11 +87,16 @@ bool pushpaths(Optimizer& o, InsnNode* n) {
 
 InsnNode* previnsn(Optimizer& o, InsnNode* n, bool multi) {
     InsnNode* cur = n;
+    // labels entered by this call: entering one again before an instruction
+    // is found means a cycle of table lines and labels
+    std::vector<const InsnNode*> entered;
     for (;;) {
         InsnNode* p = cur ? cur->prev : nullptr;
         if (!p) return nullptr;
         if (p->islabel()) {
             if (!p->rec) return nullptr;
+            if (std::find(entered.begin(), entered.end(), p) != entered.end()) return nullptr;
+            entered.push_back(p);
             InsnNode* before = p->prev;
             while (before && before->istext()) before = before->prev;
             bool onlyrefs = before && before->isinsn() && !fallsthrough(before);

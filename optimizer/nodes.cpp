@@ -373,7 +373,6 @@ InsnNode* parseinsn(Optimizer& o, std::string_view text) {
     if (row.attr & (CrBits | CrFields)) {
         bool fields = row.attr & CrFields;
         for (size_t i = 0; i < list.size(); ++i) {
-            if (i == 0 && fields && first.cr) continue;      // crN: the pattern writes it
             uint32_t f = crfieldsof(list[i], fields);
             if (i == 0) {
                 implwrite |= f;

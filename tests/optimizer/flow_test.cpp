@@ -1,6 +1,9 @@
 // The label graph, flow and liveness queries on small graphs, the removal
 // of dead chains, and whether two memory accesses may touch the same bytes.
 #include "harness.h"
+#include <sstream>
+
+#include "toollib/quit.h"
 
 namespace {
 
@@ -336,6 +339,62 @@ TEST(Prepare, KeepMaskAndParameterMoves) {
     EXPECT_FALSE(insn(o, 2)->isvolatile());
     EXPECT_EQ(unittext(o), "_f:\nFL:\n\t.dcall\t\"16,0,_f\"\n\tmr\tr16,r3\nVL:\n\tlwz\tr17,OFST+4(r1)\nVL:\n"
                            "\t.dentry\t\"a.c~f:-16.16.14498.0\"\n\tmr\tr18,r11\n\tblr\nFL:\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Units made of random lines (labels, markers, branches to names that may
+// not exist, instructions with odd operands): reading, linking, every flow
+// query from every instruction and the removal of dead chains end, and the
+// only failure is the one for a conditional branch to no label.
+TEST(Flow, RandomUnitsNeverHang) {
+    const char* const kLines[] = {
+        "L1:", "L2:", "L3:", "FL:", "VL:", "XL:", "LL4:", "L5:\taddi\tr3,r3,1", "L6:\tdc.l\t5",
+        "\tb\tL1", "\tb\tL2", "\tb\t_far", "\tbeq\tL1", "\tbne\tL3", "\tbdnz\tL2", "\tbeql\t_g", "\tblr",
+        "\tbl\t_g", "\tbl\tc_jrtab", "\tdc.l\tL1", "\tdc.l\tL3", "\tuse\t(r3)", "\tli\tr3,5", "\tmr\tr4,r3",
+        "\tlwz\tr5,0(r4)", "\tstw\tr5,8(r1)", "\tlmw\tr29,8(r1)", "\tcmpi\tr3,0", "\tcrand\t4*cr1+eq,,",
+        "\tisel\tr3,r0,r4,", "\tadd\t,,", "\tlwzu\tr3,(", "\tstw\t)r3(", "\t.dentry\t\"x~f:-8.8.99999.0\"",
+        "OFST:\tset\t", "\tcmpw\tcr9,r3,r4", "\tmfspr\tr3,", "; comment", "", "\tmtctr\tr3",
+    };
+    uint64_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<uint32_t>(seed >> 33);
+    };
+    int fatal = 0, done = 0;
+    ::testing::internal::CaptureStderr();
+    for (int round = 0; round < 600; ++round) {
+        std::string text = "_f:\nFL:\n";
+        int count = 4 + static_cast<int>(next() % 24);
+        for (int k = 0; k < count; ++k) text += std::string(kLines[next() % std::size(kLines)]) + "\n";
+        text += "FL:\n";
+        Optimizer o;
+        int status = tl::runmain([&] {
+            loadunit(o, text);
+            for (int i = 0;; ++i) {
+                InsnNode* n = insn(o, i);
+                if (!n) break;
+                o.loopguard = (i & 1) != 0;
+                previnsn(o, n, (i & 2) != 0);
+                poppath(o, true);
+                nextinsn(o, n, i % 3 == 0 ? 0 : StopAtLabel);
+                deadregscr(o, n, n->gprwrite | regs("r14"), n->crwrite);
+                if (InsnNode* m = insn(o, i / 2)) mayalias(o, n, m);
+                clearmarks(o, o.pendingmarks);
+            }
+            for (int i = 0; InsnNode* n = insn(o, i); i += 2) deadchain(o, n);
+            unittext(o);
+            return 0;
+        });
+        (status == 0 ? done : fatal) += 1;
+    }
+    std::string err = ::testing::internal::GetCapturedStderr();
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);) EXPECT_NE(line.find("bad branch label"), std::string::npos) << line;
+    EXPECT_GT(done, 0);
+    EXPECT_GT(fatal, 0);
 }
 
 }  // namespace
