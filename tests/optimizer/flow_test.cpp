@@ -1,8 +1,8 @@
 // The label graph, flow and liveness queries on small graphs, the removal
 // of dead chains, and whether two memory accesses may touch the same bytes.
-#include "harness.h"
 #include <sstream>
 
+#include "harness.h"
 #include "toollib/quit.h"
 
 namespace {
@@ -232,6 +232,17 @@ TEST(Labels, MentionedLabelsAreKept) {
     Optimizer o;
     loadunit(o, unit("\tla\tr3,L7\n\tblr\nL7:\n\tdc.l\t5\nL8:\n\tli\tr3,1\nL9:\n\tblr\n"));
     EXPECT_EQ(unittext(o), "_f:\nFL:\n\tla\tr3,L7\n\tblr\nL7:\n\tdc.l\t5\n\tli\tr3,1\n\tblr\nFL:\n");
+}
+
+// A conditional branch-and-link to a name outside the unit calls it.
+TEST(Labels, ConditionalCallOutside) {
+    Optimizer o;
+    loadunit(o, unit("\tcmpi\tr3,0\n\tbeql\t_g\n\tli\tr3,1\n\tuse\t(r3)\n\tblr\n"));
+    InsnNode* call = insn(o, 1);
+    EXPECT_TRUE(iscall(call));
+    EXPECT_FALSE(islabelbranch(call));
+    EXPECT_TRUE(fallsthrough(call));
+    EXPECT_FALSE(deadregs(o, insn(o, 0)->next, regs("r3")));   // the call may take it
 }
 
 // deadchain never removes an instruction whose effect the registers do not
