@@ -15,40 +15,31 @@ TEST_F(Eval, ConstantsAndOperators) {
 }
 
 // Each failure prints the message and the expression and ends the list.
-struct Failure {
-    const char* line;
-    const char* output;
-};
-
-class Failures : public ExprFixture, public ::testing::WithParamInterface<Failure> {};
-
-TEST_P(Failures, ReportAndEndTheList) { EXPECT_EQ(run(GetParam().line), GetParam().output); }
-
 INSTANTIATE_TEST_SUITE_P(
-    Eval, Failures,
-    ::testing::Values(Failure{"x 7/0, 1", "#error: zero divide: 7/0, 1\n"},
-                      Failure{"x 1, 7.0/0", "    1 = 1\n#error: zero divide: 7.0/0\n"},
-                      Failure{"x 7 % 2.0", "#error: illegal operator: 7 % 2.0\n"},
-                      Failure{"x (const int)gi", "#error: syntax error: (const int)gi\n"},
-                      Failure{"x gi = u = l", "#error: expression not updatable: gi = u = l\n"},
-                      Failure{"x $foo", "#error: variable can't be accessed: $foo\n"},
-                      Failure{"x pt.q", "#error: unkown field: pt.q\n"},
-                      Failure{"x gi.x", "#error: illegal type: gi.x\n"},
-                      Failure{"x 'ab", "#error: syntax error: 'ab\n"},
-                      Failure{"x sizeof gi", "#error: syntax error: sizeof gi\n"},
-                      Failure{"x p[#]", "#error: illegal type: p[#]\n"},
-                      Failure{"x p - cp", "#error: illegal type: p - cp\n"},
-                      Failure{"x p = 5", "#error: illegal type: p = 5\n"},
-                      Failure{"x p + p", "#error: illegal type: p + p\n"},
-                      Failure{"x vp + 1", "#error: illegal type: vp + 1\n"},
-                      Failure{"x vp - vp", "#error: illegal type: vp - vp\n"},
-                      Failure{"x ll + 1", "#error: illegal type: ll + 1\n"},
-                      Failure{"x &$r3", "#error: not an addressable variable: &$r3\n"},
-                      Failure{"x *main", "#error: illegal type: *main\n"},
-                      Failure{"x RED = 1", "#error: expression not updatable: RED = 1\n"},
-                      Failure{"x nosuch", "#error: variable can't be accessed: nosuch\n"},
-                      Failure{"x .", "#error: incorrect variable: .\n"},
-                      Failure{"x /Q 1", "#error: Unknown Option Q 1\n"}));
+    Failures, Lines,
+    ::testing::Values(LineCase{"x 7/0, 1", "#error: zero divide: 7/0, 1\n"},
+                      LineCase{"x 1, 7.0/0", "    1 = 1\n#error: zero divide: 7.0/0\n"},
+                      LineCase{"x 7 % 2.0", "#error: illegal operator: 7 % 2.0\n"},
+                      LineCase{"x (const int)gi", "#error: syntax error: (const int)gi\n"},
+                      LineCase{"x gi = u = l", "#error: expression not updatable: gi = u = l\n"},
+                      LineCase{"x $foo", "#error: variable can't be accessed: $foo\n"},
+                      LineCase{"x pt.q", "#error: unkown field: pt.q\n"},
+                      LineCase{"x gi.x", "#error: illegal type: gi.x\n"},
+                      LineCase{"x 'ab", "#error: syntax error: 'ab\n"},
+                      LineCase{"x sizeof gi", "#error: syntax error: sizeof gi\n"},
+                      LineCase{"x p[#]", "#error: illegal type: p[#]\n"},
+                      LineCase{"x p - cp", "#error: illegal type: p - cp\n"},
+                      LineCase{"x p = 5", "#error: illegal type: p = 5\n"},
+                      LineCase{"x p + p", "#error: illegal type: p + p\n"},
+                      LineCase{"x vp + 1", "#error: illegal type: vp + 1\n"},
+                      LineCase{"x vp - vp", "#error: illegal type: vp - vp\n"},
+                      LineCase{"x ll + 1", "#error: illegal type: ll + 1\n"},
+                      LineCase{"x &$r3", "#error: not an addressable variable: &$r3\n"},
+                      LineCase{"x *main", "#error: illegal type: *main\n"},
+                      LineCase{"x RED = 1", "#error: expression not updatable: RED = 1\n"},
+                      LineCase{"x nosuch", "#error: variable can't be accessed: nosuch\n"},
+                      LineCase{"x .", "#error: incorrect variable: .\n"},
+                      LineCase{"x /Q 1", "#error: Unknown Option Q 1\n"}));
 
 TEST_F(Eval, NamesOverTheBufferAreIncorrectVariables) {
     std::string name(200, 'n');
@@ -139,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
         Shown{"ull", "d", "-1"}, Shown{"e", "", "BLUE"}, Shown{"e2", "", "9 (unknown enum value)"},
         Shown{"RED", "", "RED"}, Shown{"bf", "", "7"}, Shown{"p", "", "0x40000058"},
         Shown{"vp", "x", "0x40000058"}, Shown{"cp", "S", "\"ab\\n\""}, Shown{"cp", "s", "\"ab\\n\""},
-Shown{"*cp", "C", "'a'"}, Shown{"cp[2]", "C", "'\\n'"},
+        Shown{"*cp", "C", "'a'"}, Shown{"cp[2]", "C", "'\\n'"},
         Shown{"pp->y", "", "2"}, Shown{"(*pp).x", "", "1"}, Shown{"pt.y * 10", "", "20"},
         Shown{"main", "", "(main)"}, Shown{"g", "x", "0x00000120"}, Shown{"marker", "", "16962"},
         Shown{"counter", "", "305419896"}, Shown{"$r3", "", "0x21"}, Shown{"grid[1][2]", "", "50"},

@@ -126,3 +126,11 @@ protected:
         return host.text;
     }
 };
+
+// A command line and what it prints: the cases of one parameterised test
+// (in statements_test.cpp) that other files instantiate with their tables.
+struct LineCase {
+    const char* line;
+    const char* output;
+};
+class Lines : public ExprFixture, public ::testing::WithParamInterface<LineCase> {};

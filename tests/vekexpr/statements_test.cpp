@@ -15,45 +15,38 @@ TEST_F(Statements, WhileLoopRunsItsBlock) {
     EXPECT_EQ(run("while (0) { x 1; } x 2"), "    2 = 2\n");
 }
 
-struct Case {
-    const char* line;
-    const char* output;
-};
-
-class Lines : public ExprFixture, public ::testing::WithParamInterface<Case> {};
-
 TEST_P(Lines, Print) { EXPECT_EQ(run(GetParam().line), GetParam().output); }
 
 INSTANTIATE_TEST_SUITE_P(
     Statements, Lines,
     ::testing::Values(
-        Case{"if (0) x 1; else x 2", "    2 = 2\n"},
-        Case{"if (1) x 1; else x 2", "    1 = 1\n"},
-        Case{"if (0) x 1; x 3", "    3 = 3\n"},
-        Case{"if (0.5) x 1", "    1 = 1\n"},
-        Case{"if (gi == -5) { x 1; x 2; } else { x 3; } x 4", "    1 = 1\n    2 = 2\n    4 = 4\n"},
-        Case{"if (1) { if (0) x 1; else { x 2; x 3; } } x 4", "    2 = 2\n    3 = 3\n    4 = 4\n"},
-        Case{"do x 1; while (0);", "    1 = 1\n"},
-        Case{"do { x .n = .n + 1; } while (.n < 3); x .n", "    .n = .n + 1 = 1\n    .n = .n + 1 = 2\n"
+        LineCase{"if (0) x 1; else x 2", "    2 = 2\n"},
+        LineCase{"if (1) x 1; else x 2", "    1 = 1\n"},
+        LineCase{"if (0) x 1; x 3", "    3 = 3\n"},
+        LineCase{"if (0.5) x 1", "    1 = 1\n"},
+        LineCase{"if (gi == -5) { x 1; x 2; } else { x 3; } x 4", "    1 = 1\n    2 = 2\n    4 = 4\n"},
+        LineCase{"if (1) { if (0) x 1; else { x 2; x 3; } } x 4", "    2 = 2\n    3 = 3\n    4 = 4\n"},
+        LineCase{"do x 1; while (0);", "    1 = 1\n"},
+        LineCase{"do { x .n = .n + 1; } while (.n < 3); x .n", "    .n = .n + 1 = 1\n    .n = .n + 1 = 2\n"
                                                         "    .n = .n + 1 = 3\n    .n = 3\n"},
-        Case{"IF (1) x 1", "#error: unknown command: IF (1) x 1\n"},
-        Case{"return; x 1", ""},
-        Case{"x 1; return; x 2", "    1 = 1\n"},
-        Case{"{ x 1; { x 2; } x 3; }", "    1 = 1\n    2 = 2\n    3 = 3\n"},
-        Case{"{ x gi }", "    gi = -5\n#error: missing ';': }\n"},
-        Case{"x 1 2", "    1 = 1\n#error: missing ';': 2\n#error: unknown command: 2\n"},
-        Case{"{ x 1;", "    1 = 1\n#error: {}: syntax error\n"},
-        Case{"if x 1", "#error: if: syntax error\n"},
-        Case{"if (gi x 1", "#error: if: syntax error\n"},
-        Case{"if (nosuch) x 1; x 2", "#error: if: syntax error\n"},
-        Case{"if (1) x 1; else", "    1 = 1\n#error: else: syntax error\n"},
-        Case{"if (0) x 1; else", "#error: incorrect function\n"},
-        Case{"while x 1", "#error: while: syntax error\n"},
-        Case{"do x 1; x 2", "    1 = 1\n#error: do: syntax error\n"},
-        Case{"do x 1; while x", "    1 = 1\n#error: do while: syntax error\n"},
-        Case{"do x 1; while (0) x 2", "    1 = 1\n#error: do while: syntax error\n"},
-        Case{"x 7/0; x 2", "#error: zero divide: 7/0\n    2 = 2\n"},
-        Case{"nosuch; x 2", "#error: unknown command: nosuch; x 2\n"}));
+        LineCase{"IF (1) x 1", "#error: unknown command: IF (1) x 1\n"},
+        LineCase{"return; x 1", ""},
+        LineCase{"x 1; return; x 2", "    1 = 1\n"},
+        LineCase{"{ x 1; { x 2; } x 3; }", "    1 = 1\n    2 = 2\n    3 = 3\n"},
+        LineCase{"{ x gi }", "    gi = -5\n#error: missing ';': }\n"},
+        LineCase{"x 1 2", "    1 = 1\n#error: missing ';': 2\n#error: unknown command: 2\n"},
+        LineCase{"{ x 1;", "    1 = 1\n#error: {}: syntax error\n"},
+        LineCase{"if x 1", "#error: if: syntax error\n"},
+        LineCase{"if (gi x 1", "#error: if: syntax error\n"},
+        LineCase{"if (nosuch) x 1; x 2", "#error: if: syntax error\n"},
+        LineCase{"if (1) x 1; else", "    1 = 1\n#error: else: syntax error\n"},
+        LineCase{"if (0) x 1; else", "#error: incorrect function\n"},
+        LineCase{"while x 1", "#error: while: syntax error\n"},
+        LineCase{"do x 1; x 2", "    1 = 1\n#error: do: syntax error\n"},
+        LineCase{"do x 1; while x", "    1 = 1\n#error: do while: syntax error\n"},
+        LineCase{"do x 1; while (0) x 2", "    1 = 1\n#error: do while: syntax error\n"},
+        LineCase{"x 7/0; x 2", "#error: zero divide: 7/0\n    2 = 2\n"},
+        LineCase{"nosuch; x 2", "#error: unknown command: nosuch; x 2\n"}));
 
 TEST_F(Statements, LoopsEndAtTheStopRequest) {
     stopafter = 5;
