@@ -122,7 +122,8 @@ const char* command(const char* text, int user) {
         return nullptr;
     }
     const char* r = h.dispatch(text, user);
-    // A result outside the line (or none) abandons the rest of it.
+    // A result outside the line, at its start, or none abandons the rest of
+    // it (a command that did not move on would otherwise run forever).
     size_t n = std::strlen(text);
     if (!r || r <= text || r > text + n) return nullptr;
     r = skipblanks(r);
