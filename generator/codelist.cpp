@@ -47,6 +47,7 @@ LabelRecord* findlabel(Gen& G, uint16_t number) {
         if (l->number == number) return l;
     LabelRecord* l = c.newlabelrecord();
     l->number = number;
+    if (!(number & 1) && number > c.labelfloor) c.labelfloor = number;
     l->flags = LB_NEW;
     if (c.lastlabel)
         c.lastlabel->next = l;

@@ -69,6 +69,7 @@ struct CodeList {
     std::deque<LabelRecord> labelstore;
     std::deque<InsnNode> insnstore;
     uint16_t nextlabel = 0;          // the last generator label number handed out
+    uint16_t labelfloor = 0;         // the highest generator number given to a label record
 
     LabelRecord* newlabelrecord();
     InsnNode* newnode();

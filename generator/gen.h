@@ -20,6 +20,13 @@
 //   node.cpp      the node pool and node routines (node.h)
 //   codestore.cpp the code-line store (codestore.h)
 //   codelist.cpp  label records and code-list nodes (codelist.h)
+//   rows.cpp      the code templates of every operator (rows.h)
+//   select.cpp    location kinds, operand classes and row selection
+//   expand.cpp    template expansion, the operand printer, helper moves
+//   handlers.cpp  the special template handlers
+//   regs.cpp      registers, the content cache, forcing operands into
+//                 place, moves, pushes and pops, address loads, the address
+//                 table and the snapshots that undo a failed attempt
 //   pending.cpp   the function-level code generation still to come
 #pragma once
 
@@ -37,6 +44,7 @@
 #include "generator/codestore.h"
 #include "generator/node.h"
 #include "generator/regset.h"
+#include "generator/rows.h"
 #include "toollib/ir/ir.h"
 
 namespace cg {
@@ -179,7 +187,7 @@ struct FuncState {
 
 enum FrameFlag : uint32_t {
     FF_STACKPARAMS = 0x01, FF_LOCALS = 0x02, FF_CALLS = 0x04, FF_STOREPARAMS = 0x08,
-    FF_EXTENDPARAMS = 0x10, FF_TABLE = 0x40, FF_NOMOVE = 0x80,
+    FF_EXTENDPARAMS = 0x10, FF_CTR = 0x20, FF_TABLE = 0x40, FF_NOMOVE = 0x80,
 };
 
 // Register sets of the expression code that the function loop resets.
@@ -188,6 +196,47 @@ struct RegState {
     RegSet scratch;               // registers expressions may use
     RegSet freeset;               // free at the start of a statement
     RegSet base;                  // bit 0 and r3-r12
+};
+
+// The state of expression code within a function (select.cpp, expand.cpp,
+// handlers.cpp, regs.cpp).
+struct CacheEntry {              // what a register r3-r12 holds: a memory cell
+    uint8_t base = 0;            // the cell's base: r2, r13 or frame addressing; 0 empty
+    int32_t offset = 0;
+    std::string name;
+    uint8_t type = 0;            // the type code it was read with
+    uint32_t stamp = 0;
+};
+
+struct TableEntry {              // the per-function address table
+    std::string name;
+    int32_t offset = 0;
+};
+
+struct ExprState {
+    uint8_t limit = 0;           // scratch limit: new registers are taken above it
+    uint8_t hint = 0;            // the register the next allocation prefers
+    int32_t framebase = 0;       // bytes pushed on the stack by expression code
+    int32_t size = 0;            // size of the statement's code in 16-bit units
+    int movedepth = 10;          // moves that may still nest
+    uint8_t lasttype = 0;        // the type code of the last type class matched
+    RegSet spent;                // parameter registers whose value is gone
+    std::array<CacheEntry, 10> cache{};
+    uint32_t stamp = 1;
+    int savedregs = 0;           // saved registers the frame made available
+    std::vector<TableEntry> table;
+    uint16_t tablelabel = 0;
+};
+
+// What a failed attempt must give back.
+struct Snapshot {
+    uint16_t label = 0;
+    uint32_t writepos = 0;
+    RegSet scratch;
+    int32_t line = 0, size = 0, lowtemp = 0, tempptr = 0, framebase = 0;
+    uint32_t fnflags = 0;
+    size_t table = 0;
+    RegSet set;
 };
 
 // Argument tables by type code (calls and parameters).
@@ -211,6 +260,7 @@ struct Gen {
     RegState regs;
     ArgTables args;
     uint32_t usedbuiltins = 0;    // bit 1 fabs, bit 2 strlen: a real call was made
+    ExprState ex;
 
     Gen();
     ~Gen();
@@ -337,6 +387,73 @@ void freeinsns(Gen& G, InsnNode* chain);
 void movelabel(Gen& G, LabelRecord* l);
 void resetlabels(Gen& G);
 
+// ---- select.cpp ----
+// Type codes in their unsigned form and as the container of a bit-field.
+uint8_t unsignedtype(uint8_t code);
+uint8_t containertype(uint8_t code);
+// The location kinds of a node from its tree fields, and from its Location.
+uint32_t treekinds(Gen& G, const GenNode* n);
+uint32_t curkinds(Gen& G, const GenNode* n);
+bool sci8fits(uint32_t value);   // a scaled 8-bit immediate carries it
+uint32_t fieldmask(uint32_t type);
+bool matchclass(Gen& G, const GenNode* o, uint8_t cls, uint32_t kinds, uint8_t type, int op);
+// The first row of the node's operator that accepts its operands;
+// bylocation: the left operand is already evaluated.
+const Row* findtemplate(Gen& G, GenNode* n, int bylocation);
+
+// ---- expand.cpp ----
+// A leaf's Location as its tree fields give it.
+void treeloc(GenNode* n);
+// A leaf whose tree fields describe the given Location (a value already placed).
+GenNode* locleaf(Gen& G, const Location& loc, uint32_t flags);
+// The free set after the row's code, or the failure set.
+RegSet emittemplate(Gen& G, GenNode* n, const Row* row, RegSet free);
+bool expandtemplate(Gen& G, GenNode* n, std::string_view text, RegSet& free);
+// The operand printer: the text of an operand with an offset selector
+// (0, 2, 4, ...) and a part selector (3 whole, 1 low unsigned, 2 low
+// signed, -3 high signed).
+std::string opertext(Gen& G, const GenNode* o, int h = 0, int p = 3);
+// A one-operand extension of a register: " extzb r3", or " extzb r8,r8" for
+// r8-r23, which have no 16-bit form ("zb", "sb", "zh" or "sh").
+std::string exttext(std::string_view kind, uint8_t reg);
+// The extension that a char or short result of the type code needs ("" none).
+const char* extkind(uint8_t type);
+
+// ---- handlers.cpp ----
+// The text of a special row (handlers 1-9), or false when an operand could
+// not be placed; free is the caller's free set, updated.
+bool runhandler(Gen& G, GenNode* n, const Row& row, RegSet& free, std::string& text);
+
+// ---- regs.cpp ----
+void resetexpr(Gen& G);
+uint8_t firstfree(Gen& G, const RegSet& s, uint8_t first, uint8_t last);
+// The register a node gets for kinds k and type t; cached: the register
+// already holds o's value (the content cache found it).
+bool allocreg(Gen& G, GenNode* n, uint32_t k, const RegSet& s, uint8_t t, const GenNode* o, bool* cached = nullptr);
+// The content cache (off with -nr): s none clears every entry; mode 0 finds
+// o's cell or takes a register for it, 0x60 only finds; a register code as
+// the mode records that the register holds o (o none: holds nothing known).
+uint8_t regcache(Gen& G, const RegSet* s, const GenNode* o, int mode, bool* hit = nullptr);
+void cacheforget(Gen& G, uint8_t reg);          // the register was written
+// A store to dest: its cell's entries go (every entry for a store through a
+// pointer), and reg (when not 0) holds the cell's value read as srctype.
+void cachestore(Gen& G, const GenNode* dest, uint8_t reg, uint8_t srctype);
+RegSet forceloc(Gen& G, GenNode* n, uint32_t k, RegSet s, uint8_t t);
+RegSet movevalue(Gen& G, GenNode* dest, GenNode* src, RegSet s);
+RegSet pushvalue(Gen& G, GenNode* n, uint32_t k, RegSet s);
+RegSet popvalue(Gen& G, GenNode* n, RegSet s, uint32_t request, GenNode* consumer);
+RegSet loadaddr(Gen& G, GenNode* dest, GenNode* src, uint32_t k, RegSet s);
+void savestate(Gen& G, Snapshot& snap, const RegSet* s = nullptr);
+void restorestate(Gen& G, const Snapshot& snap, RegSet* s = nullptr);
+bool paramreg(Gen& G, GenNode* n, RegSet* s);
+void dropparam(Gen& G, GenNode* n, bool all);
+bool ownregs(GenNode* n, RegSet* s, int mode);
+int32_t addrtable(Gen& G, GenNode* o, bool nearby);
+void putaddrtable(Gen& G);
+RegSet failset();
+// Counts code of n 16-bit units in the statement's size.
+inline void countsize(Gen& G, int n) { G.ex.size += n; }
+
 // ---- pending.cpp: the function-level code generation still to come ----
 InsertPoint genjump(Gen& G, InsertPoint ip, int code, uint16_t label, GenNode* left, GenNode* right);
 InsnNode* genvoid(Gen& G, GenNode* expr);
@@ -349,6 +466,5 @@ void layoutcode(Gen& G);
 void putcode(Gen& G, const std::string& epilogue);
 void putsource(Gen& G, int32_t first, int32_t last);
 void putdline(Gen& G);
-void resetexpr(Gen& G);
 
 }  // namespace cg

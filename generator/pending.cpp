@@ -7,8 +7,6 @@
 
 namespace cg {
 
-void resetexpr(Gen&) {}
-
 InsertPoint genjump(Gen&, InsertPoint ip, int, uint16_t, GenNode*, GenNode*) { return ip; }
 
 InsnNode* genvoid(Gen&, GenNode*) { return nullptr; }

@@ -63,6 +63,13 @@ enum LocKind : uint32_t {
     LK_BITMEM = 0x4000,
     LK_SPR = 0x20000,
 };
+// Mode bits that travel with wanted kinds.
+constexpr uint32_t W_PUSH = 0x100;        // a stack push is acceptable (the push-slot kind)
+constexpr uint32_t W_ADDRARITH = 0x400;   // for address arithmetic: an offset may stay outside
+constexpr uint32_t W_NOVALUE = 0x1000;    // the value is not needed
+constexpr uint32_t W_DEST = 0x2000;       // the destination of an assignment
+constexpr uint32_t W_RELEASE = 0x8000;    // registers released right after the consumer
+constexpr uint32_t W_OWN = 0x40000;       // the node shall own the register it ends in
 uint32_t classmask(uint8_t operandclass);
 uint32_t combine(uint32_t wanted, uint32_t allowed);
 
