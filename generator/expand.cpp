@@ -472,10 +472,10 @@ struct Expansion {
                     if (c != ' ' && !stem) stem = 1;
             }
         }
+        // the last instruction ends here (a text that already ended one
+        // line gets no empty line)
         if (!out.empty()) {
-            if (out.back() != ';' || operands || stem) {
-                if (out.back() != ';') endline();
-            }
+            if (out.back() != ';') endline();
             if (label && !labeldefined) out += labeltext(label) + ":;";
         }
         return true;

@@ -365,6 +365,8 @@ RegSet forceloc(Gen& G, GenNode* n, uint32_t k, RegSet s, uint8_t t) {
             if (l.indir == 0) genpanic(G, "FORCE");
             l.type = ir::T_UINT;
             l.indir = static_cast<uint8_t>(l.indir - 1);
+            // a short constant's value is reached through the address table
+            if (l.indir == 0 && l.reg == 0) l.attr &= ~uint32_t{GF_DIR};
             s = forceloc(G, n, LK_ADDR | LK_REG | LK_REUSABLE, s, ir::T_UINT);
             if (!setvalid(s)) return s;
             n->loc.type = type;

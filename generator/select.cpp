@@ -49,12 +49,14 @@ uint32_t placekind(Gen& G, const Place& p) {
     if (p.indir == 1) {
         if ((p.flags & LF_SPR) && !(p.flags & LF_FUNCTION)) return LK_SPR;
         if (p.flags & LF_BUILTIN) return LK_BITMEM;
-        if (p.reg == 0 && !(p.flags & (LF_DIRECT | LF_FUNCTION))) return LK_MEMNAME;
+        // without a base register even a short-addressed object (a short
+        // constant) has to have its address loaded: no load takes a bare name
+        if (p.reg == 0 && !(p.flags & LF_FUNCTION)) return LK_MEMNAME;
         return LK_MEMREG;
     }
     if (p.flags & LF_BASEOFF) return LK_ADDR;
     if (p.reg == 0) {
-        if (p.named) return (p.attr & GF_DIR) ? LK_ADDR : LK_ADDRNAME;
+        if (p.named) return LK_ADDRNAME;
         return p.index ? LK_ADDR : LK_CONST;
     }
     if (p.reg == kFrameSlot || p.reg == kFrameTemp) return LK_ADDR;

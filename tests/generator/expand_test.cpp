@@ -544,6 +544,16 @@ TEST(Registers, ForceMemoryAndAddresses) {
         EXPECT_EQ(x.text(), c.out) << c.what;
         EXPECT_TRUE(cg::curkinds(x.G, n) & c.kinds) << c.what;
     }
+    // a short constant (short-addressed, no base register): its value through
+    // the address table, its address with la
+    for (bool address : {false, true}) {
+        ExprRig x;
+        cg::GenNode* c = x.mem(I, 0, 0, "<c", cg::LF_DIRECT);
+        c->loc.attr = cg::GF_DIR | cg::GF_CONST;
+        if (address) c->loc.indir = 0;
+        cg::forceloc(x.G, c, cg::LK_REG, x.freeset(), address ? U : I);
+        EXPECT_EQ(x.text(), address ? "la r3,_c" : "lwz r3,0(r2); lwz r3,0(r3)");
+    }
     // with -nt the address is built from its halves
     ExprRig x;
     x.G.opt.nt = 1;

@@ -132,6 +132,7 @@ TEST(Select, ConstantClasses) {
 }
 
 TEST(Select, LocationKinds) {
+    constexpr uint8_t kR13ref = cg::kR13;
     ExprRig x;
     x.G.ex.limit = cg::gpr(4);
     cg::setadd(x.G.fn.localregs, cg::gpr(14));
@@ -153,10 +154,11 @@ TEST(Select, LocationKinds) {
         {"a constant", x.cnst(I, 4), cg::LK_CONST},
         {"memory through r4", x.mem(I, cg::gpr(4), 8), cg::LK_MEMREG},
         {"memory through a name", x.mem(I, 0, 0, "<x"), cg::LK_MEMNAME},
-        {"a direct object", x.mem(I, 0, 0, "<x", cg::LF_DIRECT), cg::LK_MEMREG},
+        {"a short constant: no base register", x.mem(I, 0, 0, "<x", cg::LF_DIRECT), cg::LK_MEMNAME},
+        {"a small-data object", x.mem(I, kR13ref, 0, "<x", cg::LF_DIRECT), cg::LK_MEMREG},
         {"a frame slot", x.mem(I, cg::kFrameSlot, -4), cg::LK_MEMREG},
         {"a special register", x.mem(U, 0, 272, "", cg::LF_SPR), cg::LK_SPR},
-        {"the address of a direct object", direct, cg::LK_ADDR},
+        {"the address of a short constant", direct, cg::LK_ADDRNAME},
     };
     for (const KindCase& c : cases) {
         EXPECT_EQ(cg::treekinds(x.G, c.n), c.kinds) << c.what;
