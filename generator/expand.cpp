@@ -330,6 +330,12 @@ struct Expansion {
         }
     }
 
+    // A load or store of the operand's width; "x" for a base-plus-index address.
+    void memstem(const char* op, const char* width, const GenNode* o) {
+        out += std::string(op) + width + (o->loc.index && o->loc.indir ? "x" : "") + " ";
+        if (!stem) stem = 1;
+    }
+
     bool run(std::string_view t) {
         int cond = 0;
         for (size_t i = 0; i < t.size(); ++i) {
@@ -376,9 +382,7 @@ struct Expansion {
                     break;
                 case 'C':
                     if (GenNode* o = operand(next)) {
-                        const Location& l = o->loc;
-                        out += std::string(" st") + storesuffix(l.type & 15) + (l.index && l.indir ? "x" : "") + " ";
-                        if (!stem) stem = 1;
+                        memstem(" st", storesuffix(o->loc.type & 15), o);
                         ++i;
                         storedest = o;
                         storewatch = true;
@@ -429,9 +433,7 @@ struct Expansion {
                     break;
                 case 'M':
                     if (GenNode* o = operand(next)) {
-                        const Location& l = o->loc;
-                        out += std::string(" l") + loadsuffix(l.type & 15) + (l.index && l.indir ? "x" : "") + " ";
-                        if (!stem) stem = 1;
+                        memstem(" l", loadsuffix(o->loc.type & 15), o);
                         ++i;
                     } else {
                         stembyte(kStemMr);
