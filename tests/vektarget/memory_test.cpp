@@ -44,7 +44,8 @@ TEST(Memory, WideAccessSpansTwoPages)
 TEST(Memory, EvictionToSlotZeroAndBack)
 {
     Memory mem;
-    for (uint32_t i = 0; i < FrameCount + 1; i++) mem.putlong(i * PageSize + 8, 0xC0DE0000u + i);
+    mem.setframelimit(SmallFrameCount);
+    for (uint32_t i = 0; i < SmallFrameCount + 1; i++) mem.putlong(i * PageSize + 8, 0xC0DE0000u + i);
     EXPECT_EQ(mem.residentframe(8), nullptr) << "first page evicted";
     EXPECT_EQ(mem.slotof(0), 0);
     EXPECT_EQ(mem.getlong(8), 0xC0DE0000u);
@@ -54,13 +55,14 @@ TEST(Memory, EvictionToSlotZeroAndBack)
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->state, PageValid);
     EXPECT_EQ(f->swapoff, 0u);
-    for (uint32_t i = 0; i < FrameCount + 1; i++) EXPECT_EQ(mem.getlong(i * PageSize + 8), 0xC0DE0000u + i);
-    EXPECT_EQ(mem.framecount(), FrameCount);
+    for (uint32_t i = 0; i < SmallFrameCount + 1; i++) EXPECT_EQ(mem.getlong(i * PageSize + 8), 0xC0DE0000u + i);
+    EXPECT_EQ(mem.framecount(), SmallFrameCount);
 }
 
 TEST(Memory, FourMegabytesOfDistinctPages)
 {
     Memory mem;
+    mem.setframelimit(SmallFrameCount);
     constexpr uint32_t pages = 4u << 20 >> 9;
     auto word = [](uint32_t page, uint32_t k) { return page * 2654435761u ^ k; };
     std::vector<uint8_t> block(PageSize);
@@ -93,6 +95,7 @@ TEST(Memory, BlockCopiesBeyondSixteenBits)
 TEST(Memory, DiscardEmptiesEverything)
 {
     Memory mem;
+    mem.setframelimit(SmallFrameCount);
     for (uint32_t i = 0; i < 200; i++) mem.putbyte(i * PageSize, 1);
     mem.discard();
     EXPECT_EQ(mem.pagecount(), 0u);
@@ -128,15 +131,16 @@ TEST(Memory, FailedWriteBackKeepsThePage)
     int errors = 0;
     report.errmsg = [&](int, std::string_view) { errors++; };  // the text goes to the output
     Memory mem(&report, std::move(swap));
-    for (uint32_t i = 0; i < FrameCount + 10; i++) mem.putlong(i * PageSize, i + 1);
+    mem.setframelimit(SmallFrameCount);
+    for (uint32_t i = 0; i < SmallFrameCount + 10; i++) mem.putlong(i * PageSize, i + 1);
     EXPECT_EQ(errors, 0);
     ASSERT_EQ(report.log.size(), 1u) << "reported once while the store keeps failing";
     EXPECT_EQ(report.log[0], "memory file overflow bloc");
-    EXPECT_EQ(mem.framecount(), FrameCount + 10);
-    for (uint32_t i = 0; i < FrameCount + 10; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 1);
+    EXPECT_EQ(mem.framecount(), SmallFrameCount + 10);
+    for (uint32_t i = 0; i < SmallFrameCount + 10; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 1);
     s->failwrites = false;
-    for (uint32_t i = 0; i < 3 * FrameCount; i++) mem.putlong((1000 + i) * PageSize, i);
-    for (uint32_t i = 0; i < FrameCount + 10; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 1);
+    for (uint32_t i = 0; i < 3 * SmallFrameCount; i++) mem.putlong((1000 + i) * PageSize, i);
+    for (uint32_t i = 0; i < SmallFrameCount + 10; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 1);
 }
 
 TEST(Memory, FailedReloadDoesNotRelabelAFrame)
@@ -145,7 +149,8 @@ TEST(Memory, FailedReloadDoesNotRelabelAFrame)
     auto swap = std::make_unique<FlakySwap>();
     FlakySwap* s = swap.get();
     Memory mem(&report, std::move(swap));
-    for (uint32_t i = 0; i <= FrameCount; i++) mem.putlong(i * PageSize, 0xAB000000u + i);
+    mem.setframelimit(SmallFrameCount);
+    for (uint32_t i = 0; i <= SmallFrameCount; i++) mem.putlong(i * PageSize, 0xAB000000u + i);
     s->failreads = true;
     EXPECT_EQ(mem.getlong(0), 0u);  // page 0 lives in the swap store only
     ASSERT_EQ(report.log.size(), 1u);
@@ -154,7 +159,7 @@ TEST(Memory, FailedReloadDoesNotRelabelAFrame)
     mem.putlong(0, 0x1234);  // not carried out either
     s->failreads = false;
     EXPECT_EQ(mem.getlong(0), 0xAB000000u);
-    for (uint32_t i = 1; i <= FrameCount; i++) EXPECT_EQ(mem.getlong(i * PageSize), 0xAB000000u + i);
+    for (uint32_t i = 1; i <= SmallFrameCount; i++) EXPECT_EQ(mem.getlong(i * PageSize), 0xAB000000u + i);
 }
 
 TEST(Memory, AccessChecks)
@@ -209,8 +214,9 @@ TEST(Memory, SwapFileThatCannotBeCreated)
     TargetReport report;
     {
         Memory mem(&report);
-        for (uint32_t i = 0; i < FrameCount + 3; i++) mem.putlong(i * PageSize, i + 7);
-        for (uint32_t i = 0; i < FrameCount + 3; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 7);
+        mem.setframelimit(SmallFrameCount);
+        for (uint32_t i = 0; i < SmallFrameCount + 3; i++) mem.putlong(i * PageSize, i + 7);
+        for (uint32_t i = 0; i < SmallFrameCount + 3; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 7);
     }
     if (old)
         setenv("TMPDIR", saved.c_str(), 1);
