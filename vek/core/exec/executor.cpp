@@ -289,7 +289,9 @@ Executor::Careful Executor::carefulstep(bool first)
     }
     counters();
     mem.notice = 0;
-    const Insn& in = decodeinto(scratch_, pc, false);
+    // The fetch passes the access checks while they are on (the one-shot
+    // flag spares its first byte); memory points never see it.
+    const Insn& in = decodeinto(scratch_, pc, !mem.checkflag);
     mem.fetchflag = false;
     if (!in.row) {
         if (hooks.exception) hooks.exception(16, pc, in.imm);
