@@ -7,8 +7,9 @@
 //       classic code, -entry sets pc.
 //   vek_speed scatter KIB [ITERATIONS]
 //       a classic loop of scattered loads and stores over KIB KiB.
-//   vek_speed symbols COUNT
-//       writes an object with COUNT symbols and loads it (vekrun -n 0).
+//   vek_speed symbols COUNT [-shuffle]
+//       writes an object with COUNT symbols in ascending address order (or
+//       shuffled) and loads it (vekrun -n 0).
 //
 // Each prints one line: "<count> <seconds> <check>", where check is a
 // value the caller compares with its peer (or 0).
@@ -38,7 +39,7 @@ int usage()
 {
     std::fputs("usage: vek_speed program FILE [-classic] [-entry ADDRESS]\n"
                "       vek_speed scatter KIB [ITERATIONS]\n"
-               "       vek_speed symbols COUNT\n",
+               "       vek_speed symbols COUNT [-shuffle]\n",
                stderr);
     return 2;
 }
@@ -123,13 +124,14 @@ int scatter(int argc, char** argv)
 int symbols(int argc, char** argv)
 {
     uint64_t count = 0;
-    if (argc < 1 || !number(argv[0], count) || count > 10000000) return usage();
+    if (argc < 1 || !number(argv[0], count) || count > 10000000 || (argc > 1 && std::strcmp(argv[1], "-shuffle")))
+        return usage();
     fixture::Object o;
-    o.sections.push_back({".text", 0xD6, 0x1000, 0x1000, std::vector<uint8_t>(4 * count + 4, 0x44)});
+    o.sections.push_back({".text", 0xD6, 0x1000, 0x1000, std::vector<uint8_t>(count + 4, 0x44)});
     std::vector<uint32_t> order(count);
     for (uint32_t k = 0; k < count; k++) order[k] = k;
-    std::shuffle(order.begin(), order.end(), std::mt19937(7));
-    for (uint32_t k : order) o.symbols.push_back({4 * k, 0x05, 1, "_s" + std::to_string(k)});
+    if (argc > 1) std::shuffle(order.begin(), order.end(), std::mt19937(7));
+    for (uint32_t k : order) o.symbols.push_back({k, 0x05, 1, "_s" + std::to_string(k)});
     const char* tmp = std::getenv("TMPDIR");
     std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/vek_speed" + std::to_string(getpid()) + ".o";
     fixture::writefile(path, o.bytes());
