@@ -177,6 +177,10 @@ struct SymbolIndex {
 
 namespace {
 
+// Generations are drawn from one counter, so that no two states of any
+// table share one.
+uint64_t changes = 0;
+
 std::unique_ptr<SymbolTable> table = std::make_unique<SymbolTable>();
 
 bool isdot(std::string_view name) { return !name.empty() && name[0] == '.'; }
@@ -228,7 +232,7 @@ std::tuple<bool, uint32_t, uint64_t, int64_t> position(const ProgramSymbol* s) {
 
 }  // namespace
 
-SymbolTable::SymbolTable() : index(std::make_unique<SymbolIndex>()) {}
+SymbolTable::SymbolTable() : generation(++changes), index(std::make_unique<SymbolIndex>()) {}
 
 SymbolTable::~SymbolTable() { freelist(*this); }
 
@@ -241,6 +245,7 @@ ProgramSymbol* defsym(std::string_view text, uint32_t value) {
     delsym(name);
     SymbolTable& t = *table;
     SymbolIndex& ix = *t.index;
+    t.generation = ++changes;
     auto* symbol = new ProgramSymbol;
     symbol->name = name;
     symbol->value = value;
@@ -268,6 +273,7 @@ int delsym(std::string_view name) {
     SymbolTable& t = *table;
     ProgramSymbol* symbol = t.index->byname.find(name);
     if (!symbol) return 0;
+    t.generation = ++changes;
     // Look at the name before the symbol (which may hold it) is freed.
     uint32_t** slot = counterslot(t, name);
     bool vle = name == ".vle";
@@ -306,6 +312,7 @@ ProgramSymbol* symat(uint32_t value, std::string_view prefix) {
 void clrsyms() {
     SymbolTable& t = *table;
     SymbolIndex& ix = *t.index;
+    t.generation = ++changes;
     ix.byvalue.each([&](ProgramSymbol* s) {
         (s->prev ? s->prev->next : t.head) = s->next;
         (s->next ? s->next->prev : ix.tail) = s->prev;
@@ -317,6 +324,7 @@ void clrsyms() {
 
 void freesyms() {
     SymbolTable& t = *table;
+    t.generation = ++changes;
     freelist(t);
     t.time = t.xtime = t.nbins = t.btime = nullptr;
     t.vle = 0;

@@ -47,6 +47,7 @@ struct SymbolTable {
     uint32_t* btime = nullptr;   // ".btime" cycle limit of the time point
     uint32_t vle = 0;            // VLE boundary of the decoder
     std::string programfile;     // the loaded program's file name
+    uint64_t generation = 0;     // new at every change of the list
     // Called after a counter pointer or the VLE boundary changed, so that a
     // simulator keeping its own copies can follow (e.g. an executor's time,
     // nbins and VLE boundary). Not kept by resetsymbols.
