@@ -28,6 +28,7 @@ struct Block {
     uint32_t succpc[2] = {1, 1};
     Block* succ[2] = {};
     std::vector<Insn> insn;
+    const Insn* stop = nullptr;  // after the last instruction
 };
 
 namespace {
@@ -192,6 +193,7 @@ Block* Executor::buildblock(uint32_t pc)
     if (b->insn.empty()) return nullptr;
     b->end = at;
     for (Insn& i : b->insn) i.tfn = threadfn(i.row, &i == &b->insn.back());
+    b->stop = b->insn.data() + b->insn.size();
     for (uint32_t p : {page, pageof(b->end - 1)}) {
         std::vector<Block*>& list = pageblocks_[p];
         if (list.empty() || list.back() != b.get()) list.push_back(b.get());
@@ -250,18 +252,18 @@ uint64_t Executor::runblocks(Block* b, uint64_t budget, const volatile int* stop
             do ran->fn(*this, *ran);
             while (++ran != end && !m.notice);
         }
-        const size_t k = size_t(ran - first);
-        done += k;
-        if (k != size) {  // the last one run did not set pc
+        if (ran != b->stop) {  // the last one run did not set pc
+            done += size_t(ran - first);
             *pc = ran[-1].next;
             break;
         }
+        done += size;
         if (m.notice || done >= budget || (stop && *stop)) break;
         const uint32_t next = *pc;
-        const int way = next == b->end;  // 1 falling through, 0 branching
-        Block* to = b->succpc[way] == next ? b->succ[way] : nullptr;
+        Block* to = b->succpc[0] == next ? b->succ[0] : b->succpc[1] == next ? b->succ[1] : nullptr;
         if (!to || !to->valid) {
             if (next & 1 || !(to = findblock(next))) break;
+            const int way = next == b->end;  // 1 falling through, 0 branching
             b->succpc[way] = next;
             b->succ[way] = to;
         }

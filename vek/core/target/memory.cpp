@@ -11,13 +11,22 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace vek {
 
 Memory::Memory(TargetReport* report, std::unique_ptr<SwapStore> swap)
-    : report_(report), swap_(std::move(swap)), rhost_(new HostPage[HostPages]), whost_(new HostPage[HostPages])
+    : report_(report), swap_(std::move(swap))
 {
+    clearhost();
+}
+
+void Memory::clearhost()
+{
+    // Fresh zero pages from the system: nothing is touched until used.
+    host_.reset(static_cast<HostPage*>(std::calloc(HostPages, sizeof(HostPage))));
+    if (!host_) throw std::bad_alloc();
 }
 
 Memory::~Memory() = default;
@@ -144,7 +153,9 @@ uint8_t* Memory::readable(uint32_t address)
 {
     PageIndex* ix = lookup(address);
     if (!ix) return nullptr;
-    if (hostcache_ && !ix->watch) rhost_[hostslot(address)] = {pageof(address), ix->number, ix->frame->data};
+    HostPage& e = host_[hostslot(address)];
+    if (hostcache_ && !ix->watch && e.tag != (pageof(address) | HostValid | HostWritable))
+        e = {pageof(address) | HostValid, uint32_t(ix->number), ix->frame->data};
     return ix->frame->data;
 }
 
@@ -166,24 +177,21 @@ uint8_t* Memory::writable(uint32_t address)
         ix->frame->state |= PageDirty;
     }
     if (hostcache_ && !ix->watch) {
-        const unsigned slot = hostslot(address);
-        rhost_[slot] = whost_[slot] = {pageof(address), ix->number, ix->frame->data};
+        host_[hostslot(address)] = {pageof(address) | HostValid | HostWritable, uint32_t(ix->number), ix->frame->data};
     }
     return ix->frame->data;
 }
 
 void Memory::drophost(uint32_t page)
 {
-    const unsigned slot = hostslot(page);
-    if (rhost_[slot].tag == page) rhost_[slot] = HostPage{};
-    if (whost_[slot].tag == page) whost_[slot] = HostPage{};
+    HostPage& e = host_[hostslot(page)];
+    if ((e.tag & ~(PageSize - 1)) == page) e = HostPage{};
 }
 
 void Memory::sethostcache(bool on)
 {
     hostcache_ = on;
-    std::fill_n(rhost_.get(), HostPages, HostPage{});
-    std::fill_n(whost_.get(), HostPages, HostPage{});
+    clearhost();
 }
 
 bool Memory::watched(uint32_t address) const
@@ -304,16 +312,15 @@ void Memory::discard()
     nframes_ = 0;
     empty_ = {};
     stamps_.clear();
-    std::fill_n(rhost_.get(), HostPages, HostPage{});
-    std::fill_n(whost_.get(), HostPages, HostPage{});
+    clearhost();
 }
 
 void Memory::markcode(uint32_t address)
 {
     const uint32_t page = pageof(address);
     indexof(page).code = true;
-    const unsigned slot = hostslot(page);
-    if (whost_[slot].tag == page) whost_[slot] = HostPage{};
+    HostPage& e = host_[hostslot(page)];
+    if (e.tag == (page | HostValid | HostWritable)) e.tag = page | HostValid;
 }
 
 void Memory::setwatch(uint32_t address, uint32_t length, bool on)

@@ -18,6 +18,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <queue>
@@ -145,29 +146,37 @@ public:
     uint64_t stamp(const MemoryPage* frame) const { return stamps_[size_t(frame->number)]; }
 
 private:
+    // One entry of the host cache: the page's address with bit 0 set (a
+    // zeroed entry is empty) and bit 1 set when writes may take it too,
+    // and its frame.
     struct HostPage {
-        uint32_t tag = 1;  // page address; never page-aligned when empty
-        int32_t frame = 0;
-        uint8_t* data = nullptr;
+        uint32_t tag;
+        uint32_t frame;
+        uint8_t* data;
     };
-    static constexpr unsigned HostPages = 16384;
+    static constexpr uint32_t HostValid = 1, HostWritable = 2;
+    // Enough entries for 64 MiB of contiguous pages to live in the cache
+    // at once; the table is 2 MiB, taken from the system untouched.
+    static constexpr unsigned HostPages = 1u << 17;
     static unsigned hostslot(uint32_t address) { return (address / PageSize) & (HostPages - 1); }
     static uint32_t pageof(uint32_t address) { return address & ~(PageSize - 1); }
-    // The bytes of a page in a host cache, or nullptr. The access is
+    // The bytes of a page in the host cache, or nullptr; want is HostValid
+    // for a read, HostValid | HostWritable for a write. The access is
     // stamped only when the pool is small enough for eviction to matter:
     // counting every access is a chain through memory that costs more
     // than the access itself, and a large pool evicts only past what a
     // small one could hold at all, where an order by the last uncached
     // access does as well.
-    [[gnu::always_inline]] uint8_t* hosthit(std::unique_ptr<HostPage[]>& cache, uint32_t address)
+    [[gnu::always_inline]] uint8_t* hosthit(uint32_t address, uint32_t want)
     {
-        HostPage& e = cache[hostslot(address)];
-        if (e.tag != pageof(address)) return nullptr;
-        if (exactlru_) stamps_[size_t(e.frame)] = ++counter_;
+        const HostPage& e = host_[hostslot(address)];
+        if ((e.tag & (~(PageSize - 1) | want)) != (pageof(address) | want)) return nullptr;
+        if (exactlru_) stamps_[e.frame] = ++counter_;
         return e.data;
     }
     // Pools up to this size stamp every access.
     static constexpr size_t ExactLruFrames = 65536;
+    void clearhost();
     void drophost(uint32_t page);
 
     uint8_t getbyteslow(uint32_t address);
@@ -185,12 +194,21 @@ private:
     bool swapready();
     void setwatch(uint32_t address, uint32_t length, bool on);
 
+    // What every access reads first, together.
+    struct FreeHost {
+        void operator()(HostPage* table) const { std::free(table); }
+    };
+    std::unique_ptr<HostPage[], FreeHost> host_;
+    bool exactlru_ = false;
+    uint64_t counter_ = 0;
+    std::vector<uint64_t> stamps_;  // by frame number
+
     TargetReport* report_;
     std::unique_ptr<SwapStore> swap_;
     bool swapfailed_ = false;
     bool writefailing_ = false;  // reported once until a write-back works again
+    bool hostcache_ = true;
     size_t limit_ = DefaultFrameCount;
-    bool exactlru_ = false;
     // Frames in chunks (stable addresses); frame n is chunk n / ChunkFrames.
     static constexpr size_t ChunkFrames = 256;
     std::vector<std::unique_ptr<MemoryPage[]>> chunks_;
@@ -200,10 +218,6 @@ private:
     std::vector<uint32_t> directory_;  // slot -> page address, in first-touch order
     // page number (address >> 9) split 12 + 11 bits
     std::array<std::unique_ptr<std::array<PageIndex, 2048>>, 4096> index_;
-    uint64_t counter_ = 0;
-    std::vector<uint64_t> stamps_;  // by frame number
-    bool hostcache_ = true;
-    std::unique_ptr<HostPage[]> rhost_, whost_;
 };
 
 // ---- the inline fast paths: a host-cache hit with no check to make
@@ -211,14 +225,14 @@ private:
 [[gnu::always_inline]] inline uint8_t Memory::getbyte(uint32_t address)
 {
     if (!checkflag && !fetchflag)
-        if (uint8_t* d = hosthit(rhost_, address)) return d[address % PageSize];
+        if (uint8_t* d = hosthit(address, HostValid)) return d[address % PageSize];
     return getbyteslow(address);
 }
 
 [[gnu::always_inline]] inline uint32_t Memory::putbyte(uint32_t address, uint8_t value)
 {
     if (!checkflag)
-        if (uint8_t* d = hosthit(whost_, address)) {
+        if (uint8_t* d = hosthit(address, HostValid | HostWritable)) {
             d[address % PageSize] = value;
             return value;
         }
@@ -228,7 +242,7 @@ private:
 [[gnu::always_inline]] inline uint16_t Memory::getword(uint32_t address)
 {
     if (!checkflag && !fetchflag && address % PageSize <= PageSize - 2)
-        if (const uint8_t* d = hosthit(rhost_, address)) {
+        if (const uint8_t* d = hosthit(address, HostValid)) {
             const uint8_t* b = d + address % PageSize;
             return uint16_t(b[0] << 8 | b[1]);
         }
@@ -239,7 +253,7 @@ private:
 [[gnu::always_inline]] inline void Memory::putword(uint32_t address, uint16_t value)
 {
     if (!checkflag && address % PageSize <= PageSize - 2)
-        if (uint8_t* d = hosthit(whost_, address)) {
+        if (uint8_t* d = hosthit(address, HostValid | HostWritable)) {
             uint8_t* b = d + address % PageSize;
             b[0] = uint8_t(value >> 8);
             b[1] = uint8_t(value);
@@ -252,7 +266,7 @@ private:
 [[gnu::always_inline]] inline uint32_t Memory::getlong(uint32_t address)
 {
     if (!checkflag && !fetchflag && address % PageSize <= PageSize - 4)
-        if (const uint8_t* d = hosthit(rhost_, address)) {
+        if (const uint8_t* d = hosthit(address, HostValid)) {
             const uint8_t* b = d + address % PageSize;
             return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
         }
@@ -262,7 +276,7 @@ private:
 [[gnu::always_inline]] inline void Memory::putlong(uint32_t address, uint32_t value)
 {
     if (!checkflag && address % PageSize <= PageSize - 4)
-        if (uint8_t* d = hosthit(whost_, address)) {
+        if (uint8_t* d = hosthit(address, HostValid | HostWritable)) {
             uint8_t* b = d + address % PageSize;
             b[0] = uint8_t(value >> 24);
             b[1] = uint8_t(value >> 16);
