@@ -4,9 +4,10 @@
 //
 // The one idea that keeps it fast: code is decoded once into blocks of
 // Insns (semantic function, fields, branch targets resolved) that run from
-// one address to the next branch; a block runs as a tight loop of calls and
-// counts its instructions once at its end, and remembers the blocks its
-// branch went to, so the next one is found without a lookup. A write into a
+// one address to the next branch; a block runs as threaded code (each
+// instruction's semantics jumps straight to the next one's) and remembers
+// the blocks its branch went to, so the next one is found without a lookup;
+// the counters are settled once a chain of blocks ends. A write into a
 // page holding decoded code drops that page's blocks and ends the running
 // block after the writing instruction, so self-modifying code and reloads
 // stay exact. Anything that has to see single instructions (code points,
@@ -136,7 +137,8 @@ struct Executor {
 
     // --- used by the semantic functions
     uint32_t* r;            // core 0: r0..r31, lr, ctr, cr, xer, pc
-    uint32_t cia = 0;       // address of the instruction being executed
+    uint32_t cia = 0;       // the instruction being run one at a time (the
+                            // careful path); decoded blocks leave it alone
     uint32_t msr = 0;       // machine state (held, not interpreted)
     // Special registers other than lr, ctr and xer: kept as written, 0
     // before the first write.

@@ -317,8 +317,15 @@ Executor::Careful Executor::carefulstep(bool first)
 
 uint64_t Executor::run(uint64_t count, const volatile int* stop)
 {
+    // A run started by a hook of this one (nested) leaves the blocks to
+    // the outer run, which may hold one.
     const bool outer = !running_;
     running_ = true;
+    struct Running {
+        bool& flag;
+        bool outer;
+        ~Running() { flag = flag && !outer; }
+    } running{running_, outer};
     ended = RunEnd::Count;
     uint64_t n = 0;
     bool first = true;
@@ -355,10 +362,7 @@ uint64_t Executor::run(uint64_t count, const volatile int* stop)
         } while (step == Careful::Ran && n < count && !(stop && *stop) && *pcreg - lo < hi - lo);
         if (step != Careful::Ran) break;
     }
-    if (outer) {
-        running_ = false;
-        if (dead_.size() >= DeadBatch) freedead();
-    }
+    if (outer && dead_.size() >= DeadBatch) freedead();
     return n;
 }
 

@@ -227,9 +227,7 @@ uint32_t Memory::getlongslow(uint32_t address)
     if (!checkflag && address % PageSize <= PageSize - 4 && !watched(address)) {
         fetchflag = false;
         const uint8_t* d = readable(address);
-        if (!d) return 0;
-        const uint8_t* b = d + address % PageSize;
-        return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+        return d ? load32(d + address % PageSize) : 0;
     }
     uint32_t hi = getword(address);
     return hi << 16 | getword(address + 2);
@@ -238,13 +236,7 @@ uint32_t Memory::getlongslow(uint32_t address)
 void Memory::putlongslow(uint32_t address, uint32_t value)
 {
     if (!checkflag && address % PageSize <= PageSize - 4 && !watched(address)) {
-        uint8_t* d = writable(address);
-        if (!d) return;
-        uint8_t* b = d + address % PageSize;
-        b[0] = uint8_t(value >> 24);
-        b[1] = uint8_t(value >> 16);
-        b[2] = uint8_t(value >> 8);
-        b[3] = uint8_t(value);
+        if (uint8_t* d = writable(address)) store32(d + address % PageSize, value);
         return;
     }
     putword(address, uint16_t(value >> 16));

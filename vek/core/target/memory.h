@@ -174,6 +174,15 @@ private:
         if (exactlru_) stamps_[e.frame] = ++counter_;
         return e.data;
     }
+    // Big-endian words in a page's bytes.
+    static uint32_t load32(const uint8_t* b)
+    {
+        return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+    }
+    static void store32(uint8_t* b, uint32_t v)
+    {
+        b[0] = uint8_t(v >> 24), b[1] = uint8_t(v >> 16), b[2] = uint8_t(v >> 8), b[3] = uint8_t(v);
+    }
     // Pools up to this size stamp every access.
     static constexpr size_t ExactLruFrames = 65536;
     void clearhost();
@@ -266,10 +275,7 @@ private:
 [[gnu::always_inline]] inline uint32_t Memory::getlong(uint32_t address)
 {
     if (!checkflag && !fetchflag && address % PageSize <= PageSize - 4)
-        if (const uint8_t* d = hosthit(address, HostValid)) {
-            const uint8_t* b = d + address % PageSize;
-            return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
-        }
+        if (const uint8_t* d = hosthit(address, HostValid)) return load32(d + address % PageSize);
     return getlongslow(address);
 }
 
@@ -277,11 +283,7 @@ private:
 {
     if (!checkflag && address % PageSize <= PageSize - 4)
         if (uint8_t* d = hosthit(address, HostValid | HostWritable)) {
-            uint8_t* b = d + address % PageSize;
-            b[0] = uint8_t(value >> 24);
-            b[1] = uint8_t(value >> 16);
-            b[2] = uint8_t(value >> 8);
-            b[3] = uint8_t(value);
+            store32(d + address % PageSize, value);
             return;
         }
     putlongslow(address, value);
