@@ -226,3 +226,53 @@ TEST(Memory, SwapFileThatCannotBeCreated)
     EXPECT_EQ(report.log[0], "can't open: /nonexistent/dir/vekswapXXXXXX\n");
     EXPECT_EQ(report.log[1], "memory file overflow bloc");
 }
+
+// A memory point makes every byte of its page go to the point check, with
+// the check flag off and whatever the host cache held; points are counted,
+// so overlapping ones go one at a time.
+TEST(Memory, MemoryPointsCheckTheirPages)
+{
+    Memory mem;
+    std::vector<std::pair<uint32_t, int>> seen;
+    mem.chkpoints = [&](uint32_t a, int kind) {
+        seen.emplace_back(a, kind);
+        return 0x55u;
+    };
+    mem.putlong(0x1010, 7);
+    EXPECT_EQ(mem.getlong(0x1010), 7u);  // cached now
+    mem.addwatch(0x11FE, 4);             // the ends of two pages
+    mem.addwatch(0x1000, 1);
+    EXPECT_TRUE(mem.watched(0x1000) && mem.watched(0x1200) && !mem.watched(0x1400));
+    EXPECT_EQ(mem.getlong(0x1010), 7u);
+    EXPECT_EQ(mem.putbyte(0x1201, 1), 0x55u);
+    mem.getword(0x1400);
+    EXPECT_EQ(seen, (std::vector<std::pair<uint32_t, int>>{{0x1010, 1}, {0x1011, 1}, {0x1012, 1}, {0x1013, 1},
+                                                           {0x1201, 2}}));
+    EXPECT_EQ(mem.notice, NoticeWatch);
+    mem.notice = 0;
+    mem.removewatch(0x11FE, 4);
+    EXPECT_TRUE(mem.watched(0x1000)) << "the second point is still there";
+    EXPECT_FALSE(mem.watched(0x1200));
+    mem.removewatch(0x1000, 1);
+    seen.clear();
+    mem.getlong(0x1010);
+    mem.putbyte(0x1201, 2);
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(mem.notice, 0);
+}
+
+// Frames are made as pages are first touched, up to the limit; only then
+// does the swap file come in.
+TEST(Memory, FramesAreMadeUpToTheLimit)
+{
+    Memory mem;
+    EXPECT_EQ(mem.framelimit(), DefaultFrameCount);
+    for (uint32_t i = 0; i < 300; i++) mem.putbyte(i * PageSize, uint8_t(i));
+    EXPECT_EQ(mem.framecount(), 300u);
+    for (uint32_t i = 0; i < 300; i++) EXPECT_NE(mem.residentframe(i * PageSize), nullptr);
+    Memory small;
+    small.setframelimit(SmallFrameCount);
+    for (uint32_t i = 0; i < 300; i++) small.putbyte(i * PageSize, uint8_t(i));
+    EXPECT_EQ(small.framecount(), SmallFrameCount);
+    for (uint32_t i = 0; i < 300; i++) EXPECT_EQ(small.getbyte(i * PageSize), uint8_t(i));
+}
