@@ -20,7 +20,11 @@ test:
 	cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1" \
 	      -DQV_SANITIZE=ON -DCMAKE_UNITY_BUILD=ON
 	cmake --build build-test -j $(JOBS)
-	cd build-test && ctest --output-on-failure -j $(JOBS)
+	@# a private TMPDIR: a test that leaves anything there fails the run
+	@tmp=$$(mktemp -d) && cd build-test && TMPDIR=$$tmp ctest --output-on-failure -j $(JOBS); \
+	status=$$?; left=$$(ls -A "$$tmp"); rm -rf "$$tmp"; \
+	if [ -n "$$left" ]; then echo "tests left files in the temporary directory:"; echo "$$left"; exit 1; fi; \
+	exit $$status
 
 clean:
 	rm -rf build build-test

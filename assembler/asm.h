@@ -226,6 +226,7 @@ struct Assembler {
     std::vector<std::unique_ptr<FileRecord>> files;
     size_t filecursor = 0;
     size_t openings = 0;
+    std::string openfailure;    // why the last opensrc failed
     std::vector<Reader> readers;
     long globline = 0;
     int depcolumn = 0;
@@ -250,12 +251,14 @@ struct Assembler {
     std::string tokname, tokstr;
     AsmSymbol* toksym = nullptr;
     int tokreg = 0;
+    int exprdepth = 0;          // terms open inside each other (expr.cpp)
     // conditionals
     std::vector<CondLevel> conds;
     // macros
     std::shared_ptr<MacroBody> recbody;
     bool recmacro = false, recrepeat = false, recskip = false;
     int recdepth = 0;
+    Diagnostic recopen;          // where the body being recorded opened
     OpcodeEntry* recentry = nullptr;
     long repcount = 0;
     bool replist = false;
@@ -284,6 +287,7 @@ struct Assembler {
     std::set<std::string> printed;
     std::FILE* errfp = nullptr;
     bool anyerrors = false;
+    bool outfailed = false;      // a write to the standard output failed
     // listing
     std::unique_ptr<Listing> lst;
     std::string info;            // .info. texts of the pass
@@ -354,6 +358,7 @@ void callmacro(Assembler& a, const OpcodeEntry& e);
 bool expandline(Assembler& a, Expansion& e, std::string& out);
 void macrodirective(Assembler& a, const OpcodeEntry& e, std::string_view label);
 void resetmacros(Assembler& a);
+void endbodies(Assembler& a);
 
 // cond.cpp
 bool assembling(const Assembler& a);
@@ -362,13 +367,19 @@ void endconds(Assembler& a);
 
 // diag.cpp
 void asmerr(Assembler& a, std::string msg);
+// Writes to the standard output (dependency lines, messg); a failed write
+// is remembered in outfailed.
+void putstdout(Assembler& a, std::string_view text);
+// A diagnostic at the current line, as asmerr would place it.
+Diagnostic diaghere(const Assembler& a, std::string msg);
 void reporterr(Assembler& a, const std::string& msg, bool atonce = false);  // even in the collecting pass
 bool printerr(Assembler& a);
 void flushdiags(Assembler& a, bool print);
 void fileerror(Assembler& a, const std::string& file, const std::string& msg);
 void lineerror(Assembler& a, const std::string& file, long line, const std::string& msg);
 void openerrfile(Assembler& a);
-void closeerrfile(Assembler& a, bool anyerr);
+// Closes the +e file; false (reported) when it could not be written.
+bool closeerrfile(Assembler& a, bool anyerr);
 
 // sections.cpp
 void initsects(Assembler& a);

@@ -148,7 +148,10 @@ void debugmacro(Assembler& a) {
 }
 
 bool debugdescribed(Assembler& a, const AsmSymbol& s) {
-    if (!(s.flags & (SYM_DEFINED | SYM_REFERENCED | SYM_PUBLIC))) return false;
+    // only a symbol that the object file holds can be described: a name that
+    // is public and nothing else (a macro named by a label under -mi) is not
+    // written, so a relocation could not name it
+    if (!(s.flags & (SYM_DEFINED | SYM_REFERENCED))) return false;
     if (s.iflags & (SI_REGISTER | SI_CMDLINE | SI_SET | SI_LOCAL | SI_LITERAL | SI_DEBUGSECT)) return false;
     AsmSection* d = debugsect(a);
     return !d || s.section != d->index;

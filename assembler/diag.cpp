@@ -9,6 +9,7 @@
 
 #include "assembler/asm.h"
 #include "assembler/listing.h"
+#include "platform/output.h"
 #include "toollib/quit.h"
 
 namespace as {
@@ -52,12 +53,20 @@ void fileerror(Assembler& a, const std::string& file, const std::string& msg) {
     a.anyerrors = true;
 }
 
-void asmerr(Assembler& a, std::string msg) {
-    if (a.pass == 0 || a.pending) return;
+void putstdout(Assembler& a, std::string_view text) {
+    if (!tl::putout(text)) a.outfailed = true;
+}
+
+Diagnostic diaghere(const Assembler& a, std::string msg) {
     Diagnostic d;
     d.file = diagfile(a, d.line);
     d.msg = std::move(msg);
-    a.pending = std::move(d);
+    return d;
+}
+
+void asmerr(Assembler& a, std::string msg) {
+    if (a.pass == 0 || a.pending) return;
+    a.pending = diaghere(a, std::move(msg));
 }
 
 void reporterr(Assembler& a, const std::string& msg, bool atonce) {
@@ -97,14 +106,20 @@ void openerrfile(Assembler& a) {
     }
 }
 
-void closeerrfile(Assembler& a, bool anyerr) {
-    if (!a.errfp) return;
-    std::fclose(a.errfp);
+bool closeerrfile(Assembler& a, bool anyerr) {
+    if (!a.errfp) return true;
+    bool written = !std::ferror(a.errfp);
+    written = std::fclose(a.errfp) == 0 && written;
     a.errfp = nullptr;
+    if (!written) {
+        tl::puterr(std::string("can't write ") + a.opt.errfile + "\n");
+        return false;
+    }
     if (anyerr || a.anyerrors)
         tl::puterr(std::string("errors reported in ") + a.opt.errfile + "\n");
     else
-        std::remove(a.opt.errfile);
+        platform::removeregularfile(a.opt.errfile);  // never a device or FIFO
+    return true;
 }
 
 }  // namespace as

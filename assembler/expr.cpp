@@ -97,6 +97,23 @@ void parseexpr(Assembler& a, AsmValue& v, int minprio);
 
 uint32_t location(const Assembler& a) { return here(a); }
 
+constexpr int kMaxNesting = 256;  // parentheses, built-ins and unary operators
+
+// A term one level deeper; past the limit the rest of the line is dropped.
+void term(Assembler& a, AsmValue& v);
+void nestedterm(Assembler& a, AsmValue& v) {
+    if (a.exprdepth >= kMaxNesting) {
+        asmerr(a, "expression too complex");
+        v = AsmValue{};
+        a.pos = a.line.size();
+        resettokens(a);
+        return;
+    }
+    a.exprdepth++;
+    term(a, v);
+    a.exprdepth--;
+}
+
 void term(Assembler& a, AsmValue& v) {
     v = AsmValue{};
     int t = gettoken(a);
@@ -105,7 +122,7 @@ void term(Assembler& a, AsmValue& v) {
     case T_PLUS:
     case T_COMPL:
     case T_NOT: {
-        term(a, v);
+        nestedterm(a, v);
         if (!v.absolute() && t != T_PLUS) asmerr(a, "bad relocatable expression");
         if (t == T_MINUS) v.value = 0u - v.value;
         else if (t == T_COMPL) v.value = ~v.value;
@@ -189,7 +206,7 @@ builtin:
 }
 
 void parseexpr(Assembler& a, AsmValue& v, int minprio) {
-    term(a, v);
+    nestedterm(a, v);
     for (;;) {
         int op = gettoken(a);
         int p = priority(op);

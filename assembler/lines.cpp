@@ -478,8 +478,12 @@ void dosource(Assembler& a, const OpcodeEntry&, std::string_view) {
 }
 
 void dobase(Assembler& a, const OpcodeEntry&, std::string_view) {
+    // the new base is written in decimal, or with its own radix
+    int old = a.base;
+    a.base = 10;
     bool ok;
     uint32_t b = getabs(a, ok);
+    a.base = old;
     if (!ok) return;
     if (b == 2 || b == 8 || b == 10 || b == 16) a.base = static_cast<int>(b);
     else asmerr(a, "invalid base");
@@ -511,7 +515,7 @@ void domessg(Assembler& a, const OpcodeEntry&, std::string_view) {
         asmerr(a, "syntax error");
         return;
     }
-    if (a.pass == 0) tl::putout(s + "\n");
+    if (a.pass == 0) putstdout(a, s + "\n");
 }
 
 void doinfo(Assembler& a, const OpcodeEntry&, std::string_view) {
@@ -656,6 +660,7 @@ void asmline(Assembler& a, const std::string& text) {
     a.line = text;
     a.pos = 0;
     resettokens(a);
+    a.exprdepth = 0;
     a.afterdefine = false;
     a.dotnames = true;
     a.sizeletter = 0;

@@ -17,8 +17,12 @@ namespace as {
 
 namespace {
 
+constexpr long kMaxPageLength = 1000;
+
+// Writes to the listing; after a failed write nothing more is tried (the
+// end of the pass reports it).
 void put(Assembler& a, const char* fmt, ...) {
-    if (!a.lst || !a.lst->fp) return;
+    if (!a.lst || !a.lst->fp || std::ferror(a.lst->fp)) return;
     va_list ap;
     va_start(ap, fmt);
     std::vfprintf(a.lst->fp, fmt, ap);
@@ -35,7 +39,8 @@ std::string pick(const std::vector<std::pair<long, std::string>>& list, long lin
 void lsthead(Assembler& a) {
     Listing& l = *a.lst;
     if (!l.headers || l.plen < 10) return;
-    if (++l.used < l.plen && !l.full) return;
+    // used counts the page's lines with this one: the page holds plen
+    if (++l.used <= l.plen && !l.full) return;
     if (!a.opt.ff) put(a, "\n\n");
     else if (l.page > 0) put(a, "\f");
     l.page++;
@@ -56,6 +61,12 @@ void lsthead(Assembler& a) {
         l.used = 7;
     }
     put(a, "\n\n");
+}
+
+// Blank lines to the end of the page.
+void fillpage(Assembler& a) {
+    Listing& l = *a.lst;
+    for (; l.used < l.plen && l.fp && !std::ferror(l.fp); l.used++) put(a, "\n");
 }
 
 bool listable(Assembler& a) {
@@ -181,17 +192,20 @@ void listdirective(Assembler& a, const OpcodeEntry& e, std::string_view) {
     case 11: onoff(a.dlist); return;
     case 12: onoff(a.mlist); return;
     case 20:
-        if (l && l->headers && l->fp) {
-            if (a.opt.ff) l->full = true;
-            else
-                while (l->used < l->plen && !l->full) lsthead(a), put(a, "\n");
+        // the next line starts a new page: without form feeds, blank lines
+        // fill this one to its end (a page not begun needs none)
+        if (l && l->headers && l->fp && !l->full) {
+            if (!a.opt.ff && l->plen >= 10) fillpage(a);
+            l->full = true;
         }
         return;
     case 21: {
         AsmValue v;
         getexpr(a, v);
         if (!v.absolute()) asmerr(a, "relocatable expression not allowed");
-        if (l) l->plen = static_cast<int32_t>(v.value);
+        // a page is not longer than any printer's
+        if (static_cast<int32_t>(v.value) > kMaxPageLength) asmerr(a, "value too large");
+        else if (l) l->plen = static_cast<int32_t>(v.value);
         return;
     }
     case 22: {
@@ -274,34 +288,39 @@ void openoutputs(Assembler& a, bool start) {
         a.lst->headers = a.opt.ft != 0;
         a.listing = a.pass > 0 && a.opt.l;
         if (!a.listing) return;
-        a.lst->fp = std::fopen(platform::hostpath(a.lstname).c_str(), "w");
-        if (!a.lst->fp) {
+        if (!a.lst->lstout.open(a.lstname)) {
             fileerror(a, a.srcname, "can't create " + a.lstname);
             a.listing = false;
             return;
         }
+        a.lst->fp = a.lst->lstout.fp();
         if (a.opt.vername) {
-            a.lst->vfp = std::fopen(platform::hostpath(a.opt.vername).c_str(), "w");
-            if (!a.lst->vfp) fileerror(a, a.srcname, std::string("can't create ") + a.opt.vername);
+            if (a.lst->verout.open(a.opt.vername)) a.lst->vfp = a.lst->verout.fp();
+            else fileerror(a, a.srcname, std::string("can't create ") + a.opt.vername);
         }
         return;
     }
     if (!a.lst) return;
+    // a file that could not be written whole is an error of the source
+    auto finish = [&](platform::OutputFile& out, std::FILE*& fp, const std::string& name) {
+        if (!fp) return;
+        fp = nullptr;
+        if (!out.commit()) {
+            fileerror(a, a.srcname, "can't write " + name);
+            a.errors++;
+        }
+    };
     if (a.lst->fp) {
         flushsource(a);
         if (a.opt.c) listsyms(a);
-        if (a.lst->headers) {
+        if (a.lst->headers && a.lst->page > 0) {
             if (a.opt.ff) put(a, "\f");
             else
-                while (a.lst->used++ < a.lst->plen) put(a, "\n");
+                fillpage(a);
         }
-        std::fclose(a.lst->fp);
-        a.lst->fp = nullptr;
     }
-    if (a.lst->vfp) {
-        std::fclose(a.lst->vfp);
-        a.lst->vfp = nullptr;
-    }
+    finish(a.lst->lstout, a.lst->fp, a.lstname);
+    finish(a.lst->verout, a.lst->vfp, a.opt.vername ? a.opt.vername : "");
     a.listing = false;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "assembler/asm.h"
+#include "platform/output.h"
 
 namespace as {
 
@@ -14,12 +15,11 @@ struct Listing {
     Listing() = default;
     Listing(const Listing&) = delete;
     Listing& operator=(const Listing&) = delete;
-    ~Listing() {
-        if (fp) std::fclose(fp);
-        if (vfp) std::fclose(vfp);
-    }
-    std::FILE* fp = nullptr;
-    std::FILE* vfp = nullptr;
+    // the files, put in place when the pass ends well (a listing abandoned
+    // on the way leaves nothing)
+    platform::OutputFile lstout, verout;
+    std::FILE* fp = nullptr;   // lstout's stream while it is open
+    std::FILE* vfp = nullptr;  // verout's
     // line state
     uint32_t addr = 0;
     std::vector<uint8_t> bytes;

@@ -137,6 +137,13 @@ void resetmacros(Assembler& a) {
     a.recentry = nullptr;
 }
 
+// The end of a pass's input: a body still being recorded never got its
+// endm or endr, and the rest of the source went into it.
+void endbodies(Assembler& a) {
+    if ((a.recmacro || a.recrepeat) && a.pass > 0) a.passdiags.push_back(a.recopen);
+    resetmacros(a);
+}
+
 void storebody(Assembler& a, const OpcodeEntry* e, const std::string& text) {
     int k = macrokind(e);
     if (droppedline(e)) return;
@@ -269,6 +276,7 @@ void macrodirective(Assembler& a, const OpcodeEntry& e, std::string_view label) 
         }
         a.recmacro = true;
         a.recdepth = 0;
+        a.recopen = diaghere(a, "missing endm");
         a.recskip = a.pass > 0;
         if (a.pass > 0) {
             while (curc(a)) advance(a);
@@ -314,6 +322,7 @@ void macrodirective(Assembler& a, const OpcodeEntry& e, std::string_view label) 
         if (!v.absolute()) asmerr(a, "bad relocatable expression");
         a.recrepeat = true;
         a.recdepth = 0;
+        a.recopen = diaghere(a, "missing endr");
         a.replist = false;
         a.repcount = static_cast<int32_t>(v.value);
         a.recbody = std::make_shared<MacroBody>();
@@ -322,6 +331,7 @@ void macrodirective(Assembler& a, const OpcodeEntry& e, std::string_view label) 
     case M_REPEATL:
         a.recrepeat = true;
         a.recdepth = 0;
+        a.recopen = diaghere(a, "missing endr");
         a.replist = true;
         a.recbody = std::make_shared<MacroBody>();
         a.recbody->lines.push_back(resttext(a));

@@ -2,13 +2,13 @@
 //
 // Layout: a 28-byte header, 40-byte section records, each section's data
 // followed by its relocation bytes, the symbol records, the debug-location
-// records; every number big-endian. The file is written under a temporary
-// name and renamed when complete, so an interrupted or failed write never
-// leaves a partial object behind.
+// records; every number big-endian. The file is written whole or not at all
+// (platform::OutputFile), so an interrupted or failed write never leaves a
+// partial object behind.
 #include <cstdio>
 
 #include "assembler/asm.h"
-#include "platform/files.h"
+#include "platform/output.h"
 
 namespace as {
 
@@ -106,18 +106,13 @@ std::vector<uint8_t> objimage(Assembler& a) {
 
 bool writeobj(Assembler& a) {
     std::vector<uint8_t> image = objimage(a);
-    std::string path = platform::hostpath(a.objname);
-    std::string temp = path + ".tmp";
-    std::FILE* fp = std::fopen(temp.c_str(), "wb");
-    if (!fp) {
+    platform::OutputFile out;
+    if (!out.open(a.objname)) {
         fileerror(a, a.srcname, "can't create " + a.objname);
         return false;
     }
-    bool ok = std::fwrite(image.data(), 1, image.size(), fp) == image.size();
-    ok = (std::fclose(fp) == 0) && ok;
-    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        std::remove(temp.c_str());
+    bool ok = std::fwrite(image.data(), 1, image.size(), out.fp()) == image.size() && out.commit();
+    if (!ok) {  // the file goes with out
         fileerror(a, a.srcname, "can't write " + a.objname);
         return false;
     }

@@ -104,8 +104,18 @@ std::string outname(const std::string& src, const char* ext) {
     return src.substr(0, dot) + ext;
 }
 
+// Dependency lines or messg texts that did not reach the standard output
+// are an error of the source that wrote them.
+static void checkstdout(Assembler& a) {
+    if (!a.outfailed) return;
+    a.outfailed = false;
+    fileerror(a, a.srcname, "can't write standard output");
+    a.errors++;
+}
+
 static bool runpass(Assembler& a) {
     a.moved = false;
+    a.base = 10;  // every pass of every source starts in decimal
     a.mlist = a.clist = a.dlist = false;
     a.lastlabel = nullptr;
     a.syms.block = 0;
@@ -127,7 +137,7 @@ static bool runpass(Assembler& a) {
         if (a.pass > 0 || a.opt.md) {
             a.pending.reset();
             a.passdiags.clear();
-            fileerror(a, a.srcname, "can't open " + a.srcname);
+            fileerror(a, a.srcname, a.openfailure);
             a.errors++;
         }
         a.listpending = false;
@@ -150,6 +160,7 @@ static bool runpass(Assembler& a) {
     }
     debugpassend(a);
     if (a.pass > 0) padsects(a);
+    endbodies(a);
     endconds(a);
     openoutputs(a, false);
     bool moved = a.moved;
@@ -166,7 +177,7 @@ int asmfile(Assembler& a, const std::string& src) {
     a.lstname.clear();
     if (a.opt.l) a.lstname = a.opt.lstname ? a.opt.lstname : outname(a.objname, ".ls");
     if (a.opt.md) {
-        tl::putout(a.objname + ":");
+        putstdout(a, a.objname + ":");
         a.depcolumn = static_cast<int>(a.objname.size()) + 1;
     }
     {
@@ -191,8 +202,9 @@ int asmfile(Assembler& a, const std::string& src) {
     }
     runpass(a);
     if (a.opt.md) {
-        tl::putout("\n");
+        putstdout(a, "\n");
         a.opt.l = wantlist;
+        checkstdout(a);
         return a.errors;
     }
     if (a.sects.size() >= 256) {
@@ -228,6 +240,7 @@ int asmfile(Assembler& a, const std::string& src) {
         runpass(a);
     }
     a.opt.l = wantlist;
+    checkstdout(a);
     if (a.errors == 0) {
         putinfo(a);
         if (!writeobj(a)) a.errors++;
@@ -280,7 +293,7 @@ int run(int argc, char** argv) {
         if (asmfile(a, argv[i]) != 0) anyerr = true;
         resetsyms(a);
     }
-    closeerrfile(a, anyerr);
+    if (!closeerrfile(a, anyerr)) anyerr = true;
     return anyerr ? 1 : 0;
 }
 

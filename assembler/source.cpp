@@ -5,6 +5,9 @@
 // the collecting pass gets a file record; later passes open the same files
 // in the same order and find their records again, so line counts and the
 // dependency list stay per opening.
+#include <cstdio>
+#include <cstring>
+
 #include "assembler/asm.h"
 #include "platform/files.h"
 #include "platform/interrupt.h"
@@ -17,6 +20,40 @@ namespace {
 constexpr size_t kMaxIncludeDepth = 16;
 constexpr size_t kMaxOpenings = 1000;      // file openings per pass
 constexpr long kMaxPassLines = 1000000;    // lines per pass, expansions included
+
+constexpr size_t kMaxLine = 16u << 20;      // bytes in one line
+
+enum class Read { Ok, Missing, TooLong };
+
+// A source file's text. A line longer than kMaxLine ends the reading, so a
+// device that never ends a line (or never ends) is refused, not swallowed.
+Read readsource(const std::string& name, std::string& text) {
+    text.clear();
+    if (platform::pathkind(name) == platform::PathKind::Directory) return Read::Missing;
+    std::FILE* fp = std::fopen(platform::hostpath(name).c_str(), "rb");
+    if (!fp) return Read::Missing;
+    Read result = Read::Ok;
+    size_t linelen = 0;  // bytes since the last line end
+    char buf[65536];
+    size_t n;
+    while (result == Read::Ok && (n = std::fread(buf, 1, sizeof buf, fp)) > 0) {
+        for (const char *p = buf, *end = buf + n; p < end;) {
+            const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+            linelen += static_cast<size_t>((nl ? nl : end) - p);
+            if (linelen > kMaxLine) {
+                result = Read::TooLong;
+                break;
+            }
+            if (nl) linelen = 0;
+            p = nl ? nl + 1 : end;
+        }
+        text.append(buf, n);
+    }
+    if (result == Read::Ok && std::ferror(fp)) result = Read::Missing;
+    std::fclose(fp);
+    if (result != Read::Ok) text.clear();
+    return result;
+}
 
 std::vector<std::string> splitlines(const std::string& text) {
     std::vector<std::string> lines;
@@ -37,14 +74,14 @@ void depname(Assembler& a, const std::string& name) {
     int len = static_cast<int>(name.size());
     a.depcolumn += len + 1;
     if (a.depcolumn > 78) {
-        tl::putout(" \\\n");
+        putstdout(a, " \\\n");
         a.depcolumn = len + 1;
     }
     if (name.find(' ') != std::string::npos) {
         a.depcolumn += 2;
-        tl::putout(" \"" + name + "\"");
+        putstdout(a, " \"" + name + "\"");
     } else {
-        tl::putout(" " + name);
+        putstdout(a, " " + name);
     }
 }
 
@@ -78,23 +115,25 @@ bool opensrc(Assembler& a, const std::string& name) {
         return false;
     }
     std::string opened = name;
-    std::optional<std::string> text = platform::readfile(name);
-    if (!text && !name.empty() && name[0] != '\\' && name[0] != '/') {
+    std::string text;
+    Read got = readsource(name, text);
+    if (got == Read::Missing && !name.empty() && name[0] != '\\' && name[0] != '/') {
         for (const std::string& dir : a.opt.incdirs) {
             if (dir.size() + name.size() + 1 > 510) {
                 reporterr(a, "path too long: " + dir.substr(0, 40) + "...");
                 continue;
             }
             std::string path = platform::joinpath(dir, name);
-            text = platform::readfile(path);
-            if (text) {
+            got = readsource(path, text);
+            if (got != Read::Missing) {
                 opened = path;
                 break;
             }
         }
     }
-    if (!text) {
-        reporterr(a, "can't open " + name, a.opt.md != 0);
+    if (got != Read::Ok) {
+        a.openfailure = got == Read::TooLong ? "line too long" : "can't open " + name;
+        reporterr(a, a.openfailure, a.opt.md != 0);
         return false;
     }
     FileRecord* rec = nullptr;
@@ -129,7 +168,7 @@ bool opensrc(Assembler& a, const std::string& name) {
     Reader r;
     r.kind = 'F';
     r.file = rec;
-    r.lines = splitlines(*text);
+    r.lines = splitlines(text);
     a.readers.push_back(std::move(r));
     return true;
 }

@@ -248,7 +248,7 @@ PassCommand buildcommand(DriverState& state, int pass, const FilePlan& plan, con
             if (s.deponly) cmd.option("-md");
             else if (s.analyser) cmd.option("-an");
             else if (s.preponly) cmd.option("-e");
-            else if (plan.type == PreprocAsm) cmd.option("-ecq");
+            else if (plan.type == PreprocAsm) cmd.option("-ecr");  // #line markers keep the user's places
             if (s.listing) cmd.option("-l");
             cmd.versiondefine();
             break;

@@ -97,4 +97,17 @@ void putdiag(Parser& P, const char* msg, ...) {
     va_end(ap);
 }
 
+void putdiagat(Parser& P, uint32_t line, int column, int width, const char* msg, ...) {
+    P.diagfile = srcfilename(P);
+    P.diagline = line;
+    P.diagcolumn = column;
+    P.diagwidth = width;
+    P.diagat = true;
+    va_list ap;
+    va_start(ap, msg);
+    vputdiag(P, msg, ap);
+    va_end(ap);
+    P.diagat = false;
+}
+
 }  // namespace cpppc

@@ -4,6 +4,7 @@
 // expanded and handed on. The conditional stack, the #asm state, #line and
 // the pragmas live here.
 #include <cstring>
+#include <string>
 
 #include "parser/parser.h"
 #include "parser/tokencodes.h"
@@ -32,6 +33,26 @@ void unexpected(Parser& P, const PpToken* t) {
     if (P.opt.sa && !isend(t)) putdiag(P, "unexpected token");
 }
 
+// Without -sa, an enumeration constant named in #if stands for its value:
+// the tokens of the number (in parentheses when it is negative).
+PpToken* enumvalue(Parser& P, const PpToken* t) {
+    if (P.opt.sa) return nullptr;
+    Symbol* s = lookupsym(P, internname(P, t->text, t->textlen), &P.syms.scopes.ordinary, nullptr);
+    if (!s || s->sclass != sc::EnumConst) return nullptr;
+    int32_t v = static_cast<int32_t>(s->value);
+    std::string text = v < 0 ? "(-" + std::to_string(0u - static_cast<uint32_t>(v)) + ")" : std::to_string(v);
+    PpToken* list = splittokens(P, keeptext(P, text.data(), text.size()));
+    for (PpToken* q = list; q; q = q->link) {
+        q->line = t->line;
+        q->column = t->column;
+    }
+    if (list) {
+        list->ws = t->ws;
+        list->wslen = t->wslen;
+    }
+    return list;
+}
+
 // The #if line: macros expanded, names replaced, the expression evaluated.
 bool evalif(Parser& P, PpToken** rest, const char* bad, const char* incomplete) {
     expandmacros(P, rest, 0);
@@ -56,6 +77,14 @@ bool evalif(Parser& P, PpToken** rest, const char* bad, const char* incomplete) 
             continue;
         }
         if (t->kind == tok::Name) {
+            if (PpToken* number = enumvalue(P, t)) {
+                *cell = number;
+                PpToken* last = lasttoken(number);
+                last->link = t->link;
+                freepptoken(P, t);
+                cell = &last->link;
+                continue;
+            }
             t->kind = tok::Number;
             t->text = "0";
             t->textlen = 1;
@@ -289,9 +318,39 @@ void doendasm(Parser& P, PpToken**) {
         P.pp.asmstate = 0;
 }
 
-// #pragma space, section and attribute are read by the declaration parser,
-// which this build does not have yet: the rest of the line is taken as it is.
-void pragmadeclaration(Parser&, PpToken**) {}
+// #pragma space, section and attribute: the declaration parser reads the
+// rest of the line, whose end reads as ';'.
+struct PragmaHandler {
+    const char* name;
+    bool (*parse)(Parser&);
+    const char* bad;
+};
+const PragmaHandler kDeclarationPragmas[] = {
+    {"space", pragmaspace, "bad #pragma space directive"},
+    {"section", pragmasection, "bad #pragma section directive"},
+    {"attribute", pragmaattribute, "bad #pragma attribute directive"},
+};
+
+void pragmadeclaration(Parser& P, const PragmaHandler& h, PpToken** rest) {
+    if (h.parse == pragmasection && P.decl.infunction) {
+        putdiag(P, "misplaced #pragma section directive");
+        return;
+    }
+    PpToken** cell = rest;
+    while (*cell && (*cell)->kind != tok::Eol) cell = &(*cell)->link;
+    PpToken* semi = *cell;
+    if (!semi) {
+        semi = newpptoken(P);
+        semi->line = srcline(P);
+        *cell = semi;
+    }
+    semi->kind = tok::Semi;
+    semi->text = ";";
+    semi->textlen = 1;
+    settokensource(P, *rest);
+    if (!h.parse(P) || nexttoken(P)->code != tok::Semi) putdiag(P, "%s", h.bad);
+    settokensourcedone(P);
+}
 
 void dopragma(Parser& P, PpToken** rest) {
     if (!ppactive(P)) return;
@@ -319,8 +378,9 @@ void dopragma(Parser& P, PpToken** rest) {
         } else {
             P.pp.unroll = 0;
         }
-    } else if (tokenis(t, "space") || tokenis(t, "section") || tokenis(t, "attribute")) {
-        pragmadeclaration(P, after);
+    } else {
+        for (const PragmaHandler& h : kDeclarationPragmas)
+            if (tokenis(t, h.name)) pragmadeclaration(P, h, after);
     }
 }
 

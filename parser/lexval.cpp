@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "parser/parser.h"
 #include "parser/tokencodes.h"
@@ -54,13 +55,17 @@ TrieNode* triefind(TrieNode* root, const char* text, size_t length) {
 const unsigned char* internname(Parser& P, const char* text, size_t length) {
     TrieNode* node = trielookup(P, P.names.nameroot, text, length);
     if (!node->value) {
-        // length byte, characters, NUL, then a mark byte of its own
-        auto block = std::make_unique<unsigned char[]>(length + 3);
-        block[0] = static_cast<unsigned char>(length & 0xff);
-        std::memcpy(block.get() + 1, text, length);
-        block[length + 1] = 0;
-        block[length + 2] = 0;
-        node->value = block.get();
+        // the head of the symbols of this name and the mark byte (set once a
+        // symbol of the name was made) stand in front of the name itself:
+        // length byte, characters, NUL
+        auto block = std::make_unique<unsigned char[]>(kNamePrefix + length + 2);
+        new (block.get()) Symbol*(nullptr);
+        unsigned char* name = block.get() + kNamePrefix;
+        name[-1] = 0;
+        name[0] = static_cast<unsigned char>(length & 0xff);
+        std::memcpy(name + 1, text, length);
+        name[length + 1] = 0;
+        node->value = name;
         P.names.interned.push_back(std::move(block));
     }
     return static_cast<const unsigned char*>(node->value);

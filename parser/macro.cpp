@@ -333,12 +333,48 @@ void hashoperators(Parser& P, PpToken** head, const Macro* m, const std::vector<
 
 bool isdefinedname(Parser& P, const PpToken* t) { return ispredefined(t) || findmacro(P, t); }
 
+// The lists the text after an expansion continues in: the rest of the
+// list being expanded (at the current level), then the rest after each
+// enclosing invocation out to the source line; an argument's end stops it.
+struct Following {
+    PpToken** cell;
+    int level;
+};
+
+std::vector<Following> followinglists(Parser& P, PpToken** restcell) {
+    std::vector<Following> lists{{restcell, P.mac.level}};
+    for (auto it = P.mac.enclosing.rbegin(); it != P.mac.enclosing.rend() && it->rest; ++it)
+        lists.push_back({it->rest, it->level});
+    return lists;
+}
+
+// The first token after the copy, or none.
+PpToken* firstfollowing(const std::vector<Following>& lists) {
+    for (const Following& f : lists) {
+        PpToken* q = *f.cell;
+        if (q && q->kind == tok::Eol) return nullptr;
+        if (q) return q;
+    }
+    return nullptr;
+}
+
 // If the copy ends inside an invocation, moves the tokens that complete it
-// from the rest of the line to the end of the copy.
+// from the text that follows (the rest of this list, then of the enclosing
+// ones) to the end of the copy. Moved tokens remember the level they came
+// from: the macros whose results did not hold them do not protect them.
 void completefromrest(Parser& P, PpToken*& copy, PpToken** restcell) {
     if (!copy) return;
-    PpToken* rest = *restcell;
+    std::vector<Following> lists = followinglists(P, restcell);
     PpToken* last = lasttoken(copy);
+    auto take = [&](PpToken* first, PpToken* upto, int level) {
+        for (PpToken* q = first;; q = q->link) {
+            if (!q->origin) q->origin = static_cast<uint16_t>(level + 1);
+            if (q == upto) break;
+        }
+        last->link = first;
+        last = upto;
+        upto->link = nullptr;
+    };
     // find the earliest invocation whose parentheses stay open
     int need = -1;
     for (PpToken* t = copy; t; t = t->link) {
@@ -346,7 +382,7 @@ void completefromrest(Parser& P, PpToken*& copy, PpToken** restcell) {
         Macro* mm = findmacro(P, t);
         bool isdefined = ispredefined(t) == 1;
         if (!isdefined && (!mm || (mm->state & 1))) continue;
-        PpToken* open = t->link ? t->link : rest;
+        PpToken* open = t->link ? t->link : firstfollowing(lists);
         if (!open || open->kind != tok::LParen || (open->wslen != 0 && !isdefined)) continue;
         if (!t->link) {
             need = 0;
@@ -363,22 +399,41 @@ void completefromrest(Parser& P, PpToken*& copy, PpToken** restcell) {
         }
     }
     if (need >= 0) {
+        // where the invocation closes: in which list, at which token
         int depth = need;
-        for (PpToken* q = rest; q && q->kind != tok::Eol; q = q->link) {
-            if (q->kind == tok::LParen) ++depth;
-            if (q->kind == tok::RParen && --depth == 0) {
-                last->link = rest;
-                *restcell = q->link;
-                q->link = nullptr;
-                return;
+        size_t closing = lists.size();
+        PpToken* close = nullptr;
+        for (size_t i = 0; i < lists.size() && !close; ++i) {
+            for (PpToken* q = *lists[i].cell; q && q->kind != tok::Eol; q = q->link) {
+                if (q->kind == tok::LParen) ++depth;
+                if (q->kind == tok::RParen && --depth == 0) {
+                    closing = i;
+                    close = q;
+                    break;
+                }
             }
+            if (*lists[i].cell && (*lists[i].cell)->kind == tok::Eol) break;
+        }
+        if (!close) return;
+        for (size_t i = 0; i <= closing; ++i) {
+            PpToken** cell = lists[i].cell;
+            PpToken* first = *cell;
+            if (!first || first->kind == tok::Eol) continue;
+            PpToken* upto = first;
+            if (i == closing) {
+                upto = close;
+            } else {
+                while (upto->link && upto->link->kind != tok::Eol) upto = upto->link;
+            }
+            *cell = upto->link;
+            take(first, upto, lists[i].level);
         }
         return;
     }
+    PpToken* rest = *restcell;
     if (ispredefined(last) == 1 && rest && rest->kind == tok::Name) {
-        last->link = rest;
         *restcell = rest->link;
-        rest->link = nullptr;
+        take(rest, rest, P.mac.level);
     }
 }
 
@@ -672,7 +727,10 @@ bool expandlist(Parser& P, PpToken** head, int mode) {
             cell = &t->link;
             continue;
         }
-        if (m->state & mode) {
+        // A token moved in from outside a result being rescanned is not
+        // protected by the macro whose result it completes.
+        bool outside = t->origin && (m->state & 1) && m->rescanlevel > t->origin - 1;
+        if ((m->state & mode) && !outside) {
             t->noexpand = 1;
             cell = &t->link;
             continue;
@@ -775,13 +833,19 @@ bool expandlist(Parser& P, PpToken** head, int mode) {
         bool hasparams = false;
         for (PpToken* r = copy; r; r = r->link) hasparams |= r->kind == tok::Param;
         if (hasparams) {
-            for (PpToken*& a : args) expandmacros(P, &a, 1);
+            for (PpToken*& a : args) {
+                // an invocation inside an argument ends with the argument
+                P.mac.enclosing.push_back({nullptr, P.mac.level});
+                expandmacros(P, &a, 1);
+                P.mac.enclosing.pop_back();
+            }
             for (PpToken** c = &copy; *c;) {
                 if ((*c)->kind == tok::Param) {
                     uint32_t index = (*c)->textlen;
                     // Past the bound a parameter stands for nothing, so that
                     // invocations nested in arguments stop doubling.
                     PpToken* arg = expansiontoolarge(P) ? nullptr : copypptokens(P, args[index], nullptr);
+                    for (PpToken* a = arg; a; a = a->link) a->origin = 0;  // now part of the result
                     c = splicetokens(P, c, arg);
                 } else {
                     c = &(*c)->link;
@@ -789,6 +853,8 @@ bool expandlist(Parser& P, PpToken** head, int mode) {
             }
         }
         for (PpToken* a : args) freepptokens(P, a);
+        uint8_t outerstate = m->state;
+        int outerlevel = m->rescanlevel;
         m->state |= 1;
         completefromrest(P, copy, &t->link);
         if (!m->onactive) {
@@ -796,10 +862,16 @@ bool expandlist(Parser& P, PpToken** head, int mode) {
             m->activelink = P.mac.active;
             P.mac.active = m;
         }
+        m->rescanlevel = P.mac.level + 1;
+        P.mac.enclosing.push_back({&t->link, P.mac.level});
+        ++P.mac.level;
         if (expandmacros(P, &copy, 1))
             while (expandmacros(P, &copy, 3)) {
             }
-        m->state = 2;
+        --P.mac.level;
+        P.mac.enclosing.pop_back();
+        m->state = static_cast<uint8_t>((outerstate & 1) | 2);
+        m->rescanlevel = outerlevel;
         cell = splicetokens(P, cell, copy);
         any = true;
         if (mode == 0) resetmacroflags(P);

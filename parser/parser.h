@@ -11,13 +11,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "parser/records.h"
 #include "toollib/options.h"
 
 namespace cpppc {
+
+struct Parser;
 
 // ---- options (program.cpp) ----
 struct Options {
@@ -42,6 +46,9 @@ struct PpToken {
     uint16_t column = 0;         // bit 15: first line of an #asm block
     uint16_t kind = 0;           // preprocessing kind or punctuator code
     uint16_t noexpand = 0;
+    // A token moved into an expansion from the rest of an enclosing list:
+    // 1 + the level of that list (macro.cpp); 0 for every other token.
+    uint16_t origin = 0;
 };
 constexpr uint16_t kAsmFirstColumn = 0x8000;
 
@@ -79,7 +86,10 @@ struct SourceFile {
     std::string name;  // as opened (the name found by the include search)
     uint32_t line = 0;
     uint32_t label1 = 0, label2 = 0;
-    std::vector<void*> syms;
+    // The symbols declared in this file, for its debug records: a list
+    // through Symbol::filelink whose last symbol links to itself.
+    Symbol* syms = nullptr;
+    Symbol* lastsym = nullptr;
 };
 
 // #line numbering; kept per open file, so an included file does not disturb
@@ -145,6 +155,7 @@ struct Preproc {
 // ---- macros (macro.cpp) ----
 struct Macro {
     Macro* link = nullptr;
+    int rescanlevel = 0;  // list level at which its result is being rescanned
     Macro* activelink = nullptr;
     bool onactive = false;
     PpToken* repl = nullptr;
@@ -165,6 +176,15 @@ struct Macros {
     std::string date, time;  // taken once per run
     int depth = 0;           // nesting of expandmacros
     bool toolarge = false;   // "macro expansion too large" was reported
+    // The lists that enclose the one being expanded: where the text after
+    // each enclosing invocation continues (null: an argument's end), and
+    // the level of that list (the source line is level 0).
+    struct Continuation {
+        PpToken** rest;
+        int level;
+    };
+    std::vector<Continuation> enclosing;
+    int level = 0;
 };
 constexpr int kMaxExpansionDepth = 256;
 constexpr size_t kMaxLiveTokens = 1000000;
@@ -191,11 +211,133 @@ struct StreamState {
     bool fromlist = false;
     uint8_t target = 0;
     int mode = 0;
+    ExprNode* exprfree = nullptr;  // the expression pool's free pointer, kept by settokensource
 };
 
 struct Stream {
     StreamState s;
     std::vector<StreamState> saved;
+};
+
+// ---- symbol table, pools and scopes (symbols.cpp) ----
+
+// A pool of one kind of node. Every node ever made is on the chain (newest
+// first, through link); the free pointer walks down the chain. Releasing
+// makes the whole chain reusable; marking drops the nodes handed out so far
+// from the chain for good. Nodes live in the store until the run ends.
+template <class T>
+struct Pool {
+    std::deque<T> store;
+    T* chain = nullptr;
+    T* free = nullptr;
+
+    T* take() {
+        if (T* n = free) {
+            free = n->link;
+            T* link = n->link;
+            *n = T{};
+            n->link = link;
+            return n;
+        }
+        store.emplace_back();
+        T* n = &store.back();
+        n->link = chain;
+        chain = n;
+        return n;
+    }
+    T* permanent() {
+        store.emplace_back();
+        return &store.back();
+    }
+    void release() { free = chain; }
+    void mark() { chain = free; }
+};
+
+// Scope lists, each linked through Symbol::next, newest first.
+struct Scopes {
+    Symbol* ordinary = nullptr;       // objects, functions, typedefs, parameters, enumeration constants
+    Symbol* tags = nullptr;
+    Symbol* labels = nullptr;
+    Symbol* inlinelabels = nullptr;
+    Symbol* prototags = nullptr;      // declared inside a prototype
+    Symbol* protoordinary = nullptr;  // enumeration constants declared inside a prototype
+    Symbol* spaces = nullptr;         // space names (spaces.cpp)
+    Symbol* attributes = nullptr;     // #pragma attribute templates
+    Symbol* ordinarymark = nullptr;   // start of the current block
+    Symbol* tagmark = nullptr;
+    int protodepth = 0;
+};
+
+struct SymbolTable {
+    Scopes scopes;
+    std::deque<Symbol> store;
+    Symbol* freesyms = nullptr;
+    uint64_t serial = 0;        // insertion order of symbols
+    Pool<TypeNode> types;
+    Pool<StmtNode> stmts;
+    Pool<ExprNode> exprs;
+    uint32_t label = 1;         // nextlabel: 3, 5, 7, ...
+    uint32_t sequence = 1;      // sequence stamps
+    std::deque<Token> savedpos; // savepos copies
+};
+
+// ---- types (types.cpp) ----
+struct BasicTypes {
+    TypeNode* chr = nullptr;
+    TypeNode* uchar = nullptr;
+    TypeNode* shrt = nullptr;
+    TypeNode* ushrt = nullptr;
+    TypeNode* sint = nullptr;
+    TypeNode* uint = nullptr;
+    TypeNode* slong = nullptr;
+    TypeNode* ulong = nullptr;
+    TypeNode* flt = nullptr;
+    TypeNode* dbl = nullptr;   // code 0x58 with -f
+    TypeNode* vd = nullptr;
+    TypeNode* plainchar = nullptr;  // char, or unsigned char with -u
+};
+
+// ---- memory spaces and section pragmas (spaces.cpp) ----
+struct SpaceTables {
+    // Default spaces: entry 0 file-level and extern, 1 static, 2 parameters
+    // and locals, 3 pointed-to types.
+    uint16_t data[4] = {0, 0, 0, 0};
+    uint16_t code[4] = {0, 0, 0, 0};
+    uint16_t own[4] = {0, 0, 0, 0};   // the const table of its own, once made
+    uint16_t* consttable = nullptr;   // code, data or own
+    uint16_t lastbit = 0;             // bit of the most recently made space name
+    uint16_t sprbit = 0;              // bit of the space "spr", 0 until made
+    // Names of the constant sections; a literal's section is its index + 1.
+    std::vector<const unsigned char*> constsections;
+};
+
+// ---- declarations (decl.cpp, tagtype.cpp, extdecl.cpp) ----
+struct DeclState {
+    bool definition = false;   // the unit defines an object or a function (-sa check)
+    bool infunction = false;   // a function body is being read
+    int depth = 0;             // nesting of declarators and tag bodies (decl.cpp)
+};
+
+// The intermediate-file writer. The parser calls the put operations
+// (writer.cpp), which do the parser's part and hand each record to this
+// sink; the default sink writes nothing.
+struct IrWriter {
+    virtual ~IrWriter() = default;
+    virtual void datalabel(Parser&, Symbol&) {}
+    virtual void reserve(Parser&, uint32_t) {}
+    virtual void enddata(Parser&) {}
+    virtual void def(Parser&, Symbol&, int) {}
+    virtual void space(Parser&, Symbol&) {}
+    virtual void section(Parser&, uint32_t, uint16_t, const unsigned char*) {}
+    virtual void literals(Parser&) {}
+};
+
+// What a caller of the front end can change: the writer, an output-free
+// run (developer tools), and a look at the state before the run ends.
+struct RunHooks {
+    std::unique_ptr<IrWriter> writer;
+    bool nooutput = false;
+    std::function<void(Parser&)> atend;
 };
 
 // ---- the whole run ----
@@ -223,6 +365,11 @@ struct Parser {
     Stream ts;
     std::deque<PpToken> tokstore;
     PpToken* freetokens = nullptr;
+    SymbolTable syms;
+    BasicTypes types;
+    SpaceTables spaces;
+    DeclState decl;
+    std::unique_ptr<IrWriter> writer;
 
     Parser();
     ~Parser();
@@ -232,12 +379,15 @@ struct Parser {
 
 // program.cpp
 int run(int argc, char** argv);
+int runfront(int argc, char** argv, RunHooks& hooks);
 int finishrun(Parser& P);
 [[noreturn]] void stopinterrupted(Parser& P);
 
 // diag.cpp
 void putdiag(Parser& P, const char* msg, ...) __attribute__((format(printf, 2, 3)));
 void vputdiag(Parser& P, const char* msg, va_list ap);
+// The same at a place of the current file other than the current token.
+void putdiagat(Parser& P, uint32_t line, int column, int width, const char* msg, ...) __attribute__((format(printf, 5, 6)));
 void putnofileprefix(Parser& P, std::FILE* to, bool iserror);
 
 // source.cpp
@@ -251,8 +401,12 @@ const char* keeptext(Parser& P, const char* text, size_t length);
 void dropkepttexts(Parser& P);
 LineOverride& currentoverride(Parser& P);
 std::string fullpath(const std::string& name);
+void notefilesym(Parser& P, Symbol* s);
+Symbol* nextfilesym(const Symbol* s);
 
 // pptoken.cpp
+// Scans the token at p (not white space): returns its end and its kind.
+const char* scantoken(const char* p, bool sa, uint16_t& kind, bool& unbalanced);
 PpToken* newpptoken(Parser& P);
 void freepptokens(Parser& P, PpToken* list);
 void freepptoken(Parser& P, PpToken* tok);
@@ -302,12 +456,144 @@ void stringliteral(Parser& P, Token& slot, const char* text, size_t length);
 uint32_t escapevalue(Parser& P, const char*& pos, const char* end);
 
 // constexpr.cpp
+// A folded constant expression: an integer value, or the address (or, with
+// contents, the object) of a symbol plus the value as a byte offset.
+struct ConstResult {
+    uint32_t value = 0;
+    Symbol* sym = nullptr;
+    bool contents = false;
+    bool constant = true;
+};
 int evalconst(Parser& P, int32_t& out, int mode);
+bool evalexpr(Parser& P, ConstResult& out);
 
 // ppwrite.cpp
 void ppwrite(Parser& P);
 
+// symbols.cpp
+// Every interned name carries, in front of its length byte, the head of the
+// chain of symbols of that name (newest first, through Symbol::samename)
+// and its mark byte, set once a symbol of the name was made.
+constexpr size_t kNamePrefix = 2 * sizeof(Symbol*);
+inline Symbol*& namesyms(const unsigned char* name) {
+    return *reinterpret_cast<Symbol**>(const_cast<unsigned char*>(name) - kNamePrefix);
+}
+inline unsigned char& namemark(const unsigned char* name) { return const_cast<unsigned char*>(name)[-1]; }
+inline int namelength(const unsigned char* name) { return name ? name[0] : 0; }
+inline const char* nametext(const unsigned char* name) { return name ? reinterpret_cast<const char*>(name + 1) : ""; }
+Symbol* newsym(Parser& P, Symbol** list, const unsigned char* name, uint8_t sclass, TypeNode* type);
+Symbol* lookupsym(Parser& P, const unsigned char* name, Symbol** list, Symbol* stop);
+Symbol* findordinary(Parser& P, const unsigned char* name);
+Symbol* popscope(Parser& P, Symbol** list, Symbol* marker);
+Symbol* cutscope(Parser& P, Symbol** list, Symbol* marker);
+void linksym(Parser& P, Symbol** list, Symbol* s);
+TypeNode* newtype(Parser& P, uint16_t code, TypeNode* subtype);
+StmtNode* newstmt(Parser& P, uint8_t kind);
+ExprNode* newexpr(Parser& P, uint8_t op);
+void marktypes(Parser& P);
+void releasetypes(Parser& P);
+void releasestmts(Parser& P);
+void releaseexprs(Parser& P);
+uint32_t nextlabel(Parser& P);
+uint32_t nextstamp(Parser& P);
+
+// endunit.cpp
+void endunit(Parser& P, int final);
+
+// types.cpp
+void inittypes(Parser& P);
+TypeNode* basetype(TypeNode* t);  // an enum's underlying type, else t
+uint32_t pointersize(uint16_t word);
+uint32_t sizeoftype(Parser& P, TypeNode* t);
+uint32_t typesize(Parser& P, TypeNode* t);  // sizeoftype without messages
+int alignclass(TypeNode* t);
+int32_t alignup(int32_t offset, TypeNode* t);
+int typecompat(Parser& P, TypeNode* to, TypeNode* from);
+int sametype(Parser& P, TypeNode* a, TypeNode* b);
+int rankabove(uint16_t a, uint16_t b);
+void mergedecl(TypeNode* old, TypeNode* fresh);
+void checkrange(Parser& P, int op, TypeNode* to, ExprNode* e);
+bool isintconst(const ExprNode* e);
+bool isscalconst(const ExprNode* e);
+bool isfloatconst(const ExprNode* e);
+bool ispointerval(const ExprNode* e);
+ExprNode* mkintconst(Parser& P, ExprNode* e, uint32_t value);
+Token* savepos(Parser& P);
+ExprNode* negatecond(ExprNode* e);
+
+// spaces.cpp
+void initspaces(Parser& P);
+void setmodel(Parser& P, uint32_t word);
+uint16_t spacemodifier(Parser& P, uint16_t word);
+uint16_t defaultspace(Parser& P, uint16_t word, uint8_t sclass, uint16_t code);
+Symbol* findspace(Parser& P, const unsigned char* name);
+// The pragma handlers: false when they stopped at a fault of the line.
+bool pragmaspace(Parser& P);
+bool pragmasection(Parser& P);
+bool pragmaattribute(Parser& P);
+void applyattribute(Parser& P, Symbol* s);
+const char* matchattribute(Parser& P, TypeNode* tmpl, TypeNode* decl);
+
+// decl.cpp
+// Storage classes a declaration context allows (declspecs).
+namespace allow {
+constexpr uint32_t Extern = 1, Static = 2, Typedef = 4, Auto = 8, Register = 16, Inline = 32;
+constexpr uint32_t File = Extern | Static | Typedef;  // Inline added with -c99
+constexpr uint32_t Block = Extern | Static | Auto | Register | Typedef;
+constexpr uint32_t Param = Register;
+constexpr uint32_t None = 0;
+constexpr uint32_t Member = 0x100;  // none, and a class given says "unexpected storage class"
+}  // namespace allow
+// A declaration being parsed: the Symbol that declspecs and declarator
+// fill, and what they noticed on the way.
+struct Decl {
+    Symbol s;
+    uint32_t keywords = 0;     // type-specifier bits written, for "signed" on bit-fields
+    bool implicitint = false;
+    bool declares = false;     // a tag was named or defined
+    bool tagspec = false;      // the type is a struct, union or enum specifier
+    bool fromtypedef = false;  // the type is a typedef name's
+    bool star = false;         // declarator: a '*' was read
+    bool funcsuffix = false;   // declarator: the outermost derivation is a function suffix
+    uint32_t line = 0;         // position of the name
+    uint16_t column = 0;
+};
+int declspecs(Parser& P, Decl& d, uint32_t allowed);
+void addtypespec(Parser& P, uint32_t& bits, uint32_t bit);
+int declarator(Parser& P, Decl& d);
+void parseparams(Parser& P, TypeNode* f);
+void paramtopointer(Parser& P, Symbol* s);
+void mergespace(Parser& P, Symbol* s, uint16_t other);
+bool startstypename(Parser& P, const Token* t);
+// Counts one level of declarator or tag-body nesting while it lives; past
+// the bound the declaration is read over to its ';' and the level is bad.
+struct DeclNesting {
+    Parser& P;
+    bool toodeep;
+    explicit DeclNesting(Parser& p);
+    ~DeclNesting() { --P.decl.depth; }
+};
+TypeNode* parsetypename(Parser& P);
+
+// tagtype.cpp
+TypeNode* parsetagtype(Parser& P, uint16_t keyword, Decl& d);
+void parseenum(Parser& P, TypeNode* e);
+void parsemembers(Parser& P, TypeNode* st, uint16_t attributes);
+uint32_t packbitfields(Parser& P, Symbol* first, uint32_t bits);
+
 // extdecl.cpp
 void extdecl(Parser& P);
+void parsealias(Parser& P, Symbol* s);
+int defglobal(Parser& P, Symbol* s);
+int funcdef(Parser& P, Symbol* s, uint32_t line);
+
+// writer.cpp
+void putdatalabel(Parser& P, Symbol* s);
+void putreserve(Parser& P, uint32_t count);
+void putenddata(Parser& P);
+void putdef(Parser& P, Symbol* s, int mode);
+void putspaces(Parser& P);
+void putsection(Parser& P, uint32_t line, uint16_t word, const unsigned char* name);
+void putliterals(Parser& P);
 
 }  // namespace cpppc

@@ -33,6 +33,62 @@ const char* skipescape(const char* p) {
 }
 }  // namespace
 
+const char* scantoken(const char* p, bool sa, uint16_t& kind, bool& unbalanced) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    const char* q = p;
+    unbalanced = false;
+    if (std::isdigit(c) || (c == '.' && std::isdigit(static_cast<unsigned char>(p[1])))) {
+        bool hex = c == '0' && (p[1] == 'x' || p[1] == 'X');
+        ++q;
+        for (;;) {
+            unsigned char d = static_cast<unsigned char>(*q);
+            if ((d == 'e' || d == 'E') && (q[1] == '+' || q[1] == '-') && (!hex || sa)) {
+                q += 2;
+            } else if (d == '.' || isnamechar(d)) {
+                ++q;
+            } else {
+                break;
+            }
+        }
+        kind = tok::Number;
+        return q;
+    }
+    if (c == '\'' || c == '"' || (c == 'L' && (p[1] == '\'' || p[1] == '"'))) {
+        if (c == 'L') ++q;
+        char quote = *q++;
+        while (!isendofline(*q) && *q != quote) {
+            if (*q == '\\')
+                q = skipescape(q + 1);
+            else
+                ++q;
+        }
+        if (*q == quote)
+            ++q;
+        else
+            unbalanced = true;
+        kind = quote == '"' ? tok::String : tok::CharConst;
+        return q;
+    }
+    if (c == '_' || std::isalpha(c)) {
+        while (isnamechar(static_cast<unsigned char>(*q))) ++q;
+        kind = tok::Name;
+        return q;
+    }
+    size_t best = 0;
+    for (const Punctuator& pu : kPunctuators) {
+        size_t n = std::strlen(pu.text);
+        if (n > best && std::strncmp(p, pu.text, n) == 0) {
+            best = n;
+            kind = pu.code;
+        }
+    }
+    if (best == 0) {
+        best = 1;
+        kind = tok::Other;
+    }
+    return p + best;
+}
+
 PpToken* newpptoken(Parser& P) {
     PpToken* t = P.freetokens;
     if (t) {
@@ -157,55 +213,9 @@ PpToken* splittokens(Parser& P, const char* text) {
             }
             t->column = static_cast<uint16_t>(offset - P.src.starts[k]);
         }
-        unsigned char c = static_cast<unsigned char>(*p);
-        const char* q = p;
-        if (std::isdigit(c) || (c == '.' && std::isdigit(static_cast<unsigned char>(p[1])))) {
-            bool hex = c == '0' && (p[1] == 'x' || p[1] == 'X');
-            ++q;
-            for (;;) {
-                unsigned char d = static_cast<unsigned char>(*q);
-                if ((d == 'e' || d == 'E') && (q[1] == '+' || q[1] == '-') && (!hex || P.opt.sa)) {
-                    q += 2;
-                } else if (d == '.' || isnamechar(d)) {
-                    ++q;
-                } else {
-                    break;
-                }
-            }
-            t->kind = tok::Number;
-        } else if (c == '\'' || c == '"' || (c == 'L' && (p[1] == '\'' || p[1] == '"'))) {
-            if (c == 'L') ++q;
-            char quote = *q++;
-            while (!isendofline(*q) && *q != quote) {
-                if (*q == '\\')
-                    q = skipescape(q + 1);
-                else
-                    ++q;
-            }
-            if (*q == quote) {
-                ++q;
-            } else if (P.pp.asmstate == 0 && ppactive(P)) {
-                putdiag(P, "unbalanced %c", quote);
-            }
-            t->kind = quote == '"' ? tok::String : tok::CharConst;
-        } else if (c == '_' || std::isalpha(c)) {
-            while (isnamechar(static_cast<unsigned char>(*q))) ++q;
-            t->kind = tok::Name;
-        } else {
-            size_t best = 0;
-            for (const Punctuator& pu : kPunctuators) {
-                size_t n = std::strlen(pu.text);
-                if (n > best && std::strncmp(p, pu.text, n) == 0) {
-                    best = n;
-                    t->kind = pu.code;
-                }
-            }
-            if (best == 0) {
-                best = 1;
-                t->kind = tok::Other;
-            }
-            q = p + best;
-        }
+        bool unbalanced = false;
+        const char* q = scantoken(p, P.opt.sa != 0, t->kind, unbalanced);
+        if (unbalanced && P.pp.asmstate == 0 && ppactive(P)) putdiag(P, "unbalanced %c", p[0] == 'L' ? p[1] : p[0]);
         t->textlen = static_cast<uint32_t>(q - p);
         p = q;
     }

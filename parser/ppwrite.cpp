@@ -4,7 +4,9 @@
 // comments are dropped and "#line" markers keep the numbering; with -cq
 // comments are dropped and no markers are written. With -md the same pass
 // only collects the dependency line.
+#include <cctype>
 #include <cstring>
+#include <string>
 
 #include "parser/parser.h"
 #include "parser/tokencodes.h"
@@ -12,6 +14,29 @@
 namespace cpppc {
 
 namespace {
+
+bool iswordchar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '.'; }
+
+// Two tokens that an expansion put side by side and that would read back as
+// other tokens when written without a blank between them: a+ and ++, A and
+// Q, 1e and +5, / and *.
+bool wouldpaste(const Options& o, const PpToken* a, const PpToken* b) {
+    if (!a || !a->textlen || !b->textlen || a->kind == tok::AsmLine || b->kind == tok::AsmLine) return false;
+    unsigned char x = static_cast<unsigned char>(a->text[a->textlen - 1]);
+    unsigned char y = static_cast<unsigned char>(b->text[0]);
+    bool linecomments = !(o.sa && !o.c99);
+    if (x == '/' && (y == '*' || (y == '/' && linecomments))) return true;
+    bool words = iswordchar(x) && (iswordchar(y) || y == '\'' || y == '"');
+    bool puncts = std::ispunct(x) && std::ispunct(y) && !iswordchar(x) && !iswordchar(y);
+    bool exponent = a->kind == tok::Number && (x == 'e' || x == 'E') && (y == '+' || y == '-');
+    if (!words && !puncts && !exponent) return false;
+    std::string joined(a->text, a->textlen);
+    joined.append(b->text, b->textlen);
+    uint16_t kind = 0;
+    bool unbalanced = false;
+    const char* end = scantoken(joined.c_str(), o.sa != 0, kind, unbalanced);
+    return static_cast<size_t>(end - joined.c_str()) != a->textlen;
+}
 
 struct Writer {
     Parser& P;
@@ -54,6 +79,8 @@ struct Writer {
         expected = t->line;
     }
 
+    const PpToken* prev = nullptr;  // the token written last on this line
+
     void token(const PpToken* t) {
         bool eol = t->kind == tok::Eol;
         if (pending && markers) {
@@ -85,7 +112,9 @@ struct Writer {
             put(t->ws, t->wslen);
             if (eol) column = 0;
         }
+        if (!eol && t->wslen == 0 && wouldpaste(P.opt, prev, t)) put(" ", 1);
         if (t->kind != tok::Param) put(t->text, t->textlen);
+        prev = eol ? nullptr : t;
     }
 };
 

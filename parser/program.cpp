@@ -11,6 +11,7 @@
 #include "parser/parser.h"
 #include "parser/tokencodes.h"
 #include "platform/interrupt.h"
+#include "platform/output.h"
 #include "toollib/quit.h"
 #include "toollib/services.h"
 
@@ -68,13 +69,36 @@ std::vector<tl::OptionSpec> optiontable(Options& o) {
     };
 }
 
-void cantcreate(Parser& P, const char* name) {
+void cantcreate(Parser& P, const char* name, const char* what = "can't create") {
     putnofileprefix(P, stderr, true);
-    std::fprintf(stderr, "can't create %s\n", name);
+    std::fprintf(stderr, "%s %s\n", what, name);
     std::fflush(stderr);
 }
 
-bool createoutputs(Parser& P) {
+// Closes the output (or flushes the standard output); false when a write
+// failed on the way: that is reported and takes the partial file with it (a
+// device or FIFO stays).
+bool closeoutput(Parser& P) {
+    bool written = true;
+    if (P.out && P.out != stdout) {
+        bool ok = !std::ferror(P.out);
+        ok = std::fclose(P.out) == 0 && ok;
+        P.out = nullptr;
+        if (!ok) {
+            cantcreate(P, P.opt.output, "can't write");
+            platform::removeregularfile(P.opt.output);
+            written = false;
+        }
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        cantcreate(P, "standard output", "can't write");
+        std::clearerr(stdout);
+        written = false;
+    }
+    return written;
+}
+
+bool createoutputs(Parser& P, bool nooutput) {
     Options& o = P.opt;
     if (o.errfile) {
         P.err = std::fopen(o.errfile, "w");
@@ -86,6 +110,7 @@ bool createoutputs(Parser& P) {
     } else {
         P.err = stderr;
     }
+    if (nooutput && !o.e) return true;
     if (o.output && !o.md) {
         P.out = std::fopen(o.output, o.e ? "w" : "wb");
         if (!P.out) {
@@ -151,6 +176,17 @@ void parseunit(Parser& P) {
     }
 }
 
+// The end of a normal run: open conditionals, the pending space names, the
+// file-level symbols, the -sa check that something was defined, and the
+// literal pool.
+void finishunit(Parser& P) {
+    checkopenifs(P);
+    putspaces(P);
+    endunit(P, 1);
+    if (P.opt.sa && !P.decl.definition) putdiag(P, "missing object declaration");
+    if (!P.errors) putliterals(P);
+}
+
 }  // namespace
 
 Parser::Parser() = default;
@@ -177,15 +213,21 @@ int finishrun(Parser& P) {
         if (P.errors)
             std::fprintf(stderr, "errors reported in %s\n", P.opt.errfile);
         else
-            std::remove(P.opt.errfile);
+            platform::removeregularfile(P.opt.errfile);  // never a device or FIFO
     }
     return P.errors ? 1 : 0;
 }
 
 int run(int argc, char** argv) {
+    RunHooks hooks;
+    return runfront(argc, argv, hooks);
+}
+
+int runfront(int argc, char** argv, RunHooks& hooks) {
     auto parser = std::make_unique<Parser>();
     Parser& P = *parser;
     Options& o = P.opt;
+    P.writer = hooks.writer ? std::move(hooks.writer) : std::make_unique<IrWriter>();
     platform::catchinterrupt();
     tl::setversion(kVersion, kDate);
     tl::parseopts(argc, argv, kTitle, "file", optiontable(o));
@@ -207,8 +249,10 @@ int run(int argc, char** argv) {
     } else if (o.md) {
         o.e = 1;
     }
-    if (!createoutputs(P)) return 1;
+    if (!createoutputs(P, hooks.nooutput)) return 1;
     deriveoptions(o);
+    inittypes(P);
+    if (o.m) setmodel(P, static_cast<uint32_t>(o.m));
 
     // The source's own directory is searched last; the name stays as given.
     if (const char* sep = tl::lastdirsep(P.srcname.c_str()); sep && !o.includes.full())
@@ -225,25 +269,26 @@ int run(int argc, char** argv) {
     if (!openinput(P, P.srcname, false)) return finishrun(P);
     for (auto it = o.headers.items.rbegin(); it != o.headers.items.rend(); ++it)
         if (!openinput(P, *it, true)) return finishrun(P);
+    initspaces(P);
 
     if (o.e) {
         ppwrite(P);
         checkopenifs(P);
     } else {
         parseunit(P);
-        if (!o.an) checkopenifs(P);
+        if (!o.an) finishunit(P);
     }
+    if (hooks.atend) hooks.atend(P);
 
-    if (o.md) {
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    } else if (P.out && P.out != stdout) {
-        std::fclose(P.out);
-        P.out = nullptr;
-    } else {
-        std::fflush(stdout);
-    }
-    return finishrun(P);
+    if (o.md) std::fputc('\n', stdout);
+    bool outfile = P.out && P.out != stdout;
+    bool written = closeoutput(P);
+    // A run with errors leaves no intermediate file that the next pass could
+    // take for a whole one.
+    if (outfile && written && !o.e && P.errors && P.outcreated && o.output)
+        platform::removeregularfile(o.output);
+    int status = finishrun(P);
+    return written ? status : 1;
 }
 
 }  // namespace cpppc

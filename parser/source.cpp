@@ -281,6 +281,23 @@ const char* keeptext(Parser& P, const char* text, size_t length) {
 
 void dropkepttexts(Parser& P) { P.src.kept.clear(); }
 
+// The file's declaration list for its debug records: each symbol once, an
+// inline function never. A symbol whose link is in use is listed already, or
+// is a declaration that was never entered (it links to itself).
+void notefilesym(Parser& P, Symbol* s) {
+    if (s->filelink || (s->attributes & attr::Inline)) return;
+    SourceFile* f = P.src.stack.empty() ? P.src.last : P.src.stack.back().file;
+    if (!f) return;
+    if (f->lastsym)
+        f->lastsym->filelink = s;
+    else
+        f->syms = s;
+    f->lastsym = s;
+    s->filelink = s;
+}
+
+Symbol* nextfilesym(const Symbol* s) { return s->filelink == s ? nullptr : s->filelink; }
+
 std::string fullpath(const std::string& name) {
     if (!name.empty() && tl::isdirsep(name[0])) return name;
     std::error_code ec;

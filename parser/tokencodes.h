@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 
 namespace cpppc {
 
@@ -67,6 +68,15 @@ constexpr uint16_t DoubleConst = 167;
 constexpr uint16_t End = 255;
 }  // namespace tok
 
+// Keyword codes, in the order of kKeywords below.
+namespace kw {
+constexpr uint16_t Auto = 128, Break = 129, Case = 130, Char = 131, Const = 132, Continue = 133, Default = 134,
+                   Do = 135, Double = 136, Else = 137, Enum = 138, Extern = 139, Float = 140, For = 141, Goto = 142,
+                   If = 143, Int = 144, Long = 145, Register = 146, Return = 147, Short = 148, Signed = 149,
+                   Sizeof = 150, Static = 151, Struct = 152, Switch = 153, Typedef = 154, Union = 155,
+                   Unsigned = 156, Void = 157, Volatile = 158, While = 159;
+}  // namespace kw
+
 // Punctuators with their codes; the lexer takes the longest that matches.
 struct Punctuator {
     const char* text;
@@ -90,6 +100,7 @@ inline constexpr const char* kKeywords[] = {
     "int",    "long",   "register", "return", "short",    "signed",   "sizeof",   "static",
     "struct", "switch", "typedef",  "union",  "unsigned", "void",     "volatile", "while",
 };
+static_assert(kw::While - tok::KeywordBase + 1 == std::size(kKeywords));
 
 // Names of tokens for "missing %s".
 struct TokenName {

@@ -161,6 +161,7 @@ Token* expecttoken(Parser& P, uint16_t code) {
 }
 
 void settokensource(Parser& P, PpToken* list) {
+    P.ts.s.exprfree = P.syms.exprs.free;
     P.ts.saved.push_back(P.ts.s);
     P.ts.s = StreamState{};
     P.ts.s.linecur = list;
@@ -177,6 +178,8 @@ int settokensourcedone(Parser& P) {
     if (!P.ts.saved.empty()) {
         P.ts.s = P.ts.saved.back();
         P.ts.saved.pop_back();
+        // expression nodes taken from the pool in between are free again
+        P.syms.exprs.free = P.ts.s.exprfree;
     }
     return code;
 }

@@ -61,9 +61,10 @@ const char* takeargument(const char*& pos, int& argc, char**& argv) {
 
 int32_t takenumber(const char* text) {
     int32_t value = 0;
-    const char* end = parsenum(text, value, 1);
-    if (*end) {
-        puterr("invalid number: " + std::string(text, end + 1) + "\n");
+    bool fits = true;
+    const char* end = parsenum(text, value, 1, fits);
+    if (*end || !fits) {
+        puterr("invalid number: " + std::string(text, *end ? end + 1 : end) + "\n");
         quit(1);
     }
     return value;

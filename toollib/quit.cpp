@@ -22,22 +22,23 @@ int runmain(const std::function<int()>& body) {
 }
 
 namespace {
-void writeall(int fd, std::string_view text) {
+bool writeall(int fd, std::string_view text) {
     const char* p = text.data();
     size_t left = text.size();
     while (left > 0) {
         ssize_t n = ::write(fd, p, left);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return;  // nowhere left to report a failing error stream
+            return false;
         }
         p += n;
         left -= static_cast<size_t>(n);
     }
+    return true;
 }
 }  // namespace
 
-void puterr(std::string_view text) { writeall(2, text); }
-void putout(std::string_view text) { writeall(1, text); }
+bool puterr(std::string_view text) { return writeall(2, text); }
+bool putout(std::string_view text) { return writeall(1, text); }
 
 }  // namespace tl

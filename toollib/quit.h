@@ -21,9 +21,10 @@ struct QuitRequest {
 // "no memory" and status 1.
 int runmain(const std::function<int()>& body);
 
-// Writes text unbuffered to the standard error descriptor, whole.
-void puterr(std::string_view text);
+// Writes text unbuffered to the standard error descriptor, whole; false
+// when the descriptor refused it.
+bool puterr(std::string_view text);
 // The same to the standard output descriptor.
-void putout(std::string_view text);
+bool putout(std::string_view text);
 
 }  // namespace tl

@@ -43,6 +43,9 @@ void expandwild(int& argc, char**& argv);
 // decimal). Accumulates in 32 bits with wrap-around. Returns the position of
 // the first character not taken.
 const char* parsenum(const char* text, int32_t& value, int base);
+// The same; fits tells whether the number fits in 32 bits (0 to 0xFFFFFFFF,
+// or down to -0x80000000 with a minus sign).
+const char* parsenum(const char* text, int32_t& value, int base, bool& fits);
 
 // A block of at least a pointer's size whose first word holds link; stops
 // with "no memory" on failure. xrelease frees it and returns value.

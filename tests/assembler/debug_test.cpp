@@ -1,6 +1,8 @@
 // Debug-location records and the object dumper's view of them.
 #include "asmtest.h"
 
+#include "toollib/options.h"
+#include "toollib/quit.h"
 #include "tools/objdump/objdump.h"
 
 using namespace asmtest;
@@ -9,7 +11,7 @@ class Debug : public AsmTest {
 protected:
     std::string dumpof(const std::string& obj) {
         objdump::DumpResult d = objdump::dump(readbytes(obj));
-        EXPECT_TRUE(d.problems.empty()) << d.text;
+        EXPECT_TRUE(d.problems.empty()) << ::testing::PrintToString(d.problems) << "\n" << d.text;
         return d.text;
     }
     static std::vector<std::string> debuglines(const std::string& text) {
@@ -109,6 +111,27 @@ TEST_F(Debug, FullDebugTable) {
               "62 00 06 00 00 00 0A 61 00 06");
 }
 
+TEST_F(Debug, EveryRelocationOfTheTableNamesAWrittenSymbol) {
+    // with -mi the macro's label is public, but a macro is no symbol: the
+    // table describes only what the object holds (dumpof checks it)
+    struct Case {
+        const char* source;
+        std::vector<std::string> options;
+    } cases[] = {
+        {"m: macro\n nop\n endm\n m\n", {"-xx", "-mi"}},
+        {"m: macro\n nop\n endm\nl: m\n xref e\n dc.l e\n", {"-xx", "-mi", "-p"}},
+        {"s: lit \"1\"\nv: equ s\n dc.b v\n", {"-xx", "-mi", "-pe"}},
+    };
+    for (const auto& c : cases) {
+        write("m.s", c.source);
+        std::vector<std::string> args = c.options;
+        args.push_back("m.s");
+        Result r = run(args);
+        ASSERT_EQ(r.status, 0) << c.source << r.err;
+        dumpof("m.o");
+    }
+}
+
 TEST_F(Debug, DescribedLabelsKeepTheirSection) {
     // private labels in sections without data: the table's relocations
     // still name a written section
@@ -137,3 +160,47 @@ TEST_F(Debug, DumperFindsDamage) {
     EXPECT_FALSE(objdump::dump(bad).problems.empty());
 }
 
+
+// The dumper as a program: the dump on standard output, every problem as
+// one line on standard error, status 1 for any problem; a file that is no
+// object file (or has no length, as a device) gives only its one line.
+TEST_F(Debug, DumperDiagnosticsGoToStandardError) {
+    write("t.s", " xref x\n dc.l x\n");
+    ASSERT_EQ(run({"-si", "t.s"}).status, 0);
+    std::vector<uint8_t> obj = readbytes("t.o");
+    obj[28 + 20 + 3] = 2;  // data size 2: the long field passes it
+    std::string damaged(obj.begin(), obj.end());
+    write("damaged.o", damaged);
+    std::string garbage;
+    for (int i = 0; i < 4000; i++) garbage.push_back(static_cast<char>(0x30 + i % 64));
+    write("garbage.bin", garbage);
+    write("empty.o", "");
+    struct Case {
+        const char* file;
+        bool dump;             // something on standard output
+        const char* err;
+    } cases[] = {
+        {"garbage.bin", false, "qvobjdump: garbage.bin: bad magic byte\n"},
+        {"empty.o", false, "qvobjdump: empty.o: file shorter than its header\n"},
+        {"/dev/zero", false, "qvobjdump: /dev/zero: file shorter than its header\n"},
+        {"missing.o", false, "qvobjdump: can't open missing.o\n"},
+        {"damaged.o", true,
+         "qvobjdump: damaged.o: section 1: relocation stream passes the section size (4 > 2)\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> words = {"qvobjdump", c.file};
+        std::vector<char*> argv;
+        for (auto& w : words) argv.push_back(w.data());
+        argv.push_back(nullptr);
+        tl::resettoolcontext();
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        int status = tl::runmain([&] { return objdump::run(2, argv.data()); });
+        std::string err = ::testing::internal::GetCapturedStderr();
+        std::string out = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(status, 1) << c.file;
+        EXPECT_EQ(err, c.err) << c.file;
+        EXPECT_EQ(!out.empty(), c.dump) << c.file << ":\n" << out;
+        EXPECT_EQ(out.find("!!"), std::string::npos) << out;
+    }
+}

@@ -62,6 +62,7 @@ TEST_F(AsmTest, DirectiveErrors) {
         {"x: equ x+1\n", "recursive definition of symbol x"},
         {" .dline\n", "missing string"},
         {" dcb.b 2,x\nx: dc.b 1\n", "bad relocatable expression"},
+        {" plen 'dc.b'\n dc.b 1\n page\n", "value too large"},  // a page of 1.7e9 lines
     };
     for (const auto& c : cases) {
         write("t.s", c.source);

@@ -5,7 +5,7 @@ using namespace asmtest;
 
 struct ExprCase {
     const char* source;   // lines before the fail line may define symbols
-    const char* message;  // the diagnostic of the last line
+    const char* message;  // the diagnostic of the last line, and the only one
 };
 
 class Expressions : public AsmTest, public ::testing::WithParamInterface<ExprCase> {};
@@ -15,9 +15,9 @@ TEST_P(Expressions, FailPrints) {
     write("t.s", c.source);
     Result r = run({"-si", "t.s"});
     EXPECT_EQ(r.status, 1);
-    size_t tab = r.err.rfind('\t');
-    ASSERT_NE(tab, std::string::npos) << r.err;
-    EXPECT_EQ(r.err.substr(tab + 1), std::string(c.message) + "\n") << c.source;
+    int lines = 0;
+    for (const char* p = c.source; *p; p++) lines += *p == '\n';
+    EXPECT_EQ(r.err, "#error cappc t.s:" + std::to_string(lines) + "\t" + c.message + "\n") << c.source;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -32,6 +32,10 @@ INSTANTIATE_TEST_SUITE_P(
         ExprCase{" fail 0x\n", "bad constant"}, ExprCase{" fail $\n", "bad constant"},
         ExprCase{" base 16\n fail 12b\n", "bad constant"}, ExprCase{" base 16\n fail 11b\n", "fail 3"},
         ExprCase{" base 16\n fail 0FF\n", "fail 255"}, ExprCase{" base 7\n", "invalid base"},
+        // the operand of base is decimal unless it carries its own radix
+        ExprCase{" base 16\n fail 10\n", "fail 16"}, ExprCase{" base 8\n fail 10\n", "fail 8"},
+        ExprCase{" base 2\n fail 10\n", "fail 2"}, ExprCase{" base 10h\n fail 10\n", "fail 16"},
+        ExprCase{" base 16\n base 10\n fail 10\n", "fail 10"}, ExprCase{" base 1010b\n fail 0F\n", "bad constant"},
         ExprCase{" fail 'ABCD'\n", "ABCD"}, ExprCase{" fail 'AB'+0\n", "fail 16706"},
         ExprCase{" fail 'ABCD'+0\n", "fail 1094861636"}, ExprCase{" fail 'ABCDE'+0\n", "bad character constant"},
         ExprCase{" fail 7/2\n", "fail 3"}, ExprCase{" fail -7/2\n", "fail -3"},
@@ -70,4 +74,38 @@ TEST_F(AsmTest, LongStringsAndNames) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("too long"), std::string::npos) << r.err;
     EXPECT_EQ(sectiondata(" dc.b \"" + std::string(255, 'x') + "\"\n").size(), 255u);
+}
+
+// base holds for the rest of its source only: the next source, and every
+// pass of a source, start in decimal.
+TEST_F(AsmTest, BaseEndsWithItsSource) {
+    write("a.s", " base 16\n dc.b 10\n");
+    write("b.s", " dc.b 10\n");
+    Result r = run({"-si", "a.s", "b.s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(hex(sectionbytes(readbytes("a.o"), ".text")).substr(0, 2), "10");
+    EXPECT_EQ(hex(sectionbytes(readbytes("b.o"), ".text")).substr(0, 2), "0A");
+}
+
+// Nesting is bounded, so that no source can exhaust the stack: past 256
+// levels of parentheses or unary operators the line is refused.
+TEST_F(AsmTest, DeepExpressionsAreRefused) {
+    struct Case {
+        std::string source;
+        const char* err;  // "" when the line assembles
+    } cases[] = {
+        {" dc.l " + std::string(20000, '('), "#error cappc t.s:1\texpression too complex\n"},
+        {" dc.l " + std::string(20000, '-') + "1", "#error cappc t.s:1\texpression too complex\n"},
+        {" dc.l " + std::string(20000, '(') + "1" + std::string(20000, ')'), "#error cappc t.s:1\texpression too complex\n"},
+        {" dc.l high(" + std::string(300, '(') + "1\n", "#error cappc t.s:1\texpression too complex\n"},
+        {" dc.l " + std::string(200, '(') + "1" + std::string(200, ')') + "\n", ""},
+        {" dc.l " + std::string(200, '~') + "1\n", ""},
+    };
+    for (const Case& c : cases) {
+        write("t.s", c.source);
+        Result r = run({"-si", "t.s"});
+        EXPECT_EQ(r.status, *c.err ? 1 : 0) << c.source.substr(0, 40);
+        EXPECT_EQ(r.err, c.err) << c.source.substr(0, 40);
+    }
+    EXPECT_EQ(hex(sectiondata(" dc.l " + std::string(200, '(') + "7" + std::string(200, ')') + "\n")), "00 00 00 07");
 }

@@ -70,3 +70,44 @@ TEST_F(Listing, CSourceLines) {
     EXPECT_EQ(ls.rfind("   1                  .source \"m.c:2-3\"\n; 2 int b;\n; 3 int c;\n   2  0000 01         dc.b 1\n", 0), 0u)
         << ls;
 }
+
+// Pages hold the page length, every one of them: the header block (two
+// blank lines, the header, two blank lines) and the lines up to the length;
+// page and nopage fill the page they end with blank lines, and the listing
+// ends when its lines do.
+TEST_F(Listing, PagesHaveTheirLengthAndPageEndsThem) {
+    struct Case {
+        const char* what;
+        std::string source;
+        std::vector<std::string> options;
+        long plen;
+    };
+    std::string lines, fewer;
+    for (int i = 0; i < 150; i++) lines += " dc.b " + std::to_string(i % 100) + "\n";
+    for (int i = 0; i < 40; i++) fewer += " dc.b " + std::to_string(i) + "\n";
+    const Case cases[] = {
+        {"plain", lines, {"-ft", "-l"}, 66},
+        {"page", " dc.b 1\n page\n" + lines + " nopage\n dc.b 2\n", {"-ft", "-l"}, 66},
+        {"title and plen", " title \"T\"\n plen 20\n dc.b 1\n page\n" + fewer + " page\n", {"-l"}, 20},
+    };
+    for (const Case& c : cases) {
+        write("t.s", c.source);
+        std::vector<std::string> args = c.options;
+        args.push_back("t.s");
+        Result r = run(args);
+        ASSERT_EQ(r.status, 0) << c.what << ": " << r.err;
+        std::string ls = read("t.ls");
+        std::vector<std::string> text;
+        for (size_t at = 0, nl; (nl = ls.find('\n', at)) != std::string::npos; at = nl + 1)
+            text.push_back(ls.substr(at, nl - at));
+        std::vector<size_t> starts;  // a page starts two lines before its header
+        for (size_t i = 0; i < text.size(); i++)
+            if (text[i].find(" t.s page " + std::to_string(starts.size() + 1)) != std::string::npos)
+                starts.push_back(i - 2);
+        ASSERT_GE(starts.size(), 2u) << c.what << ":\n" << ls;
+        EXPECT_EQ(starts[0], 0u) << c.what;
+        starts.push_back(text.size());
+        for (size_t p = 0; p + 1 < starts.size(); p++)
+            EXPECT_EQ(static_cast<long>(starts[p + 1] - starts[p]), c.plen) << c.what << ": page " << p + 1;
+    }
+}

@@ -55,6 +55,12 @@ TEST_F(AsmTest, MacroErrors) {
         {"m: macro\n endm\nm: macro\n endm\n", "symbol m multiply defined"},
         {" repeat 2\nm: macro\n endm\n endr\n", "misplaced macro directive"},
         {" later\nlater: macro\n endm\n", "unknown instruction later"},
+        // a body that never gets its endm or endr would swallow the rest of
+        // the source: its opening line is reported
+        {" dc.b 1\nm: macro\n dc.b 2\n", "t.s:2\tmissing endm\n"},
+        {" dc.b 1\n repeat 3\n dc.b 2\n", "t.s:2\tmissing endr\n"},
+        {" irp \\x,1,2\n dc.b \\x\n", "t.s:1\tmissing endr\n"},
+        {"m: macro\n repeat 2\n endr\n", "t.s:1\tmissing endm\n"},
     };
     for (const auto& c : cases) {
         write("t.s", c.source);

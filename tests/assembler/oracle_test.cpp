@@ -29,6 +29,10 @@ TEST_F(AsmTest, InstructionsMatchOracle) {
         {" lwz r3,8(r4)", " se_lwz r3,8(r4)"},
         {" lwz r3,6(r4)", " e_lwz r3,6(r4)"},
         {" stw r5,-4(r1)", " e_stw r5,-4(r1)"},
+        // d(r0) is the address d: never a 16-bit form, which would add r0
+        {" lwz r3,8(r0)", " e_lwz r3,8(r0)"},
+        {" stw r3,4(r0)", " e_stw r3,4(r0)"},
+        {" lbz r4,0(r0)", " e_lbz r4,0(r0)"},
         {" b back", " se_b back"},
         {" e_bl back", " e_bl back"},
         {" beq back", " se_beq back"},

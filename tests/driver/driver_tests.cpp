@@ -16,6 +16,7 @@
 
 #include "driver/driver.h"
 #include "platform/process.h"
+#include "tests/scratch.h"
 #include "toollib/quit.h"
 
 namespace {
@@ -62,12 +63,12 @@ struct RunResult {
 
 class DriverTest : public ::testing::Test {
 protected:
+    scratch::Dir scratchdir{"qvdrvtest"};
     fs::path root, bin, work, tmp;
 
     void SetUp() override {
-        char pattern[] = "/tmp/qvdrvtestXXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
+        ASSERT_TRUE(scratchdir.made());
+        root = scratchdir.path();
         bin = root / "bin";
         work = root / "work";
         tmp = root / "tmp";
@@ -82,7 +83,6 @@ protected:
         writefile(work / "b.s", " nop\n");
         writefile(work / "d.x" / "a.c", "int d;\n");
     }
-    void TearDown() override { fs::remove_all(root); }
 
     void config(const std::string& text) { writefile(bin / "qvppc.qvf", text); }
 
@@ -269,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(
         SequenceCase{"DotInDirectory", {"-no", "d.x/a.c"},
                      {"cpppc -o T1 " VERS " d.x/a.c", "cgppc -o T2 -no T1", "cappc -o d.x/a.o T2"}},
         SequenceCase{"PreprocessedAssembler", {"-ep", "b.s"},
-                     {"cpppc -o T1 -ecq " VERS " b.s", "cappc -o b.o T1"}},
+                     {"cpppc -o T1 -ecr " VERS " b.s", "cappc -o b.o T1"}},
         SequenceCase{"AssemblerDependencies", {"-sm", "b.s"}, {"cappc -o b.o -md b.s"}},
         SequenceCase{"AllAssembler", {"-es", "a.c"}, {"cappc -o a.o a.c"}},
         SequenceCase{"AllC", {"-ec", "-no", "b.s"},
@@ -600,6 +600,22 @@ TEST_F(DriverProgram, AssemblesWithTheRealAssembler) {
     EXPECT_EQ(static_cast<unsigned char>(obj[0]), 0xCC);
 }
 
+TEST_F(DriverProgram, PreprocessedAssemblerReportsTheUsersPlace) {
+#ifndef CPPPC_PATH
+    GTEST_SKIP() << "the parser is not built";
+#else
+    std::string prog = install();
+    fs::copy_file(CPPPC_PATH, bin / "cpppc", fs::copy_options::overwrite_existing);
+    fs::copy_file(CAPPC_PATH, bin / "cappc", fs::copy_options::overwrite_existing);
+    writefile(work / "p.s", "#define N 2\n dc.b N\n bogus\n dc.b N\n");
+    RunResult r = spawn(prog, words({"-ep", "p.s"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("p.s:3\tunknown instruction bogus"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("T1"), std::string::npos) << r.err;
+    EXPECT_TRUE(tempsgone());
+#endif
+}
+
 TEST_F(DriverProgram, CompilesCThroughTheRealPasses) {
 #ifndef REAL_PASSES
     GTEST_SKIP() << "not every pass is built";
@@ -612,6 +628,30 @@ TEST_F(DriverProgram, CompilesCThroughTheRealPasses) {
     EXPECT_EQ(static_cast<unsigned char>(obj[0]), 0xCC);
     EXPECT_TRUE(tempsgone());
 #endif
+}
+
+// ---- installing
+
+// `cmake --install` into a fresh prefix gives a tool chain that works from
+// there: the driver finds its configuration file and its passes beside it.
+TEST(Install, FreshPrefixAssemblesThroughTheDriver) {
+    scratch::Dir prefix("qvinstall");
+    ASSERT_TRUE(prefix.made());
+    fs::path root = prefix.path();
+    std::string log = (root / "install.log").string();
+    std::string cmd = std::string("'") + CMAKE_COMMAND_PATH + "' --install '" + BUILD_DIR + "' --prefix '" +
+                      (root / "usr").string() + "' >'" + log + "' 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << readfile(log);
+    fs::path bin = root / "usr" / "bin";
+    for (const char* name : {"qvppc", "qvppc.qvf", "cpppc", "cappc", "qvobjdump", "vekrun"})
+        EXPECT_TRUE(fs::exists(bin / name)) << name;
+    fs::create_directories(root / "work");
+    writefile(root / "work" / "t.s", "start:\n\tdc.b\t1\n\tnop\n");
+    cmd = "cd '" + (root / "work").string() + "' && '" + (bin / "qvppc").string() + "' -es t.s >run.log 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << readfile(root / "work" / "run.log");
+    std::string obj = readfile(root / "work" / "t.o");
+    ASSERT_FALSE(obj.empty());
+    EXPECT_EQ(static_cast<unsigned char>(obj[0]), 0xCC);
 }
 
 }  // namespace

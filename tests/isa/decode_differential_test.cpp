@@ -102,9 +102,12 @@ Insn theirs(std::string name, const std::string& ops) {
         {"cmpl16i", "cmpli"}, {"cmph16i", "cmphi"}, {"cmphl16i", "cmphli"}, {"mull2i", "mulli"},
         {"mtar", "mr"}, {"mfar", "mr"}, {"evrndwh", "evrndw"},
         {"evmwlssiaaw3", "evmwlssfaaw"}, {"evmwlsmiaaw3", "evmwlsmfaaw"},
-        {"evmwlssianw3", "evmwlssfanw"}, {"evmwlsmianw3", "evmwlsmfanw"}};
+        {"evmwlssianw3", "evmwlssfanw"}, {"evmwlsmianw3", "evmwlsmfanw"},
+        {"evmwhssfraaw3", "evmwhusiaaw"}, {"evmwhssfaaw3", "evmwhssmaaw"},
+        {"evmwhssfranw3", "evmwhusianw"}, {"evmwhssfanw3", "evmwhssianw"}};
     auto it = names.find(name);
     if (it != names.end()) name = it->second;
+    name = oracle::ourname(name);
     Insn in{name, {}};
     for (auto& o : split(ops)) in.ops.push_back(operand(o));
     return in;

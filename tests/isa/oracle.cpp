@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/scratch.h"
+
 namespace oracle {
 
 // Reads the instruction lines of a disassembly listing.
@@ -15,18 +17,6 @@ std::vector<Disassembled> parse(const std::string& text);
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        char tmpl[] = "/tmp/isa_oracle_XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
 
 int run(const std::string& cmd) { return std::system(cmd.c_str()); }
 
@@ -49,17 +39,17 @@ bool available() {
 }
 
 Assembled assemble(const std::vector<std::string>& lines, bool vle) {
-    TempDir dir;
+    scratch::Dir dir("isa_oracle");
     Assembled out;
     {
-        std::ofstream s(dir.path / "in.s");
+        std::ofstream s(dir.path() / "in.s");
         s << kSection[vle] << "\n";
         for (const auto& l : lines) s << " " << l << "\n";
     }
-    std::string base = dir.path.string();
+    std::string base = dir.path().string();
     run("powerpc-linux-gnu-as " + std::string(kAsFlags[vle]) + " " + base + "/in.s -o " + base +
         "/in.o 2>" + base + "/err.txt");
-    std::istringstream err(slurp(dir.path / "err.txt"));
+    std::istringstream err(slurp(dir.path() / "err.txt"));
     for (std::string l; std::getline(err, l);) {
         auto p = l.find(".s:");
         if (p == std::string::npos || l.find("Error") == std::string::npos) continue;
@@ -68,7 +58,7 @@ Assembled assemble(const std::vector<std::string>& lines, bool vle) {
     }
     if (!out.errors.empty()) return out;
     run("powerpc-linux-gnu-objcopy -O binary -j .text " + base + "/in.o " + base + "/out.bin");
-    std::string b = slurp(dir.path / "out.bin");
+    std::string b = slurp(dir.path() / "out.bin");
     out.bytes.assign(b.begin(), b.end());
     return out;
 }
@@ -84,13 +74,13 @@ std::vector<Disassembled> disassemble(const std::vector<uint8_t>& bytes, bool vl
         if (line.size() > 400) lines.push_back(line), line.clear();
     }
     if (!line.empty()) lines.push_back(line);
-    TempDir dir;
+    scratch::Dir dir("isa_oracle");
     {
-        std::ofstream s(dir.path / "in.s");
+        std::ofstream s(dir.path() / "in.s");
         s << kSection[vle] << "\n";
         for (const auto& l : lines) s << " " << l << "\n";
     }
-    std::string base = dir.path.string();
+    std::string base = dir.path().string();
     run("powerpc-linux-gnu-as " + std::string(kAsFlags[vle]) + " " + base + "/in.s -o " + base + "/in.o");
     // Classic code: no one machine option knows both SPE and every Book E
     // system instruction, so a line the first reading leaves as .long is
@@ -100,7 +90,7 @@ std::vector<Disassembled> disassemble(const std::vector<uint8_t>& bytes, bool vl
     std::map<uint32_t, Disassembled> merged;
     for (const auto& mode : modes) {
         run("powerpc-linux-gnu-objdump -d -M " + mode + " " + base + "/in.o > " + base + "/out.txt");
-        for (auto& d : parse(slurp(dir.path / "out.txt"))) {
+        for (auto& d : parse(slurp(dir.path() / "out.txt"))) {
             auto it = merged.find(d.offset);
             if (it == merged.end() || it->second.mnemonic == ".long") merged[d.offset] = d;
         }
@@ -108,6 +98,27 @@ std::vector<Disassembled> disassemble(const std::vector<uint8_t>& bytes, bool vl
     std::vector<Disassembled> out;
     for (auto& [offset, d] : merged) out.push_back(d);
     return out;
+}
+
+namespace {
+const std::pair<const char*, const char*> kRenamed[] = {
+    {"evmwhusiaaw", "evmwhusiaa"}, {"evmwhssmaaw", "evmwhssmaa"}, {"evmwhssfaaw", "evmwhssfaa"},
+    {"evmwhsmiaaw", "evmwhsmiaa"}, {"evmwhsmfaaw", "evmwhsmfaa"}, {"evmwhusianw", "evmwhusian"},
+    {"evmwhssianw", "evmwhssian"}, {"evmwhssfanw", "evmwhssfan"}, {"evmwhsmianw", "evmwhsmian"},
+    {"evmwhsmfanw", "evmwhsmfan"},
+};
+}  // namespace
+
+std::string theirname(const std::string& ours) {
+    for (auto [o, t] : kRenamed)
+        if (ours == o) return t;
+    return ours;
+}
+
+std::string ourname(const std::string& theirs) {
+    for (auto [o, t] : kRenamed)
+        if (theirs == t) return o;
+    return theirs;
 }
 
 std::vector<Disassembled> parse(const std::string& text) {

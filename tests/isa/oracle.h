@@ -29,4 +29,10 @@ struct Disassembled {
 // Disassembles bytes placed at offset 0 of a VLE (or classic) section.
 std::vector<Disassembled> disassemble(const std::vector<uint8_t>& bytes, bool vle);
 
+// The few instructions the outside tools spell differently (SPE
+// accumulating halfword forms without their final "w"): our name to theirs
+// and back; other names are returned as they are.
+std::string theirname(const std::string& ours);
+std::string ourname(const std::string& theirs);
+
 }  // namespace oracle

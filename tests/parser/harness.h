@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/scratch.h"
+
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,7 @@
 #include "platform/interrupt.h"
 #include "toollib/options.h"
 #include "toollib/quit.h"
+#include "tools/parsedump/parsedump.h"
 
 namespace cpppctest {
 
@@ -23,55 +27,74 @@ struct RunResult {
 };
 
 // A fresh directory per test, made the working directory while it lives.
-class Scratch {
+class Scratch : public qvtest::Scratch {
 public:
-    Scratch() {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        static int serial = 0;
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name() + "_" + std::to_string(++serial);
-        for (char& c : name)
-            if (c == '/') c = '_';
-        dir_ = std::filesystem::temp_directory_path() / ("cpppc_" + std::to_string(::getpid()) + "_" + name);
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        old_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);
-    }
-    ~Scratch() {
-        std::filesystem::current_path(old_);
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    void write(const std::string& name, const std::string& text) const {
-        std::filesystem::path p = dir_ / name;
-        std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << text;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    bool exists(const std::string& name) const { return std::filesystem::exists(dir_ / name); }
-    const std::filesystem::path& dir() const { return dir_; }
-
-private:
-    std::filesystem::path dir_, old_;
+    Scratch() : qvtest::Scratch("cpppc") {}
 };
 
-inline RunResult runcpppc(std::vector<std::string> args) {
-    args.insert(args.begin(), "cpppc");
+// Runs a program's run(argc, argv) in-process under the given name. With
+// captureout false the standard output stays where it is (out is empty).
+inline RunResult runprogram(const char* name, int (*run)(int, char**), std::vector<std::string> args,
+                            bool captureout = true) {
+    args.insert(args.begin(), name);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     tl::resettoolcontext();
     RunResult r;
-    testing::internal::CaptureStdout();
+    if (captureout) testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    r.status = tl::runmain([&] { return cpppc::run(static_cast<int>(args.size()), argv.data()); });
+    r.status = tl::runmain([&] { return run(static_cast<int>(args.size()), argv.data()); });
     std::fflush(stdout);
-    r.out = testing::internal::GetCapturedStdout();
+    if (captureout) r.out = testing::internal::GetCapturedStdout();
     r.err = testing::internal::GetCapturedStderr();
     return r;
+}
+
+inline RunResult runcpppc(std::vector<std::string> args, bool captureout = true) {
+    return runprogram("cpppc", cpppc::run, std::move(args), captureout);
+}
+
+// qvparsedump [options] t.c on one source text: the dump comes back on out.
+inline RunResult parsedump(const Scratch& s, const std::string& source, std::vector<std::string> options = {}) {
+    s.write("t.c", source);
+    options.push_back("t.c");
+    return runprogram("cpppc", parsedump::run, options);
+}
+
+// The lines of a dump section ("symbols", "tags", "writer", ...), without
+// their indentation, up to the next section.
+inline std::vector<std::string> section(const std::string& dump, const std::string& name) {
+    std::vector<std::string> lines;
+    bool inside = false;
+    size_t pos = 0;
+    while (pos < dump.size()) {
+        size_t end = dump.find('\n', pos);
+        if (end == std::string::npos) end = dump.size();
+        std::string line = dump.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line[0] != ' ') {
+            inside = line == name;
+            continue;
+        }
+        if (inside) lines.push_back(line.substr(2));
+    }
+    return lines;
+}
+
+// The dump line of one symbol (or member, tag, space: the first line of the
+// section that starts with the name and a blank) and the line after it.
+inline std::string entry(const std::string& dump, const std::string& sectionname, const std::string& name, int after = 0) {
+    std::vector<std::string> lines = section(dump, sectionname);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string l = lines[i];
+        size_t first = l.find_first_not_of(' ');
+        if (l.compare(first, name.size() + 1, name + " ") == 0 && i + after < lines.size()) {
+            std::string r = lines[i + static_cast<size_t>(after)];
+            return r.substr(r.find_first_not_of(' '));
+        }
+    }
+    return "<" + name + " not found>";
 }
 
 // cpppc -e [options] on one source text; the preprocessed text comes back.
@@ -80,6 +103,27 @@ inline RunResult preprocess(const Scratch& s, const std::string& source, std::ve
     options.insert(options.begin(), "-e");
     options.push_back("t.c");
     return runcpppc(options);
+}
+
+// Random edits of a text for the fuzz runs: each inserts a character of the
+// alphabet, erases a few characters, overwrites a byte or inserts a word.
+template <size_t N>
+std::string mutate(std::mt19937& rng, std::string text, const std::string& alphabet, const std::string (&words)[N]) {
+    int edits = 1 + static_cast<int>(rng() % 6);
+    for (int e = 0; e < edits; ++e) {
+        size_t pos = text.empty() ? 0 : rng() % (text.size() + 1);
+        switch (rng() % 4) {
+        case 0: text.insert(pos, 1, alphabet[rng() % alphabet.size()]); break;
+        case 1:
+            if (pos < text.size()) text.erase(pos, 1 + rng() % 4);
+            break;
+        case 2:
+            if (pos < text.size()) text[pos] = static_cast<char>(rng() % 256);
+            break;
+        default: text.insert(pos, words[rng() % N]); break;
+        }
+    }
+    return text;
 }
 
 }  // namespace cpppctest

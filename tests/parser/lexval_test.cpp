@@ -176,7 +176,8 @@ TEST(Names, InternedOnceWithLengthAndMark) {
     EXPECT_NE(a, b);
     EXPECT_EQ(a[0], 5);
     EXPECT_EQ(std::memcmp(a + 1, "alpha", 6), 0);  // characters and the NUL
-    EXPECT_EQ(a[7], 0);                             // the mark byte of its own
+    EXPECT_EQ(cpppc::namemark(a), 0);               // the mark byte of its own
+    EXPECT_EQ(cpppc::namesyms(a), nullptr);         // and the head of its symbols
     std::string longname(300, 'n');
     const unsigned char* l = cpppc::internname(P, longname.data(), longname.size());
     EXPECT_EQ(l[0], 300 % 256);

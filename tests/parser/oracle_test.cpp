@@ -95,6 +95,15 @@ const char* const kCorpus[] = {
     "#define glue(a, b) a ## b\n#define xglue(a, b) glue(a, b)\n#define HIGHLOW \"hello\"\n#define LOW LOW \", world\"\n"
     "fputs(str(strncmp(\"abc\\0d\", \"abc\", '\\4') // this goes away\n== 0) str(: @\\n), s);\n"
     "xstr(INCFILE(2).h) glue(HIGH, LOW); xglue(HIGH, LOW) str(a /* \" */ b)\n",
+    // tokens moved in from the rest of the line are not protected by the
+    // macro whose result they complete
+    "#define f(a) a + f(a)\n#define g f\nint w = g(g(z));\n",
+    // an invocation left open inside a nested result is completed from the
+    // enclosing lists out to the source line
+    "#define B C\n#define C K(\n#define K(S) S\nB x )\n#define h(a) a C 1)\nh(2)\n#define q(x) K\nq(1)(7)\n",
+    // tokens an expansion puts side by side are written apart
+    "#define plus +\n1 plus++b\n#define D() A\nD()Q\n#define E 1e\n#define M -\nE M+5 M-1 D()1\n",
+    "#if 1 || (1, 2)\nok1\n#endif\n#if 0 ? 3,4 : 2\nok2\n#endif\n",
 };
 
 class HostOracle : public testing::TestWithParam<int> {};
@@ -243,21 +252,7 @@ TEST(Fuzz, PreprocessRandomEdits) {
                                  "/*", "*/", "//", "?" "?/", "?" "?=", "\\\n", "#line 0\n", "#asm\n", "#else\n", "sizeof(",
                                  "#define f(x) x x\n", "f(f(f(f("};
     for (int i = 0; i < 250; ++i) {
-        std::string text = kCorpus[rng() % std::size(kCorpus)];
-        int edits = 1 + static_cast<int>(rng() % 6);
-        for (int e = 0; e < edits; ++e) {
-            size_t pos = text.empty() ? 0 : rng() % (text.size() + 1);
-            switch (rng() % 4) {
-            case 0: text.insert(pos, 1, alphabet[rng() % alphabet.size()]); break;
-            case 1:
-                if (pos < text.size()) text.erase(pos, 1 + rng() % 4);
-                break;
-            case 2:
-                if (pos < text.size()) text[pos] = static_cast<char>(rng() % 256);
-                break;
-            default: text.insert(pos, words[rng() % std::size(words)]); break;
-            }
-        }
+        std::string text = mutate(rng, kCorpus[rng() % std::size(kCorpus)], alphabet, words);
         std::vector<std::string> opts = {"-o", "out.i"};
         if (rng() % 2) opts.push_back("-c99");
         if (rng() % 3 == 0) opts.push_back("-cr");

@@ -98,7 +98,7 @@ const PpCase kDirectives[] = {
     {"elif after else", "#if 0\n#else\n#elif 1\n#endif\n", "", "#error cpppc t.c:3 bad #else\n"},
     {"stray endif", "#endif\n", "", "#error cpppc t.c:1 bad #endif\n"},
     {"missing endif", "#if 1\n#if 0\n#else\n", "", "#error cpppc t.c:3 missing #endif directive\n"},
-    {"sizeof in if", "#if sizeof(int) == 4 && sizeof(char *) == 4 && sizeof(double) == 8\nok\n#endif\n", "ok\n"},
+    {"sizeof in if", "#if sizeof(int) == 4 && sizeof(char *) == 2 && sizeof(double) == 8\nok\n#endif\n", "ok\n"},
     {"sizeof of constants", "#if sizeof(1.0) == 8 && sizeof(1.0f) == 4 && sizeof(\"abc\" \"d\") == 5 && sizeof(1 / 0) == 4\nok\n#endif\n",
      "ok\n"},
     {"sizeof with sa", "#if sizeof(int) == 4\nno\n#else\nok\n#endif\n", "ok\n",

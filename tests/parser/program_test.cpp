@@ -71,6 +71,22 @@ TEST(Program, ErrorFileCollectsDiagnostics) {
     EXPECT_FALSE(s.exists("err2.txt")) << "an error file without errors is removed";
 }
 
+TEST(Program, ErrorsRemoveOnlyTheIntermediateFile) {
+    Scratch s;
+    s.write("t.c", "int int a;\n");
+    RunResult r = runcpppc({"-o", "t.ir", "t.c"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(s.exists("t.ir")) << "the next pass must not take it for a whole file";
+    s.write("e.c", "#error stop\nint a;\n");
+    r = runcpppc({"-e", "-o", "e.i", "e.c"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(s.read("e.i"), "int a;\n") << "the preprocessed text stays";
+    s.write("w.c", "int a;\n");
+    r = runcpppc({"-o", "w.ir", "w.c"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(s.exists("w.ir"));
+}
+
 TEST(Program, InterruptRemovesOutput) {
     Scratch s;
     s.write("t.c", "int a;\n");

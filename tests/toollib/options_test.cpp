@@ -107,6 +107,8 @@ TEST(ParseOpts, Stops) {
         "    -l  listing\n    -v  verbose\n    -w#  width\n    -i*>  include path\n    -c?  character\n";
     const Case cases[] = {
         {{"prog", "-w3x"}, "invalid number: 3x\n"},
+        {{"prog", "-w", "99999999999", "a"}, "invalid number: 99999999999\n"},
+        {{"prog", "-w0x100000000", "a"}, "invalid number: 0x100000000\n"},
         {{"prog", "-e", "a"}, "prog: unknown option -e\n"},
         {{"prog", "+x", "a"}, "prog: unknown option +x\n"},
         {{"prog", "-lq"}, "prog: unknown option -q\n"},

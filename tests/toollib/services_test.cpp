@@ -130,19 +130,28 @@ TEST(ParseNum, Table) {
         int base;
         int32_t value;
         size_t used;
+        bool fits = true;
     };
     const Case cases[] = {
         {"  -0x1F", 1, -31, 7}, {"017", 1, 15, 3},     {"09", 1, 9, 2},
         {"12ab", 10, 12, 2},    {"ff", 16, 255, 2},    {"0XfF", 16, 255, 4},
         {"", 1, 0, 0},          {"-", 1, 0, 1},        {"+7", 1, 7, 2},
         {"4294967295", 10, -1, 10},  // wraps in 32 bits
-        {"0x100000000", 1, 0, 11},   {"z9", 36, 35 * 36 + 9, 2},
+        {"0xFFFFFFFF", 1, -1, 10},   {"-2147483648", 10, INT32_MIN, 11},
+        {"4294967296", 10, 0, 10, false},   {"0x100000000", 1, 0, 11, false},
+        {"-2147483649", 10, INT32_MAX, 11, false},
+        {"99999999999", 10, 1215752191, 11, false},
+        {"0000000000000000000001", 10, 1, 22}, {"z9", 36, 35 * 36 + 9, 2},
     };
     for (const auto& c : cases) {
-        int32_t v = 12345;
-        const char* end = tl::parsenum(c.text, v, c.base);
+        int32_t v = 12345, w = 12345;
+        bool fits = !c.fits;
+        const char* end = tl::parsenum(c.text, v, c.base, fits);
         EXPECT_EQ(v, c.value) << c.text;
         EXPECT_EQ(static_cast<size_t>(end - c.text), c.used) << c.text;
+        EXPECT_EQ(fits, c.fits) << c.text;
+        EXPECT_EQ(tl::parsenum(c.text, w, c.base), end) << c.text;
+        EXPECT_EQ(w, c.value) << c.text;
     }
 }
 

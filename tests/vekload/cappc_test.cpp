@@ -148,4 +148,22 @@ TEST(Assembler, FullDebugSymbolTableReadsAsFileScopeVariables) {
                                                "unsigned char _msg[6]"}));
 }
 
+// The assembler has no linker: without -a every section starts at 0, so
+// data lands on the code. The loader says so (and loads as the file says);
+// placed with -a and org, the same program loads without a word.
+TEST(Assembler, SectionsPlacedOverEachOtherAreReported) {
+    ASSEMBLE(rel, "overlap", " li r3,1\n dc.w 0\n switch .data\n dc.l $12345678\n", "");
+    Harness h;
+    ASSERT_EQ(vek::loadfile(h.env, rel), 1) << h.rep.err;
+    EXPECT_EQ(h.rep.err, "section .data overwrites .text at 0x0-0x3\n");
+    EXPECT_EQ(h.memory(0, 4), (std::vector<uint8_t>{0x12, 0x34, 0x56, 0x78}));
+
+    ASSEMBLE(placed, "placed", " li r3,1\n dc.w 0\n switch .data\n org $100\n dc.l $12345678\n", "-a");
+    Harness g;
+    ASSERT_EQ(vek::loadfile(g.env, placed), 1) << g.rep.err;
+    EXPECT_EQ(g.rep.err, "");
+    EXPECT_EQ(g.memory(0, 4), (std::vector<uint8_t>{0x48, 0x13, 0, 0}));
+    EXPECT_EQ(g.memory(0x100, 4), (std::vector<uint8_t>{0x12, 0x34, 0x56, 0x78}));
+}
+
 }  // namespace

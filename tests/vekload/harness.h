@@ -5,9 +5,9 @@
 
 #include <cctype>
 #include <string>
-#include <unistd.h>
 
 #include "objwriter.h"
+#include "tests/scratch.h"
 #include "vek/core/loader/loader.h"
 #include "vek/core/loader/ports.h"
 
@@ -25,9 +25,9 @@ struct Harness {
     }
 };
 
-inline std::string temppath(const std::string& name) {
-    return ::testing::TempDir() + "vekload_" + std::to_string(getpid()) + "_" + name;
-}
+// A name in the test process's private directory, which goes when the
+// process ends.
+inline std::string temppath(const std::string& name) { return scratch::processdir().file(name); }
 
 inline std::string writetemp(const std::string& name, const std::vector<uint8_t>& bytes) {
     std::string p = temppath(name);

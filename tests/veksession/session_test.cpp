@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/window.h"
+#include "tests/scratch.h"
 #include "toollib/quit.h"
 #include "tools/vekrun/vekrun.h"
 #include "vek/command/point/point.h"
@@ -37,22 +38,14 @@ struct CaptureHost : platform::WindowHost {
 class SessionTest : public ::testing::Test {
 protected:
     CaptureHost host;
-    fs::path dir;
+    scratch::Dir scratchdir{"veksession"};
+    fs::path dir = scratchdir.path();
 
     void SetUp() override {
         platform::setwindowhost(&host);
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        dir = fs::path(::testing::TempDir()) / ("veksession_" + name);
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        ASSERT_TRUE(scratchdir.made());
     }
-    void TearDown() override {
-        platform::setwindowhost(nullptr);
-        fs::remove_all(dir);
-    }
+    void TearDown() override { platform::setwindowhost(nullptr); }
 
     void write(const std::string& name, const std::string& text) {
         std::ofstream(dir / name, std::ios::binary) << text;
@@ -360,6 +353,44 @@ TEST_F(SessionTest, TraceIsTheDecoderTextOfEachInstructionAsItRuns) {
     EXPECT_NE(expected.find("spot"), std::string::npos) << expected;
     EXPECT_NE(expected.find("r3,r3,5"), std::string::npos) << "the rewritten instruction shows\n" << expected;
     EXPECT_TRUE(expected.ends_with("#error: illegal instruction\n")) << expected;
+}
+
+// vekrun's status: 1 when there is nothing it could run (a file that does
+// not load, an empty file, no entry point, a first instruction that is
+// already illegal) or a count that does not fit; 0 after a run.
+TEST_F(SessionTest, VekrunFailsWhenNothingRuns) {
+    std::string why;
+    std::string dataonly = cappcobject(why, " switch .data\n dc.l 1\n");
+    ASSERT_FALSE(dataonly.empty()) << why;
+    fs::rename(dataonly, dir / "data.o");
+    ASSERT_TRUE(available(false, why)) << why;
+    std::string demo = (dir / "sum.o").string();
+    write("empty.bin", "");
+    write("zeros.bin", std::string(16, '\0'));
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        const char* shown;  // in the boxes, the output or the error stream
+    } cases[] = {
+        {"demo", {demo}, 0, "stop: illegal instruction at 0x0000000a"},
+        {"empty file", {(dir / "empty.bin").string()}, 1, "empty file: "},
+        {"missing file", {(dir / "none.o").string()}, 1, "can't open"},
+        {"no entry point", {(dir / "data.o").string()}, 1, "Cannot Find entry Point"},
+        {"first instruction illegal", {(dir / "zeros.bin").string()}, 1, "stop: illegal instruction at 0x00000000"},
+        {"count beyond 32 bits", {"-n", "99999999999", demo}, 1, "invalid number: 99999999999\n"},
+        {"negative count", {"-n", "-5", demo}, 1, "negative instruction count"},
+    };
+    for (const Case& c : cases) {
+        host.out.clear();
+        host.boxes.clear();
+        ::testing::internal::CaptureStderr();
+        int status = vekrun(c.args);
+        std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, c.status) << c.what;
+        std::string all = host.boxes + host.out + err;
+        EXPECT_NE(all.find(c.shown), std::string::npos) << c.what << ":\n" << all;
+    }
 }
 
 }  // namespace

@@ -5,16 +5,14 @@
 #include <string>
 
 #include "fixture.h"
+#include "tests/scratch.h"
 
 namespace {
 
 class Output : public VekTest {
 protected:
-    std::string path = ::testing::TempDir() + "veksupport_output.txt";
-    void TearDown() override {
-        VekTest::TearDown();
-        std::remove(path.c_str());
-    }
+    scratch::Dir dir{"veksupport"};
+    std::string path = dir.file("output.txt");
     std::string filetext() {
         std::ifstream in(path);
         std::stringstream s;

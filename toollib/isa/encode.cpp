@@ -102,6 +102,7 @@ std::optional<int64_t> branchdisp(const Operand& op, const EncodeContext& ctx) {
     return std::nullopt;
 }
 
+
 }  // namespace
 
 std::vector<uint8_t> EncodeResult::bytes() const {
@@ -291,6 +292,16 @@ EncodeResult encoderow(const Insn& row, bool record, bool overflow, std::span<co
     return res;
 }
 
+bool mayencode(const Insn& row, std::string_view written, std::span<const Operand> ops) {
+    if (row.name == written) return true;
+    for (size_t i = 0; i < ops.size() && i < row.ops.size(); ++i) {
+        Opd k = row.ops[i];
+        if ((k == Opd::SD4W || k == Opd::SD4H || k == Opd::SD4B) && ops[i].cls == ClsDisp && ops[i].base == 0)
+            return false;
+    }
+    return true;
+}
+
 EncodeResult encodeinsn(std::string_view name, bool record, bool overflow,
                         std::span<const Operand> ops, const EncodeContext& ctx) {
     EncodeResult res;
@@ -322,6 +333,7 @@ EncodeResult encodeinsn(std::string_view name, bool record, bool overflow,
     std::string why;
     for (auto [in, rec] : tries) {
         if (!(in->flags & FVle)) continue;
+        if (!mayencode(*in, name, ops)) continue;
         EncodeResult r = encoderow(*in, rec, overflow, ops, ctx, &why);
         if (r.insn || !r.error.empty()) return r;
     }

@@ -105,6 +105,10 @@ bool encodefield(unsigned index, const Operand& op, Opd kind, const Insn& insn,
 // operands do not fit (why then holds the first reason met, if any).
 EncodeResult encoderow(const Insn& row, bool record, bool overflow, std::span<const Operand> ops,
                        const EncodeContext& ctx, std::string* why);
+// Whether the name as written may take the row at all: a generic d(r0)
+// means the address d, so it never takes a 16-bit form, whose base field
+// would add r0's contents (only the form's own se_ name does).
+bool mayencode(const Insn& row, std::string_view written, std::span<const Operand> ops);
 // Chooses the form and encodes. Only VLE-usable entries are tried.
 EncodeResult encodeinsn(std::string_view name, bool record, bool overflow,
                         std::span<const Operand> ops, const EncodeContext& ctx);

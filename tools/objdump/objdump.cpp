@@ -5,6 +5,8 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <optional>
+#include <sys/stat.h>
 
 #include "platform/files.h"
 #include "toollib/options.h"
@@ -64,12 +66,14 @@ unsigned extrabytes(unsigned code) {
 DumpResult dump(const std::vector<uint8_t>& img) {
     DumpResult r;
     Reader rd{img};
-    auto problem = [&](const std::string& p) {
-        r.problems.push_back(p);
-        r.text += "!! " + p + "\n";
-    };
+    auto problem = [&](const std::string& p) { r.problems.push_back(p); };
     if (!rd.ok(0, 28)) {
         problem("file shorter than its header");
+        return r;
+    }
+    // anything else is no object file: there is nothing to show
+    if (img[0] != 0xCC && img[0] != 0xCD) {
+        problem("bad magic byte");
         return r;
     }
     unsigned nsect = img[3];
@@ -78,7 +82,6 @@ DumpResult dump(const std::vector<uint8_t>& img) {
     r.text += fmt("header: magic %02x family %u variant %u sections %u\n", img[0], img[1], img[2], nsect);
     r.text += fmt("symbols: count %u offset %u size %u\n", nsym, symoff, symsize);
     r.text += fmt("debug: count %u offset %u size %u\n", ndbg, dbgoff, dbgsize);
-    if (img[0] != 0xCC && img[0] != 0xCD) problem("bad magic byte");
     // symbol names first, so that relocation records can name them
     std::vector<std::string> symnames;
     {
@@ -216,19 +219,42 @@ DumpResult dump(const std::vector<uint8_t>& img) {
     return r;
 }
 
+namespace {
+
+// The file's bytes, as many as its length says: a device or a pipe has no
+// length and gives nothing, however much it could deliver.
+std::optional<std::vector<uint8_t>> readimage(const std::string& path) {
+    std::FILE* fp = std::fopen(platform::hostpath(path).c_str(), "rb");
+    if (!fp) return std::nullopt;
+    struct stat st;
+    std::vector<uint8_t> img;
+    bool ok = ::fstat(::fileno(fp), &st) == 0 && !S_ISDIR(st.st_mode);
+    if (ok && S_ISREG(st.st_mode) && st.st_size > 0) {
+        img.resize(static_cast<size_t>(st.st_size));
+        img.resize(std::fread(img.data(), 1, img.size(), fp));
+        ok = !std::ferror(fp);
+    }
+    std::fclose(fp);
+    if (!ok) return std::nullopt;
+    return img;
+}
+
+}  // namespace
+
 int run(int argc, char** argv) {
     tl::setversion("V1.0", "");
     tl::parseopts(argc, argv, "Object Dumper", "files", {});
     int status = 0;
     for (int i = 0; i < argc; i++) {
-        std::optional<std::string> data = platform::readfile(argv[i]);
-        if (!data) {
+        std::optional<std::vector<uint8_t>> img = readimage(argv[i]);
+        if (!img) {
             tl::puterr(std::string("qvobjdump: can't open ") + argv[i] + "\n");
             status = 1;
             continue;
         }
-        DumpResult r = dump(std::vector<uint8_t>(data->begin(), data->end()));
-        tl::putout((argc > 1 ? std::string(argv[i]) + ":\n" : std::string()) + r.text);
+        DumpResult r = dump(*img);
+        if (!r.text.empty()) tl::putout((argc > 1 ? std::string(argv[i]) + ":\n" : std::string()) + r.text);
+        for (const std::string& p : r.problems) tl::puterr(std::string("qvobjdump: ") + argv[i] + ": " + p + "\n");
         if (!r.problems.empty()) status = 1;
     }
     return status;

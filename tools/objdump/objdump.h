@@ -16,10 +16,13 @@ struct DumpResult {
 
 // Every offset, count and length read from the image is checked against
 // its size; a relocation stream is walked and its skips and field sizes must
-// stay inside the section's data.
+// stay inside the section's data. An image too short for its header or with
+// a bad magic byte gives only that problem.
 DumpResult dump(const std::vector<uint8_t>& image);
 
-// qvobjdump files...: 0 when every file is sound, 1 otherwise.
+// qvobjdump files...: the dump on standard output, each problem as one line
+// "qvobjdump: file: problem" on standard error; 0 when every file is sound,
+// 1 otherwise.
 int run(int argc, char** argv);
 
 }  // namespace objdump

@@ -6,7 +6,10 @@
 
 namespace vekrun {
 
-// vekrun [-n count] [-t] file...; 0 after a run, 1 when a file fails to load.
+// vekrun [-n count] [-p name[:n]]... [-s symbol] [-t] file...: 0 after a
+// run that ends at the stop symbol (or of a program without one), 3 when
+// it ends elsewhere, 1 when a file fails to load, no entry point is found,
+// a name is unknown or the first instruction is already illegal.
 int run(int argc, char** argv);
 
 }  // namespace vekrun

@@ -69,7 +69,12 @@ int loadimage(LoadEnv& env, const std::string& path, std::vector<uint8_t> bytes,
     env.syms.dropprogramsyms();
     prog.path = path;
     prog.targetflags = 8;
-    if (!forceraw && !bytes.empty()) {
+    if (bytes.empty()) {
+        // nothing to place: not a program, even as a raw image
+        env.report.error("empty file: " + path);
+        return 0;
+    }
+    if (!forceraw) {
         switch (bytes[0]) {
         case ':':
         case 'S':

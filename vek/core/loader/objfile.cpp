@@ -96,6 +96,13 @@ int loadobject(LoadEnv& env, bool symbolsonly) {
                       {".data", ".data", ".dsize", "  D: "},
                       {".bss", ".bss", ".bsize", nullptr}};
     bool failed = false;
+    // The sections copied so far: a section placed over bytes another one
+    // already placed is reported, then copied as the file says.
+    struct Placed {
+        std::string name;
+        uint64_t first, last;
+    };
+    std::vector<Placed> placed;
     prog.sections.assign(nsec, SectionInfo{});
     for (uint32_t i = 0; i < nsec; ++i) {
         uint32_t r = HeaderSize + SectionRecordSize * i;
@@ -151,6 +158,13 @@ int loadobject(LoadEnv& env, bool symbolsonly) {
             failed = true;
             continue;
         }
+        uint64_t first = seg.address, last = first + seg.size - 1;
+        for (const Placed& p : placed) {
+            if (p.last < first || last < p.first) continue;
+            report.error("section " + seg.name + " overwrites " + p.name + " at " +
+                         hexnum(uint32_t(std::max(first, p.first))) + "-" + hexnum(uint32_t(std::min(last, p.last))));
+        }
+        placed.push_back({seg.name, first, last});
         env.target.loadbytes(seg.address, f.v.data() + seg.fileoffset, seg.size);
     }
 

@@ -68,6 +68,7 @@ void Session::bind() {
 }
 
 bool Session::load(const std::vector<std::string>& paths, const char* entryoption) {
+    entrychosen = false;
     for (const std::string& path : paths)
         if (!loadfile(loadenv, path)) return false;
     // bindtgtsyms sets the executor's boundary from "__vle__"; the symbol
@@ -80,7 +81,8 @@ bool Session::load(const std::vector<std::string>& paths, const char* entryoptio
     prog.splitmask = target.splitmask;
     for (const char* counter : {".time", ".xtime", ".nbins"})
         if (rensym(counter)) defsym(counter, 0);
-    if (selectentrypoint(loadenv, entryoption)) target.regs.setpc(prog.entry);
+    entrychosen = selectentrypoint(loadenv, entryoption) != 0;
+    if (entrychosen) target.regs.setpc(prog.entry);
     return true;
 }
 

@@ -43,6 +43,7 @@ struct Session {
     SinkReport loadreport;
     LoadEnv loadenv{prog, targetport, symbolport, loadreport};
     volatile int stop = 0;            // set to end a run or a load early
+    bool entrychosen = false;         // the last load chose an entry point
 
     // Starts the symbol table and the point state fresh, binds everything
     // and defines the start-up symbols (initsim).
@@ -55,7 +56,8 @@ struct Session {
     // files wrote; the symbols are the last file's), binds the target
     // symbols, restarts the counters and chooses the entry point as the
     // load command does (entryoption as for selectentrypoint, nullptr for
-    // the default). Returns false when a file failed to load.
+    // the default; entrychosen tells whether one was found). Returns false
+    // when a file failed to load.
     bool load(const std::vector<std::string>& paths, const char* entryoption = nullptr);
 
     // Runs up to count instructions from pc; stops at an undecodable

@@ -1,0 +1,232 @@
+// The parser dump: a logging writer records the put operations, and at the
+// end of the run the symbol table, the tags, the space tables and the
+// attribute templates are printed in the documented form (parsedump.h).
+#include "tools/parsedump/parsedump.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "parser/parser.h"
+#include "toollib/quit.h"
+
+namespace parsedump {
+
+namespace {
+
+using namespace cpppc;
+
+std::string hex(uint32_t v, int digits) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%0*x", digits, v);
+    return buf;
+}
+
+std::string name(const unsigned char* n) { return n ? std::string(nametext(n), namelength(n)) : std::string("<anonymous>"); }
+
+struct ClassName {
+    uint8_t sclass;
+    const char* text;
+};
+constexpr ClassName kClassNames[] = {
+    {sc::None, "none"},        {sc::Placed, "placed"},       {sc::Param, "parameter"},
+    {sc::RegParam, "register-parameter"}, {sc::Inline, "inline"}, {sc::Auto, "auto"},
+    {sc::EnumConst, "enum-constant"}, {sc::Extern, "extern"}, {sc::Register, "register"},
+    {sc::Static, "static"},    {sc::Member, "member"},       {sc::Typedef, "typedef"},
+};
+
+std::string classname(uint8_t c) {
+    for (const ClassName& n : kClassNames)
+        if (n.sclass == c) return std::to_string(c) + " " + n.text;
+    return std::to_string(c);
+}
+
+struct BasicName {
+    uint16_t code;
+    const char* text;
+};
+constexpr BasicName kBasicNames[] = {
+    {ty::Char, "char"}, {ty::UChar, "unsigned char"}, {ty::Short, "short"}, {ty::UShort, "unsigned short"},
+    {ty::Int, "int"},   {ty::UInt, "unsigned int"},   {ty::Long, "long"},   {ty::ULong, "unsigned long"},
+    {ty::Float, "float"}, {ty::Double, "double"},     {ty::Void, "void"},
+};
+
+// The put operations, one line each, in call order.
+struct LogWriter : IrWriter {
+    std::vector<std::string>& log;
+    explicit LogWriter(std::vector<std::string>& l) : log(l) {}
+    void datalabel(Parser&, Symbol& s) override { log.push_back("putdatalabel " + name(s.name)); }
+    void reserve(Parser&, uint32_t n) override { log.push_back("putreserve " + std::to_string(n)); }
+    void enddata(Parser&) override { log.push_back("putenddata"); }
+    void def(Parser&, Symbol& s, int mode) override { log.push_back("putdef " + name(s.name) + " " + std::to_string(mode)); }
+    void space(Parser&, Symbol& s) override { log.push_back("putspace " + name(s.name)); }
+    void section(Parser&, uint32_t line, uint16_t word, const unsigned char* n) override {
+        log.push_back("putsection " + std::to_string(line) + " " + hex(word, 4) + " " + (n ? name(n) : "-"));
+    }
+    void literals(Parser&) override { log.push_back("putliterals"); }
+};
+
+struct Printer {
+    Parser& P;
+    std::string out;
+
+    void line(int indent, const std::string& text) {
+        out.append(static_cast<size_t>(indent) * 2, ' ');
+        out += text;
+        out += '\n';
+    }
+
+    std::string params(TypeNode* f) {
+        std::string s;
+        for (Symbol* p = f->params; p; p = p->next) {
+            if (p != f->params) s += ", ";
+            if (!p->type) {
+                s += name(p->name);
+                continue;
+            }
+            s += type(p->type);
+            if (p->name) s += " " + name(p->name);
+        }
+        return s;
+    }
+
+    std::string type(TypeNode* t) {
+        if (!t) return "none";
+        for (const BasicName& b : kBasicNames)
+            if (t->code == b.code) return b.text;
+        if (ty::isbitfield(t->code)) {
+            const char* unit = (t->code & 0xF0) == 0x10 ? "char" : (t->code & 0xF0) == 0x20 ? "short" : "int";
+            return std::string("bit-field of ") + unit + " unit at " + std::to_string(t->bitpos()) + " width " +
+                   std::to_string(t->bitwidth());
+        }
+        switch (t->code) {
+        case ty::Pointer: return "pointer " + hex(t->pointerattr(), 4) + " to " + type(t->subtype);
+        case ty::Array:
+            return "array[" + (t->count() ? std::to_string(t->count()) : std::string()) + "] of " + type(t->subtype);
+        case ty::Function: return "function(" + params(t) + ") returning " + type(t->subtype);
+        case ty::Struct: return "struct " + name(t->tag ? t->tag->name : nullptr);
+        case ty::Union: return "union " + name(t->tag ? t->tag->name : nullptr);
+        case ty::Enum: return "enum " + name(t->tag ? t->tag->name : nullptr);
+        default: return "code " + hex(t->code, 2);
+        }
+    }
+
+    std::string layout(TypeNode* t) {
+        return "(size " + std::to_string(typesize(P, t)) + ", align " + std::to_string(1 << alignclass(t)) + ")";
+    }
+
+    // The members of a struct or union without tag, below the line naming it.
+    void untagged(TypeNode* t, int indent) {
+        while (t && (t->code == ty::Array || t->code == ty::Pointer)) t = t->subtype;
+        if (t && (t->code == ty::Struct || t->code == ty::Union) && !t->tag) members(t, indent);
+    }
+
+    void members(TypeNode* t, int indent) {
+        for (Symbol* m = t->members; m; m = m->next) {
+            std::string text = name(m->name) + " offset " + std::to_string(m->value);
+            if (m->type && ty::isbitfield(m->type->code))
+                text += " bits " + std::to_string(m->type->bitpos()) + " width " + std::to_string(m->type->bitwidth());
+            text += " flags " + hex(m->flags, 6) + " attributes " + hex(m->attributes, 4) + ": " + type(m->type);
+            line(indent, text);
+            untagged(m->type, indent + 1);
+        }
+    }
+
+    void symbols() {
+        line(0, "symbols");
+        std::vector<Symbol*> list;
+        for (Symbol* s = P.syms.scopes.ordinary; s; s = s->next) list.push_back(s);
+        for (auto it = list.rbegin(); it != list.rend(); ++it) {
+            Symbol* s = *it;
+            uint32_t label = s->sclass == sc::Static ? (s->value & 0xFFFF) : 0;
+            std::string value = s->sclass == sc::EnumConst ? std::to_string(static_cast<int32_t>(s->value)) : std::to_string(s->value);
+            line(1, name(s->name) + " class " + classname(s->sclass) + " flags " + hex(s->flags, 6) + " attributes " +
+                        hex(s->attributes, 4) + " value " + value + " label " + std::to_string(label));
+            TypeNode* t = s->type;
+            line(2, "type " + type(t) + " " + layout(t));
+            untagged(t, 3);
+        }
+    }
+
+    void tags() {
+        line(0, "tags");
+        std::vector<Symbol*> list;
+        for (Symbol* s = P.syms.scopes.tags; s; s = s->next) list.push_back(s);
+        for (auto it = list.rbegin(); it != list.rend(); ++it) {
+            TypeNode* t = (*it)->type;
+            if (t->code == ty::Enum) {
+                line(1, "enum " + name((*it)->name) + " underlying " + type(t->subtype));
+                for (Symbol* c = t->members; c; c = c->enumnext)
+                    line(2, name(c->name) + " = " + std::to_string(static_cast<int32_t>(c->value)));
+                continue;
+            }
+            line(1, type(t) + " size " + std::to_string(t->members ? t->size : 0) + " align " +
+                        std::to_string(1 << alignclass(t)));
+            members(t, 2);
+        }
+    }
+
+    void spaces() {
+        line(0, "spaces");
+        std::vector<Symbol*> list;
+        for (Symbol* s = P.syms.scopes.spaces; s; s = s->next) list.push_back(s);
+        for (auto it = list.rbegin(); it != list.rend(); ++it)
+            line(1, name((*it)->name) + " " + hex((*it)->attributes, 4) + (((*it)->flags & sf::Declared) ? " announced" : ""));
+    }
+
+    std::string entries(const uint16_t* e) {
+        std::string s;
+        for (int i = 0; i < 4; ++i) s += " " + hex(e[i], 4);
+        return s;
+    }
+
+    void defaults() {
+        const SpaceTables& S = P.spaces;
+        line(0, "defaults");
+        line(1, "data" + entries(S.data));
+        line(1, "code" + entries(S.code));
+        if (S.consttable == S.data)
+            line(1, "const data");
+        else if (S.consttable == S.code)
+            line(1, "const code");
+        else
+            line(1, "const own" + entries(S.own));
+    }
+
+    void attributes() {
+        line(0, "attributes");
+        std::vector<Symbol*> list;
+        for (Symbol* s = P.syms.scopes.attributes; s; s = s->next) list.push_back(s);
+        for (auto it = list.rbegin(); it != list.rend(); ++it) {
+            line(1, name((*it)->name) + " class " + classname((*it)->sclass) + " attributes " + hex((*it)->attributes, 4));
+            line(2, "type " + type((*it)->type));
+        }
+    }
+};
+
+}  // namespace
+
+int run(int argc, char** argv) {
+    std::vector<std::string> log;
+    RunHooks hooks;
+    hooks.writer = std::make_unique<LogWriter>(log);
+    hooks.nooutput = true;
+    std::string text;
+    hooks.atend = [&](Parser& P) {
+        if (P.opt.e) return;
+        Printer pr{P, {}};
+        pr.symbols();
+        pr.tags();
+        pr.spaces();
+        pr.defaults();
+        pr.attributes();
+        pr.line(0, "writer");
+        for (const std::string& l : log) pr.line(1, l);
+        text = std::move(pr.out);
+    };
+    int status = cpppc::runfront(argc, argv, hooks);
+    tl::putout(text);
+    return status;
+}
+
+}  // namespace parsedump
