@@ -170,6 +170,8 @@ const char* basetypename(uint8_t code);   // nullptr for an unknown code
 int typedepth(uint32_t type);
 uint32_t basetypesize(uint8_t code);
 uint32_t typesize(const VarRecord& var);
+// Size of a type whose outermost remaining step has descriptor slot cursor.
+uint32_t typesizeat(uint32_t type, const TypeDesc& desc, size_t cursor);
 bool isunsigned(const VarRecord& var);
 bool isbitfieldtype(uint8_t code);
 bool isaggregatetype(uint8_t code);

@@ -34,8 +34,8 @@ constexpr BaseType basetypes[] = {
     {42, "long double", 8},
     {44, "short _Fract", 2},
     {45, "long _Fract", 4},
-    {48, "long long", 0},
-    {49, "unsigned long long", 0},
+    {48, "long long", 8},
+    {49, "unsigned long long", 8},
     {64, "pointer to", 4},
     {65, "array", 0},
     {72, "struct", 0},
@@ -92,6 +92,8 @@ int typedepth(uint32_t type) {
     }
     return n;
 }
+
+uint32_t typesizeat(uint32_t type, const TypeDesc& desc, size_t cursor) { return sizeat(type, desc, cursor); }
 
 uint32_t typesize(const VarRecord& var) {
     // The cursor skips the words that come before the step words.
