@@ -162,14 +162,24 @@ TEST(Memory, FailedReloadDoesNotRelabelAFrame)
     for (uint32_t i = 1; i <= SmallFrameCount; i++) EXPECT_EQ(mem.getlong(i * PageSize), 0xAB000000u + i);
 }
 
-TEST(Memory, AccessChecks)
-{
+// A memory whose point check logs what it is asked and answers answer.
+struct Checked {
     Memory mem;
     std::vector<std::pair<uint32_t, int>> seen;
-    mem.chkpoints = [&](uint32_t a, int kind) {
-        seen.emplace_back(a, kind);
-        return 0x99u;
-    };
+    explicit Checked(uint32_t answer)
+    {
+        mem.chkpoints = [this, answer](uint32_t a, int kind) {
+            seen.emplace_back(a, kind);
+            return answer;
+        };
+    }
+};
+
+TEST(Memory, AccessChecks)
+{
+    Checked c(0x99);
+    Memory& mem = c.mem;
+    auto& seen = c.seen;
     mem.putbyte(0x10, 5);
     EXPECT_TRUE(seen.empty()) << "checks are off";
     mem.checkflag = true;
@@ -232,12 +242,9 @@ TEST(Memory, SwapFileThatCannotBeCreated)
 // so overlapping ones go one at a time.
 TEST(Memory, MemoryPointsCheckTheirPages)
 {
-    Memory mem;
-    std::vector<std::pair<uint32_t, int>> seen;
-    mem.chkpoints = [&](uint32_t a, int kind) {
-        seen.emplace_back(a, kind);
-        return 0x55u;
-    };
+    Checked c(0x55);
+    Memory& mem = c.mem;
+    auto& seen = c.seen;
     mem.putlong(0x1010, 7);
     EXPECT_EQ(mem.getlong(0x1010), 7u);  // cached now
     mem.addwatch(0x11FE, 4);             // the ends of two pages
