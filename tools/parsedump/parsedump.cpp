@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "parser/parser.h"
+#include "parser/tokencodes.h"
 #include "toollib/quit.h"
+#include "tools/parsedump/exprdump.h"
 
 namespace parsedump {
 
@@ -204,13 +206,91 @@ struct Printer {
     }
 };
 
+// parsedump's own options, taken out of the argument list.
+struct DumpOptions {
+    std::vector<std::string> exprs;
+    bool ctext = false;
+    bool flags = false;
+};
+
+std::vector<char*> takeoptions(int argc, char** argv, DumpOptions& d) {
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (i > 0 && a == "--expr" && i + 1 < argc) {
+            d.exprs.push_back(argv[++i]);
+        } else if (i > 0 && a.rfind("--expr=", 0) == 0) {
+            d.exprs.push_back(a.substr(7));
+        } else if (i > 0 && a == "--ctext") {
+            d.ctext = true;
+        } else if (i > 0 && a == "--flags") {
+            d.flags = true;
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    rest.push_back(nullptr);
+    return rest;
+}
+
+// Reads to the next ';' (or the end of the list).
+void skipstatement(Parser& P) {
+    for (;;) {
+        Token* t = nexttoken(P);
+        if (t->code == tok::Semi) return;
+        if (t->code == tok::End) {
+            pushtoken(P);
+            return;
+        }
+    }
+}
+
+// The expressions of one --expr text, parsed as statements of straight-line
+// code after the file's declarations; each finished tree is printed.
+void parseexprs(Parser& P, const std::string& text, const DumpOptions& d, std::vector<std::string>& out) {
+    PpToken* list = splittokens(P, keeptext(P, text.data(), text.size()));
+    expandmacros(P, &list, 0);
+    settokensource(P, list);
+    for (;;) {
+        Token* t = nexttoken(P);
+        if (t->code == tok::End) break;
+        if (t->code == tok::Semi) continue;
+        pushtoken(P);
+        ExprNode* e = commaexpr(P, 0);
+        bool complex = P.ex.toocomplex;
+        P.ex.toocomplex = false;
+        if (!e || complex) {
+            if (!complex) putdiag(P, "missing expression");
+            skipstatement(P);
+            continue;
+        }
+        foldexpr(P, e, 0);
+        out.push_back(d.ctext ? ctext(P, e) : prefixform(P, e, d.flags));
+        t = nexttoken(P);
+        if (t->code == tok::End) break;
+        if (t->code != tok::Semi) {
+            putdiag(P, "missing ;");
+            skipstatement(P);
+        }
+    }
+    settokensourcedone(P);
+}
+
 }  // namespace
 
 int run(int argc, char** argv) {
+    DumpOptions dump;
+    std::vector<char*> args = takeoptions(argc, argv, dump);
+    argc = static_cast<int>(args.size()) - 1;
+    argv = args.data();
     std::vector<std::string> log;
+    std::vector<std::string> exprs;
     RunHooks hooks;
     hooks.writer = std::make_unique<LogWriter>(log);
     hooks.nooutput = true;
+    hooks.beforeend = [&](Parser& P) {
+        for (const std::string& x : dump.exprs) parseexprs(P, x, dump, exprs);
+    };
     std::string text;
     hooks.atend = [&](Parser& P) {
         if (P.opt.e) return;
@@ -222,6 +302,10 @@ int run(int argc, char** argv) {
         pr.attributes();
         pr.line(0, "writer");
         for (const std::string& l : log) pr.line(1, l);
+        if (!dump.exprs.empty()) {
+            pr.line(0, "expressions");
+            for (const std::string& l : exprs) pr.line(1, l);
+        }
         text = std::move(pr.out);
     };
     int status = cpppc::runfront(argc, argv, hooks);
