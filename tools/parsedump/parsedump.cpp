@@ -245,18 +245,69 @@ void skipstatement(Parser& P) {
     }
 }
 
+bool startsdeclaration(Parser& P, const Token* t) {
+    uint16_t c = t->code;
+    return startstypename(P, t) || c == kw::Register || c == kw::Auto || c == kw::Static || c == kw::Extern;
+}
+
+// A declaration among the expressions: its names become objects of the
+// scope the expressions see (auto when no class is given), and an
+// initializer is an assignment to the new object.
+ExprNode* localdecl(Parser& P) {
+    Decl spec;
+    declspecs(P, spec, allow::Block);
+    ExprNode* init = nullptr;
+    for (;;) {
+        Decl d = spec;
+        if (!declarator(P, d) || !d.s.name) break;
+        uint8_t sclass = d.s.sclass ? d.s.sclass : sc::Auto;
+        Symbol* s = newsym(P, &P.syms.scopes.ordinary, d.s.name, sclass, d.s.type);
+        s->attributes = defaultspace(P, d.s.attributes, sclass, d.s.type ? d.s.type->code : 0);
+        s->flags |= sf::Declared;
+        if (sclass == sc::Static) s->value = nextlabel(P);
+        if (nexttoken(P)->code == tok::Assign) {
+            ExprNode* target = newexpr(P, 0);
+            target->leafbits = leaf::Contents | leaf::Symbol | leaf::InitTarget;
+            target->sym = s;
+            target->type = s->type;
+            ExprNode* a = newexpr(P, tok::Assign);
+            a->left = target;
+            a->right = assignexpr(P);
+            if (!a->right) a->right = mkintconst(P, nullptr, 0);
+            init = binop(P, a);
+        } else {
+            pushtoken(P);
+        }
+        if (nexttoken(P)->code != tok::Comma) {
+            pushtoken(P);
+            break;
+        }
+    }
+    return init;
+}
+
 // The expressions of one --expr text, parsed as statements of straight-line
 // code after the file's declarations; each finished tree is printed.
 void parseexprs(Parser& P, const std::string& text, const DumpOptions& d, std::vector<std::string>& out) {
-    PpToken* list = splittokens(P, keeptext(P, text.data(), text.size()));
+    // a ';' at the end, so that messages about the last expression have a place
+    std::string line = text + " ;";
+    PpToken* list = splittokens(P, keeptext(P, line.data(), line.size()));
     expandmacros(P, &list, 0);
     settokensource(P, list);
     for (;;) {
         Token* t = nexttoken(P);
         if (t->code == tok::End) break;
         if (t->code == tok::Semi) continue;
+        bool declaration = startsdeclaration(P, t);
         pushtoken(P);
-        ExprNode* e = commaexpr(P, 0);
+        ExprNode* e = declaration ? localdecl(P) : commaexpr(P, 1);
+        if (declaration && !e) {
+            if (nexttoken(P)->code != tok::Semi) {
+                putdiag(P, "missing ;");
+                skipstatement(P);
+            }
+            continue;
+        }
         bool complex = P.ex.toocomplex;
         P.ex.toocomplex = false;
         if (!e || complex) {
