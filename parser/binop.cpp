@@ -295,7 +295,8 @@ ExprNode* condop(Parser& P, ExprNode* e) {
     if (isintconst(c)) {
         ExprNode* keep = c->value ? m : r;
         dropexpr(P, c->value ? r : m);
-        if (ty::isbitfield(tcode(keep))) return keep;
+        // a bit-field keeps its type where its promotion gives the same type
+        if (ty::isbitfield(tcode(keep)) && sametype(P, promotetype(P, keep->type, 0), type)) return keep;
         return convertexpr(P, keep, type);
     }
     if (mc == ty::Pointer && rc == ty::Pointer) {

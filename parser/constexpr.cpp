@@ -25,9 +25,9 @@ constexpr uint32_t kBlockAlias = 0x800000;  // symbol flag of the lowering: keep
 void testshift(ExprNode* e) {
     ExprNode* s = e->left;
     ExprNode* c = e->right;
-    if (!s || s->op != 71 || !isintconst(c) || c->value > 1 || !isintconst(s->right)) return;
+    if (!s || s->op != 71 || isretyped(s) || !isintconst(c) || c->value > 1 || !isintconst(s->right)) return;
     ExprNode* a = s->left;
-    if (!a || a->op != 104 || !isintconst(a->right)) return;
+    if (!a || a->op != 104 || isretyped(a) || !isintconst(a->right)) return;
     uint32_t m = a->right->value, k = s->right->value;
     if (k >= 32 || (k && (m & ((1u << k) - 1)))) return;
     if (c->value == 0) {

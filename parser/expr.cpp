@@ -719,12 +719,12 @@ ExprNode* unaryop(Parser& P, ExprNode* e) {
             dropexpr(P, x);
             return f;
         }
-        if (x->op == opc::Neg) {
+        if (x->op == opc::Neg && !isretyped(x)) {
             ExprNode* y = convertexpr(P, x->left, t);
             y->nflags |= nf::NotLvalue;
             return y;
         }
-        if (x->op == 98 && ty::isinteger(c)) return binop(P, mknode(P, 98, nullptr, x->right, x->left));
+        if (x->op == 98 && ty::isinteger(c) && !isretyped(x)) return binop(P, mknode(P, 98, nullptr, x->right, x->left));
         e->type = t;
         return e;
     }
@@ -778,7 +778,7 @@ ExprNode* unaryop(Parser& P, ExprNode* e) {
             x->type = t;
             return x;
         }
-        if (x->op == opc::Compl) {
+        if (x->op == opc::Compl && !isretyped(x)) {
             ExprNode* y = convertexpr(P, x->left, t);
             y->nflags |= nf::NotLvalue;
             return y;

@@ -39,6 +39,10 @@ inline bool iscompare(uint8_t op) { return op >= 75 && op <= 80; }
 inline bool islogical(uint8_t op) { return op == 91 || op == 92; }
 inline bool isassignop(uint8_t op) { return op == 95 || (op >= 81 && op <= 90) || op == opc::PostInc || op == opc::PostDec; }
 inline bool isbinary(uint8_t op) { return (op & 0x40) && !(op & 0x80); }
+// An operator node that a cast retyped in place (to compute in a narrower
+// type): its value is not what its operator and operands say, so rewrites
+// must not look into it.
+inline bool isretyped(const ExprNode* e) { return e && e->op != 0 && (e->nflags & nf::Typed); }
 
 // The node's content made a copy of another node's; the pool link stays.
 inline void setnode(ExprNode* dst, const ExprNode* src) {

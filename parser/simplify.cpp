@@ -94,9 +94,9 @@ ExprNode* rewritecomplements(Parser& P, ExprNode* e) {
     ExprNode* l = e->left;
     ExprNode* r = e->right;
     ExprNode* x = nullptr;
-    if (r->op == opc::Compl && sameexpr(P, l, r->left, 1))
+    if (r->op == opc::Compl && !isretyped(r) && sameexpr(P, l, r->left, 1))
         x = l;
-    else if (l->op == opc::Compl && sameexpr(P, l->left, r, 1))
+    else if (l->op == opc::Compl && !isretyped(l) && sameexpr(P, l->left, r, 1))
         x = r;
     if (!x || !isint(x)) return nullptr;
     return mkconst(P, e->op == 104 ? 0 : 0xFFFFFFFFu, promotetype(P, x->type, 0));
@@ -106,6 +106,7 @@ ExprNode* rewritebefore(Parser& P, ExprNode* e) {
     uint8_t op = e->op;
     ExprNode* l = e->left;
     ExprNode* r = e->right;
+    if (isretyped(l) || isretyped(r)) return nullptr;
     if ((op == 104 || op == 74) && l->op == opc::Compl && r->op == opc::Compl)
         return un(P, opc::Compl, bin(P, op == 104 ? 74 : 104, l->left, r->left));
     if ((op == 97 || op == 98) && l->op == opc::Neg && r->op == opc::Neg) return un(P, opc::Neg, bin(P, op, l->left, r->left));
@@ -162,7 +163,7 @@ ExprNode* rewriteafter(Parser& P, ExprNode* e) {
         case 98: return mkconst(P, 0, type);
         case 74:
         case 104: return asvalue(P, r, type);
-        case 97: return bin(P, 70, r, mkconst(P, 1, P.types.sint));
+        case 97: return bin(P, 70, convertexpr(P, r, type), mkconst(P, 1, P.types.sint));
         default: return nullptr;
         }
     }
@@ -224,7 +225,7 @@ ExprNode* rewriteafter(Parser& P, ExprNode* e) {
         }
         break;
     case 99:
-        if (pow2) return bin(P, 70, l, mkconst(P, static_cast<uint32_t>(k), P.types.sint));
+        if (pow2) return bin(P, 70, convertexpr(P, l, type), mkconst(P, static_cast<uint32_t>(k), P.types.sint));
         break;
     case 74:
     case 104: {
@@ -236,6 +237,7 @@ ExprNode* rewriteafter(Parser& P, ExprNode* e) {
             TypeNode* bf = newtype(P, old->code, nullptr);
             bf->detail = old->bitpos() | static_cast<uint32_t>(k) << 8;
             l->type = bf;
+            if (!sametype(P, promotetype(P, bf, 0), type)) return asvalue(P, l, type);
             l->nflags |= nf::NotLvalue;
             return l;
         }
