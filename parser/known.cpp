@@ -42,22 +42,9 @@ bool overlaps(uint32_t o1, uint32_t s1, uint32_t o2, uint32_t s2) {
     return static_cast<uint64_t>(o1) < uint64_t{o2} + s2 && static_cast<uint64_t>(o2) < uint64_t{o1} + s1;
 }
 
-KnownValue* takeentry(Parser& P) {
-    ExprState& X = P.ex;
-    KnownValue* k = X.freeknown;
-    if (k) {
-        X.freeknown = k->next;
-        *k = KnownValue{};
-    } else {
-        X.knownstore.emplace_back();
-        k = &X.knownstore.back();
-    }
-    return k;
-}
-
 // A new newest entry for the target of a symbol.
 void pushentry(Parser& P, Symbol* s, const ExprNode* t, const ExprNode* value) {
-    KnownValue* k = takeentry(P);
+    KnownValue* k = P.ex.knownpool.take();
     k->target = *t;
     k->target.link = nullptr;
     if (t->op == opc::Ind) {
@@ -203,10 +190,7 @@ Found walkrecords(Parser& P, const ExprNode* r, uint32_t o, TypeNode* et, const 
 void forgetall(Parser& P) {
     ExprState& X = P.ex;
     if (!X.known) return;
-    KnownValue* k = X.known;
-    while (k->next) k = k->next;
-    k->next = X.freeknown;
-    X.freeknown = X.known;
+    X.knownpool.release();
     X.known = nullptr;
     X.bysym.clear();
 }

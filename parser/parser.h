@@ -325,6 +325,7 @@ struct DeclState {
 // and values are private copies: a named contents leaf, or an indirection
 // (target) of an address leaf (inner); the value is a leaf.
 struct KnownValue {
+    KnownValue* link = nullptr;   // pool chain
     KnownValue* next = nullptr;   // the list, newest first
     KnownValue* older = nullptr;  // the next older entry of the same symbol
     ExprNode target, inner, value;
@@ -336,8 +337,7 @@ struct ExprState {
     KnownValue* known = nullptr;
     // The newest entry of each symbol; a symbol without one has no value.
     std::unordered_map<const Symbol*, KnownValue*> bysym;
-    std::deque<KnownValue> knownstore;
-    KnownValue* freeknown = nullptr;
+    Pool<KnownValue> knownpool;    // emptying the list releases the pool
     std::deque<ExprNode> records;  // initializer-value records, kept for the run
     int opencond = 0;              // inside the middle or right operand of ?:
     int condctx = 0;               // inside a right operand of ?:, && or ||
