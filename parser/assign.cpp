@@ -228,6 +228,8 @@ ExprNode* assignop(Parser& P, ExprNode* e) {
     }
     replaceconst(P, &e->right);
     uint16_t tc = tcode(t);
+    // checked before the known value narrows a constant in place
+    if (P.opt.warnlevel) checkrange(P, as, t->type, e->right);
     if (!P.opt.cp && !P.ex.nclevel) {
         if (P.ex.opencond)
             forgetall(P);
@@ -236,7 +238,6 @@ ExprNode* assignop(Parser& P, ExprNode* e) {
         else
             recordvalue(P, e, e->right);
     }
-    if (P.opt.warnlevel) checkrange(P, as, t->type, e->right);
     if (e->op == 95) {
         ExprNode* v = e->right;
         if (v->op == opc::Cast && v->left && sametype(P, v->type, t->type)) v = v->left;

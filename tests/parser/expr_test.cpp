@@ -4,6 +4,8 @@
 // operators, the grammar, constant expressions, assignments, known values
 // and simplification, including the cases where a literal reading of those
 // rules would change what a program computes.
+#include <algorithm>
+
 #include "harness.h"
 
 namespace cpppctest {
@@ -35,7 +37,11 @@ const char* const kDecls =
     "const int n = 5;\n"
     "static const char t[] = \"hi\";\n"
     "const int cv[4] = {1, 2};\n"
-    "const struct { char c; int i; } cst = {7, 9};\n";
+    "const struct { char c; int i; } cst = {7, 9};\n"
+    "void *vp;\n"
+    "extern struct Q q1, q2;\n"
+    "struct Q sq(void);\n"
+    "typedef int T;\n";
 
 struct ExprCase {
     const char* name;
@@ -66,7 +72,9 @@ TEST_P(Expressions, Trees) {
 // Diagnostics about the expressions stand on the file's last line, at the
 // token read last (with its width when it is longer than one character).
 std::string at(const std::string& column, const std::string& msg, bool warning = false) {
-    return std::string(warning ? "#warning" : "#error") + " cpppc t.c:26(" + column + ") " + msg + "\n";
+    std::string decls = kDecls;
+    std::string line = std::to_string(std::count(decls.begin(), decls.end(), '\n'));
+    return std::string(warning ? "#warning" : "#error") + " cpppc t.c:" + line + "(" + column + ") " + msg + "\n";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -316,6 +324,47 @@ INSTANTIATE_TEST_SUITE_P(
                   "(/ int (neg int x:int) (neg int y:int))", "(^ uint bs:bits(int,9,1) 1:int)"}},
         ExprCase{"constants move outward", "(x + 1) + y; 10 - (y + 3); 10 - (3 - y); 10 - (y - 3)",
                  {"(+ int (+ int x:int y:int) 1:int)", "(- int 7:int y:int)", "(+ int y:int 7:int)", "(- int 13:int y:int)"}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, Expressions,
+    testing::Values(
+        ExprCase{"operands of ?:", "x ? : y; bs ? 1 : 2; x ? p : bs",
+                 {"(?: int (!= int x:int 0:int) 0:int y:int)", "(?: struct B bs:struct B 1:int 2:int)",
+                  "(?: ptr(int) (!= int x:int 0:int) p:ptr(int) bs:struct B)"},
+                 {}, at("2", "missing ? test expression") + at("18", "incompatible struct/union operation") +
+                         at("29+2", "incompatible operand types")},
+        ExprCase{"tests and comparisons", "bs && x; p < 5; !bs",
+                 {"(&& struct B bs:struct B x:int)", "(< int p:ptr(int) 5:int)", "(! int bs:struct B)"}, {},
+                 at("6", "incompatible struct/union operation") + at("13", "incompatible compare types") +
+                     at("17+2", "invalid operand type")},
+        ExprCase{"calls", "x(1); sq()", {"(call int - 1:int)", "(call struct Q &sq:ptr(fn(struct Q)))"}, {},
+                 at("1", "invalid function type") + at("8", "incomplete struct/union type")},
+        ExprCase{"pointer operands", "vp + 1; p - (char *)q; p + d; -p; *x; +p",
+                 {"(+ ptr(void) vp:ptr(void) 1:int)", "(/ int (- int p:ptr(int) q:ptr(char)) 4:int)",
+                  "(+ ptr(int) p:ptr(int) d:double)", "(neg ptr(int) p:ptr(int))", "(ind int x:int)", "p:ptr(int)"},
+                 {}, at("5", "invalid void pointer") + at("20", "invalid pointer types") + at("27", "invalid pointer operand") +
+                         at("31", "invalid operand type") + at("35", "invalid indirection operand") +
+                         at("39", "invalid arithmetic operand")},
+        ExprCase{"floating operands", "d % 2; x << d; ~d; x <<= d",
+                 {"(% double d:double 2:int)", "(<< int x:int d:double)", "(~ double d:double)", "(<<= int x:int d:double)"},
+                 {}, at("4", "invalid floating point operation") + at("12", "invalid shift count type") +
+                         at("16", "invalid operand type") + at("25", "invalid shift count type")},
+        ExprCase{"addresses", "&(x + 1); &(x, y); x = T; (int n2)x",
+                 {"(addr ptr(int) (+ int x:int 1:int))", "&y:ptr(int)", "(= int x:int 0:int)", "x:int"}, {},
+                 at("7", "invalid address expression") + at("16", "invalid lvalue") + at("23", "invalid typedef usage") +
+                     at("31+2", "name unexpected in abstract type")},
+        ExprCase{"assignments", "x = (void)0; x = p; x = bs; bs = cs; bs += bs; q1 = q2",
+                 {"(= int x:int (cast void 0:int))", "(= int x:int p:ptr(int))", "(= int x:int bs:struct B)",
+                  "(= struct B bs:struct B cs:struct C)", "(+= struct B bs:struct B bs:struct B)",
+                  "(= struct Q q1:struct Q q2:struct Q)"},
+                 {}, at("10", "illegal void usage") + at("17", "incompatible pointer assignment") +
+                         at("24+2", "incompatible struct/union assignment") +
+                         at("33+2", "incompatible types in struct/union assignment") +
+                         at("43+2", "invalid struct/union operation") + at("52+2", "incomplete type for assignment")},
+        ExprCase{"range and truncation warnings", "c = 300; s = l; uc = -1", {"(= char c:char 44:int)", "(= short s:short l:long)",
+                 "(= uchar uc:uchar 255:int)"}, {"-w1"},
+                 at("4+3", "value out of range", true) + at("13", "truncating assignment", true) +
+                     at("22", "value out of range", true)}));
 
 // Bad input through cpppc: the message, status 1 and no intermediate file.
 struct BadExpr {
