@@ -5,6 +5,7 @@
 // are checked through what they change; vekrun is run in-process.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "tools/vekrun/vekrun.h"
 #include "vek/command/point/point.h"
 #include "vek/core/session/session.h"
+#include "vek/core/support/output.h"
 #include "vek/core/support/symbols.h"
 
 namespace fs = std::filesystem;
@@ -296,6 +298,61 @@ TEST_F(SessionTest, VekrunFailsOnAFileItCannotLoad) {
     EXPECT_EQ(vekrun({(dir / "missing.o").string()}), 1);
     EXPECT_NE(host.boxes.find("can't open: "), std::string::npos) << host.boxes;
     EXPECT_EQ(host.out.find("stop:"), std::string::npos) << host.out;
+}
+
+// The trace is the decoder's text of each instruction before it runs, as
+// it stands then: the program rewrites one of its instructions every pass,
+// a symbol appears at a branch target halfway, and the report of the
+// undecodable instruction at the end comes after the last line.
+TEST_F(SessionTest, TraceIsTheDecoderTextOfEachInstructionAsItRuns) {
+    std::string why;
+    std::string obj = cappcobject(why,
+                                  "        switch  .text\n"
+                                  "_start: e_bl    next\n"
+                                  "next:   mflr    r4\n"
+                                  "        e_add16i r4,r4,patch-next\n"
+                                  "        e_li    r5,5\n"
+                                  "        e_lis   r6,0x1c63\n"
+                                  "loop:   or      r7,r6,r5\n"
+                                  "        e_stw   r7,0(r4)\n"
+                                  "patch:  e_add16i r3,r3,1\n"
+                                  "        se_subi. r5,1\n"
+                                  "        se_bne  loop\n"
+                                  "        dc.w    0\n");
+    ASSERT_FALSE(obj.empty()) << why;
+    const uint64_t before = 12;  // instructions run before the symbol appears
+    auto define = [] { vek::defsym("spot", 0x12); };  // the loop's head
+    auto fresh = [&] {
+        auto s = vek::freshsession();
+        vek::outstate().cmdfile = true;  // errors as lines among the output
+        EXPECT_TRUE(s->load({obj}));
+        host.out.clear();
+        return s;
+    };
+    std::string expected;
+    {
+        auto s = fresh();
+        for (uint64_t n = 0;; n++) {
+            if (n == before) define();
+            char text[512];
+            vek::Decoded d;
+            uint32_t pc = s->target.regs.getpc();
+            vek::decodeinsn(s->decode, pc, vek::DecodeText, text, d);
+            char head[16];
+            std::snprintf(head, sizeof head, "%08x  ", pc);
+            vek::puttext({head, text, "\n"});
+            if (s->run(1).executed == 0) break;
+        }
+        expected = host.out;
+    }
+    auto s = fresh();
+    EXPECT_EQ(s->run(before, true).executed, before);
+    define();
+    EXPECT_EQ(s->run(1000, true).reason, vek::StopReason::Illegal);
+    EXPECT_EQ(host.out, expected);
+    EXPECT_NE(expected.find("spot"), std::string::npos) << expected;
+    EXPECT_NE(expected.find("r3,r3,5"), std::string::npos) << "the rewritten instruction shows\n" << expected;
+    EXPECT_TRUE(expected.ends_with("#error: illegal instruction\n")) << expected;
 }
 
 // vekrun's status: 1 when there is nothing it could run (a file that does

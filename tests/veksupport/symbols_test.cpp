@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <list>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -143,6 +146,73 @@ TEST_F(Symbols, ClrsymsKeepsDotSymbolsAndFreesymsEverything) {
     EXPECT_EQ(vek::symtab().head, nullptr);
     EXPECT_EQ(vek::symtab().time, nullptr);
     EXPECT_EQ(vek::symtab().programfile, "");
+}
+
+// The table against a plain list walked as the table's rules say: random
+// definitions and deletions (many equal values, dot symbols among them),
+// then the list order and every lookup compared.
+TEST_F(Symbols, IndexesAgreeWithWalkingTheList) {
+    struct Plain {
+        std::string name;
+        uint32_t value;
+    };
+    std::list<Plain> model;
+    auto dot = [](const std::string& n) { return n[0] == '.'; };
+    auto modeldel = [&](const std::string& n) {
+        for (auto it = model.begin(); it != model.end(); ++it)
+            if (it->name == n) return (void)model.erase(it);
+    };
+    auto modeldef = [&](const std::string& n, uint32_t v) {
+        modeldel(n);
+        auto it = model.begin();
+        while (it != model.end() && (it->value <= v || dot(it->name))) ++it;
+        model.insert(it, {n, v});
+    };
+    std::mt19937 rng(11);
+    for (int step = 0; step < 3000; ++step) {
+        std::string name = (rng() % 5 == 0 ? "." : rng() % 2 ? "_" : "") + std::to_string(rng() % 200);
+        uint32_t value = rng() % 4 == 0 ? 0xFFFFFFFFu : rng() % 64 * 16;
+        if (rng() % 4 == 0) {
+            vek::delsym(name);
+            modeldel(name);
+        } else {
+            vek::defsym(name, value);
+            modeldef(name, value);
+        }
+        if (step % 100 == 99) {
+            vek::clrsyms();
+            model.remove_if([&](const Plain& p) { return !dot(p.name); });
+        }
+        std::vector<std::string> want;
+        for (const Plain& p : model) want.push_back(p.name);
+        ASSERT_EQ(order(), want) << "after step " << step;
+        uint32_t probe = rng() % 64 * 16 + rng() % 3 * 8;
+        const Plain* below = nullptr;
+        for (const Plain& p : model) {
+            if (dot(p.name)) continue;
+            if (p.value > probe) break;
+            if (p.value == probe) {
+                below = &p;
+                break;
+            }
+            below = &p;
+        }
+        vek::ProgramSymbol* got = vek::symbelow(probe);
+        ASSERT_EQ(got ? got->name : "-", below ? below->name : "-") << "symbelow " << probe << " at step " << step;
+        for (const char* prefix : {"", ".", "_", "1"}) {
+            const Plain* at = nullptr;
+            for (const Plain& p : model)
+                if (p.value == probe && p.name.starts_with(prefix)) {
+                    at = &p;
+                    break;
+                }
+            got = vek::symat(probe, prefix);
+            ASSERT_EQ(got ? got->name : "-", at ? at->name : "-") << "symat " << probe << " '" << prefix << "'";
+        }
+        ASSERT_EQ(vek::rensym(name) != nullptr, std::any_of(model.begin(), model.end(), [&](const Plain& p) {
+                      return p.name == name;
+                  }));
+    }
 }
 
 }  // namespace

@@ -292,3 +292,55 @@ TEST(Exec, StringLoadAndStoreWrapToR0)
 }
 
 }  // namespace
+
+// What a run loop builds on: a code point stops the run before its
+// instruction (but not the instruction a run resumes at), the hook after
+// each instruction and the one after a memory point's access stop it after.
+TEST(Exec, RunHooksStopWhereTheySay)
+{
+    Target t;
+    t.load(0x1000, {dform(ADDI, 3, 3, 1), dform(ADDI, 4, 4, 1), dform(36, 3, 5, 0), iform(-12)});  // stw r3,0(r5)
+    t.r(5) = 0x2000;
+    t.regs.setpc(0x1000);
+    std::vector<uint32_t> asked;
+    t.x.addpoint(0x1004);
+    t.x.atpoint = [&](uint32_t pc) {
+        asked.push_back(pc);
+        return asked.size() % 2 == 1;
+    };
+    EXPECT_EQ(t.x.run(100), 1u);
+    EXPECT_EQ(t.x.ended, RunEnd::Point);
+    EXPECT_EQ(t.regs.getpc(), 0x1004u);
+    EXPECT_EQ(t.nbins, 1u);
+    EXPECT_EQ(t.x.run(100), 8u) << "resumes at the point, is asked there once more, stops the third time";
+    EXPECT_EQ(asked, (std::vector<uint32_t>{0x1004, 0x1004, 0x1004}));
+    EXPECT_EQ(t.r(4), 2u);
+    t.x.removepoint(0x1004);
+    EXPECT_EQ(t.x.run(10), 10u);
+    EXPECT_EQ(t.x.ended, RunEnd::Count);
+    EXPECT_EQ(asked.size(), 3u);
+
+    int after = 0;
+    t.x.afterstep = [&] { return ++after == 3; };
+    EXPECT_EQ(t.x.run(100), 3u);
+    EXPECT_EQ(t.x.ended, RunEnd::Hook);
+    t.x.afterstep = nullptr;
+
+    std::vector<std::pair<uint32_t, int>> checked;
+    t.mem.chkpoints = [&](uint32_t a, int kind) {
+        checked.emplace_back(a, kind);
+        return 0u;
+    };
+    t.mem.addwatch(0x2100, 1);  // the store's page, not its bytes
+    t.x.atwatch = [] { return true; };
+    const uint32_t before = t.nbins;
+    t.x.run(100);
+    EXPECT_EQ(t.x.ended, RunEnd::Hook);
+    EXPECT_EQ(t.regs.getpc(), 0x100Cu) << "stopped after the store";
+    EXPECT_EQ(checked, (std::vector<std::pair<uint32_t, int>>{{0x2000, 2}, {0x2001, 2}, {0x2002, 2}, {0x2003, 2}}));
+    EXPECT_GE(t.nbins - before, 1u);
+    t.mem.removewatch(0x2100, 1);
+    checked.clear();
+    EXPECT_EQ(t.x.run(40), 40u);
+    EXPECT_TRUE(checked.empty());
+}

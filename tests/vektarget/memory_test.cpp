@@ -44,7 +44,8 @@ TEST(Memory, WideAccessSpansTwoPages)
 TEST(Memory, EvictionToSlotZeroAndBack)
 {
     Memory mem;
-    for (uint32_t i = 0; i < FrameCount + 1; i++) mem.putlong(i * PageSize + 8, 0xC0DE0000u + i);
+    mem.setframelimit(SmallFrameCount);
+    for (uint32_t i = 0; i < SmallFrameCount + 1; i++) mem.putlong(i * PageSize + 8, 0xC0DE0000u + i);
     EXPECT_EQ(mem.residentframe(8), nullptr) << "first page evicted";
     EXPECT_EQ(mem.slotof(0), 0);
     EXPECT_EQ(mem.getlong(8), 0xC0DE0000u);
@@ -54,13 +55,14 @@ TEST(Memory, EvictionToSlotZeroAndBack)
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->state, PageValid);
     EXPECT_EQ(f->swapoff, 0u);
-    for (uint32_t i = 0; i < FrameCount + 1; i++) EXPECT_EQ(mem.getlong(i * PageSize + 8), 0xC0DE0000u + i);
-    EXPECT_EQ(mem.framecount(), FrameCount);
+    for (uint32_t i = 0; i < SmallFrameCount + 1; i++) EXPECT_EQ(mem.getlong(i * PageSize + 8), 0xC0DE0000u + i);
+    EXPECT_EQ(mem.framecount(), SmallFrameCount);
 }
 
 TEST(Memory, FourMegabytesOfDistinctPages)
 {
     Memory mem;
+    mem.setframelimit(SmallFrameCount);
     constexpr uint32_t pages = 4u << 20 >> 9;
     auto word = [](uint32_t page, uint32_t k) { return page * 2654435761u ^ k; };
     std::vector<uint8_t> block(PageSize);
@@ -93,6 +95,7 @@ TEST(Memory, BlockCopiesBeyondSixteenBits)
 TEST(Memory, DiscardEmptiesEverything)
 {
     Memory mem;
+    mem.setframelimit(SmallFrameCount);
     for (uint32_t i = 0; i < 200; i++) mem.putbyte(i * PageSize, 1);
     mem.discard();
     EXPECT_EQ(mem.pagecount(), 0u);
@@ -128,15 +131,16 @@ TEST(Memory, FailedWriteBackKeepsThePage)
     int errors = 0;
     report.errmsg = [&](int, std::string_view) { errors++; };  // the text goes to the output
     Memory mem(&report, std::move(swap));
-    for (uint32_t i = 0; i < FrameCount + 10; i++) mem.putlong(i * PageSize, i + 1);
+    mem.setframelimit(SmallFrameCount);
+    for (uint32_t i = 0; i < SmallFrameCount + 10; i++) mem.putlong(i * PageSize, i + 1);
     EXPECT_EQ(errors, 0);
     ASSERT_EQ(report.log.size(), 1u) << "reported once while the store keeps failing";
     EXPECT_EQ(report.log[0], "memory file overflow bloc");
-    EXPECT_EQ(mem.framecount(), FrameCount + 10);
-    for (uint32_t i = 0; i < FrameCount + 10; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 1);
+    EXPECT_EQ(mem.framecount(), SmallFrameCount + 10);
+    for (uint32_t i = 0; i < SmallFrameCount + 10; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 1);
     s->failwrites = false;
-    for (uint32_t i = 0; i < 3 * FrameCount; i++) mem.putlong((1000 + i) * PageSize, i);
-    for (uint32_t i = 0; i < FrameCount + 10; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 1);
+    for (uint32_t i = 0; i < 3 * SmallFrameCount; i++) mem.putlong((1000 + i) * PageSize, i);
+    for (uint32_t i = 0; i < SmallFrameCount + 10; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 1);
 }
 
 TEST(Memory, FailedReloadDoesNotRelabelAFrame)
@@ -145,7 +149,8 @@ TEST(Memory, FailedReloadDoesNotRelabelAFrame)
     auto swap = std::make_unique<FlakySwap>();
     FlakySwap* s = swap.get();
     Memory mem(&report, std::move(swap));
-    for (uint32_t i = 0; i <= FrameCount; i++) mem.putlong(i * PageSize, 0xAB000000u + i);
+    mem.setframelimit(SmallFrameCount);
+    for (uint32_t i = 0; i <= SmallFrameCount; i++) mem.putlong(i * PageSize, 0xAB000000u + i);
     s->failreads = true;
     EXPECT_EQ(mem.getlong(0), 0u);  // page 0 lives in the swap store only
     ASSERT_EQ(report.log.size(), 1u);
@@ -154,17 +159,27 @@ TEST(Memory, FailedReloadDoesNotRelabelAFrame)
     mem.putlong(0, 0x1234);  // not carried out either
     s->failreads = false;
     EXPECT_EQ(mem.getlong(0), 0xAB000000u);
-    for (uint32_t i = 1; i <= FrameCount; i++) EXPECT_EQ(mem.getlong(i * PageSize), 0xAB000000u + i);
+    for (uint32_t i = 1; i <= SmallFrameCount; i++) EXPECT_EQ(mem.getlong(i * PageSize), 0xAB000000u + i);
 }
+
+// A memory whose point check logs what it is asked and answers answer.
+struct Checked {
+    Memory mem;
+    std::vector<std::pair<uint32_t, int>> seen;
+    explicit Checked(uint32_t answer)
+    {
+        mem.chkpoints = [this, answer](uint32_t a, int kind) {
+            seen.emplace_back(a, kind);
+            return answer;
+        };
+    }
+};
 
 TEST(Memory, AccessChecks)
 {
-    Memory mem;
-    std::vector<std::pair<uint32_t, int>> seen;
-    mem.chkpoints = [&](uint32_t a, int kind) {
-        seen.emplace_back(a, kind);
-        return 0x99u;
-    };
+    Checked c(0x99);
+    Memory& mem = c.mem;
+    auto& seen = c.seen;
     mem.putbyte(0x10, 5);
     EXPECT_TRUE(seen.empty()) << "checks are off";
     mem.checkflag = true;
@@ -209,8 +224,9 @@ TEST(Memory, SwapFileThatCannotBeCreated)
     TargetReport report;
     {
         Memory mem(&report);
-        for (uint32_t i = 0; i < FrameCount + 3; i++) mem.putlong(i * PageSize, i + 7);
-        for (uint32_t i = 0; i < FrameCount + 3; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 7);
+        mem.setframelimit(SmallFrameCount);
+        for (uint32_t i = 0; i < SmallFrameCount + 3; i++) mem.putlong(i * PageSize, i + 7);
+        for (uint32_t i = 0; i < SmallFrameCount + 3; i++) EXPECT_EQ(mem.getlong(i * PageSize), i + 7);
     }
     if (old)
         setenv("TMPDIR", saved.c_str(), 1);
@@ -219,4 +235,51 @@ TEST(Memory, SwapFileThatCannotBeCreated)
     ASSERT_EQ(report.log.size(), 2u);
     EXPECT_EQ(report.log[0], "can't open: /nonexistent/dir/vekswapXXXXXX\n");
     EXPECT_EQ(report.log[1], "memory file overflow bloc");
+}
+
+// A memory point makes every byte of its page go to the point check, with
+// the check flag off and whatever the host cache held; points are counted,
+// so overlapping ones go one at a time.
+TEST(Memory, MemoryPointsCheckTheirPages)
+{
+    Checked c(0x55);
+    Memory& mem = c.mem;
+    auto& seen = c.seen;
+    mem.putlong(0x1010, 7);
+    EXPECT_EQ(mem.getlong(0x1010), 7u);  // cached now
+    mem.addwatch(0x11FE, 4);             // the ends of two pages
+    mem.addwatch(0x1000, 1);
+    EXPECT_TRUE(mem.watched(0x1000) && mem.watched(0x1200) && !mem.watched(0x1400));
+    EXPECT_EQ(mem.getlong(0x1010), 7u);
+    EXPECT_EQ(mem.putbyte(0x1201, 1), 0x55u);
+    mem.getword(0x1400);
+    EXPECT_EQ(seen, (std::vector<std::pair<uint32_t, int>>{{0x1010, 1}, {0x1011, 1}, {0x1012, 1}, {0x1013, 1},
+                                                           {0x1201, 2}}));
+    EXPECT_EQ(mem.notice, NoticeWatch);
+    mem.notice = 0;
+    mem.removewatch(0x11FE, 4);
+    EXPECT_TRUE(mem.watched(0x1000)) << "the second point is still there";
+    EXPECT_FALSE(mem.watched(0x1200));
+    mem.removewatch(0x1000, 1);
+    seen.clear();
+    mem.getlong(0x1010);
+    mem.putbyte(0x1201, 2);
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(mem.notice, 0);
+}
+
+// Frames are made as pages are first touched, up to the limit; only then
+// does the swap file come in.
+TEST(Memory, FramesAreMadeUpToTheLimit)
+{
+    Memory mem;
+    EXPECT_EQ(mem.framelimit(), DefaultFrameCount);
+    for (uint32_t i = 0; i < 300; i++) mem.putbyte(i * PageSize, uint8_t(i));
+    EXPECT_EQ(mem.framecount(), 300u);
+    for (uint32_t i = 0; i < 300; i++) EXPECT_NE(mem.residentframe(i * PageSize), nullptr);
+    Memory small;
+    small.setframelimit(SmallFrameCount);
+    for (uint32_t i = 0; i < 300; i++) small.putbyte(i * PageSize, uint8_t(i));
+    EXPECT_EQ(small.framecount(), SmallFrameCount);
+    for (uint32_t i = 0; i < 300; i++) EXPECT_EQ(small.getbyte(i * PageSize), uint8_t(i));
 }

@@ -91,14 +91,13 @@ std::optional<std::vector<uint8_t>> assemble(const std::string& src, bool vle)
     return std::vector<uint8_t>(bytes->begin(), bytes->end());
 }
 
-std::optional<Program> buildprogram(const std::string& src, const std::string& dir)
+namespace {
+
+// The loadable segments, entry and symbols of a linked program.
+std::optional<Program> readprogram(const std::string& path)
 {
     Program prog;
-    prog.path = dir + "/prog";
-    if (!writefile(dir + "/prog.s", src) ||
-        !run("powerpc-linux-gnu-as -mregnames -me500 -o " + dir + "/prog.o " + dir + "/prog.s") ||
-        !run("powerpc-linux-gnu-ld -static -o " + prog.path + " " + dir + "/prog.o"))
-        return std::nullopt;
+    prog.path = path;
     auto elf = readall(prog.path);
     if (!elf || elf->size() < 52 || elf->compare(0, 4, "\x7f" "ELF") != 0) return std::nullopt;
     prog.entry = be32(*elf, 24);
@@ -119,6 +118,31 @@ std::optional<Program> buildprogram(const std::string& src, const std::string& d
     std::string value, type, name;
     while (lines >> value >> type >> name) prog.symbols[name] = uint32_t(std::stoul(value, nullptr, 16));
     return prog;
+}
+
+}  // namespace
+
+std::optional<Program> buildprogram(const std::string& src, const std::string& dir)
+{
+    if (!writefile(dir + "/prog.s", src) ||
+        !run("powerpc-linux-gnu-as -mregnames -me500 -o " + dir + "/prog.o " + dir + "/prog.s") ||
+        !run("powerpc-linux-gnu-ld -static -o " + dir + "/prog " + dir + "/prog.o"))
+        return std::nullopt;
+    return readprogram(dir + "/prog");
+}
+
+bool havecompiler() { return run("command -v powerpc-linux-gnu-gcc >/dev/null 2>&1"); }
+
+std::optional<Program> buildcprogram(const std::string& csrc, const std::string& start, const std::string& extra,
+                                     const std::string& dir)
+{
+    const std::string flags = " -O2 -static -nostdlib -fno-pie -fno-pic -ffreestanding"
+                              " -fno-tree-loop-distribute-patterns -msoft-float ";
+    if (!writefile(dir + "/work.c", csrc) || !writefile(dir + "/start.s", start) ||
+        !run("powerpc-linux-gnu-gcc" + flags + extra + " -no-pie -Wl,--build-id=none -Wl,-z,noexecstack -o " + dir +
+             "/cprog " + dir + "/start.s " + dir + "/work.c"))
+        return std::nullopt;
+    return readprogram(dir + "/cprog");
 }
 
 std::optional<std::string> runqemu(const std::string& path)

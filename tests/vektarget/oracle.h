@@ -41,6 +41,14 @@ struct Program {
 // goes to stderr).
 std::optional<Program> buildprogram(const std::string& src, const std::string& dir);
 
+// True when the C cross compiler can be run.
+bool havecompiler();
+// Compiles a freestanding C file at -O2 with a start-up file (assembler
+// source, entry _start) and extra compiler options into a static program
+// in dir; nothing on failure.
+std::optional<Program> buildcprogram(const std::string& csrc, const std::string& start, const std::string& extra,
+                                     const std::string& dir);
+
 // Runs a program under the emulator and returns what it wrote to stdout.
 std::optional<std::string> runqemu(const std::string& path);
 

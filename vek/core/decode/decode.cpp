@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -129,17 +128,49 @@ const DecodeRow* findrow(const std::vector<DecodeRow>& bucket, uint32_t w) {
     return nullptr;
 }
 
+// The text being written: at most 511 characters and a NUL. Numbers are
+// formatted here rather than by printf, which a trace pays for on every
+// instruction.
 struct Text {
     char* buf;
     size_t len = 0;
+    void put(char c) {
+        if (len + 1 < 512) buf[len++] = c;
+        buf[len] = 0;
+    }
     void put(const char* s) {
         while (*s && len + 1 < 512) buf[len++] = *s++;
         buf[len] = 0;
     }
-    void fmt(const char* f, auto... args) {
-        char tmp[128];
-        std::snprintf(tmp, sizeof tmp, f, args...);
-        put(tmp);
+    void dec(int32_t v) {
+        char tmp[12];
+        char* p = tmp + sizeof tmp;
+        *--p = 0;
+        uint32_t u = v < 0 ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
+        do *--p = static_cast<char>('0' + u % 10);
+        while (u /= 10);
+        if (v < 0) *--p = '-';
+        put(p);
+    }
+    // "0x" and the digits, at least width of them.
+    void hex(uint32_t v, int width) {
+        char tmp[11];
+        char* p = tmp + sizeof tmp;
+        *--p = 0;
+        do {
+            *--p = "0123456789abcdef"[v & 15];
+            width--;
+        } while ((v >>= 4) || width > 0);
+        put("0x");
+        put(p);
+    }
+    void reg(const char* prefix, unsigned r) {
+        put(prefix);
+        dec(static_cast<int32_t>(r));
+    }
+    // Blanks up to column.
+    void padto(size_t column) {
+        while (len < column && len + 1 < 512) put(' ');
     }
 };
 
@@ -149,25 +180,29 @@ const char* symbolat(const DecodeEnv& env, uint32_t value) {
 
 void immtext(Text& t, const DecodeEnv& env, int32_t v) {
     if (const char* s = symbolat(env, static_cast<uint32_t>(v))) t.put(s);
-    else if (v >= -999 && v <= 999) t.fmt("%d", v);
-    else t.fmt("0x%x", static_cast<uint32_t>(v));
+    else if (v >= -999 && v <= 999) t.dec(v);
+    else t.hex(static_cast<uint32_t>(v), 1);
 }
 
 void targettext(Text& t, const DecodeEnv& env, uint32_t target, bool padded) {
     if (const char* s = symbolat(env, target)) t.put(s);
-    else t.fmt(padded ? "0x%08x" : "0x%x", target);
+    else t.hex(target, padded ? 8 : 1);
 }
 
 void basetext(Text& t, const DecodeEnv& env, int32_t d, unsigned base) {
     if (base == 2 && env.symbolvalue) {
         if (auto sdata = env.symbolvalue("__sdata")) {
             if (const char* s = symbolat(env, *sdata + static_cast<uint32_t>(d))) {
-                t.fmt("%s(r%u)", s, base);
+                t.put(s);
+                t.reg("(r", base);
+                t.put(')');
                 return;
             }
         }
     }
-    t.fmt("%d(r%u)", d, base);
+    t.dec(d);
+    t.reg("(r", base);
+    t.put(')');
 }
 
 }  // namespace
@@ -207,17 +242,24 @@ unsigned decodevalue(const DecodeEnv& env, uint32_t address, bool vle, uint32_t 
     if (flags & DecodeText) text[0] = 0;
     if (!row) {
         (void)undecodable16;
-        if (flags & DecodeText) t.fmt(length == 2 ? "%-9s(0x%04x)" : "%-9s(0x%08x)", "????", w);
+        if (flags & DecodeText) {
+            t.put("????");
+            t.padto(9);
+            t.put('(');
+            t.hex(w, length == 2 ? 4 : 8);
+            t.put(')');
+        }
         return length;
     }
     auto reg = [&](unsigned r) { return env.getreg ? env.getreg(r + 1) : 0u; };
     const isa::Insn& in = *row->insn;
     if (flags & DecodeText) {
         const char* name = tabs.mnemonics[row->type].c_str();
-        char mn[64];
-        std::snprintf(mn, sizeof mn, "%s%s%s", name, (row->flags & isa::DOe) ? "o" : "",
-                      (row->flags & isa::DRc) ? "." : "");
-        t.fmt("%-9s ", mn);
+        t.put(name);
+        if (row->flags & isa::DOe) t.put('o');
+        if (row->flags & isa::DRc) t.put('.');
+        t.padto(9);
+        t.put(' ');
     }
     unsigned slot = 0;
     unsigned count = in.opcount();
@@ -233,14 +275,14 @@ unsigned decodevalue(const DecodeEnv& env, uint32_t address, bool vle, uint32_t 
         case KGpr: case KShort: {
             unsigned r = static_cast<unsigned>(isa::opdextract(k, w));
             s = {SlotReg, r + 1};
-            if (flags & DecodeText) t.fmt("r%u", r);
+            if (flags & DecodeText) t.reg("r", r);
             break;
         }
         case KCrf: {
             unsigned f = static_cast<unsigned>(isa::opdextract(k, w));
             s = {SlotReg, 35};
             out.crfield = f;
-            if (flags & DecodeText) t.fmt("cr%u", f);
+            if (flags & DecodeText) t.reg("cr", f);
             break;
         }
         case KSimm: case KUimm: case KSplitU: case KSimm5: {
@@ -278,7 +320,7 @@ unsigned decodevalue(const DecodeEnv& env, uint32_t address, bool vle, uint32_t 
         default: {
             int32_t v = static_cast<int32_t>(isa::opdextract(k, w));
             s = {SlotImm, static_cast<uint32_t>(v)};
-            if (flags & DecodeText) t.fmt("%d", v);
+            if (flags & DecodeText) t.dec(v);
             break;
         }
         }
@@ -291,18 +333,19 @@ unsigned decodevalue(const DecodeEnv& env, uint32_t address, bool vle, uint32_t 
     return length;
 }
 
+uint32_t fetchinsn(const DecodeEnv& env, uint32_t address, bool& vle) {
+    vle = address >= (env.getvle ? env.getvle() : env.vleboundary);
+    if (!vle) return env.getword ? env.getword(address) : 0;
+    uint32_t h = env.gethalf ? env.gethalf(address) : 0;
+    uint32_t bytes = h << 16;
+    if (decodetables().vle16[h >> 12].empty()) bytes |= env.gethalf ? env.gethalf(address + 2) : 0;
+    return bytes;
+}
+
 unsigned decodeinsn(const DecodeEnv& env, uint32_t address, unsigned flags, char* text,
                     Decoded& out) {
-    bool vle = address >= (env.getvle ? env.getvle() : env.vleboundary);
-    uint32_t bytes = 0;
-    if (vle) {
-        uint32_t h = env.gethalf ? env.gethalf(address) : 0;
-        bytes = h << 16;
-        if (decodetables().vle16[h >> 12].empty())
-            bytes |= env.gethalf ? env.gethalf(address + 2) : 0;
-    } else {
-        bytes = env.getword ? env.getword(address) : 0;
-    }
+    bool vle = false;
+    uint32_t bytes = fetchinsn(env, address, vle);
     return decodevalue(env, address, vle, bytes, flags, text, out);
 }
 

@@ -96,6 +96,11 @@ enum DecodeFlag : unsigned { DecodeText = 1, DecodeExec = 2 };
 unsigned decodeinsn(const DecodeEnv& env, uint32_t address, unsigned flags, char* text,
                     Decoded& out);
 
+// Reads the instruction at address as decodeinsn does (the same accesses,
+// in the same order): the bytes as one big-endian word (a 16-bit VLE
+// instruction in the high half) and whether it is VLE code.
+uint32_t fetchinsn(const DecodeEnv& env, uint32_t address, bool& vle);
+
 // Decodes the four bytes at address given as one big-endian word (a 16-bit
 // VLE instruction is its high half). Used by decodeinsn and by tests.
 unsigned decodevalue(const DecodeEnv& env, uint32_t address, bool vle, uint32_t bytes,

@@ -2,11 +2,18 @@
 // VLE instruction set and SPE scalar single-precision floating point, run on
 // core 0's registers and the simulated memory.
 //
-// The one idea that keeps it fast: an instruction is decoded once into an
-// Insn (its semantic function and its fields, branch targets resolved) and
-// kept in a cache by address; a write into a page whose code is cached
-// drops that page's entries, so self-modifying code and reloads stay exact.
-// The hot loop is fetch-from-cache, count, call.
+// The one idea that keeps it fast: code is decoded once into blocks of
+// Insns (semantic function, fields, branch targets resolved) that run from
+// one address to the next branch; a block runs as threaded code (each
+// instruction's semantics jumps straight to the next one's) and remembers
+// the blocks its branch went to, so the next one is found without a lookup;
+// the counters are settled once a chain of blocks ends. A write into a
+// page holding decoded code drops that page's blocks and ends the running
+// block after the writing instruction, so self-modifying code and reloads
+// stay exact. Anything that has to see single instructions (code points,
+// a per-instruction hook, memory access checks, a misaligned pc) sends the
+// run down the careful path, one instruction at a time, decoded afresh;
+// reference mode runs everything that way.
 #pragma once
 
 #include <array>
@@ -15,6 +22,8 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "vek/core/target/memory.h"
 #include "vek/core/target/registers.h"
@@ -25,6 +34,9 @@ namespace vek {
 struct Executor;
 struct Insn;
 using ExecFn = void (*)(Executor& x, const Insn& i);
+// Runs an instruction of a decoded block and the ones after it; returns
+// the instruction after the last one run.
+using ThreadFn = const Insn* (*)(Executor& x, const Insn* i);
 
 // Which decode table an instruction comes from.
 enum class InsnSet : uint8_t { Classic, Vle16, Vle32 };
@@ -33,15 +45,28 @@ enum class InsnSet : uint8_t { Classic, Vle16, Vle32 };
 // instruction's form (see insntable.cpp); branch targets are absolute.
 struct Insn {
     ExecFn fn = nullptr;    // nullptr: not decoded yet
+    ThreadFn tfn = nullptr; // in a decoded block: fn and on to the next
     uint16_t row = 0;       // index into the instruction table (0: undecodable)
     uint8_t len = 0;        // 2 or 4
     uint8_t rc = 0, oe = 0;
     uint8_t d = 0, a = 0, b = 0, c = 0, e = 0;
     uint32_t imm = 0;
+    uint32_t next = 0;      // address of the following instruction
 };
 
 // Result of one step.
 enum class StepResult { Done, Illegal };
+
+// Why the last run ended.
+enum class RunEnd {
+    Count,    // the count was reached
+    Illegal,  // an undecodable instruction (not executed)
+    Stopped,  // the stop flag was set
+    Point,    // atpoint asked to stop before the instruction at pc
+    Hook,     // afterstep or atwatch asked to stop after an instruction
+};
+
+struct Block;
 
 // The target hooks the executor calls (undecodable instruction).
 struct ExecHooks {
@@ -73,11 +98,37 @@ struct Executor {
     // Executes the instruction at pc. An undecodable one changes nothing,
     // reports message 17 "illegal instruction" and gives Illegal.
     StepResult step();
-    // Steps up to count instructions; stops early at an illegal instruction
-    // or when *stop becomes non-zero. Returns the number executed.
+    // Steps up to count instructions; stops early at an illegal instruction,
+    // when *stop becomes non-zero (looked at between blocks), or when a
+    // hook below asks for it. Returns the number executed; ended says why
+    // the run ended.
     uint64_t run(uint64_t count, const volatile int* stop = nullptr);
+    RunEnd ended = RunEnd::Count;
     // Forgets every decoded instruction.
     void flushcache();
+
+    // Reference mode: every instruction decoded afresh from memory and run
+    // on its own with every check, memory without its host caches. The
+    // results are the same; the fast path is tested against it.
+    void setreference(bool on);
+    bool reference() const { return reference_; }
+
+    // Code points: addresses the run must look at. Before the instruction
+    // at a point executes, atpoint(address) is asked; true ends the run
+    // before it (ended = Point). The instruction a run starts at is not
+    // asked about, so a run resumes from the point it stopped at. Blocks
+    // that hold a point run one instruction at a time.
+    void addpoint(uint32_t address);
+    void removepoint(uint32_t address);
+    void clearpoints();
+    bool haspoint(uint32_t address) const { return points_.count(address) != 0; }
+    std::function<bool(uint32_t address)> atpoint;
+    // While set, called after every instruction (the run goes one
+    // instruction at a time); true ends the run after it (ended = Hook).
+    std::function<bool()> afterstep;
+    // Called after an instruction that touched a page with a memory point
+    // (Memory::addwatch); true ends the run after it (ended = Hook).
+    std::function<bool()> atwatch;
 
     // Decodes without executing (tests, disassembly helpers): the row's
     // mnemonic and the fields.
@@ -86,7 +137,8 @@ struct Executor {
 
     // --- used by the semantic functions
     uint32_t* r;            // core 0: r0..r31, lr, ctr, cr, xer, pc
-    uint32_t cia = 0;       // address of the instruction being executed
+    uint32_t cia = 0;       // the instruction being run one at a time (the
+                            // careful path); decoded blocks leave it alone
     uint32_t msr = 0;       // machine state (held, not interpreted)
     // Special registers other than lr, ctr and xer: kept as written, 0
     // before the first write.
@@ -119,22 +171,38 @@ struct Executor {
     bool crbit(unsigned bi) const { return (cr() >> (31 - (bi & 31))) & 1; }
 
 private:
-    struct CodePage {
-        bool stale = false;            // memory under it was written
-        std::array<Insn, 256> insn{};  // one per half-word
-    };
-    const Insn& fetch(uint32_t pc);
-    const Insn& decodeinto(Insn& slot, uint32_t pc);
+    const Insn& decodeinto(Insn& slot, uint32_t pc, bool peek);
+    Block* findblock(uint32_t pc);
+    Block* buildblock(uint32_t pc);
+    uint64_t runblocks(Block* b, uint64_t budget, const volatile int* stop);
+    enum class Careful { Ran, RanStop, Stop };
+    Careful carefulstep(bool first);
+    bool careful() const;
     void dropcode(uint32_t page);
+    void freedead();
+    void counters();
 
     uint32_t vle_ = 0;
     uint32_t spare_time_ = 0, spare_nbins_ = 0;  // where undefined counters count
-    uint32_t* time_ = nullptr;   // resolved once per step/run
+    uint32_t* time_ = nullptr;   // resolved once per block
     uint32_t* nbins_ = nullptr;
-    std::unordered_map<uint32_t, std::unique_ptr<CodePage>> code_;
-    uint32_t lastpage_ = 0;
-    CodePage* lastcode_ = nullptr;
-    Insn scratch_;   // decoded while access checks are on (never cached)
+    bool reference_ = false;
+    bool running_ = false;
+    // Decoded blocks by first address; a small direct-mapped table in front.
+    std::unordered_map<uint32_t, std::unique_ptr<Block>> blocks_;
+    struct JumpEntry {
+        uint32_t pc = 1;
+        Block* block = nullptr;
+    };
+    static constexpr unsigned JumpEntries = 4096;
+    std::unique_ptr<JumpEntry[]> jump_;
+    // Blocks on each code page (a block on two pages is on both lists).
+    std::unordered_map<uint32_t, std::vector<Block*>> pageblocks_;
+    // Dropped blocks: kept until no run can still hold them.
+    std::vector<std::unique_ptr<Block>> dead_;
+    std::unordered_set<uint32_t> points_;
+    std::unordered_map<uint32_t, uint32_t> pointpages_;  // page -> points on it
+    Insn scratch_;   // the careful path's instruction (never cached)
 };
 
 }  // namespace vek

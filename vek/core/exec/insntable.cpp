@@ -16,6 +16,7 @@
 #include <bit>
 #include <cfloat>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "toollib/isa/isa.h"
@@ -248,29 +249,29 @@ inline void spetest(Executor& x, const Insn& i, bool v)
 }
 
 // Semantics shared by a classic row and its VLE twin.
-const ExecFn cr_nor = EXEC(crlogic(x, i, !(crA(x, i) | crB(x, i))));
-const ExecFn cr_andc = EXEC(crlogic(x, i, crA(x, i) & !crB(x, i)));
-const ExecFn cr_xor = EXEC(crlogic(x, i, crA(x, i) ^ crB(x, i)));
-const ExecFn cr_nand = EXEC(crlogic(x, i, !(crA(x, i) & crB(x, i))));
-const ExecFn cr_and = EXEC(crlogic(x, i, crA(x, i) & crB(x, i)));
-const ExecFn cr_eqv = EXEC(crlogic(x, i, crA(x, i) == crB(x, i)));
-const ExecFn cr_orc = EXEC(crlogic(x, i, crA(x, i) | !crB(x, i)));
-const ExecFn cr_or = EXEC(crlogic(x, i, crA(x, i) | crB(x, i)));
-const ExecFn mcrf = EXEC(x.setcrf(i.d, crfield(x, i.a)));
+constexpr ExecFn cr_nor = EXEC(crlogic(x, i, !(crA(x, i) | crB(x, i))));
+constexpr ExecFn cr_andc = EXEC(crlogic(x, i, crA(x, i) & !crB(x, i)));
+constexpr ExecFn cr_xor = EXEC(crlogic(x, i, crA(x, i) ^ crB(x, i)));
+constexpr ExecFn cr_nand = EXEC(crlogic(x, i, !(crA(x, i) & crB(x, i))));
+constexpr ExecFn cr_and = EXEC(crlogic(x, i, crA(x, i) & crB(x, i)));
+constexpr ExecFn cr_eqv = EXEC(crlogic(x, i, crA(x, i) == crB(x, i)));
+constexpr ExecFn cr_orc = EXEC(crlogic(x, i, crA(x, i) | !crB(x, i)));
+constexpr ExecFn cr_or = EXEC(crlogic(x, i, crA(x, i) | crB(x, i)));
+constexpr ExecFn mcrf = EXEC(x.setcrf(i.d, crfield(x, i.a)));
 // Branches: the link and absolute variants are rows of their own.
-const ExecFn branch_i = EXEC(branch(x, i, i.imm, true));
-const ExecFn branch_bc = EXEC(branch(x, i, i.imm, bcond(x, i.d, i.a)));
-const ExecFn branch_bclr = EXEC(uint32_t t = x.lr() & ~3u; branch(x, i, t, bcond(x, i.d, i.a)));
-const ExecFn branch_bcctr = EXEC(uint32_t t = x.ctr() & ~3u; branch(x, i, t, bcond(x, i.d, i.a)));
-const ExecFn se_blr = EXEC(branch(x, i, x.lr() & ~1u, true));
-const ExecFn se_bctr = EXEC(branch(x, i, x.ctr() & ~1u, true));
+constexpr ExecFn branch_i = EXEC(branch(x, i, i.imm, true));
+constexpr ExecFn branch_bc = EXEC(branch(x, i, i.imm, bcond(x, i.d, i.a)));
+constexpr ExecFn branch_bclr = EXEC(uint32_t t = x.lr() & ~3u; branch(x, i, t, bcond(x, i.d, i.a)));
+constexpr ExecFn branch_bcctr = EXEC(uint32_t t = x.ctr() & ~3u; branch(x, i, t, bcond(x, i.d, i.a)));
+constexpr ExecFn se_blr = EXEC(branch(x, i, x.lr() & ~1u, true));
+constexpr ExecFn se_bctr = EXEC(branch(x, i, x.ctr() & ~1u, true));
 
 constexpr InsnSet C = InsnSet::Classic, V16 = InsnSet::Vle16, V32 = InsnSet::Vle32;
 // Rows of opcode 31 and 4 serve classic and VLE code alike.
 constexpr InsnSet SHARED = InsnSet::Classic;
 
 // clang-format off
-const InsnRow rows[] = {
+constexpr InsnRow rows[] = {
   {"????",       C,      Form::None,    EXEC()},
 
   // ---- classic: immediate arithmetic and logic
@@ -616,6 +617,38 @@ const InsnRow rows[] = {
 };
 // clang-format on
 
+// Threaded code: each row's semantics in a wrapper that goes straight on to
+// the next instruction of the block, so every row has its own indirect
+// jump (which the host predicts far better than one shared call). A
+// wrapper returns where a block ended: after the block's last instruction,
+// or after an instruction that left a notice in memory.
+template <ExecFn F>
+[[gnu::flatten]] const Insn* threadstep(Executor& x, const Insn* i)
+{
+    F(x, *i);
+    if (x.mem.notice) [[unlikely]]
+        return i + 1;
+    return i[1].tfn(x, i + 1);
+}
+
+// A block's last instruction sets pc first: a branch reads it (the link)
+// and may replace it.
+template <ExecFn F>
+[[gnu::flatten]] const Insn* threadlast(Executor& x, const Insn* i)
+{
+    x.pc() = i->next;
+    F(x, *i);
+    return i + 1;
+}
+
+template <size_t... K>
+constexpr std::array<ThreadFn, sizeof...(K)> threadtable(bool last, std::index_sequence<K...>)
+{
+    return {(last ? &threadlast<rows[K].fn> : &threadstep<rows[K].fn>)...};
+}
+constexpr auto threadsteps = threadtable(false, std::make_index_sequence<std::size(rows)>());
+constexpr auto threadlasts = threadtable(true, std::make_index_sequence<std::size(rows)>());
+
 inline uint32_t sext(uint32_t v, unsigned bits) { return uint32_t(int32_t(v << (32 - bits)) >> (32 - bits)); }
 // VLE 16-bit register field: 0-7 are r0-r7, 8-15 are r24-r31.
 inline uint8_t vlereg(uint32_t f) { return uint8_t((f & 15) < 8 ? (f & 15) : (f & 15) + 16); }
@@ -646,7 +679,8 @@ RowEncoding resolve(const InsnRow& r)
         else if (hasrc && readsrc(r.form))
             mask &= ~isa::formrcbit(in.form);
         if ((in.flags & isa::FOe) && readsoe(r.form)) mask &= ~isa::formoebit(in.form);
-        if (!best.resolved || ((mask & best.mask) == mask && mask != best.mask)) best = {mask, match & mask, true};
+        if (!best.resolved || ((mask & best.mask) == mask && mask != best.mask)) best = {mask, match & mask, true, best.branch};
+        if (in.exec == isa::Exec::Branch) best.branch = true;
     }
     return best;
 }
@@ -689,6 +723,8 @@ const Buckets& buckets()
 const RowEncoding& rowencoding(uint16_t row) { return buckets().enc.at(row); }
 
 std::span<const InsnRow> insnrows() { return rows; }
+
+ThreadFn threadfn(uint16_t row, bool last) { return (last ? threadlasts : threadsteps).at(row); }
 
 uint16_t findrow(InsnSet set, uint32_t word)
 {

@@ -66,8 +66,12 @@ std::span<const InsnRow> insnrows();
 struct RowEncoding {
     uint32_t mask = 0, match = 1;
     bool resolved = false;
+    bool branch = false;  // may change pc: a decoded block ends with it
 };
 const RowEncoding& rowencoding(uint16_t row);
+// The threaded form of a row's semantics (see insntable.cpp); last for the
+// final instruction of a block.
+ThreadFn threadfn(uint16_t row, bool last);
 // Index of the first row of set that matches word, 0 when none does. For
 // Vle16, word holds the half-word.
 uint16_t findrow(InsnSet set, uint32_t word);

@@ -53,8 +53,15 @@ void Session::bindsymbols() {
 
 void Session::bind() {
     bindsymbols();
-    target.report.errmsg = [](int number, std::string_view tail) { puterror({msgtext(number), tail}); };
-    target.report.puttext = [](std::string_view text) { puttext({text}); };
+    // A report of the target comes after the trace lines before it.
+    target.report.errmsg = [this](int number, std::string_view tail) {
+        flushtrace();
+        puterror({msgtext(number), tail});
+    };
+    target.report.puttext = [this](std::string_view text) {
+        flushtrace();
+        puttext({text});
+    };
     target.mem.chkpoints = [](uint32_t address, int kind) { return chkpoints(address, kind); };
     decode = targetenv(target.mem, target.regs);
     loadreport.stopflag = &stop;
@@ -88,14 +95,17 @@ RunResult Session::run(uint64_t count, bool trace) {
     if (!trace) {
         result.executed = x.run(count, &stop);
     } else {
-        // One instruction at a time so each line is printed before its
-        // instruction changes anything.
+        // One instruction at a time, each line taken before its instruction
+        // changes anything; the lines go out in large writes.
+        constexpr size_t TraceBuffer = 64 << 10;
         while (result.executed < count && !stop) {
-            std::string line = disassemble(target.regs.getpc()) + "\n";
-            puttext({line});
+            appendline(trace_, target.regs.getpc());
+            trace_ += '\n';
+            if (trace_.size() >= TraceBuffer) flushtrace();
             if (x.run(1, &stop) == 0) break;
             ++result.executed;
         }
+        flushtrace();
     }
     if (stop)
         result.reason = StopReason::Stopped;
@@ -104,13 +114,40 @@ RunResult Session::run(uint64_t count, bool trace) {
     return result;
 }
 
+void Session::flushtrace() {
+    if (trace_.empty()) return;
+    puttext({trace_});
+    trace_.clear();
+}
+
 std::string Session::disassemble(uint32_t address) {
-    char text[512] = {};
-    Decoded d;
-    decodeinsn(decode, address, DecodeText, text, d);
-    char head[16];
-    std::snprintf(head, sizeof head, "%08" PRIx32 "  ", address);
-    return head + std::string(text);
+    std::string line;
+    appendline(line, address);
+    return line;
+}
+
+// A trace meets the same instructions again and again: the text of one is
+// kept with the bytes, VLE boundary and symbol-table generation it was
+// made from (the only things it depends on), and made again when any of
+// them differs. The bytes are read as the decoder reads them, so the
+// accesses are the same either way.
+void Session::appendline(std::string& out, uint32_t address) {
+    bool vle = false;
+    const uint32_t bytes = fetchinsn(decode, address, vle);
+    if (tracetexts_.empty()) tracetexts_.resize(TraceTexts);
+    TraceText& cached = tracetexts_[(address >> 1) % TraceTexts];
+    const uint64_t generation = symtab().generation;
+    if (cached.address != address || cached.bytes != bytes || cached.vle != vle || cached.generation != generation) {
+        char text[512];
+        text[0] = '\0';
+        Decoded d;
+        decodevalue(decode, address, vle, bytes, DecodeText, text, d);
+        cached = {address, bytes, vle, generation, {}};
+        for (int shift = 28; shift >= 0; shift -= 4) cached.line += "0123456789abcdef"[(address >> shift) & 15];
+        cached.line += "  ";
+        cached.line += text;
+    }
+    out += cached.line;
 }
 
 CounterBindings Session::counters() const {

@@ -62,7 +62,9 @@ struct Session {
 
     // Runs up to count instructions from pc; stops at an undecodable
     // instruction or when stop is set. With trace, each instruction's
-    // disassembly line goes to the output sink before it executes.
+    // disassembly line goes to the output sink before it executes (the
+    // lines are written in large pieces, all of them before any report of
+    // the target and before the run returns).
     RunResult run(uint64_t count, bool trace = false);
 
     // "address  text" of the instruction at address (the decoder's text).
@@ -79,6 +81,17 @@ struct Session {
 private:
     void bind();
     void bindsymbols();
+    void flushtrace();
+    void appendline(std::string& out, uint32_t address);
+    std::string trace_;  // trace lines not written yet
+    struct TraceText {
+        uint32_t address = 1, bytes = 0;
+        bool vle = false;
+        uint64_t generation = 0;
+        std::string line;
+    };
+    static constexpr size_t TraceTexts = 1024;
+    std::vector<TraceText> tracetexts_;  // by address
 };
 
 // A new session on fresh process-wide state (tests start from here).

@@ -1,6 +1,7 @@
-// Paged memory: page lookup through the index, victim choice (an empty frame
-// first, else the least recently used), write-back and reload through the
-// swap store, and the byte accessors the wider ones are built from.
+// Paged memory behind the host caches: page lookup through the index,
+// victim choice (an empty frame first, a new frame while the pool is below
+// its limit, else the least recently used), write-back and reload through
+// the swap store, and the byte accessors the wider ones are built from.
 //
 // A frame is only given a new page once that page's bytes are in it: when a
 // reload from the swap file fails the frame stays empty and the access is
@@ -10,23 +11,31 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace vek {
 
-namespace {
-
-constexpr uint32_t OffsetMask = PageSize - 1;
-
-}  // namespace
-
 Memory::Memory(TargetReport* report, std::unique_ptr<SwapStore> swap)
-    : report_(report), swap_(std::move(swap)), frames_(FrameCount)
+    : report_(report), swap_(std::move(swap))
 {
-    for (size_t k = 0; k < frames_.size(); k++) frames_[k].number = int32_t(k);
+    clearhost();
+}
+
+void Memory::clearhost()
+{
+    // Fresh zero pages from the system: nothing is touched until used.
+    host_.reset(static_cast<HostPage*>(std::calloc(HostPages, sizeof(HostPage))));
+    if (!host_) throw std::bad_alloc();
 }
 
 Memory::~Memory() = default;
+
+void Memory::setframelimit(size_t frames)
+{
+    limit_ = std::max<size_t>(frames, 1);
+    exactlru_ = limit_ <= ExactLruFrames;
+}
 
 PageIndex& Memory::indexof(uint32_t page)
 {
@@ -63,13 +72,27 @@ void Memory::closeswap()
     swapfailed_ = false;
 }
 
+MemoryPage* Memory::newframe()
+{
+    if (nframes_ % ChunkFrames == 0) chunks_.push_back(std::make_unique<MemoryPage[]>(ChunkFrames));
+    MemoryPage& f = frame(nframes_);
+    f.number = int32_t(nframes_++);
+    stamps_.push_back(0);
+    return &f;
+}
+
 MemoryPage* Memory::victim()
 {
-    for (MemoryPage& f : frames_)
-        if (f.state == PageEmpty) return &f;
-    MemoryPage* best = &frames_.front();
-    for (MemoryPage& f : frames_)
-        if (f.stamp < best->stamp) best = &f;
+    if (!empty_.empty()) {
+        MemoryPage* f = &frame(size_t(empty_.top()));
+        empty_.pop();
+        return f;
+    }
+    if (nframes_ < limit_) return newframe();
+    size_t oldest = 0;
+    for (size_t k = 1; k < nframes_; k++)
+        if (stamps_[k] < stamps_[oldest]) oldest = k;
+    MemoryPage* best = &frame(oldest);
     if (best->state & PageDirty) {
         if (!swapready() || !swap_->writeslot(uint32_t(best->index->slot), best->data)) {
             // Written to the output, not as an error: nothing is lost.
@@ -77,30 +100,27 @@ MemoryPage* Memory::victim()
                 report_->text(std::string(targetmsgtext(MsgMemoryFileOverflow)) + " bloc");
             writefailing_ = true;
             // Keep the page where it is; the new page gets a frame of its own.
-            MemoryPage& extra = frames_.emplace_back();
-            extra.number = int32_t(frames_.size() - 1);
-            return &extra;
+            return newframe();
         }
         writefailing_ = false;
         best->state &= uint8_t(~PageDirty);
+        best->index->dirty = 0;
     }
     return best;
 }
 
-MemoryPage* Memory::lookupslow(uint32_t page)
+PageIndex* Memory::lookup(uint32_t address)
 {
+    const uint32_t page = pageof(address);
     PageIndex& ix = indexof(page);
-    if (ix.frame >= 0) {
-        MemoryPage* f = &frames_[size_t(ix.frame)];
-        f->stamp = ++counter_;
-        lastpage_ = page;
-        lastframe_ = f;
-        return f;
+    if (ix.frame) {
+        stamps_[size_t(ix.number)] = ++counter_;
+        return &ix;
     }
     MemoryPage* f = victim();
-    if (f == lastframe_) lastframe_ = nullptr;
     if (f->state != PageEmpty) {
-        f->index->frame = -1;
+        drophost(f->page);
+        *f->index = PageIndex{nullptr, -1, f->index->slot, f->index->watch, f->index->code, 0};
         f->index = nullptr;
         f->state = PageEmpty;
     }
@@ -112,116 +132,141 @@ MemoryPage* Memory::lookupslow(uint32_t page)
     } else {
         if (!swapready() || !swap_->readslot(uint32_t(ix.slot), f->data)) {
             if (report_) report_->error(MsgReadError, " bloc");
-            return nullptr;  // the frame stays empty
+            empty_.push(f->number);  // the frame stays empty
+            return nullptr;
         }
         f->state = PageValid;
     }
     f->page = page;
     f->swapoff = uint32_t(ix.slot) * PageSize;
     f->index = &ix;
-    ix.frame = f->number;
-    f->stamp = ++counter_;
-    lastpage_ = page;
-    lastframe_ = f;
-    return f;
+    ix.frame = f;
+    ix.number = f->number;
+    ix.dirty = (f->state & PageDirty) != 0;
+    stamps_[size_t(f->number)] = ++counter_;
+    return &ix;
 }
 
-inline MemoryPage* Memory::lookup(uint32_t address)
+// The bytes of a page for reading, entered into the read cache unless a
+// memory point lies on it.
+uint8_t* Memory::readable(uint32_t address)
 {
-    uint32_t page = address & ~OffsetMask;
-    if (lastframe_ && page == lastpage_) {
-        lastframe_->stamp = ++counter_;
-        return lastframe_;
+    PageIndex* ix = lookup(address);
+    if (!ix) return nullptr;
+    HostPage& e = host_[hostslot(address)];
+    if (hostcache_ && !ix->watch && e.tag != (pageof(address) | HostValid | HostWritable))
+        e = {pageof(address) | HostValid, uint32_t(ix->number), ix->frame->data};
+    return ix->frame->data;
+}
+
+// The bytes of a page for writing: the page is dirty from now on, and a
+// page of decoded code is reported once (its mark goes). It enters both
+// caches unless a memory point lies on it.
+uint8_t* Memory::writable(uint32_t address)
+{
+    PageIndex* ix = lookup(address);
+    if (ix && ix->code) {
+        ix->code = 0;
+        notice |= NoticeCode;
+        if (codewrite) codewrite(pageof(address));
+        ix = lookup(address);  // whatever the callback did to memory
     }
-    return lookupslow(page);
+    if (!ix) return nullptr;
+    if (!ix->dirty) {
+        ix->dirty = 1;
+        ix->frame->state |= PageDirty;
+    }
+    if (hostcache_ && !ix->watch) {
+        host_[hostslot(address)] = {pageof(address) | HostValid | HostWritable, uint32_t(ix->number), ix->frame->data};
+    }
+    return ix->frame->data;
 }
 
-void Memory::notecode(MemoryPage* frame)
+void Memory::drophost(uint32_t page)
 {
-    frame->index->code = false;
-    if (codewrite) codewrite(frame->page);
+    HostPage& e = host_[hostslot(page)];
+    if ((e.tag & ~(PageSize - 1)) == page) e = HostPage{};
 }
 
-uint8_t Memory::getbyte(uint32_t address)
+void Memory::sethostcache(bool on)
 {
+    hostcache_ = on;
+    clearhost();
+}
+
+bool Memory::watched(uint32_t address) const
+{
+    const PageIndex* ix = findindex(pageof(address));
+    return ix && ix->watch;
+}
+
+uint8_t Memory::getbyteslow(uint32_t address)
+{
+    const bool watch = watched(address);
     if (fetchflag)
         fetchflag = false;
-    else if (checkflag && chkpoints)
+    else if ((checkflag || watch) && chkpoints)
         chkpoints(address, AccessRead);
-    MemoryPage* p = lookup(address);
-    return p ? p->data[address & OffsetMask] : 0;
+    if (watch) notice |= NoticeWatch;
+    const uint8_t* d = readable(address);
+    return d ? d[address % PageSize] : 0;
 }
 
-uint32_t Memory::putbyte(uint32_t address, uint8_t value)
+uint32_t Memory::putbyteslow(uint32_t address, uint8_t value)
 {
-    if (MemoryPage* p = lookup(address)) {
-        p->state |= PageDirty;
-        if (p->index->code) notecode(p);
-        p->data[address & OffsetMask] = value;
-    }
-    if (checkflag && chkpoints) return chkpoints(address, AccessWrite);
+    const bool watch = watched(address);
+    if (uint8_t* d = writable(address)) d[address % PageSize] = value;
+    if (watch) notice |= NoticeWatch;
+    if ((checkflag || watch) && chkpoints) return chkpoints(address, AccessWrite);
     return value;
 }
 
-uint16_t Memory::getword(uint32_t address)
-{
-    uint32_t hi = getbyte(address);
-    return uint16_t(hi << 8 | getbyte(address + 1));
-}
-
-void Memory::putword(uint32_t address, uint16_t value)
-{
-    putbyte(address, uint8_t(value >> 8));
-    putbyte(address + 1, uint8_t(value));
-}
-
-uint32_t Memory::getlong(uint32_t address)
+uint32_t Memory::getlongslow(uint32_t address)
 {
     // Unchecked and within one page: one lookup for the four bytes.
-    if (!checkflag && (address & OffsetMask) <= PageSize - 4) {
+    if (!checkflag && address % PageSize <= PageSize - 4 && !watched(address)) {
         fetchflag = false;
-        MemoryPage* p = lookup(address);
-        if (!p) return 0;
-        const uint8_t* b = p->data + (address & OffsetMask);
-        return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+        const uint8_t* d = readable(address);
+        return d ? load32(d + address % PageSize) : 0;
     }
     uint32_t hi = getword(address);
     return hi << 16 | getword(address + 2);
 }
 
-void Memory::putlong(uint32_t address, uint32_t value)
+void Memory::putlongslow(uint32_t address, uint32_t value)
 {
-    if (!checkflag && (address & OffsetMask) <= PageSize - 4) {
-        MemoryPage* p = lookup(address);
-        if (!p) return;
-        p->state |= PageDirty;
-        if (p->index->code) notecode(p);
-        uint8_t* b = p->data + (address & OffsetMask);
-        b[0] = uint8_t(value >> 24);
-        b[1] = uint8_t(value >> 16);
-        b[2] = uint8_t(value >> 8);
-        b[3] = uint8_t(value);
+    if (!checkflag && address % PageSize <= PageSize - 4 && !watched(address)) {
+        if (uint8_t* d = writable(address)) store32(d + address % PageSize, value);
         return;
     }
     putword(address, uint16_t(value >> 16));
     putword(address + 2, uint16_t(value));
 }
 
+uint16_t Memory::peekword(uint32_t address)
+{
+    auto byte = [this](uint32_t a) -> uint32_t {
+        const uint8_t* d = readable(a);
+        return d ? d[a % PageSize] : 0;
+    };
+    uint32_t hi = byte(address);
+    return uint16_t(hi << 8 | byte(address + 1));
+}
+
 void Memory::getmem(void* dest, uint32_t address, size_t count)
 {
     auto* out = static_cast<uint8_t*>(dest);
-    if (checkflag) {
-        for (size_t i = 0; i < count; i++) out[i] = getbyte(address + uint32_t(i));
-        return;
-    }
-    if (count) fetchflag = false;
+    if (count) fetchflag = checkflag && fetchflag;  // used up unless the first byte takes it
     while (count) {
-        size_t off = address & OffsetMask;
+        size_t off = address % PageSize;
         size_t n = std::min<size_t>(count, PageSize - off);
-        if (MemoryPage* p = lookup(address))
-            std::memcpy(out, p->data + off, n);
-        else
+        if (checkflag || watched(address)) {
+            for (size_t i = 0; i < n; i++) out[i] = getbyte(address + uint32_t(i));
+        } else if (const uint8_t* d = readable(address)) {
+            std::memcpy(out, d + off, n);
+        } else {
             std::memset(out, 0, n);
+        }
         out += n;
         address += uint32_t(n);
         count -= n;
@@ -231,17 +276,13 @@ void Memory::getmem(void* dest, uint32_t address, size_t count)
 void Memory::putmem(uint32_t address, const void* source, size_t count)
 {
     const auto* in = static_cast<const uint8_t*>(source);
-    if (checkflag) {
-        for (size_t i = 0; i < count; i++) putbyte(address + uint32_t(i), in[i]);
-        return;
-    }
     while (count) {
-        size_t off = address & OffsetMask;
+        size_t off = address % PageSize;
         size_t n = std::min<size_t>(count, PageSize - off);
-        if (MemoryPage* p = lookup(address)) {
-            p->state |= PageDirty;
-            if (p->index->code) notecode(p);
-            std::memcpy(p->data + off, in, n);
+        if (checkflag || watched(address)) {
+            for (size_t i = 0; i < n; i++) putbyte(address + uint32_t(i), in[i]);
+        } else if (uint8_t* d = writable(address)) {
+            std::memcpy(d + off, in, n);
         }
         in += n;
         address += uint32_t(n);
@@ -257,27 +298,51 @@ void Memory::discard()
         for (PageIndex& ix : *block)
             if (ix.code && codewrite) codewrite(uint32_t((&block - index_.data()) << 20 | (&ix - block->data()) << 9));
     }
-    for (MemoryPage& f : frames_) {
-        f.state = PageEmpty;
-        f.index = nullptr;
-    }
     for (auto& block : index_) block.reset();
     directory_.clear();
-    lastframe_ = nullptr;
+    chunks_.clear();
+    nframes_ = 0;
+    empty_ = {};
+    stamps_.clear();
+    clearhost();
 }
 
-void Memory::markcode(uint32_t address) { indexof(address & ~OffsetMask).code = true; }
+void Memory::markcode(uint32_t address)
+{
+    const uint32_t page = pageof(address);
+    indexof(page).code = true;
+    HostPage& e = host_[hostslot(page)];
+    if (e.tag == (page | HostValid | HostWritable)) e.tag = page | HostValid;
+}
+
+void Memory::setwatch(uint32_t address, uint32_t length, bool on)
+{
+    if (length == 0) return;
+    uint64_t pages = (uint64_t(address % PageSize) + length + PageSize - 1) / PageSize;
+    for (uint32_t page = pageof(address); pages--; page += PageSize) {
+        PageIndex& ix = indexof(page);
+        if (on) {
+            ix.watch++;
+            drophost(page);
+        } else if (ix.watch) {
+            ix.watch--;
+        }
+    }
+}
+
+void Memory::addwatch(uint32_t address, uint32_t length) { setwatch(address, length, true); }
+void Memory::removewatch(uint32_t address, uint32_t length) { setwatch(address, length, false); }
 
 int32_t Memory::slotof(uint32_t address) const
 {
-    const PageIndex* ix = findindex(address & ~OffsetMask);
+    const PageIndex* ix = findindex(pageof(address));
     return ix ? ix->slot : -1;
 }
 
 const MemoryPage* Memory::residentframe(uint32_t address) const
 {
-    const PageIndex* ix = findindex(address & ~OffsetMask);
-    return ix && ix->frame >= 0 ? &frames_[size_t(ix->frame)] : nullptr;
+    const PageIndex* ix = findindex(pageof(address));
+    return ix ? ix->frame : nullptr;
 }
 
 }  // namespace vek

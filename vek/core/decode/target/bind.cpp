@@ -17,8 +17,7 @@ DecodeEnv targetenv(Memory& memory, RegisterFile& registers) {
         return s && s->value == value ? s->name.c_str() : nullptr;
     };
     env.symbolvalue = [](std::string_view name) -> std::optional<uint32_t> {
-        for (ProgramSymbol* s = symtab().head; s; s = s->next)
-            if (s->name == name) return s->value;
+        if (ProgramSymbol* s = rensym(name)) return s->value;
         return std::nullopt;
     };
     env.getvle = [] { return symtab().vle; };
