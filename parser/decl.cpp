@@ -439,6 +439,7 @@ TypeNode* parsetypename(Parser& P) {
     Decl d;
     declspecs(P, d, allow::None);
     declarator(P, d);
+    if (d.s.name) putdiagat(P, d.line, d.column, namelength(d.s.name), "name unexpected in abstract type");
     return d.s.type;
 }
 

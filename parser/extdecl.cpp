@@ -153,11 +153,16 @@ int defglobal(Parser& P, Symbol* s) {
         s->flags |= sf::Written | sf::Referenced;
         putspaces(P);
         putdatalabel(P, s);
-        uint32_t count = skipinitializer(P, s->type);
-        if (count && s->type && s->type->code == ty::Array && s->type->count() == 0) {
-            TypeNode* a = newtype(P, ty::Array, s->type->subtype);
-            a->detail = count;
-            s->type = a;
+        if ((s->attributes & (attr::Const | attr::Volatile)) == attr::Const) {
+            // a const object keeps its values for constant replacement
+            s->valueexpr = initvalues(P, &s->type);
+        } else {
+            uint32_t count = skipinitializer(P, s->type);
+            if (count && s->type && s->type->code == ty::Array && s->type->count() == 0) {
+                TypeNode* a = newtype(P, ty::Array, s->type->subtype);
+                a->detail = count;
+                s->type = a;
+            }
         }
         putenddata(P);
         return 1;
@@ -169,14 +174,13 @@ int defglobal(Parser& P, Symbol* s) {
 
 void parsealias(Parser& P, Symbol* s) {
     if (s->flags & sf::Referenced) putdiag(P, "redefined alias %.*s", namelength(s->name), nametext(s->name));
-    ConstResult r;
-    bool found = evalexpr(P, r);
-    if (!found || !r.constant) {
-        putdiag(P, "bad alias expression");
-    } else if (!r.sym) {
-        s->value = r.value;
-    } else if (r.sym->sclass == sc::Placed) {
-        s->value = r.sym->value + r.value;
+    ExprNode* e = assignexpr(P);
+    if (e) foldexpr(P, e, 0);
+    bool isleaf = e && e->op == 0 && !(e->leafbits & leaf::Literal);
+    if (isleaf && !(e->leafbits & leaf::Symbol) && !(e->leafbits & leaf::Contents)) {
+        s->value = e->value;
+    } else if (isleaf && e->sym && e->sym->sclass == sc::Placed) {
+        s->value = e->sym->value + e->value;  // the offset after the placed symbol counts
     } else {
         putdiag(P, "bad alias expression");
     }

@@ -91,7 +91,6 @@ Literal* internliteral(Parser& P, const unsigned char* bytes, size_t length) {
     return l;
 }
 
-namespace {
 // Takes one use of the entry away; an entry without another use leaves the pool.
 void droplituse(Parser& P, Literal* l) {
     if (l->uses > 0) {
@@ -106,7 +105,6 @@ void droplituse(Parser& P, Literal* l) {
         }
     }
 }
-}  // namespace
 
 Literal* joinliterals(Parser& P, Literal* first, Literal* second) {
     std::vector<unsigned char> joined = first->bytes;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "parser/records.h"
@@ -318,6 +319,39 @@ struct DeclState {
     int depth = 0;             // nesting of declarators and tag bodies (decl.cpp)
 };
 
+// ---- expressions (expr.cpp .. constexpr.cpp) ----
+// One entry of the known-value list: the object a straight-line assignment
+// stored into and what it stored (or that its value is unknown). Targets
+// and values are private copies: a named contents leaf, or an indirection
+// (target) of an address leaf (inner); the value is a leaf.
+struct KnownValue {
+    KnownValue* link = nullptr;   // pool chain
+    KnownValue* next = nullptr;   // the list, newest first
+    KnownValue* older = nullptr;  // the next older entry of the same symbol
+    ExprNode target, inner, value;
+    uint32_t offset = 0, size = 0;  // the target's bytes inside its object
+    bool known = false;           // value holds the value
+};
+
+struct ExprState {
+    KnownValue* known = nullptr;
+    // The newest entry of each symbol; a symbol without one has no value.
+    std::unordered_map<const Symbol*, KnownValue*> bysym;
+    Pool<KnownValue> knownpool;    // emptying the list releases the pool
+    std::deque<ExprNode> records;  // initializer-value records, kept for the run
+    int opencond = 0;              // inside the middle or right operand of ?:
+    int condctx = 0;               // inside a right operand of ?:, && or ||
+    int nclevel = 0;               // constant replacement off (sizeof operands)
+    int nesting = 0;               // recursion of the grammar, bounded
+    bool toocomplex = false;       // "expression too complex" reported; unwinding
+    int rewrites = 0;              // nested rewrites of binop, bounded
+    int loopdepth = 0;             // set by the statement parser
+    bool staticinit = false;       // a static initializer is parsed
+    uint32_t operators = 0, calls = 0, inlinecalls = 0;
+    bool floatdivide = false;      // the unit divides floating values
+    Symbol* defining = nullptr;    // the function whose body is parsed
+};
+
 // The intermediate-file writer. The parser calls the put operations
 // (writer.cpp), which do the parser's part and hand each record to this
 // sink; the default sink writes nothing.
@@ -337,6 +371,7 @@ struct IrWriter {
 struct RunHooks {
     std::unique_ptr<IrWriter> writer;
     bool nooutput = false;
+    std::function<void(Parser&)> beforeend;  // after the last declaration, before the end of the unit
     std::function<void(Parser&)> atend;
 };
 
@@ -369,6 +404,7 @@ struct Parser {
     BasicTypes types;
     SpaceTables spaces;
     DeclState decl;
+    ExprState ex;
     std::unique_ptr<IrWriter> writer;
 
     Parser();
@@ -448,6 +484,7 @@ TrieNode* triefind(TrieNode* root, const char* text, size_t length);
 const unsigned char* internname(Parser& P, const char* text, size_t length);
 Literal* internliteral(Parser& P, const unsigned char* bytes, size_t length);
 Literal* joinliterals(Parser& P, Literal* first, Literal* second);
+void droplituse(Parser& P, Literal* l);
 double scalepow10(double value, int exponent);
 void lexnumber(Parser& P, Token& slot, const char* text, size_t length);
 void charconst(Parser& P, Token& slot, const char* text, size_t length);
@@ -455,17 +492,39 @@ std::vector<unsigned char> stringbytes(Parser& P, const char* text, size_t lengt
 void stringliteral(Parser& P, Token& slot, const char* text, size_t length);
 uint32_t escapevalue(Parser& P, const char*& pos, const char* end);
 
-// constexpr.cpp
-// A folded constant expression: an integer value, or the address (or, with
-// contents, the object) of a symbol plus the value as a byte offset.
-struct ConstResult {
-    uint32_t value = 0;
-    Symbol* sym = nullptr;
-    bool contents = false;
-    bool constant = true;
-};
+// ---- expressions ----
+// expr.cpp: the grammar and the prefix operators.
+ExprNode* commaexpr(Parser& P, int voidctx);
+ExprNode* assignexpr(Parser& P);
+ExprNode* unaryexpr(Parser& P, uint8_t enclosing);
+ExprNode* unaryop(Parser& P, ExprNode* e);
+ExprNode* takeaddress(Parser& P, ExprNode* e);
+void voidexpr(Parser& P, ExprNode* e, int voidctx);
+// convert.cpp: trees, conversions and casts.
+int sameexpr(Parser& P, const ExprNode* a, const ExprNode* b, int strict);
+TypeNode* promotetype(Parser& P, TypeNode* t, int argument);
+TypeNode* decayexpr(Parser& P, ExprNode* e);
+ExprNode* convertexpr(Parser& P, ExprNode* e, TypeNode* t);
+ExprNode* castexpr(Parser& P, ExprNode* cast);
+void castconst(Parser& P, ExprNode* e, TypeNode* t);
+// binop.cpp and simplify.cpp: binary operators, ?:, && and ||.
+ExprNode* binop(Parser& P, ExprNode* e);
+// assign.cpp: = and the compound assignments, postfix ++ and --.
+ExprNode* assignop(Parser& P, ExprNode* e);
+// known.cpp: constant replacement and the known-value list.
+ExprNode* replaceconst(Parser& P, ExprNode** slot);
+ExprNode* knownvalue(Parser& P, ExprNode* e);
+void recordvalue(Parser& P, ExprNode* assign, ExprNode* value);
+void forgetvalue(Parser& P, ExprNode* e);
+void forgetall(Parser& P);  // empties the known-value list (calls, joins of control flow)
+// initvalue.cpp: the value records of a const object's initializer.
+ExprNode* initvalues(Parser& P, TypeNode** type);
+// constexpr.cpp: constant expressions, tests and the final pass.
 int evalconst(Parser& P, int32_t& out, int mode);
-bool evalexpr(Parser& P, ConstResult& out);
+ExprNode* testexpr(Parser& P, ExprNode** slot);
+void foldexpr(Parser& P, ExprNode* e, uint16_t width);
+void narrowtype(Parser& P, ExprNode* e, uint16_t width);
+void lowerstmtexpr(Parser& P, StmtNode* list);  // the per-function lowering's share of foldexpr
 
 // ppwrite.cpp
 void ppwrite(Parser& P);
@@ -573,7 +632,7 @@ struct DeclNesting {
     explicit DeclNesting(Parser& p);
     ~DeclNesting() { --P.decl.depth; }
 };
-TypeNode* parsetypename(Parser& P);
+TypeNode* parsetypename(Parser& P);  // "name unexpected in abstract type" for a named declarator
 
 // tagtype.cpp
 TypeNode* parsetagtype(Parser& P, uint16_t keyword, Decl& d);

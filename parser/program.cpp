@@ -276,6 +276,7 @@ int runfront(int argc, char** argv, RunHooks& hooks) {
         checkopenifs(P);
     } else {
         parseunit(P);
+        if (hooks.beforeend) hooks.beforeend(P);
         if (!o.an) finishunit(P);
     }
     if (hooks.atend) hooks.atend(P);

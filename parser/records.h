@@ -22,6 +22,7 @@ struct ExprNode;
 struct Literal;
 struct SourceFile;
 struct TokenRecording;  // the recorded body of an inline function
+struct Token;
 
 // Storage classes: the token codes of the keywords, and internal classes.
 namespace sc {
@@ -185,6 +186,16 @@ namespace leaf {
 constexpr uint8_t Contents = 1, Symbol = 2, Literal = 4, InitTarget = 8, ZeroDivide = 0x20, ZeroModulus = 0x40;
 }
 
+// Node flags of an ExprNode (nflags).
+namespace nf {
+constexpr uint8_t Typed = 1;        // type set by a cast or conversion: not narrowed again
+constexpr uint8_t NotLvalue = 4;
+constexpr uint8_t UnionRead = 8;    // reads a union member: no known value is recorded
+constexpr uint8_t Variadic = 0x10;  // call through a prototype ending in "..."
+constexpr uint8_t Overlaid = 0x20;  // overlaid member of an anonymous union: never replaced
+constexpr uint8_t Scaled = 0x80;    // value of a pointer assignment already scaled (a = a + i)
+}
+
 struct ExprNode {
     ExprNode* link = nullptr;     // pool chain
     TypeNode* type = nullptr;
@@ -197,6 +208,7 @@ struct ExprNode {
     StmtNode* stmts = nullptr;    // sequence node: the statement list
     uint32_t value = 0;           // leaf: integer constant, or the offset added to the symbol's address
     uint32_t extra = 0;           // size of an initializer-value record
+    const Token* savedpos = nullptr;  // division node, zero-divide mark: where the '/' or '%' stands
     uint8_t leafbits = 0;
     uint8_t nflags = 0;
     uint8_t op = 0;               // 0 leaf

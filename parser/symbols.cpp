@@ -147,7 +147,10 @@ ExprNode* newexpr(Parser& P, uint8_t op) {
 void marktypes(Parser& P) { P.syms.types.mark(); }
 void releasetypes(Parser& P) { P.syms.types.release(); }
 void releasestmts(Parser& P) { P.syms.stmts.release(); }
-void releaseexprs(Parser& P) { P.syms.exprs.release(); }
+void releaseexprs(Parser& P) {
+    forgetall(P);  // the known values of the released trees go with them
+    P.syms.exprs.release();
+}
 
 uint32_t nextlabel(Parser& P) {
     P.syms.label += 2;

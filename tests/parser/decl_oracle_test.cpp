@@ -13,22 +13,6 @@
 namespace cpppctest {
 namespace {
 
-bool havegcc() { return std::system("gcc --version > /dev/null 2>&1") == 0; }
-
-std::string capture(const std::string& cmd, int& status) {
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) {
-        status = -1;
-        return out;
-    }
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    status = pclose(p);
-    return out;
-}
-
 // Random structs and unions S0, S1, ... whose members are the basic types,
 // arrays of them, earlier aggregates and aggregates defined in place.
 struct LayoutCorpus {

@@ -6,6 +6,8 @@
 
 #include "tests/scratch.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -103,6 +105,23 @@ inline RunResult preprocess(const Scratch& s, const std::string& source, std::ve
     options.insert(options.begin(), "-e");
     options.push_back("t.c");
     return runcpppc(options);
+}
+
+inline bool havegcc() { return std::system("gcc --version > /dev/null 2>&1") == 0; }
+
+// Runs a shell command: its standard output, and its status in status.
+inline std::string capture(const std::string& cmd, int& status) {
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) {
+        status = -1;
+        return out;
+    }
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    status = pclose(p);
+    return out;
 }
 
 // Random edits of a text for the fuzz runs: each inserts a character of the

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "parser/parser.h"
+#include "parser/tokencodes.h"
 #include "toollib/quit.h"
+#include "tools/parsedump/exprdump.h"
 
 namespace parsedump {
 
@@ -204,13 +206,142 @@ struct Printer {
     }
 };
 
+// parsedump's own options, taken out of the argument list.
+struct DumpOptions {
+    std::vector<std::string> exprs;
+    bool ctext = false;
+    bool flags = false;
+};
+
+std::vector<char*> takeoptions(int argc, char** argv, DumpOptions& d) {
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (i > 0 && a == "--expr" && i + 1 < argc) {
+            d.exprs.push_back(argv[++i]);
+        } else if (i > 0 && a.rfind("--expr=", 0) == 0) {
+            d.exprs.push_back(a.substr(7));
+        } else if (i > 0 && a == "--ctext") {
+            d.ctext = true;
+        } else if (i > 0 && a == "--flags") {
+            d.flags = true;
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    rest.push_back(nullptr);
+    return rest;
+}
+
+// Reads to the next ';' (or the end of the list).
+void skipstatement(Parser& P) {
+    for (;;) {
+        Token* t = nexttoken(P);
+        if (t->code == tok::Semi) return;
+        if (t->code == tok::End) {
+            pushtoken(P);
+            return;
+        }
+    }
+}
+
+bool startsdeclaration(Parser& P, const Token* t) {
+    uint16_t c = t->code;
+    return startstypename(P, t) || c == kw::Register || c == kw::Auto || c == kw::Static || c == kw::Extern;
+}
+
+// A declaration among the expressions: its names become objects of the
+// scope the expressions see (auto when no class is given), and an
+// initializer is an assignment to the new object.
+ExprNode* localdecl(Parser& P) {
+    Decl spec;
+    declspecs(P, spec, allow::Block);
+    ExprNode* init = nullptr;
+    for (;;) {
+        Decl d = spec;
+        if (!declarator(P, d) || !d.s.name) break;
+        uint8_t sclass = d.s.sclass ? d.s.sclass : sc::Auto;
+        Symbol* s = newsym(P, &P.syms.scopes.ordinary, d.s.name, sclass, d.s.type);
+        s->attributes = defaultspace(P, d.s.attributes, sclass, d.s.type ? d.s.type->code : 0);
+        s->flags |= sf::Declared;
+        if (sclass == sc::Static) s->value = nextlabel(P);
+        if (nexttoken(P)->code == tok::Assign) {
+            ExprNode* target = newexpr(P, 0);
+            target->leafbits = leaf::Contents | leaf::Symbol | leaf::InitTarget;
+            target->sym = s;
+            target->type = s->type;
+            ExprNode* a = newexpr(P, tok::Assign);
+            a->left = target;
+            a->right = assignexpr(P);
+            if (!a->right) a->right = mkintconst(P, nullptr, 0);
+            init = binop(P, a);
+        } else {
+            pushtoken(P);
+        }
+        if (nexttoken(P)->code != tok::Comma) {
+            pushtoken(P);
+            break;
+        }
+    }
+    return init;
+}
+
+// The expressions of one --expr text, parsed as statements of straight-line
+// code after the file's declarations; each finished tree is printed.
+void parseexprs(Parser& P, const std::string& text, const DumpOptions& d, std::vector<std::string>& out) {
+    // a ';' at the end, so that messages about the last expression have a place
+    std::string line = text + " ;";
+    PpToken* list = splittokens(P, keeptext(P, line.data(), line.size()));
+    expandmacros(P, &list, 0);
+    settokensource(P, list);
+    for (;;) {
+        Token* t = nexttoken(P);
+        if (t->code == tok::End) break;
+        if (t->code == tok::Semi) continue;
+        bool declaration = startsdeclaration(P, t);
+        pushtoken(P);
+        ExprNode* e = declaration ? localdecl(P) : commaexpr(P, 1);
+        if (declaration && !e) {
+            if (nexttoken(P)->code != tok::Semi) {
+                putdiag(P, "missing ;");
+                skipstatement(P);
+            }
+            continue;
+        }
+        bool complex = P.ex.toocomplex;
+        P.ex.toocomplex = false;
+        if (!e || complex) {
+            if (!complex) putdiag(P, "missing expression");
+            skipstatement(P);
+            continue;
+        }
+        foldexpr(P, e, 0);
+        out.push_back(d.ctext ? ctext(P, e) : prefixform(P, e, d.flags));
+        t = nexttoken(P);
+        if (t->code == tok::End) break;
+        if (t->code != tok::Semi) {
+            putdiag(P, "missing ;");
+            skipstatement(P);
+        }
+    }
+    settokensourcedone(P);
+}
+
 }  // namespace
 
 int run(int argc, char** argv) {
+    DumpOptions dump;
+    std::vector<char*> args = takeoptions(argc, argv, dump);
+    argc = static_cast<int>(args.size()) - 1;
+    argv = args.data();
     std::vector<std::string> log;
+    std::vector<std::string> exprs;
     RunHooks hooks;
     hooks.writer = std::make_unique<LogWriter>(log);
     hooks.nooutput = true;
+    hooks.beforeend = [&](Parser& P) {
+        for (const std::string& x : dump.exprs) parseexprs(P, x, dump, exprs);
+    };
     std::string text;
     hooks.atend = [&](Parser& P) {
         if (P.opt.e) return;
@@ -222,6 +353,10 @@ int run(int argc, char** argv) {
         pr.attributes();
         pr.line(0, "writer");
         for (const std::string& l : log) pr.line(1, l);
+        if (!dump.exprs.empty()) {
+            pr.line(0, "expressions");
+            for (const std::string& l : exprs) pr.line(1, l);
+        }
         text = std::move(pr.out);
     };
     int status = cpppc::runfront(argc, argv, hooks);

@@ -1,9 +1,13 @@
-// qvparsedump [cpppc options] file
+// qvparsedump [--expr TEXT]... [--ctext] [--flags] [cpppc options] file
 //
 // Runs cpppc's front end on the file with cpppc's options (no -o is needed
 // and no intermediate file is written); the parser's diagnostics go to
-// standard error as cpppc writes them, and the exit status is cpppc's. Then
-// it prints what the parser knows, in these sections, one item per line:
+// standard error as cpppc writes them, and the exit status is cpppc's. Each
+// --expr TEXT holds expressions separated by ';', parsed after the file's
+// declarations as statements of straight-line code: what one assignment
+// stores, the next expression knows (until a call). Diagnostics about them
+// give the file's last line and the column in TEXT. Then parsedump prints
+// what the parser knows, in these sections, one item per line:
 //
 //   symbols      each file-level symbol of the ordinary scope, oldest first:
 //                  NAME class CLASS flags 0xFFFFFF attributes 0xAAAA value V label L
@@ -23,6 +27,14 @@
 //                "putreserve N", "putenddata", "putdef NAME MODE",
 //                "putspace NAME" (each name putspaces announces),
 //                "putsection LINE 0xWORD NAME" (- without name), "putliterals"
+//   expressions  (with --expr) each finished expression: its tree in prefix
+//                form, (OP TYPE operand...), with leaves NAME:TYPE (contents),
+//                &NAME+OFFSET:TYPE (address), VALUE:TYPE, "TEXT":TYPE and
+//                1.5:double, types short (char uchar short ushort int uint
+//                long ulong float double void ptr(T) arr[N](T) fn(T)
+//                bits(UNIT,POS,WIDTH) struct S); with --flags the node flags
+//                4, 8, 0x10 and 0x20 follow the type as #N; with --ctext C
+//                text instead, each operator cast to its type
 //
 // An enumeration constant's value is written signed, other values unsigned.
 // CLASS is the storage class's number and name (none, placed, extern,
