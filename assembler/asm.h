@@ -69,13 +69,30 @@ struct AsmSymbol {
     bool definedthispass = false;
 };
 
+// A name and, for a local label, its block (-1 for other names).
+struct SymKey {
+    std::string_view name;
+    int block;
+    bool operator==(const SymKey&) const = default;
+};
+struct SymKeyHash {
+    size_t operator()(const SymKey& k) const {
+        return std::hash<std::string_view>()(k.name) ^ (static_cast<size_t>(k.block) * 0x9E3779B97F4A7C15ull);
+    }
+};
+
+// The 256 buckets keep the symbol-list order; the index finds a name in
+// constant time however many symbols there are.
 struct SymbolTable {
     std::vector<std::unique_ptr<AsmSymbol>> store;
     std::vector<AsmSymbol*> bucket[256];
     std::vector<int> runorder;  // buckets in list order (newest run first)
+    std::unordered_map<SymKey, AsmSymbol*, SymKeyHash> index;  // keys view the symbols' names
     int block = 0;              // current local-label block
     AsmSymbol* find(std::string_view name);  // creates when absent
     AsmSymbol* lookup(std::string_view name) const;  // never creates
+    // A symbol of the same name made anew with the fields of s.
+    AsmSymbol* restore(const AsmSymbol& s);
     std::vector<AsmSymbol*> list() const;   // symbol-list order
     void clear();
 };
@@ -104,9 +121,15 @@ struct OpcodeEntry {
     std::shared_ptr<MacroBody> body;
 };
 
+struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
+
 struct OpcodeTable {
     std::vector<std::unique_ptr<OpcodeEntry>> store;
-    std::unordered_map<std::string, std::vector<OpcodeEntry*>> names;  // newest first
+    // lower-cased names, newest entry first
+    std::unordered_map<std::string, std::vector<OpcodeEntry*>, NameHash, std::equal_to<>> names;
     OpcodeEntry* add(std::string_view name, uint8_t flags, int value, DirectiveHandler h);
     // Inserts e immediately before the entry it overrides.
     OpcodeEntry* addoverride(std::string_view name, OpcodeEntry* older);
@@ -142,6 +165,9 @@ struct AsmSection {
     int userno = -1;            // -m section number
     uint32_t loc = 0, relend = 0, origin = 0;
     bool orgset = false;
+    // how far the last label defined here in this pass lies from where the
+    // previous pass put it
+    uint32_t shift = 0;
     std::vector<uint8_t> data;
     std::vector<uint8_t> reloc;
 };
@@ -182,10 +208,16 @@ struct Expansion {
     bool restoremlist = false;
 };
 
+// A file's lines as read once for all passes of a source.
+struct SourceText {
+    int status = 0;                  // 0 read, 1 missing, 2 a line too long
+    std::vector<std::string> lines;
+};
+
 struct Reader {
     char kind = 'F';
     FileRecord* file = nullptr;
-    std::vector<std::string> lines;  // file text
+    std::shared_ptr<const SourceText> text;  // file text
     size_t nextline = 0;
     bool ended = false;              // end directive met
     std::unique_ptr<Expansion> exp;
@@ -227,6 +259,9 @@ struct Assembler {
     size_t filecursor = 0;
     size_t openings = 0;
     std::string openfailure;    // why the last opensrc failed
+    // the files read for the current source, by the path tried: every pass
+    // reads the same text
+    std::map<std::string, std::shared_ptr<const SourceText>, std::less<>> sources;
     std::vector<Reader> readers;
     long globline = 0;
     int depcolumn = 0;

@@ -239,6 +239,14 @@ AsmValue symvalue(Assembler& a, AsmSymbol* s) {
     v.value = s->value;
     if (s->flags & SYM_DEFINED) {
         if (s->flags & SYM_ABSOLUTE) return v;
+        // A symbol of this section not yet met in this pass is estimated
+        // where the previous pass put it, moved as far as the code before
+        // it has moved so far: long forward branches then shrink in a few
+        // passes, not one run of them per pass. A pass in which nothing
+        // moves estimates nothing, so the settled layout is the one the
+        // previous pass's values give; after an error nothing is estimated.
+        if (!s->definedthispass && s->section == a.cur->index && a.pass > 0 && a.errors == 0)
+            v.value += a.cur->shift;
         v.section = s->section;
         v.kind = (s->flags & SYM_ZPAGE) ? 2 : (s->flags & SYM_LONG) ? 3 : 1;
         return v;

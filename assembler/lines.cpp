@@ -651,6 +651,7 @@ void deflabel(Assembler& a, std::string_view name) {
     if (a.cur->iflags & SCI_DEBUG) s->iflags |= SI_DEBUGSECT;
     s->value = here(a);
     s->datasize = 0;
+    if (wasdefined && oldsect == s->section && s->section) a.cur->shift = s->value - oldvalue;
     noticechange(a, wasdefined && (oldvalue != s->value || oldsect != s->section));
     a.lastlabel = s;
     if (a.listing) lstlabel(a);

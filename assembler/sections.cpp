@@ -97,7 +97,7 @@ void restartsects(Assembler& a) {
     for (auto& s : a.sects) {
         s->data.clear();
         s->reloc.clear();
-        s->loc = s->relend = 0;
+        s->loc = s->relend = s->shift = 0;
         s->orgset = false;
         s->iflags &= static_cast<uint16_t>(~SCI_HIDDEN);
     }

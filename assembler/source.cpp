@@ -5,6 +5,7 @@
 // the collecting pass gets a file record; later passes open the same files
 // in the same order and find their records again, so line counts and the
 // dependency list stay per opening.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -57,6 +58,7 @@ Read readsource(const std::string& name, std::string& text) {
 
 std::vector<std::string> splitlines(const std::string& text) {
     std::vector<std::string> lines;
+    lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     size_t start = 0;
     while (start < text.size()) {
         size_t nl = text.find('\n', start);
@@ -115,8 +117,22 @@ bool opensrc(Assembler& a, const std::string& name) {
         return false;
     }
     std::string opened = name;
-    std::string text;
-    Read got = readsource(name, text);
+    std::shared_ptr<const SourceText> text;
+    // a file is read once per source; later openings and passes share it
+    auto load = [&](const std::string& path, std::shared_ptr<const SourceText>& out) {
+        auto it = a.sources.find(path);
+        if (it == a.sources.end()) {
+            auto t = std::make_shared<SourceText>();
+            std::string bytes;
+            Read got = readsource(path, bytes);
+            t->status = static_cast<int>(got);
+            if (got == Read::Ok) t->lines = splitlines(bytes);
+            it = a.sources.emplace(path, std::move(t)).first;
+        }
+        out = it->second;
+        return static_cast<Read>(out->status);
+    };
+    Read got = load(name, text);
     if (got == Read::Missing && !name.empty() && name[0] != '\\' && name[0] != '/') {
         for (const std::string& dir : a.opt.incdirs) {
             if (dir.size() + name.size() + 1 > 510) {
@@ -124,7 +140,7 @@ bool opensrc(Assembler& a, const std::string& name) {
                 continue;
             }
             std::string path = platform::joinpath(dir, name);
-            got = readsource(path, text);
+            got = load(path, text);
             if (got != Read::Missing) {
                 opened = path;
                 break;
@@ -168,7 +184,7 @@ bool opensrc(Assembler& a, const std::string& name) {
     Reader r;
     r.kind = 'F';
     r.file = rec;
-    r.lines = splitlines(text);
+    r.text = std::move(text);
     a.readers.push_back(std::move(r));
     return true;
 }
@@ -206,8 +222,8 @@ bool nextline(Assembler& a, std::string& out) {
                 a.fromexpansion = true;
                 return true;
             }
-        } else if (!r.ended && r.nextline < r.lines.size()) {
-            out = r.lines[r.nextline++];
+        } else if (!r.ended && r.nextline < r.text->lines.size()) {
+            out = r.text->lines[r.nextline++];
             r.file->lines++;
             a.globline++;
             a.fromexpansion = false;

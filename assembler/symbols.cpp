@@ -37,11 +37,11 @@ std::string lower(std::string_view s) {
 
 }  // namespace
 
+static SymKey keyof(std::string_view name, int block) { return {name, islocalname(name) ? block : -1}; }
+
 AsmSymbol* SymbolTable::lookup(std::string_view name) const {
-    bool local = islocalname(name);
-    for (AsmSymbol* s : bucket[hashname(name, false)])
-        if (s->name == name && (!local || s->block == block)) return s;
-    return nullptr;
+    auto it = index.find(keyof(name, block));
+    return it == index.end() ? nullptr : it->second;
 }
 
 AsmSymbol* SymbolTable::find(std::string_view name) {
@@ -55,8 +55,17 @@ AsmSymbol* SymbolTable::find(std::string_view name) {
     }
     if (bucket[h].empty()) runorder.insert(runorder.begin(), h);
     bucket[h].push_back(sym.get());
+    index.emplace(keyof(sym->name, sym->block), sym.get());
     store.push_back(std::move(sym));
     return store.back().get();
+}
+
+AsmSymbol* SymbolTable::restore(const AsmSymbol& s) {
+    AsmSymbol* n = find(s.name);
+    index.erase(keyof(n->name, n->block));
+    *n = s;
+    index.emplace(keyof(n->name, n->block), n);
+    return n;
 }
 
 std::vector<AsmSymbol*> SymbolTable::list() const {
@@ -69,6 +78,7 @@ std::vector<AsmSymbol*> SymbolTable::list() const {
 void SymbolTable::clear() {
     for (auto& b : bucket) b.clear();
     runorder.clear();
+    index.clear();
     store.clear();
     block = 0;
 }
@@ -97,7 +107,20 @@ OpcodeEntry* OpcodeTable::addoverride(std::string_view name, OpcodeEntry* older)
 }
 
 OpcodeEntry* OpcodeTable::find(std::string_view name, bool skipoverride) const {
-    auto it = names.find(lower(name));
+    char buf[64];
+    std::string big;
+    std::string_view key;
+    if (name.size() <= sizeof buf) {
+        for (size_t i = 0; i < name.size(); i++) {
+            char c = name[i];
+            buf[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        }
+        key = std::string_view(buf, name.size());
+    } else {
+        big = lower(name);
+        key = big;
+    }
+    auto it = names.find(key);
     if (it == names.end()) return nullptr;
     bool skipping = skipoverride;
     for (OpcodeEntry* e : it->second) {
@@ -215,9 +238,7 @@ void resetsyms(Assembler& a) {
         if (s->iflags & (SI_CMDLINE | SI_REGISTER)) saved.push_back(*s);
     a.syms.clear();
     for (auto& s : saved) {
-        AsmSymbol* n = a.syms.find(s.name);
-        *n = s;
-        n->xref.clear();
+        a.syms.restore(s)->xref.clear();
     }
     a.ops.forgetmacros();
 }
