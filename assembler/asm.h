@@ -8,6 +8,7 @@
 // from a fresh one.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -211,7 +212,8 @@ struct Expansion {
 // A file's lines as read once for all passes of a source.
 struct SourceText {
     int status = 0;                  // 0 read, 1 missing, 2 a line too long
-    std::vector<std::string> lines;
+    std::string bytes;
+    std::vector<std::string_view> lines;  // views of bytes, without line ends
 };
 
 struct Reader {
@@ -351,6 +353,7 @@ void numbersyms(Assembler& a);
 void resetsyms(Assembler& a);
 void defregisters(Assembler& a);
 AsmSymbol* refsym(Assembler& a, std::string_view name);
+AsmSymbol* refsym(Assembler& a, AsmSymbol* s);  // s found or made by the caller
 
 // lexer.cpp / expr.cpp
 enum Tok : int {
@@ -361,9 +364,22 @@ enum Tok : int {
     T_SHL = 70, T_SHR = 71, T_LT = 72, T_LE = 73, T_GT = 74, T_GE = 75, T_EQ = 76, T_NE = 77,
     T_AND = 78, T_XOR = 79, T_OR = 80, T_LAND = 81, T_LOR = 82, T_PLUS = 100, T_MINUS = 101,
 };
-char curc(Assembler& a);
-char peekc(Assembler& a, size_t ahead);
-void advance(Assembler& a, size_t n = 1);
+// The cursor: the line, or the innermost text literal open in it.
+char curclit(Assembler& a);
+char peekclit(Assembler& a, size_t ahead);
+void advancelit(Assembler& a, size_t n);
+inline char curc(Assembler& a) {
+    if (!a.litstack.empty()) return curclit(a);
+    return a.pos < a.line.size() ? a.line[a.pos] : '\0';
+}
+inline char peekc(Assembler& a, size_t ahead) {
+    if (!a.litstack.empty()) return peekclit(a, ahead);
+    return a.pos + ahead < a.line.size() ? a.line[a.pos + ahead] : '\0';
+}
+inline void advance(Assembler& a, size_t n = 1) {
+    if (!a.litstack.empty()) return advancelit(a, n);
+    a.pos = std::min(a.pos + n, a.line.size());
+}
 void asmskip(Assembler& a);
 bool atend(Assembler& a);
 bool lineend(Assembler& a);  // also sees a pushed-back token

@@ -106,15 +106,18 @@ void registerinsns(Assembler& a) {
 
 void asminsn(Assembler& a, const OpcodeEntry& e) {
     a.dotnames = false;
-    std::vector<ParsedOperand> ops;
+    ParsedOperand ops[kMaxOperands];
+    isa::Operand operands[kMaxOperands];
+    size_t count = 0;
     for (;;) {
         ParsedOperand p;
         if (!getoperand(a, p)) break;
-        if (ops.size() >= kMaxOperands) {
+        if (count >= kMaxOperands) {
             asmerr(a, "bad addressing mode");
             break;
         }
-        ops.push_back(p);
+        operands[count] = p.op;
+        ops[count++] = p;
         int t = gettoken(a);
         if (t != T_COMMA) {
             ungettoken(a, t);
@@ -122,14 +125,12 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
         }
     }
     a.dotnames = true;
-    std::vector<isa::Operand> operands;
-    for (const auto& p : ops) operands.push_back(p.op);
     isa::EncodeContext ctx;
     ctx.address = here(a);
     ctx.section = a.cur->index;
     ctx.absolute_section = (a.cur->attr & SA_ABS) != 0;
     bool record = a.recmark || a.sizeletter != 0;
-    isa::EncodeResult res = isa::encodeinsn(e.name, record, a.ovmark, operands, ctx);
+    isa::EncodeResult res = isa::encodeinsn(e.name, record, a.ovmark, std::span(operands, count), ctx);
     if (!res.insn || res.size == 0) {
         asmerr(a, res.error.empty() ? "bad addressing mode" : res.error);
         return;
@@ -137,7 +138,7 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
     if (!res.error.empty()) asmerr(a, res.error);
     const AsmValue* rv = nullptr;
     int code = 0;
-    if (res.reloc && res.reloc->operand < ops.size()) {
+    if (res.reloc && res.reloc->operand < count) {
         rv = &ops[res.reloc->operand].value;
         code = static_cast<int>(res.reloc->code);
     }

@@ -33,15 +33,15 @@ bool recording(const Assembler& a) { return a.recmacro || a.recrepeat; }
 
 }  // namespace
 
-char curc(Assembler& a) {
+char curclit(Assembler& a) {
     while (!a.litstack.empty() && a.litstack.back().second >= a.litstack.back().first.size())
         a.litstack.pop_back();
     if (!a.litstack.empty()) return a.litstack.back().first[a.litstack.back().second];
     return a.pos < a.line.size() ? a.line[a.pos] : '\0';
 }
 
-char peekc(Assembler& a, size_t ahead) {
-    curc(a);
+char peekclit(Assembler& a, size_t ahead) {
+    curclit(a);
     if (!a.litstack.empty()) {
         auto& [t, p] = a.litstack.back();
         return p + ahead < t.size() ? t[p + ahead] : '\0';
@@ -49,8 +49,8 @@ char peekc(Assembler& a, size_t ahead) {
     return a.pos + ahead < a.line.size() ? a.line[a.pos + ahead] : '\0';
 }
 
-void advance(Assembler& a, size_t n) {
-    curc(a);
+void advancelit(Assembler& a, size_t n) {
+    curclit(a);
     if (!a.litstack.empty())
         a.litstack.back().second += n;
     else
@@ -331,7 +331,7 @@ int gettoken(Assembler& a) {
             a.tokreg = s->regcode;
             return T_REG;
         }
-        a.toksym = refsym(a, name);
+        a.toksym = refsym(a, s ? s : a.syms.find(name));
         return T_SYMBOL;
     }
 }

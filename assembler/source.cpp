@@ -34,6 +34,11 @@ Read readsource(const std::string& name, std::string& text) {
     std::FILE* fp = std::fopen(platform::hostpath(name).c_str(), "rb");
     if (!fp) return Read::Missing;
     Read result = Read::Ok;
+    if (std::fseek(fp, 0, SEEK_END) == 0) {
+        long size = std::ftell(fp);
+        if (size > 0 && size < (256L << 20)) text.reserve(static_cast<size_t>(size));
+        std::rewind(fp);
+    }
     size_t linelen = 0;  // bytes since the last line end
     char buf[65536];
     size_t n;
@@ -56,8 +61,8 @@ Read readsource(const std::string& name, std::string& text) {
     return result;
 }
 
-std::vector<std::string> splitlines(const std::string& text) {
-    std::vector<std::string> lines;
+std::vector<std::string_view> splitlines(const std::string& text) {
+    std::vector<std::string_view> lines;
     lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     size_t start = 0;
     while (start < text.size()) {
@@ -65,7 +70,7 @@ std::vector<std::string> splitlines(const std::string& text) {
         size_t end = nl == std::string::npos ? text.size() : nl;
         size_t e = end;
         if (e > start && text[e - 1] == '\r') e--;
-        lines.emplace_back(text, start, e - start);
+        lines.emplace_back(text.data() + start, e - start);
         if (nl == std::string::npos) break;
         start = nl + 1;
     }
@@ -123,10 +128,9 @@ bool opensrc(Assembler& a, const std::string& name) {
         auto it = a.sources.find(path);
         if (it == a.sources.end()) {
             auto t = std::make_shared<SourceText>();
-            std::string bytes;
-            Read got = readsource(path, bytes);
+            Read got = readsource(path, t->bytes);
             t->status = static_cast<int>(got);
-            if (got == Read::Ok) t->lines = splitlines(bytes);
+            if (got == Read::Ok) t->lines = splitlines(t->bytes);
             it = a.sources.emplace(path, std::move(t)).first;
         }
         out = it->second;

@@ -155,8 +155,9 @@ void defregisters(Assembler& a) {
     for (const isa::RegisterName& r : isa::registernames()) def(r.name, r.code);
 }
 
-AsmSymbol* refsym(Assembler& a, std::string_view name) {
-    AsmSymbol* s = a.syms.find(name);
+AsmSymbol* refsym(Assembler& a, std::string_view name) { return refsym(a, a.syms.find(name)); }
+
+AsmSymbol* refsym(Assembler& a, AsmSymbol* s) {
     if (s->iflags & SI_REGISTER) return s;
     s->flags |= SYM_REFERENCED;
     if (!s->firstref) {

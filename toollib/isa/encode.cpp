@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 namespace isa {
 
@@ -29,8 +30,13 @@ const char* const kNotVle[] = {
     "stfsux", "stfsx",
 };
 
+struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
+
 struct NameIndex {
-    std::map<std::string, std::vector<const Insn*>, std::less<>> rows;
+    std::unordered_map<std::string, std::vector<const Insn*>, NameHash, std::equal_to<>> rows;
 };
 
 const NameIndex& nameindex() {
@@ -307,22 +313,30 @@ EncodeResult encodeinsn(std::string_view name, bool record, bool overflow,
     EncodeResult res;
     // A name whose record form is built in (e_add2i.) is reached as its base
     // name with the record mark; its base name alone is no instruction.
-    std::string dotted = std::string(name) + ".";
+    std::string dotted;
+    if (record || !rowsof(name)) dotted = std::string(name) + ".";
     const auto* rows = rowsof(name);
-    const auto* dotrows = rowsof(dotted);
-    std::vector<std::pair<const Insn*, bool>> tries;
-    if (rows)
-        for (const Insn* in : *rows) tries.push_back({in, record});
-    if (record && dotrows)
-        for (const Insn* in : *dotrows) tries.push_back({in, false});
-    if (tries.empty()) {
+    const auto* dotrows = record ? rowsof(dotted) : nullptr;
+    // the rows of the name with the record mark as written, then the rows
+    // of its built-in record form
+    auto eachtry = [&](auto&& f) {
+        if (rows)
+            for (const Insn* in : *rows)
+                if (f(in, record)) return true;
+        if (dotrows)
+            for (const Insn* in : *dotrows)
+                if (f(in, false)) return true;
+        return false;
+    };
+    if ((!rows || rows->empty()) && (!dotrows || dotrows->empty())) {
+        dotted = std::string(name) + ".";
+        dotrows = rowsof(dotted);
         if (!rows && !dotrows) res.error = "bad addressing mode";
         else if (dotrows) res.error = std::string(name) + " must be written " + dotted;
         else res.error = std::string(name) + " is not a VLE instruction";
         return res;
     }
-    bool anyvle = std::any_of(tries.begin(), tries.end(), [](auto& t) { return t.first->flags & FVle; });
-    if (!anyvle) {
+    if (!eachtry([](const Insn* in, bool) { return (in->flags & FVle) != 0; })) {
         res.error = std::string(name) + " is not a VLE instruction";
         return res;
     }
@@ -331,12 +345,18 @@ EncodeResult encodeinsn(std::string_view name, bool record, bool overflow,
         return res;
     }
     std::string why;
-    for (auto [in, rec] : tries) {
-        if (!(in->flags & FVle)) continue;
-        if (!mayencode(*in, name, ops)) continue;
-        EncodeResult r = encoderow(*in, rec, overflow, ops, ctx, &why);
-        if (r.insn || !r.error.empty()) return r;
-    }
+    EncodeResult found;
+    if (eachtry([&](const Insn* in, bool rec) {
+            if (!(in->flags & FVle)) return false;
+            if (!mayencode(*in, name, ops)) return false;
+            EncodeResult r = encoderow(*in, rec, overflow, ops, ctx, &why);
+            if (r.insn || !r.error.empty()) {
+                found = std::move(r);
+                return true;
+            }
+            return false;
+        }))
+        return found;
     res.error = why.empty() ? "bad addressing mode" : why;
     return res;
 }
