@@ -58,6 +58,10 @@ void advancelit(Assembler& a, size_t n) {
 }
 
 void asmskip(Assembler& a) {
+    if (a.litstack.empty()) {
+        while (a.pos < a.line.size() && (a.line[a.pos] == ' ' || a.line[a.pos] == '\t')) a.pos++;
+        return;
+    }
     for (char c = curc(a); c == ' ' || c == '\t'; c = curc(a)) advance(a);
 }
 
@@ -98,6 +102,8 @@ bool needtoken(Assembler& a, int tok) {
     return false;
 }
 
+static void scanlong(Assembler& a, std::string& name, bool rec);
+
 // name: letter, '_' or '.' first, then letters, digits, '_', '$', '.';
 // digits then '$' form a local label.
 std::string scanname(Assembler& a) {
@@ -116,6 +122,26 @@ std::string scanname(Assembler& a) {
         return name;
     }
     if (!(isalpha_(c) || (c == '.' && a.dotnames) || (c == '\\' && rec))) return "";
+    if (!rec && a.litstack.empty()) {
+        // the common case: a name straight from the line
+        size_t end = a.pos;
+        while (end < a.line.size() && (isalnum_(a.line[end]) || a.line[end] == '$' || (a.line[end] == '.' && a.dotnames)))
+            end++;
+        name.assign(a.line, a.pos, end - a.pos);
+        a.pos = end;
+    } else {
+        scanlong(a, name, rec);
+    }
+    if (name.size() > kMaxName) {
+        asmerr(a, "symbol name too long: " + name.substr(0, 40) + "...");
+        name.resize(kMaxName);
+    }
+    return name;
+}
+
+// A name inside a text literal or a body being recorded.
+static void scanlong(Assembler& a, std::string& name, bool rec) {
+    char c;
     int paren = 0;
     for (;;) {
         c = curc(a);
@@ -135,11 +161,6 @@ std::string scanname(Assembler& a) {
         name.push_back(c);
         advance(a);
     }
-    if (name.size() > kMaxName) {
-        asmerr(a, "symbol name too long: " + name.substr(0, 40) + "...");
-        name.resize(kMaxName);
-    }
-    return name;
 }
 
 // number: "0x" hex, or digits and letters a-q whose last letter b, d, h or q

@@ -34,16 +34,19 @@ Read readsource(const std::string& name, std::string& text) {
     std::FILE* fp = std::fopen(platform::hostpath(name).c_str(), "rb");
     if (!fp) return Read::Missing;
     Read result = Read::Ok;
+    size_t chunk = 65536;
     if (std::fseek(fp, 0, SEEK_END) == 0) {
         long size = std::ftell(fp);
-        if (size > 0 && size < (256L << 20)) text.reserve(static_cast<size_t>(size));
+        // a regular file is read in one piece straight into the text
+        if (size > 0 && size < (256L << 20)) chunk = static_cast<size_t>(size) + 1;
         std::rewind(fp);
     }
     size_t linelen = 0;  // bytes since the last line end
-    char buf[65536];
-    size_t n;
-    while (result == Read::Ok && (n = std::fread(buf, 1, sizeof buf, fp)) > 0) {
-        for (const char *p = buf, *end = buf + n; p < end;) {
+    size_t len = 0, n;
+    do {
+        if (text.size() - len < chunk) text.resize(len + chunk);
+        n = std::fread(text.data() + len, 1, text.size() - len, fp);
+        for (const char *p = text.data() + len, *end = p + n; p < end;) {
             const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
             linelen += static_cast<size_t>((nl ? nl : end) - p);
             if (linelen > kMaxLine) {
@@ -53,8 +56,10 @@ Read readsource(const std::string& name, std::string& text) {
             if (nl) linelen = 0;
             p = nl ? nl + 1 : end;
         }
-        text.append(buf, n);
-    }
+        len += n;
+        chunk = 65536;
+    } while (result == Read::Ok && n > 0);
+    text.resize(len);
     if (result == Read::Ok && std::ferror(fp)) result = Read::Missing;
     std::fclose(fp);
     if (result != Read::Ok) text.clear();
