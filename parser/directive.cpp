@@ -108,6 +108,8 @@ bool evalif(Parser& P, PpToken** rest, const char* bad, const char* incomplete) 
     int32_t value = 0;
     int found = evalconst(P, value, 2);
     int next = settokensourcedone(P);
+    // with -e no other tree is alive: the condition's nodes are reused
+    if (P.opt.e) releaseexprs(P);
     if (!found) {
         putdiag(P, "%s", bad);
         return false;

@@ -76,6 +76,7 @@ const char* scantoken(const char* p, bool sa, uint16_t& kind, bool& unbalanced) 
     }
     size_t best = 0;
     for (const Punctuator& pu : kPunctuators) {
+        if (pu.text[0] != *p) continue;
         size_t n = std::strlen(pu.text);
         if (n > best && std::strncmp(p, pu.text, n) == 0) {
             best = n;
