@@ -70,16 +70,15 @@ struct AsmSymbol {
     bool definedthispass = false;
 };
 
-// A name and, for a local label, its block (-1 for other names).
-struct SymKey {
-    std::string_view name;
-    int block;
-    bool operator==(const SymKey&) const = default;
-};
-struct SymKeyHash {
-    size_t operator()(const SymKey& k) const {
-        return std::hash<std::string_view>()(k.name) ^ (static_cast<size_t>(k.block) * 0x9E3779B97F4A7C15ull);
-    }
+// Open addressing over (hash, symbol): a lookup touches one contiguous
+// run of slots and compares names only where the hashes agree.
+struct SymIndex {
+    std::vector<std::pair<uint64_t, AsmSymbol*>> slots;  // size a power of two; null: empty
+    size_t used = 0;
+    static uint64_t hash(std::string_view name, int block);
+    AsmSymbol* find(uint64_t h, std::string_view name, int block) const;
+    void insert(uint64_t h, AsmSymbol* s);
+    void clear();
 };
 
 // The 256 buckets keep the symbol-list order; the index finds a name in
@@ -88,7 +87,7 @@ struct SymbolTable {
     std::vector<std::unique_ptr<AsmSymbol>> store;
     std::vector<AsmSymbol*> bucket[256];
     std::vector<int> runorder;  // buckets in list order (newest run first)
-    std::unordered_map<SymKey, AsmSymbol*, SymKeyHash> index;  // keys view the symbols' names
+    SymIndex index;
     int block = 0;              // current local-label block
     AsmSymbol* find(std::string_view name);  // creates when absent
     AsmSymbol* lookup(std::string_view name) const;  // never creates
@@ -124,7 +123,11 @@ struct OpcodeEntry {
 
 struct NameHash {
     using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    size_t operator()(std::string_view s) const {
+        uint64_t h = 0xcbf29ce484222325ull;
+        for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+        return static_cast<size_t>(h);
+    }
 };
 
 struct OpcodeTable {
@@ -239,6 +242,7 @@ struct Diagnostic {
 };
 
 struct Listing;  // listing.cpp
+
 
 struct Assembler {
     Options opt;

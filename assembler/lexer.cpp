@@ -5,6 +5,7 @@
 // scanned as if written in place. Numbers take their base from a prefix
 // ("0x", "$", "@", "%") or a trailing letter (b, d, h, q); every digit is
 // checked against that base.
+#include <array>
 #include <cstring>
 
 #include "assembler/asm.h"
@@ -18,9 +19,17 @@ constexpr size_t kMaxString = 255;
 constexpr size_t kMaxLiterals = 5;
 constexpr int kMaxLineLiterals = 1000;
 
-bool isalpha_(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool isdigit_(char c) { return c >= '0' && c <= '9'; }
-bool isalnum_(char c) { return isalpha_(c) || isdigit_(c); }
+inline bool isalpha_(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+inline bool isdigit_(char c) { return c >= '0' && c <= '9'; }
+inline bool isalnum_(char c) {
+    static constexpr auto table = [] {
+        std::array<bool, 256> t{};
+        for (int c = 0; c < 256; c++)
+            t[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (c >= '0' && c <= '9');
+        return t;
+    }();
+    return table[static_cast<unsigned char>(c)];
+}
 
 int digitvalue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -307,6 +316,16 @@ int gettoken(Assembler& a) {
         if (isdigit_(c)) {
             size_t k = 0;
             while (isdigit_(peekc(a, k))) k++;
+            if (peekc(a, k) != '$' && a.litstack.empty()) {
+                // the number straight from the line: scannum stops where
+                // the number's letters and digits end
+                bool bad = false;
+                const char* start = a.line.c_str() + a.pos;
+                const char* end = scannum(a, start, a.tokval, bad);
+                advance(a, static_cast<size_t>(end - start));
+                if (bad) asmerr(a, "bad constant");
+                return T_NUMBER;
+            }
             if (peekc(a, k) != '$') {
                 // gather the number's characters and hand them to scannum
                 std::string text;
@@ -318,7 +337,8 @@ int gettoken(Assembler& a) {
                 return T_NUMBER;
             }
         }
-        std::string name = scanname(a);
+        a.tokname = scanname(a);
+        const std::string& name = a.tokname;
         if (name.empty()) {
             if (c == '.') return one(T_DOT);
             return one(T_UNKNOWN);
@@ -336,7 +356,6 @@ int gettoken(Assembler& a) {
                     return b.tok;
                 }
         }
-        a.tokname = name;
         AsmSymbol* s = a.syms.lookup(name);
         if (s && (s->iflags & SI_LITERAL)) {
             // a literal that names itself would never end: bound the chain

@@ -37,34 +37,78 @@ std::string lower(std::string_view s) {
 
 }  // namespace
 
-static SymKey keyof(std::string_view name, int block) { return {name, islocalname(name) ? block : -1}; }
+// The block a name is found with: its own for a local label, -1 otherwise.
+static int keyblock(std::string_view name, int block) { return islocalname(name) ? block : -1; }
+
+uint64_t SymIndex::hash(std::string_view name, int block) {
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    h ^= static_cast<uint64_t>(static_cast<uint32_t>(block)) * 0x9E3779B97F4A7C15ull;
+    return h | 1;  // never 0
+}
+
+AsmSymbol* SymIndex::find(uint64_t h, std::string_view name, int block) const {
+    if (slots.empty()) return nullptr;
+    size_t mask = slots.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+        const auto& [sh, s] = slots[i];
+        if (!s) return nullptr;
+        if (sh == h && s->name == name && keyblock(s->name, s->block) == block) return s;
+    }
+}
+
+void SymIndex::insert(uint64_t h, AsmSymbol* s) {
+    if ((used + 1) * 2 > slots.size()) {
+        std::vector<std::pair<uint64_t, AsmSymbol*>> old(std::max<size_t>(64, slots.size() * 2));
+        old.swap(slots);
+        used = 0;
+        for (auto& [oh, os] : old)
+            if (os) insert(oh, os);
+    }
+    size_t mask = slots.size() - 1;
+    size_t i = h & mask;
+    while (slots[i].second) i = (i + 1) & mask;
+    slots[i] = {h, s};
+    used++;
+}
+
+void SymIndex::clear() {
+    slots.clear();
+    used = 0;
+}
 
 AsmSymbol* SymbolTable::lookup(std::string_view name) const {
-    auto it = index.find(keyof(name, block));
-    return it == index.end() ? nullptr : it->second;
+    int b = keyblock(name, block);
+    return index.find(SymIndex::hash(name, b), name, b);
 }
 
 AsmSymbol* SymbolTable::find(std::string_view name) {
-    if (AsmSymbol* s = lookup(name)) return s;
-    int h = hashname(name, false);
+    int b = keyblock(name, block);
+    uint64_t h = SymIndex::hash(name, b);
+    if (AsmSymbol* s = index.find(h, name, b)) return s;
+    int hb = hashname(name, false);
     auto sym = std::make_unique<AsmSymbol>();
     sym->name = std::string(name);
     if (islocalname(name)) {
         sym->iflags |= SI_LOCAL;
         sym->block = block;
     }
-    if (bucket[h].empty()) runorder.insert(runorder.begin(), h);
-    bucket[h].push_back(sym.get());
-    index.emplace(keyof(sym->name, sym->block), sym.get());
+    if (bucket[hb].empty()) runorder.insert(runorder.begin(), hb);
+    bucket[hb].push_back(sym.get());
+    index.insert(h, sym.get());
     store.push_back(std::move(sym));
     return store.back().get();
 }
 
 AsmSymbol* SymbolTable::restore(const AsmSymbol& s) {
     AsmSymbol* n = find(s.name);
-    index.erase(keyof(n->name, n->block));
+    int before = n->block;
     *n = s;
-    index.emplace(keyof(n->name, n->block), n);
+    if (n->block != before) {
+        // a local label keeps its own block: index the table anew
+        index.clear();
+        for (auto& sp : store) index.insert(SymIndex::hash(sp->name, keyblock(sp->name, sp->block)), sp.get());
+    }
     return n;
 }
 

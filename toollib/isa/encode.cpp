@@ -32,7 +32,11 @@ const char* const kNotVle[] = {
 
 struct NameHash {
     using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    size_t operator()(std::string_view s) const {
+        uint64_t h = 0xcbf29ce484222325ull;
+        for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+        return static_cast<size_t>(h);
+    }
 };
 
 struct NameIndex {
