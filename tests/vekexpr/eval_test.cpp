@@ -39,6 +39,9 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{"x RED = 1", "#error: expression not updatable: RED = 1\n"},
                       LineCase{"x nosuch", "#error: variable can't be accessed: nosuch\n"},
                       LineCase{"x .", "#error: incorrect variable: .\n"},
+                      LineCase{"x &.v", "#error: not an addressable variable: &.v\n"},
+                      LineCase{"x ./fx.c:gi", "#error: ./fx.c: file not found\n"
+                                              "#error: incorrect variable: ./fx.c:gi\n"},
                       LineCase{"x /Q 1", "#error: Unknown Option Q 1\n"}));
 
 TEST_F(Eval, NamesOverTheBufferAreIncorrectVariables) {
@@ -193,6 +196,8 @@ TEST_F(Eval, AssignmentWritesTheObjectsOwnType) {
               "    p = 0 = NULL\n    e = 1 = GREEN\n    arr[4] = -1 = -1\n    p = NULL\n    e = GREEN\n"
               "    arr[4] = -1\n");
     EXPECT_EQ(run("x q = &arr[1]; x *q"), "    q = &arr[1] = 0x4000005c\n    *q = 2\n");
+    // The target's float saturates: the line shows what the object holds.
+    EXPECT_EQ(run("x fl = 1e300; x fl"), "    fl = 1e300 = 3.402823466e+38\n    fl = 3.402823466e+38\n");
 }
 
 TEST_F(Eval, ResolvingModeNeitherReadsNorWrites) {
@@ -208,9 +213,15 @@ TEST_F(Eval, ResolvingModeNeitherReadsNorWrites) {
     EXPECT_EQ(v->kind, vek::term::Mem);
     EXPECT_EQ(v->size, 4u);
     EXPECT_EQ(v->u32(), 0u);   // names are not read
-    text = "  x  ";
+    for (const char* t : {"  x  ", ":x"}) {
+        text = t;
+        v.reset(vek::xexpr(text, error, 0));
+        EXPECT_EQ(v->text, "x") << t;
+    }
+    text = ":gi";
     v.reset(vek::xexpr(text, error, 0));
-    EXPECT_EQ(v->text, "x");
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(v->address, fx::GI);
     text = "i";   // g's local, with its address from g's frame
     v.reset(vek::xexpr(text, error, 0));
     EXPECT_EQ(error, 0);

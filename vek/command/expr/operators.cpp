@@ -132,7 +132,12 @@ void assign(ExprValue& l, const ExprValue& r) {
             syncregs(env.regs->getpc() != pc);
         }
         break;
-    default: writeval(l, bits); break;
+    default:
+        writeval(l, bits);
+        // The target's float format saturates where the host's overflows:
+        // the result is what the object now holds.
+        if (l.isfloat()) bits = readval(l, base);
+        break;
     }
     l.bits = bits;
     plain(l);
@@ -343,7 +348,10 @@ void applyunary(int op, ExprValue& v) {
     }
     case TAmp:
         switch (v.kind) {
+        // Plain values, registers, enumerators, counters, and the debugger's
+        // own variables, which live in no target memory.
         case 0: case 4: case 5: case 7: case 12: case 13: case 15: case 22: case 23: case 24: case 25:
+        case term::DotVar:
             seterror(53);
             return;
         default: break;

@@ -57,6 +57,8 @@ void scanname() {
     s.hasfile = s.hasfunc = s.hasname = false;
     s.file[0] = s.func[0] = s.name[0] = 0;
     const char* p = s.cursor;
+    // An empty file part: ":x" names x.
+    if (*p == ':' && namerun(p + 1) > 0) ++p;
     size_t n = namerun(p);
     if (n > 0 && p[n] == '(' && p[n + 1] == ')') {
         s.hasfunc = putname(s.func, p, n);
@@ -476,13 +478,28 @@ void nameterm(ExprValue& v) {
     seterror(54);
 }
 
+// True when the text at p starts with a file part ("fx.c:").
+bool hasfilepart(const char* p) {
+    size_t f = 0;
+    while (isfilechar(p[f])) ++f;
+    return f > 0 && p[f] == ':' && namerun(p + f + 1) > 0;
+}
+
 void dotvariable(ExprValue& v) {
     ExprState& s = st();
     size_t n = namerun(s.cursor);
     bool digit = n > 0 && s.cursor[0] >= '0' && s.cursor[0] <= '9';
-    if (n == 0 || digit || s.cursor[n] == ':' || (s.cursor[n] == '(' && s.cursor[n + 1] == ')')) {
-        seterror(52);
-        setintvalue(v, 0);
+    if (n == 0 || digit || hasfilepart(s.cursor) || s.cursor[n] == ':' ||
+        (s.cursor[n] == '(' && s.cursor[n + 1] == ')')) {
+        // Not a debugger variable: the text from the '.' on is a location
+        // such as "./fx.c:gi".
+        s.cursor = s.tokstart;
+        scanname();
+        if (failed()) {
+            setintvalue(v, 0);
+            return;
+        }
+        nameterm(v);
         return;
     }
     if (n >= NameMax) {
