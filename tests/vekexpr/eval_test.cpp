@@ -327,4 +327,45 @@ TEST_F(Values, TypedReadsAndWritesOfRegisters) {
     EXPECT_EQ(uint32_t(vek::readval(v, vek::tc::Char)), 0xFFFFFFF0u);
 }
 
+TEST_F(Values, BooleanBitsInRegistersReachTheWholeRegister) {
+    vek::ExprValue v;
+    v.type = vek::tc::Bool;
+    v.kind = 5;
+    v.address = 30;   // r6
+    v.boolbit = 12;
+    session->target.regs.setreg(vek::RegR0 + 6, 0x1000);
+    EXPECT_EQ(vek::readval(v, vek::tc::Bool), 1u);
+    vek::writeval(v, 0);
+    EXPECT_EQ(session->target.regs.getreg(vek::RegR0 + 6), 0u);
+    vek::writeval(v, 1);
+    EXPECT_EQ(session->target.regs.getreg(vek::RegR0 + 6), 0x1000u);
+}
+
+TEST_F(Values, AStructureThatHoldsItselfPrintsToABoundedDepth) {
+    // Damaged debug information: a member of the structure's own type.
+    vek::AggregateDescriptor agg;
+    agg.size = 4;
+    vek::VarRecord self;
+    self.name = "self";
+    self.type = vek::tc::Struct;
+    self.desc.agg = &agg;
+    agg.members.push_back(self);
+    vek::ExprValue v;
+    v.type = vek::tc::Struct;
+    v.desc = &agg.members[0].desc;
+    v.address = fx::PT;
+    std::string text = vek::valuetext(v, 0);
+    EXPECT_NE(text.find("{...}"), std::string::npos);
+    EXPECT_LT(text.size(), 400u);
+    host.text.clear();
+    vek::putvar(agg.members[0]);
+    EXPECT_NE(host.text.find("{...}"), std::string::npos);
+    // Many members of its own type: the text stays bounded.
+    for (int k = 0; k < 40; ++k) agg.members.push_back(self);
+    v.desc = &agg.members[0].desc;
+    text = vek::valuetext(v, 0);
+    EXPECT_LT(text.size(), 4000000u);
+    EXPECT_NE(text.find("..."), std::string::npos);
+}
+
 }  // namespace
