@@ -736,7 +736,13 @@ bool ExprValue::isfloat() const { return !derived() && isfloatcode(base()); }
 
 ExprValue* xexpr(const char*& cursor, int& error, int mode) {
     ExprState& s = st();
-    ExprState saved = s;
+    // The caller's evaluation goes on with its own state, also when a hook
+    // called from here unwinds (a command that ends the program).
+    struct Restore {
+        ExprState& s;
+        ExprState saved;
+        ~Restore() { s = saved; }
+    } restore{s, s};
     s.mode = mode;
     s.pushed = 0;
     s.error = 0;
@@ -745,7 +751,7 @@ ExprValue* xexpr(const char*& cursor, int& error, int mode) {
     const char* start = cursor;
     s.cursor = cursor;
     s.tokstart = cursor;
-    auto* v = new ExprValue;
+    ExprPtr v(new ExprValue);
     parseexpr(*v);
     if (s.pushed && !s.error) s.cursor = s.pushedstart;
     const char* end = s.cursor;
@@ -755,9 +761,7 @@ ExprValue* xexpr(const char*& cursor, int& error, int mode) {
     v->size = v->kind ? typesizeof(*v) : 0;
     cursor = s.cursor;
     error = s.error;
-    // The caller's evaluation goes on with its own state.
-    s = saved;
-    return v;
+    return v.release();
 }
 
 void xfree(ExprValue* value) { delete value; }
