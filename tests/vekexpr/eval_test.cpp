@@ -327,6 +327,21 @@ TEST_F(Values, TypedReadsAndWritesOfRegisters) {
     EXPECT_EQ(uint32_t(vek::readval(v, vek::tc::Char)), 0xFFFFFFF0u);
 }
 
+TEST_F(Values, RegisterVariablesOfTheSecondCoreUseItsRegisters) {
+    vek::ExprValue v;
+    v.type = vek::tc::Int;
+    v.kind = 4;
+    v.address = 33;   // r3
+    v.core = 1;
+    session->target.regs.storereg((vek::RegR0 + 3) | vek::RegBank1, 77);
+    EXPECT_EQ(vek::readval(v, vek::tc::Int), 77u);
+    vek::writeval(v, 78);
+    EXPECT_EQ(session->target.regs.getreg((vek::RegR0 + 3) | vek::RegBank1), 78u);
+    EXPECT_EQ(session->target.regs.getreg(vek::RegR0 + 3), 33u);   // core 0's r3 as it was
+    v.type = 0x40000018;   // a pointer, through the same registers
+    EXPECT_EQ(vek::readval(v, vek::tc::Pointer), 78u);
+}
+
 TEST_F(Values, BooleanBitsInRegistersReachTheWholeRegister) {
     vek::ExprValue v;
     v.type = vek::tc::Bool;

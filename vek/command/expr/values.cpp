@@ -66,9 +66,17 @@ bool inreg(uint8_t kind, uint8_t code) {
     }
 }
 
-uint32_t reg(uint32_t n) { return exprenv().regs ? dbgreg(*exprenv().regs, n) : 0; }
-void setreg(uint32_t n, uint32_t v) {
-    if (exprenv().regs) setdbgreg(*exprenv().regs, n, v);
+// Debug register n of the value's core: the second core's registers are
+// the second bank.
+uint32_t bankreg(const ExprValue& v, uint32_t n) { return (37 - n) | (v.core == 1 ? uint32_t(RegBank1) : 0u); }
+uint32_t reg(const ExprValue& v, uint32_t n) {
+    if (!exprenv().regs) return 0;
+    return v.core == 1 ? exprenv().regs->getreg(bankreg(v, n)) : dbgreg(*exprenv().regs, n);
+}
+void setreg(const ExprValue& v, uint32_t n, uint32_t x) {
+    if (!exprenv().regs) return;
+    if (v.core == 1) exprenv().regs->storereg(bankreg(v, n), x);
+    else setdbgreg(*exprenv().regs, n, x);
 }
 
 // Bytes of an object: 1, 2, 4 or 8; 0 for the others.
@@ -85,13 +93,13 @@ int objbytes(uint8_t code) {
 
 // The container of an object of 1, 2 or 4 bytes, from memory or a register.
 uint32_t getraw(const ExprValue& v, int n, bool r) {
-    if (r) return reg(v.address);
+    if (r) return reg(v, v.address);
     return n == 1 ? getbyte(v.address) : n == 2 ? getword(v.address) : getlong(v.address);
 }
 
 void putraw(const ExprValue& v, int n, bool r, uint32_t x) {
     if (r) {
-        setreg(v.address, x);
+        setreg(v, v.address, x);
         return;
     }
     Memory* m = exprenv().mem;
@@ -102,14 +110,14 @@ void putraw(const ExprValue& v, int n, bool r, uint32_t x) {
 }
 
 uint64_t get8(const ExprValue& v, bool r) {
-    if (r) return uint64_t(reg(v.address)) << 32 | reg(v.address - 1);
+    if (r) return uint64_t(reg(v, v.address)) << 32 | reg(v, v.address - 1);
     return uint64_t(getlong(v.address)) << 32 | getlong(v.address + 4);
 }
 
 void put8(const ExprValue& v, bool r, uint64_t x) {
     if (r) {
-        setreg(v.address, uint32_t(x >> 32));
-        setreg(v.address - 1, uint32_t(x));
+        setreg(v, v.address, uint32_t(x >> 32));
+        setreg(v, v.address - 1, uint32_t(x));
         return;
     }
     if (Memory* m = exprenv().mem) {
@@ -162,9 +170,8 @@ void fromvar(ExprValue& v, const VarRecord& var) {
 }
 
 uint64_t readval(const ExprValue& v, uint8_t code) {
-    ExprEnv& env = exprenv();
     if (code == tc::Pointer)
-        return env.regs && env.mem ? readvarval(*env.regs, *env.mem, v.kind, v.address) : 0;
+        return inregister(v.kind) ? reg(v, v.address) : getlong(v.address);
     if (v.kind == sc::EnumMem) return v.address;
     bool r = inreg(v.kind, code);
     int n = objbytes(code);
@@ -204,7 +211,8 @@ uint64_t readval(const ExprValue& v, uint8_t code) {
 void writeval(const ExprValue& v, uint64_t bits) {
     ExprEnv& env = exprenv();
     if (v.derived()) {
-        if (env.regs && env.mem) writevarval(*env.regs, *env.mem, v.kind, v.address, uint32_t(bits));
+        if (inregister(v.kind)) setreg(v, v.address, uint32_t(bits));
+        else if (env.mem) env.mem->putlong(v.address, uint32_t(bits));
         return;
     }
     uint8_t code = v.base();
