@@ -308,52 +308,51 @@ TEST_F(Values, StackWindowForm) {
     EXPECT_EQ(host.text, "i=20");
 }
 
-TEST_F(Values, TypedReadsAndWritesOfRegisters) {
-    // A double in a register pair: high word in the named register.
+// A variable held in a register: debug register number n (30 is r6, 33 r3).
+vek::ExprValue regvar(uint32_t type, uint8_t kind, uint32_t n, uint8_t core = 0) {
     vek::ExprValue v;
-    v.type = vek::tc::Double;
-    v.kind = 4;
-    v.address = 30;   // debug number 30: r6, then r7
+    v.type = type;
+    v.kind = kind;
+    v.address = n;
+    v.core = core;
+    return v;
+}
+
+TEST_F(Values, TypedReadsAndWritesOfRegisters) {
+    vek::RegisterFile& regs = session->target.regs;
+    // A double in a register pair: high word in the named register.
+    vek::ExprValue v = regvar(vek::tc::Double, 4, 30);
     vek::ExprValue d;
     d.setdbl(2.5);
     vek::writeval(v, d.bits);
-    EXPECT_EQ(session->target.regs.getreg(vek::RegR0 + 6), 0x40040000u);
-    EXPECT_EQ(session->target.regs.getreg(vek::RegR0 + 7), 0u);
+    EXPECT_EQ(regs.getreg(vek::RegR0 + 6), 0x40040000u);
+    EXPECT_EQ(regs.getreg(vek::RegR0 + 7), 0u);
     vek::ExprValue back;
     back.bits = vek::readval(v, vek::tc::Double);
     EXPECT_EQ(back.dbl(), 2.5);
     v.type = vek::tc::Char;   // a char in a register is its low byte
-    session->target.regs.setreg(vek::RegR0 + 6, 0x123456F0);
+    regs.setreg(vek::RegR0 + 6, 0x123456F0);
     EXPECT_EQ(uint32_t(vek::readval(v, vek::tc::Char)), 0xFFFFFFF0u);
-}
 
-TEST_F(Values, RegisterVariablesOfTheSecondCoreUseItsRegisters) {
-    vek::ExprValue v;
-    v.type = vek::tc::Int;
-    v.kind = 4;
-    v.address = 33;   // r3
-    v.core = 1;
-    session->target.regs.storereg((vek::RegR0 + 3) | vek::RegBank1, 77);
-    EXPECT_EQ(vek::readval(v, vek::tc::Int), 77u);
-    vek::writeval(v, 78);
-    EXPECT_EQ(session->target.regs.getreg((vek::RegR0 + 3) | vek::RegBank1), 78u);
-    EXPECT_EQ(session->target.regs.getreg(vek::RegR0 + 3), 33u);   // core 0's r3 as it was
-    v.type = 0x40000018;   // a pointer, through the same registers
-    EXPECT_EQ(vek::readval(v, vek::tc::Pointer), 78u);
-}
-
-TEST_F(Values, BooleanBitsInRegistersReachTheWholeRegister) {
-    vek::ExprValue v;
-    v.type = vek::tc::Bool;
-    v.kind = 5;
-    v.address = 30;   // r6
+    // A _Bool's bit may lie anywhere in its register.
+    v = regvar(vek::tc::Bool, 5, 30);
     v.boolbit = 12;
-    session->target.regs.setreg(vek::RegR0 + 6, 0x1000);
+    regs.setreg(vek::RegR0 + 6, 0x1000);
     EXPECT_EQ(vek::readval(v, vek::tc::Bool), 1u);
     vek::writeval(v, 0);
-    EXPECT_EQ(session->target.regs.getreg(vek::RegR0 + 6), 0u);
+    EXPECT_EQ(regs.getreg(vek::RegR0 + 6), 0u);
     vek::writeval(v, 1);
-    EXPECT_EQ(session->target.regs.getreg(vek::RegR0 + 6), 0x1000u);
+    EXPECT_EQ(regs.getreg(vek::RegR0 + 6), 0x1000u);
+
+    // The second core's variables live in its own registers.
+    v = regvar(vek::tc::Int, 4, 33, 1);
+    regs.storereg((vek::RegR0 + 3) | vek::RegBank1, 77);
+    EXPECT_EQ(vek::readval(v, vek::tc::Int), 77u);
+    vek::writeval(v, 78);
+    EXPECT_EQ(regs.getreg((vek::RegR0 + 3) | vek::RegBank1), 78u);
+    EXPECT_EQ(regs.getreg(vek::RegR0 + 3), 33u);   // core 0's r3 as it was
+    v.type = 0x40000018;   // a pointer, through the same registers
+    EXPECT_EQ(vek::readval(v, vek::tc::Pointer), 78u);
 }
 
 TEST_F(Values, AStructureThatHoldsItselfPrintsToABoundedDepth) {
