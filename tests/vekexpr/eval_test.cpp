@@ -174,6 +174,8 @@ TEST_F(Eval, ArithmeticIsCOnThirtyTwoBits) {
     EXPECT_EQ(run("x u >> 28, gi >> 1, u << 31, 1 << 31, !gi, !0, 2.5 > 2, 2.5 == 2.5"),
               "    u >> 28 = 15\n    gi >> 1 = -3\n    u << 31 = 2147483648\n    1 << 31 = -2147483648\n"
               "    !gi = 0\n    !0 = 1\n    2.5 > 2 = 1\n    2.5 == 2.5 = 1\n");
+    EXPECT_EQ(run("x -BLUE, ~e, +e, -bf, !BLUE"),
+              "    -BLUE = -2\n    ~e = -3\n    +e = 2\n    -bf = -7\n    !BLUE = 0\n");
 }
 
 TEST_F(Eval, AssignmentWritesTheObjectsOwnType) {

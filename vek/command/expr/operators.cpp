@@ -318,19 +318,20 @@ void applyunary(int op, ExprValue& v) {
         setplain(v, tc::Int, v.u32() == 0);
         return;
     case TCompl:
-        if (v.derived() || !isintcode(v.base())) break;
-        setplain(v, promote(v.base()), ~v.u32());
+        // Enumerators count as int here too, as C has them.
+        if (!integral(v)) break;
+        setplain(v, promote(opcode(v)), ~v.u32());
         return;
     case TPlus:
     case TMinus:
-        if (!arithmetic(v) || isenumcode(v.base())) break;
+        if (!arithmetic(v)) break;
         if (v.isfloat()) {
             double d = op == TMinus ? -v.dbl() : v.dbl();
             uint8_t t = v.base();
             setplain(v, t, 0);
             v.setdbl(d);
         } else {
-            setplain(v, promote(v.base()), op == TMinus ? 0u - v.u32() : v.u32());
+            setplain(v, promote(opcode(v)), op == TMinus ? 0u - v.u32() : v.u32());
         }
         return;
     case TStar: {
