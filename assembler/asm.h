@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "toollib/options.h"
+#include "toollib/strings.h"
 
 namespace as {
 
@@ -121,19 +122,11 @@ struct OpcodeEntry {
     std::shared_ptr<MacroBody> body;
 };
 
-struct NameHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const {
-        uint64_t h = 0xcbf29ce484222325ull;
-        for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
-        return static_cast<size_t>(h);
-    }
-};
 
 struct OpcodeTable {
     std::vector<std::unique_ptr<OpcodeEntry>> store;
     // lower-cased names, newest entry first
-    std::unordered_map<std::string, std::vector<OpcodeEntry*>, NameHash, std::equal_to<>> names;
+    std::unordered_map<std::string, std::vector<OpcodeEntry*>, tl::NameHash, std::equal_to<>> names;
     OpcodeEntry* add(std::string_view name, uint8_t flags, int value, DirectiveHandler h);
     // Inserts e immediately before the entry it overrides.
     OpcodeEntry* addoverride(std::string_view name, OpcodeEntry* older);

@@ -41,8 +41,7 @@ std::string lower(std::string_view s) {
 static int keyblock(std::string_view name, int block) { return islocalname(name) ? block : -1; }
 
 uint64_t SymIndex::hash(std::string_view name, int block) {
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    uint64_t h = tl::NameHash::hash(name);
     h ^= static_cast<uint64_t>(static_cast<uint32_t>(block)) * 0x9E3779B97F4A7C15ull;
     return h | 1;  // never 0
 }

@@ -1,8 +1,10 @@
-// The two string routines that the code generator and the assembly optimizer
-// share: building a text from pieces and finding a character in one.
+// The string routines that the code generator and the assembly optimizer
+// share (building a text from pieces, finding a character in one) and the
+// hash of names that the assembler's tables look up.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -15,5 +17,17 @@ std::size_t catlist(std::string& dest, std::initializer_list<std::string_view> t
 
 // The index of the first c in text, or text's length when there is none.
 std::size_t charpos(std::string_view text, char c);
+
+// FNV-1a over a name: cheap for the short names of symbol and opcode tables.
+// Transparent, so a table keyed by std::string is searched with a view.
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return static_cast<std::size_t>(hash(s)); }
+    static uint64_t hash(std::string_view s) {
+        uint64_t h = 0xcbf29ce484222325ull;
+        for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+        return h;
+    }
+};
 
 }  // namespace tl

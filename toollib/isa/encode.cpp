@@ -4,6 +4,7 @@
 // rows first; the first VLE row whose operands all fit wins, so a line
 // shrinks to the shortest form its values allow.
 #include "toollib/isa/encode.h"
+#include "toollib/strings.h"
 
 #include <algorithm>
 #include <map>
@@ -30,17 +31,9 @@ const char* const kNotVle[] = {
     "stfsux", "stfsx",
 };
 
-struct NameHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const {
-        uint64_t h = 0xcbf29ce484222325ull;
-        for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
-        return static_cast<size_t>(h);
-    }
-};
 
 struct NameIndex {
-    std::unordered_map<std::string, std::vector<const Insn*>, NameHash, std::equal_to<>> rows;
+    std::unordered_map<std::string, std::vector<const Insn*>, tl::NameHash, std::equal_to<>> rows;
 };
 
 const NameIndex& nameindex() {
