@@ -33,3 +33,21 @@ TEST_F(AsmTest, GeneratedFileKeepsItsObject) {
               0);
     EXPECT_TRUE(sectionbytes(obj, ".text") == readbytes("g.bin"));
 }
+
+TEST_F(AsmTest, LongRunOfForwardBranchesSettles) {
+    // ten thousand forward conditional branches, each to the next line but
+    // one: all short in a handful of passes, not a "phase error" for want
+    // of one pass per run of them
+    const int n = 10000;
+    std::string src;
+    for (int k = 0; k < n; k++) src += "L" + std::to_string(k) + ": bne L" + std::to_string(k + 1) + "\n add r3,r4\n";
+    src += "L" + std::to_string(n) + ": blr\n";
+    write("t.s", src);
+    Result r = run({"-si", "t.s"});
+    ASSERT_EQ(r.status, 0) << r.err.substr(0, 400);
+    std::vector<uint8_t> text = sectionbytes(readbytes("t.o"), ".text");
+    ASSERT_EQ(text.size(), 4u * n + 2);
+    bool same = true;
+    for (size_t at = 4; at < 4u * n; at++) same = same && text[at] == text[at % 4];
+    EXPECT_TRUE(same);
+}
