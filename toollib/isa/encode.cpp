@@ -310,9 +310,9 @@ EncodeResult encodeinsn(std::string_view name, bool record, bool overflow,
     EncodeResult res;
     // A name whose record form is built in (e_add2i.) is reached as its base
     // name with the record mark; its base name alone is no instruction.
-    std::string dotted;
-    if (record || !rowsof(name)) dotted = std::string(name) + ".";
     const auto* rows = rowsof(name);
+    std::string dotted;
+    if (record || !rows) dotted = std::string(name) + ".";
     const auto* dotrows = record ? rowsof(dotted) : nullptr;
     // the rows of the name with the record mark as written, then the rows
     // of its built-in record form
