@@ -296,10 +296,12 @@ private:
     }
 
     // The tail of a for loop with a loop variable.
-    void looptail(StmtNode* st, Symbol* var, uint32_t start, uint32_t calls, uint32_t operations, uint16_t rank) {
+    // bodystart: the stamp taken after the loop's header.
+    void looptail(StmtNode* st, Symbol* var, uint32_t bodystart, uint32_t calls, uint32_t operations, uint16_t rank) {
         if (bodyhaslabel(st)) return;
-        if (var->usestamp >= start) st->flags |= sflag::VarUsed;
-        if (var->setstamp >= start) st->flags |= sflag::VarSet;
+        uint32_t start = bodystart;
+        if (var->usestamp >= bodystart) st->flags |= sflag::VarUsed;
+        if (var->setstamp >= bodystart) st->flags |= sflag::VarSet;
         if (P.ex.calls == calls) {
             makecountedloop(P, st, rank, P.ex.operators - operations, start);
             if (st->kind == sk::CountedLoop) {
@@ -378,9 +380,10 @@ private:
         }
         Symbol* var = loopvariable(st->incr);
         LoopRecord* record = var ? pushloop(P, var) : nullptr;
+        uint32_t bodystart = nextstamp(P);
         st->body = loopbody(st, record);
         hoistinvariants(P, st, start, P.ex.calls != calls);
-        if (var) looptail(st, var, start, calls, operations, record->rank);
+        if (var) looptail(st, var, bodystart, calls, operations, record->rank);
         loopend(st, var != nullptr);
     }
 
@@ -393,6 +396,7 @@ private:
         st->expr = parentest(P, "missing while test expression", "invalid while test type", true);
         expandexpr(P, &st->expr, true, true);
         LoopRecord* record = previous && previous->kind == sk::Expr && previous->expr ? pushloop(P, nullptr) : nullptr;
+        uint32_t bodystart = nextstamp(P);
         st->body = loopbody(st, record);
         if (record) {
             whiletofor(P, st, previous);
@@ -400,7 +404,7 @@ private:
                 hoistinvariants(P, st, start, P.ex.calls != calls);
                 if (Symbol* var = loopvariable(st->incr)) {
                     record->var = var;
-                    looptail(st, var, start, calls, operations, record->rank);
+                    looptail(st, var, bodystart, calls, operations, record->rank);
                 }
             }
         }
