@@ -386,7 +386,15 @@ int run(int argc, char** argv) {
         for (const std::string& l : log) pr.line(1, l);
         if (!functions.empty()) {
             pr.line(0, "functions");
-            for (const std::string& f : functions) pr.out += f;
+            for (const std::string& f : functions) {
+                size_t pos = 0;
+                while (pos < f.size()) {
+                    size_t end = f.find('\n', pos);
+                    if (end == std::string::npos) end = f.size();
+                    pr.line(1, f.substr(pos, end - pos));
+                    pos = end + 1;
+                }
+            }
         }
         if (!dump.exprs.empty()) {
             pr.line(0, "expressions");
