@@ -186,10 +186,10 @@ int expandlogical(Parser& P, ExprNode** slot, StmtNode**& tail, int mode) {
     st->body = mkassign(P, temp, e->right);
     st->aux = mkassign(P, temp, mkconst(P, isand ? 0 : 1, P.types.sint));
     append(tail, st);
+    forgetall(P);  // what the branches stored is not known here
     ExprNode* value = copyleaf(P, temp);
     ExprNode* cond = value;
     *slot = testexpr(P, &cond) ? cond : value;
-    forgetall(P);
     expandexpr(P, &st->body->expr, false, false);
     return 1;
 }
@@ -307,6 +307,9 @@ void expandexpr(Parser& P, ExprNode** slot, bool deferred, bool valueused) {
     FuncState& F = P.fn;
     if (!*slot || F.recording) return;
     if (deferred && P.ex.inlinecalls == 0) return;
+    // The expression was parsed whole before its calls are expanded, so the
+    // known values of its end do not hold where an expansion runs.
+    if (F.expdepth == 0) forgetall(P);
     ++F.expdepth;
     StmtNode* list = nullptr;
     StmtNode** tail = &list;

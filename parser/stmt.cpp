@@ -867,7 +867,7 @@ StmtNode* parseblock(Parser& P, StmtNode* loop, StmtNode* breaktarget, StmtNode*
     if (inrun) stmt->flags |= sflag::NoComplete;
     if (haslabel) stmt->flags |= sflag::HasLabel;
     for (StmtNode* st : b.deferred) {
-        expandexpr(P, &st->expr, true, false);
+        expandexpr(P, &st->expr, false, false);
         st->kind = sk::Expr;
     }
     // the implicit end
