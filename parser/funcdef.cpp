@@ -77,6 +77,17 @@ public:
             s->weight = 0;
             s->blocklink = nullptr;
         }
+        // what the prototype declared is seen by the body
+        for (Symbol* c = f->members; c; c = c->next) {
+            Symbol* e = newsym(P, &S.ordinary, c->name, c->sclass, c->type);
+            e->value = c->value;
+            e->flags = c->flags;
+            e->attributes = c->attributes;
+        }
+        for (Symbol* t = f->prototags; t; t = t->next) {
+            Symbol* e = newsym(P, &S.tags, t->name, t->sclass, t->type);
+            e->flags = t->flags;
+        }
         bool identlist = f->params && !f->params->type;
         bool olddecls = identlist && oldstyle();
         Token* brace = nexttoken(P);

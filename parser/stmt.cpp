@@ -920,10 +920,8 @@ StmtNode* parseblock(Parser& P, StmtNode* loop, StmtNode* breaktarget, StmtNode*
                 st->expr = mknode(P, tok::Assign, p->type, to, castexpr(P, mknode(P, opc::Cast, p->type, from)));
                 *entrytail = st;
                 entrytail = &st->next;
-            } else if (code == ty::Pointer) {
-                if ((basetype(p->type)->pointerattr() & attr::Space) != attr::Far && typesize(P, p->type) == 2)
-                    p->value += 2;
             } else {
+                // read from the low-order end of its int slot
                 uint32_t size = typesize(P, p->type);
                 if (size < 4) p->value += 4 - size;
             }

@@ -183,6 +183,18 @@ INSTANTIATE_TEST_SUITE_P(
                  "    expr: (= float x:float (cast float x:double))\n"
                  "    return flags 0x008: (cast int (+ float (+ int a:char c:short) x:float))\n",
                  ""},
+        TreeCase{"the prototype's enumeration seen by the body; pointer slots from their low end",
+                 "int f(enum e { A, B } x, char @tiny *q) { enum e y = A; return x == B; }",
+                 {},
+                 "f",
+                 "function f\n"
+                 "  param x class 25 offset 3 flags 0x000086: enum e\n"
+                 "  param q class 25 offset 7 flags 0x000084: ptr(char)\n"
+                 "  compound flags 0x008\n"
+                 "    local y class 128 flags 0x004026 value 0: enum e\n"
+                 "    expr: (= enum e y:enum e 0:int)\n"
+                 "    return flags 0x008: (== int x:uchar 1:int)\n",
+                 ""},
         TreeCase{"old-style parameters", "int f(a, b) char a; { return a + b; }", {}, "f",
                  "function f\n"
                  "  param a class 25 offset 3 flags 0x000086: char\n"
