@@ -73,6 +73,20 @@ public:
         }
         if (variadic) fs->attributes |= attr::Volatile;
         bool usedbefore = (fs->flags & (sf::Referenced | sf::Called)) != 0;
+        bool identlist = f->params && !f->params->type;
+        bool olddecls = identlist && oldstyle();
+        Token* brace = nexttoken(P);
+        if (brace->code != tok::LBrace) {
+            if (olddecls) putdiag(P, "bad function declaration");
+            popscope(P, &S.ordinary, head);
+            S.ordinarymark = savedmark;
+            S.tagmark = savedtagmark;
+            pushtoken(P);
+            if (fs->sclass == sc::None && !(fs->flags & sf::Written)) fs->sclass = sc::Extern;
+            fs->attributes = savedattr;
+            return 0;
+        }
+        uint32_t braceline = brace->line;
         for (Symbol* s = S.ordinary; s; s = s->next) {
             s->weight = 0;
             s->blocklink = nullptr;
@@ -88,21 +102,6 @@ public:
             Symbol* e = newsym(P, &S.tags, t->name, t->sclass, t->type);
             e->flags = t->flags;
         }
-        bool identlist = f->params && !f->params->type;
-        bool olddecls = identlist && oldstyle();
-        Token* brace = nexttoken(P);
-        if (brace->code != tok::LBrace) {
-            if (olddecls) putdiag(P, "bad function declaration");
-            popscope(P, &S.ordinary, head);
-            S.ordinarymark = savedmark;
-            S.tagmark = savedtagmark;
-            pushtoken(P);
-            if (fs->sclass == sc::None && !(fs->flags & sf::Written)) fs->sclass = sc::Extern;
-            fs->attributes = savedattr;
-            fs->body = nullptr;
-            return 0;
-        }
-        uint32_t braceline = brace->line;
         uint32_t paramsize = layout(identlist);
         if (variadic && (fs->attributes & attr::Nostack)) putdiag(P, "variable arguments not allowed in nostack mode");
         if (fs->flags & sf::Written) putdiag(P, "redeclared function %.*s", namelength(fs->name), nametext(fs->name));
