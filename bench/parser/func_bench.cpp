@@ -17,7 +17,7 @@
 
 namespace {
 
-std::string function(int n) {
+std::string funcsource(int n) {
     std::string s = "int f" + std::to_string(n) + "(int a, char c, int *p) {\n  int i, s = 0, t[8];\n";
     for (int k = 0; k < 100; ++k) {
         // label numbers are 16-bit through the file: one switch and one
@@ -40,27 +40,27 @@ std::string function(int n) {
     return s + "  return s;\n}\n";
 }
 
-std::string unit(int count) {
+std::string funcunit(int count) {
     std::string text = "int g(int);\ninline int sq(int v) { return v * v; }\n";
-    for (int i = 0; i < count; ++i) text += function(i);
+    for (int i = 0; i < count; ++i) text += funcsource(i);
     return text;
 }
 
-struct Scratch {
+struct FuncScratch {
     std::filesystem::path dir;
-    Scratch() {
+    FuncScratch() {
         dir = std::filesystem::temp_directory_path() / ("func_bench_" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
-        std::ofstream(dir / "unit.c") << unit(2000);
-        std::ofstream(dir / "one.c") << unit(1);
+        std::ofstream(dir / "unit.c") << funcunit(2000);
+        std::ofstream(dir / "one.c") << funcunit(1);
     }
-    ~Scratch() {
+    ~FuncScratch() {
         std::error_code ec;
         std::filesystem::remove_all(dir, ec);
     }
 };
 
-int runcpppc(const std::string& src, const std::string& out) {
+int parsefile(const std::string& src, const std::string& out) {
     std::string a0 = "cpppc", a1 = "-c99", a2 = "-o", a3 = out, a4 = src;
     char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), a4.data(), nullptr};
     tl::resettoolcontext();
@@ -70,7 +70,7 @@ int runcpppc(const std::string& src, const std::string& out) {
 // The peak resident size of a child process that parses the file, in kB.
 long peakkb(const std::string& src, const std::string& out) {
     pid_t pid = fork();
-    if (pid == 0) _exit(runcpppc(src, out));
+    if (pid == 0) _exit(parsefile(src, out));
     int status = 0;
     struct rusage usage {};
     if (pid < 0 || wait4(pid, &status, 0, &usage) < 0) return -1;
@@ -78,10 +78,10 @@ long peakkb(const std::string& src, const std::string& out) {
 }
 
 void TwoThousandFunctions(benchmark::State& state) {
-    Scratch s;
+    FuncScratch s;
     std::string src = (s.dir / "unit.c").string(), out = (s.dir / "unit.ir").string();
     for (auto _ : state)
-        if (runcpppc(src, out) != 0) state.SkipWithError("cpppc failed on the unit");
+        if (parsefile(src, out) != 0) state.SkipWithError("cpppc failed on the unit");
     long one = peakkb((s.dir / "one.c").string(), out);
     long all = peakkb(src, out);
     state.counters["peak_kb"] = static_cast<double>(all);
@@ -94,7 +94,7 @@ void HostSyntaxCheckFunctions(benchmark::State& state) {
         state.SkipWithError("host gcc not installed");
         return;
     }
-    Scratch s;
+    FuncScratch s;
     std::string cmd = "gcc -std=gnu99 -fsyntax-only -w " + (s.dir / "unit.c").string();
     for (auto _ : state)
         if (std::system(cmd.c_str()) != 0) state.SkipWithError("gcc failed on the unit");

@@ -12,7 +12,7 @@ namespace cpppctest {
 namespace {
 
 // The writer lines of one object: from its data label to its end of data.
-std::string records(const std::string& dump, const std::string& name) {
+std::string datarecords(const std::string& dump, const std::string& name) {
     std::vector<std::string> lines = section(dump, "writer");
     std::string out;
     bool inside = false;
@@ -45,7 +45,7 @@ TEST_P(DataRecords, Logged) {
     Scratch s;
     const DataCase& c = GetParam();
     RunResult r = parsedump(s, c.source, c.options);
-    EXPECT_EQ(records(r.out, c.name), c.records) << c.source;
+    EXPECT_EQ(datarecords(r.out, c.name), c.records) << c.source;
     if (c.err.empty())
         EXPECT_EQ(r.err, "") << c.source;
     else
@@ -246,7 +246,7 @@ TEST(Initializers, BytesAgreeWithCrossCompiler) {
         size_t i = std::stoul(name + 1);
         ASSERT_LE(at + size, data.size()) << line;
         std::vector<unsigned char> want(data.begin() + static_cast<long>(at), data.begin() + static_cast<long>(at + size));
-        std::string recs = records(r.out, name);
+        std::string recs = datarecords(r.out, name);
         EXPECT_EQ(bytesof(recs), want) << corpus[i] << "\n" << recs;
         ++n;
     }

@@ -8,19 +8,7 @@
 namespace cpppctest {
 namespace {
 
-// The dump of one function, up to the next "function" line.
-std::string function(const std::string& dump, const std::string& name) {
-    std::vector<std::string> lines = section(dump, "functions");
-    std::string out;
-    bool inside = false;
-    for (const std::string& l : lines) {
-        if (l.rfind("function ", 0) == 0) inside = l == "function " + name;
-        if (inside) out += l + "\n";
-    }
-    return out;
-}
-
-size_t count(const std::string& text, const std::string& what) {
+size_t occurrences(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
@@ -54,7 +42,7 @@ TEST_P(Expansion, Dump) {
     const ExpandCase& c = GetParam();
     RunResult r = dumpmain(s, c.body, c.options);
     EXPECT_EQ(r.status, 0) << r.err;
-    std::string m = function(r.out, "m");
+    std::string m = functiontext(r.out, "m");
     size_t at = 0;
     for (const std::string& l : c.lines) {
         size_t found = m.find(l, at);
@@ -110,7 +98,7 @@ TEST(Inline, ArgumentWithSideEffectsRunsOnce) {
     Scratch s;
     RunResult r = dumpmain(s, "y = u(h()) + f(h());");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(count(function(r.out, "m"), "(call int &h"), 2u) << r.out;
+    EXPECT_EQ(occurrences(functiontext(r.out, "m"), "(call int &h"), 2u) << r.out;
 }
 
 struct MisuseCase {
@@ -150,7 +138,7 @@ TEST(Inline, DiagnosticsPointIntoTheBody) {
                             {"-c99", "-w1"});
     EXPECT_EQ(r.status, 0) << r.err;
     // once for the definition, once for each expansion
-    EXPECT_EQ(count(r.err, "t.c:3("), 3u) << r.err;
+    EXPECT_EQ(occurrences(r.err, "t.c:3("), 3u) << r.err;
 }
 
 // Programs that check their own results: the host compiler runs them now

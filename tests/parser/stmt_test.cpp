@@ -7,24 +7,6 @@
 namespace cpppctest {
 namespace {
 
-std::string joined(const std::vector<std::string>& lines) {
-    std::string s;
-    for (const std::string& l : lines) s += l + "\n";
-    return s;
-}
-
-// The dump of one function, up to the next "function" line.
-std::string function(const std::string& dump, const std::string& name) {
-    std::vector<std::string> lines = section(dump, "functions");
-    std::string out;
-    bool inside = false;
-    for (const std::string& l : lines) {
-        if (l.rfind("function ", 0) == 0) inside = l == "function " + name;
-        if (inside) out += l + "\n";
-    }
-    return out;
-}
-
 struct TreeCase {
     std::string title;
     std::string source;
@@ -42,7 +24,7 @@ TEST_P(StatementTree, Dump) {
     Scratch s;
     const TreeCase& c = GetParam();
     RunResult r = parsedump(s, c.source, c.options);
-    EXPECT_EQ(function(r.out, c.name), c.tree) << c.source;
+    EXPECT_EQ(functiontext(r.out, c.name), c.tree) << c.source;
     EXPECT_EQ(r.err, c.err) << c.source;
 }
 
@@ -238,18 +220,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Bad statements: the message at its place, status 1, and no intermediate
 // file left behind.
-struct BadCase {
+struct BadStmtCase {
     std::string source;
     std::string err;
 };
 
-void PrintTo(const BadCase& c, std::ostream* os) { *os << c.source; }
+void PrintTo(const BadStmtCase& c, std::ostream* os) { *os << c.source; }
 
-class BadStatement : public testing::TestWithParam<BadCase> {};
+class BadStatement : public testing::TestWithParam<BadStmtCase> {};
 
 TEST_P(BadStatement, Reported) {
     Scratch s;
-    const BadCase& c = GetParam();
+    const BadStmtCase& c = GetParam();
     s.write("t.c", c.source);
     RunResult r = runcpppc({"-o", "t.ir", "t.c"});
     EXPECT_EQ(r.status, 1) << c.source;
@@ -259,28 +241,28 @@ TEST_P(BadStatement, Reported) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BadStatement,
-    testing::Values(BadCase{"void f(void) { break; }", "t.c:1(15+5) invalid break"},
-                    BadCase{"void f(void) { continue; }", "t.c:1(15+8) invalid continue"},
-                    BadCase{"void f(void) { L: ; L: ; }", "t.c:1(21) redefined label L"},
-                    BadCase{"void f(void) { goto nowhere; }", "undefined label nowhere"},
-                    BadCase{"void f(void) { int a; a = 1; int b; }", "t.c:1(29+3) misplaced local declaration"},
-                    BadCase{"void f(void) { case 1: ; }", "invalid case"},
-                    BadCase{"void f(int a) { switch (a) { case 3: case 3: ; } }", "t.c:1(43) duplicate case"},
-                    BadCase{"void f(int a) { switch (a) { default: default: ; } }", "duplicate default"},
-                    BadCase{"void f(int a) { else a = 1; }", "unexpected else statement"},
-                    BadCase{"void f(int a) { if () a = 1; }", "missing if test expression"},
-                    BadCase{"struct s { int a; } v; void f(void) { while (v) ; }", "invalid while test type"},
-                    BadCase{"void f(double d) { switch (d) ; }", "invalid switch test type"},
-                    BadCase{"void f(void) { return 1; }", "unexpected return expression"},
-                    BadCase{"int *f(void) { return 1.5; }", "incompatible return type"},
-                    BadCase{"void f(void) { int a; int a; }", "redeclared local a"},
-                    BadCase{"void f(void) { a = 1;", "unexpected end of file"},
-                    BadCase{"void f(void) { goto ; }", "missing goto label"},
-                    BadCase{"int f(int a) { return a; } int f(int a) { return a; }", "redeclared function f"},
-                    BadCase{"int f(a) int b; { return a; }", "b not an argument"},
-                    BadCase{"void f(void) { typedef int T = 1; }", "invalid local initialization"},
-                    BadCase{"void f(void) { extern int e = 1; }", "invalid external initialization"},
-                    BadCase{"void f(void) { int a = ; }", "missing initialization expression"}));
+    testing::Values(BadStmtCase{"void f(void) { break; }", "t.c:1(15+5) invalid break"},
+                    BadStmtCase{"void f(void) { continue; }", "t.c:1(15+8) invalid continue"},
+                    BadStmtCase{"void f(void) { L: ; L: ; }", "t.c:1(21) redefined label L"},
+                    BadStmtCase{"void f(void) { goto nowhere; }", "undefined label nowhere"},
+                    BadStmtCase{"void f(void) { int a; a = 1; int b; }", "t.c:1(29+3) misplaced local declaration"},
+                    BadStmtCase{"void f(void) { case 1: ; }", "invalid case"},
+                    BadStmtCase{"void f(int a) { switch (a) { case 3: case 3: ; } }", "t.c:1(43) duplicate case"},
+                    BadStmtCase{"void f(int a) { switch (a) { default: default: ; } }", "duplicate default"},
+                    BadStmtCase{"void f(int a) { else a = 1; }", "unexpected else statement"},
+                    BadStmtCase{"void f(int a) { if () a = 1; }", "missing if test expression"},
+                    BadStmtCase{"struct s { int a; } v; void f(void) { while (v) ; }", "invalid while test type"},
+                    BadStmtCase{"void f(double d) { switch (d) ; }", "invalid switch test type"},
+                    BadStmtCase{"void f(void) { return 1; }", "unexpected return expression"},
+                    BadStmtCase{"int *f(void) { return 1.5; }", "incompatible return type"},
+                    BadStmtCase{"void f(void) { int a; int a; }", "redeclared local a"},
+                    BadStmtCase{"void f(void) { a = 1;", "unexpected end of file"},
+                    BadStmtCase{"void f(void) { goto ; }", "missing goto label"},
+                    BadStmtCase{"int f(int a) { return a; } int f(int a) { return a; }", "redeclared function f"},
+                    BadStmtCase{"int f(a) int b; { return a; }", "b not an argument"},
+                    BadStmtCase{"void f(void) { typedef int T = 1; }", "invalid local initialization"},
+                    BadStmtCase{"void f(void) { extern int e = 1; }", "invalid external initialization"},
+                    BadStmtCase{"void f(void) { int a = ; }", "missing initialization expression"}));
 
 TEST(Statements, DeclarationAfterStatementEvenWithC99) {
     Scratch s;
@@ -293,7 +275,7 @@ TEST(Statements, ErrorsSuppressTheFunctionButKeepParsing) {
     Scratch s;
     RunResult r = parsedump(s, "int x = y; int f(void) { return 1; }\nint g(void) { break; return 2; }");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(function(r.out, "f"), "") << r.out;
+    EXPECT_NE(functiontext(r.out, "f"), "") << r.out;
     EXPECT_NE(r.err.find("t.c:2(14+5) invalid break"), std::string::npos) << r.err;
 }
 
