@@ -12,11 +12,11 @@ namespace {
 
 using namespace cpppc;
 
-constexpr int kMaxDepth = 200;
+constexpr int kMaxStmtDepth = 200;
 
-std::string name(const unsigned char* n) { return n ? std::string(nametext(n), namelength(n)) : std::string("<anonymous>"); }
+std::string symname(const unsigned char* n) { return n ? std::string(nametext(n), namelength(n)) : std::string("<anonymous>"); }
 
-std::string hex(uint32_t v, int digits) {
+std::string hexword(uint32_t v, int digits) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%0*x", digits, v);
     return buf;
@@ -38,31 +38,6 @@ const char* kindname(uint8_t kind) {
     case sk::While: return "while";
     case sk::CountedLoop: return "counted";
     default: return nullptr;
-    }
-}
-
-std::string typetext(TypeNode* t, int depth = 0) {
-    if (!t) return "none";
-    if (depth > 16) return "...";
-    switch (t->code) {
-    case ty::Char: return "char";
-    case ty::UChar: return "uchar";
-    case ty::Short: return "short";
-    case ty::UShort: return "ushort";
-    case ty::Int: return "int";
-    case ty::UInt: return "uint";
-    case ty::Long: return "long";
-    case ty::ULong: return "ulong";
-    case ty::Float: return "float";
-    case ty::Double: return "double";
-    case ty::Void: return "void";
-    case ty::Pointer: return "ptr(" + typetext(t->subtype, depth + 1) + ")";
-    case ty::Array: return "arr[" + std::to_string(t->count()) + "](" + typetext(t->subtype, depth + 1) + ")";
-    case ty::Function: return "fn(" + typetext(t->subtype, depth + 1) + ")";
-    case ty::Struct: return "struct " + name(t->tag ? t->tag->name : nullptr);
-    case ty::Union: return "union " + name(t->tag ? t->tag->name : nullptr);
-    case ty::Enum: return "enum " + name(t->tag ? t->tag->name : nullptr);
-    default: return hex(t->code, 2);
     }
 }
 
@@ -88,18 +63,18 @@ struct Dumper {
 
     void locals(int indent, const Symbol* list) {
         for (const Symbol* s = list; s; s = s->next)
-            line(indent, "local " + name(s->name) + " class " + std::to_string(s->sclass) + " flags " + hex(s->flags, 6) +
-                             " value " + std::to_string(s->value) + ": " + typetext(s->type));
+            line(indent, "local " + symname(s->name) + " class " + std::to_string(s->sclass) + " flags " + hexword(s->flags, 6) +
+                             " value " + std::to_string(s->value) + ": " + shorttypetext(s->type));
     }
 
     void stmt(int indent, const StmtNode* s, int depth) {
-        if (depth > kMaxDepth) {
+        if (depth > kMaxStmtDepth) {
             line(indent, "...");
             return;
         }
         const char* k = kindname(s->kind);
         std::string head = k ? k : "kind " + std::to_string(s->kind);
-        if (s->flags) head += " flags " + hex(s->flags, 3);
+        if (s->flags) head += " flags " + hexword(s->flags, 3);
         if (s->label) head += " label " + std::to_string(s->label);
         switch (s->kind) {
         case sk::Compound:
@@ -116,7 +91,7 @@ struct Dumper {
             for (const StmtNode* c = s->body; c; c = c->next) stmt(indent + 1, c, depth + 1);
             return;
         case sk::Goto:
-            head += " " + name(s->gotolabel ? s->gotolabel->name : nullptr);
+            head += " " + symname(s->gotolabel ? s->gotolabel->name : nullptr);
             break;
         case sk::If:
             expr(indent, head, s->expr);
@@ -169,14 +144,14 @@ struct Dumper {
 
 std::string functiondump(Parser& P, Symbol* f, StmtNode* body) {
     Dumper d{P, {}};
-    d.line(0, "function " + name(f->name));
+    d.line(0, "function " + symname(f->name));
     TypeNode* t = f->type;
     for (Symbol* p = t ? t->params : nullptr; p; p = p->next) {
         if (!p->name) continue;
         Symbol* s = findordinary(P, p->name);
         if (!s) continue;
-        d.line(1, "param " + name(s->name) + " class " + std::to_string(s->sclass) + " offset " + std::to_string(s->value) +
-                      " flags " + hex(s->flags, 6) + ": " + typetext(s->type));
+        d.line(1, "param " + symname(s->name) + " class " + std::to_string(s->sclass) + " offset " + std::to_string(s->value) +
+                      " flags " + hexword(s->flags, 6) + ": " + shorttypetext(s->type));
     }
     if (body) d.stmt(1, body, 0);
     return d.out;
