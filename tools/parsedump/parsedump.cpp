@@ -97,15 +97,9 @@ struct LogWriter : IrWriter {
     }
 };
 
-struct Printer {
+struct Printer : IndentedText {
     Parser& P;
-    std::string out;
-
-    void line(int indent, const std::string& text) {
-        out.append(static_cast<size_t>(indent) * 2, ' ');
-        out += text;
-        out += '\n';
-    }
+    explicit Printer(Parser& p) : P(p) {}
 
     std::string params(TypeNode* f) {
         std::string s;
@@ -376,7 +370,7 @@ int run(int argc, char** argv) {
     std::string text;
     hooks.atend = [&](Parser& P) {
         if (P.opt.e) return;
-        Printer pr{P, {}};
+        Printer pr(P);
         pr.symbols();
         pr.tags();
         pr.spaces();

@@ -41,15 +41,9 @@ const char* kindname(uint8_t kind) {
     }
 }
 
-struct Dumper {
+struct Dumper : IndentedText {
     Parser& P;
-    std::string out;
-
-    void line(int indent, const std::string& text) {
-        out.append(static_cast<size_t>(indent) * 2, ' ');
-        out += text;
-        out += '\n';
-    }
+    explicit Dumper(Parser& p) : P(p) {}
 
     void expr(int indent, const std::string& head, const ExprNode* e) {
         if (e && e->op == opc::Sequence) {
@@ -143,7 +137,7 @@ struct Dumper {
 }  // namespace
 
 std::string functiondump(Parser& P, Symbol* f, StmtNode* body) {
-    Dumper d{P, {}};
+    Dumper d(P);
     d.line(0, "function " + symname(f->name));
     TypeNode* t = f->type;
     for (Symbol* p = t ? t->params : nullptr; p; p = p->next) {

@@ -8,6 +8,16 @@
 
 namespace parsedump {
 
+// Text built line by line, two blanks per level of indentation.
+struct IndentedText {
+    std::string out;
+    void line(int indent, const std::string& text) {
+        out.append(static_cast<size_t>(indent) * 2, ' ');
+        out += text;
+        out += '\n';
+    }
+};
+
 // function NAME
 //   param NAME class CLASS offset O flags 0xFFFFFF: TYPE     (each parameter)
 //   KIND [flags 0xF] [label L] [: EXPR]                       (the body)
