@@ -262,7 +262,21 @@ INSTANTIATE_TEST_SUITE_P(
                     BadStmtCase{"int f(a) int b; { return a; }", "b not an argument"},
                     BadStmtCase{"void f(void) { typedef int T = 1; }", "invalid local initialization"},
                     BadStmtCase{"void f(void) { extern int e = 1; }", "invalid external initialization"},
-                    BadStmtCase{"void f(void) { int a = ; }", "missing initialization expression"}));
+                    BadStmtCase{"void f(void) { int a = ; }", "missing initialization expression"},
+                    BadStmtCase{"struct s; struct s f(void) { }", "t.c:1(27) incomplete return type"},
+                    BadStmtCase{"int @nostack f(int a, ...) { return a; }", "variable arguments not allowed in nostack mode"},
+                    BadStmtCase{"int f(int @far a) { return a; }", "t.c:1(18) invalid space for argument a"},
+                    BadStmtCase{"void f(void) { static void g(void); }", "static function g undefined"},
+                    BadStmtCase{"void f(void) { int g(a); }", "useless argument list"},
+                    BadStmtCase{"void f(void) { int; }", "t.c:1(15+3) incomplete declaration"},
+                    BadStmtCase{"int f(a) int a;", "bad function declaration"}));
+
+TEST(Statements, ReturnWithoutValueWarns) {
+    Scratch s;
+    RunResult r = parsedump(s, "int f(void) { return; }", {"-w1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "#warning cpppc t.c:1(20) missing return expression\n");
+}
 
 TEST(Statements, DeclarationAfterStatementEvenWithC99) {
     Scratch s;
