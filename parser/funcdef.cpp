@@ -121,6 +121,10 @@ public:
         if ((rc == ty::Struct || rc == ty::Union) && !basetype(F.rettype)->members) putdiag(P, "incomplete return type");
         P.ex.calls = 0;
         P.ex.loopdepth = 0;
+        P.ex.inlinecalls = 0;
+        F.expnest = 0;
+        F.expcount = 0;
+        F.toolarge = false;
         forgetall(P);
         bool isinline = fs->attributes & attr::Inline;
         if (isinline) {

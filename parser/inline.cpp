@@ -21,6 +21,10 @@ namespace cpppc {
 namespace {
 
 constexpr int kValueUsed = 1, kCheck = 2;
+// Bounds of expansion: inline functions calling each other several times
+// grow exponentially with their depth.
+constexpr int kMaxExpansionNesting = 64;
+constexpr uint32_t kMaxExpansions = 4000;
 
 bool isexpandable(const ExprNode* call) {
     if (!call || call->op != opc::Call || !isnamed(call->left)) return false;
@@ -84,8 +88,14 @@ int expandcall(Parser& P, ExprNode** slot, ExprNode* call, ExprNode* assign, Stm
         return 1;
     }
     if (mode & kCheck) return 0;
-    for (ExprNode** a : argslots(call)) expandinline(P, a, tail, kValueUsed);
     FuncState& F = P.fn;
+    if (F.expnest >= kMaxExpansionNesting || F.expcount >= kMaxExpansions) {
+        if (!F.toolarge) putdiag(P, "expression too complex");
+        F.toolarge = true;
+        return 1;
+    }
+    ++F.expcount;
+    for (ExprNode** a : argslots(call)) expandinline(P, a, tail, kValueUsed);
     Scopes& S = P.syms.scopes;
     Expansion saved = F.exp;
     TypeNode* savedret = F.rettype;
@@ -116,7 +126,9 @@ int expandcall(Parser& P, ExprNode** slot, ExprNode* call, ExprNode* assign, Stm
     block->file = srcfile(P);
     callee->flags |= sf::Expanding;
     F.pendinginline = true;
+    ++F.expnest;
     parseblock(P, nullptr, nullptr, block, basetype(callee->type)->params, call->right);
+    --F.expnest;
     callee->flags &= ~sf::Expanding;
     stopreplay(P);
     append(tail, block);

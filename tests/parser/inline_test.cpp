@@ -129,6 +129,21 @@ INSTANTIATE_TEST_SUITE_P(
                     MisuseCase{"inline int f(int a) { goto x; return a; }\nint m(void) { return f(1); }",
                                "undefined label x"}));
 
+// Inline functions that call the previous one twice grow exponentially:
+// the expansion stops at a bound with a message, in bounded time.
+TEST(Inline, ExponentialExpansionIsBounded) {
+    Scratch s;
+    std::string src = "inline int f0(int a) { return a + 1; }\n";
+    for (int i = 1; i < 40; ++i)
+        src += "inline int f" + std::to_string(i) + "(int a) { return f" + std::to_string(i - 1) + "(a) + f" +
+               std::to_string(i - 1) + "(a + 1); }\n";
+    src += "int m(int x) { return f39(x); }\n";
+    s.write("t.c", src);
+    RunResult r = runcpppc({"-c99", "-o", "t.ir", "t.c"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("expression too complex"), std::string::npos) << r.err;
+}
+
 // Diagnostics inside an expansion name the inline function's own lines.
 TEST(Inline, DiagnosticsPointIntoTheBody) {
     Scratch s;
