@@ -439,6 +439,7 @@ struct FuncState {
     uint32_t braceline = 0;
     std::deque<TokenRecording> recordings;  // the recorded bodies, kept for the run
     std::vector<Symbol*> temps;      // the function's ".temp_%d." temporaries
+    int stmtdepth = 0;               // nesting of statements being parsed
     int expnest = 0;                 // expansions inside expansions
     uint32_t expcount = 0;           // expansions made in the function
     bool toolarge = false;           // the bound was reported for the function

@@ -27,6 +27,39 @@ namespace {
 
 // Call flag of a call whose result is returned.
 constexpr uint8_t kReturnedCall = 0x40;
+// Statements nested deeper than this are read over, so that the parser's
+// own recursion stays bounded.
+constexpr int kMaxStmtNesting = 200;
+
+// Reads over one statement without parsing it: to its ';' or its closing
+// '}', or up to a '}' that closes the enclosing block.
+void readover(Parser& P) {
+    int depth = 0;
+    for (;;) {
+        Token* t = nexttoken(P);
+        switch (t->code) {
+        case tok::End: pushtoken(P); return;
+        case tok::LBrace:
+        case tok::LParen:
+        case tok::LBrack: ++depth; break;
+        case tok::RParen:
+        case tok::RBrack:
+            if (depth > 0) --depth;
+            break;
+        case tok::RBrace:
+            if (depth == 0) {
+                pushtoken(P);
+                return;
+            }
+            if (--depth == 0) return;
+            break;
+        case tok::Semi:
+            if (depth == 0) return;
+            break;
+        default: break;
+        }
+    }
+}
 
 bool accept(Parser& P, uint16_t code) {
     if (nexttoken(P)->code == code) return true;
@@ -165,6 +198,17 @@ public:
         StmtNode* st = newstmt(P, sk::Expr);
         Token* t = nexttoken(P);
         atfirst(P, st, t);
+        if (P.fn.stmtdepth >= kMaxStmtNesting) {
+            putdiag(P, "statement too complex");
+            pushtoken(P);
+            readover(P);
+            return st;
+        }
+        struct Depth {
+            int& d;
+            explicit Depth(int& x) : d(x) { ++d; }
+            ~Depth() { --d; }
+        } depth(P.fn.stmtdepth);
         t = labels(st, t);
         switch (t->code) {
         case tok::LBrace:

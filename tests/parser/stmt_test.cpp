@@ -271,6 +271,21 @@ INSTANTIATE_TEST_SUITE_P(
                     BadStmtCase{"void f(void) { int; }", "t.c:1(15+3) incomplete declaration"},
                     BadStmtCase{"int f(a) int a;", "bad function declaration"}));
 
+// Statements nested beyond the bound are read over with one message.
+TEST(Statements, DeepNestingBounded) {
+    Scratch s;
+    std::string src = "void f(int a) {";
+    for (int i = 0; i < 5000; ++i) src += i % 2 ? "{" : "if (a) ";
+    src += "a++;";
+    for (int i = 0; i < 2500; ++i) src += "}";
+    src += "}\nint g(void) { return 1; }\n";
+    s.write("t.c", src);
+    RunResult r = runcpppc({"-o", "t.ir", "t.c"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("statement too complex"), std::string::npos) << r.err.substr(0, 400);
+    EXPECT_EQ(r.err.find("t.c:2"), std::string::npos) << r.err.substr(0, 400);
+}
+
 TEST(Statements, ReturnWithoutValueWarns) {
     Scratch s;
     RunResult r = parsedump(s, "int f(void) { return; }", {"-w1"});
