@@ -38,7 +38,6 @@ struct PendingLiteral {
 class Initializer {
 public:
     Initializer(Parser& p, bool want) : P(p), want(want) {}
-    ~Initializer() {}
 
     ExprNode* object(TypeNode** slot, bool braces) {
         TypeNode* t = basetype(*slot);
@@ -418,6 +417,15 @@ private:
     }
 };
 
+// The data objects of the floating values a value list entered.
+void putpending(Parser& P, const std::vector<PendingLiteral>& pending) {
+    for (const PendingLiteral& l : pending) {
+        putlitlabel(P, l.label, l.align);
+        putdouble(P, l.value, l.size);
+        putenddata(P);
+    }
+}
+
 // Data label, the data and its end; the literals a value list made follow.
 ExprNode* writeobject(Parser& P, Symbol* s, TypeNode** slot, bool wantlist) {
     bool saved = P.ex.staticinit;
@@ -428,11 +436,7 @@ ExprNode* writeobject(Parser& P, Symbol* s, TypeNode** slot, bool wantlist) {
     ExprNode* r = init.object(slot, true);
     P.ex.staticinit = saved;
     putenddata(P);
-    for (const PendingLiteral& l : init.pending) {
-        putlitlabel(P, l.label, l.align);
-        putdouble(P, l.value, l.size);
-        putenddata(P);
-    }
+    putpending(P, init.pending);
     return r;
 }
 
@@ -449,11 +453,7 @@ ExprNode* targetleaf(Parser& P, Symbol* s) {
 ExprNode* initobject(Parser& P, TypeNode** slot, bool wantlist, uint16_t, bool braces) {
     Initializer init(P, wantlist);
     ExprNode* r = init.object(slot, braces);
-    for (const PendingLiteral& l : init.pending) {
-        putlitlabel(P, l.label, l.align);
-        putdouble(P, l.value, l.size);
-        putenddata(P);
-    }
+    putpending(P, init.pending);
     return r;
 }
 

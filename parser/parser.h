@@ -411,7 +411,6 @@ struct Expansion {
     Symbol* callee = nullptr;
     ExprNode* target = nullptr;      // where the returns store, or none
     TypeNode* rettype = nullptr;
-    Symbol* labels = nullptr;        // the expansion's own goto labels
     const unsigned char* retlabel = nullptr;  // the body's end label name
     bool active = false;
 };
@@ -428,7 +427,6 @@ struct FuncState {
     StmtNode* switches = nullptr;    // the switch chain (through nextswitch)
     StmtNode* lastswitch = nullptr;
     StmtNode* curswitch = nullptr;   // the switch whose case list is current
-    int depth = 0;                   // loop depth
     Expansion exp;
     int expdepth = 0;                // nesting of deferred expansions
     uint32_t tempcount = 0;          // ".temp_%d." through the run
