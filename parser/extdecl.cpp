@@ -4,10 +4,7 @@
 // bookkeeping (labels of statics, the file's declaration list, whether the
 // unit defines anything).
 //
-// Function bodies and initializers are read over here: funcdef and
-// defglobal mark what they name as referenced, complete an array's count
-// from its initializer and treat an initialized object as written, so that
-// the end of the unit settles the symbols as a full parse would.
+// Function definitions go on in funcdef.cpp, initializers in init.cpp.
 //
 // external-declaration := declaration-specifiers [ init-declarator { ',' init-declarator } ] ';'
 //                       | declaration-specifiers declarator [ old-style-parameters ] body
@@ -31,146 +28,7 @@ Symbol* placeholder(Parser& P, const Decl& d, const unsigned char* name) {
     return s;
 }
 
-// A name read over inside a body or an initializer counts as a use of the
-// file-level symbol it names.
-void noteuse(Parser& P, const Token* t) {
-    if (t->code != tok::Name) return;
-    Symbol* s = findordinary(P, t->name);
-    if (s && (s->flags & sf::FileLevel)) s->flags |= sf::Referenced;
-}
-
-// Reads over a balanced group whose opening token was just read.
-void skipgroup(Parser& P) {
-    int depth = 1;
-    while (depth > 0) {
-        Token* t = nexttoken(P);
-        switch (t->code) {
-        case tok::End: pushtoken(P); return;
-        case tok::LBrace:
-        case tok::LParen:
-        case tok::LBrack: ++depth; break;
-        case tok::RBrace:
-        case tok::RParen:
-        case tok::RBrack: --depth; break;
-        default: noteuse(P, t); break;
-        }
-    }
-}
-
-bool ischararray(const TypeNode* t) {
-    const TypeNode* e = t && t->code == ty::Array ? basetype(t->subtype) : nullptr;
-    return e && (e->code == ty::Char || e->code == ty::UChar);
-}
-
-// Reads over an initializer after '='; returns the number of elements it
-// gives an array of unknown count (0 when it cannot tell).
-uint32_t skipinitializer(Parser& P, TypeNode* type) {
-    Token* t = nexttoken(P);
-    if (t->code == tok::String) {
-        uint32_t n = t->lit ? t->lit->length + 1 : 1;
-        return ischararray(type) ? n : 0;
-    }
-    if (t->code != tok::LBrace) {
-        pushtoken(P);
-        for (;;) {
-            t = nexttoken(P);
-            if (t->code == tok::Comma || t->code == tok::Semi || t->code == tok::End || t->code == tok::RBrace) {
-                pushtoken(P);
-                return 0;
-            }
-            if (t->code == tok::LParen || t->code == tok::LBrack || t->code == tok::LBrace)
-                skipgroup(P);
-            else
-                noteuse(P, t);
-        }
-    }
-    uint32_t elements = 0;
-    bool item = false;
-    uint32_t stringlength = 0;
-    for (;;) {
-        t = nexttoken(P);
-        switch (t->code) {
-        case tok::End: pushtoken(P); return elements;
-        case tok::RBrace:
-            if (stringlength && elements == 0 && ischararray(type)) return stringlength;
-            return elements + (item ? 1 : 0);
-        case tok::Comma:
-            if (item) ++elements;
-            item = false;
-            break;
-        case tok::LBrace:
-        case tok::LParen:
-        case tok::LBrack:
-            item = true;
-            skipgroup(P);
-            break;
-        case tok::String:
-            if (!item && elements == 0) stringlength = t->lit ? t->lit->length + 1 : 1;
-            item = true;
-            break;
-        default:
-            item = true;
-            noteuse(P, t);
-            break;
-        }
-    }
-}
-
 }  // namespace
-
-// Stands in for the full definition of a function until statements are
-// parsed: old-style parameter declarations and the body are read over.
-int funcdef(Parser& P, Symbol* s, uint32_t) {
-    TypeNode* f = s->type;
-    bool identlist = f && f->params && !f->params->type;
-    Token* t = nexttoken(P);
-    if (identlist && (startstypename(P, t) || t->code == kw::Register)) {
-        while (t->code != tok::LBrace && t->code != tok::End) t = nexttoken(P);
-    }
-    if (t->code != tok::LBrace) {
-        pushtoken(P);
-        if (s->sclass == sc::None && !(s->flags & sf::Written)) s->sclass = sc::Extern;
-        return 0;
-    }
-    if (s->flags & sf::Written) putdiag(P, "redeclared function %.*s", namelength(s->name), nametext(s->name));
-    marktypes(P);
-    P.decl.infunction = true;
-    skipgroup(P);
-    P.decl.infunction = false;
-    // the function would be written here: its space names go first
-    if (!P.errors) putspaces(P);
-    releasestmts(P);
-    releaseexprs(P);
-    releasetypes(P);
-    s->flags |= sf::Declared | sf::Written;
-    return 1;
-}
-
-int defglobal(Parser& P, Symbol* s) {
-    if (nexttoken(P)->code == tok::Assign) {
-        if (s->flags & sf::Written) putdiag(P, "redeclared external %.*s", namelength(s->name), nametext(s->name));
-        if (s->sclass == sc::Extern) s->sclass = sc::None;
-        s->flags |= sf::Written | sf::Referenced;
-        putspaces(P);
-        putdatalabel(P, s);
-        if ((s->attributes & (attr::Const | attr::Volatile)) == attr::Const) {
-            // a const object keeps its values for constant replacement
-            s->valueexpr = initvalues(P, &s->type);
-        } else {
-            uint32_t count = skipinitializer(P, s->type);
-            if (count && s->type && s->type->code == ty::Array && s->type->count() == 0) {
-                TypeNode* a = newtype(P, ty::Array, s->type->subtype);
-                a->detail = count;
-                s->type = a;
-            }
-        }
-        putenddata(P);
-        return 1;
-    }
-    pushtoken(P);
-    if (s->type && s->type->code == ty::Void && s->sclass != sc::Extern) putdiag(P, "invalid void declaration");
-    return s->sclass != sc::Extern;
-}
 
 void parsealias(Parser& P, Symbol* s) {
     if (s->flags & sf::Referenced) putdiag(P, "redefined alias %.*s", namelength(s->name), nametext(s->name));

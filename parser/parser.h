@@ -202,6 +202,23 @@ struct Token {
     std::shared_ptr<std::string> asmtext;  // text of an #asm line
 };
 
+// A token of an inline function's recorded body: the token as handed out
+// (string and #asm texts are owned through the token) and the source file
+// that was current.
+struct RecordedToken {
+    Token tok;
+    std::string file;
+    SourceFile* source = nullptr;
+};
+struct TokenRecording {
+    std::deque<RecordedToken> tokens;
+};
+
+// Stream modes.
+namespace streammode {
+constexpr int Normal = 0, Recording = 1, Replaying = 2;
+}
+
 struct StreamState {
     Token ring[3];
     int cursor = 0;
@@ -213,11 +230,19 @@ struct StreamState {
     uint8_t target = 0;
     int mode = 0;
     ExprNode* exprfree = nullptr;  // the expression pool's free pointer, kept by settokensource
+    // Replaying: the recording and the next token of it; the line and file
+    // of the token handed out last are current for diagnostics.
+    const TokenRecording* replay = nullptr;
+    size_t replaynext = 0;
+    uint32_t replayline = 0;
+    std::string replayfile;
+    SourceFile* replaysource = nullptr;
 };
 
 struct Stream {
     StreamState s;
     std::vector<StreamState> saved;
+    TokenRecording* recording = nullptr;  // the list being filled while recording
 };
 
 // ---- symbol table, pools and scopes (symbols.cpp) ----
@@ -364,6 +389,58 @@ struct IrWriter {
     virtual void space(Parser&, Symbol&) {}
     virtual void section(Parser&, uint32_t, uint16_t, const unsigned char*) {}
     virtual void literals(Parser&) {}
+    virtual void value(Parser&, uint32_t, int) {}
+    virtual void floating(Parser&, double, int) {}
+    virtual void address(Parser&, const ExprNode&, int) {}
+    virtual void bytes(Parser&, const unsigned char*, uint32_t) {}
+    virtual void litlabel(Parser&, uint32_t, int) {}
+};
+
+// ---- statements and function bodies (stmt.cpp, funcdef.cpp, inline.cpp) ----
+// A loop record: a for loop stepping an integer variable by one, or a while
+// loop after an expression statement (until it is turned into a for loop).
+struct LoopRecord {
+    LoopRecord* next = nullptr;
+    Symbol* var = nullptr;
+    uint16_t rank = 1;
+};
+
+// What an inline expansion in progress keeps; saved and restored around
+// a nested one.
+struct Expansion {
+    Symbol* callee = nullptr;
+    ExprNode* target = nullptr;      // where the returns store, or none
+    TypeNode* rettype = nullptr;
+    const unsigned char* retlabel = nullptr;  // the body's end label name
+    bool active = false;
+};
+
+struct FuncState {
+    Symbol* func = nullptr;
+    TypeNode* rettype = nullptr;
+    uint16_t attributes = 0;
+    std::deque<LoopRecord> loopstore;
+    LoopRecord* loops = nullptr;
+    uint32_t calls = 0, returnedcalls = 0;
+    StmtNode* compounds = nullptr;   // the compound chain (through aux), oldest first
+    StmtNode* lastcompound = nullptr;
+    StmtNode* switches = nullptr;    // the switch chain (through nextswitch)
+    StmtNode* lastswitch = nullptr;
+    StmtNode* curswitch = nullptr;   // the switch whose case list is current
+    Expansion exp;
+    int expdepth = 0;                // nesting of deferred expansions
+    uint32_t tempcount = 0;          // ".temp_%d." through the run
+    uint32_t returncount = 0;        // ".return_%d." through the run
+    uint32_t itempcount = 0;         // ".itmp_%d." through the run
+    bool recording = false;          // an inline function's body is recorded
+    bool pendinginline = false;      // the next block is an expanded inline body
+    uint32_t braceline = 0;
+    std::deque<TokenRecording> recordings;  // the recorded bodies, kept for the run
+    std::vector<Symbol*> temps;      // the function's ".temp_%d." temporaries
+    int stmtdepth = 0;               // nesting of statements being parsed
+    int expnest = 0;                 // expansions inside expansions
+    uint32_t expcount = 0;           // expansions made in the function
+    bool toolarge = false;           // the bound was reported for the function
 };
 
 // What a caller of the front end can change: the writer, an output-free
@@ -373,6 +450,9 @@ struct RunHooks {
     bool nooutput = false;
     std::function<void(Parser&)> beforeend;  // after the last declaration, before the end of the unit
     std::function<void(Parser&)> atend;
+    // Each function definition after its body was parsed and its passes
+    // ran, before its records are released.
+    std::function<void(Parser&, Symbol*, StmtNode*)> onfunction;
 };
 
 // ---- the whole run ----
@@ -405,7 +485,9 @@ struct Parser {
     SpaceTables spaces;
     DeclState decl;
     ExprState ex;
+    FuncState fn;
     std::unique_ptr<IrWriter> writer;
+    std::function<void(Parser&, Symbol*, StmtNode*)> onfunction;
 
     Parser();
     ~Parser();
@@ -432,6 +514,7 @@ const char* getlogline(Parser& P, bool cont);
 void holdline(Parser& P, const char* line);
 uint32_t srcline(Parser& P);
 const std::string& srcfilename(Parser& P);
+SourceFile* srcfile(Parser& P);  // the source file the current token comes from
 int srcpos(Parser& P, uint32_t& line, int& column);  // column -1: none
 const char* keeptext(Parser& P, const char* text, size_t length);
 void dropkepttexts(Parser& P);
@@ -477,6 +560,10 @@ void pushtoken(Parser& P);
 Token* expecttoken(Parser& P, uint16_t code);
 void settokensource(Parser& P, PpToken* list);
 int settokensourcedone(Parser& P);
+void startrecording(Parser& P, TokenRecording* list, const Token* first);
+void stoprecording(Parser& P);
+void startreplay(Parser& P, const TokenRecording* list);
+void stopreplay(Parser& P);
 
 // lexval.cpp
 TrieNode* trielookup(Parser& P, TrieNode*& root, const char* text, size_t length);
@@ -517,8 +604,9 @@ ExprNode* knownvalue(Parser& P, ExprNode* e);
 void recordvalue(Parser& P, ExprNode* assign, ExprNode* value);
 void forgetvalue(Parser& P, ExprNode* e);
 void forgetall(Parser& P);  // empties the known-value list (calls, joins of control flow)
-// initvalue.cpp: the value records of a const object's initializer.
-ExprNode* initvalues(Parser& P, TypeNode** type);
+// init.cpp: initializers.
+ExprNode* initobject(Parser& P, TypeNode** slot, bool wantlist, uint16_t attributes, bool braces);
+ExprNode* initlocal(Parser& P, Symbol* s);
 // constexpr.cpp: constant expressions, tests and the final pass.
 int evalconst(Parser& P, int32_t& out, int mode);
 ExprNode* testexpr(Parser& P, ExprNode** slot);
@@ -643,8 +731,39 @@ uint32_t packbitfields(Parser& P, Symbol* first, uint32_t bits);
 // extdecl.cpp
 void extdecl(Parser& P);
 void parsealias(Parser& P, Symbol* s);
-int defglobal(Parser& P, Symbol* s);
+int defglobal(Parser& P, Symbol* s);  // init.cpp
+
+// funcdef.cpp
 int funcdef(Parser& P, Symbol* s, uint32_t line);
+void makepermanent(Parser& P, Symbol* s);
+
+// stmt.cpp
+StmtNode* parsestmt(Parser& P, StmtNode* loop, StmtNode* breaktarget, StmtNode* previous);
+// The block's "{" has been read. Inline parameters and arguments are given
+// for the body of an expanded inline function.
+StmtNode* parseblock(Parser& P, StmtNode* loop, StmtNode* breaktarget, StmtNode* stmt, Symbol* params,
+                     ExprNode* args);
+void addcase(Parser& P, uint8_t kind, int32_t value, StmtNode* stmt);
+int markunreach(Parser& P, StmtNode* stmt);
+
+// inline.cpp
+void expandexpr(Parser& P, ExprNode** slot, bool deferred, bool valueused);
+int expandinline(Parser& P, ExprNode** slot, StmtNode**& tail, int mode);  // statements appended at tail
+ExprNode* newtemp(Parser& P, TypeNode* type);
+StmtNode* mkassign(Parser& P, ExprNode* temp, ExprNode* value);
+StmtNode* bindinlinearg(Parser& P, Symbol* param, Symbol* head, ExprNode* arg, StmtNode* block);
+
+// later.cpp: the per-function passes that come later; for now they change nothing.
+void flowlocals(Parser& P, StmtNode* body);
+void assignregs(Parser& P, StmtNode* body);
+void lowerfunc(Parser& P, StmtNode* body);
+void putfunc(Parser& P, Symbol* s, StmtNode* body, uint32_t declline, uint32_t braceline, uint32_t paramsize);
+void makecountedloop(Parser& P, StmtNode* loop, uint16_t rank, uint32_t operations, uint32_t start);
+StmtNode* reducestrength(Parser& P, StmtNode* loop, Symbol* var, uint32_t start);
+StmtNode* hoistinvariants(Parser& P, StmtNode* loop, uint32_t start, int calls);
+void whiletofor(Parser& P, StmtNode* loop, StmtNode* previous);
+int entrytest(Parser& P, ExprNode* init, ExprNode* cond);
+void freeitemps(Parser& P);
 
 // writer.cpp
 void putdatalabel(Parser& P, Symbol* s);
@@ -654,5 +773,10 @@ void putdef(Parser& P, Symbol* s, int mode);
 void putspaces(Parser& P);
 void putsection(Parser& P, uint32_t line, uint16_t word, const unsigned char* name);
 void putliterals(Parser& P);
+void putvalue(Parser& P, uint32_t value, int size);
+void putdouble(Parser& P, double value, int size);
+void putaddress(Parser& P, const ExprNode* e, int size);
+void putbytes(Parser& P, const unsigned char* text, uint32_t length);
+void putlitlabel(Parser& P, uint32_t label, int align);
 
 }  // namespace cpppc

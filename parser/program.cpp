@@ -228,6 +228,7 @@ int runfront(int argc, char** argv, RunHooks& hooks) {
     Parser& P = *parser;
     Options& o = P.opt;
     P.writer = hooks.writer ? std::move(hooks.writer) : std::make_unique<IrWriter>();
+    P.onfunction = hooks.onfunction;
     platform::catchinterrupt();
     tl::setversion(kVersion, kDate);
     tl::parseopts(argc, argv, kTitle, "file", optiontable(o));

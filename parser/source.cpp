@@ -238,6 +238,7 @@ LineOverride& currentoverride(Parser& P) {
 
 uint32_t srcline(Parser& P) {
     if (P.diagat) return P.diagline;
+    if (P.ts.s.mode == streammode::Replaying) return P.ts.s.replayline;
     const LineOverride& o = currentoverride(P);
     if (o.hasline) return o.line;
     if (!P.src.stack.empty()) return P.src.stack.back().file->line;
@@ -246,10 +247,17 @@ uint32_t srcline(Parser& P) {
 
 const std::string& srcfilename(Parser& P) {
     if (P.diagat) return P.diagfile;
+    if (P.ts.s.mode == streammode::Replaying) return P.ts.s.replayfile;
     const LineOverride& o = currentoverride(P);
     if (o.hasname) return o.name;
     if (!P.src.stack.empty()) return P.src.stack.back().file->name;
     return P.src.last ? P.src.last->name : P.srcname;
+}
+
+SourceFile* srcfile(Parser& P) {
+    if (P.ts.s.mode == streammode::Replaying) return P.ts.s.replaysource;
+    if (!P.src.stack.empty()) return P.src.stack.back().file;
+    return P.src.last;
 }
 
 int srcpos(Parser& P, uint32_t& line, int& column) {

@@ -24,6 +24,32 @@ uint16_t keywordcode(Parser& P, const PpToken* t) {
 
 }  // namespace
 
+namespace {
+
+// The next token of a recording; past its end, the end of input.
+Token* replaytoken(Parser& P, Token& slot, int index) {
+    StreamState& s = P.ts.s;
+    s.pos = index;
+    if (!s.replay || s.replaynext >= s.replay->tokens.size()) {
+        slot = Token{};
+        slot.code = tok::End;
+        slot.line = s.replayline;
+        return &slot;
+    }
+    const RecordedToken& r = s.replay->tokens[s.replaynext++];
+    slot = r.tok;
+    // a literal is entered into the pool again, as reading its text would
+    if (slot.lit) slot.lit = internliteral(P, slot.lit->bytes.data(), slot.lit->length);
+    s.replayline = slot.line;
+    s.replayfile = r.file;
+    s.replaysource = r.source;
+    return &slot;
+}
+
+Token* scantoken(Parser& P, Token& slot, int index);
+
+}  // namespace
+
 Token* nexttoken(Parser& P) {
     StreamState& s = P.ts.s;
     int index = s.cursor;
@@ -34,6 +60,17 @@ Token* nexttoken(Parser& P) {
         s.pos = index;
         return &slot;
     }
+    if (s.mode == streammode::Replaying) return replaytoken(P, slot, index);
+    Token* t = scantoken(P, slot, index);
+    if (s.mode == streammode::Recording && P.ts.recording && t->code != tok::End)
+        P.ts.recording->tokens.push_back({*t, srcfilename(P), srcfile(P)});
+    return t;
+}
+
+namespace {
+
+Token* scantoken(Parser& P, Token& slot, int index) {
+    StreamState& s = P.ts.s;
     slot = Token{};
     for (;;) {
         if (slot.code != tok::String) s.pos = -1;
@@ -122,6 +159,8 @@ Token* nexttoken(Parser& P) {
     }
 }
 
+}  // namespace
+
 void pushtoken(Parser& P) {
     StreamState& s = P.ts.s;
     if (s.pushed == 3) {
@@ -182,6 +221,40 @@ int settokensourcedone(Parser& P) {
         P.syms.exprs.free = P.ts.s.exprfree;
     }
     return code;
+}
+
+// Every token handed out from now on is appended to the list; the first
+// one, already read, goes in front.
+void startrecording(Parser& P, TokenRecording* list, const Token* first) {
+    P.ts.recording = list;
+    P.ts.s.mode = streammode::Recording;
+    if (first && list) list->tokens.push_back({*first, srcfilename(P), srcfile(P)});
+}
+
+void stoprecording(Parser& P) {
+    P.ts.recording = nullptr;
+    if (P.ts.s.mode == streammode::Recording) P.ts.s.mode = streammode::Normal;
+}
+
+// The stream reads the recording until stopreplay puts the stream back as
+// it was (its ring and pushed-back tokens included).
+void startreplay(Parser& P, const TokenRecording* list) {
+    uint32_t line = srcline(P);
+    std::string file = srcfilename(P);
+    SourceFile* source = srcfile(P);
+    P.ts.saved.push_back(P.ts.s);
+    P.ts.s = StreamState{};
+    P.ts.s.mode = streammode::Replaying;
+    P.ts.s.replay = list;
+    P.ts.s.replayline = line;
+    P.ts.s.replayfile = file;
+    P.ts.s.replaysource = source;
+}
+
+void stopreplay(Parser& P) {
+    if (P.ts.saved.empty()) return;
+    P.ts.s = P.ts.saved.back();
+    P.ts.saved.pop_back();
 }
 
 }  // namespace cpppc

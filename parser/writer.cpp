@@ -36,4 +36,14 @@ void putliterals(Parser& P) {
     P.writer->literals(P);
 }
 
+void putvalue(Parser& P, uint32_t value, int size) { P.writer->value(P, value, size); }
+
+void putdouble(Parser& P, double value, int size) { P.writer->floating(P, value, size); }
+
+void putaddress(Parser& P, const ExprNode* e, int size) { P.writer->address(P, *e, size); }
+
+void putbytes(Parser& P, const unsigned char* text, uint32_t length) { P.writer->bytes(P, text, length); }
+
+void putlitlabel(Parser& P, uint32_t label, int align) { P.writer->litlabel(P, label, align); }
+
 }  // namespace cpppc

@@ -99,6 +99,19 @@ inline std::string entry(const std::string& dump, const std::string& sectionname
     return "<" + name + " not found>";
 }
 
+// The dump of one function of the "functions" section, up to the next
+// "function" line.
+inline std::string functiontext(const std::string& dump, const std::string& name) {
+    std::vector<std::string> lines = section(dump, "functions");
+    std::string out;
+    bool inside = false;
+    for (const std::string& l : lines) {
+        if (l.rfind("function ", 0) == 0) inside = l == "function " + name;
+        if (inside) out += l + "\n";
+    }
+    return out;
+}
+
 // cpppc -e [options] on one source text; the preprocessed text comes back.
 inline RunResult preprocess(const Scratch& s, const std::string& source, std::vector<std::string> options = {}) {
     s.write("t.c", source);

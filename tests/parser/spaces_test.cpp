@@ -84,7 +84,8 @@ TEST(Spaces, UserNamesAnnouncedOnceBeforeUse) {
     EXPECT_EQ(entry(r.out, "spaces", "interrupt"), "interrupt 0x0020 announced");
     EXPECT_EQ(attributes(r.out, "isr"), "0x0820");
     std::vector<std::string> want = {
-        "putspace fast", "putdatalabel x", "putenddata", "putspace slow", "putdatalabel z", "putenddata",
+        "putspace fast", "putdatalabel x", "putvalue 0x00000001 4", "putenddata", "putspace slow", "putdatalabel z",
+        "putvalue 0x00000003 4", "putenddata",
         "putspace interrupt",
         // the tentative definitions stay in the section they were declared under
         "putdatalabel y", "putreserve 4", "putenddata", "putdatalabel one", "putreserve 1", "putenddata",

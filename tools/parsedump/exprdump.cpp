@@ -327,6 +327,8 @@ std::string prefixform(Parser& P, const ExprNode* e, bool flags) {
     return p.out;
 }
 
+std::string shorttypetext(TypeNode* t) { return shorttype(t); }
+
 std::string ctext(Parser& P, const ExprNode* e) {
     CText c{P};
     return c.print(e, 0);

@@ -14,6 +14,9 @@ namespace parsedump {
 // flags follow the type as #N.
 std::string prefixform(cpppc::Parser& P, const cpppc::ExprNode* e, bool flags = false);
 
+// A type in the short form of the prefix form: int, ptr(T), arr[N](T), ...
+std::string shorttypetext(cpppc::TypeNode* t);
+
 // C text of the value, for a host compiler that declares the same objects
 // (long read as a 32-bit int): every operator node is cast to its type,
 // leaves name their object or member, and a read of part of an object is

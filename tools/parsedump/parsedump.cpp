@@ -11,6 +11,7 @@
 #include "parser/tokencodes.h"
 #include "toollib/quit.h"
 #include "tools/parsedump/exprdump.h"
+#include "tools/parsedump/stmtdump.h"
 
 namespace parsedump {
 
@@ -66,17 +67,39 @@ struct LogWriter : IrWriter {
         log.push_back("putsection " + std::to_string(line) + " " + hex(word, 4) + " " + (n ? name(n) : "-"));
     }
     void literals(Parser&) override { log.push_back("putliterals"); }
+    void value(Parser&, uint32_t v, int size) override {
+        log.push_back("putvalue " + hex(v, 2 * (size > 0 && size < 4 ? size : 4)) + " " + std::to_string(size));
+    }
+    void floating(Parser&, double v, int size) override {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.17g", v);
+        log.push_back(std::string("putdouble ") + buf + " " + std::to_string(size));
+    }
+    void address(Parser& P, const ExprNode& e, int size) override {
+        log.push_back("putaddress " + prefixform(P, &e) + " " + std::to_string(size));
+    }
+    void bytes(Parser&, const unsigned char* text, uint32_t length) override {
+        std::string s = "putbytes " + std::to_string(length) + " \"";
+        for (uint32_t i = 0; i < length; ++i) {
+            unsigned char c = text[i];
+            if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+                s += static_cast<char>(c);
+            } else {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\%03o", c);
+                s += buf;
+            }
+        }
+        log.push_back(s + "\"");
+    }
+    void litlabel(Parser&, uint32_t label, int align) override {
+        log.push_back("putlitlabel " + std::to_string(label) + " " + std::to_string(align));
+    }
 };
 
-struct Printer {
+struct Printer : IndentedText {
     Parser& P;
-    std::string out;
-
-    void line(int indent, const std::string& text) {
-        out.append(static_cast<size_t>(indent) * 2, ' ');
-        out += text;
-        out += '\n';
-    }
+    explicit Printer(Parser& p) : P(p) {}
 
     std::string params(TypeNode* f) {
         std::string s;
@@ -342,10 +365,12 @@ int run(int argc, char** argv) {
     hooks.beforeend = [&](Parser& P) {
         for (const std::string& x : dump.exprs) parseexprs(P, x, dump, exprs);
     };
+    std::vector<std::string> functions;
+    hooks.onfunction = [&](Parser& P, Symbol* f, StmtNode* body) { functions.push_back(functiondump(P, f, body)); };
     std::string text;
     hooks.atend = [&](Parser& P) {
         if (P.opt.e) return;
-        Printer pr{P, {}};
+        Printer pr(P);
         pr.symbols();
         pr.tags();
         pr.spaces();
@@ -353,6 +378,18 @@ int run(int argc, char** argv) {
         pr.attributes();
         pr.line(0, "writer");
         for (const std::string& l : log) pr.line(1, l);
+        if (!functions.empty()) {
+            pr.line(0, "functions");
+            for (const std::string& f : functions) {
+                size_t pos = 0;
+                while (pos < f.size()) {
+                    size_t end = f.find('\n', pos);
+                    if (end == std::string::npos) end = f.size();
+                    pr.line(1, f.substr(pos, end - pos));
+                    pos = end + 1;
+                }
+            }
+        }
         if (!dump.exprs.empty()) {
             pr.line(0, "expressions");
             for (const std::string& l : exprs) pr.line(1, l);

@@ -25,8 +25,13 @@
 //                    type TYPE
 //   writer       the put operations in call order: "putdatalabel NAME",
 //                "putreserve N", "putenddata", "putdef NAME MODE",
+//                "putvalue 0xVALUE SIZE", "putdouble VALUE SIZE",
+//                "putaddress LEAF SIZE" (the leaf in prefix form),
+//                "putbytes LENGTH "TEXT"", "putlitlabel LABEL ALIGN",
 //                "putspace NAME" (each name putspaces announces),
 //                "putsection LINE 0xWORD NAME" (- without name), "putliterals"
+//   functions    each function definition as parsed, before its records
+//                are released (stmtdump.h)
 //   expressions  (with --expr) each finished expression: its tree in prefix
 //                form, (OP TYPE operand...), with leaves NAME:TYPE (contents),
 //                &NAME+OFFSET:TYPE (address), VALUE:TYPE, "TEXT":TYPE and
