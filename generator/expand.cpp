@@ -14,14 +14,15 @@
 
 namespace cg {
 
-namespace {
-
-constexpr uint8_t kStemExt = 0x0A, kStemMr = 0x0B, kStemCmp = 0x0E, kStemNeg = 0x1E, kStemNot = 0x1F;
-
 uint8_t plainreg(uint8_t code) {
     if (code == (kPushedBit | kPushedAddr)) return kPushedAddr;
     return static_cast<uint8_t>(code & 0x7F);
 }
+
+namespace {
+
+constexpr uint8_t kStemExt = 0x0A, kStemMr = 0x0B, kStemCmp = 0x0E, kStemNeg = 0x1E, kStemNot = 0x1F;
+
 
 bool isgprcode(uint8_t c) { return c >= 1 && c <= 32; }
 

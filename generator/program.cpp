@@ -385,6 +385,10 @@ int functionbody(Gen& G) {
                 f.openloops += flag ? 1 : -1;
                 if (f.ip) {
                     if (InsnNode* n = genloop(G, count, label)) f.ip = appendinsn(f.ip, n);
+                } else if (flag) {
+                    f.loops.push_back(LoopState{label, 1, 0, false});  // unreachable: no code at either end
+                } else if (!f.loops.empty()) {
+                    f.loops.pop_back();
                 }
                 G.pool.release();
                 break;
