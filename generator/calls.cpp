@@ -94,11 +94,11 @@ RegSet passone(Gen& G, std::vector<Arg>& args, size_t i, RegSet s) {
             uint16_t loop = genlabel(G);
             std::string text = " addi r1," + std::to_string(a.offset + a.slot) + "; addi " + base + "," +
                                std::to_string(v->loc.offset + a.slot) + "; li r0," + std::to_string(words) +
-                               "; mtctr r0; " + labeltext(loop) + ":; lwzu r0,-4(" + base + "); stwu r0,-4(r1); bdnz " +
+                               "; mtctr r0;" + labeltext(loop) + ":; lwzu r0,-4(" + base + "); stwu r0,-4(r1); bdnz " +
                                labeltext(loop) + "; subi r1," + std::to_string(a.offset) + ";";
             if (a.offset == 0) {
                 text = " addi r1," + std::to_string(a.slot) + "; addi " + base + "," +
-                       std::to_string(v->loc.offset + a.slot) + "; li r0," + std::to_string(words) + "; mtctr r0; " +
+                       std::to_string(v->loc.offset + a.slot) + "; li r0," + std::to_string(words) + "; mtctr r0;" +
                        labeltext(loop) + ":; lwzu r0,-4(" + base + "); stwu r0,-4(r1); bdnz " + labeltext(loop) + ";";
             }
             emittext(G, text, 16);

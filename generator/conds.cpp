@@ -402,7 +402,7 @@ RegSet gencondvalue(Gen& G, GenNode* n, GenNode* c, GenNode* x, GenNode* y, RegS
             x->loc.reg = xr;
             x->flags |= NF_OWNSREG;
         }
-        emittext(G, " b " + labeltext(end) + "; " + labeltext(f) + ":;", 2);
+        emittext(G, " b " + labeltext(end) + ";" + labeltext(f) + ":;", 2);
         // y into the same register
         RegSet u = t;
         ownregs(x, &u, 1);

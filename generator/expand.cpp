@@ -613,8 +613,10 @@ RegSet emittemplate(Gen& G, GenNode* n, const Row* row, RegSet s) {
     if (n->op == ir::O_ASSIGN && samelocation(L->loc, R->loc) &&
         !((L->loc.indir && (L->loc.access & LF_VOLATILE)) || (R->loc.indir && (R->loc.access & LF_VOLATILE))) &&
         (!L->isleaf() || L->loc.indir || !L->loc.reg || L->typecode() > 5 ||
-         containertype(L->typecode()) == containertype(R->typecode())))
+         containertype(L->typecode()) == containertype(R->typecode()))) {
+        if (R->flags & NF_RELEASEAFTER) ownregs(R, &s, 1);
         return s;
+    }
     if (row->flags & RF_SETCC) n->flags |= NF_SETCC;
     std::string text;
     if (row->special()) {

@@ -208,7 +208,7 @@ RegSet genexpr(Gen& G, GenNode* n, uint32_t w, RegSet s, uint8_t t) {
         case ir::O_ASSIGN: {
             GenNode* L = n->left;
             uint8_t reg = L->isleaf() && L->indir == 0 && L->name.empty() && L->value == 0 ? L->storage : 0;
-            bool regvar = reg >= gpr(13) && reg <= gpr(31) && !usesstorage(n->right, reg);
+            bool regvar = ((reg >= gpr(3) && reg <= gpr(31)) || ispair(reg)) && !usesstorage(n->right, reg);
             uint8_t hint = G.ex.hint;
             bool wasfree = regvar && setin(s, reg);
             if (regvar) {
@@ -283,7 +283,7 @@ RegSet genbinop(Gen& G, GenNode* n, uint32_t w, RegSet s, const Row* R) {
         lk = classmask(R->left);
     }
     lk = combine(w & ~uint32_t{W_NOVALUE | W_OWN}, lk);
-    if (asg) lk |= W_DEST;
+    if (n->op == ir::O_ASSIGN) lk |= W_DEST;
     uint32_t rk = classmask(R->right) | W_RELEASE | (w & W_OWN);
     if (w & W_NOVALUE) lk |= W_RELEASE;
     uint8_t ltype = static_cast<uint8_t>(R->left & 15);
@@ -455,7 +455,9 @@ RegSet genincdec(Gen& G, GenNode* n, uint32_t w, RegSet s) {
         if (!setvalid(t)) return t;
     }
     GenNode* c = newnode(G);
-    makenode(c, static_cast<int16_t>(n->op == ir::O_POSTDEC ? ir::O_SUBASG : ir::O_ADDASG), X->type, X->attr, X, A);
+    // the operand where it lies now: its registers stay X's
+    GenNode* place = locleaf(G, X->loc, 0);
+    makenode(c, static_cast<int16_t>(n->op == ir::O_POSTDEC ? ir::O_SUBASG : ir::O_ADDASG), X->type, X->attr, place, A);
     Snapshot snap;
     savestate(G, snap, &t);
     RegSet r = genasgn(G, c, W_NOVALUE, t, LK_SPR | LK_REG | LK_REUSABLE | LK_MEMREG);
@@ -469,6 +471,7 @@ RegSet genincdec(Gen& G, GenNode* n, uint32_t w, RegSet s) {
         return failset();
     }
     n->flags &= ~uint32_t{NF_SETCC};
+    if (getenv("CGDEBUG")) fprintf(stderr, "incdec: r %02x n reg %d flags %x X reg %d flags %x\n", r.bytes[0], n->loc.reg, n->flags, X->loc.reg, X->flags);
     ownregs(X, &r, 1);
     return forceloc(G, X, W_NOVALUE, r, 0);
 }
@@ -504,7 +507,10 @@ InsnNode* genvoid(Gen& G, GenNode* e) {
     RegSet a = r, b = s;
     setand(a, G.regs.base);
     setand(b, G.regs.base);
-    if (!setequal(a, b)) genpanic(G, "VOID");
+    if (!setequal(a, b)) {
+        if (getenv("CGDEBUG")) for (int i = 0; i < 9; ++i) fprintf(stderr, "%02x/%02x ", a.bytes[i], b.bytes[i]);
+        genpanic(G, "VOID");
+    }
     G.rd.line = line;
     return textnode(G, line);
 }
@@ -525,7 +531,7 @@ InsnNode* genloop(Gen& G, GenNode* count, uint16_t label) {
                 // a count that is not positive skips the body
                 ls.never = true;
                 ls.skip = genlabel(G);
-                G.store.addchars(" b " + labeltext(ls.skip) + "; " + labeltext(label) + ":;");
+                G.store.addchars(" b " + labeltext(ls.skip) + ";" + labeltext(label) + ":;");
                 countsize(G, 2);
                 f.loops.push_back(ls);
                 return textnode(G, G.rd.line);
@@ -544,7 +550,7 @@ InsnNode* genloop(Gen& G, GenNode* count, uint16_t label) {
             G.store.addchars(" cmpi " + r + ",0; " + (sign ? "ble " : "beq ") + labeltext(ls.skip) + ";");
             countsize(G, 4);
         }
-        G.store.addchars(" mtctr " + r + "; " + labeltext(label) + ":;");
+        G.store.addchars(" mtctr " + r + ";" + labeltext(label) + ":;");
         countsize(G, 2);
         f.frameflags |= FF_CTR;
         f.loops.push_back(ls);

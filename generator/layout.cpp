@@ -281,7 +281,10 @@ InsertPoint genswitch(Gen& G, InsertPoint ip, uint16_t deflabel) {
             tableunits += 6;
             for (uint16_t l : labels) {
                 tabletext += " dc.l " + labeltext(l) + ";";
-                casereference(findlabel(G, l));
+                // reached from the table only: its block must be placed on its own
+                LabelRecord* r = findlabel(G, l);
+                r->flags |= LB_KEPT;
+                ++r->refs;
                 tableunits += 2;
             }
             tabletext += labeltext(after) + ":;";
