@@ -278,8 +278,9 @@ void parameter(Gen& G) {
     setadd(f.paramregs, reg);
     if (stays) setadd(f.paramstay, reg);
     if (high > f.highparam) f.highparam = high;
+    // the register-parameter area ends after the last parameter that arrives in a register
     int32_t end = static_cast<int32_t>(static_cast<uint32_t>(offset + G.args.slot[type]) & ~3u);
-    if (end > f.paramend) f.paramend = end;
+    if (reg && end > f.paramend) f.paramend = end;
 }
 
 void paramarea(Gen& G) {
