@@ -235,13 +235,15 @@ RegSet gencall(Gen& G, GenNode* n, uint32_t w, RegSet s) {
     // built-in functions
     bool builtinfn = !isasm && f->isleaf() && (f->attr & GF_BUILTIN);
     if (builtinfn) {
-        if (f->name.empty()) {
+        // the name text is "<", the kind character, then the name
+        size_t lt = f->name.find('<');
+        std::string plain = lt == std::string::npos ? f->name : f->name.substr(std::min(f->name.size(), lt + 2));
+        if (plain.empty()) {
             generror(G, "bad builtin");
             setloc(n, ir::T_INT, 0, gpr(3), 0);
+            n->flags = 0;
             return s;
         }
-        size_t at = f->name.find('@');
-        std::string plain = at == std::string::npos ? f->name : f->name.substr(at + 1);
         if (plain == "fabs" && values.size() == 1 && values[0]->typecode() == ir::T_FLOAT && G.hdr.single == false) {
             GenNode* v = values[0];
             s = genexpr(G, v, LK_REG, s, ir::T_FLOAT);

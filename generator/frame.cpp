@@ -93,10 +93,12 @@ std::string genframe(Gen& G) {
     if (stackparams < 0) stackparams = 0;
     int32_t paramend = f.paramend;
     if (!(f.frameflags & FF_LOCALS) && f.lowframe >= 0) F = 0;
+    // a parameter is stored unless its register stays live; the area must hold every stored one
+    auto stored = [&](const ParamEntry& p) { return p.reg && p.reg <= kPairLast && !(p.stays && !setin(G.ex.spent, p.reg)); };
     if (!(f.frameflags & FF_LOCALS) && (f.frameflags & FF_STOREPARAMS) && !(f.frameflags & FF_STACKPARAMS)) {
         int32_t end = 0;
         for (const ParamEntry& p : f.params)
-            if (!p.stays) end = std::max(end, static_cast<int32_t>(static_cast<uint32_t>(p.offset + G.args.slot[p.type]) & ~3u));
+            if (stored(p)) end = std::max(end, static_cast<int32_t>(static_cast<uint32_t>(p.offset + G.args.slot[p.type] + 3) & ~3u));
         paramend = end;
     }
     if (!(f.frameflags & (FF_STACKPARAMS | FF_STOREPARAMS))) paramend = 0;
@@ -117,7 +119,7 @@ std::string genframe(Gen& G) {
         for (size_t i = f.params.size(); i-- > 0;) {
             const ParamEntry& p = f.params[i];
             if (!p.reg) continue;
-            bool live = !setin(G.ex.spent, p.reg) && p.stays;
+            bool live = !stored(p);
             if (live && (f.frameflags & FF_EXTENDPARAMS) && p.type <= 5) {
                 const char* k = extkind(p.type);
                 if (*k) putasm(G, "%p;", {exttext(k, p.reg)});

@@ -424,6 +424,7 @@ void putcode(Gen& G, const std::string& epilogue) {
                     if (dbg) puttext(G, n->text);
                     break;
                 case IK_FALLTHROUGH:
+                    if (dbg) puttext(G, n->text);  // the jump it was took the pending directive
                     if (n->label && n->label->refs > 0) labelline(n->label);
                     break;
                 default:
