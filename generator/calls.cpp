@@ -288,10 +288,8 @@ RegSet gencall(Gen& G, GenNode* n, uint32_t w, RegSet s) {
         Arg a;
         a.value = v;
         uint8_t t = v->typecode();
-        bool isstruct = v->size > 0 && t == ir::T_UINT && !v->isleaf() ? false : false;
-        if (v->size > 0 && (v->isleaf() || v->op == ir::O_IND) && t == ir::T_UINT && v->indir == 0 && v->size != 4)
-            isstruct = true;
-        if (v->size > 0 && v->isleaf() && v->indir == 0 && t == ir::T_UINT && !isplainconst(v)) isstruct = true;
+        // a structure argument arrives as its address with the structure's size
+        bool isstruct = v->size > 0 && t == ir::T_UINT;
         if (isstruct) {
             a.isstruct = true;
             a.slot = static_cast<int32_t>((v->size + 3) & ~3u);

@@ -44,6 +44,8 @@ RegSet genleaf(Gen& G, GenNode* n, uint32_t& w, RegSet s, uint8_t t) {
             G.fn.frameflags |= FF_EXTENDPARAMS;
             if (G.opt.no) G.fn.frameflags |= FF_STOREPARAMS;
         } else {
+            // read from its home slot: the prologue must store it there
+            if (n->indir == 1) paramreg(G, n, nullptr);
             G.fn.frameflags |= FF_STOREPARAMS;
             n->loc.access &= ~uint32_t{LF_PARAMREG};
         }

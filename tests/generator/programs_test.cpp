@@ -187,6 +187,78 @@ const std::string kCalls =
            " (arg int " + num(12) + " (arg int " + num(13) + " (arg int " + num(14) + " (arg int " + num(15) +
            " (arg int " + num(16) + " (arg int (leaf double [0 0x81 \"three\"] 0 0 1) " + num(99) + ")))))))))\n");
 
+// sum3(struct {int a, b, c;} s, int k), sum5(struct {int x[5];} l) (copied by
+// a loop), struct S mk(int v) through the hidden result pointer,
+// add2(add2(1, 2), add2(3, 4)) and a call through a pointer to add2.
+const std::string kStructures = R"(131 2 [0 0x81 "gs"]
+137 4 1
+137 4 2
+137 4 3
+210
+131 2 [0 0x81 "gl"]
+137 4 10
+137 4 20
+137 4 30
+137 4 40
+137 4 50
+210
+131 2 [0 0x81 "gs2"]
+147 12
+210
+134 [0 0x84 "sum3"] 0x3800 0
+251 1 1
+217 struct=12 0 0
+217 int 12 0
+218 16
+145 0x3FFFF 0 0
+150 (= int (leaf int [0] 0 1 0) (+ int (+ int (+ int (leaf int [0] 0 3 1) (leaf int [0] 4 3 1)) (leaf int [0] 8 3 1)) (leaf int [0] 12 3 1)))
+146
+211
+134 [0 0x84 "sum5"] 0x3800 0
+251 1 1
+217 struct=20 0 0
+218 20
+145 0x3FFFF 0 0
+150 (= int (leaf int [0] 0 1 0) (+ int (leaf int [0] 0 3 1) (leaf int [0] 16 3 1)))
+146
+211
+134 [0 0x86 "mk"] 0x3800 0
+251 1 1
+217 int 0 1
+218 4
+129 -12
+145 0x3FFFF 0 0
+150 (= int (leaf int [0] -12 4 1) (leaf int [0] 0 3 1))
+150 (= int (leaf int [0] -8 4 1) (+ int (leaf int [0] 0 3 1) (leaf int [0] 1 0 0)))
+150 (= int (leaf int [0] -4 4 1) (+ int (leaf int [0] 0 3 1) (leaf int [0] 2 0 0)))
+150 (= struct=12 (leaf struct=12 [0] 0 1 1) (leaf struct=12 [0] -12 4 1))
+146
+211
+134 [0 0x84 "add2"] 0x3800 0
+251 1 1
+217 int 0 1
+217 int 4 1
+218 8
+145 0x3FFFF 0 0
+150 (= int (leaf int [0] 0 1 0) (+ int (leaf int [0] 0 3 1) (leaf int [0] 4 3 1)))
+146
+211
+134 [0 0x84 "main"] 0x3800 0
+251 1 1
+218 0
+129 -4
+145 0x3FFFF 0 1
+150 (= int (leaf int [0 0x81 "result"] 0 0 1) (callargs int (leaf ptr>0x3800 [0 0x84 "sum3"] 0 0 0) (arg int (leaf struct=12 [0 0x81 "gs"] 0 0 1) (leaf int [0] 100 0 0))))
+150 (= int (leaf int [0 0x81 "result"] 4 0 1) (callargs int (leaf ptr>0x3800 [0 0x84 "sum5"] 0 0 0) (leaf struct=20 [0 0x81 "gl"] 0 0 1)))
+150 (= struct=12 (leaf struct=12 [0 0x81 "gs2"] 0 0 1) (callargs struct=12 (leaf ptr>0x3800 [0 0x86 "mk"] 0 0 0) (leaf int [0] 7 0 0)))
+150 (= int (leaf int [0 0x81 "result"] 8 0 1) (leaf int [0 0x81 "gs2"] 8 0 1))
+150 (= int (leaf int [0 0x81 "result"] 12 0 1) (callargs int (leaf ptr>0x3800 [0 0x84 "add2"] 0 0 0) (arg int (callargs int (leaf ptr>0x3800 [0 0x84 "add2"] 0 0 0) (arg int (leaf int [0] 1 0 0) (leaf int [0] 2 0 0))) (callargs int (leaf ptr>0x3800 [0 0x84 "add2"] 0 0 0) (arg int (leaf int [0] 3 0 0) (leaf int [0] 4 0 0))))))
+150 (= uint (leaf uint [0] -4 4 1) (leaf ptr>0x3800 [0 0x84 "add2"] 0 0 0))
+150 (= int (leaf int [0 0x81 "result"] 16 0 1) (callargs int (leaf ptr>0x3800 [0] -4 4 1) (arg int (leaf int [0] 5 0 0) (leaf int [0] 6 0 0))))
+146
+211
+)";
+
 const RunCase kRuns[] = {
     {"Conditions", kConditions,
      {{5, "1 2 1 7 0 15 0 1"}, {0, "0 0 0 0 7 99 1 1"}, {2, "0 2 0 0 0 99 1 1"}}},
@@ -197,6 +269,7 @@ const RunCase kRuns[] = {
     {"CountedLoopsAndInlineAssembly", kLoops,
      {{5, "5 1 0 0 4 0 5 0"}, {0, "0 1 0 0 4 1 0 0"}, {-5, "0 1 0 0 4 1 3 0"}, {3, "3 1 0 0 4 1 3 0"}}},
     {"CallsPassArgumentsWhereTheCalleeLooks", kCalls, {{0, "1 1073741824 0 3 26 1074266112 0 99"}}},
+    {"StructuresPointersAndNestedCalls", kStructures, {{0, "106 60 9 10 11 0 0 0"}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, Programs, testing::ValuesIn(kRuns),
