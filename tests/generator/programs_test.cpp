@@ -3,6 +3,9 @@
 // the words of `result`, which the test reads after main returned. The
 // values a C compiler for any target gives for the same statements are the
 // expected ones (written next to each case as the C it stands for).
+#include <array>
+#include <random>
+
 #include "harness.h"
 #include "exprrig.h"
 #include "tools/qvbuild/qvbuild.h"
@@ -274,6 +277,106 @@ const RunCase kRuns[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Programs, testing::ValuesIn(kRuns),
                          [](const testing::TestParamInfo<RunCase>& i) { return i.param.name; });
+
+}  // namespace
+}  // namespace cgtest
+
+namespace cgtest {
+namespace {
+
+// ---- random expressions against the host's arithmetic
+
+// A random int expression in the intermediate text and its value as C
+// computes it (two's complement wrap-around, as the target does).
+struct RandomExpr {
+    std::mt19937 rng;
+    std::array<int32_t, 4> locals{};
+
+    explicit RandomExpr(uint32_t seed) : rng(seed) {
+        for (int32_t& v : locals) v = static_cast<int32_t>(rng()) >> (rng() % 24);
+    }
+    int pick(int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); }
+
+    std::pair<std::string, int32_t> leaf() {
+        if (pick(3)) {
+            int k = pick(4);
+            return {"(leaf int [0] " + std::to_string(-4 * (k + 1)) + " 4 1)", locals[k]};
+        }
+        static constexpr int32_t kConsts[] = {0, 1, 5, -3, 127, 255, 32767, -32768, 65535, 100000, 0x12345678, -1};
+        int32_t c = kConsts[pick(12)];
+        return {"(leaf int [0] " + std::to_string(c) + " 0 0)", c};
+    }
+
+    std::pair<std::string, int32_t> expr(int depth) {
+        if (depth == 0 || pick(5) == 0) return leaf();
+        auto [a, x] = expr(depth - 1);
+        uint32_t ux = static_cast<uint32_t>(x);
+        switch (pick(16)) {
+            case 0: return {"(~ int " + a + ")", static_cast<int32_t>(~ux)};
+            case 1: return {"(neg int " + a + ")", static_cast<int32_t>(0u - ux)};
+            case 2: return {"(cast int (cast char " + a + "))", static_cast<int8_t>(ux)};
+            case 3: return {"(cast int (cast ushort " + a + "))", static_cast<uint16_t>(ux)};
+            case 4: {
+                int k = pick(32);
+                return {"(<< int " + a + " (leaf int [0] " + std::to_string(k) + " 0 0))", static_cast<int32_t>(ux << k)};
+            }
+            case 5: {
+                int k = pick(32);
+                return {"(>> int " + a + " (leaf int [0] " + std::to_string(k) + " 0 0))", x >> k};
+            }
+            default: break;
+        }
+        auto [b, y] = expr(depth - 1);
+        uint32_t uy = static_cast<uint32_t>(y);
+        switch (pick(12)) {
+            case 0: return {"(+ int " + a + " " + b + ")", static_cast<int32_t>(ux + uy)};
+            case 1: return {"(- int " + a + " " + b + ")", static_cast<int32_t>(ux - uy)};
+            case 2: return {"(* int " + a + " " + b + ")", static_cast<int32_t>(ux * uy)};
+            case 3: return {"(& int " + a + " " + b + ")", static_cast<int32_t>(ux & uy)};
+            case 4: return {"(| int " + a + " " + b + ")", static_cast<int32_t>(ux | uy)};
+            case 5: return {"(^ int " + a + " " + b + ")", static_cast<int32_t>(ux ^ uy)};
+            case 6: return {"(< int " + a + " " + b + ")", x < y};
+            case 7: return {"(== int " + a + " " + b + ")", x == y};
+            case 8: return {"(>= int " + a + " " + b + ")", x >= y};
+            case 9: {
+                auto [c, z] = expr(depth - 1);
+                return {"(?: int (> int " + a + " " + b + ") " + c + " " + a + ")", x > y ? z : x};
+            }
+            case 10: return {"(&& int " + a + " " + b + ")", x && y};
+            default: return {"(|| int " + a + " " + b + ")", x || y};
+        }
+    }
+};
+
+// Each statement tests one expression: if (e != value) result[0] = its
+// number, result[1] += 1. Deep trees under register pressure spill.
+TEST(RandomExpressions, ComputeWhatTheHostComputes) {
+    for (uint32_t seed : {1u, 2u}) {
+        RandomExpr r(seed);
+        std::string body;
+        for (int k = 0; k < 4; ++k)
+            body += "150 (= int (leaf int [0] " + std::to_string(-4 * (k + 1)) + " 4 1) (leaf int [0] " +
+                    std::to_string(r.locals[k]) + " 0 0))\n";
+        std::string listing = "locals " + std::to_string(r.locals[0]) + " " + std::to_string(r.locals[1]) + " " +
+                              std::to_string(r.locals[2]) + " " + std::to_string(r.locals[3]) + "\n";
+        for (int i = 1; i <= 60; ++i) {
+            auto [e, v] = r.expr(2 + i % 5);
+            int label = 2 * i + 1001;
+            body += "138 " + std::to_string(label) + " " + e + " (leaf int [0] " + std::to_string(v) + " 0 0)\n";
+            body += "150 (= int (leaf int [0 0x81 \"result\"] 0 0 1) (leaf int [0] " + std::to_string(i) + " 0 0))\n";
+            body += "150 (post++ int (leaf int [0 0x81 \"result\"] 4 0 1) (leaf int [0] 1 0 0))\n";
+            body += "130 " + std::to_string(label) + " 4 0\n";
+            listing += std::to_string(i) + ": " + e + " = " + std::to_string(v) + "\n";
+        }
+        std::vector<std::vector<uint32_t>> results;
+        Outcome o = runprogram(program(0, "134 [0 0x84 \"main\"] 0x3800 0\n251 1 1\n218 0\n129 -16\n145 0x3FFFF 0 1\n" +
+                                               body + "146\n211\n"),
+                               {0}, results);
+        ASSERT_EQ(o.error, "") << listing;
+        EXPECT_EQ(words(results[0]), "0 0 0 0 0 0 0 0") << "seed " << seed << ", the last failing expression:\n"
+                                                        << listing;
+    }
+}
 
 }  // namespace
 }  // namespace cgtest
