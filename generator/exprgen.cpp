@@ -365,6 +365,35 @@ RegSet genasgn(Gen& G, GenNode* n, uint32_t w, RegSet s, uint32_t d) {
         }
     }
     restorestate(G, snap, &s);
+    if (n->op == ir::O_ASSIGN) {
+        // the value first, into a register of its own (a conversion may call a
+        // helper that needs r3 and r4); then the place it goes to
+        GenNode* saved = n->left;
+        GenNode* sub = zeroleaf(G);
+        sub->type = L->type;
+        sub->attr = L->attr;
+        n->left = sub;
+        RegSet r = genbinop(G, n, 0, s, nullptr);
+        n->left = saved;
+        if (!setvalid(r)) return r;
+        uint8_t reg = plainreg(n->loc.reg);
+        if (n->loc.indir == 0 && ((reg >= 1 && reg <= 64) || ispair(reg))) {
+            n->flags |= NF_OWNSREG;
+            setdel(r, reg);
+        }
+        RegSet t = genexpr(G, L, d | W_DEST, r, L->typecode());
+        if (!setvalid(t)) {
+            RegSet p = pushvalue(G, n, LK_REG, r);
+            if (setvalid(p)) t = genexpr(G, L, d | W_DEST, p, L->typecode());
+            if (!setvalid(t)) return t;
+            if (n->loc.reg & kPushedBit) {
+                t = popvalue(G, n, t, 1, nullptr);
+                if (!setvalid(t)) return t;
+            }
+        }
+        if (w & W_NOVALUE) n->flags |= NF_RELEASEAFTER;
+        return movevalue(G, L, n, t);
+    }
     RegSet before = s;
     s = genexpr(G, L, d | W_DEST, s, L->typecode());
     if (!setvalid(s)) return s;

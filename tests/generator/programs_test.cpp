@@ -262,6 +262,14 @@ const std::string kStructures = R"(131 2 [0 0x81 "gs"]
 211
 )";
 
+// (int) f and (int) fabs(f) for a float f = -3.140625: the helper's
+// argument registers are free when it is called, the built-in clears the
+// sign bit.
+const std::string kFloats =
+    "186 [0 0 \"builtin\"]\n131 2 [0 0x81 \"fv\"]\n137 4 0xC0490000\n210\n" +
+    mainfn(set(0, "(leaf float [0 0x81 \"fv\"] 0 0 1)") +
+           set(1, "(callargs float (leaf ptr>0x3880 [0 0x84 \"fabs\"] 0 0 0) (leaf float [0 0x81 \"fv\"] 0 0 1))"));
+
 const RunCase kRuns[] = {
     {"Conditions", kConditions,
      {{5, "1 2 1 7 0 15 0 1"}, {0, "0 0 0 0 7 99 1 1"}, {2, "0 2 0 0 0 99 1 1"}}},
@@ -273,6 +281,7 @@ const RunCase kRuns[] = {
      {{5, "5 1 0 0 4 0 5 0"}, {0, "0 1 0 0 4 1 0 0"}, {-5, "0 1 0 0 4 1 3 0"}, {3, "3 1 0 0 4 1 3 0"}}},
     {"CallsPassArgumentsWhereTheCalleeLooks", kCalls, {{0, "1 1073741824 0 3 26 1074266112 0 99"}}},
     {"StructuresPointersAndNestedCalls", kStructures, {{0, "106 60 9 10 11 0 0 0"}}},
+    {"FloatConversionAndBuiltin", kFloats, {{0, "-3 3 0 0 0 0 0 0"}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, Programs, testing::ValuesIn(kRuns),
