@@ -11,7 +11,7 @@ namespace cg {
 
 namespace {
 
-void emittext(Gen& G, const std::string& t, int units) {
+void calltext(Gen& G, const std::string& t, int units) {
     G.store.addchars(t);
     countsize(G, units);
 }
@@ -51,7 +51,7 @@ std::vector<uint8_t> pushargs(Gen& G, const std::vector<Arg>& args, size_t from,
     }
     std::sort(pushed.begin(), pushed.end(), [](uint8_t a, uint8_t b) { return a > b; });
     for (uint8_t r : pushed) {
-        emittext(G, " stwu " + genregname(r) + ",-4(r1);", 2);
+        calltext(G, " stwu " + genregname(r) + ",-4(r1);", 2);
         G.ex.framebase += 4;
         setadd(s, r);
     }
@@ -71,7 +71,7 @@ void popargs(Gen& G, const std::vector<uint8_t>& pushed, RegSet& s) {
     int32_t n = static_cast<int32_t>(pushed.size()) * 4;
     text += " addi r1," + std::to_string(n) + ";";
     G.ex.framebase -= n;
-    emittext(G, text, static_cast<int>(pushed.size()) * 2 + 2);
+    calltext(G, text, static_cast<int>(pushed.size()) * 2 + 2);
 }
 
 RegSet passone(Gen& G, std::vector<Arg>& args, size_t i, RegSet s) {
@@ -89,7 +89,7 @@ RegSet passone(Gen& G, std::vector<Arg>& args, size_t i, RegSet s) {
                 text += " lwz r0," + std::to_string(v->loc.offset + 4 * k) + "(" + base + "); stw r0," +
                         std::to_string(a.offset + 4 * k) + "(r1);";
             }
-            emittext(G, text, 4 * words);
+            calltext(G, text, 4 * words);
         } else {
             uint16_t loop = genlabel(G);
             std::string text = " addi r1," + std::to_string(a.offset + a.slot) + "; addi " + base + "," +
@@ -101,7 +101,7 @@ RegSet passone(Gen& G, std::vector<Arg>& args, size_t i, RegSet s) {
                        std::to_string(v->loc.offset + a.slot) + "; li r0," + std::to_string(words) + "; mtctr r0;" +
                        labeltext(loop) + ":; lwzu r0,-4(" + base + "); stwu r0,-4(r1); bdnz " + labeltext(loop) + ";";
             }
-            emittext(G, text, 16);
+            calltext(G, text, 16);
             cacheforget(G, plainreg(v->loc.reg));
             G.fn.frameflags |= FF_CTR;
         }
@@ -132,11 +132,11 @@ RegSet passone(Gen& G, std::vector<Arg>& args, size_t i, RegSet s) {
                     uint8_t s0 = static_cast<uint8_t>(r - 61), s1 = static_cast<uint8_t>(r - 60);
                     uint8_t d0 = static_cast<uint8_t>(a.reg - 61), d1 = static_cast<uint8_t>(a.reg - 60);
                     if (d0 == s1)
-                        emittext(G, " mr " + genregname(d1) + "," + genregname(s1) + "; mr " + genregname(d0) + "," + genregname(s0) + ";", 2);
+                        calltext(G, " mr " + genregname(d1) + "," + genregname(s1) + "; mr " + genregname(d0) + "," + genregname(s0) + ";", 2);
                     else
-                        emittext(G, " mr " + genregname(d0) + "," + genregname(s0) + "; mr " + genregname(d1) + "," + genregname(s1) + ";", 2);
+                        calltext(G, " mr " + genregname(d0) + "," + genregname(s0) + "; mr " + genregname(d1) + "," + genregname(s1) + ";", 2);
                 } else {
-                    emittext(G, " mr " + genregname(a.reg) + "," + genregname(r) + ";", 1);
+                    calltext(G, " mr " + genregname(a.reg) + "," + genregname(r) + ";", 1);
                 }
                 t = forceloc(G, v, W_NOVALUE, t, 0);
             } else {
@@ -253,12 +253,12 @@ RegSet gencall(Gen& G, GenNode* n, uint32_t w, RegSet s) {
                 GenNode dest;
                 if (!allocreg(G, &dest, LK_REG, s, ir::T_FLOAT, nullptr)) return failset();
                 setdel(s, dest.loc.reg);
-                emittext(G, " mr " + genregname(dest.loc.reg) + "," + genregname(plainreg(v->loc.reg)) + ";", 1);
+                calltext(G, " mr " + genregname(dest.loc.reg) + "," + genregname(plainreg(v->loc.reg)) + ";", 1);
                 v->loc = dest.loc;
                 v->flags = NF_OWNSREG;
             }
             uint8_t r = plainreg(v->loc.reg);
-            emittext(G, " clrlwi " + genregname(r) + "," + genregname(r) + ",1;", 2);
+            calltext(G, " clrlwi " + genregname(r) + "," + genregname(r) + ",1;", 2);
             cacheforget(G, r);
             n->loc = v->loc;
             n->loc.type = ir::T_FLOAT;
@@ -342,7 +342,7 @@ RegSet gencall(Gen& G, GenNode* n, uint32_t w, RegSet s) {
         GenNode* p = n->place;
         s = genexpr(G, p, LK_REG, s, ir::T_UINT);
         if (!setvalid(s)) genpanic(G, "FNCALL2");
-        emittext(G, " stwu " + genregname(plainreg(p->loc.reg)) + ",-4(r1);", 2);
+        calltext(G, " stwu " + genregname(plainreg(p->loc.reg)) + ",-4(r1);", 2);
         G.ex.framebase += 4;
         s = forceloc(G, p, W_NOVALUE, s, 0);
     }
@@ -370,22 +370,22 @@ RegSet gencall(Gen& G, GenNode* n, uint32_t w, RegSet s) {
             if (!in) continue;
             use += (use.empty() ? "" : ",") + std::string("r") + std::to_string(r);
         }
-        if (!use.empty()) emittext(G, " use (" + use + ");", 0);
+        if (!use.empty()) calltext(G, " use (" + use + ");", 0);
     }
     for (const Arg& a : args)
         if (a.reg) setadd(s, a.reg);
     if (freg)
-        emittext(G, " mtlr " + genregname(freg) + "; blrl;", 2);
+        calltext(G, " mtlr " + genregname(freg) + "; blrl;", 2);
     else
-        emittext(G, " bl " + target + ";", 2);
+        calltext(G, " bl " + target + ";", 2);
     G.fn.frameflags |= FF_CALLS;
     if (!(n->attr & GF_EXTERNAL)) G.fn.frameflags |= FF_NOMOVE;
     std::string callee = named ? f->name : std::string();
-    emittext(G, " .dcall \"" + G.fn.nametext + ":" + callee + "\";", 0);
+    calltext(G, " .dcall \"" + G.fn.nametext + ":" + callee + "\";", 0);
     regcache(G, nullptr, nullptr, 0);
     // the result
     if (structresult) {
-        emittext(G, " lwz r3,0(r1); addi r1,4;", 2);
+        calltext(G, " lwz r3,0(r1); addi r1,4;", 2);
         G.ex.framebase -= 4;
         setloc(n, ir::T_UINT, n->attr, gpr(3), 0);
         n->flags = NF_OWNSREG;
