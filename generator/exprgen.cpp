@@ -4,9 +4,6 @@
 // snapshot that a failed order rolls back. The statement-level entries make
 // code-list text nodes: genvoid (an expression statement), genloop (the two
 // ends of a counted loop) and genasm (inline assembly).
-#include <map>
-#include <tuple>
-
 #include <algorithm>
 
 #include "generator/gen.h"
@@ -502,7 +499,6 @@ RegSet genincdec(Gen& G, GenNode* n, uint32_t w, RegSet s) {
         return failset();
     }
     n->flags &= ~uint32_t{NF_SETCC};
-    if (getenv("CGDEBUG")) fprintf(stderr, "incdec: r %02x n reg %d flags %x X reg %d flags %x\n", r.bytes[0], n->loc.reg, n->flags, X->loc.reg, X->flags);
     ownregs(X, &r, 1);
     return forceloc(G, X, W_NOVALUE, r, 0);
 }
@@ -538,10 +534,7 @@ InsnNode* genvoid(Gen& G, GenNode* e) {
     RegSet a = r, b = s;
     setand(a, G.regs.base);
     setand(b, G.regs.base);
-    if (!setequal(a, b)) {
-        if (getenv("CGDEBUG")) for (int i = 0; i < 9; ++i) fprintf(stderr, "%02x/%02x ", a.bytes[i], b.bytes[i]);
-        genpanic(G, "VOID");
-    }
+    if (!setequal(a, b)) genpanic(G, "VOID");
     G.rd.line = line;
     return textnode(G, line);
 }
