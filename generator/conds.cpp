@@ -48,18 +48,6 @@ bool isunsignedtype(uint8_t t) {
     return t == ir::T_UCHAR || t == ir::T_USHORT || t == ir::T_UINT || t == ir::T_POINTER || isbitfield(t);
 }
 
-// The condition's mnemonic.
-const char* mnemonic(int code) {
-    switch (code) {
-        case 141: case 168: return "blt";
-        case 142: case 169: return "ble";
-        case 136: case 170: return "bgt";
-        case 135: case 171: return "bge";
-        case 138: return "beq";
-        case 143: return "bne";
-        default: return "b";
-    }
-}
 
 // The condition-register bit and sense that isel selects on: (bit, true
 // when the condition is that bit set).
@@ -202,7 +190,7 @@ RegSet gencond(Gen& G, InsertPoint* ip, int cond, uint16_t label, GenNode* l, Ge
         *ip = appendinsn(*ip, newinsn(G, static_cast<uint8_t>(cond), lr, 2));
         ++lr->refs;
     } else {
-        emittext(G, std::string(" ") + mnemonic(cond) + " " + labeltext(label) + ";", 2);
+        emittext(G, std::string(" ") + branchname(static_cast<uint8_t>(cond)) + " " + labeltext(label) + ";", 2);
     }
     return s;
 }

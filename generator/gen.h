@@ -516,6 +516,7 @@ void putdline(Gen& G);
 
 // ---- layout.cpp ----
 bool shortrange(int32_t target, int32_t here);
+const char* branchname(uint8_t kind);  // the mnemonic of a branch kind, long or short
 void chainblocks(Gen& G, LabelRecord* l, int limit);
 void layoutcode(Gen& G);
 InsertPoint genswitch(Gen& G, InsertPoint ip, uint16_t deflabel);

@@ -46,18 +46,6 @@ uint8_t longform(uint8_t k) {
     }
 }
 
-const char* branchname(uint8_t k) {
-    switch (longform(k)) {
-        case 141: case 168: return "blt";
-        case 142: case 169: return "ble";
-        case 136: case 170: return "bgt";
-        case 135: case 171: return "bge";
-        case 138: return "beq";
-        case 143: return "bne";
-        default: return "b";
-    }
-}
-
 void walk(Gen& G, LabelRecord* l, int limit);
 
 void walknodes(Gen& G, InsnNode* n, int limit) {
@@ -102,6 +90,18 @@ struct Pos {
 };
 
 }  // namespace
+
+const char* branchname(uint8_t k) {
+    switch (longform(k)) {
+        case 141: case 168: return "blt";
+        case 142: case 169: return "ble";
+        case 136: case 170: return "bgt";
+        case 135: case 171: return "bge";
+        case 138: return "beq";
+        case 143: return "bne";
+        default: return "b";
+    }
+}
 
 bool shortrange(int32_t target, int32_t here) {
     int64_t d = int64_t{target} - here;
