@@ -8,6 +8,9 @@
 // frame size without the register-parameter area, so a local at -k is
 // OFST-k(r1) and a parameter at k is OFST+k(r1).
 #include <algorithm>
+#include <array>
+#include <cctype>
+#include <vector>
 
 #include "generator/gen.h"
 
@@ -18,6 +21,55 @@ namespace {
 std::string adjusttext(int32_t n) {
     if (n < 0) return " subi r1," + std::to_string(-n) + ";";
     return " addi r1," + std::to_string(n) + ";";
+}
+
+// The general registers r0-r12 that the function's text names, or all of
+// them when it calls anything (a helper's registers are not in the text).
+std::array<bool, 13> usedregs(Gen& G) {
+    std::array<bool, 13> used{};
+    uint32_t end = G.store.writepos();
+    G.store.setread(1);
+    for (uint32_t pos = 1; pos < end; pos = (pos / CodeStore::kChunk + 1) * CodeStore::kChunk) {
+        bool ok = false;
+        std::string_view t = G.store.takeline(ok);
+        if (!ok) break;
+        for (size_t i = 0; i < t.size(); ++i) {
+            if (t[i] == '\x07' || t.compare(i, 4, " bl ") == 0 || t.compare(i, 4, "blrl") == 0) used.fill(true);
+            if (t[i] != 'r' || i + 1 >= t.size() || !std::isdigit(static_cast<unsigned char>(t[i + 1]))) continue;
+            if (i > 0 && (std::isalnum(static_cast<unsigned char>(t[i - 1])) || t[i - 1] == '_')) continue;
+            int n = t[i + 1] - '0';
+            if (i + 2 < t.size() && std::isdigit(static_cast<unsigned char>(t[i + 2]))) n = n * 10 + (t[i + 2] - '0');
+            if (n <= 12) used[static_cast<size_t>(n)] = true;
+        }
+    }
+    return used;
+}
+
+// Local registers moved into caller-saved registers the function never
+// uses, so that they need no saving; none in a function with inline
+// assembly (its registers are not known) or one that calls. The register
+// map makes every later mention of a moved register name the new one.
+int32_t renameregs(Gen& G, bool interrupt) {
+    FuncState& f = G.fn;
+    if (f.hasasm || interrupt || (f.frameflags & (FF_NOMOVE | FF_CALLS)) || !f.lowestlocal) return 0;
+    std::array<bool, 13> used = usedregs(G);
+    int floor = f.highparam ? f.highparam : 3;  // the numbers above the last parameter register
+    std::vector<int> frees;
+    for (int r = 12; r >= floor && r >= 3; --r)
+        if (!used[static_cast<size_t>(r)]) frees.push_back(r);
+    std::sort(frees.begin(), frees.end());
+    int before = f.lowestlocal - 1, moved = 0;
+    for (int fr : frees) {
+        int local = f.lowestlocal - 1;
+        if (local > 31) break;
+        if (local >= 24 && fr >= 8) break;  // the 16-bit forms reach r0-r7 and r24-r31 only
+        G.w.regmap[static_cast<size_t>(local - 13)] = static_cast<uint8_t>(fr);
+        ++f.lowestlocal;
+        ++moved;
+    }
+    if (f.lowestlocal > gpr(31)) f.lowestlocal = 0;
+    if (!moved) return 0;
+    return before * 1024 + frees.front() * 32 + moved;
 }
 
 }  // namespace
@@ -70,8 +122,7 @@ std::string genframe(Gen& G) {
     } else if (G.hdr.debug) {
         putasm(G, "%J%p%~%p:%l-%l;", {G.rd.debugfile, f.nametext, G.rd.funcfirst, G.rd.funclast});
     }
-    // register renaming is not done: the word for the debugger says so
-    int32_t renaming = 0;
+    int32_t renaming = renameregs(G, interrupt);
     if (interrupt) {
         putasm(G, " subi r1,68;");
         if (o.im != 0) {

@@ -270,6 +270,16 @@ const std::string kFloats =
     mainfn(set(0, "(leaf float [0 0x81 \"fv\"] 0 0 1)") +
            set(1, "(callargs float (leaf ptr>0x3880 [0 0x84 \"fabs\"] 0 0 0) (leaf float [0 0x81 \"fv\"] 0 0 1))"));
 
+// Four register variables in r28-r31 of a function that calls nothing:
+// renamed into r4-r7, nothing saved. a = sel; b = a + 1; c = b * a; d = c - b.
+const std::string kRenamed =
+    "134 [0 0x84 \"main\"] 0x3800 0\n251 1 1\n218 0\n145 0x3FFF0 0 1\n"
+    "150 (= int (leaf int [0] 0 5 0) (leaf int [0 0x81 \"sel\"] 0 0 1))\n"
+    "150 (= int (leaf int [0] 0 6 0) (+ int (leaf int [0] 0 5 0) (leaf int [0] 1 0 0)))\n"
+    "150 (= int (leaf int [0] 0 7 0) (* int (leaf int [0] 0 6 0) (leaf int [0] 0 5 0)))\n"
+    "150 (= int (leaf int [0] 0 8 0) (- int (leaf int [0] 0 7 0) (leaf int [0] 0 6 0)))\n" +
+    set(0, "(leaf int [0] 0 8 0)") + set(1, "(leaf int [0] 0 7 0)") + "146\n211\n";
+
 const RunCase kRuns[] = {
     {"Conditions", kConditions,
      {{5, "1 2 1 7 0 15 0 1"}, {0, "0 0 0 0 7 99 1 1"}, {2, "0 2 0 0 0 99 1 1"}}},
@@ -282,6 +292,7 @@ const RunCase kRuns[] = {
     {"CallsPassArgumentsWhereTheCalleeLooks", kCalls, {{0, "1 1073741824 0 3 26 1074266112 0 99"}}},
     {"StructuresPointersAndNestedCalls", kStructures, {{0, "106 60 9 10 11 0 0 0"}}},
     {"FloatConversionAndBuiltin", kFloats, {{0, "-3 3 0 0 0 0 0 0"}}},
+    {"RenamedRegisterVariables", kRenamed, {{5, "24 30 0 0 0 0 0 0"}, {-2, "3 2 0 0 0 0 0 0"}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, Programs, testing::ValuesIn(kRuns),
