@@ -168,7 +168,10 @@ const std::string kLoops = mainfn(
     "138 25 " + kLocal + " " + num(5) + "\n"
     "203 \"\\tli\\tr3,1\\n\\tstw\\tr3,_result+20(r13)\\n\"\n130 25 4 0\n"
     "194 27 1 (& uint " + kULocal + " (leaf uint [0] 7 0 0))\n150 (post++ int " + res(6) + " " + num(1) + ")\n"
-    "194 27 0\n");
+    "194 27 0\n"
+    // if (++r7 == 3) break; as the last statement of a counted body
+    "194 29 1 " + num(5) + "\n150 (post++ int " + res(7) + " " + num(1) + ")\n138 31 " + res(7) + " " + num(3) +
+    "\n194 29 0\n140 31 0\n");
 
 // h(int a, double b, int c) and g9(7 ints, double, int): the caller passes
 // each where the callee looks (the double of g9 and every argument after
@@ -280,6 +283,13 @@ const std::string kRenamed =
     "150 (= int (leaf int [0] 0 8 0) (- int (leaf int [0] 0 7 0) (leaf int [0] 0 6 0)))\n" +
     set(0, "(leaf int [0] 0 8 0)") + set(1, "(leaf int [0] 0 7 0)") + "146\n211\n";
 
+// A 20 KiB local array: its lowest element is reached from OFST.
+const std::string kBigFrame =
+    "134 [0 0x84 \"main\"] 0x3800 0\n251 1 1\n218 0\n129 -20480\n145 0x3FFFF 0 1\n"
+    "150 (= int (leaf int [0] -20480 4 1) (leaf int [0 0x81 \"sel\"] 0 0 1))\n"
+    "150 (= int (leaf int [0] -4 4 1) (leaf int [0] 9 0 0))\n" +
+    set(0, "(leaf int [0] -20480 4 1)") + set(1, "(leaf int [0] -4 4 1)") + "146\n211\n";
+
 const RunCase kRuns[] = {
     {"Conditions", kConditions,
      {{5, "1 2 1 7 0 15 0 1"}, {0, "0 0 0 0 7 99 1 1"}, {2, "0 2 0 0 0 99 1 1"}}},
@@ -288,10 +298,11 @@ const RunCase kRuns[] = {
       {70000, "100 0 0 0 0 0 0 0"}, {200000, "200 0 0 0 0 0 0 0"}, {10, "400 0 0 0 0 0 0 0"},
       {14, "400 0 0 0 0 0 0 0"}, {15, "300 0 0 0 0 0 0 0"}, {-5, "300 0 0 0 0 0 0 0"}}},
     {"CountedLoopsAndInlineAssembly", kLoops,
-     {{5, "5 1 0 0 4 0 5 0"}, {0, "0 1 0 0 4 1 0 0"}, {-5, "0 1 0 0 4 1 3 0"}, {3, "3 1 0 0 4 1 3 0"}}},
+     {{5, "5 1 0 0 4 0 5 3"}, {0, "0 1 0 0 4 1 0 3"}, {-5, "0 1 0 0 4 1 3 3"}, {3, "3 1 0 0 4 1 3 3"}}},
     {"CallsPassArgumentsWhereTheCalleeLooks", kCalls, {{0, "1 1073741824 0 3 26 1074266112 0 99"}}},
     {"StructuresPointersAndNestedCalls", kStructures, {{0, "106 60 9 10 11 0 0 0"}}},
     {"FloatConversionAndBuiltin", kFloats, {{0, "-3 3 0 0 0 0 0 0"}}},
+    {"TwentyKilobyteFrame", kBigFrame, {{77, "77 9 0 0 0 0 0 0"}}},
     {"RenamedRegisterVariables", kRenamed, {{5, "24 30 0 0 0 0 0 0"}, {-2, "3 2 0 0 0 0 0 0"}}},
 };
 
