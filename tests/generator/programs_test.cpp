@@ -393,8 +393,9 @@ struct RandomExpr {
 // Each statement tests one expression: if (e != value) result[0] = its
 // number, result[1] += 1. Deep trees under register pressure spill.
 TEST(RandomExpressions, ComputeWhatTheHostComputes) {
+    // CG_SEED picks another set of expressions when looking for faults
     uint32_t first = getenv("CG_SEED") ? static_cast<uint32_t>(std::atoi(getenv("CG_SEED"))) : 1;
-    for (uint32_t seed : {first, first + 1}) {
+    for (uint32_t seed : {first}) {
         RandomExpr r(seed);
         std::string body;
         for (int k = 0; k < 4; ++k)
@@ -402,7 +403,7 @@ TEST(RandomExpressions, ComputeWhatTheHostComputes) {
                     std::to_string(r.locals[k]) + " 0 0))\n";
         std::string listing = "locals " + std::to_string(r.locals[0]) + " " + std::to_string(r.locals[1]) + " " +
                               std::to_string(r.locals[2]) + " " + std::to_string(r.locals[3]) + "\n";
-        for (int i = 1; i <= 60; ++i) {
+        for (int i = 1; i <= 90; ++i) {
             auto [e, v] = r.expr(2 + i % 5);
             int label = 2 * i + 1001;
             body += "138 " + std::to_string(label) + " " + e + " (leaf int [0] " + std::to_string(v) + " 0 0)\n";
