@@ -290,6 +290,15 @@ const std::string kBigFrame =
     "150 (= int (leaf int [0] -4 4 1) (leaf int [0] 9 0 0))\n" +
     set(0, "(leaf int [0] -20480 4 1)") + set(1, "(leaf int [0] -4 4 1)") + "146\n211\n";
 
+// if (!_asm("addi. r3,r0,1; li r3,0")) r0 = 5; the assembly leaves a
+// condition that is not its value, so the value is compared; and
+// if (!_asm("addi r3,r3,1", sel)) r1 = 6.
+const std::string kAsmConditions = mainfn(
+    "143 9 (asm int (leaf int [0 0x84 \"_asm\"] 0 0 0) \"\\taddi.\\tr3,r0,1\\n\\tli\\tr3,0\\n\\0\") " + num(0) + "\n" +
+    set(0, num(5)) + "130 9 4 0\n"
+    "143 11 (asmargs int (leaf int [0 0x84 \"_asm\"] 0 0 0) \"\\taddi\\tr3,r3,1\\n\\0\" (leaf int [0 0x81 \"sel\"] 0 0 1)) " +
+    num(0) + "\n" + set(1, num(6)) + "130 11 4 0\n");
+
 const RunCase kRuns[] = {
     {"Conditions", kConditions,
      {{5, "1 2 1 7 0 15 0 1"}, {0, "0 0 0 0 7 99 1 1"}, {2, "0 2 0 0 0 99 1 1"}}},
@@ -302,6 +311,7 @@ const RunCase kRuns[] = {
     {"CallsPassArgumentsWhereTheCalleeLooks", kCalls, {{0, "1 1073741824 0 3 26 1074266112 0 99"}}},
     {"StructuresPointersAndNestedCalls", kStructures, {{0, "106 60 9 10 11 0 0 0"}}},
     {"FloatConversionAndBuiltin", kFloats, {{0, "-3 3 0 0 0 0 0 0"}}},
+    {"InlineAssemblyInConditions", kAsmConditions, {{0, "5 0 0 0 0 0 0 0"}, {-1, "5 6 0 0 0 0 0 0"}}},
     {"TwentyKilobyteFrame", kBigFrame, {{77, "77 9 0 0 0 0 0 0"}}},
     {"RenamedRegisterVariables", kRenamed, {{5, "24 30 0 0 0 0 0 0"}, {-2, "3 2 0 0 0 0 0 0"}}},
 };
