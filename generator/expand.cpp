@@ -14,14 +14,15 @@
 
 namespace cg {
 
-namespace {
-
-constexpr uint8_t kStemExt = 0x0A, kStemMr = 0x0B, kStemCmp = 0x0E, kStemNeg = 0x1E, kStemNot = 0x1F;
-
 uint8_t plainreg(uint8_t code) {
     if (code == (kPushedBit | kPushedAddr)) return kPushedAddr;
     return static_cast<uint8_t>(code & 0x7F);
 }
+
+namespace {
+
+constexpr uint8_t kStemExt = 0x0A, kStemMr = 0x0B, kStemCmp = 0x0E, kStemNeg = 0x1E, kStemNot = 0x1F;
+
 
 bool isgprcode(uint8_t c) { return c >= 1 && c <= 32; }
 
@@ -612,8 +613,10 @@ RegSet emittemplate(Gen& G, GenNode* n, const Row* row, RegSet s) {
     if (n->op == ir::O_ASSIGN && samelocation(L->loc, R->loc) &&
         !((L->loc.indir && (L->loc.access & LF_VOLATILE)) || (R->loc.indir && (R->loc.access & LF_VOLATILE))) &&
         (!L->isleaf() || L->loc.indir || !L->loc.reg || L->typecode() > 5 ||
-         containertype(L->typecode()) == containertype(R->typecode())))
+         containertype(L->typecode()) == containertype(R->typecode()))) {
+        if (R->flags & NF_RELEASEAFTER) ownregs(R, &s, 1);
         return s;
+    }
     if (row->flags & RF_SETCC) n->flags |= NF_SETCC;
     std::string text;
     if (row->special()) {

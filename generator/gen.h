@@ -27,7 +27,14 @@
 //   regs.cpp      registers, the content cache, forcing operands into
 //                 place, moves, pushes and pops, address loads, the address
 //                 table and the snapshots that undo a failed attempt
-//   pending.cpp   the function-level code generation still to come
+//   exprgen.cpp   expression code: genexpr, the four orders of two-operand
+//                 operators, assignments, increments; statements and loops
+//   conds.cpp     compares and branches, && || ! and condition values
+//   calls.cpp     calls, arguments, inline assembly, built-in functions
+//   cse.cpp       common subexpressions of a statement
+//   frame.cpp     the frame, prologue and epilogue
+//   layout.cpp    block placement, branch layout, switches, the writer of a
+//                 function's code list
 #pragma once
 
 #include <array>
@@ -183,6 +190,18 @@ struct FuncState {
     uint8_t restype = 0;          // the result's type code (the use note)
     uint32_t frameflags = 0;      // FrameFlag bits
     int32_t tempptr = 0, lowtemp = 0;  // frame temporaries
+    std::vector<struct LoopState> loops;  // open counted loops
+    bool writing = false;         // putcode is writing the function
+    bool hasasm = false;          // inline assembly: no register renaming
+};
+
+// An open counted loop: its label, a constant count (0 when variable) and
+// the label that skips the body (0 none).
+struct LoopState {
+    uint16_t label = 0;
+    int32_t count = 0;
+    uint16_t skip = 0;
+    bool never = false;           // a constant count that is not positive
 };
 
 enum FrameFlag : uint32_t {
@@ -226,6 +245,9 @@ struct ExprState {
     int savedregs = 0;           // saved registers the frame made available
     std::vector<TableEntry> table;
     uint16_t tablelabel = 0;
+    int32_t epilogue = 1;        // the epilogue's size in 16-bit units
+    int32_t highline = 0;        // the highest source line listed so far
+    RegSet cseregs;              // registers of bound common subexpressions
 };
 
 // What a failed attempt must give back.
@@ -402,6 +424,7 @@ bool matchclass(Gen& G, const GenNode* o, uint8_t cls, uint32_t kinds, uint8_t t
 const Row* findtemplate(Gen& G, GenNode* n, int bylocation);
 
 // ---- expand.cpp ----
+uint8_t plainreg(uint8_t code);   // a register code without the pushed bit
 // A leaf's Location as its tree fields give it.
 void treeloc(GenNode* n);
 // A leaf whose tree fields describe the given Location (a value already placed).
@@ -454,17 +477,50 @@ RegSet failset();
 // Counts code of n 16-bit units in the statement's size.
 inline void countsize(Gen& G, int n) { G.ex.size += n; }
 
-// ---- pending.cpp: the function-level code generation still to come ----
-InsertPoint genjump(Gen& G, InsertPoint ip, int code, uint16_t label, GenNode* left, GenNode* right);
+// ---- exprgen.cpp ----
+RegSet genexpr(Gen& G, GenNode* n, uint32_t w, RegSet s, uint8_t t);
+RegSet genbinop(Gen& G, GenNode* n, uint32_t w, RegSet s, const Row* row);
+RegSet genasgn(Gen& G, GenNode* n, uint32_t w, RegSet s, uint32_t d);
+RegSet genincdec(Gen& G, GenNode* n, uint32_t w, RegSet s);
 InsnNode* genvoid(Gen& G, GenNode* expr);
 InsnNode* genloop(Gen& G, GenNode* count, uint16_t label);
 InsnNode* genasm(Gen& G, const std::string& text);
-InsertPoint genswitch(Gen& G, InsertPoint ip, uint16_t deflabel);
-void chainblocks(Gen& G, LabelRecord* l, int limit);
+
+// ---- conds.cpp ----
+int invertcond(int code);
+int swapcond(int code);
+int opcond(int op);                // the branch code of a comparison operator, 0 none
+uint8_t cmptype(const GenNode* l, const GenNode* r);
+int prepcompare(Gen& G, GenNode* cmp, GenNode*& l, GenNode*& r, int cond);
+RegSet sideeffects(Gen& G, GenNode* n, RegSet s);
+// Compare and branch: into the code list at *ip, or (ip none) into the text.
+RegSet gencond(Gen& G, InsertPoint* ip, int cond, uint16_t label, GenNode* l, GenNode* r, RegSet s);
+void flushcode(Gen& G, InsertPoint* ip);
+InsertPoint genjump(Gen& G, InsertPoint ip, int code, uint16_t label, GenNode* left, GenNode* right);
+RegSet jumpbranch(Gen& G, GenNode* c, uint16_t target, bool whentrue, RegSet s);
+RegSet gencondvalue(Gen& G, GenNode* n, GenNode* c, GenNode* x, GenNode* y, RegSet s);
+
+// ---- calls.cpp ----
+RegSet gencall(Gen& G, GenNode* n, uint32_t w, RegSet s);
+void asmcall(Gen& G, const std::string& text);
+void stackadjust(Gen& G, int32_t n);
+
+// ---- cse.cpp ----
+void cse(Gen& G, GenNode*& slot);
+bool sametree(const GenNode* a, const GenNode* b);
+RegSet genbind(Gen& G, GenNode* n, uint32_t w, RegSet s, uint8_t t);
+
+// ---- frame.cpp ----
 std::string genframe(Gen& G);
+void putdline(Gen& G);
+
+// ---- layout.cpp ----
+bool shortrange(int32_t target, int32_t here);
+const char* branchname(uint8_t kind);  // the mnemonic of a branch kind, long or short
+void chainblocks(Gen& G, LabelRecord* l, int limit);
 void layoutcode(Gen& G);
+InsertPoint genswitch(Gen& G, InsertPoint ip, uint16_t deflabel);
 void putcode(Gen& G, const std::string& epilogue);
 void putsource(Gen& G, int32_t first, int32_t last);
-void putdline(Gen& G);
 
 }  // namespace cg

@@ -278,8 +278,9 @@ void parameter(Gen& G) {
     setadd(f.paramregs, reg);
     if (stays) setadd(f.paramstay, reg);
     if (high > f.highparam) f.highparam = high;
+    // the register-parameter area ends after the last parameter that arrives in a register
     int32_t end = static_cast<int32_t>(static_cast<uint32_t>(offset + G.args.slot[type]) & ~3u);
-    if (end > f.paramend) f.paramend = end;
+    if (reg && end > f.paramend) f.paramend = end;
 }
 
 void paramarea(Gen& G) {
@@ -385,6 +386,10 @@ int functionbody(Gen& G) {
                 f.openloops += flag ? 1 : -1;
                 if (f.ip) {
                     if (InsnNode* n = genloop(G, count, label)) f.ip = appendinsn(f.ip, n);
+                } else if (flag) {
+                    f.loops.push_back(LoopState{label, 1, 0, false});  // unreachable: no code at either end
+                } else if (!f.loops.empty()) {
+                    f.loops.pop_back();
                 }
                 G.pool.release();
                 break;

@@ -381,6 +381,14 @@ RegSet forceloc(Gen& G, GenNode* n, uint32_t k, RegSet s, uint8_t t) {
         }
         bool constant = l.indir == 0 && l.reg == 0 && l.name.empty() && lt <= 8;
         if (constant && t && t <= 8 && unsignedtype(t) != unsignedtype(lt)) {
+            // the constant becomes the value it has in the narrower type
+            switch (t) {
+                case ir::T_CHAR: l.offset = static_cast<int8_t>(l.offset); break;
+                case ir::T_UCHAR: l.offset &= 0xFF; break;
+                case ir::T_SHORT: case ir::T_SHORTBITS: l.offset = static_cast<int16_t>(l.offset); break;
+                case ir::T_USHORT: l.offset &= 0xFFFF; break;
+                default: break;
+            }
             l.type = t;
             continue;
         }
@@ -403,7 +411,9 @@ RegSet forceloc(Gen& G, GenNode* n, uint32_t k, RegSet s, uint8_t t) {
         bool hit = false;
         GenNode source = *n;
         uint8_t want = t ? t : lt;
-        if (!allocreg(G, &blank, k, s, want, n, &hit)) {
+        // the cache holds values as they were read: a read of another width is another value
+        if (width(want) < width(lt)) source.loc.type = want;
+        if (!allocreg(G, &blank, k, s, want, &source, &hit)) {
             if (!(k & LK_PUSH)) return failset();
             setloc(&blank, widenedpush(want), l.attr, kPushSlot, 1);
         }

@@ -159,6 +159,14 @@ GenNode* foldcast(GenNode* n, const NodeType& nt) {
     }
     uint8_t c = nt.t.type & 15;
     if (isintconst(ch) && (c < 9 || c == ir::T_POINTER)) {
+        // the constant takes the value it has in the new type
+        switch (c) {
+            case ir::T_CHAR: ch->value = static_cast<int8_t>(ch->value); break;
+            case ir::T_UCHAR: ch->value &= 0xFF; break;
+            case ir::T_SHORT: case ir::T_SHORTBITS: ch->value = static_cast<int16_t>(ch->value); break;
+            case ir::T_USHORT: ch->value &= 0xFFFF; break;
+            default: break;
+        }
         ch->type = nt.type();
         ch->attr = nt.attr();  // a constant cast to a pointer keeps what the pointer points at (volatile)
         return ch;
