@@ -212,6 +212,7 @@ bool Debugger::hasaddrevent(uint32_t address) {
 }
 
 EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afterstep) {
+    if (events.empty()) return nullptr;
     const uint32_t at = pc();
     const bool perinsn = !afterstep;
     EventRecord* stopper = nullptr;
@@ -303,7 +304,7 @@ EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afters
 }
 
 void Debugger::purgeevents() {
-    if (walking) return;
+    if (walking || events.empty()) return;
     std::erase_if(events, [](const std::unique_ptr<EventRecord>& e) { return e->removed; });
 }
 
