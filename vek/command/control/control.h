@@ -258,7 +258,7 @@ struct Debugger {
     PointInfo makeinfo(LineRecord* rec, uint32_t address);
     int setposition(LineRecord* rec, const PointInfo& pi);
     bool pointsdirty = true;
-    uint32_t segaddr = 0, segcycles = 0, framemark = 0;
+    uint32_t segaddr = 0, segcycles = 0, seginsns = 0, framemark = 0;
     bool segopen = false;
     LineRecord* seghit = nullptr;    // the segment's profiling slots (PointInfo)
     LineRecord* segalso = nullptr;

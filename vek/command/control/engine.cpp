@@ -8,6 +8,7 @@
 #include "vek/command/control/control.h"
 #include "vek/command/point/point.h"
 #include "vek/core/debuginfo/texts.h"
+#include "vek/core/exec/insntable.h"
 #include "vek/core/support/callbacks.h"
 #include "vek/core/support/output.h"
 #include "vek/core/support/symbols.h"
@@ -377,7 +378,9 @@ bool Debugger::stepend(LineRecord* pos) {
         puttext({"    ", line ? line : "", "\n"});
     }
     EventRecord* ev = chkevents(innermost(), pos);
-    if (ev && !ev->watch) {
+    const bool stops = ev && !ev->watch;
+    purgeevents();
+    if (stops) {
         if (mode.level <= 1) return true;
         mode.level = 1;
         platform::windowhost().setstatus(0, mode.stepping ? "Stepping" : "Running");
@@ -427,12 +430,35 @@ bool Debugger::fastok() const {
            !cblists().cycle && !s.target.exec.reference();
 }
 
+// The addresses a fast run stops to look at: every debug record (the
+// statements, and where the profiling slot changes), and inside functions
+// every direct branch target and the address after every branch (returns
+// land there), so the cycles between two points always belong to the slot
+// of the first.
 void Debugger::setpoints() {
     if (pointsdirty) {
         statementpoints.clear();
-        for (LineRecord* r : di().lines)
-            if (r->owner && (statementpoints.empty() || statementpoints.back() != r->address))
-                statementpoints.push_back(r->address);
+        for (LineRecord* r : di().lines) statementpoints.push_back(r->address);
+        Executor& x = s.target.exec;
+        for (auto& file : di().files)
+            for (auto& f : file->funcs) {
+                if (!f->start || !f->end || f->end->address <= f->start->address) continue;
+                const uint32_t lo = f->start->address, hi = f->end->address;
+                for (uint32_t a = lo; a < hi && a >= lo;) {
+                    Insn i = x.decode(a);
+                    if (!i.row) {
+                        a += 2;
+                        continue;
+                    }
+                    if (rowencoding(i.row).branch) {
+                        statementpoints.push_back(i.next);
+                        if (i.imm >= lo && i.imm < hi && !(i.imm & 1)) statementpoints.push_back(i.imm);
+                    }
+                    a = i.next;
+                }
+            }
+        std::sort(statementpoints.begin(), statementpoints.end());
+        statementpoints.erase(std::unique(statementpoints.begin(), statementpoints.end()), statementpoints.end());
         pointsdirty = false;
         eventschanged = true;
         infocache.clear();
@@ -449,6 +475,7 @@ void Debugger::beginsegment(uint32_t at) { beginsegment(at, info(at), now()); }
 void Debugger::beginsegment(uint32_t at, const PointInfo& p, uint32_t t) {
     segaddr = at;
     segcycles = t;
+    seginsns = countervalue(symtab().nbins);
     segopen = true;
     seghit = p.hit;
     segalso = p.hitalso;
@@ -462,16 +489,20 @@ void Debugger::beginsegment(uint32_t at, const PointInfo& p, uint32_t t) {
 void Debugger::chargesegment(uint32_t t) {
     if (!segopen) return;
     const uint32_t spent = t - segcycles;
+    const uint32_t insns = countervalue(symtab().nbins) - seginsns;
     segopen = false;
     if (spent == 0) return;
+    // A segment of one instruction (one that branched) owns all its
+    // cycles; in a longer one, only a taken branch at its end costs extra.
+    const uint32_t first = insns <= 1 ? spent : 1;
     if (seghit) {
-        seghit->cycles = int32_t(uint32_t(seghit->cycles) + 1);
+        seghit->cycles = int32_t(uint32_t(seghit->cycles) + first);
         if (segcounts) {
             seghit->hits++;
             if (segalso) segalso->hits++;
         }
     }
-    if (spent > 1 && segmid) segmid->cycles = int32_t(uint32_t(segmid->cycles) + (spent - 1));
+    if (spent > first && segmid) segmid->cycles = int32_t(uint32_t(segmid->cycles) + (spent - first));
 }
 
 bool Debugger::onpoint(uint32_t at) {
@@ -494,13 +525,19 @@ bool Debugger::onpoint(uint32_t at) {
     }
     LineRecord* pos = nullptr;
     if (!afterinsn(at, pos)) return false;
-    if (stepend(pos) || passstart()) return true;
-    while (LineRecord* p = mode.enteredpending) {
+    bool end = stepend(pos) || passstart();
+    while (!end && mode.enteredpending) {
+        LineRecord* p = mode.enteredpending;
         mode.enteredpending = nullptr;
         setframeline(p);
-        if (stepend(p) || passstart()) return true;
+        end = stepend(p) || passstart();
     }
-    return false;
+    if (eventschanged) {
+        // A body made or removed events: the run must see their addresses.
+        setpoints();
+        plainrun = mode.countfree && !mode.stepping && events.empty();
+    }
+    return end;
 }
 
 // ---- the run loop

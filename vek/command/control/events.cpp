@@ -299,7 +299,8 @@ EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afters
         if (!watcher) watcher = e;
     }
     --walking;
-    if (walking == 0) purgeevents();
+    // Removed events (internal ones that triggered, those a body deleted)
+    // are freed by the caller once it has looked at the result.
     return stopper ? stopper : watcher;
 }
 

@@ -28,9 +28,18 @@ struct Options {
     bool has(char c) const { return letters.find(c) != std::string::npos; }
 };
 
-Cursor readoptions(Cursor text, const char* known, const char* valued, Options& o, bool leadingblank = false) {
+// An absolute path ("/tmp/prog.o") after a command that takes a file name
+// is the name, not options: a word with a second '/' or a '.' in it.
+bool isabsolutepath(Cursor p) {
+    for (Cursor q = p + 1; *q && uint8_t(*q) > ' ' && *q != ';'; ++q)
+        if (*q == '/' || *q == '.') return true;
+    return false;
+}
+
+Cursor readoptions(Cursor text, const char* known, const char* valued, Options& o, bool leadingblank = false,
+                   bool filename = false) {
     Cursor p = skipblanks(text);
-    while (*p == '/') {
+    while (*p == '/' && !(filename && isabsolutepath(p))) {
         ++p;
         while (*p && uint8_t(*p) > ' ' && *p != 127 && *p != ':' && *p != ';' && *p != '/') {
             const char c = char(std::toupper(uint8_t(*p)));
@@ -191,7 +200,7 @@ Cursor cmdregs(Debugger& d, Cursor text, int) {
 
 Cursor cmdload(Debugger& d, Cursor text, int) {
     Options o;
-    Cursor p = readoptions(text, "SO", "O", o);
+    Cursor p = readoptions(text, "SO", "O", o, false, true);
     if (!p) return lineend(text);
     if (d.mode.level > 0) {
         puterror({"load: not while the target runs\n"});
@@ -237,7 +246,7 @@ Cursor cmdinput(Debugger& d, Cursor text, int) {
 
 Cursor cmdwrite(Debugger& d, Cursor text, int) {
     Options o;
-    Cursor p = readoptions(text, "EMF", "", o);
+    Cursor p = readoptions(text, "EMF", "", o, false, true);
     if (!p) return lineend(text);
     std::string letters;
     if (o.has('E')) letters += 'b';
