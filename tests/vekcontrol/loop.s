@@ -13,7 +13,7 @@
 ; 11  {
 ; 12      int i, s;
 ; 13      s = 0;
-; 14      for (i = 0; i < 3; i++)
+; 14      for (i = 0; i < 6; i++)
 ; 15          s = add(s, i);
 ; 16      s = fact(3);
 ; 17      for (;;) ;
@@ -97,7 +97,7 @@ L1:
         e_bl    _add
         se_mr   r30,r3
         se_addi r31,1
-        se_cmpi r31,3
+        se_cmpi r31,6
         e_blt   L1
         .dline  "main.c:16"
         se_li   r3,3

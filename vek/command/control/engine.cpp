@@ -511,7 +511,9 @@ bool Debugger::onpoint(uint32_t at) {
     const PointInfo& pi = info(at);
     beginsegment(at, pi, t);
     if (plainrun) {
-        // A line inside the running function: it only moves the frame.
+        // No statement here (a branch target, a return address), or a line
+        // inside the running function, which only moves the frame.
+        if (!pi.own) return false;
         CallFrame* f = innermost();
         if (pi.line && pi.own == pi.line && !pi.start && !pi.exit && !pi.frame && f && f->func == pi.line->owner &&
             f->func->active && !exitreached && !returnpending && !simreset) {
