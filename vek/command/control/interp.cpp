@@ -192,7 +192,9 @@ Cursor cmdquit(Debugger& d, Cursor text, int) {
 Cursor cmdrem(Debugger&, Cursor text, int) { return lineend(text); }
 
 Cursor cmdregs(Debugger& d, Cursor text, int) {
-    puttext({d.s.regdump()});
+    std::string dump = d.s.regdump();
+    if (dump.empty() || dump.back() != '\n') dump += '\n';
+    puttext({dump});
     return text;
 }
 
