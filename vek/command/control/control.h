@@ -107,6 +107,13 @@ struct PointInfo {
     bool hitcounts = false;         // an instruction here counts a hit
 };
 
+// Numbers of the message table used by run control.
+namespace msgid {
+constexpr int Read = 8, Unknown = 11, Illegal = 17, Breakpoint = 18, Redirect = 22, Argument = 32, Create = 37,
+              NoName = 44, NoSource = 45, NoFrame = 46, BadBreak = 59, FirstLine = 62, Modified = 70,
+              NotFound = 73, NoneSet = 74, NoFile = 75, NoFunc = 76, NoLine = 77, Broken = 83, NoCode = 85;
+}
+
 // Where a command ended; the empty text when it used the whole line.
 using Cursor = const char*;
 

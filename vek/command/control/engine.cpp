@@ -211,7 +211,7 @@ int Debugger::pushframe(LineRecord* key, LineRecord* rec) {
 int Debugger::popframe() {
     if (frames.empty()) {
         puterror({" EXITING non called function -> ", "Code Probably BROKEN", "\n", "TARGET = ", "0", "\n"});
-        puterror({msgtext(83), "\n"});
+        puterror({msgtext(msgid::Broken), "\n"});
         mode.over = false;
         mode.instrstep = true;
         mode.stepsleft = 1;
@@ -277,7 +277,7 @@ int Debugger::setposition(LineRecord* rec, const PointInfo& pi) {
         if (!pi.mark) {
             // Report, end the run, go on.
             puterror({"can't locate debug tables for: ", start->file, " ", start->func, "\n"});
-            puterror({msgtext(83), "\n"});
+            puterror({msgtext(msgid::Broken), "\n"});
             runstop = true;
         } else if (pushframe(pi.mark, start)) {
             setframeline(start);
@@ -687,7 +687,7 @@ static bool internalevent(Debugger& d, Cursor& text) {
         auto at = d.s.symbolport.findsym(name);
         if (!at) at = d.s.symbolport.findsym("_" + name);
         if (!at) {
-            puterror({msgtext(59), ": ", name, "\n"});
+            puterror({msgtext(msgid::BadBreak), ": ", name, "\n"});
             return false;
         }
         d.newsevent("", name, *at, 1, 0, false, true);

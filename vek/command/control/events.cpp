@@ -14,9 +14,6 @@ namespace vek {
 
 namespace {
 
-constexpr int MsgModified = 70, MsgNotFound = 73, MsgNone = 74, MsgNoFile = 75, MsgNoFunc = 76, MsgNoLine = 77,
-              MsgNoCode = 85;
-
 std::string hex(uint32_t v) { return hextextb(v); }
 
 // The body after a location: blanks skipped, then a braced text.
@@ -125,7 +122,7 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
     if (loc.file) {
         file = findfile(d, loc.file);
         if (!file) {
-            puterror({loc.file, ": ", msgtext(MsgNoFile), "\n"});
+            puterror({loc.file, ": ", msgtext(msgid::NoFile), "\n"});
             return fail('K');
         }
         if (!loc.line) first = file->firstline, last = file->lastline;
@@ -133,7 +130,7 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
     if (loc.function) {
         func = findfunc(d, loc.function, loc.file);
         if (!func) {
-            puterror({loc.function, "(): ", msgtext(MsgNoFunc), "\n"});
+            puterror({loc.function, "(): ", msgtext(msgid::NoFunc), "\n"});
             return fail('L');
         }
         if (!loc.line) {
@@ -141,7 +138,7 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
             last = whole ? func->lastline : func->firstline;
         } else if (first < func->firstline || first > func->lastline || last < func->firstline ||
                    last > func->lastline) {
-            puterror({func->name, "():", std::to_string(first), ": ", msgtext(MsgNoLine), "\n"});
+            puterror({func->name, "():", std::to_string(first), ": ", msgtext(msgid::NoLine), "\n"});
             return fail('M');
         }
         if (!file) file = func->file;
@@ -153,7 +150,7 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
         return fail('K');
     }
     if (loc.line && (first < file->firstline || first > file->lastline || last > file->lastline)) {
-        puterror({file->name, ":", std::to_string(first), ": ", msgtext(MsgNoLine), "\n"});
+        puterror({file->name, ":", std::to_string(first), ": ", msgtext(msgid::NoLine), "\n"});
         return fail('M');
     }
     std::string body;
@@ -175,7 +172,7 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
             }
         }
         if (!found) {
-            puterror({file->name, ":", std::to_string(first), ": ", msgtext(MsgNoCode), "\n"});
+            puterror({file->name, ":", std::to_string(first), ": ", msgtext(msgid::NoCode), "\n"});
             return fail('U');
         }
     }
@@ -273,11 +270,11 @@ EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afters
             if (e->kind == 'd') {
                 std::string where = line && line->owner ? " " + line->owner->name + "():" + std::to_string(line->line)
                                                         : std::string(" ????");
-                puttext({e->text, msgtext(MsgModified), where, "\n"});
+                puttext({e->text, msgtext(msgid::Modified), where, "\n"});
             } else if (!e->watch) {
                 std::string part = eventline(*e);
                 part = part.substr(0, part.find("  {"));
-                puttext({msgtext(18), part, "\n"});
+                puttext({msgtext(msgid::Breakpoint), part, "\n"});
             }
         }
         if (!e->body.empty()) {
@@ -320,9 +317,9 @@ int Debugger::rmevent(int number, int user) {
     }
     if (!any) {
         if (number == -1) {
-            if (user) puterror({msgtext(MsgNone), "\n"});
+            if (user) puterror({msgtext(msgid::NoneSet), "\n"});
         } else {
-            puterror({msgtext(MsgNotFound), "\n"});
+            puterror({msgtext(msgid::NotFound), "\n"});
         }
     }
     eventchange();
@@ -339,7 +336,7 @@ void Debugger::setevents(char letter, int number) {
     if (EventRecord* e = findnumber(number))
         e->enabled = letter == 'a';
     else
-        puterror({msgtext(MsgNotFound), "\n"});
+        puterror({msgtext(msgid::NotFound), "\n"});
 }
 
 std::string Debugger::eventline(const EventRecord& e) const {
@@ -375,7 +372,7 @@ void Debugger::listevents(bool watch) {
     for (auto& e : events)
         if (!e->removed) any = true;
     if (!any) {
-        puterror({msgtext(MsgNone), "\n"});
+        puterror({msgtext(msgid::NoneSet), "\n"});
         return;
     }
     for (auto& e : events)

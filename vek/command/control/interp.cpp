@@ -15,8 +15,6 @@ namespace vek {
 
 namespace {
 
-constexpr int MsgUnknown = 11, MsgNoSource = 45, MsgNoFrame = 46, MsgArgument = 32;
-
 Cursor lineend(Cursor text) { return text + std::strlen(text); }
 
 // Options: groups of '/' and letters. Letters in `known` are accepted,
@@ -211,7 +209,7 @@ Cursor cmdload(Debugger& d, Cursor text, int) {
     std::string name(p);
     while (!name.empty() && uint8_t(name.back()) <= ' ') name.pop_back();
     if (name.empty()) {
-        puterror({msgtext(44), "\n"});
+        puterror({msgtext(msgid::NoName), "\n"});
         return lineend(text);
     }
     if (std::FILE* f = std::fopen(name.c_str(), "rb"))
@@ -279,7 +277,7 @@ Cursor eventcmd(Debugger& d, Cursor text, int user, bool watch) {
             LocationSpec loc;
             Cursor after = parseloc(d.loc, p, loc);
             if (!isnumloc(loc)) {
-                puterror({msgtext(MsgArgument), "for: ", letter == 'a' ? " Break/Watch activate " : " Break/Watch suspend",
+                puterror({msgtext(msgid::Argument), "for: ", letter == 'a' ? " Break/Watch activate " : " Break/Watch suspend",
                           "\n"});
                 return lineend(text);
             }
@@ -310,7 +308,7 @@ Cursor eventcmd(Debugger& d, Cursor text, int user, bool watch) {
             auto at = d.s.symbolport.findsym(name);
             if (!at) at = d.s.symbolport.findsym("_" + name);
             if (!at || isnumloc(loc)) {
-                puterror({msgtext(59), ": ", name, "\n"});
+                puterror({msgtext(msgid::BadBreak), ": ", name, "\n"});
                 return lineend(text);
             }
             after = d.newsevent(after, name, *at, count, user, watch, enabled);
@@ -487,15 +485,15 @@ Cursor Debugger::dispatchcmd(Cursor text, int user) {
     const CommandEntry* c = findcmd(text);
     if (!c) {
         std::string line(text);
-        puterror({msgtext(MsgUnknown), ": ", line, "\n"});
+        puterror({msgtext(msgid::Unknown), ": ", line, "\n"});
         norefresh = true;
         result = lineend(text);
     } else if ((c->flags & NeedLines) && di().lines.empty()) {
-        puterror({msgtext(MsgNoSource), "\n"});
+        puterror({msgtext(msgid::NoSource), "\n"});
         norefresh = true;
         result = lineend(text);
     } else if ((c->flags & NeedFrame) && !currentframe()) {
-        puterror({msgtext(MsgNoFrame), "\n"});
+        puterror({msgtext(msgid::NoFrame), "\n"});
         norefresh = true;
         result = lineend(text);
     } else {

@@ -28,7 +28,7 @@ bool Debugger::loadprogram(const std::string& path, const char* entry, bool noru
         mode.stepsleft = 1;
         setrunstate(1);
         runloop("", 0);
-        puttext({"  ", msgtext(62), " ", hextextb(pc()), "\n"});
+        puttext({"  ", msgtext(msgid::FirstLine), " ", hextextb(pc()), "\n"});
     }
     return true;
 }
