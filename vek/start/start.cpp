@@ -104,20 +104,12 @@ int batchloop(StartState& st) {
             std::fputs("Vek>", stdout);
             std::fflush(stdout);
         }
-        line.clear();
-        int c;
-        bool any = false;
-        while ((c = std::fgetc(stdin)) != EOF) {
-            any = true;
-            if (c == '\n') break;
-            line += char(c);
-        }
+        const bool any = readwholeline(stdin, line);
         if (platform::interrupted()) {
             interruptedoutside = true;
             break;
         }
         if (!any) break;  // end of input is quit
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
         d.doblock(line.c_str(), 1);
         if (platform::interrupted() && !d.flags.running) {

@@ -43,8 +43,9 @@ std::FILE* openalong(const std::string& path, const std::string& name, const cha
     return nullptr;
 }
 
-// One whole line (any length) without its line end; false at the end.
-bool readline(std::FILE* f, std::string& line) {
+}  // namespace
+
+bool readwholeline(std::FILE* f, std::string& line) {
     line.clear();
     int c;
     bool any = false;
@@ -57,8 +58,6 @@ bool readline(std::FILE* f, std::string& line) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }
-
-}  // namespace
 
 int Debugger::runcmdfile(const char* path) {
     if (!path) return 1;
@@ -74,7 +73,7 @@ int Debugger::runcmdfile(const char* path) {
     ++cmdfiles;
     const bool outer = outstate().cmdfile;
     std::string line;
-    while (!quitting && readline(f, line)) {
+    while (!quitting && readwholeline(f, line)) {
         outstate().cmdfile = true;
         if (!quiet) writeout(line + "\n");
         docmd(line.c_str(), 1);

@@ -277,6 +277,10 @@ struct Debugger {
     bool illegal = false;            // the last instruction was illegal
 };
 
+// One whole line of any length, its line feed and a carriage return before
+// it removed; false at the end of the file.
+bool readwholeline(std::FILE* f, std::string& line);
+
 // Copies the text up to the '}' matching the '{' at text (nested braces
 // counted); returns where the body ends (after the '}').
 Cursor readbracebody(Cursor text, std::string& body);

@@ -75,37 +75,45 @@ static void update(Debugger& d, EventRecord& e, uint32_t count, const std::strin
     puttext({d.eventline(e)});
 }
 
-Cursor Debugger::newaddrevent(Cursor text, uint32_t address, uint32_t count, int user, bool watch, bool enabled) {
+// The creators' common part: an event of the same key is updated, else a
+// new one is made and given its body.
+template <class Same>
+static Cursor makeevent(Debugger& d, Cursor text, char k, Same same, uint32_t count, int user, bool watch,
+                        bool enabled, EventRecord*& made) {
     std::string body;
     Cursor after = takebody(text, body);
-    const bool hadbody = after != text;
-    for (auto& e : events)
-        if (!e->removed && e->kind == 'a' && e->address == address) {
-            update(*this, *e, count, body, hadbody);
+    made = nullptr;
+    for (auto& e : d.events)
+        if (!e->removed && e->kind == k && same(*e)) {
+            update(d, *e, count, body, after != text);
             return after;
         }
-    EventRecord* e = newevent(user, watch, enabled, count, 'a');
-    e->address = address;
-    e->body = body;
-    echo(*this, *e);
+    made = d.newevent(user, watch, enabled, count, k);
+    made->body = body;
+    return after;
+}
+
+Cursor Debugger::newaddrevent(Cursor text, uint32_t address, uint32_t count, int user, bool watch, bool enabled) {
+    EventRecord* e;
+    Cursor after = makeevent(
+        *this, text, 'a', [&](const EventRecord& o) { return o.address == address; }, count, user, watch, enabled, e);
+    if (e) {
+        e->address = address;
+        echo(*this, *e);
+    }
     return after;
 }
 
 Cursor Debugger::newsevent(Cursor text, const std::string& name, uint32_t address, uint32_t count, int user,
                            bool watch, bool enabled) {
-    std::string body;
-    Cursor after = takebody(text, body);
-    const bool hadbody = after != text;
-    for (auto& e : events)
-        if (!e->removed && e->kind == 's' && e->text == name) {
-            update(*this, *e, count, body, hadbody);
-            return after;
-        }
-    EventRecord* e = newevent(user, watch, enabled, count, 's');
-    e->address = address;
-    e->text = name;
-    e->body = body;
-    echo(*this, *e);
+    EventRecord* e;
+    Cursor after = makeevent(
+        *this, text, 's', [&](const EventRecord& o) { return o.text == name; }, count, user, watch, enabled, e);
+    if (e) {
+        e->address = address;
+        e->text = name;
+        echo(*this, *e);
+    }
     return after;
 }
 
@@ -153,12 +161,11 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
         puterror({file->name, ":", std::to_string(first), ": ", msgtext(msgid::NoLine), "\n"});
         return fail('M');
     }
-    std::string body;
-    Cursor after = takebody(text, body);
-    const bool hadbody = after != text;
     for (auto& e : events)
         if (!e->removed && e->kind == 't' && e->file == file && e->func == func && e->first == first) {
-            update(*this, *e, count, body, hadbody);
+            std::string body;
+            Cursor after = takebody(text, body);
+            update(*this, *e, count, body, after != text);
             return after;
         }
     if (loc.line) {
@@ -176,12 +183,13 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
             return fail('U');
         }
     }
-    EventRecord* e = newevent(user, watch, enabled, count, 't');
+    EventRecord* e;
+    Cursor after = makeevent(
+        *this, text, 't', [](const EventRecord&) { return false; }, count, user, watch, enabled, e);
     e->file = file;
     e->func = func;
     e->first = first;
     e->last = last < first ? first : last;
-    e->body = body;
     echo(*this, *e);
     return after;
 }

@@ -74,93 +74,66 @@ uint32_t countof(const Options& o) {
 
 // ---- run commands
 
-Cursor startrun(Debugger& d, Cursor text, int user) {
-    if (d.mode.level == 0) d.setrunstate(1);
+// What each run command sets of the run mode.
+enum class InsnMode { No, Yes, NoLines };          // instruction steps
+enum class Over { No, AtLine };                // over: pc starts a source line
+enum class Stepping { Free, Source, Always, Never };
+struct RunSpec {
+    bool tracelines, traceinsns, countfree;
+    InsnMode instr;
+    Over over;
+    int depth;                                 // -1: unchanged
+    Stepping stepping;
+};
+
+Cursor startrun(Debugger& d, Cursor text, int user, const RunSpec& r) {
+    RunMode& m = d.mode;
+    m.tracelines = r.tracelines;
+    m.traceinsns = r.traceinsns;
+    m.countfree = r.countfree;
+    m.instrstep = r.instr == InsnMode::Yes || (r.instr == InsnMode::NoLines && d.di().lines.empty());
+    m.over = r.over == Over::AtLine && islinestart(d.di(), d.pc()) != 0;
+    if (r.depth >= 0 && (r.instr != InsnMode::NoLines || m.instrstep)) m.depth = int16_t(r.depth);
+    // A step or go given while a run goes on (from a body) keeps its count.
+    const bool fresh = m.level == 0 || !m.stepping;
+    switch (r.stepping) {
+    case Stepping::Free:
+    case Stepping::Source:
+        if (fresh) {
+            m.stepping = r.stepping == Stepping::Source;
+            m.stepsleft = 32000;
+        }
+        break;
+    case Stepping::Always: m.stepping = true; break;
+    case Stepping::Never:
+        m.stepping = false;
+        if (m.level == 0) m.stepsleft = 32000;
+        break;
+    }
+    if (m.level == 0) d.setrunstate(1);
     return d.runloop(text, user);
 }
 
-void freestepping(Debugger& d) {
-    if (d.mode.level == 0 || !d.mode.stepping) {
-        d.mode.stepping = false;
-        d.mode.stepsleft = 32000;
-    }
-}
-void sourcestepping(Debugger& d) {
-    if (d.mode.level == 0 || !d.mode.stepping) {
-        d.mode.stepping = true;
-        d.mode.stepsleft = 32000;
-    }
-}
-
 Cursor cmdgo(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = d.mode.traceinsns = false;
-    d.mode.countfree = true;
-    d.mode.instrstep = false;
-    d.mode.over = false;
-    freestepping(d);
-    return startrun(d, text, user);
+    return startrun(d, text, user, {false, false, true, InsnMode::No, Over::No, -1, Stepping::Free});
 }
-
 Cursor cmdtgo(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = true;
-    d.mode.traceinsns = false;
-    d.mode.countfree = true;
-    d.mode.instrstep = false;
-    d.mode.over = false;
-    d.mode.stepping = false;
-    if (d.mode.level == 0) d.mode.stepsleft = 32000;
-    return startrun(d, text, user);
+    return startrun(d, text, user, {true, false, true, InsnMode::No, Over::No, -1, Stepping::Never});
 }
-
-Cursor cmdtigoreal(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = true;
-    d.mode.traceinsns = true;
-    d.mode.countfree = true;
-    d.mode.instrstep = false;
-    d.mode.over = false;
-    d.mode.stepping = false;
-    if (d.mode.level == 0) d.mode.stepsleft = 32000;
-    return startrun(d, text, user);
+Cursor cmdtigo(Debugger& d, Cursor text, int user) {
+    return startrun(d, text, user, {true, true, true, InsnMode::No, Over::No, -1, Stepping::Never});
 }
-
 Cursor cmdstep(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = d.mode.traceinsns = false;
-    d.mode.countfree = false;
-    d.mode.instrstep = d.di().lines.empty();
-    d.mode.over = false;
-    if (d.mode.instrstep) d.mode.depth = 0;
-    sourcestepping(d);
-    return startrun(d, text, user);
+    return startrun(d, text, user, {false, false, false, InsnMode::NoLines, Over::No, 0, Stepping::Source});
 }
-
 Cursor cmdistep(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = d.mode.traceinsns = false;
-    d.mode.countfree = false;
-    d.mode.instrstep = true;
-    d.mode.over = false;
-    d.mode.depth = 0;
-    sourcestepping(d);
-    return startrun(d, text, user);
+    return startrun(d, text, user, {false, false, false, InsnMode::Yes, Over::No, 0, Stepping::Source});
 }
-
 Cursor cmdostep(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = d.mode.traceinsns = false;
-    d.mode.countfree = false;
-    d.mode.instrstep = false;
-    d.mode.over = islinestart(d.di(), d.pc()) != 0;
-    d.mode.depth = 0;
-    d.mode.stepping = true;
-    return startrun(d, text, user);
+    return startrun(d, text, user, {false, false, false, InsnMode::No, Over::AtLine, 0, Stepping::Always});
 }
-
 Cursor cmdfinish(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = d.mode.traceinsns = false;
-    d.mode.countfree = false;
-    d.mode.instrstep = false;
-    d.mode.over = islinestart(d.di(), d.pc()) != 0;
-    d.mode.depth = 1;
-    d.mode.stepping = true;
-    return startrun(d, text, user);
+    return startrun(d, text, user, {false, false, false, InsnMode::No, Over::AtLine, 1, Stepping::Always});
 }
 
 // ---- run state
@@ -401,7 +374,7 @@ const CommandEntry table[] = {
     ROW("status", Internal, cmdstatus),
     ROW("stop", Internal, cmdstop),
     ROW("tgo", 0, cmdtgo),
-    ROW("tigo", 0, cmdtigoreal),
+    ROW("tigo", 0, cmdtigo),
     ROW("record", 0, nullptr),
     ROW("move", NeedLines | NeedFrame, nullptr),
     ROW("l", 0, cmdload),
