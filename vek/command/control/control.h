@@ -281,8 +281,4 @@ struct Debugger {
 // it removed; false at the end of the file.
 bool readwholeline(std::FILE* f, std::string& line);
 
-// Copies the text up to the '}' matching the '{' at text (nested braces
-// counted); returns where the body ends (after the '}').
-Cursor readbracebody(Cursor text, std::string& body);
-
 }  // namespace vek

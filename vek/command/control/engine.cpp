@@ -6,6 +6,7 @@
 #include "platform/interrupt.h"
 #include "platform/window.h"
 #include "vek/command/control/control.h"
+#include "vek/command/expr/expr.h"
 #include "vek/command/point/point.h"
 #include "vek/core/debuginfo/texts.h"
 #include "vek/core/exec/insntable.h"
@@ -35,7 +36,31 @@ LineRecord* midslot(const DebugInfo& di, uint32_t address) {
 
 }  // namespace
 
-Debugger::Debugger(Session& session) : s(session) {}
+Debugger::Debugger(Session& session) : s(session) {
+    // The expression evaluator reaches the target, the frames and the
+    // command table through its environment.
+    resetexpr();
+    bindexpr(s);
+    ExprEnv& env = exprenv();
+    env.frames.depth = [this](int core) { return core == 0 ? int(frames.size()) : 0; };
+    env.frames.at = [this](int core, int index) {
+        FrameView v;
+        if (core != 0 || index < 0 || index >= int(frames.size())) return v;
+        const CallFrame& f = frames[frames.size() - 1 - size_t(index)];
+        v.func = f.func;
+        v.line = f.linerec;
+        v.curline = f.line;
+        v.setup = f.setup;
+        v.base = f.base;
+        return v;
+    };
+    env.frames.current = [this](int core) { return core == 0 && current >= 0 ? int(frames.size()) - 1 - current : -1; };
+    env.frames.select = [this](int core, int index) {
+        if (core == 0 && index >= 0 && index < int(frames.size())) current = int(frames.size()) - 1 - index;
+    };
+    env.hooks.dispatch = [this](const char* text, int user) { return dispatchcmd(text, user); };
+    env.hooks.stoprequested = [this] { return flags.stop != 0 || quitting; };
+}
 
 // The facts of one address, from rec (the statement there, or another
 // record at it) on.
@@ -82,6 +107,8 @@ const PointInfo& Debugger::info(uint32_t address) {
 }
 
 Debugger::~Debugger() {
+    exprenv().frames = {};
+    exprenv().hooks = {};
     s.target.exec.atpoint = nullptr;
     s.target.exec.clearpoints();
     if (journal) std::fclose(journal);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "vek/command/control/control.h"
+#include "vek/command/expr/expr.h"
 #include "vek/core/debuginfo/texts.h"
 #include "vek/core/support/callbacks.h"
 #include "vek/core/support/output.h"
@@ -19,25 +20,12 @@ std::string hex(uint32_t v) { return hextextb(v); }
 // The body after a location: blanks skipped, then a braced text.
 Cursor takebody(Cursor text, std::string& body) {
     body.clear();
-    Cursor p = skipblanks(text);
-    if (*p != '{') return text;
-    return readbracebody(p, body);
+    const char* p = skipblanks(text);
+    if (*p != '{' || !readbracebody(p, body)) return text;
+    return p;
 }
 
 }  // namespace
-
-Cursor readbracebody(Cursor text, std::string& body) {
-    body.clear();
-    if (*text != '{') return text;
-    int depth = 1;
-    Cursor p = text + 1;
-    for (; *p; ++p) {
-        if (*p == '{') ++depth;
-        if (*p == '}' && --depth == 0) break;
-    }
-    body.assign(text + 1, size_t(p - text - 1));
-    return *p ? p + 1 : p;
-}
 
 EventRecord* Debugger::findnumber(int number) {
     for (auto& e : events)

@@ -6,6 +6,7 @@
 
 #include "platform/window.h"
 #include "vek/command/control/control.h"
+#include "vek/command/expr/expr.h"
 #include "vek/core/debuginfo/texts.h"
 #include "vek/core/support/callbacks.h"
 #include "vek/core/support/output.h"
@@ -161,6 +162,8 @@ Cursor cmdquit(Debugger& d, Cursor text, int) {
 }
 
 Cursor cmdrem(Debugger&, Cursor text, int) { return lineend(text); }
+
+Cursor cmdeval(Debugger&, Cursor text, int user) { return evalcmd(text, user); }
 
 Cursor cmdregs(Debugger& d, Cursor text, int) {
     std::string dump = d.s.regdump();
@@ -405,8 +408,8 @@ const CommandEntry table[] = {
     ROW("v", NoRefresh | NeedLines, nullptr),
     ROW("vars", NoRefresh | NeedLines, nullptr),
     ROW("write", 0, cmdwrite),
-    ROW("x", 0, nullptr),
-    ROW("eval", 0, nullptr),
+    ROW("x", 0, cmdeval),
+    ROW("eval", 0, cmdeval),
     ROW("zero", 0, nullptr),
     ROW("mess", 0, nullptr),
     ROW("perf", NoRefresh | NeedLines, nullptr),
@@ -493,15 +496,12 @@ Cursor Debugger::docmd(Cursor line, int user) {
         std::fputc('\n', journal);
     }
     if (*line == ';') return lineend(line);
-    Cursor p = skipblanks(line);
     // Every statement of the line, up to its end or a closing brace.
+    Cursor p = skipblanks(line);
     while (*p && *p != '}' && !quitting) {
-        const bool unknown = !findcmd(p);
-        p = dispatchcmd(p, user);
-        if (unknown) return lineend(p);
+        p = execstatement(p, user);
+        if (!p) return lineend(line);
         p = skipblanks(p);
-        if (*p != ';') break;
-        while (*p == ';' || *p == ' ' || *p == '\t') ++p;
     }
     return p;
 }
