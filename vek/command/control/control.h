@@ -224,6 +224,9 @@ struct Debugger {
     void writeevents(std::FILE* file);
     void dropinternalevents();
     bool hasdataevents() const;
+    // Events tested only at a step's end ('t', 'd'): a free run without
+    // them needs no step ends at plain lines.
+    bool hasstepevents() const;
     // Addresses the run must stop at for the events ('a', 's', 'l').
     std::vector<uint32_t> eventaddresses() const;
     bool hasaddrevent(uint32_t address);

@@ -537,7 +537,7 @@ bool Debugger::onpoint(uint32_t at) {
     chargesegment(t);
     const PointInfo& pi = info(at);
     beginsegment(at, pi, t);
-    if (plainrun) {
+    if (plainrun && !hasaddrevent(at)) {
         // No statement here (a branch target, a return address), or a line
         // inside the running function, which only moves the frame.
         if (!pi.own) return false;
@@ -564,7 +564,7 @@ bool Debugger::onpoint(uint32_t at) {
     if (eventschanged) {
         // A body made or removed events: the run must see their addresses.
         setpoints();
-        plainrun = mode.countfree && !mode.stepping && events.empty();
+        plainrun = mode.countfree && !mode.stepping && !hasstepevents();
     }
     return end;
 }
@@ -575,7 +575,7 @@ static void runfast(Debugger& d) {
     Executor& x = d.s.target.exec;
     d.setpoints();
     d.beginsegment(d.pc());
-    d.plainrun = d.mode.countfree && !d.mode.stepping && d.events.empty();
+    d.plainrun = d.mode.countfree && !d.mode.stepping && !d.hasstepevents();
     d.timer = symtab().time;
     x.atpoint = [&d](uint32_t at) { return d.onpoint(at); };
     for (;;) {

@@ -188,6 +188,12 @@ bool Debugger::hasdataevents() const {
     return false;
 }
 
+bool Debugger::hasstepevents() const {
+    for (auto& e : events)
+        if (!e->removed && (e->kind == 't' || e->kind == 'd')) return true;
+    return false;
+}
+
 std::vector<uint32_t> Debugger::eventaddresses() const {
     std::vector<uint32_t> out;
     for (auto& e : events)
