@@ -114,22 +114,30 @@ std::string state(Vek& v) {
 }
 
 TEST(Steps, FastAndLiteralPathsAgree) {
-    const char* script = "watch /C:2 add() {regs}\nbreak main.c:16\ngo\nstep 3\nwatch @0x100a\ngo main.c:17\n";
-    std::string fast, literal;
-    {
-        Vek v;
-        v.run(script);
-        fast = state(v);
-        EXPECT_EQ(v.where(), "main:17");
-        EXPECT_EQ(v.host.err, "");
+    const char* scripts[] = {
+        // line events, a count, a body, a stop location
+        "watch /C:2 add() {regs}\nbreak main.c:16\ngo\nstep 3\nwatch @0x100a\ngo main.c:17\n",
+        // address events only, on a line and mid-line; ostep and finish
+        "watch /C:2 @0x1052\nwatch fact {rem}\nbreak /C:4 @0x105a\ngo\nostep\nstep 2\nfinish\ngo @0x106c\n",
+    };
+    for (const char* script : scripts) {
+        SCOPED_TRACE(script);
+        std::string fast, literal;
+        {
+            Vek v;
+            v.run(script);
+            fast = state(v);
+            EXPECT_EQ(v.where(), "main:17");
+            EXPECT_EQ(v.host.err, "");
+        }
+        {
+            Vek v;  // one session at a time
+            v.d->literal = true;
+            v.run(script);
+            literal = state(v);
+        }
+        EXPECT_EQ(fast, literal);
     }
-    {
-        Vek v;  // one session at a time
-        v.d->literal = true;
-        v.run(script);
-        literal = state(v);
-    }
-    EXPECT_EQ(fast, literal);
 }
 
 }  // namespace
