@@ -86,6 +86,18 @@ TEST(Steps, IstepExecutesOneInstruction) {
     EXPECT_EQ(v.where(), "main:10");
 }
 
+TEST(Steps, TigoTracesEachInstructionWithTheRegisters) {
+    Vek v;
+    v.run("break main.c:13\ntigo");
+    EXPECT_EQ(v.where(), "main:13") << v.host.out << v.host.err;
+    size_t traced = 0;
+    for (size_t at = v.host.out.find("\n    0000"); at != std::string::npos; at = v.host.out.find("\n    0000", at + 1))
+        ++traced;
+    EXPECT_EQ(traced, v.s->instructions());
+    EXPECT_NE(v.host.out.find("pc:00001000\n"), std::string::npos);
+    EXPECT_NE(v.host.out.find("\n    00001000  "), std::string::npos);
+}
+
 TEST(Steps, AnIllegalInstructionEndsTheRunAtItsAddress) {
     Vek v;
     v.run("load " + vektest::program());
