@@ -20,7 +20,7 @@ CycleEdit::Typed CycleEdit::type(char c, uint32_t& counter) {
         end();
         return Typed::Ended;
     }
-    int index = caret - startcolumn;
+    int index = caret - (FirstDigit - 1);  // the text starts at column 21
     if (c < '0' || c > '9' || index < 0 || index >= static_cast<int>(text.size())) return Typed::Beep;
     std::string next = text;
     next[static_cast<size_t>(index)] = c;

@@ -135,6 +135,8 @@ bool displayavailable() {
 MainWindow::MainWindow(Settings& settings, CommandHost* commands, FrameOptions options)
     : settings_(settings), commands_(commands), options_(options) {
     setWindowTitle("Vek");
+    // boxes from the start on (a settings file that cannot be written)
+    platform::setwindowhost(this);
     customcolours_.fill(0xffffff);
     textcolours_.fill(0);
     ScreenMetrics screen;
@@ -167,6 +169,7 @@ MainWindow::MainWindow(Settings& settings, CommandHost* commands, FrameOptions o
         h -= 20;
         origin += QPoint(10, 10);
     }
+    placed_ = {origin.x(), origin.y(), origin.x() + w, origin.y() + h};
     resize(w, h);
     move(origin);
     if (maximise && options_.normalshow) setWindowState(Qt::WindowMaximized);
@@ -176,10 +179,11 @@ MainWindow::MainWindow(Settings& settings, CommandHost* commands, FrameOptions o
     readrects(settings_, config, screen);
     qApp->installEventFilter(this);
     setstatus(0, " Command");
-    platform::setwindowhost(this);
 }
 
 MainWindow::~MainWindow() {
+    // the children go after this part of the window: they must not call back
+    if (cmdhost_) QObject::disconnect(cmdhost_, nullptr, this, nullptr);
     qApp->removeEventFilter(this);
     if (&platform::windowhost() == this) platform::setwindowhost(nullptr);
 }
@@ -286,10 +290,6 @@ void MainWindow::dividestatus() {
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    if (!isMinimized() && !isMaximized()) {
-        QRect g = frameGeometry();
-        config.rect(Window::Vek) = {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
-    }
     dividestatus();
 }
 
@@ -448,7 +448,15 @@ bool MainWindow::functionkey(int key, bool shift, bool ctrl) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     QEvent::Type type = event->type();
-    if (type == QEvent::Close && cmdhost_ && watched == cmdhost_) config.rect(Window::Cmd) = childrect(cmdhost_);
+    if (type == QEvent::Close && cmdhost_ && watched == cmdhost_) {
+        // the window goes now; its object a little later
+        config.rect(Window::Cmd) = childrect(cmdhost_);
+        cmdhost_->removeEventFilter(this);
+        QObject::disconnect(cmdhost_, nullptr, this, nullptr);
+        cmdhost_->hide();
+        closecmd();
+        return false;
+    }
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
         return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
@@ -496,6 +504,8 @@ void MainWindow::updatekeytexts() {
 // ---- start and end ----
 
 void MainWindow::startup() {
+    // the stored rectangle is the frame's: take the frame's margins off
+    startgeometry_ = geometry();
     keys.read(settings_);
     updatekeytexts();
     restorelayout();
@@ -574,14 +584,23 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         std::string endfile = settings_.read("OPTIONS", "ENDFILE", "");
         if (!endfile.empty() && commands_) commands_->runcmdfile(endfile);
     }
-    if (!isMinimized() && !isMaximized()) {
-        QRect g = frameGeometry();
-        config.rect(Window::Vek) = {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
-    }
+    recordframe();
     event->accept();
 }
 
 // ---- windows ----
+
+void MainWindow::recordframe() {
+    if (isMinimized() || isMaximized()) return;
+    // a window nobody moved keeps the rectangle it was given exactly,
+    // whatever frame the window system drew round it
+    if (geometry() == startgeometry_) {
+        config.rect(Window::Vek) = placed_;
+        return;
+    }
+    QRect g = frameGeometry();
+    config.rect(Window::Vek) = {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+}
 
 Rect MainWindow::childrect(QMdiSubWindow* child) const {
     QRect g = child->geometry();
@@ -697,9 +716,7 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
     }
     case 111: {
         savelayout();
-        QRect g = frameGeometry();
-        if (!isMinimized() && !isMaximized())
-            config.rect(Window::Vek) = {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+        recordframe();
         saveconfiguration();
         return 0;
     }

@@ -246,6 +246,7 @@ private:
     void updatekeytexts();
     void addrecentfiles();
     void closecmd();
+    void recordframe();
 
     Settings& settings_;
     CommandHost* commands_;
@@ -265,6 +266,8 @@ private:
     bool recentadded_ = false;
     bool closing_ = false;
     qint64 lastpump_ = 0;
+    Rect placed_;            // where the frame was placed at start
+    QRect startgeometry_;    // its geometry then
     std::array<uint32_t, 16> customcolours_{};
     std::array<uint32_t, static_cast<int>(FontKind::Count)> textcolours_{};
 };

@@ -329,7 +329,10 @@ void MainWindow::showcmdwin(bool on) {
     cmdedit_->setGeometry(pane->rect());
     if (arrangement_ == 193) placechild(cmdhost_, config.rect(Window::Cmd));
     else cmdhost_->resize(std::max(200, mdi_->width() / 2), std::max(120, mdi_->height() / 3));
-    QObject::connect(cmdhost_, &QObject::destroyed, this, [this] { closecmd(); });
+    HostWindow* host = cmdhost_;
+    QObject::connect(cmdhost_, &QObject::destroyed, this, [this, host] {
+        if (cmdhost_ == host) closecmd();
+    });
     // closing the host records where it was
     cmdhost_->installEventFilter(this);
     tbcheck(300, true);
