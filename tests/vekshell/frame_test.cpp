@@ -274,5 +274,31 @@ TEST_F(ShellTest, HostsShowCoreTagsWhenSplitAndTurnTheWheelIntoLines) {
     EXPECT_EQ(core0->got, (std::vector<S>{S::LineDown, S::LineDown, S::LineDown, S::End}));
 }
 
+TEST_F(ShellTest, CoverageItemsAndTheAddressColumnExcludeEachOther) {
+    MainWindow& frame = start();
+    frame.dispatch(10014);
+    EXPECT_TRUE(frame.action(10014)->isChecked());
+    EXPECT_TRUE(frame.action(10013)->isChecked());
+    frame.dispatch(10011);
+    EXPECT_FALSE(frame.action(10014)->isChecked());
+    EXPECT_TRUE(frame.action(10011)->isChecked());
+    EXPECT_FALSE(frame.action(10013)->isChecked());
+    frame.dispatch(10014);
+    frame.dispatch(10013);
+    EXPECT_FALSE(frame.addresscolumn);
+    EXPECT_FALSE(frame.action(10014)->isChecked());
+}
+
+TEST_F(ShellTest, SymbolPopupsNameTheirFirstEntryAfterTheSymbol) {
+    MainWindow& frame = start();
+    std::vector<int32_t> chosen;
+    QMenu* menu = vek::shell::symbolpopup(&frame, false, "main", [&](int32_t id) { chosen.push_back(id); });
+    ASSERT_FALSE(menu->actions().isEmpty());
+    EXPECT_EQ(menu->actions()[0]->text(), "Address &of main");
+    menu->actions()[0]->trigger();
+    EXPECT_EQ(chosen, (std::vector<int32_t>{960}));
+    delete menu;
+}
+
 }  // namespace
 }  // namespace vekshelltest

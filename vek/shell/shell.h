@@ -285,6 +285,14 @@ private:
     std::unique_ptr<MainWindow> frame_;
 };
 
+// The label popup ("LBLPOPUP") or the assembler-variable popup
+// ("ASMPOPUP") with its first entry named after a symbol ("Address &of "
+// and the name); its commands go to handler. sympopup and nodepopup show
+// it at a point of the window.
+QMenu* symbolpopup(QWidget* owner, bool asmvariable, const QString& name, std::function<void(int32_t)> handler);
+void sympopup(QWidget* window, QPoint at, const QString& name, std::function<void(int32_t)> handler);
+void nodepopup(QWidget* window, QPoint at, const QString& item, std::function<void(int32_t)> handler);
+
 // Whether a display can be opened (QT_QPA_PLATFORM, DISPLAY or
 // WAYLAND_DISPLAY is set); without one the debugger runs headless.
 bool displayavailable();

@@ -473,6 +473,38 @@ platform::BoxAnswer MainWindow::messagebox(const platform::BoxRequest& box) {
     return platform::BoxAnswer::Ok;
 }
 
+// ---- symbol popups ----
+
+QMenu* symbolpopup(QWidget* owner, bool asmvariable, const QString& name, std::function<void(int32_t)> handler) {
+    auto* menu = new QMenu(owner);
+    bool first = true;
+    for (const res::MenuRow& row : asmvariable ? res::asmpopup() : res::lblpopup()) {
+        if (row.kind == res::MenuKind::Separator) {
+            menu->addSeparator();
+            continue;
+        }
+        QString text = first ? QString("Address &of ") + name : QString::fromLatin1(row.text);
+        first = false;
+        int32_t id = row.id;
+        QAction* a = menu->addAction(text);
+        a->setData(id);
+        QObject::connect(a, &QAction::triggered, menu, [handler, id] { handler(id); });
+    }
+    return menu;
+}
+
+void sympopup(QWidget* window, QPoint at, const QString& name, std::function<void(int32_t)> handler) {
+    QMenu* menu = symbolpopup(window, false, name, std::move(handler));
+    menu->exec(window->mapToGlobal(at));
+    menu->deleteLater();
+}
+
+void nodepopup(QWidget* window, QPoint at, const QString& item, std::function<void(int32_t)> handler) {
+    QMenu* menu = symbolpopup(window, true, item, std::move(handler));
+    menu->exec(window->mapToGlobal(at));
+    menu->deleteLater();
+}
+
 // ---- the key-binding dialog ----
 
 namespace {
