@@ -75,7 +75,9 @@ void SessionCommands::go(uint64_t limit) {
         }
     }
     run_.setrunstate(false);
-    putfmt("%s at %08x\n", stopreasontext(result.reason), session_.target.regs.getpc());
+    char where[64];
+    std::snprintf(where, sizeof where, "%s at %08x\n", stopreasontext(result.reason), session_.target.regs.getpc());
+    puttext({where});
 }
 
 void SessionCommands::docmd(const std::string& line) {
