@@ -2,11 +2,13 @@
 // lines, with an atomic replacement of the file on every write.
 #include "platform/profile.h"
 
+#include "platform/files.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,27 +45,21 @@ struct Line {
 
 // Reads the file as raw lines; false when it exists but cannot be read.
 bool readlines(const std::string& path, std::vector<Line>& lines, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        if (errno == ENOENT || errno == ENOTDIR) return true;
-        error = std::strerror(errno);
+    // no file reads as an empty one
+    if (pathkind(path) == PathKind::None) return true;
+    std::optional<std::string> read = readfile(path);
+    if (!read) {
+        error = "cannot read " + path;
         return false;
     }
-    std::string text;
-    char buf[8192];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    bool failed = std::ferror(f);
-    std::fclose(f);
-    if (failed) {
-        error = "read error";
-        return false;
-    }
+    const std::string& text = *read;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         end = end == std::string::npos ? text.size() : end + 1;
-        lines.push_back({text.substr(start, end - start)});
+        Line line;
+        line.raw = text.substr(start, end - start);
+        lines.push_back(std::move(line));
         start = end;
     }
     for (Line& line : lines) {

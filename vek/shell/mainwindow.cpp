@@ -124,6 +124,11 @@ Responder& responder() {
     return r;
 }
 
+void answerlater(QDialog& dialog) {
+    if (responder().dialog)
+        QMetaObject::invokeMethod(&dialog, [&dialog] { responder().dialog(&dialog); }, Qt::QueuedConnection);
+}
+
 bool displayavailable() {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
         const char* v = std::getenv(name);
@@ -871,8 +876,7 @@ void MainWindow::choosefont(int32_t id) {
         if (c.isValid()) colour = colourref(c);
     });
     if (auto* layout = dialog.layout()) layout->addWidget(colourbutton);
-    if (responder().dialog) QMetaObject::invokeMethod(&dialog, [&dialog] { responder().dialog(&dialog); },
-                                                      Qt::QueuedConnection);
+    answerlater(dialog);
     if (dialog.exec() != QDialog::Accepted) return;
     QFont f = dialog.selectedFont();
     LogFont lf = config.fonts[static_cast<size_t>(kind)];
@@ -898,8 +902,7 @@ void MainWindow::choosecolour(int32_t id) {
         Colour current = c.key >= 0 ? config.colours[static_cast<size_t>(c.key)] : config.palette.get(c.palette);
         QColorDialog dialog(qcolour(current), this);
         for (int i = 0; i < 16; ++i) QColorDialog::setCustomColor(i, qcolour(customcolours_[static_cast<size_t>(i)]));
-        if (responder().dialog)
-            QMetaObject::invokeMethod(&dialog, [&dialog] { responder().dialog(&dialog); }, Qt::QueuedConnection);
+        answerlater(dialog);
         if (dialog.exec() != QDialog::Accepted) return;
         for (int i = 0; i < 16; ++i)
             customcolours_[static_cast<size_t>(i)] = colourref(QColorDialog::customColor(i));

@@ -132,6 +132,8 @@ struct Responder {
     std::function<void(QDialog*)> dialog;
 };
 Responder& responder();
+// Lets the responder answer a dialog once its own event loop runs.
+void answerlater(QDialog& dialog);
 
 // Start-up options of the main window.
 struct FrameOptions {

@@ -260,6 +260,8 @@ void CmdEdit::keyPressEvent(QKeyEvent* event) {
     int key = event->key();
     switch (key) {
     case Qt::Key_Left:
+    case Qt::Key_Backspace:
+        // the prompt stays
         if (column() <= kPromptLength) {
             frame_.beep();
             return;
@@ -281,12 +283,6 @@ void CmdEdit::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_End:
         frame_.beep();
         return;
-    case Qt::Key_Backspace:
-        if (column() <= kPromptLength) {
-            frame_.beep();
-            return;
-        }
-        break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         enter();
@@ -453,8 +449,7 @@ platform::BoxAnswer MainWindow::messagebox(const platform::BoxRequest& box) {
         MultMessBox dialog(owner, config.palette, box.icon != platform::BoxIcon::None,
                            box.buttons == platform::BoxButtons::OkMore, QString::fromStdString(box.caption),
                            box.text);
-        if (responder().dialog)
-            QMetaObject::invokeMethod(&dialog, [&dialog] { responder().dialog(&dialog); }, Qt::QueuedConnection);
+        answerlater(dialog);
         return dialog.exec() == 0 ? platform::BoxAnswer::Ok : platform::BoxAnswer::More;
     }
     QMessageBox::Icon icon = box.icon == platform::BoxIcon::Information ? QMessageBox::Information
@@ -465,8 +460,7 @@ platform::BoxAnswer MainWindow::messagebox(const platform::BoxRequest& box) {
                        box.buttons == platform::BoxButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
                                                                   : QMessageBox::Ok,
                        owner);
-    if (responder().dialog)
-        QMetaObject::invokeMethod(&dialog, [&dialog] { responder().dialog(&dialog); }, Qt::QueuedConnection);
+    answerlater(dialog);
     int answer = dialog.exec();
     if (box.buttons == platform::BoxButtons::YesNo)
         return answer == QMessageBox::Yes ? platform::BoxAnswer::Yes : platform::BoxAnswer::No;
@@ -632,8 +626,7 @@ private:
 
 void MainWindow::keybinddialog() {
     KeyBindDialog dialog(*this);
-    if (responder().dialog)
-        QMetaObject::invokeMethod(&dialog, [&dialog] { responder().dialog(&dialog); }, Qt::QueuedConnection);
+    answerlater(dialog);
     if (dialog.exec() == QDialog::Accepted) updatekeytexts();
     keys.saved = keys.table;
 }
