@@ -227,6 +227,32 @@ TEST_F(ShellTest, ABoundKeyRunsItsCommandAndShowsInTheMenu) {
     EXPECT_NE(ini().find("<F5>=0,0,0,0\n"), std::string::npos);
 }
 
+TEST_F(ShellTest, SetInTheBindingDialogBindsTheChosenCommand) {
+    MainWindow& frame = start();
+    vek::shell::responder().dialog = [](QDialog* d) {
+        d->findChild<QPushButton*>("F6")->click();
+        d->findChild<QPushButton*>("Ctrl")->click();
+        auto* list = d->findChild<QComboBox*>("commands");
+        list->setCurrentIndex(list->findData(204));
+        d->findChild<QPushButton*>("Set")->click();
+        d->findChild<QPushButton*>("Close")->click();
+    };
+    frame.dispatch(1310);
+    EXPECT_EQ(frame.keys.binding(5, false, true), 204);
+    EXPECT_TRUE(frame.action(204)->text().endsWith("\t<Ctrl><F6>"));
+    QTest::keyClick(frame.mdi(), Qt::Key_F6, Qt::ControlModifier);
+    EXPECT_EQ(recorder.lines, (std::vector<std::string>{"istep"}));
+}
+
+TEST_F(ShellTest, AMainWindowOffEveryScreenStartsAtTheDefault) {
+    writeini("[VekWindow]\nLeft=4294962296\nTop=4294962296\nRight=4294963296\nBottom=4294963096\n");
+    MainWindow& frame = start();
+    EXPECT_EQ(frame.frameGeometry().topLeft(), QPoint(0, 0));
+    recorder.lines.clear();
+    frame.dispatch(102, "prog.o");
+    EXPECT_EQ(recorder.lines, (std::vector<std::string>{"load prog.o"}));
+}
+
 TEST_F(ShellTest, EscapeInTheBindingDialogKeepsTheOldBindings) {
     MainWindow& frame = start();
     vek::shell::responder().dialog = [](QDialog* d) {

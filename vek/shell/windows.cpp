@@ -235,17 +235,19 @@ void CmdEdit::enter() {
     c.insertBlock();
     setTextCursor(c);
     if (!line.empty()) {
+        QPointer<CmdEdit> self(this);
         inline_ = true;
         if (frame_.commands()) {
             frame_.journal.push_back(line);
             frame_.commands()->doblock(line);
         }
+        // the line (or a window used while it ran) may have closed the window
+        if (!self) return;
         inline_ = false;
         if (history.size() >= kHistory) history.pop_back();
         history.insert(history.begin(), line);
         histpos_ = -1;
     }
-    // the line may have closed the window
     if (frame_.cmdedit() != this) return;
     frame_.mdi()->setActiveSubWindow(frame_.cmdhost());
     setFocus();
