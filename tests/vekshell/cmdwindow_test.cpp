@@ -68,6 +68,13 @@ TEST_F(ShellTest, ALongTypedLineRunsWholeAndTheHistoryKeepsTwenty) {
     EXPECT_EQ(edit->history.size(), 20u);
     EXPECT_EQ(edit->history.front(), "x20");
     EXPECT_EQ(edit->history.back(), "x1");
+    // the history outlives the window
+    frame.dispatch(300);
+    frame.dispatch(300);
+    QApplication::processEvents();
+    ASSERT_NE(frame.cmdedit(), nullptr);
+    QTest::keyClick(frame.cmdedit(), Qt::Key_Up);
+    EXPECT_EQ(lastline(frame.cmdedit()), "Vek>x20");
 }
 
 TEST_F(ShellTest, ClosingTheCommandWindowDropsOutputAndRecordsWhereItWas) {

@@ -91,8 +91,9 @@ public:
     CmdEdit(MainWindow& frame, QWidget* parent);
     void append(std::string_view text);
     void prompt();
-    std::vector<std::string> history;  // newest first
-    size_t outcount = 0;                // characters since the text was replaced
+    // kept by the frame: they outlive a closed window
+    std::vector<std::string>& history;  // newest first
+    size_t& outcount;                   // characters since the text was replaced
     bool inline_ = false;               // a typed line runs
 
 protected:
@@ -225,6 +226,8 @@ public:
     std::vector<std::string> journal;  // command lines sent, in order
     int beeps = 0;
     std::set<int> heldletters;      // letter keys held down (W, A, R)
+    std::vector<std::string> cmdhistory;  // the Command window's, newest first
+    size_t cmdoutcount = 0;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

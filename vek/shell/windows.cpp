@@ -170,7 +170,8 @@ protected:
 
 }  // namespace
 
-CmdEdit::CmdEdit(MainWindow& frame, QWidget* parent) : QPlainTextEdit(parent), frame_(frame) {
+CmdEdit::CmdEdit(MainWindow& frame, QWidget* parent)
+    : QPlainTextEdit(parent), history(frame.cmdhistory), outcount(frame.cmdoutcount), frame_(frame) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
