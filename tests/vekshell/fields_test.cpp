@@ -10,7 +10,7 @@ namespace {
 
 using vek::shell::CycleEdit;
 
-TEST(CycleEdit, DigitsStoreAtOnceAndWrapTheCaret) {
+TEST(ShellCycleEdit, DigitsStoreAtOnceAndWrapTheCaret) {
     CycleEdit edit;
     uint32_t counter = 1234;
     edit.start(31, 3, counter);
@@ -25,7 +25,7 @@ TEST(CycleEdit, DigitsStoreAtOnceAndWrapTheCaret) {
     EXPECT_FALSE(edit.active);
 }
 
-TEST(CycleEdit, ADigitThatWouldPass32BitsIsRefused) {
+TEST(ShellCycleEdit, ADigitThatWouldPass32BitsIsRefused) {
     CycleEdit edit;
     uint32_t counter = 4294967295u;
     edit.start(22, 0, counter);
@@ -37,7 +37,7 @@ TEST(CycleEdit, ADigitThatWouldPass32BitsIsRefused) {
     EXPECT_EQ(counter, 1294967295u);
 }
 
-TEST(Gauge, FillsWithinTheBarAndSurvivesAZeroTotal) {
+TEST(ShellGauge, FillsWithinTheBarAndSurvivesAZeroTotal) {
     vek::shell::Gauge g;
     g.set(true, 0);
     g.add(5);
@@ -53,7 +53,7 @@ TEST(Gauge, FillsWithinTheBarAndSurvivesAZeroTotal) {
     EXPECT_EQ(g.fill(100), 0);
 }
 
-TEST(KeyTexts, KeyTextGoesAfterTheTabAndComesOff) {
+TEST(ShellKeyTexts, KeyTextGoesAfterTheTabAndComesOff) {
     EXPECT_EQ(vek::shell::keytext(4, true, false), "<Shift><F5>");
     EXPECT_EQ(vek::shell::keytext(11, true, true), "<Shift><Ctrl><F12>");
     EXPECT_EQ(vek::shell::withkey("&Go", "<Shift><F5>"), "&Go \t<Shift><F5>");
@@ -61,7 +61,7 @@ TEST(KeyTexts, KeyTextGoesAfterTheTabAndComesOff) {
     EXPECT_EQ(vek::shell::withoutkey("&Go \t<F5>"), "&Go ");
 }
 
-TEST(SettingsValues, NumbersLeadTheirComments) {
+TEST(ShellSettingsValues, NumbersLeadTheirComments) {
     using vek::shell::leadingnumber;
     EXPECT_EQ(leadingnumber("0xff00    /* Color for Search */"), 0xff00u);
     EXPECT_EQ(leadingnumber("4294967286    /* Left side of Main Window */"), 4294967286u);

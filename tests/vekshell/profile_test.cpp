@@ -6,7 +6,7 @@
 
 namespace {
 
-TEST(Profile, ReadsNamesWithoutCaseFirstMatchTrimmedAndDefaults) {
+TEST(ShellProfile, ReadsNamesWithoutCaseFirstMatchTrimmedAndDefaults) {
     qvtest::Scratch s("profile");
     s.write("a.ini", "; comment\r\n[Options]\r\n Tile = vertical  \r\n[OPTIONS]\r\ntile=free\r\nENDFILE=e.cmd\r\n");
     platform::Profile p(s.dir() / "a.ini");
@@ -18,7 +18,7 @@ TEST(Profile, ReadsNamesWithoutCaseFirstMatchTrimmedAndDefaults) {
     EXPECT_EQ(none.read("Options", "Tile", "Cascade"), "Cascade");
 }
 
-TEST(Profile, WritesInPlaceAndKeepsEveryOtherLine) {
+TEST(ShellProfile, WritesInPlaceAndKeepsEveryOtherLine) {
     qvtest::Scratch s("profile");
     const std::string original =
         "; my settings\r\n[options]\r\nTile=free\r\n\r\n[Other]\r\nkey=\"<F1>\";x\r\n[Options]\r\nPath=a|b\r\n";
@@ -35,7 +35,7 @@ TEST(Profile, WritesInPlaceAndKeepsEveryOtherLine) {
     EXPECT_EQ(p.read("Other", "key", ""), "\"<F1>\";x");
 }
 
-TEST(Profile, MakesTheFolderAndReportsAnUnwritableOne) {
+TEST(ShellProfile, MakesTheFolderAndReportsAnUnwritableOne) {
     qvtest::Scratch s("profile");
     platform::Profile p(s.dir() / "new/deeper/VEKSPPC.INI");
     ASSERT_TRUE(p.write("Options", "Tile", "FREE"));
@@ -48,7 +48,7 @@ TEST(Profile, MakesTheFolderAndReportsAnUnwritableOne) {
     EXPECT_FALSE(locked.lasterror().empty());
 }
 
-TEST(Profile, SplitsPathsAtEitherSeparator) {
+TEST(ShellProfile, SplitsPathsAtEitherSeparator) {
     std::string dir, name;
     platform::splitpath("C:\\work\\run.in", dir, name);
     EXPECT_EQ(dir, "C:\\work\\");
