@@ -1,0 +1,57 @@
+// What the shell needs of the command interpreter: run a command line,
+// run a typed line, run a command file. The shell never parses commands
+// itself; every menu, tool-bar button, bound key and typed line ends here.
+//
+// SessionCommands is a small interpreter over a vek::Session for the shell
+// on its own (the test program and the shell's tests); the debugger's
+// command interpreter takes its place through the same interface.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vek {
+struct Session;
+}
+
+namespace vek::shell {
+
+// The run state a running command reports to the screen and the pump it
+// calls between steps.
+class RunControl {
+public:
+    virtual ~RunControl() = default;
+    virtual void setrunstate(bool running) = 0;
+    // Lets the windows work (at most every few milliseconds); true when the
+    // user asked to stop.
+    virtual bool pumpmsgs() = 0;
+};
+
+class CommandHost {
+public:
+    virtual ~CommandHost() = default;
+    // A command line from a menu, a button or a key (the user flag set).
+    virtual void docmd(const std::string& line) = 0;
+    // A line typed in the Command window.
+    virtual void doblock(const std::string& line) { docmd(line); }
+    // Runs the lines of a command file; "can't open: " when it cannot.
+    virtual void runcmdfile(const std::string& path);
+    // Loads a program file (menu 102 and the recent files).
+    virtual void loadprogram(const std::string& path) { docmd("load " + path); }
+};
+
+// regs, go [count], istep [count], step, ostep, mstep, mcstep, zero [/r],
+// load file.
+class SessionCommands : public CommandHost {
+public:
+    SessionCommands(Session& session, RunControl& run) : session_(session), run_(run) {}
+    void docmd(const std::string& line) override;
+    void loadprogram(const std::string& path) override;
+
+private:
+    void go(uint64_t limit);
+    Session& session_;
+    RunControl& run_;
+};
+
+}  // namespace vek::shell
