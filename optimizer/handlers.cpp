@@ -1,0 +1,671 @@
+// The instruction handlers: dead definitions, moves and forwarding,
+// immediate arithmetic, logical immediates, extensions, compares and
+// branches, dead stores.
+//
+// Every handler proves its condition on the masks of the nodes before it
+// changes a line; where a proof would need more than the straight code
+// around the instruction (a walk over a join, a value through memory that
+// another access may touch), it changes nothing. Walks stay within the
+// block unless they ask the liveness queries, which know the label graph.
+#include <string>
+
+#include "optimizer/opt.h"
+#include "optimizer/rewrite.h"
+
+namespace opt {
+
+namespace {
+
+const uint32_t kTracked = CrAll | Ca | Lr | Ctr;
+
+std::string reg(uint32_t mask) { return gprname(mask); }
+
+// A value as the assembler reads it.
+std::string num(int64_t v) { return std::to_string(v); }
+
+bool iszeroext(std::string_view m) { return m == "extzb" || m == "extzh"; }
+bool issignext(std::string_view m) { return m == "extsb" || m == "extsh"; }
+
+// ---- M0: a definition nobody reads ----
+int deaddef(Optimizer& o, InsnNode*& place, const InsnRow& row) {
+    if (!enterpass(o, "M0")) return 0;
+    InsnNode* n = place;
+    if (!removable(o, n) || !n->gprwrite || (row.attr & Upd)) return 0;
+    if (n->gprwrite & regbit(1)) return 0;
+    if (!writesdead(o, n)) return 0;
+    dropinsn(o, place, n);
+    ++o.destructions;
+    return 1;
+}
+
+// ---- M2: a load whose value a register already holds ----
+// The store that matches a load, by generic mnemonic.
+const char* storeof(std::string_view load) {
+    if (load == "lwz") return "stw";
+    if (load == "lwzx") return "stwx";
+    if (load == "lbz") return "stb";
+    if (load == "lbzx") return "stbx";
+    if (load == "lhz" || load == "lha") return "sth";
+    if (load == "lhzx" || load == "lhax") return "sthx";
+    return nullptr;
+}
+
+int forward(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "M2")) return 0;
+    InsnNode* n = place;
+    std::string_view lm = genname(n);
+    const char* sm = storeof(lm);
+    if (!sm || !isload(n) || n->isvolatile()) return 0;
+    uint32_t x = firstreg(n);
+    if (!x || (n->gprread & x) || n->gprwrite != x) return 0;
+    std::string_view addr = addressop(n);
+    uint32_t written = 0;   // registers written between the candidate and n
+    for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
+        if (barrier(p)) return 0;
+        if (p->gprwrite & n->gprread) return 0;   // the address changes
+        if (isstore(p)) {
+            if (genname(p) == sm && addressop(p) == addr && !(insnrow(p->kind).attr & Upd)) {
+                uint32_t s = firstreg(p);
+                if (!s || (written & s)) return 0;
+                std::string mv = lm[1] == 'w' ? "mr " : lm[1] == 'b' ? "extzb " : lm[1] == 'h' && lm[2] == 'a' ? "extsh " : "extzh ";
+                place = replaceinsn(o, n, mv + reg(x) + "," + reg(s));
+                ++o.modifications;
+                return 1;
+            }
+            if (mayalias(o, p, n)) return 0;
+            written |= p->gprwrite;
+            continue;
+        }
+        if (isload(p) && genrow(p) == genrow(n) && addressop(p) == addr && !(p->gprread & p->gprwrite)) {
+            uint32_t y = firstreg(p);
+            if (!y || (written & y)) return 0;
+            if (y == x) {
+                dropinsn(o, place, n);
+                ++o.destructions;
+                return 1;
+            }
+            if (!armed(o)) return 0;
+            place = replaceinsn(o, n, "mr " + reg(x) + "," + reg(y));
+            ++o.modifications;
+            return 1;
+        }
+        if (p->crwrite & Mem) return 0;
+        written |= p->gprwrite;
+    }
+    return 0;
+}
+
+// ---- M4: mr T,S ----
+int movemr(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "M4")) return 0;
+    InsnNode* n = place;
+    if (hasrec(n) || operandcount(n->text) != 2) return 0;
+    uint32_t t = firstreg(n), s = parsereg(restops(n));
+    if (!t || !s) return 0;
+    bool keep = o.opt.x && (o.unit.keepmask & t);
+    if (t == s || (!keep && deadregs(o, n->next, t))) {
+        dropinsn(o, place, n);
+        ++o.destructions;
+        return 1;
+    }
+    // A move back (mr S,T) while both still hold the value copies nothing.
+    for (InsnNode* u = nextinblock(n); u; u = nextinblock(u)) {
+        if (barrier(u)) break;
+        if (u->gprwrite & s) {
+            if (isrow(u, rowids().mr) && !hasrec(u) && firstreg(u) == s && parsereg(restops(u)) == t &&
+                operandcount(u->text) == 2) {
+                InsnNode* keep = place;
+                delinsn(o, u);
+                place = keep;
+                ++o.destructions;
+                return 1;
+            }
+            break;
+        }
+        if (u->gprwrite & t) break;
+    }
+    if (s == regbit(0) || (o.opt.x && (o.unit.keepmask & s))) return 0;
+    if (s & (regbit(1) | regbit(2) | regbit(13))) return 0;
+    // The writer of S, just before, can write T instead when S dies here.
+    for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
+        if (barrier(p) || isstore(p)) return 0;
+        if (p->gprwrite & s) {
+            if (p->gprwrite != s || (p->gprread & s) || !removable(o, p)) return 0;
+            if (insnrow(p->kind).attr & Upd) return 0;
+            bool ok = isload(p) || isrow(p, rowids().la) || operandcount(p->text) == 3;
+            if (!ok || !(firstreg(p) == s)) return 0;
+            if (p->crwrite & (Ca | Lr | Ctr)) return 0;
+            if (!deadregs(o, n->next, s)) return 0;
+            std::string line(mnemonicof(p));
+            line += suffixes(p);
+            line += " " + reg(t) + "," + std::string(restops(p));
+            replaceinsn(o, p, line);
+            dropinsn(o, place, n);
+            ++o.destructions;
+            return 1;
+        }
+        if ((p->gprread | p->gprwrite) & (s | t)) return 0;
+    }
+    return 0;
+}
+
+// ---- S3: a store that another store overwrites before anything reads it ----
+int deadstore(Optimizer& o, InsnNode*& place, const InsnRow& row) {
+    if (!enterpass(o, "S3")) return 0;
+    InsnNode* n = place;
+    if (!isstore(n) || n->isvolatile() || (row.attr & Upd)) return 0;
+    uint32_t areg = addressregs(n);
+    std::string_view addr = addressop(n);
+    for (InsnNode* p = nextinblock(n); p; p = nextinblock(p)) {
+        if (barrier(p)) return 0;
+        if (p->gprwrite & areg) return 0;
+        if (isstore(p)) {
+            if (genrow(p) == genrow(n) && addressop(p) == addr && !(insnrow(p->kind).attr & Upd)) {
+                dropinsn(o, place, n);
+                ++o.destructions;
+                return 1;
+            }
+            if (mayalias(o, n, p)) return 0;
+        } else if (p->crread & Mem) {
+            if (!isload(p) || mayalias(o, n, p)) return 0;
+        } else if (p->crwrite & Mem) {
+            return 0;
+        }
+    }
+    return 0;
+}
+
+// ---- A1: chains of additions of constants ----
+int addchain(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "A1")) return 0;
+    InsnNode* n = place;
+    if (hasrec(n) || (n->crwrite & OvForm)) return 0;
+    bool sub = genname(n) == "subi";
+    int ops = operandcount(n->text);
+    std::string_view last = lastoperand(n->text);
+    int32_t v = 0;
+    if (skipspace(last).starts_with("OFST-")) {
+        int32_t f = 0;
+        if (!numvalue(skipspace(last).substr(5), f) || f != o.framevalue) return 0;
+        v = 0;
+    } else if (!numvalue(last, v)) {
+        return 0;
+    }
+    uint32_t x = firstreg(n);
+    if (!x) return 0;
+    if (v == 0) {
+        if (ops == 2) {
+            dropinsn(o, place, n);
+            ++o.destructions;
+        } else {
+            uint32_t y = parsereg(restops(n));
+            if (!y) return 0;
+            place = replaceinsn(o, n, "mr " + reg(x) + "," + reg(y));
+            ++o.modifications;
+        }
+        return 1;
+    }
+    if (ops != 2) return 0;
+    int64_t mine = sub ? -static_cast<int64_t>(v) : v;
+    uint32_t written = 0;
+    for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
+        if (barrier(p)) break;
+        if (p->gprwrite & x) {
+            bool padd = isrow(p, rowids().addi), psub = isrow(p, rowids().subi);
+            int32_t w = 0;
+            if ((!padd && !psub) || hasrec(p) || (p->crwrite & OvForm) || p->isvolatile()) break;
+            if (!numvalue(lastoperand(p->text), w)) break;
+            int pops = operandcount(p->text);
+            uint32_t y = pops == 3 ? parsereg(restops(p)) : x;
+            if (!y || (y & regbit(0)) || (written & y)) break;
+            int64_t sum = mine + (psub ? -static_cast<int64_t>(w) : w);
+            std::string src = pops == 3 ? reg(y) + "," : "";
+            if (sum == 0) {
+                if (y != x) putafter(o, n, "mr " + reg(x) + "," + reg(y));
+            } else {
+                if (sum < -0x7FFF || sum > 0x7FFF) break;
+                std::string line = sum > 0 ? "addi " : "subi ";
+                line += reg(x) + "," + src + num(sum > 0 ? sum : -sum);
+                putafter(o, n, line);
+            }
+            delinsn(o, p);
+            dropinsn(o, place, n);
+            ++o.destructions;
+            if (sum != 0 || y != x)
+                ++o.modifications;
+            else
+                ++o.destructions;
+            return 1;
+        }
+        if (p->gprread & x) break;
+        written |= p->gprwrite;
+    }
+    if (v < 0 && v >= -0x7FFF) {
+        place = replaceinsn(o, n, std::string(sub ? "addi " : "subi ") + reg(x) + "," + num(-static_cast<int64_t>(v)));
+        return 1;
+    }
+    return 0;
+}
+
+// ---- P1: an addition folded into the displacement of the next access ----
+int adddisp(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "P1")) return 0;
+    InsnNode* n = place;
+    if (hasrec(n) || (n->crwrite & OvForm) || operandcount(n->text) != 2) return 0;
+    int32_t v = 0;
+    if (!numvalue(lastoperand(n->text), v)) return 0;
+    int64_t add = genname(n) == "subi" ? -static_cast<int64_t>(v) : v;
+    uint32_t x = firstreg(n);
+    if (!x || (x & (regbit(0) | regbit(1)))) return 0;
+    for (InsnNode* m = nextinblock(n); m; m = nextinblock(m)) {
+        if (barrier(m) || (m->gprwrite & x)) return 0;
+        if (!(m->gprread & x)) continue;
+        if (!(m->crread & Mem) && !(m->crwrite & Mem)) return 0;
+        if (insnrow(m->kind).attr & (Upd | Eff)) return 0;
+        if ((m->gprread & m->gprwrite) || firstreg(m) == x || operandcount(m->text) != 2) return 0;
+        std::string_view a = skipspace(addressop(m));
+        size_t open = a.find('(');
+        if (open == std::string_view::npos || a.substr(open) != "(" + reg(x) + ")") return 0;
+        int32_t d = 0;
+        if (!numvalue(a.substr(0, open), d)) return 0;
+        int64_t nd = d + add;
+        if (nd < -0x8000 || nd > 0x7FFF) return 0;
+        std::string line(mnemonicof(m));
+        line += suffixes(m);
+        line += " " + std::string(firstoperand(m->text)) + "," + num(nd) + "(" + reg(x) + ")";
+        InsnNode* nm = replaceinsn(o, m, line);
+        InsnNode* next = n->next;
+        moveinsn(o.unit, n, nm);
+        place = next;
+        return 1;
+    }
+    return 0;
+}
+
+// ---- T0: unused results, and mr X,S before a two-operand form ----
+bool threeformok(const InsnNode* n, int32_t& imm, bool& numeric) {
+    const RowIds& id = rowids();
+    int r = genrow(n);
+    if (insnrow(n->kind).attr & NoT0) return false;
+    if (r == id.andis || r == id.subis || r == id.addis || r == id.add) return false;
+    if (r == id.subi && hasrec(n)) return false;
+    numeric = numvalue(lastoperand(n->text), imm);
+    if (r == id.mulli || r == id.ori || r == id.andi || r == id.addi || r == id.subi) {
+        if (!numeric || !issci8(static_cast<uint32_t>(imm))) return false;
+        if (r == id.subi && !issci8(0u - static_cast<uint32_t>(imm))) return false;
+        if (r == id.ori && imm < 0) return false;
+    } else if (numeric) {
+        return false;   // other immediate rows keep their own form
+    }
+    return true;
+}
+
+int unusedresult(Optimizer& o, InsnNode*& place, const InsnRow& row) {
+    if (!enterpass(o, "T0")) return 0;
+    InsnNode* n = place;
+    if (!hasrec(n) && removable(o, n) && !(n->gprwrite & regbit(1)) && writesdead(o, n)) {
+        if (!armed(o)) return 0;
+        dropinsn(o, place, n);
+        ++o.destructions;
+        return 1;
+    }
+    if (!(row.attr & Two) || operandcount(n->text) != 2) return 0;
+    uint32_t x = firstreg(n);
+    if (!x || n->gprwrite != x || (o.opt.x && (o.unit.keepmask & x))) return 0;
+    int32_t imm = 0;
+    bool numeric = false;
+    if (!threeformok(n, imm, numeric)) return 0;
+    if (!numeric && (parsereg(restops(n)) & x)) return 0;
+    InsnNode* p = previnblock(n);
+    if (!p || !isrow(p, rowids().mr) || hasrec(p) || p->isvolatile() || firstreg(p) != x) return 0;
+    if (operandcount(p->text) != 2) return 0;
+    uint32_t s = parsereg(restops(p));
+    if (!s || s == x) return 0;
+    std::string line(mnemonicof(n));
+    line += suffixes(n);
+    line += " " + reg(x) + "," + reg(s) + "," + std::string(restops(n));
+    place = replaceinsn(o, n, line);
+    delinsn(o, p);
+    ++o.destructions;
+    return 1;
+}
+
+// ---- logical immediates: A0, O0, X0 ----
+// Two-operand immediate forms of one row on one register, next to each
+// other, are combined.
+InsnNode* samerownext(InsnNode* n) {
+    InsnNode* y = nextinblock(n);
+    if (!y || genrow(y) != genrow(n) || hasrec(y) || y->isvolatile() || operandcount(y->text) != 2) return nullptr;
+    if (y->gprwrite != n->gprwrite || firstreg(y) != firstreg(n)) return nullptr;
+    return y;
+}
+
+int logicimm(Optimizer& o, InsnNode*& place, const char* code, char op) {
+    if (!enterpass(o, code)) return 0;
+    InsnNode* n = place;
+    if (hasrec(n)) return 0;
+    const RowIds& id = rowids();
+    int r = genrow(n);
+    int ops = operandcount(n->text);
+    uint32_t x = firstreg(n);
+    if (!x) return 0;
+    bool immrow = r == id.andi || r == id.ori || isrow(n, "xori");
+    if (!immrow) {
+        // and, or: an identical next line computes the same again
+        if (op == '^') return 0;
+        InsnNode* y = nextinblock(n);
+        if (y && genrow(y) == r && y->text == n->text && !hasrec(y) && !y->isvolatile() && !(y->crwrite & OvForm)) {
+            InsnNode* keep = place;
+            delinsn(o, y);
+            place = keep;
+            ++o.destructions;
+            return 1;
+        }
+        return 0;
+    }
+    int32_t v = 0;
+    if (!numvalue(lastoperand(n->text), v)) return 0;
+    uint32_t u = static_cast<uint32_t>(v);
+    uint32_t src = ops == 3 ? parsereg(restops(n)) : x;
+    if (!src) return 0;
+    bool identity = op == '&' ? u == 0xFFFFFFFFu : u == 0;
+    if (identity) {
+        if (ops == 2 || src == x) {
+            dropinsn(o, place, n);
+            ++o.destructions;
+        } else {
+            place = replaceinsn(o, n, "mr " + reg(x) + "," + reg(src));
+            ++o.modifications;
+        }
+        return 1;
+    }
+    if (op == '&' && u == 0) {
+        place = replaceinsn(o, n, "li " + reg(x) + ",0");
+        ++o.modifications;
+        return 1;
+    }
+    if (op == '&' && (u == 0xFF || u == 0xFFFF) && shortreg(x) && shortreg(src)) {
+        if (!armed(o)) return 0;
+        std::string line = u == 0xFF ? "extzb " : "extzh ";
+        line += reg(x);
+        if (ops == 3) line += "," + reg(src);
+        place = replaceinsn(o, n, line);
+        ++o.modifications;
+        return 1;
+    }
+    if (ops != 2 || v < 0) return 0;
+    InsnNode* y = samerownext(n);
+    int32_t w = 0;
+    if (!y || !numvalue(lastoperand(y->text), w) || w < 0) return 0;
+    uint32_t c = op == '&' ? (u & static_cast<uint32_t>(w)) : op == '|' ? (u | static_cast<uint32_t>(w)) : (u ^ static_cast<uint32_t>(w));
+    if (c > 0xFFFF && !issci8(c)) return 0;
+    std::string line(mnemonicof(n));
+    line += " " + reg(x) + "," + num(c);
+    putafter(o, y, line, n);
+    delinsn(o, y);
+    dropinsn(o, place, n);
+    ++o.destructions;
+    return 1;
+}
+
+int andhandler(Optimizer& o, InsnNode*& place, const InsnRow&) { return logicimm(o, place, "A0", '&'); }
+int orhandler(Optimizer& o, InsnNode*& place, const InsnRow&) { return logicimm(o, place, "O0", '|'); }
+int xorhandler(Optimizer& o, InsnNode*& place, const InsnRow&) { return logicimm(o, place, "X0", '^'); }
+
+// ---- extensions: E0, E1, E5 ----
+// Whether the value p writes into its first register already has the
+// extension of width w (1 byte, 2 halfword), zero or sign.
+bool alreadyextended(const InsnNode* p, int w, bool sign) {
+    std::string_view m = genname(p);
+    const RowIds& id = rowids();
+    if (p->isvolatile() && !isload(p)) return false;
+    if (isload(p)) {
+        if (insnrow(p->kind).attr & Upd) return false;
+        if (m == "lbz" || m == "lbzx") return sign ? w == 2 : true;
+        if (m == "lhz" || m == "lhzx") return !sign && w == 2;
+        if (m == "lha" || m == "lhax") return sign && w == 2;
+        return false;
+    }
+    if (iszeroext(m) || issignext(m)) {
+        int pw = m[4] == 'b' ? 1 : 2;
+        if (sign != issignext(m)) return !issignext(m) && sign && pw < w;   // extzb then extsh
+        return pw <= w;
+    }
+    int32_t v = 0;
+    if (genrow(p) == id.li && numvalue(lastoperand(p->text), v)) {
+        if (sign) return w == 1 ? v >= -128 && v <= 127 : v >= -0x8000 && v <= 0x7FFF;
+        return w == 1 ? v >= 0 && v <= 0xFF : v >= 0 && v <= 0xFFFF;
+    }
+    if (!sign && genrow(p) == id.andi && !hasrec(p) && numvalue(lastoperand(p->text), v)) {
+        uint32_t mask = w == 1 ? 0xFFu : 0xFFFFu;
+        return (static_cast<uint32_t>(v) & ~mask) == 0;
+    }
+    if (!sign && genrow(p) == id.extrwi && operandcount(p->text) == 4) {
+        int32_t bits = 0;
+        std::string_view third = nextoperand(nextoperand(p->text, 1), 1);
+        if (!numvalue(firstoperand(third), bits)) return false;
+        return bits >= 1 && bits <= (w == 1 ? 8 : 16);
+    }
+    return false;
+}
+
+int extension(Optimizer& o, InsnNode*& place, const char* code, bool sign) {
+    if (!enterpass(o, code)) return 0;
+    InsnNode* n = place;
+    std::string_view m = genname(n);
+    int w = m[4] == 'b' ? 1 : 2;
+    int ops = operandcount(n->text);
+    uint32_t x = firstreg(n);
+    if (!x) return 0;
+    uint32_t s = ops == 2 ? parsereg(restops(n)) : x;
+    if (!s) return 0;
+    if (ops == 2 && s == x && shortreg(x)) {   // the one-operand form takes short registers only
+        place = replaceinsn(o, n, std::string(mnemonicof(n)) + suffixes(n) + " " + reg(x));
+        ++o.modifications;
+        return 1;
+    }
+    if (hasrec(n)) return 0;
+    bool readon = false;
+    for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
+        if (p->crwrite & (Call | Lbl | Exit)) return 0;
+        if (p->gprwrite & s) {
+            if (p->gprwrite != s || firstreg(p) != s) return 0;
+            bool done = alreadyextended(p, w, sign);
+            if (!done && sign && w == 2 && ops == 1 && !readon && !p->isvolatile() && isrow(p, "lhz")) {
+                // lhz then extsh: the load can extend by itself
+                replaceinsn(o, p, "lha " + p->text);
+                dropinsn(o, place, n);
+                ++o.destructions;
+                ++o.modifications;
+                return 1;
+            }
+            if (!done) return 0;
+            if (ops == 1) {
+                dropinsn(o, place, n);
+                ++o.destructions;
+            } else {
+                place = replaceinsn(o, n, "mr " + reg(x) + "," + reg(s));
+                ++o.modifications;
+            }
+            return 1;
+        }
+        if (p->gprread & s) readon = true;
+    }
+    return 0;
+}
+
+int zeroext(Optimizer& o, InsnNode*& place, const InsnRow&) { return extension(o, place, "E0", false); }
+int signext(Optimizer& o, InsnNode*& place, const InsnRow&) { return extension(o, place, "E1", true); }
+
+// E5: an extension nobody needs: dead, or only stored with a width that
+// does not reach the extended bits.
+int unneededext(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "E5")) return 0;
+    InsnNode* n = place;
+    if (hasrec(n)) return 0;
+    int w = genname(n)[4] == 'b' ? 1 : 2;
+    int ops = operandcount(n->text);
+    uint32_t x = firstreg(n);
+    if (!x) return 0;
+    if (deadregs(o, n->next, x)) {
+        dropinsn(o, place, n);
+        ++o.destructions;
+        return 1;
+    }
+    for (InsnNode* u = nextinblock(n); u; u = nextinblock(u)) {
+        if (barrier(u)) return 0;
+        if (u->gprread & x) {
+            std::string_view um = genname(u);
+            bool narrow = um == "stb" || um == "stbx" || (w == 2 && (um == "sth" || um == "sthx"));
+            if (!narrow || firstreg(u) != x || (addressregs(u) & x) || u->isvolatile()) return 0;
+            if (!deadregs(o, u->next, x)) return 0;
+            if (ops == 1) {
+                dropinsn(o, place, n);
+                ++o.destructions;
+            } else {
+                place = replaceinsn(o, n, "mr " + std::string(n->text));
+                ++o.modifications;
+            }
+            return 1;
+        }
+        if (u->gprwrite & x) return 0;
+    }
+    return 0;
+}
+
+// ---- C0: a compare whose result is already there or never read ----
+int comparedone(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "C0")) return 0;
+    InsnNode* n = place;
+    uint32_t fields = n->crwrite & CrAll;
+    if (!fields) return 0;
+    for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
+        if (p->crwrite & (Call | Lbl | Exit)) break;
+        if (genrow(p) == genrow(n) && p->text == n->text && !p->isvolatile()) {
+            dropinsn(o, place, n);
+            ++o.destructions;
+            return 1;
+        }
+        if ((p->gprwrite & n->gprread) || (p->crwrite & fields) || (p->crwrite & RecForm)) break;
+    }
+    if (deadregscr(o, n->next, 0, fields)) {
+        dropinsn(o, place, n);
+        ++o.destructions;
+        return 1;
+    }
+    return 0;
+}
+
+// ---- B1: code after an unconditional branch that no label reaches ----
+int unreachable(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "B1")) return 0;
+    InsnNode* n = place;
+    if (fallsthrough(n) || (n->crwrite & Call)) return 0;
+    for (InsnNode* p = n->next; p; p = p->next) {
+        if (p->islabel() || (p->kind & KLabelText) == KLabelText) return 0;
+        if (p->istext()) {
+            std::string_view t = skipspace(p->text);
+            if (!t.empty() && t[0] != ';' && !t.starts_with(".d")) return 0;
+            continue;
+        }
+        if (p->isvolatile()) return 0;
+        InsnNode* keep = place;
+        delinsn(o, p);
+        place = keep;
+        ++o.destructions;
+        return 1;
+    }
+    return 0;
+}
+
+// ---- B0: branches to branches and over branches ----
+bool plainbranch(const InsnNode* n) {
+    return islabelbranch(n) && n->link && !(n->crwrite & (Lr | Ctr)) && !(n->crread & (Lr | Ctr)) &&
+           !n->isvolatile();
+}
+
+InsnNode* firstat(InsnNode* label) {
+    for (InsnNode* p = label; p; p = p->next)
+        if (p->isinsn()) return p;
+    return nullptr;
+}
+
+std::string withtarget(const InsnNode* n, std::string_view target) {
+    std::string_view last = lastoperand(n->text);
+    std::string line(mnemonicof(n));
+    line += suffixes(n);
+    line += ' ';
+    line += std::string_view(n->text).substr(0, static_cast<size_t>(last.data() - n->text.data()));
+    line += target;
+    return line;
+}
+
+std::string prefixof(const InsnNode* n) {
+    std::string_view last = lastoperand(n->text);
+    return std::string(std::string_view(n->text).substr(0, static_cast<size_t>(last.data() - n->text.data())));
+}
+
+int branchchain(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "B0")) return 0;
+    InsnNode* n = place;
+    if (!plainbranch(n)) return 0;
+    int code = branchcode(n->kind);
+    if (code < 0 || (code & 1) || code == 31) return 0;
+    // 1. to a branch that goes on
+    InsnNode* q = firstat(n->link);
+    if (q && q != n && plainbranch(q) && q->link != n->link) {
+        int qc = branchcode(q->kind);
+        bool follows = qc == 30 || (qc == code && prefixof(q) == prefixof(n));
+        // the chain must not come back here
+        InsnNode* t = q->link;
+        for (int k = 0; k < 32 && follows; ++k) {
+            InsnNode* r = firstat(t);
+            if (!r || !plainbranch(r) || branchcode(r->kind) != 30) break;
+            if (r->link == n->link || r == n) follows = false;
+            t = r->link;
+        }
+        if (follows) {
+            place = replaceinsn(o, n, withtarget(n, labelname(q->link)));
+            ++o.modifications;
+            return 1;
+        }
+    }
+    // 2. a conditional branch over a jump
+    if (code >= 24) return 0;
+    InsnNode* j = nextinblock(n);
+    if (!j || !plainbranch(j) || branchcode(j->kind) != 30) return 0;
+    if (j->link == n->link) {
+        dropinsn(o, place, n);
+        ++o.destructions;
+        return 1;
+    }
+    InsnNode* after = j->next;
+    while (after && after->istext()) after = after->next;
+    if (after != n->link) return 0;
+    int inv = invertcode(code);
+    if (inv < 0) return 0;
+    std::string line = condmnemonic(inv);
+    line += " " + prefixof(n) + std::string(labelname(j->link));
+    InsnNode* keep = n->prev;
+    putafter(o, j, line, n);
+    delinsn(o, j);
+    delinsn(o, n);
+    place = keep ? keep->next : o.unit.head;
+    ++o.destructions;
+    return 1;
+}
+
+}  // namespace
+
+// The handlers by code, for the pass tables.
+const std::vector<HandlerDef>& handlerdefs() {
+    static const std::vector<HandlerDef> rows = {
+        {"M0", deaddef},     {"M2", forward},     {"M4", movemr},      {"S3", deadstore},
+        {"A1", addchain},    {"P1", adddisp},     {"T0", unusedresult}, {"A0", andhandler},
+        {"O0", orhandler},   {"X0", xorhandler},  {"E0", zeroext},     {"E1", signext},
+        {"E5", unneededext}, {"C0", comparedone}, {"B1", unreachable}, {"B0", branchchain},
+    };
+    return rows;
+}
+
+}  // namespace opt
