@@ -556,6 +556,90 @@ int comparedone(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 0;
 }
 
+// ---- C1: a compare with 0 that the computing instruction can make ----
+// Signed word compares only: a record form compares the whole word with 0
+// as a signed number.
+int recordform(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "C1")) return 0;
+    InsnNode* n = place;
+    if (!isrow(n, "cmpwi") && !isrow(n, "cmpi")) return 0;
+    if (operandcount(n->text) != 2 || n->crwrite != Cr0) return 0;
+    int32_t v = 0;
+    if (!numvalue(lastoperand(n->text), v) || v != 0) return 0;
+    uint32_t x = firstreg(n);
+    if (!x) return 0;
+    for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
+        if (barrier(p)) return 0;
+        if (p->crwrite & (CrAll | RecForm)) return 0;
+        if (p->crread & CrAll) return 0;   // the compare's result would reach it
+        if (!(p->gprwrite & x)) continue;
+        if (p->gprwrite != x || firstreg(p) != x || p->isvolatile() || (insnrow(p->kind).attr & (Upd | Eff))) return 0;
+        if (isload(p) || isstore(p)) return 0;
+        const RowIds& id = rowids();
+        std::string line;
+        if (isrow(p, id.mr)) {
+            if (operandcount(p->text) != 2) return 0;
+            std::string src = gprname(parsereg(restops(p)));
+            if (src.empty()) return 0;
+            line = "or. " + gprname(x) + "," + src + "," + src;
+            ++o.modifications;
+        } else if (isrow(p, id.addi) || isrow(p, id.subi)) {
+            int32_t imm = 0;
+            if (p->crwrite & OvForm) return 0;
+            if (operandcount(p->text) == 3 &&
+                (!numvalue(lastoperand(p->text), imm) || !issci8(static_cast<uint32_t>(isrow(p, id.subi) ? 0 - imm : imm))))
+                return 0;
+            line = std::string(mnemonicof(p)) + ". " + p->text;
+        } else if (insnrow(p->kind).attr & Rec) {
+            line = std::string(mnemonicof(p)) + ((p->crwrite & OvForm) ? "o" : "") + ". " + p->text;
+        } else {
+            return 0;
+        }
+        if (!armed(o)) return 0;
+        replaceinsn(o, p, line);
+        dropinsn(o, place, n);
+        ++o.destructions;
+        return 1;
+    }
+    return 0;
+}
+
+// ---- B4: a conditional branch over one move becomes an isel ----
+int branchovermove(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "B4")) return 0;
+    InsnNode* n = place;
+    if (!islabelbranch(n) || !n->link || n->isvolatile() || operandcount(n->text) != 1) return 0;
+    if ((n->crwrite & (Lr | Ctr)) || (n->crread & (Lr | Ctr)) || n->crread != (Cr0 | Br)) return 0;
+    int code = branchcode(n->kind);
+    if (code < 0 || code > 11 || (code & 1)) return 0;
+    InsnNode* m = nextinblock(n);
+    if (!m || !isrow(m, rowids().mr) || hasrec(m) || m->isvolatile() || operandcount(m->text) != 2) return 0;
+    InsnNode* after = m->next;
+    while (after && after->istext()) after = after->next;
+    if (after != n->link) return 0;
+    std::string d = gprname(firstreg(m)), src = gprname(parsereg(restops(m)));
+    if (d.empty() || src.empty()) return 0;
+    // (mnemonic, keep D when taken: D first)
+    const char* mn = nullptr;
+    bool dfirst = true;
+    switch (code / 2) {
+        case 0: mn = "iseleq"; break;                    // beq
+        case 5: mn = "iseleq", dfirst = false; break;    // bne
+        case 2: mn = "iselgt"; break;                    // bgt
+        case 3: mn = "iselgt", dfirst = false; break;    // ble
+        case 4: mn = "isellt"; break;                    // blt
+        case 1: mn = "isellt", dfirst = false; break;    // bge
+        default: return 0;
+    }
+    std::string first = dfirst ? d : src, second = dfirst ? src : d;
+    if (first == "r0") return 0;   // r0 in the first place reads as 0
+    replaceinsn(o, m, std::string(mn) + " " + d + "," + first + "," + second);
+    dropinsn(o, place, n);
+    ++o.destructions;
+    ++o.modifications;
+    return 1;
+}
+
 // ---- B1: code after an unconditional branch that no label reaches ----
 int unreachable(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "B1")) return 0;
@@ -664,6 +748,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"A1", addchain},    {"P1", adddisp},     {"T0", unusedresult}, {"A0", andhandler},
         {"O0", orhandler},   {"X0", xorhandler},  {"E0", zeroext},     {"E1", signext},
         {"E5", unneededext}, {"C0", comparedone}, {"B1", unreachable}, {"B0", branchchain},
+        {"C1", recordform},  {"B4", branchovermove},
     };
     return rows;
 }
