@@ -149,6 +149,62 @@ int movemr(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 0;
 }
 
+// ---- M5: the reader of a move reads its source instead ----
+// The operand text with every register operand equal to from written as to.
+std::string renamed(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        bool starts = i == 0 || text[i - 1] == '(' || text[i - 1] == ',';
+        size_t e = i + from.size();
+        bool ends = e == text.size() || text[e] == ')' || text[e] == ',';
+        if (starts && e <= text.size() && text.compare(i, from.size(), from) == 0 && ends) {
+            out += to;
+            i = e;
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
+}
+
+int propagate(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "M5")) return 0;
+    InsnNode* n = place;
+    if (hasrec(n) || operandcount(n->text) != 2) return 0;
+    uint32_t t = firstreg(n), s = parsereg(restops(n));
+    if (!t || !s || t == s || s == regbit(0)) return 0;
+    for (InsnNode* u = nextinblock(n); u; u = nextinblock(u)) {
+        if (barrier(u)) return 0;
+        if (!(u->gprread & t)) {
+            if (u->gprwrite & (s | t)) return 0;
+            continue;
+        }
+        if ((u->crread & Mem) || (u->crwrite & Mem) || (insnrow(u->kind).attr & (Eff | Upd))) return 0;
+        if ((insnrow(u->kind).attr & ShortRegs) && !shortreg(s)) return 0;
+        if (isrow(u, rowids().mr)) return 0;   // M4 follows moves
+        std::string tn = gprname(t), sn = gprname(s);
+        std::string line(mnemonicof(u));
+        line += suffixes(u);
+        line += ' ';
+        bool writesfirst = (u->gprwrite & t) && firstreg(u) == t;
+        if (writesfirst) {
+            if (operandcount(u->text) < 2) return 0;
+            line += std::string(firstoperand(u->text)) + "," + renamed(restops(u), tn, sn);
+        } else {
+            line += renamed(u->text, tn, sn);
+        }
+        InsnNode* trial = parseinsn(o, line);
+        bool ok = trial->isinsn() && !(trial->gprread & t) && trial->gprwrite == u->gprwrite &&
+                  trial->crwrite == u->crwrite;
+        delete trial;
+        if (!ok) return 0;
+        if (!armed(o)) return 0;
+        replaceinsn(o, u, line);
+        return 1;
+    }
+    return 0;
+}
+
 // ---- S3: a store that another store overwrites before anything reads it ----
 int deadstore(Optimizer& o, InsnNode*& place, const InsnRow& row) {
     if (!enterpass(o, "S3")) return 0;
@@ -572,7 +628,20 @@ int recordform(Optimizer& o, InsnNode*& place, const InsnRow&) {
         if (barrier(p)) return 0;
         if (p->crwrite & (CrAll | RecForm)) return 0;
         if (p->crread & CrAll) return 0;   // the compare's result would reach it
-        if (!(p->gprwrite & x)) continue;
+        if (!(p->gprwrite & x)) {
+            // a copy of the compared register can compare it on the way
+            if (isrow(p, rowids().mr) && !hasrec(p) && !p->isvolatile() && operandcount(p->text) == 2 &&
+                parsereg(restops(p)) == x) {
+                if (!armed(o)) return 0;
+                std::string xn = gprname(x);
+                replaceinsn(o, p, "or. " + std::string(firstoperand(p->text)) + "," + xn + "," + xn);
+                dropinsn(o, place, n);
+                ++o.destructions;
+                ++o.modifications;
+                return 1;
+            }
+            continue;
+        }
         if (p->gprwrite != x || firstreg(p) != x || p->isvolatile() || (insnrow(p->kind).attr & (Upd | Eff))) return 0;
         if (isload(p) || isstore(p)) return 0;
         const RowIds& id = rowids();
@@ -748,7 +817,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"A1", addchain},    {"P1", adddisp},     {"T0", unusedresult}, {"A0", andhandler},
         {"O0", orhandler},   {"X0", xorhandler},  {"E0", zeroext},     {"E1", signext},
         {"E5", unneededext}, {"C0", comparedone}, {"B1", unreachable}, {"B0", branchchain},
-        {"C1", recordform},  {"B4", branchovermove},
+        {"C1", recordform},  {"B4", branchovermove}, {"M5", propagate},
     };
     return rows;
 }
