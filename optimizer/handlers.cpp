@@ -205,6 +205,108 @@ int propagate(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 0;
 }
 
+// ---- M7: an la folded into the access that uses it ----
+// Only an address with a base register: a bare symbol of a long section
+// has no displacement form.
+int lafold(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "M7")) return 0;
+    InsnNode* n = place;
+    if (!isrow(n, rowids().la) || operandcount(n->text) != 2) return 0;
+    std::string_view addr = skipspace(restops(n));
+    if (addr.find('(') == std::string_view::npos || addr.back() != ')') return 0;
+    uint32_t x = firstreg(n);
+    if (!x) return 0;
+    std::string zero = "0(" + gprname(x) + ")";
+    for (InsnNode* y = nextinblock(n); y; y = nextinblock(y)) {
+        if (y->crwrite & (Lbl | Call | Exit | Br)) return 0;
+        if (y->gprread & x) {
+            if (!(y->crread & Mem) && !(y->crwrite & Mem)) return 0;
+            if (insnrow(y->kind).attr & (Upd | Eff)) return 0;
+            if (operandcount(y->text) != 2 || skipspace(addressop(y)) != zero || firstreg(y) == x) {
+                if (!(isload(y) && firstreg(y) == x && skipspace(addressop(y)) == zero)) return 0;
+            }
+            if (!(y->gprwrite & x) && !deadregs(o, y->next, x)) return 0;
+            replaceinsn(o, y, std::string(mnemonicof(y)) + suffixes(y) + " " + std::string(firstoperand(y->text)) + "," +
+                                  std::string(addr));
+            dropinsn(o, place, n);
+            ++o.destructions;
+            ++o.modifications;
+            return 1;
+        }
+        if (y->gprwrite & (n->gprread | x)) return 0;
+    }
+    return 0;
+}
+
+// ---- N0: not and a following and/or make andc/orc ----
+int notfold(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "N0")) return 0;
+    InsnNode* n = place;
+    if (hasrec(n)) return 0;   // its cr0 would come from another value
+    int nops = operandcount(n->text);
+    uint32_t x = firstreg(n);
+    uint32_t src = nops == 2 ? parsereg(restops(n)) : x;
+    if (!x || !src || nops > 2) return 0;
+    const RowIds& id = rowids();
+    for (InsnNode* u = nextinblock(n); u; u = nextinblock(u)) {
+        if (barrier(u)) return 0;
+        if (!(u->gprread & x)) {
+            if (u->gprwrite & (x | src)) return 0;
+            continue;
+        }
+        bool isand = isrow(u, id.and_), isor = isrow(u, id.or_);
+        if ((!isand && !isor) || (u->crwrite & OvForm) || u->isvolatile()) return 0;
+        std::string mn = std::string(isand ? "andc" : "orc") + suffixes(u) + " ";
+        std::string xn = gprname(x), sn = gprname(src);
+        int uops = operandcount(u->text);
+        uint32_t d = firstreg(u);
+        std::string line;
+        if (uops == 2) {
+            uint32_t other = parsereg(restops(u));
+            if (d == x && other && other != x) {
+                line = mn + xn + "," + gprname(other) + "," + sn;   // x = other & ~src
+            } else if (d != x && other == x && deadregs(o, u->next, x)) {
+                line = mn + gprname(d) + "," + gprname(d) + "," + sn;
+            } else {
+                return 0;
+            }
+        } else if (uops == 3) {
+            std::string_view rest = restops(u);
+            uint32_t a = parsereg(rest), b = parsereg(nextoperand(rest, 1));
+            if (!a || !b || (a == x) == (b == x)) return 0;
+            if (d != x && !deadregs(o, u->next, x)) return 0;
+            line = mn + gprname(d) + "," + gprname(a == x ? b : a) + "," + sn;
+        } else {
+            return 0;
+        }
+        replaceinsn(o, u, line);
+        dropinsn(o, place, n);
+        ++o.destructions;
+        ++o.modifications;
+        return 1;
+    }
+    return 0;
+}
+
+// ---- E2: an extension of a copy extends the register itself ----
+int extcopy(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "E2")) return 0;
+    InsnNode* n = place;
+    if (operandcount(n->text) != 2) return 0;
+    uint32_t x = firstreg(n), s = parsereg(restops(n));
+    if (!x || !s || x == s || !shortreg(x)) return 0;
+    InsnNode* p = previnblock(n);
+    if (!p || !isrow(p, rowids().mr) || hasrec(p) || p->isvolatile() || operandcount(p->text) != 2) return 0;
+    if (firstreg(p) != s || parsereg(restops(p)) != x) return 0;
+    place = replaceinsn(o, n, std::string(mnemonicof(n)) + suffixes(n) + " " + gprname(x));
+    ++o.modifications;
+    if (deadregs(o, place->next, s)) {
+        delinsn(o, p);
+        ++o.destructions;
+    }
+    return 1;
+}
+
 // ---- S3: a store that another store overwrites before anything reads it ----
 int deadstore(Optimizer& o, InsnNode*& place, const InsnRow& row) {
     if (!enterpass(o, "S3")) return 0;
@@ -817,7 +919,8 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"A1", addchain},    {"P1", adddisp},     {"T0", unusedresult}, {"A0", andhandler},
         {"O0", orhandler},   {"X0", xorhandler},  {"E0", zeroext},     {"E1", signext},
         {"E5", unneededext}, {"C0", comparedone}, {"B1", unreachable}, {"B0", branchchain},
-        {"C1", recordform},  {"B4", branchovermove}, {"M5", propagate},
+        {"C1", recordform},  {"B4", branchovermove}, {"M5", propagate}, {"M7", lafold},
+        {"N0", notfold},     {"E2", extcopy},
     };
     return rows;
 }
