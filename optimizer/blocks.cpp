@@ -1,5 +1,7 @@
 // The passes that work on a label (the start of a block) and the pairing
 // pass that runs once over a finished unit.
+#include <algorithm>
+
 #include "optimizer/opt.h"
 #include "optimizer/rewrite.h"
 
@@ -29,6 +31,131 @@ int nextlinebranch(Optimizer& o, InsnNode* label) {
     ++o.destructions;
     if (before) deadchain(o, before);
     return 1;
+}
+
+// I3: an invariant computation of a counted loop goes in front of it.
+//     P; L: ... X ... bdnz L     (P falls into L, the bdnz is L's only way in)
+int invariant(Optimizer& o, InsnNode* label) {
+    if (!enterpass(o, "I3")) return 0;
+    if (!label->rec || label->rec->refs.size() != 1 || label->isvolatile()) return 0;
+    InsnNode* r = label->rec->refs[0];
+    if (!r->isinsn() || !isrow(r, rowids().bdnz) || operandcount(r->text) != 1) return 0;
+    InsnNode* p = insnbefore(label);
+    if (!p || !fallsthrough(p)) return 0;
+    // one block: no label and no other branch between L and its bdnz
+    uint32_t written = 0;
+    for (InsnNode* q = label->next; q != r; q = q->next) {
+        if (!q || q->islabel() || (q->kind & KLabelText) == KLabelText) return 0;
+        if (q->isinsn()) {
+            if (q->crwrite & (Lbl | Call | Exit | Br)) return 0;
+            written |= q->gprwrite;
+        }
+    }
+    uint32_t a = ~(regbit(1) | regbit(2) | regbit(13));
+    for (InsnNode* x = label->next; x != r; x = x->next) {
+        if (!x->isinsn()) continue;
+        if (isstore(x) || (x->gprwrite & regbit(1)) || barrier(x)) return 0;
+        uint32_t w = x->gprwrite;
+        bool candidate = !isload(x) && removable(o, x) && w && !(w & (w - 1)) && (w & a) && !(x->gprread & w) &&
+                         !(x->gprread & ~a) && !(x->crwrite & (CrAll | Ca | Lr | Ctr | RecForm)) &&
+                         !(x->crread & (CrAll | Ca | Lr | Ctr | Mem)) && !x->fprread;
+        if (candidate) {
+            // nothing else in the loop writes what X writes or reads
+            for (InsnNode* q = label->next; q != r && candidate; q = q->next)
+                if (q != x && q->isinsn() && (q->gprwrite & (w | x->gprread))) candidate = false;
+        }
+        if (candidate) {
+            if (!armed(o)) return 0;
+            putafter(o, p, lineof(x));
+            delinsn(o, x);
+            return 1;
+        }
+        a &= ~(x->gprread | x->gprwrite);
+    }
+    return 0;
+}
+
+// ---- G0: a small-data variable used often gets its address in a register ----
+struct Access {
+    InsnNode* node;
+    std::string disp;   // the number after the symbol, "" for none
+};
+struct Group {
+    std::string symbol;
+    int base = 13;
+    int count = 0;
+    std::vector<Access> accesses;
+};
+
+int smallbases(Optimizer& o) {
+    if (!enterpass(o, "G0")) return 0;
+    Unit& u = o.unit;
+    if (!u.entry) return 0;
+    uint32_t used = 0;
+    for (InsnNode* n = u.head; n; n = n->next) {
+        if (!n->isinsn()) continue;
+        if (n->crwrite & Call) return 0;
+        // an exit's reads are the returned registers: they count as used
+        used |= n->gprread | (isexit(n) ? 0 : n->gprwrite);
+    }
+    if (!(used & (regbit(13) | regbit(2)))) return 0;
+    uint32_t freeregs = regrange(3, 7) & ~used;
+    if (!freeregs) return 0;
+    std::vector<Group> groups;
+    for (InsnNode* n = u.head; n; n = n->next) {
+        if (!n->isinsn() || !(n->gprread & (regbit(13) | regbit(2)))) continue;
+        bool mem = (n->crread & Mem) || (n->crwrite & Mem);
+        if (!mem && !isrow(n, rowids().la)) continue;
+        if (insnrow(n->kind).attr & (Upd | Eff)) continue;
+        if (operandcount(n->text) != 2) continue;
+        std::string_view a = skipspace(addressop(n));
+        if (a.empty() || (a[0] >= '0' && a[0] <= '9') || a[0] == '-' || a[0] == '.') continue;
+        int base = a.ends_with("(r13)") ? 13 : a.ends_with("(r2)") ? 2 : -1;
+        if (base < 0) continue;
+        if ((n->gprread & ~regbit(base)) && mem && !isstore(n)) continue;   // another register in the address
+        std::string_view expr = a.substr(0, a.size() - (base == 13 ? 5 : 4));
+        size_t cut = expr.find_first_of("+-(");
+        std::string sym(expr.substr(0, cut));
+        std::string disp;
+        if (cut != std::string_view::npos) {
+            std::string_view rest = expr.substr(cut);
+            int32_t v = 0;
+            if (!numvalue(rest, v)) continue;
+            disp = std::to_string(v);
+        }
+        if (sym.empty() || sym.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") != std::string::npos)
+            continue;
+        if (isstore(n) && (firstreg(n) & (regbit(13) | regbit(2)))) continue;
+        Group* g = nullptr;
+        for (Group& x : groups)
+            if (x.symbol == sym && x.base == base) g = &x;
+        if (!g) {
+            groups.push_back(Group{sym, base, 0, {}});
+            g = &groups.back();
+        }
+        int32_t v = 0;
+        numvalue(disp.empty() ? "0" : disp, v);
+        uint32_t shift = n->width == 1 ? 0 : n->width == 2 ? 1 : 2;
+        if (v == 0 || (v > 0 && mem && (static_cast<uint32_t>(v) >> shift) < 16)) ++g->count;
+        g->accesses.push_back({n, disp});
+    }
+    std::stable_sort(groups.begin(), groups.end(), [](const Group& x, const Group& y) { return x.count > y.count; });
+    bool changed = false;
+    for (const Group& g : groups) {
+        if (!freeregs || g.count <= 3) break;
+        uint32_t f = freeregs & (0u - freeregs);
+        freeregs &= ~f;
+        std::string fn = gprname(f);
+        putafter(o, u.entry, "la " + fn + "," + g.symbol + "(r" + std::to_string(g.base) + ")");
+        for (const Access& a : g.accesses) {
+            std::string line(mnemonicof(a.node));
+            line += suffixes(a.node);
+            line += " " + std::string(firstoperand(a.node->text)) + "," + (a.disp.empty() ? "0" : a.disp) + "(" + fn + ")";
+            replaceinsn(o, a.node, line);
+        }
+        changed = true;
+    }
+    return changed ? 1 : 0;
 }
 
 // ---- P2 ----
@@ -106,7 +233,12 @@ int pairinsns(Optimizer& o) {
 }  // namespace
 
 const std::vector<BlockPassDef>& blockpasses() {
-    static const std::vector<BlockPassDef> rows = {{"B2", nextlinebranch}};
+    static const std::vector<BlockPassDef> rows = {{"B2", nextlinebranch}, {"I3", invariant}};
+    return rows;
+}
+
+const std::vector<UnitPassDef>& globalpasses() {
+    static const std::vector<UnitPassDef> rows = {{"G0", smallbases}};
     return rows;
 }
 

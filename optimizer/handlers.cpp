@@ -811,6 +811,60 @@ int branchovermove(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 1;
 }
 
+bool plainbranch(const InsnNode* n);
+
+// ---- I0: a diamond of two li becomes an isel ----
+//     bcc L2; li X,a; b L3; L2: li X,b; L3:
+int liisel(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "I0")) return 0;
+    InsnNode* n = place;
+    const RowIds& id = rowids();
+    if (!isrow(n, id.li) || operandcount(n->text) != 2) return 0;
+    uint32_t x = firstreg(n);
+    int32_t a = 0, b = 0;
+    if (!x || x == regbit(0) || !numvalue(lastoperand(n->text), a)) return 0;
+    InsnNode* jb = nextinblock(n);
+    InsnNode* c = previnblock(n);
+    if (!jb || !c || !plainbranch(jb) || branchcode(jb->kind) != 30) return 0;
+    if (!plainbranch(c) || c->crread != (Cr0 | Br) || operandcount(c->text) != 1) return 0;
+    int code = branchcode(c->kind);
+    if (code < 0 || code > 11 || (code & 1)) return 0;
+    InsnNode* l2 = jb->next;
+    while (l2 && l2->istext()) l2 = l2->next;
+    if (l2 != c->link || !l2->rec || l2->rec->refs.size() != 1 || l2->isvolatile()) return 0;
+    InsnNode* other = l2->next;
+    while (other && other->istext()) other = other->next;
+    if (!other || !isrow(other, id.li) || other->isvolatile() || firstreg(other) != x ||
+        operandcount(other->text) != 2 || !numvalue(lastoperand(other->text), b))
+        return 0;
+    InsnNode* l3 = other->next;
+    while (l3 && l3->istext()) l3 = l3->next;
+    if (l3 != jb->link) return 0;
+    const char* mn = nullptr;
+    bool zerofromb = false;
+    switch (code / 2) {
+        case 0: mn = b == 0 ? "iseleq" : nullptr, zerofromb = true; break;   // beq
+        case 1: mn = a == 0 ? "isellt" : nullptr; break;                       // bge
+        case 2: mn = b == 0 ? "iselgt" : nullptr, zerofromb = true; break;   // bgt
+        case 3: mn = a == 0 ? "iselgt" : nullptr; break;                       // ble
+        case 4: mn = b == 0 ? "isellt" : nullptr, zerofromb = true; break;   // blt
+        case 5: mn = a == 0 ? "iseleq" : nullptr; break;                       // bne
+        default: break;
+    }
+    if (!mn) return 0;
+    std::string xn = gprname(x);
+    putafter(o, other, std::string(mn) + " " + xn + ",r0," + xn);
+    delinsn(o, jb);
+    delinsn(o, c);
+    if (zerofromb) {
+        delinsn(o, other);
+    } else {
+        dropinsn(o, place, n);
+    }
+    o.destructions += 2;
+    return 1;
+}
+
 // ---- B1: code after an unconditional branch that no label reaches ----
 int unreachable(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "B1")) return 0;
@@ -920,7 +974,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"O0", orhandler},   {"X0", xorhandler},  {"E0", zeroext},     {"E1", signext},
         {"E5", unneededext}, {"C0", comparedone}, {"B1", unreachable}, {"B0", branchchain},
         {"C1", recordform},  {"B4", branchovermove}, {"M5", propagate}, {"M7", lafold},
-        {"N0", notfold},     {"E2", extcopy},
+        {"N0", notfold},     {"E2", extcopy},     {"I0", liisel},
     };
     return rows;
 }

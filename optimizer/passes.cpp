@@ -62,10 +62,7 @@ const std::vector<HandlerList>& handlerlists() {
 
 // blockpasses() is in blocks.cpp.
 
-const std::vector<UnitPassDef>& globalpasses() {
-    static const std::vector<UnitPassDef> rows = {};
-    return rows;
-}
+// globalpasses() is in blocks.cpp.
 
 // finalpasses() is in blocks.cpp.
 

@@ -126,6 +126,14 @@ const Case kCases[] = {
     {"not and and make andc", "not r5,r4|and r3,r5|use (r3)|blr", "andc r3,r3,r4|blr"},
     {"not and three-operand or make orc", "not r5,r4|or r3,r6,r5|use (r3)|blr", "orc r3,r6,r4|blr"},
     {"extension of a copy", "mr r5,r3|extsb r3,r5|use (r3)|blr", "extsb r3|blr"},
+    {"two constants in a diamond", "cmpwi r4,0|beq L2|li r3,7|b L3|L2:|li r3,0|L3:|use (r3)|blr",
+     "cmpwi r4,0|li r3,7|iseleq r3,r0,r3|blr"},
+    {"invariant addition out of a counted loop",
+     "li r11,3|mtctr r11|L2:|add r5,r6,r7|stwx r5,r8,r9|addi r9,4|bdnz L2|mr r3,r9|use (r3)|blr",
+     "li r11,3|mtctr r11|add r5,r6,r7|L2:|stwx r5,r8,r9|addi r9,4|bdnz L2|mr r3,r9|blr"},
+    {"small-data variable used often",
+     "lwz r8,_s(r13)|lwz r9,_s+4(r13)|add r8,r9|stw r8,_s+8(r13)|stw r9,_s+12(r13)|use ()|blr",
+     "la r3,_s(r13)|lwz r8,0(r3)|lwz r9,4(r3)|add r8,r9|stw r8,8(r3)|stw r9,12(r3)|blr"},
     {"load and its use pulled apart",
      "lwz r3,0(r4)|lwz r5,0(r3)|addi r6,r6,1|stw r6,_y(r13)|stw r5,_x(r13)|blr",
      "lwz r3,0(r4)|addi r6,r6,1|lwz r5,0(r3)|stw r6,_y(r13)|stw r5,_x(r13)|blr"},
@@ -182,6 +190,15 @@ const Case kKept[] = {
     // the record form of not would set cr0 from the wrong value
     {"not. kept", "not. r3,r4|and r3,r5|beq L1|li r3,1|L1:|use (r3)|blr",
      "not. r3,r4|and r3,r5|beq L1|li r3,1|L1:|blr"},
+    // a small-data variable used three times, or in a function with calls
+    {"three uses", "lwz r8,_s(r13)|lwz r9,_s+4(r13)|add r8,r9|stw r8,_s+8(r13)|use ()|blr",
+     "lwz r8,_s(r13)|lwz r9,_s+4(r13)|add r8,r9|stw r8,_s+8(r13)|blr"},
+    // a register the function returns is not free
+    {"returned register", "lwz r8,_s(r13)|lwz r9,_s+4(r13)|add r8,r9|stw r8,_s+8(r13)|stw r9,_s+12(r13)|use (r3)|blr",
+     "la r4,_s(r13)|lwz r8,0(r4)|lwz r9,4(r4)|add r8,r9|stw r8,8(r4)|stw r9,12(r4)|blr"},
+    {"function with a call",
+     "lwz r8,_s(r13)|lwz r9,_s+4(r13)|stw r8,_s+8(r13)|stw r9,_s+12(r13)|use (r3)|bl _g|use ()|blr",
+     "lwz r8,_s(r13)|lwz r9,_s+4(r13)|stw r8,_s+8(r13)|stw r9,_s+12(r13)|bl _g|blr"},
     // the one-operand extension takes short registers only
     {"extension of a long register", "extzb r8,r8|mr r3,r8|use (r3)|blr", "extzb r8,r8|mr r3,r8|blr"},
 };
