@@ -811,6 +811,78 @@ int branchovermove(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 1;
 }
 
+// ---- S0: shifts of extracted fields ----
+int shiftfield(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "S0")) return 0;
+    InsnNode* n = place;
+    if (hasrec(n) || n->isvolatile()) return 0;
+    std::string_view m = genname(n);
+    bool left = m == "slwi";
+    int ops = operandcount(n->text);
+    int32_t sh = 0;
+    if (!numvalue(lastoperand(n->text), sh) || sh < 0 || sh > 31) return 0;
+    uint32_t x = firstreg(n);
+    if (!x) return 0;
+    if ((n->crwrite & Ca) && !deadregscr(o, n->next, 0, Ca)) return 0;
+    std::string xn = gprname(x);
+    InsnNode* p = previnblock(n);
+    if (ops == 2 && p && firstreg(p) == x && p->gprwrite == x && !hasrec(p) && !p->isvolatile()) {
+        std::string_view pm = genname(p);
+        int32_t bits = 0, pos = 0;
+        std::string src;
+        int pops = operandcount(p->text);
+        if (iszeroext(pm)) {
+            bits = pm[4] == 'b' ? 8 : 16;
+            pos = 32 - bits;
+            src = pops == 2 ? gprname(parsereg(restops(p))) : xn;
+        } else if (isrow(p, rowids().extrwi) && pops == 4) {
+            std::string_view rest = restops(p);
+            src = gprname(parsereg(rest));
+            std::string_view third = nextoperand(rest, 1);
+            if (!numvalue(firstoperand(third), bits) || !numvalue(nextoperand(third, 1), pos)) return 0;
+            if (bits < 1 || pos < 0 || bits + pos > 32) return 0;
+        } else {
+            src.clear();
+        }
+        if (!src.empty()) {
+            if (!armed(o)) return 0;
+            std::string line;
+            if (left) {
+                int32_t rot = sh + pos + bits - 32;
+                if (rot < 0) rot += 32;
+                int32_t mb = 32 - bits - sh < 0 ? 0 : 32 - bits - sh;
+                line = "rlwinm " + xn + "," + src + "," + std::to_string(rot) + "," + std::to_string(mb) + "," +
+                       std::to_string(31 - sh);
+            } else if (bits - sh <= 0) {
+                line = "li " + xn + ",0";
+            } else {
+                line = "extrwi " + xn + "," + src + "," + std::to_string(bits - sh) + "," + std::to_string(pos);
+            }
+            putafter(o, n, line);
+            delinsn(o, p);
+            dropinsn(o, place, n);
+            ++o.destructions;
+            ++o.modifications;
+            return 1;
+        }
+    }
+    if (left) return 0;
+    InsnNode* e = nextinblock(n);
+    if (!e || !iszeroext(genname(e)) || operandcount(e->text) != 1 || firstreg(e) != x || hasrec(e) || e->isvolatile())
+        return 0;
+    int32_t w = genname(e)[4] == 'b' ? 8 : 16;
+    if (32 - w - sh < 0) return 0;
+    std::string src = ops == 3 ? gprname(parsereg(restops(n))) : xn;
+    if (src.empty()) return 0;
+    if (!armed(o)) return 0;
+    putafter(o, e, "extrwi " + xn + "," + src + "," + std::to_string(w) + "," + std::to_string(32 - w - sh));
+    delinsn(o, e);
+    dropinsn(o, place, n);
+    ++o.destructions;
+    ++o.modifications;
+    return 1;
+}
+
 bool plainbranch(const InsnNode* n);
 
 // ---- I0: a diamond of two li becomes an isel ----
@@ -974,7 +1046,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"O0", orhandler},   {"X0", xorhandler},  {"E0", zeroext},     {"E1", signext},
         {"E5", unneededext}, {"C0", comparedone}, {"B1", unreachable}, {"B0", branchchain},
         {"C1", recordform},  {"B4", branchovermove}, {"M5", propagate}, {"M7", lafold},
-        {"N0", notfold},     {"E2", extcopy},     {"I0", liisel},
+        {"N0", notfold},     {"E2", extcopy},     {"I0", liisel},      {"S0", shiftfield},
     };
     return rows;
 }

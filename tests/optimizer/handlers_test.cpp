@@ -134,6 +134,10 @@ const Case kCases[] = {
     {"small-data variable used often",
      "lwz r8,_s(r13)|lwz r9,_s+4(r13)|add r8,r9|stw r8,_s+8(r13)|stw r9,_s+12(r13)|use ()|blr",
      "la r3,_s(r13)|lwz r8,0(r3)|lwz r9,4(r3)|add r8,r9|stw r8,8(r3)|stw r9,12(r3)|blr"},
+    {"shift of a zero extension", "extzb r3|slwi r3,2|use (r3)|blr", "rlwinm r3,r3,2,22,29|blr"},
+    {"right shift of an extracted field", "extzh r3,r4|srwi r3,4|use (r3)|blr", "extrwi r3,r4,12,16|blr"},
+    {"right shift past the field", "extzb r3|srwi r3,8|use (r3)|blr", "li r3,0|blr"},
+    {"right shift then zero extension", "srwi r3,r4,3|extzb r3|use (r3)|blr", "extrwi r3,r4,8,21|blr"},
     {"load and its use pulled apart",
      "lwz r3,0(r4)|lwz r5,0(r3)|addi r6,r6,1|stw r6,_y(r13)|stw r5,_x(r13)|blr",
      "lwz r3,0(r4)|addi r6,r6,1|lwz r5,0(r3)|stw r6,_y(r13)|stw r5,_x(r13)|blr"},
@@ -292,7 +296,7 @@ private:
         static const char* const exts[] = {"extzb", "extzh", "extsb", "extsh"};
         for (int k = 0; k < n; ++k) {
             std::string r = reg();
-            switch (pick(0, 14)) {
+            switch (pick(0, 15)) {
                 case 0: emit("li " + r + "," + std::to_string(pick(-200, 300))); break;
                 case 1: {
                     int i = pick(0, 3);
@@ -321,6 +325,7 @@ private:
                 case 11: emit("addi " + ptr() + "," + std::to_string(4 * pick(1, 3))); break;
                 case 12: emit("la " + ptr() + ",_y+" + std::to_string(4 * pick(0, 2)) + "(r13)"); break;
                 case 13: emit("not " + r + "," + reg()); break;
+                case 14: emit(std::string(pick(0, 1) ? "slwi " : "srwi ") + r + "," + std::to_string(pick(1, 12))); break;
                 default: emit("lwz " + ptr() + ",_p(r13)"); break;
             }
         }
