@@ -150,23 +150,6 @@ int movemr(Optimizer& o, InsnNode*& place, const InsnRow&) {
 }
 
 // ---- M5: the reader of a move reads its source instead ----
-// The operand text with every register operand equal to from written as to.
-std::string renamed(std::string_view text, std::string_view from, std::string_view to) {
-    std::string out;
-    for (size_t i = 0; i < text.size();) {
-        bool starts = i == 0 || text[i - 1] == '(' || text[i - 1] == ',';
-        size_t e = i + from.size();
-        bool ends = e == text.size() || text[e] == ')' || text[e] == ',';
-        if (starts && e <= text.size() && text.compare(i, from.size(), from) == 0 && ends) {
-            out += to;
-            i = e;
-        } else {
-            out += text[i++];
-        }
-    }
-    return out;
-}
-
 int propagate(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "M5")) return 0;
     InsnNode* n = place;
@@ -189,9 +172,9 @@ int propagate(Optimizer& o, InsnNode*& place, const InsnRow&) {
         bool writesfirst = (u->gprwrite & t) && firstreg(u) == t;
         if (writesfirst) {
             if (operandcount(u->text) < 2) return 0;
-            line += std::string(firstoperand(u->text)) + "," + renamed(restops(u), tn, sn);
+            line += std::string(firstoperand(u->text)) + "," + renameop(restops(u), tn, sn);
         } else {
-            line += renamed(u->text, tn, sn);
+            line += renameop(u->text, tn, sn);
         }
         InsnNode* trial = parseinsn(o, line);
         bool ok = trial->isinsn() && !(trial->gprread & t) && trial->gprwrite == u->gprwrite &&
@@ -883,6 +866,73 @@ int shiftfield(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 1;
 }
 
+// ---- B5: two bit sets make one or-immediate ----
+int bitsets(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "B5")) return 0;
+    InsnNode* n = place;
+    if (hasrec(n) || operandcount(n->text) != 2) return 0;
+    uint32_t x = firstreg(n);
+    int32_t q = 0;
+    if (!x || !numvalue(lastoperand(n->text), q) || q < 0 || q > 31) return 0;
+    InsnNode* p = previnblock(n);
+    if (!p || hasrec(p) || p->isvolatile() || operandcount(p->text) != 2 || firstreg(p) != x || p->gprwrite != x) return 0;
+    int32_t v = 0;
+    if (!numvalue(lastoperand(p->text), v)) return 0;
+    uint32_t bit = 1u << (31 - q);
+    std::string line;
+    const RowIds& id = rowids();
+    if (isrow(p, id.bseti)) {
+        if (v < 0 || v > 31) return 0;
+        uint32_t both = bit | (1u << (31 - v));
+        if (q >= 16 && v >= 16)
+            line = "ori " + gprname(x) + "," + std::to_string(both);
+        else if (q < 16 && v < 16)
+            line = "oris " + gprname(x) + "," + std::to_string(both >> 16);
+        else
+            return 0;
+    } else if (isrow(p, id.ori) && q >= 16 && v >= 0 && v <= 0xFFFF) {
+        line = "ori " + gprname(x) + "," + std::to_string(static_cast<uint32_t>(v) | bit);
+    } else if (isrow(p, id.oris) && q < 16 && v >= 0 && v <= 0xFFFF) {
+        line = "oris " + gprname(x) + "," + std::to_string(static_cast<uint32_t>(v) | (bit >> 16));
+    } else {
+        return 0;
+    }
+    putafter(o, n, line);
+    delinsn(o, p);
+    dropinsn(o, place, n);
+    ++o.modifications;
+    return 1;
+}
+
+// ---- E4: a zero extension and a following and-immediate make one and ----
+int extand(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "E4")) return 0;
+    InsnNode* n = place;
+    if (hasrec(n)) return 0;
+    uint32_t x = firstreg(n);
+    InsnNode* a = nextinblock(n);
+    if (!x || !a || !isrow(a, rowids().andi) || a->isvolatile() || operandcount(a->text) != 2 || firstreg(a) != x)
+        return 0;
+    int32_t v = 0;
+    if (!numvalue(lastoperand(a->text), v)) return 0;
+    uint32_t mask = genname(n)[4] == 'b' ? 0xFFu : 0xFFFFu;
+    uint32_t imm = static_cast<uint32_t>(v) & mask;
+    if (!issci8(imm)) return 0;
+    if (!armed(o)) return 0;
+    putafter(o, a, "andi" + suffixes(a) + " " + std::string(n->text) + "," + std::to_string(imm), a);
+    delinsn(o, a);
+    dropinsn(o, place, n);
+    ++o.destructions;
+    ++o.modifications;
+    return 1;
+}
+
+// P4: examines stores and changes nothing.
+int storepass(Optimizer& o, InsnNode*&, const InsnRow&) {
+    enterpass(o, "P4");
+    return 0;
+}
+
 bool plainbranch(const InsnNode* n);
 
 // ---- I0: a diamond of two li becomes an isel ----
@@ -1047,6 +1097,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"E5", unneededext}, {"C0", comparedone}, {"B1", unreachable}, {"B0", branchchain},
         {"C1", recordform},  {"B4", branchovermove}, {"M5", propagate}, {"M7", lafold},
         {"N0", notfold},     {"E2", extcopy},     {"I0", liisel},      {"S0", shiftfield},
+        {"B5", bitsets},     {"E4", extand},      {"P4", storepass},
     };
     return rows;
 }

@@ -138,6 +138,8 @@ const Case kCases[] = {
     {"right shift of an extracted field", "extzh r3,r4|srwi r3,4|use (r3)|blr", "extrwi r3,r4,12,16|blr"},
     {"right shift past the field", "extzb r3|srwi r3,8|use (r3)|blr", "li r3,0|blr"},
     {"right shift then zero extension", "srwi r3,r4,3|extzb r3|use (r3)|blr", "extrwi r3,r4,8,21|blr"},
+    {"two bit sets", "bseti r3,30|bseti r3,31|use (r3)|blr", "ori r3,3|blr"},
+    {"zero extension and an and", "extzb r3,r4|andi r3,0x1F|use (r3)|blr", "andi r3,r4,31|blr"},
     {"load and its use pulled apart",
      "lwz r3,0(r4)|lwz r5,0(r3)|addi r6,r6,1|stw r6,_y(r13)|stw r5,_x(r13)|blr",
      "lwz r3,0(r4)|addi r6,r6,1|lwz r5,0(r3)|stw r6,_y(r13)|stw r5,_x(r13)|blr"},
@@ -296,7 +298,7 @@ private:
         static const char* const exts[] = {"extzb", "extzh", "extsb", "extsh"};
         for (int k = 0; k < n; ++k) {
             std::string r = reg();
-            switch (pick(0, 15)) {
+            switch (pick(0, 16)) {
                 case 0: emit("li " + r + "," + std::to_string(pick(-200, 300))); break;
                 case 1: {
                     int i = pick(0, 3);
@@ -326,6 +328,7 @@ private:
                 case 12: emit("la " + ptr() + ",_y+" + std::to_string(4 * pick(0, 2)) + "(r13)"); break;
                 case 13: emit("not " + r + "," + reg()); break;
                 case 14: emit(std::string(pick(0, 1) ? "slwi " : "srwi ") + r + "," + std::to_string(pick(1, 12))); break;
+                case 15: emit("bseti " + std::string(pick(0, 1) ? "r3," : "r4,") + std::to_string(pick(0, 31))); break;
                 default: emit("lwz " + ptr() + ",_p(r13)"); break;
             }
         }
