@@ -158,6 +158,131 @@ int smallbases(Optimizer& o) {
     return changed ? 1 : 0;
 }
 
+// ---- R0: the base of a run of accesses moved so more of them are short ----
+// A comment or debug line: no code, no jump table.
+bool quiettext(const InsnNode* n) {
+    std::string_view t = skipspace(n->text);
+    return t.empty() || t[0] == ';' || t.starts_with(".d") || t.starts_with("OFST");
+}
+
+struct Rebased {
+    InsnNode* node;
+    int32_t disp;
+};
+
+// The displacement of an access "d(X)"; false for any other address.
+bool displacement(const InsnNode* n, uint32_t x, int32_t& d) {
+    std::string_view a = skipspace(addressop(n));
+    std::string tail = "(" + gprname(x) + ")";
+    if (!a.ends_with(tail)) return false;
+    return numvalue(a.substr(0, a.size() - tail.size()), d);
+}
+
+bool fitsshort(const InsnNode* n, int64_t d) {
+    if (isrow(n, rowids().lha)) return false;
+    int64_t size = n->width == 1 ? 1 : n->width == 2 ? 2 : 4;
+    return d >= 0 && d % size == 0 && d / size <= 15;
+}
+
+int rebase(Optimizer& o) {
+    if (!enterpass(o, "R0")) return 0;
+    Unit& u = o.unit;
+    uint32_t written = 0;
+    for (InsnNode* c = u.head; c; c = c->next) {
+        if (c->islabel() && c->rec && !c->rec->refs.empty()) break;
+        if (!c->isinsn()) continue;
+        uint32_t x = c->gprwrite;
+        uint32_t before = written;
+        written |= c->gprwrite;
+        if (!x || (x & (x - 1)) || (x & before) || !(x & (regbit(0) | regrange(3, 12)))) continue;
+        if (barrier(c) || isstore(c) || (insnrow(c->kind).attr & (Upd | Eff)) || hasrec(c) || firstreg(c) != x) continue;
+        bool la = isrow(c, rowids().la), mr = isrow(c, rowids().mr);
+        if (!la && !mr && !isload(c)) continue;
+        if (c->gprread & x) continue;
+        std::vector<Rebased> acc;
+        bool ok = true;
+        bool straight = true;   // every path from C still passes here
+        for (InsnNode* n = c->next; n && ok; n = n->next) {
+            if (!n->isinsn()) {
+                if (n->islabel() || (n->kind & KLabelText) == KLabelText || !quiettext(n)) straight = false;
+                continue;
+            }
+            if (n->gprread & x) {
+                int32_t d = 0;
+                bool mem = (n->crread & Mem) || (n->crwrite & Mem);
+                ok = mem && !(insnrow(n->kind).attr & (Upd | Eff)) && !(n->gprread & n->gprwrite) &&
+                     !(isstore(n) && firstreg(n) == x) && operandcount(n->text) == 2 && displacement(n, x, d);
+                if (ok) acc.push_back({n, d});
+                if (!ok || !(n->gprwrite & x)) continue;
+            }
+            if ((n->gprwrite & x) && !isexit(n)) {
+                if (!straight) ok = false;
+                break;   // the value of C ends here on the only path
+            }
+            if (islabelbranch(n) || (n->crwrite & (Br | Lbl))) straight = false;
+        }
+        if (!ok || acc.empty()) continue;
+        int current = 0;
+        for (const Rebased& a : acc) current += fitsshort(a.node, a.disp);
+        int32_t best = 0;
+        int bestcount = current;
+        for (const Rebased& cand : acc) {
+            if (cand.disp == 0) continue;
+            int k = 0;
+            for (const Rebased& a : acc) k += fitsshort(a.node, static_cast<int64_t>(a.disp) - cand.disp);
+            if (k > bestcount) bestcount = k, best = cand.disp;
+        }
+        int need = la ? 1 : mr ? 2 : 3;
+        if (best == 0 || bestcount < need) continue;
+        bool inrange = true;
+        for (const Rebased& a : acc) {
+            int64_t d = static_cast<int64_t>(a.disp) - best;
+            if (d < -0x8000 || d > 0x7FFF) inrange = false;
+        }
+        if (!inrange) continue;
+        // C absorbs the offset
+        std::string xn = gprname(x), line;
+        if (la) {
+            std::string_view addr = skipspace(restops(c));
+            size_t open = addr.rfind('(');
+            if (open == std::string_view::npos) continue;
+            std::string_view expr = addr.substr(0, open), base = addr.substr(open);
+            int32_t n0 = 0;
+            std::string sym;
+            if (numvalue(expr, n0)) {
+                sym.clear();
+            } else {
+                size_t cut = expr.find_first_of("+-", 1);
+                sym = std::string(expr.substr(0, cut));
+                if (cut != std::string_view::npos && !numvalue(expr.substr(cut), n0)) continue;
+            }
+            int64_t sum = static_cast<int64_t>(n0) + best;
+            if (sum < -0x8000 || sum > 0x7FFF) continue;
+            std::string num = std::to_string(sum);
+            if (sym.empty())
+                line = "la " + xn + "," + num + std::string(base);
+            else
+                line = "la " + xn + "," + sym + (sum > 0 ? "+" + num : sum < 0 ? num : "") + std::string(base);
+            replaceinsn(o, c, line);
+        } else if (mr) {
+            uint32_t y = parsereg(restops(c));
+            if (!y || operandcount(c->text) != 2) continue;
+            replaceinsn(o, c, "addi " + xn + "," + gprname(y) + "," + std::to_string(best));
+        } else {
+            putafter(o, c, "addi " + xn + "," + std::to_string(best));
+        }
+        for (const Rebased& a : acc) {
+            std::string l(mnemonicof(a.node));
+            l += suffixes(a.node);
+            l += " " + std::string(firstoperand(a.node->text)) + "," + std::to_string(static_cast<int64_t>(a.disp) - best) +
+                 "(" + xn + ")";
+            replaceinsn(o, a.node, l);
+        }
+        return 1;
+    }
+    return 0;
+}
+
 // ---- P2 ----
 
 bool labelbetween(const InsnNode* a, const InsnNode* b) {
@@ -238,7 +363,7 @@ const std::vector<BlockPassDef>& blockpasses() {
 }
 
 const std::vector<UnitPassDef>& globalpasses() {
-    static const std::vector<UnitPassDef> rows = {{"G0", smallbases}};
+    static const std::vector<UnitPassDef> rows = {{"G0", smallbases}, {"R0", rebase}};
     return rows;
 }
 

@@ -140,6 +140,9 @@ const Case kCases[] = {
     {"right shift then zero extension", "srwi r3,r4,3|extzb r3|use (r3)|blr", "extrwi r3,r4,8,21|blr"},
     {"two bit sets", "bseti r3,30|bseti r3,31|use (r3)|blr", "ori r3,3|blr"},
     {"zero extension and an and", "extzb r3,r4|andi r3,0x1F|use (r3)|blr", "andi r3,r4,31|blr"},
+    {"run of accesses rebased",
+     "la r3,_s(r13)|lwz r4,64(r3)|lwz r5,68(r3)|lwz r6,72(r3)|add r4,r5|add r4,r6|mr r3,r4|use (r3)|blr",
+     "la r3,_s+64(r13)|lwz r4,0(r3)|lwz r5,4(r3)|lwz r6,8(r3)|add r4,r5|add r4,r6|mr r3,r4|blr"},
     {"load and its use pulled apart",
      "lwz r3,0(r4)|lwz r5,0(r3)|addi r6,r6,1|stw r6,_y(r13)|stw r5,_x(r13)|blr",
      "lwz r3,0(r4)|addi r6,r6,1|lwz r5,0(r3)|stw r6,_y(r13)|stw r5,_x(r13)|blr"},
@@ -205,6 +208,9 @@ const Case kKept[] = {
     {"function with a call",
      "lwz r8,_s(r13)|lwz r9,_s+4(r13)|stw r8,_s+8(r13)|stw r9,_s+12(r13)|use (r3)|bl _g|use ()|blr",
      "lwz r8,_s(r13)|lwz r9,_s+4(r13)|stw r8,_s+8(r13)|stw r9,_s+12(r13)|bl _g|blr"},
+    // the rebased register is returned
+    {"returned base register", "la r3,_s(r13)|lwz r4,64(r3)|lwz r5,68(r3)|stw r4,72(r3)|stw r5,76(r3)|use (r3)|blr",
+     "la r3,_s(r13)|lwz r4,64(r3)|lwz r5,68(r3)|stw r4,72(r3)|stw r5,76(r3)|blr"},
     // the one-operand extension takes short registers only
     {"extension of a long register", "extzb r8,r8|mr r3,r8|use (r3)|blr", "extzb r8,r8|mr r3,r8|blr"},
 };
