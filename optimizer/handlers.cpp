@@ -933,6 +933,35 @@ int storepass(Optimizer& o, InsnNode*&, const InsnRow&) {
     return 0;
 }
 
+// ---- L0: a pointer and the value through it loaded again ----
+//     P: lwz X,_p(r13); N: lwz X,0(X) ... P; N    (the second pair goes)
+// Any store on the way, or a call, keeps the pair: either may change what
+// is loaded.
+int pointerload(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "L0")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    if (!isload(n) || !x || n->gprwrite != x || !(n->gprread & x) || (insnrow(n->kind).attr & (Upd | Eff))) return 0;
+    InsnNode* p = previnblock(n);
+    if (!p || p->gprwrite != x || firstreg(p) != x || (p->gprread & x) || isstore(p) || p->isvolatile() ||
+        (insnrow(p->kind).attr & (Upd | Eff)) || barrier(p) || hasrec(p) || (p->crwrite & Ca))
+        return 0;
+    uint32_t reads = n->gprread | p->gprread;
+    for (InsnNode* e = previnblock(p); e; e = previnblock(e)) {
+        if (barrier(e) || (e->crwrite & Mem)) return 0;
+        if (!(e->gprwrite & reads)) continue;
+        InsnNode* pe = previnblock(e);
+        if (genrow(e) != genrow(n) || e->text != n->text || !pe || genrow(pe) != genrow(p) || pe->text != p->text ||
+            pe->isvolatile() || e->isvolatile())
+            return 0;
+        delinsn(o, p);
+        dropinsn(o, place, n);
+        o.destructions += 2;
+        return 1;
+    }
+    return 0;
+}
+
 bool plainbranch(const InsnNode* n);
 
 // ---- I0: a diamond of two li becomes an isel ----
@@ -1097,7 +1126,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"E5", unneededext}, {"C0", comparedone}, {"B1", unreachable}, {"B0", branchchain},
         {"C1", recordform},  {"B4", branchovermove}, {"M5", propagate}, {"M7", lafold},
         {"N0", notfold},     {"E2", extcopy},     {"I0", liisel},      {"S0", shiftfield},
-        {"B5", bitsets},     {"E4", extand},      {"P4", storepass},
+        {"B5", bitsets},     {"E4", extand},      {"P4", storepass},   {"L0", pointerload},
     };
     return rows;
 }

@@ -143,6 +143,9 @@ const Case kCases[] = {
     {"run of accesses rebased",
      "la r3,_s(r13)|lwz r4,64(r3)|lwz r5,68(r3)|lwz r6,72(r3)|add r4,r5|add r4,r6|mr r3,r4|use (r3)|blr",
      "la r3,_s+64(r13)|lwz r4,0(r3)|lwz r5,4(r3)|lwz r6,8(r3)|add r4,r5|add r4,r6|mr r3,r4|blr"},
+    {"pointer and value loaded again",
+     "lwz r3,_p(r13)|lwz r3,0(r3)|add r4,r3,r5|lwz r3,_p(r13)|lwz r3,0(r3)|add r3,r4|use (r3)|blr",
+     "lwz r3,_p(r13)|lwz r3,0(r3)|add r4,r3,r5|add r3,r4|blr"},
     {"load and its use pulled apart",
      "lwz r3,0(r4)|lwz r5,0(r3)|addi r6,r6,1|stw r6,_y(r13)|stw r5,_x(r13)|blr",
      "lwz r3,0(r4)|addi r6,r6,1|lwz r5,0(r3)|stw r6,_y(r13)|stw r5,_x(r13)|blr"},
@@ -211,6 +214,11 @@ const Case kKept[] = {
     // the rebased register is returned
     {"returned base register", "la r3,_s(r13)|lwz r4,64(r3)|lwz r5,68(r3)|stw r4,72(r3)|stw r5,76(r3)|use (r3)|blr",
      "la r3,_s(r13)|lwz r4,64(r3)|lwz r5,68(r3)|stw r4,72(r3)|stw r5,76(r3)|blr"},
+    // x = p->a; p->a = 5; y = p->a through a pointer loaded twice
+    {"pointer reload after a store", "lwz r3,_p(r13)|lwz r3,0(r3)|mr r6,r3|lwz r4,_p(r13)|li r5,5|stw r5,0(r4)|"
+     "lwz r3,_p(r13)|lwz r3,0(r3)|add r3,r6|use (r3)|blr",
+     "lwz r3,_p(r13)|lwz r3,0(r3)|mr r6,r3|lwz r4,_p(r13)|li r5,5|stw r5,0(r4)|lwz r3,_p(r13)|lwz r3,0(r3)|add r3,r6|"
+     "blr"},
     // the one-operand extension takes short registers only
     {"extension of a long register", "extzb r8,r8|mr r3,r8|use (r3)|blr", "extzb r8,r8|mr r3,r8|blr"},
 };
