@@ -33,6 +33,42 @@ int nextlinebranch(Optimizer& o, InsnNode* label) {
     return 1;
 }
 
+// F0: every way into a label ends with the same instruction: one copy
+// after the label does.
+int crossjump(Optimizer& o, InsnNode* label) {
+    if (!enterpass(o, "F0")) return 0;
+    if (!label->rec || label->rec->refs.empty() || label->isvolatile()) return 0;
+    std::vector<InsnNode*> copies;
+    InsnNode* p = insnbefore(label);
+    auto plain = [](const InsnNode* q) { return q && q->isinsn() && !q->isvolatile() && !barrier(q); };
+    // the line that falls into the label
+    if (p && fallsthrough(p)) {
+        for (InsnNode* q = p->next; q != label; q = q->next)
+            if (q->islabel() || (q->kind & KLabelText) == KLabelText) return 0;
+        if (!plain(p)) return 0;
+        copies.push_back(p);
+    }
+    for (InsnNode* r : label->rec->refs) {
+        if (!r->isinsn() || !isjump(r) || r->isvolatile()) return 0;
+        InsnNode* q = r->prev;
+        while (q && q->istext()) q = q->prev;
+        if (!q || !q->isinsn() || !plain(q)) return 0;
+        for (InsnNode* c : copies)
+            if (c == q) return 0;
+        copies.push_back(q);
+    }
+    if (copies.size() < 2) return 0;
+    for (InsnNode* c : copies)
+        if (c->kind != copies[0]->kind || c->text != copies[0]->text) return 0;
+    if (!armed(o)) return 0;
+    putafter(o, label, lineof(copies[0]));
+    for (size_t k = 0; k < copies.size(); ++k) {
+        delinsn(o, copies[k]);
+        if (k) ++o.destructions;
+    }
+    return 1;
+}
+
 // I3: an invariant computation of a counted loop goes in front of it.
 //     P; L: ... X ... bdnz L     (P falls into L, the bdnz is L's only way in)
 int invariant(Optimizer& o, InsnNode* label) {
@@ -358,7 +394,7 @@ int pairinsns(Optimizer& o) {
 }  // namespace
 
 const std::vector<BlockPassDef>& blockpasses() {
-    static const std::vector<BlockPassDef> rows = {{"B2", nextlinebranch}, {"I3", invariant}};
+    static const std::vector<BlockPassDef> rows = {{"B2", nextlinebranch}, {"F0", crossjump}, {"I3", invariant}};
     return rows;
 }
 
