@@ -411,6 +411,26 @@ int adddisp(Optimizer& o, InsnNode*& place, const InsnRow&) {
         if (!numvalue(a.substr(0, open), d)) return 0;
         int64_t nd = d + add;
         if (nd < -0x8000 || nd > 0x7FFF) return 0;
+        int shift = m->width == 1 ? 0 : m->width == 2 ? 1 : 2;
+        std::string upd = std::string(mnemonicof(m)) + "u";
+        if (d == 0 && add >= -128 && add <= 127 && (add <= 0 || (add >> shift) >= 16) && findinsn(upd) >= 0 &&
+            !hasrec(m)) {
+            // the update form, unless the next change of X is another addition
+            bool addnext = false;
+            for (InsnNode* q = nextinblock(m); q; q = nextinblock(q)) {
+                if (barrier(q) || (q->gprread & x)) break;
+                if (q->gprwrite & x) {
+                    addnext = (isrow(q, rowids().addi) || isrow(q, rowids().subi)) && operandcount(q->text) == 2;
+                    break;
+                }
+            }
+            if (!addnext) {
+                replaceinsn(o, m, upd + " " + std::string(firstoperand(m->text)) + "," + num(add) + "(" + reg(x) + ")");
+                dropinsn(o, place, n);
+                ++o.destructions;
+                return 1;
+            }
+        }
         std::string line(mnemonicof(m));
         line += suffixes(m);
         line += " " + std::string(firstoperand(m->text)) + "," + num(nd) + "(" + reg(x) + ")";

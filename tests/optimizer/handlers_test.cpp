@@ -149,6 +149,8 @@ const Case kCases[] = {
     {"same last instruction on both ways into a join",
      "cmpwi r4,0|beq L2|li r5,1|stw r5,_x(r13)|b L3|L2:|li r5,2|stw r5,_x(r13)|L3:|mr r3,r4|use (r3)|blr",
      "cmpwi r4,0|beq L2|li r5,1|b L3|L2:|li r5,2|L3:|stw r5,_x(r13)|mr r3,r4|blr"},
+    {"addition and access make the update form", "addi r3,64|lwz r4,0(r3)|add r3,r4|use (r3)|blr",
+     "lwzu r4,64(r3)|add r3,r4|blr"},
     {"load and its use pulled apart",
      "lwz r3,0(r4)|lwz r5,0(r3)|addi r6,r6,1|stw r6,_y(r13)|stw r5,_x(r13)|blr",
      "lwz r3,0(r4)|addi r6,r6,1|lwz r5,0(r3)|stw r6,_y(r13)|stw r5,_x(r13)|blr"},
