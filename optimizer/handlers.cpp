@@ -982,6 +982,31 @@ int pointerload(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 0;
 }
 
+// ---- L5: a constant built again by the same two lines ----
+//     lis X,h; ori X,X,l ... lis X,h; ori X,X,l    (X unchanged between)
+int constagain(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "L5")) return 0;
+    InsnNode* n = place;
+    const RowIds& id = rowids();
+    if (!isrow(n, id.lis) || n->isvolatile()) return 0;
+    uint32_t x = firstreg(n);
+    InsnNode* p = nextinblock(n);
+    if (!x || !p || p->isvolatile() || hasrec(p) || p->gprwrite != x || !(p->gprread & x)) return 0;
+    if (!isrow(p, id.ori) && !isrow(p, id.addi)) return 0;
+    for (InsnNode* e = previnblock(n); e; e = previnblock(e)) {
+        if (barrier(e)) return 0;
+        if (!(e->gprwrite & x)) continue;
+        InsnNode* ne = previnblock(e);
+        if (genrow(e) != genrow(p) || e->text != p->text || !ne || genrow(ne) != genrow(n) || ne->text != n->text)
+            return 0;
+        delinsn(o, p);
+        dropinsn(o, place, n);
+        o.destructions += 2;
+        return 1;
+    }
+    return 0;
+}
+
 bool plainbranch(const InsnNode* n);
 
 // ---- I0: a diamond of two li becomes an isel ----
@@ -1147,6 +1172,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"C1", recordform},  {"B4", branchovermove}, {"M5", propagate}, {"M7", lafold},
         {"N0", notfold},     {"E2", extcopy},     {"I0", liisel},      {"S0", shiftfield},
         {"B5", bitsets},     {"E4", extand},      {"P4", storepass},   {"L0", pointerload},
+        {"L5", constagain},
     };
     return rows;
 }

@@ -151,6 +151,8 @@ const Case kCases[] = {
      "cmpwi r4,0|beq L2|li r5,1|b L3|L2:|li r5,2|L3:|stw r5,_x(r13)|mr r3,r4|blr"},
     {"addition and access make the update form", "addi r3,64|lwz r4,0(r3)|add r3,r4|use (r3)|blr",
      "lwzu r4,64(r3)|add r3,r4|blr"},
+    {"constant built twice", "lis r3,1|ori r3,r3,2|stw r3,_x(r13)|lis r3,1|ori r3,r3,2|stw r3,_y(r13)|use (r3)|blr",
+     "lis r3,1|ori r3,r3,2|stw r3,_x(r13)|stw r3,_y(r13)|blr"},
     {"load and its use pulled apart",
      "lwz r3,0(r4)|lwz r5,0(r3)|addi r6,r6,1|stw r6,_y(r13)|stw r5,_x(r13)|blr",
      "lwz r3,0(r4)|addi r6,r6,1|lwz r5,0(r3)|stw r6,_y(r13)|stw r5,_x(r13)|blr"},
@@ -317,7 +319,7 @@ private:
         static const char* const exts[] = {"extzb", "extzh", "extsb", "extsh"};
         for (int k = 0; k < n; ++k) {
             std::string r = reg();
-            switch (pick(0, 16)) {
+            switch (pick(0, 17)) {
                 case 0: emit("li " + r + "," + std::to_string(pick(-200, 300))); break;
                 case 1: {
                     int i = pick(0, 3);
@@ -348,6 +350,7 @@ private:
                 case 13: emit("not " + r + "," + reg()); break;
                 case 14: emit(std::string(pick(0, 1) ? "slwi " : "srwi ") + r + "," + std::to_string(pick(1, 12))); break;
                 case 15: emit("bseti " + std::string(pick(0, 1) ? "r3," : "r4,") + std::to_string(pick(0, 31))); break;
+                case 16: emit("lis " + r + "," + std::to_string(pick(1, 2)) + "|ori " + r + "," + r + ",5"); break;
                 default: emit("lwz " + ptr() + ",_p(r13)"); break;
             }
         }
