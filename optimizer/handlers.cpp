@@ -23,6 +23,15 @@ std::string reg(uint32_t mask) { return gprname(mask); }
 // A value as the assembler reads it.
 std::string num(int64_t v) { return std::to_string(v); }
 
+// n only copies s into x: it goes when they are one register, else it
+// becomes mr x,s.
+int copyonly(Optimizer& o, InsnNode*& place, InsnNode* n, uint32_t x, uint32_t s) {
+    if (x == s) return dropped(o, place, n);
+    place = replaceinsn(o, n, "mr " + reg(x) + "," + reg(s));
+    ++o.modifications;
+    return 1;
+}
+
 bool iszeroext(std::string_view m) { return m == "extzb" || m == "extzh"; }
 bool issignext(std::string_view m) { return m == "extsb" || m == "extsh"; }
 
@@ -33,9 +42,7 @@ int deaddef(Optimizer& o, InsnNode*& place, const InsnRow& row) {
     if (!removable(o, n) || !n->gprwrite || (row.attr & Upd)) return 0;
     if (n->gprwrite & regbit(1)) return 0;
     if (!writesdead(o, n)) return 0;
-    dropinsn(o, place, n);
-    ++o.destructions;
-    return 1;
+    return dropped(o, place, n);
 }
 
 // ---- M2: a load whose value a register already holds ----
@@ -79,15 +86,8 @@ int forward(Optimizer& o, InsnNode*& place, const InsnRow&) {
         if (isload(p) && genrow(p) == genrow(n) && addressop(p) == addr && !(p->gprread & p->gprwrite)) {
             uint32_t y = firstreg(p);
             if (!y || (written & y)) return 0;
-            if (y == x) {
-                dropinsn(o, place, n);
-                ++o.destructions;
-                return 1;
-            }
-            if (!armed(o)) return 0;
-            place = replaceinsn(o, n, "mr " + reg(x) + "," + reg(y));
-            ++o.modifications;
-            return 1;
+            if (y != x && !armed(o)) return 0;   // a copy only in the deferred phase
+            return copyonly(o, place, n, x, y);
         }
         if (p->crwrite & Mem) return 0;
         written |= p->gprwrite;
@@ -96,17 +96,21 @@ int forward(Optimizer& o, InsnNode*& place, const InsnRow&) {
 }
 
 // ---- M4: mr T,S ----
+// A plain move mr T,S: its two registers.
+bool moveregs(const InsnNode* n, uint32_t& t, uint32_t& s) {
+    if (hasrec(n) || operandcount(n->text) != 2) return false;
+    t = firstreg(n), s = parsereg(restops(n));
+    return t && s;
+}
+
 int movemr(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "M4")) return 0;
     InsnNode* n = place;
-    if (hasrec(n) || operandcount(n->text) != 2) return 0;
-    uint32_t t = firstreg(n), s = parsereg(restops(n));
-    if (!t || !s) return 0;
+    uint32_t t = 0, s = 0;
+    if (!moveregs(n, t, s)) return 0;
     bool keep = o.opt.x && (o.unit.keepmask & t);
     if (t == s || (!keep && deadregs(o, n->next, t))) {
-        dropinsn(o, place, n);
-        ++o.destructions;
-        return 1;
+        return dropped(o, place, n);
     }
     // A move back (mr S,T) while both still hold the value copies nothing.
     for (InsnNode* u = nextinblock(n); u; u = nextinblock(u)) {
@@ -114,11 +118,7 @@ int movemr(Optimizer& o, InsnNode*& place, const InsnRow&) {
         if (u->gprwrite & s) {
             if (isrow(u, rowids().mr) && !hasrec(u) && firstreg(u) == s && parsereg(restops(u)) == t &&
                 operandcount(u->text) == 2) {
-                InsnNode* keep = place;
-                delinsn(o, u);
-                place = keep;
-                ++o.destructions;
-                return 1;
+                return dropped(o, place, u);
             }
             break;
         }
@@ -140,9 +140,7 @@ int movemr(Optimizer& o, InsnNode*& place, const InsnRow&) {
             line += suffixes(p);
             line += " " + reg(t) + "," + std::string(restops(p));
             replaceinsn(o, p, line);
-            dropinsn(o, place, n);
-            ++o.destructions;
-            return 1;
+            return dropped(o, place, n);
         }
         if ((p->gprread | p->gprwrite) & (s | t)) return 0;
     }
@@ -153,9 +151,8 @@ int movemr(Optimizer& o, InsnNode*& place, const InsnRow&) {
 int propagate(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "M5")) return 0;
     InsnNode* n = place;
-    if (hasrec(n) || operandcount(n->text) != 2) return 0;
-    uint32_t t = firstreg(n), s = parsereg(restops(n));
-    if (!t || !s || t == s || s == regbit(0)) return 0;
+    uint32_t t = 0, s = 0;
+    if (!moveregs(n, t, s) || t == s || s == regbit(0)) return 0;
     for (InsnNode* u = nextinblock(n); u; u = nextinblock(u)) {
         if (barrier(u)) return 0;
         if (!(u->gprread & t)) {
@@ -211,10 +208,8 @@ int lafold(Optimizer& o, InsnNode*& place, const InsnRow&) {
             if (!(y->gprwrite & x) && !deadregs(o, y->next, x)) return 0;
             replaceinsn(o, y, std::string(mnemonicof(y)) + suffixes(y) + " " + std::string(firstoperand(y->text)) + "," +
                                   std::string(addr));
-            dropinsn(o, place, n);
-            ++o.destructions;
             ++o.modifications;
-            return 1;
+            return dropped(o, place, n);
         }
         if (y->gprwrite & (n->gprread | x)) return 0;
     }
@@ -263,10 +258,8 @@ int notfold(Optimizer& o, InsnNode*& place, const InsnRow&) {
             return 0;
         }
         replaceinsn(o, u, line);
-        dropinsn(o, place, n);
-        ++o.destructions;
         ++o.modifications;
-        return 1;
+        return dropped(o, place, n);
     }
     return 0;
 }
@@ -302,9 +295,7 @@ int deadstore(Optimizer& o, InsnNode*& place, const InsnRow& row) {
         if (p->gprwrite & areg) return 0;
         if (isstore(p)) {
             if (genrow(p) == genrow(n) && addressop(p) == addr && !(insnrow(p->kind).attr & Upd)) {
-                dropinsn(o, place, n);
-                ++o.destructions;
-                return 1;
+                return dropped(o, place, n);
             }
             if (mayalias(o, n, p)) return 0;
         } else if (p->crread & Mem) {
@@ -335,16 +326,9 @@ int addchain(Optimizer& o, InsnNode*& place, const InsnRow&) {
     uint32_t x = firstreg(n);
     if (!x) return 0;
     if (v == 0) {
-        if (ops == 2) {
-            dropinsn(o, place, n);
-            ++o.destructions;
-        } else {
-            uint32_t y = parsereg(restops(n));
-            if (!y) return 0;
-            place = replaceinsn(o, n, "mr " + reg(x) + "," + reg(y));
-            ++o.modifications;
-        }
-        return 1;
+        uint32_t y = ops == 2 ? x : parsereg(restops(n));
+        if (!y) return 0;
+        return copyonly(o, place, n, x, y);
     }
     if (ops != 2) return 0;
     int64_t mine = sub ? -static_cast<int64_t>(v) : v;
@@ -426,9 +410,7 @@ int adddisp(Optimizer& o, InsnNode*& place, const InsnRow&) {
             }
             if (!addnext) {
                 replaceinsn(o, m, upd + " " + std::string(firstoperand(m->text)) + "," + num(add) + "(" + reg(x) + ")");
-                dropinsn(o, place, n);
-                ++o.destructions;
-                return 1;
+                return dropped(o, place, n);
             }
         }
         std::string line(mnemonicof(m));
@@ -466,9 +448,7 @@ int unusedresult(Optimizer& o, InsnNode*& place, const InsnRow& row) {
     InsnNode* n = place;
     if (!hasrec(n) && removable(o, n) && !(n->gprwrite & regbit(1)) && writesdead(o, n)) {
         if (!armed(o)) return 0;
-        dropinsn(o, place, n);
-        ++o.destructions;
-        return 1;
+        return dropped(o, place, n);
     }
     if (!(row.attr & Two) || operandcount(n->text) != 2) return 0;
     uint32_t x = firstreg(n);
@@ -516,11 +496,7 @@ int logicimm(Optimizer& o, InsnNode*& place, const char* code, char op) {
         if (op == '^') return 0;
         InsnNode* y = nextinblock(n);
         if (y && genrow(y) == r && y->text == n->text && !hasrec(y) && !y->isvolatile() && !(y->crwrite & OvForm)) {
-            InsnNode* keep = place;
-            delinsn(o, y);
-            place = keep;
-            ++o.destructions;
-            return 1;
+            return dropped(o, place, y);
         }
         return 0;
     }
@@ -531,14 +507,7 @@ int logicimm(Optimizer& o, InsnNode*& place, const char* code, char op) {
     if (!src) return 0;
     bool identity = op == '&' ? u == 0xFFFFFFFFu : u == 0;
     if (identity) {
-        if (ops == 2 || src == x) {
-            dropinsn(o, place, n);
-            ++o.destructions;
-        } else {
-            place = replaceinsn(o, n, "mr " + reg(x) + "," + reg(src));
-            ++o.modifications;
-        }
-        return 1;
+        return copyonly(o, place, n, x, ops == 2 ? x : src);
     }
     if (op == '&' && u == 0) {
         place = replaceinsn(o, n, "li " + reg(x) + ",0");
@@ -564,9 +533,7 @@ int logicimm(Optimizer& o, InsnNode*& place, const char* code, char op) {
     line += " " + reg(x) + "," + num(c);
     putafter(o, y, line, n);
     delinsn(o, y);
-    dropinsn(o, place, n);
-    ++o.destructions;
-    return 1;
+    return dropped(o, place, n);
 }
 
 int andhandler(Optimizer& o, InsnNode*& place, const InsnRow&) { return logicimm(o, place, "A0", '&'); }
@@ -635,20 +602,11 @@ int extension(Optimizer& o, InsnNode*& place, const char* code, bool sign) {
             if (!done && sign && w == 2 && ops == 1 && !readon && !p->isvolatile() && isrow(p, "lhz")) {
                 // lhz then extsh: the load can extend by itself
                 replaceinsn(o, p, "lha " + p->text);
-                dropinsn(o, place, n);
-                ++o.destructions;
                 ++o.modifications;
-                return 1;
+                return dropped(o, place, n);
             }
             if (!done) return 0;
-            if (ops == 1) {
-                dropinsn(o, place, n);
-                ++o.destructions;
-            } else {
-                place = replaceinsn(o, n, "mr " + reg(x) + "," + reg(s));
-                ++o.modifications;
-            }
-            return 1;
+            return copyonly(o, place, n, x, s);
         }
         if (p->gprread & s) readon = true;
     }
@@ -669,9 +627,7 @@ int unneededext(Optimizer& o, InsnNode*& place, const InsnRow&) {
     uint32_t x = firstreg(n);
     if (!x) return 0;
     if (deadregs(o, n->next, x)) {
-        dropinsn(o, place, n);
-        ++o.destructions;
-        return 1;
+        return dropped(o, place, n);
     }
     for (InsnNode* u = nextinblock(n); u; u = nextinblock(u)) {
         if (barrier(u)) return 0;
@@ -703,16 +659,12 @@ int comparedone(Optimizer& o, InsnNode*& place, const InsnRow&) {
     for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
         if (p->crwrite & (Call | Lbl | Exit)) break;
         if (genrow(p) == genrow(n) && p->text == n->text && !p->isvolatile()) {
-            dropinsn(o, place, n);
-            ++o.destructions;
-            return 1;
+            return dropped(o, place, n);
         }
         if ((p->gprwrite & n->gprread) || (p->crwrite & fields) || (p->crwrite & RecForm)) break;
     }
     if (deadregscr(o, n->next, 0, fields)) {
-        dropinsn(o, place, n);
-        ++o.destructions;
-        return 1;
+        return dropped(o, place, n);
     }
     return 0;
 }
@@ -740,10 +692,8 @@ int recordform(Optimizer& o, InsnNode*& place, const InsnRow&) {
                 if (!armed(o)) return 0;
                 std::string xn = gprname(x);
                 replaceinsn(o, p, "or. " + std::string(firstoperand(p->text)) + "," + xn + "," + xn);
-                dropinsn(o, place, n);
-                ++o.destructions;
                 ++o.modifications;
-                return 1;
+                return dropped(o, place, n);
             }
             continue;
         }
@@ -771,9 +721,7 @@ int recordform(Optimizer& o, InsnNode*& place, const InsnRow&) {
         }
         if (!armed(o)) return 0;
         replaceinsn(o, p, line);
-        dropinsn(o, place, n);
-        ++o.destructions;
-        return 1;
+        return dropped(o, place, n);
     }
     return 0;
 }
@@ -808,10 +756,8 @@ int branchovermove(Optimizer& o, InsnNode*& place, const InsnRow&) {
     std::string first = dfirst ? d : src, second = dfirst ? src : d;
     if (first == "r0") return 0;   // r0 in the first place reads as 0
     replaceinsn(o, m, std::string(mn) + " " + d + "," + first + "," + second);
-    dropinsn(o, place, n);
-    ++o.destructions;
     ++o.modifications;
-    return 1;
+    return dropped(o, place, n);
 }
 
 // ---- S0: shifts of extracted fields ----
@@ -863,10 +809,8 @@ int shiftfield(Optimizer& o, InsnNode*& place, const InsnRow&) {
             }
             putafter(o, n, line);
             delinsn(o, p);
-            dropinsn(o, place, n);
-            ++o.destructions;
             ++o.modifications;
-            return 1;
+            return dropped(o, place, n);
         }
     }
     if (left) return 0;
@@ -880,10 +824,8 @@ int shiftfield(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!armed(o)) return 0;
     putafter(o, e, "extrwi " + xn + "," + src + "," + std::to_string(w) + "," + std::to_string(32 - w - sh));
     delinsn(o, e);
-    dropinsn(o, place, n);
-    ++o.destructions;
     ++o.modifications;
-    return 1;
+    return dropped(o, place, n);
 }
 
 // ---- B5: two bit sets make one or-immediate ----
@@ -941,16 +883,28 @@ int extand(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!armed(o)) return 0;
     putafter(o, a, "andi" + suffixes(a) + " " + std::string(n->text) + "," + std::to_string(imm), a);
     delinsn(o, a);
-    dropinsn(o, place, n);
-    ++o.destructions;
     ++o.modifications;
-    return 1;
+    return dropped(o, place, n);
 }
 
 // P4: examines stores and changes nothing.
 int storepass(Optimizer& o, InsnNode*&, const InsnRow&) {
     enterpass(o, "P4");
     return 0;
+}
+
+// Whether the two lines first; second (next to each other) stand before
+// first already, with nothing between that writes regs (a call or branch,
+// and with stores set any store, ends the walk).
+bool pairbefore(InsnNode* first, InsnNode* second, uint32_t regs, bool stores) {
+    for (InsnNode* e = previnblock(first); e; e = previnblock(e)) {
+        if (barrier(e) || (stores && (e->crwrite & Mem))) return false;
+        if (!(e->gprwrite & regs)) continue;
+        InsnNode* f = previnblock(e);
+        return genrow(e) == genrow(second) && e->text == second->text && f && genrow(f) == genrow(first) &&
+               f->text == first->text && !e->isvolatile() && !f->isvolatile();
+    }
+    return false;
 }
 
 // ---- L0: a pointer and the value through it loaded again ----
@@ -966,20 +920,10 @@ int pointerload(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!p || p->gprwrite != x || firstreg(p) != x || (p->gprread & x) || isstore(p) || p->isvolatile() ||
         (insnrow(p->kind).attr & (Upd | Eff)) || barrier(p) || hasrec(p) || (p->crwrite & Ca))
         return 0;
-    uint32_t reads = n->gprread | p->gprread;
-    for (InsnNode* e = previnblock(p); e; e = previnblock(e)) {
-        if (barrier(e) || (e->crwrite & Mem)) return 0;
-        if (!(e->gprwrite & reads)) continue;
-        InsnNode* pe = previnblock(e);
-        if (genrow(e) != genrow(n) || e->text != n->text || !pe || genrow(pe) != genrow(p) || pe->text != p->text ||
-            pe->isvolatile() || e->isvolatile())
-            return 0;
-        delinsn(o, p);
-        dropinsn(o, place, n);
-        o.destructions += 2;
-        return 1;
-    }
-    return 0;
+    if (!pairbefore(p, n, n->gprread | p->gprread, true)) return 0;
+    delinsn(o, p);
+    ++o.destructions;
+    return dropped(o, place, n);
 }
 
 // ---- L5: a constant built again by the same two lines ----
@@ -993,18 +937,10 @@ int constagain(Optimizer& o, InsnNode*& place, const InsnRow&) {
     InsnNode* p = nextinblock(n);
     if (!x || !p || p->isvolatile() || hasrec(p) || p->gprwrite != x || !(p->gprread & x)) return 0;
     if (!isrow(p, id.ori) && !isrow(p, id.addi)) return 0;
-    for (InsnNode* e = previnblock(n); e; e = previnblock(e)) {
-        if (barrier(e)) return 0;
-        if (!(e->gprwrite & x)) continue;
-        InsnNode* ne = previnblock(e);
-        if (genrow(e) != genrow(p) || e->text != p->text || !ne || genrow(ne) != genrow(n) || ne->text != n->text)
-            return 0;
-        delinsn(o, p);
-        dropinsn(o, place, n);
-        o.destructions += 2;
-        return 1;
-    }
-    return 0;
+    if (!pairbefore(n, p, x, false)) return 0;
+    delinsn(o, p);
+    ++o.destructions;
+    return dropped(o, place, n);
 }
 
 bool plainbranch(const InsnNode* n);
@@ -1074,11 +1010,7 @@ int unreachable(Optimizer& o, InsnNode*& place, const InsnRow&) {
             continue;
         }
         if (p->isvolatile()) return 0;
-        InsnNode* keep = place;
-        delinsn(o, p);
-        place = keep;
-        ++o.destructions;
-        return 1;
+        return dropped(o, place, p);
     }
     return 0;
 }
@@ -1140,9 +1072,7 @@ int branchchain(Optimizer& o, InsnNode*& place, const InsnRow&) {
     InsnNode* j = nextinblock(n);
     if (!j || !plainbranch(j) || branchcode(j->kind) != 30) return 0;
     if (j->link == n->link) {
-        dropinsn(o, place, n);
-        ++o.destructions;
-        return 1;
+        return dropped(o, place, n);
     }
     InsnNode* after = j->next;
     while (after && after->istext()) after = after->next;

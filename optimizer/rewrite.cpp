@@ -39,6 +39,12 @@ void dropinsn(Optimizer& o, InsnNode*& place, InsnNode* n) {
     delinsn(o, n);
 }
 
+int dropped(Optimizer& o, InsnNode*& place, InsnNode* n) {
+    dropinsn(o, place, n);
+    ++o.destructions;
+    return 1;
+}
+
 int genrow(const InsnNode* n) { return n && n->isinsn() ? insnrow(n->kind).generic->index : -1; }
 std::string_view genname(const InsnNode* n) {
     return n && n->isinsn() ? std::string_view(insnrow(n->kind).generic->mnemonic) : std::string_view();

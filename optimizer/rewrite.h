@@ -24,6 +24,8 @@ InsnNode* putafter(Optimizer& o, InsnNode* after, std::string_view line, const I
 InsnNode* replaceinsn(Optimizer& o, InsnNode* n, std::string_view line);
 // Deletes n and stores in place the node that stands where n stood.
 void dropinsn(Optimizer& o, InsnNode*& place, InsnNode* n);
+// The same, counted as a destruction; returns 1 (a change).
+int dropped(Optimizer& o, InsnNode*& place, InsnNode* n);
 
 // The row index of the generic form (e_/se_ rows count as their generic).
 int genrow(const InsnNode* n);
