@@ -116,11 +116,14 @@ struct Executor {
     // Code points: addresses the run must look at. Before the instruction
     // at a point executes, atpoint(address) is asked; true ends the run
     // before it (ended = Point). The instruction a run starts at is not
-    // asked about, so a run resumes from the point it stopped at. Blocks
-    // that hold a point run one instruction at a time.
+    // asked about, so a run resumes from the point it stopped at. A point
+    // begins a decoded block of its own, so it costs one question each time
+    // the run reaches it and nothing in between.
     void addpoint(uint32_t address);
     void removepoint(uint32_t address);
     void clearpoints();
+    // Replaces every point by the given ones (one cache flush).
+    void setpoints(const std::vector<uint32_t>& addresses);
     bool haspoint(uint32_t address) const { return points_.count(address) != 0; }
     std::function<bool(uint32_t address)> atpoint;
     // While set, called after every instruction (the run goes one
@@ -188,6 +191,7 @@ private:
     uint32_t* nbins_ = nullptr;
     bool reference_ = false;
     bool running_ = false;
+    bool pointstop_ = false;     // runblocks ended because atpoint said so
     // Decoded blocks by first address; a small direct-mapped table in front.
     std::unordered_map<uint32_t, std::unique_ptr<Block>> blocks_;
     struct JumpEntry {

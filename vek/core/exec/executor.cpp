@@ -22,7 +22,7 @@ struct Block {
     uint32_t pc = 0;          // first instruction
     uint32_t end = 0;         // address after the last
     bool valid = true;        // false once dropped
-    bool haspoint = false;    // a code point lies on one of its instructions
+    bool haspoint = false;    // a code point lies at its first instruction
     // The blocks a run went to from here, by their first address: one for
     // the branch taken, one for falling through.
     uint32_t succpc[2] = {1, 1};
@@ -87,6 +87,15 @@ void Executor::clearpoints()
     if (points_.empty()) return;
     points_.clear();
     pointpages_.clear();
+    flushcache();
+}
+
+void Executor::setpoints(const std::vector<uint32_t>& addresses)
+{
+    points_.clear();
+    pointpages_.clear();
+    for (uint32_t a : addresses)
+        if (points_.insert(a).second) pointpages_[pageof(a)]++;
     flushcache();
 }
 
@@ -182,7 +191,11 @@ Block* Executor::buildblock(uint32_t pc)
     b->pc = pc;
     const uint32_t page = pageof(pc);
     uint32_t at = pc;
+    const bool pointpage = pointpages_.count(page) != 0;
     do {
+        // A code point begins a block of its own, so points are only ever
+        // asked about between blocks.
+        if (at != pc && pointpage && points_.count(at)) break;
         Insn i;
         decodeinto(i, at, true);
         if (!i.row) break;  // left to the careful path, which reports it
@@ -198,9 +211,8 @@ Block* Executor::buildblock(uint32_t pc)
         std::vector<Block*>& list = pageblocks_[p];
         if (list.empty() || list.back() != b.get()) list.push_back(b.get());
         mem.markcode(p);  // the first write into the page drops its blocks
-        if (pointpages_.count(p))
-            for (const Insn& i : b->insn) b->haspoint |= points_.count(i.next - i.len) != 0;
     }
+    b->haspoint = pointpage && points_.count(pc) != 0;
     Block* raw = b.get();
     blocks_[pc] = std::move(b);
     return raw;
@@ -239,7 +251,7 @@ uint64_t Executor::runblocks(Block* b, uint64_t budget, const volatile int* stop
     m.notice = 0;
     uint32_t* const pc = &r[RegPc - 1];
     const bool points = bool(atpoint);
-    uint64_t done = 0;
+    uint64_t done = 0, settled = 0;
     for (;;) {
         const Insn* const first = b->insn.data();
         const size_t size = b->insn.size();
@@ -267,11 +279,21 @@ uint64_t Executor::runblocks(Block* b, uint64_t budget, const volatile int* stop
             b->succpc[way] = next;
             b->succ[way] = to;
         }
-        if (to->haspoint && points) break;
+        if (to->haspoint && points) {
+            // The counters are read by whoever answers: settle them first.
+            *time_ += uint32_t(done - settled);
+            *nbins_ += uint32_t(done - settled);
+            settled = done;
+            if (atpoint(next)) {
+                pointstop_ = true;
+                break;
+            }
+            if (*pc != next || !to->valid) break;  // the hook moved pc or dropped code
+        }
         b = to;
     }
-    *time_ += uint32_t(done);
-    *nbins_ += uint32_t(done);
+    *time_ += uint32_t(done - settled);
+    *nbins_ += uint32_t(done - settled);
     return done;
 }
 
@@ -338,9 +360,21 @@ uint64_t Executor::run(uint64_t count, const volatile int* stop)
         if (outer && dead_.size() >= DeadBatch) freedead();
         const uint32_t pc = *pcreg;
         Block* b = careful() || (pc & 1) ? nullptr : findblock(pc);
-        if (b && !(b->haspoint && atpoint)) {
+        if (b && b->haspoint && atpoint && !first) {
+            if (atpoint(pc)) {
+                ended = RunEnd::Point;
+                break;
+            }
+            if (*pcreg != pc || !b->valid) continue;  // the hook moved pc or dropped code
+        }
+        if (b) {
+            pointstop_ = false;
             n += runblocks(b, count - n, stop);
             first = false;
+            if (pointstop_) {
+                ended = RunEnd::Point;
+                break;
+            }
             if (const uint8_t notice = mem.notice) {
                 mem.notice = 0;
                 if ((notice & NoticeWatch) && atwatch && atwatch()) {
@@ -350,9 +384,8 @@ uint64_t Executor::run(uint64_t count, const volatile int* stop)
             }
             continue;
         }
-        // One instruction at a time: everything the careful path is for,
-        // and a block with a code point, over the whole block.
-        const uint32_t lo = b ? b->pc : pc, hi = b ? b->end : pc + 1;
+        // One instruction at a time: everything the careful path is for.
+        const uint32_t lo = pc, hi = pc + 1;
         Careful step;
         do {
             step = carefulstep(first);

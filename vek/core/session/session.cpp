@@ -71,6 +71,15 @@ bool Session::load(const std::vector<std::string>& paths, const char* entryoptio
     entrychosen = false;
     for (const std::string& path : paths)
         if (!loadfile(loadenv, path)) return false;
+    bindloaded();
+    for (const char* counter : {".time", ".xtime", ".nbins"})
+        if (rensym(counter)) defsym(counter, 0);
+    entrychosen = selectentrypoint(loadenv, entryoption) != 0;
+    if (entrychosen) target.regs.setpc(prog.entry);
+    return true;
+}
+
+void Session::bindloaded() {
     // bindtgtsyms sets the executor's boundary from "__vle__"; the symbol
     // table's copy (read by the decoder) must say the same. The split mask
     // likewise lives in the program (cleared by loadfile) and in the target.
@@ -79,11 +88,7 @@ bool Session::load(const std::vector<std::string>& paths, const char* entryoptio
     bindtgtsyms(true, find, target.exec, target.splitmask);
     symtab().vle = target.exec.vleboundary();
     prog.splitmask = target.splitmask;
-    for (const char* counter : {".time", ".xtime", ".nbins"})
-        if (rensym(counter)) defsym(counter, 0);
-    entrychosen = selectentrypoint(loadenv, entryoption) != 0;
-    if (entrychosen) target.regs.setpc(prog.entry);
-    return true;
+    bindsymbols();
 }
 
 RunResult Session::run(uint64_t count, bool trace) {

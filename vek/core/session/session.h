@@ -60,6 +60,10 @@ struct Session {
     // when a file failed to load.
     bool load(const std::vector<std::string>& paths, const char* entryoption = nullptr);
 
+    // After a program file was read: binds the target symbols (VLE
+    // boundary, dual-core split mask) and the counters.
+    void bindloaded();
+
     // Runs up to count instructions from pc; stops at an undecodable
     // instruction or when stop is set. With trace, each instruction's
     // disassembly line goes to the output sink before it executes (the

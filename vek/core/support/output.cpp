@@ -83,6 +83,7 @@ void putbuf(void*, const char* text, int32_t length) {
 void putfmtv(const char* format, FmtArgs args) { fmtsink(putbuf, nullptr, format, args); }
 
 void puterror(Pieces pieces) {
+    ++state->errors;
     if (state->cmdfile) {
         // One line per error: pieces that do not end the line themselves
         // (a message text alone) get the line feed here.

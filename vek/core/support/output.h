@@ -35,6 +35,7 @@ struct OutputState {
     std::FILE* outfile = nullptr;  // the "output" command's redirection file
     bool cmdfile = false;  // a command file's lines are running: "#error: " lines
     bool autocmd = false;  // AUTOCMD=Y: output opens the Command window
+    uint32_t errors = 0;   // errors reported through puterror
 };
 
 // The debugger's output state; resetoutput starts a fresh one (closes the

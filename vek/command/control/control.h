@@ -1,0 +1,246 @@
+// Run control of the debugger: the step engine with its call frames, the
+// events (breakpoints, watchpoints and the stop points of go and step), the
+// command interpreter with its run loop, and command files.
+//
+// The one idea that keeps a run fast: everything the step engine must look
+// at between instructions happens at a few addresses only (statements, the
+// addresses of events). Those become the executor's code points, and the
+// executor runs its decoded blocks freely between them; the per-address
+// work (profiling, frames, events) is done when the run reaches a point.
+// Cycles spent between two points are charged at the second one. The
+// literal path (`Debugger::literal`, and whatever needs single instructions:
+// traces, cycle callbacks, the time point) does the same work after every
+// instruction; the two give the same results.
+//
+// All of it lives in one Debugger: a test starts from a fresh one.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vek/core/debuginfo/lookup.h"
+#include "vek/core/session/session.h"
+
+namespace vek {
+
+// The running flag and the stop request, shared with signal handlers,
+// windows and the extension exports.
+struct RunFlags {
+    std::atomic<int> running{0};
+    std::atomic<int> stop{0};
+};
+
+struct RunMode {
+    bool stepping = true;       // step commands; 0 for free runs
+    bool countfree = false;     // free runs do not consume the step count
+    bool instrstep = false;     // steps are single instructions
+    bool over = false;          // steps inside calls do not count
+    int16_t depth = 0;          // call depth while over is set
+    bool tracelines = false, traceinsns = false;
+    uint32_t stepsleft = 0;
+    int level = 0;              // 0 idle, 1 the outermost run, more: nested
+    LineRecord* enteredpending = nullptr;  // a just-entered function's line
+    uint32_t startcycles = 0;
+    uint32_t stepnumber = 0, initialcount = 0;
+};
+
+struct CallFrame {
+    FunctionRecord* func = nullptr;
+    LineRecord* linerec = nullptr;  // last line record reached in this frame
+    bool setup = false;             // the frame record has been passed
+    uint8_t locals = 0;             // bit 0: frame base taken from the frame record
+    uint32_t line = 0, column = 0, lastline = 0, endcolumn = 0;
+    uint32_t base = 0, sp = 0;
+};
+
+// Call statistics of one function.
+struct FuncStats {
+    uint32_t calls = 0;
+    int32_t total = 0;           // cycles spent in the function itself
+    uint32_t minown = 0, maxown = 0, minincl = 0, maxincl = 0;
+    struct Open {
+        uint32_t own = 0, incl = 0;
+    };
+    std::vector<Open> open;      // one per active call, innermost last
+};
+
+struct EventRecord {
+    bool enabled = true;
+    char kind = 'a';             // 'a' address, 's' symbol, 'l' label, 't' lines, 'd' data
+    char cls = 'C';
+    bool watch = false;
+    uint16_t number = 0;
+    uint32_t address = 0;
+    uint32_t count = 1, countdown = 1;
+    int32_t hits = 0;
+    std::string body;
+    int user = 1;
+    std::string text;            // symbol name ('s'), expression text ('l', 'd')
+    FileRecord* file = nullptr;  // 't'
+    FunctionRecord* func = nullptr;
+    uint32_t first = 0, last = 0;
+    std::vector<uint8_t> watched;  // 'd': the bytes last seen
+    bool removed = false;        // removal waits until no walk holds it
+};
+
+// Where a command ended; the empty text when it used the whole line.
+using Cursor = const char*;
+
+struct Debugger;
+using Handler = Cursor (*)(Debugger& d, Cursor text, int user);
+
+struct CommandEntry {
+    const char* word;
+    uint8_t length;
+    uint16_t flags;
+    Handler handler;             // nullptr: not built yet
+};
+namespace cmdflag {
+constexpr uint16_t NoRefresh = 0x04, NeedLines = 0x10, NeedFrame = 0x20, Internal = 0x100;
+}
+const CommandEntry* commandtable();
+
+struct Debugger {
+    Session& s;
+    RunFlags flags;
+    RunMode mode;
+
+    // ---- step engine (core 0)
+    std::vector<CallFrame> frames;   // innermost last
+    int current = -1;                // frame selected for display
+    bool returnpending = false;
+    LineRecord* exitreached = nullptr;
+    bool notatline = false, entering = false, insidestep = false;
+    std::map<const FunctionRecord*, FuncStats> stats;
+    bool literal = false;            // debug switch: one instruction at a time
+    bool simreset = false;           // the reset request
+
+    // ---- events
+    std::vector<std::unique_ptr<EventRecord>> events;  // ascending number
+    uint16_t lastevent = 0;
+    char locerror = 0;
+    int walking = 0;                 // chkevents walks in progress
+    bool eventschanged = true;       // the address index must be rebuilt
+
+    // ---- interpreter
+    std::FILE* journal = nullptr;
+    bool replaying = false, norefresh = false, internals = false, cleanup = true, quitting = false;
+    uint16_t refreshing = 0;
+    bool quiet = false;
+    int cmdfiles = 0;                // nested command files running
+    LocationState loc;
+    std::string recordpath;
+    // Source-line reading state.
+    struct SrcReader {
+        std::string name;
+        std::FILE* file = nullptr;
+        uint32_t line = 0;
+        bool failed = false;
+        std::string text;
+    } src;
+    std::string srcpath;             // '|'-separated source search path
+
+    explicit Debugger(Session& session);
+    ~Debugger();
+    Debugger(const Debugger&) = delete;
+    Debugger& operator=(const Debugger&) = delete;
+
+    DebugInfo& di() { return s.prog.debug; }
+    uint32_t now() const;            // core 0's cycle counter
+    uint32_t pc() { return s.target.regs.getpc(); }
+
+    // ---- engine.cpp
+    LineRecord* stepsrc();
+    LineRecord* stepinsn();
+    int setposition(LineRecord* rec);
+    int pushframe(LineRecord* key, LineRecord* rec);
+    int popframe();
+    int popwhenpending();
+    void setframebase(uint32_t base);
+    void setframeline(LineRecord* rec);
+    void clearframes();
+    void resetsteps();
+    CallFrame* innermost() { return frames.empty() ? nullptr : &frames.back(); }
+    CallFrame* currentframe() { return current >= 0 && current < int(frames.size()) ? &frames[current] : nullptr; }
+    // The load command's load: reads the program, binds the target,
+    // clears the frames and positions at pc; runs to the first source line
+    // unless norun. False when the file did not load.
+    bool loadprogram(const std::string& path, const char* entry, bool norun, bool symbolsonly);
+    // Positions at the statement at pc (load, zero).
+    void positionatpc();
+    // The body of every go and step command (RunMode already set).
+    Cursor runloop(Cursor text, int user);
+    void setrunstate(int running);
+    // Function stepping states: 1 active, 0 deactivated, 2 deactivated and
+    // entered by a step.
+    static int funcstate(const FunctionRecord* f);
+    static void setfuncstate(FunctionRecord* f, int state);
+
+    // ---- events.cpp
+    Cursor newaddrevent(Cursor text, uint32_t address, uint32_t count, int user, bool watch, bool enabled);
+    Cursor newsevent(Cursor text, const std::string& name, uint32_t address, uint32_t count, int user,
+                     bool watch, bool enabled);
+    Cursor newlineevents(Cursor text, const LocationSpec& loc, uint32_t count, int user, bool whole,
+                         bool watch, bool enabled);
+    // Tests the events after a step (frame and line) or, with neither,
+    // after an instruction. Returns the triggered event that stops a run
+    // (a breakpoint) first, else a triggered watchpoint, else none.
+    EventRecord* chkevents(CallFrame* frame, LineRecord* line, bool afterstep = true);
+    int rmevent(int number, int user);
+    void setevents(char letter, int number);
+    void listevents(bool watch);
+    std::string eventline(const EventRecord& e) const;
+    void writeevents(std::FILE* file);
+    void dropinternalevents();
+    bool hasdataevents() const;
+    // Addresses the run must stop at for the events ('a', 's', 'l').
+    std::vector<uint32_t> eventaddresses() const;
+    bool hasaddrevent(uint32_t address);
+    std::vector<uint32_t> addrindex;  // sorted addresses of 'a', 's', 'l' events
+    bool addrdirty = true;
+    void eventchange() { addrdirty = eventschanged = true; }
+    EventRecord* newevent(int user, bool watch, bool enabled, uint32_t count, char kind);
+    EventRecord* findnumber(int number);
+    void purgeevents();              // frees the events marked removed
+
+    // ---- interp.cpp
+    Cursor docmd(Cursor line, int user);
+    Cursor dispatchcmd(Cursor text, int user);
+    const CommandEntry* findcmd(Cursor text) const;
+    void doblock(Cursor text, int user);
+
+    // ---- cmdfile.cpp
+    int runcmdfile(const char* path);
+    void writecmds(const char* letters, const char* path);
+    const char* readsrcline(const char* name, uint32_t n);
+
+    // Per-step plumbing shared by the fast and the literal paths.
+    bool fastok() const;
+    void setpoints();
+    int afterinsn(uint32_t pc, LineRecord*& pos);
+    bool stepend(LineRecord* pos);
+    bool passstart();
+    bool onpoint(uint32_t pc);
+    void settle();
+    void beginsegment(uint32_t pc);
+    void chargeframes(uint32_t cycles);
+    void stepinstruction();          // the literal path's one instruction
+    void settlestats(const FunctionRecord* f);
+    std::vector<uint32_t> statementpoints;
+    bool pointsdirty = true;
+    uint32_t segaddr = 0, segcycles = 0, framemark = 0;
+    bool segopen = false;
+    bool runstop = false;            // the run loop must end after this pass
+    bool illegal = false;            // the last instruction was illegal
+};
+
+// Copies the text up to the '}' matching the '{' at text (nested braces
+// counted); returns where the body ends (after the '}').
+Cursor readbracebody(Cursor text, std::string& body);
+
+}  // namespace vek

@@ -1,0 +1,629 @@
+// The step engine: one executed instruction, source and instruction steps,
+// positions and call frames, and the run loop of the go and step commands.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/interrupt.h"
+#include "platform/window.h"
+#include "vek/command/control/control.h"
+#include "vek/command/point/point.h"
+#include "vek/core/debuginfo/texts.h"
+#include "vek/core/support/callbacks.h"
+#include "vek/core/support/output.h"
+#include "vek/core/support/symbols.h"
+
+namespace vek {
+
+namespace {
+
+// Instructions the executor runs between two looks at the stop request.
+constexpr uint64_t Chunk = 1u << 20;
+
+// The record profilestep charges for an address after `address` that holds
+// no record and lies before the next record.
+LineRecord* midslot(const DebugInfo& di, uint32_t address) {
+    auto it = std::upper_bound(di.lines.begin(), di.lines.end(), address,
+                               [](uint32_t x, const LineRecord* r) { return x < r->address; });
+    size_t k = size_t(it - di.lines.begin());
+    if (k == 0) return nullptr;
+    LineRecord* r = di.lines[k - 1];
+    if (r->kind & 0x43) return nullptr;
+    if (k == di.lines.size() || (di.lines[k]->kind & 0x1C)) return r;
+    return nullptr;
+}
+
+}  // namespace
+
+Debugger::Debugger(Session& session) : s(session) {}
+
+Debugger::~Debugger() {
+    s.target.exec.atpoint = nullptr;
+    s.target.exec.clearpoints();
+    if (journal) std::fclose(journal);
+    if (src.file) std::fclose(src.file);
+}
+
+uint32_t Debugger::now() const { return countervalue(symtab().time); }
+
+int Debugger::funcstate(const FunctionRecord* f) { return f->active ? 1 : f->activated ? 2 : 0; }
+
+void Debugger::setfuncstate(FunctionRecord* f, int state) {
+    f->active = state == 1;
+    f->activated = state == 2;
+}
+
+void Debugger::setrunstate(int running) {
+    flags.running = running;
+    firestatuscbs(running);
+    platform::windowhost().setcursor(running ? platform::Cursor::Wait : platform::Cursor::Arrow);
+}
+
+// ---- frames
+
+void Debugger::chargeframes(uint32_t cycles) {
+    if (frames.empty() || cycles == 0) return;
+    FuncStats& in = stats[frames.back().func];
+    in.total = int32_t(uint32_t(in.total) + cycles);
+    if (!in.open.empty()) {
+        in.open.back().own += cycles;
+        in.open.back().incl += cycles;
+    }
+    for (size_t k = frames.size() - 1; k-- > 0;) {
+        FuncStats& out = stats[frames[k].func];
+        if (!out.open.empty()) out.open.back().incl += cycles;
+    }
+}
+
+void Debugger::settle() {
+    const uint32_t t = now();
+    chargeframes(t - framemark);
+    framemark = t;
+}
+
+void Debugger::settlestats(const FunctionRecord* f) {
+    auto it = stats.find(f);
+    if (it == stats.end() || it->second.open.empty()) return;
+    FuncStats& st = it->second;
+    settle();
+    const FuncStats::Open node = st.open.back();
+    if (st.minown == 0 || st.minown > node.own) st.minown = node.own;
+    if (st.minincl == 0 || st.minincl > node.incl) st.minincl = node.incl;
+    st.maxown = std::max(st.maxown, node.own);
+    st.maxincl = std::max(st.maxincl, node.incl);
+    st.open.pop_back();
+}
+
+void Debugger::setframebase(uint32_t base) {
+    CallFrame* f = innermost();
+    if (!f) {
+        puterror({"Program EXECUTION PROBABLY BROKEN !LOCALS \n"});
+        return;
+    }
+    if (!(f->locals & 1)) {
+        f->locals |= 1;
+        f->setup = true;
+        f->base = base;
+    }
+}
+
+void Debugger::setframeline(LineRecord* rec) {
+    CallFrame* f = innermost();
+    if (!f || !rec) return;
+    const uint32_t l = rec->line, k = rec->column;
+    const uint32_t m = std::max<uint32_t>(l, rec->endline ? rec->endline - 1u : 0u);
+    f->linerec = rec;
+    if (rec->column || l != f->line) {
+        if (!(entering && f->line < l)) {
+            f->line = l;
+            f->column = k;
+            f->endcolumn = m == l ? rec->endcolumn : 1024;
+        }
+        f->lastline = m;
+    } else if (f->lastline == 0) {
+        f->lastline = m;
+    }
+}
+
+int Debugger::pushframe(LineRecord* key, LineRecord* rec) {
+    FunctionRecord* f = rec ? rec->owner : nullptr;
+    if (!f && key) f = findfunc(di(), key->func, key->file.c_str());
+    if (!f) return 0;
+    RegisterFile& regs = s.target.regs;
+    FrameHooks hooks;
+    const bool atstart = !rec || findkindat(di(), rec, kind::Start);
+    uint32_t base;
+    const uint32_t sp = hooks.stackpointer(regs);
+    if (atstart) {
+        base = hooks.framebase(regs, f);
+        if (CallFrame* in = innermost(); in && in->func == f && in->sp == sp) return 0;
+    } else {
+        base = hooks.framebaseatpc(regs, rec);
+    }
+    if (mode.over && f->name != ".") ++mode.depth;
+    settle();
+    CallFrame fr;
+    fr.func = f;
+    fr.line = f->firstline;
+    fr.setup = rec && !atstart;
+    fr.base = base;
+    fr.sp = sp;
+    frames.push_back(fr);
+    current = int(frames.size()) - 1;
+    if (rec) {
+        LineRecord* at = findkindat(di(), rec, kind::Start);
+        if (!at) at = findkindat(di(), rec, kind::Line);
+        setframeline(at ? at : rec);
+    }
+    return 1;
+}
+
+int Debugger::popframe() {
+    if (frames.empty()) {
+        puterror({" EXITING non called function -> ", "Code Probably BROKEN", "\n", "TARGET = ", "0", "\n"});
+        puterror({msgtext(83), "\n"});
+        mode.over = false;
+        mode.instrstep = true;
+        mode.stepsleft = 1;
+        mode.stepping = true;
+        flags.stop = 1;
+        return 0;
+    }
+    FunctionRecord* f = frames.back().func;
+    if (mode.over && f->name != "." && mode.depth > 0) --mode.depth;
+    settle();
+    frames.pop_back();
+    current = int(frames.size()) - 1;
+    return 1;
+}
+
+int Debugger::popwhenpending() {
+    returnpending = false;
+    exitreached = nullptr;
+    return popframe();
+}
+
+void Debugger::clearframes() {
+    for (CallFrame& f : frames)
+        if (f.func->name == ".") setfuncstate(f.func, 0);
+    frames.clear();
+    current = -1;
+    exitreached = nullptr;
+    returnpending = false;
+    entering = false;
+    mode.instrstep = false;
+    mode.enteredpending = nullptr;
+    simreset = false;
+    stats.clear();
+}
+
+void Debugger::resetsteps() {
+    mode.stepsleft = 0;
+    mode.level = 0;
+    mode.stepping = true;
+}
+
+int Debugger::setposition(LineRecord* rec) {
+    if (!rec) return 0;
+    DebugInfo& d = di();
+    entering = false;
+    if (!findkindat(d, rec, kind::Exit) && exitreached) popwhenpending();
+    if (rec->owner && funcstate(rec->owner) == 0) {
+        pushframe(nullptr, rec);
+        return 1;
+    }
+    int e = 0;
+    LineRecord* start = findkindat(d, rec, kind::Start);
+    if (start && !start->func.empty() && start->owner) {
+        FuncStats& st = stats[start->owner];
+        settle();
+        st.calls++;
+        st.open.push_back({});
+        LineRecord* mark = findtablesmark(d, start->file.c_str(), start->func);
+        if (!mark) {
+            // Report, end the run, go on.
+            puterror({"can't locate debug tables for: ", start->file, " ", start->func, "\n"});
+            puterror({msgtext(83), "\n"});
+            runstop = true;
+        } else if (pushframe(mark, start)) {
+            setframeline(start);
+            entering = true;
+            e = 1;
+        }
+    }
+    if (LineRecord* fr = findframerec(d, rec)) {
+        FrameHooks hooks;
+        setframebase(hooks.framebase(s.target.regs, fr->owner));
+    }
+    if (LineRecord* line = findkindat(d, rec, kind::Line)) {
+        mode.enteredpending = entering ? line : nullptr;
+        setframeline(line);
+        ++e;
+    }
+    if (LineRecord* ex = findexitrec(d, rec, pc())) {
+        settlestats(ex->owner);
+        if (e == 0) {
+            if (!popwhenpending()) ++e;
+        } else {
+            returnpending = true;
+        }
+    }
+    entering = false;
+    return e;
+}
+
+void Debugger::positionatpc() {
+    notatline = !islinestart(di(), pc());
+    if (!di().lines.empty()) setposition(findstmtat(di(), pc()));
+    mode.enteredpending = nullptr;
+    current = int(frames.size()) - 1;
+}
+
+// ---- one instruction, the literal way
+
+void Debugger::stepinstruction() {
+    Executor& x = s.target.exec;
+    const uint32_t at = pc();
+    clearhit();
+    if (chkpoints(at, PointExec)) {
+        runstop = true;  // the time point: the run ends at its address
+        illegal = true;
+        return;
+    }
+    std::string text;
+    if (mode.traceinsns) text = s.regdump() + "    " + s.disassemble(at) + "\n";
+    const uint32_t before = now();
+    insidestep = true;
+    const uint64_t ran = x.run(1, nullptr);
+    insidestep = false;
+    if (!text.empty()) puttext({text});
+    if (ran == 0) {
+        illegal = true;
+        return;
+    }
+    firecyclecbs();
+    const uint32_t after = now();
+    profilestep(di(), at, before, after);
+    chargeframes(after - framemark);
+    framemark = after;
+}
+
+// ---- the decisions after an instruction
+
+// After an instruction (the literal path) or when a run reaches a point (the
+// fast path): 1 when the source step ends here, with its position in pos.
+int Debugger::afterinsn(uint32_t at, LineRecord*& pos) {
+    pos = nullptr;
+    EventRecord* ev = hasaddrevent(at) ? chkevents(nullptr, nullptr, false) : nullptr;
+    if (ev || flags.stop) {
+        if (islinestart(di(), at)) pos = findstopline(di(), at);
+        if (pos)
+            setposition(pos);
+        else
+            mode.instrstep = flags.stop ? true : !ev->watch;
+        return 1;
+    }
+    LineRecord* rec = findownstmtat(di(), at);
+    if (!rec) return 0;
+    if (setposition(rec)) {
+        pos = rec;
+        return 1;
+    }
+    return runstop ? 1 : 0;
+}
+
+// After a step: the events, the nesting level, the count. True when the
+// run ends.
+bool Debugger::stepend(LineRecord* pos) {
+    current = int(frames.size()) - 1;
+    notatline = !pos;
+    if (pos && mode.tracelines && (pos->kind == kind::Line || pos->kind == kind::Start)) {
+        const char* line = readsrcline(pos->file.c_str(), pos->line);
+        puttext({"    ", line ? line : "", "\n"});
+    }
+    EventRecord* ev = chkevents(innermost(), pos);
+    if (ev && !ev->watch) {
+        if (mode.level <= 1) return true;
+        mode.level = 1;
+        platform::windowhost().setstatus(0, mode.stepping ? "Stepping" : "Running");
+    }
+    if ((mode.over && mode.depth > 0) || (pos && pos->owner && funcstate(pos->owner) == 0)) {
+        if (!mode.countfree) ++mode.stepsleft;
+    }
+    return runstop || illegal;
+}
+
+// Before a step: the count, the frames of deactivated functions, a
+// pending return. True when the run ends.
+bool Debugger::passstart() {
+    if (flags.stop || runstop) return true;
+    if (!mode.countfree) {
+        if (mode.stepsleft == 0) return true;
+        --mode.stepsleft;
+    }
+    if (!mode.stepping) {
+        while (CallFrame* f = innermost()) {
+            if (funcstate(f->func) != 2) break;
+            if (f->func->name == ".") setfuncstate(f->func, 0);
+            if (!popframe()) break;
+        }
+    }
+    if (!mode.countfree) {
+        ++mode.stepnumber;
+        std::string text = " Stepping: " + std::to_string(mode.stepnumber);
+        if (mode.initialcount != 32000 && !mode.over)
+            text += " out of " + std::to_string(mode.initialcount) + " ";
+        platform::windowhost().setstatus(0, text);
+    }
+    WinSetFakeIo();
+    if (CallFrame* f = innermost(); f && funcstate(f->func) == 0) popframe();
+    if (returnpending && !popwhenpending()) return true;
+    if (simreset) {
+        simreset = false;
+        s.target.regs.resetregs(s.target.mem);
+    }
+    return false;
+}
+
+// ---- the fast path
+
+bool Debugger::fastok() const {
+    return !literal && !mode.instrstep && !mode.tracelines && !mode.traceinsns && !symtab().btime &&
+           !cblists().cycle && !s.target.exec.reference();
+}
+
+void Debugger::setpoints() {
+    if (pointsdirty) {
+        statementpoints.clear();
+        for (LineRecord* r : di().lines)
+            if (r->owner && (statementpoints.empty() || statementpoints.back() != r->address))
+                statementpoints.push_back(r->address);
+        pointsdirty = false;
+        eventschanged = true;
+    }
+    if (!eventschanged) return;
+    std::vector<uint32_t> all = statementpoints;
+    for (uint32_t a : eventaddresses()) all.push_back(a);
+    s.target.exec.setpoints(all);
+    eventschanged = false;
+}
+
+void Debugger::beginsegment(uint32_t at) {
+    segaddr = at;
+    segcycles = now();
+    segopen = true;
+}
+
+// Charges the cycles since the segment began: its first instruction as
+// profilestep would, the rest to the record that covers the addresses
+// after it.
+static void chargesegment(Debugger& d, uint32_t t) {
+    if (!d.segopen) return;
+    const uint32_t spent = t - d.segcycles;
+    d.segopen = false;
+    if (spent == 0) return;
+    DebugInfo& di = d.di();
+    profilestep(di, d.segaddr, d.segcycles, d.segcycles + 1);
+    if (spent > 1)
+        if (LineRecord* r = midslot(di, d.segaddr)) r->cycles = int32_t(uint32_t(r->cycles) + (spent - 1));
+}
+
+bool Debugger::onpoint(uint32_t at) {
+    const uint32_t t = now();
+    chargesegment(*this, t);
+    beginsegment(at);
+    if (platform::interrupted()) {
+        platform::resetinterrupt();
+        flags.stop = 1;
+    }
+    LineRecord* pos = nullptr;
+    if (!afterinsn(at, pos)) return false;
+    if (stepend(pos) || passstart()) return true;
+    while (LineRecord* p = mode.enteredpending) {
+        mode.enteredpending = nullptr;
+        setframeline(p);
+        if (stepend(p) || passstart()) return true;
+    }
+    return false;
+}
+
+// ---- the run loop
+
+static void runfast(Debugger& d) {
+    Executor& x = d.s.target.exec;
+    d.setpoints();
+    d.beginsegment(d.pc());
+    x.atpoint = [&d](uint32_t at) { return d.onpoint(at); };
+    for (;;) {
+        x.run(Chunk, &d.s.stop);
+        if (x.ended == RunEnd::Point || x.ended == RunEnd::Illegal || x.ended == RunEnd::Stopped) break;
+        if (platform::interrupted()) {
+            platform::resetinterrupt();
+            d.flags.stop = 1;
+        }
+        if (d.flags.stop) {
+            LineRecord* pos = nullptr;
+            chargesegment(d, d.now());
+            d.beginsegment(d.pc());
+            d.afterinsn(d.pc(), pos);
+            d.stepend(pos);
+            break;
+        }
+        // A point where the chunk ended has not been asked about.
+        if (x.haspoint(d.pc()) && d.onpoint(d.pc())) break;
+    }
+    x.atpoint = nullptr;
+    chargesegment(d, d.now());
+}
+
+static void runliteral(Debugger& d) {
+    for (;;) {
+        if (platform::interrupted()) {
+            platform::resetinterrupt();
+            d.flags.stop = 1;
+        }
+        if (!d.flags.stop) {
+            d.stepinstruction();
+            if (d.illegal) break;
+        }
+        LineRecord* pos = nullptr;
+        if (!d.afterinsn(d.pc(), pos)) continue;
+        if (d.stepend(pos) || d.passstart()) break;
+        bool end = false;
+        while (LineRecord* p = d.mode.enteredpending) {
+            d.mode.enteredpending = nullptr;
+            d.setframeline(p);
+            if ((end = d.stepend(p) || d.passstart())) break;
+        }
+        if (end) break;
+    }
+}
+
+LineRecord* Debugger::stepsrc() {
+    LineRecord* pos = nullptr;
+    for (;;) {
+        stepinstruction();
+        if (illegal) break;
+        if (afterinsn(pc(), pos)) break;
+    }
+    current = int(frames.size()) - 1;
+    notatline = !pos;
+    return pos;
+}
+
+LineRecord* Debugger::stepinsn() {
+    DebugInfo& d = di();
+    stepinstruction();
+    if (illegal) return nullptr;
+    const uint32_t at = pc();
+    notatline = !islinestart(d, at);
+    if (notatline && exitreached) popwhenpending();
+    LineRecord* rec = findstmtat(d, at);
+    if (!rec) {
+        if (exitreached) {
+            popwhenpending();
+            LineRecord* l = findlineat(d, at);
+            CallFrame* in = innermost();
+            if (l && in && in->linerec && l->owner == in->linerec->owner && l != in->linerec) setposition(l);
+            exitreached = nullptr;
+        }
+    } else if (LineRecord* at0 = findkindat(d, rec, kind::Start) ? findkindat(d, rec, kind::Start)
+                                                                     : findkindat(d, rec, kind::Line)) {
+        if (mode.tracelines) {
+            const char* line = readsrcline(at0->file.c_str(), at0->line);
+            puttext({"    ", line ? line : "", "\n"});
+        }
+        setposition(at0);
+    } else if (LineRecord* ex = findkindat(d, rec, kind::Exit)) {
+        settlestats(ex->owner);
+        if (exitreached) popwhenpending();
+        exitreached = ex;
+    } else {
+        setposition(rec);
+        if (rec->owner && funcstate(rec->owner) == 0) setfuncstate(rec->owner, 2);
+    }
+    current = int(frames.size()) - 1;
+    return rec;
+}
+
+static void runinsns(Debugger& d) {
+    for (;;) {
+        if (platform::interrupted()) {
+            platform::resetinterrupt();
+            d.flags.stop = 1;
+        }
+        if (d.passstart()) break;
+        LineRecord* pos;
+        if ((pos = d.mode.enteredpending)) {
+            d.mode.enteredpending = nullptr;
+            d.setframeline(pos);
+            d.stepinsn();
+        } else {
+            pos = d.stepinsn();
+        }
+        if (d.illegal) break;
+        if (d.stepend(pos)) break;
+    }
+}
+
+// Internal stop point for a location after go or step; false when the
+// location failed (reported).
+static bool internalevent(Debugger& d, Cursor& text) {
+    LocationSpec loc;
+    Cursor after = parseloc(d.loc, text, loc);
+    if (!loc.given) return true;
+    Cursor rest = skipblanks(after);
+    if (isnumloc(loc)) {
+        d.mode.stepsleft = loc.line;
+        d.mode.countfree = false;
+    } else if (loc.isaddress) {
+        d.newaddrevent("", loc.address, 1, 0, false, true);
+    } else if (iscodeloc(loc)) {
+        d.locerror = 0;
+        d.newlineevents("", loc, 1, 0, true, false, true);
+        if (d.locerror) return false;
+    } else {
+        // A program symbol: as written, then with '_' in front.
+        std::string name = d.loc.lasttext;
+        auto at = d.s.symbolport.findsym(name);
+        if (!at) at = d.s.symbolport.findsym("_" + name);
+        if (!at) {
+            puterror({msgtext(59), ": ", name, "\n"});
+            return false;
+        }
+        d.newsevent("", name, *at, 1, 0, false, true);
+    }
+    text = rest;
+    return true;
+}
+
+Cursor Debugger::runloop(Cursor text, int user) {
+    (void)user;
+    text = skipblanks(text);
+    const bool idle = mode.level == 0;
+    if (idle) mode.stepsleft = mode.stepping ? 1 : 32000;
+    if (!internalevent(*this, text)) {
+        if (idle) setrunstate(0);
+        return "";
+    }
+    flags.stop = 0;
+    if (mode.stepping)
+        if (CallFrame* f = innermost(); f && funcstate(f->func) == 0) setfuncstate(f->func, 2);
+    if (++mode.level > 1) return text;  // a body's go or step: the outer run goes on
+    flags.stop = 0;
+    s.stop = 0;
+    runstop = false;
+    illegal = false;
+    platform::windowhost().setstatus(0, mode.stepping ? " Stepping " : " Running ");
+    if (!mode.stepping) mode.enteredpending = nullptr;
+    mode.startcycles = now();
+    mode.stepnumber = 0;
+    mode.initialcount = mode.stepsleft;
+    framemark = now();
+    if (symtab().onbind) symtab().onbind(symtab());
+    if (mode.instrstep)
+        runinsns(*this);
+    else if (!passstart()) {
+        bool end = false;
+        while (LineRecord* p = mode.enteredpending) {
+            mode.enteredpending = nullptr;
+            setframeline(p);
+            if ((end = stepend(p) || passstart())) break;
+        }
+        if (!end) {
+            if (fastok())
+                runfast(*this);
+            else
+                runliteral(*this);
+        }
+    }
+    settle();
+    current = int(frames.size()) - 1;
+    platform::windowhost().setstatus(0, "Command");
+    mode.over = false;
+    mode.level = 0;
+    flags.stop = 0;
+    setrunstate(0);
+    return text;
+}
+
+}  // namespace vek

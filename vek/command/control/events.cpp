@@ -1,0 +1,418 @@
+// Events: breakpoints, watchpoints and the internal stop points of go and
+// step, in one list ordered by number. A removal during a walk of the list
+// (a body deleting its own event, a load) only marks the event; the walk
+// frees it when it is done.
+#include <algorithm>
+#include <cstring>
+
+#include "vek/command/control/control.h"
+#include "vek/core/debuginfo/texts.h"
+#include "vek/core/support/callbacks.h"
+#include "vek/core/support/output.h"
+
+namespace vek {
+
+namespace {
+
+constexpr int MsgModified = 70, MsgNotFound = 73, MsgNone = 74, MsgNoFile = 75, MsgNoFunc = 76, MsgNoLine = 77,
+              MsgNoCode = 85;
+
+std::string hex(uint32_t v) { return hextextb(v); }
+
+// The body after a location: blanks skipped, then a braced text.
+Cursor takebody(Cursor text, std::string& body) {
+    body.clear();
+    Cursor p = skipblanks(text);
+    if (*p != '{') return text;
+    return readbracebody(p, body);
+}
+
+}  // namespace
+
+Cursor readbracebody(Cursor text, std::string& body) {
+    body.clear();
+    if (*text != '{') return text;
+    int depth = 1;
+    Cursor p = text + 1;
+    for (; *p; ++p) {
+        if (*p == '{') ++depth;
+        if (*p == '}' && --depth == 0) break;
+    }
+    body.assign(text + 1, size_t(p - text - 1));
+    return *p ? p + 1 : p;
+}
+
+EventRecord* Debugger::findnumber(int number) {
+    for (auto& e : events)
+        if (!e->removed && e->number == number) return e.get();
+    return nullptr;
+}
+
+EventRecord* Debugger::newevent(int user, bool watch, bool enabled, uint32_t count, char k) {
+    auto e = std::make_unique<EventRecord>();
+    uint16_t n = 1;
+    size_t i = 0;
+    while (i < events.size() && events[i]->number == n) ++i, ++n;
+    e->number = n;
+    e->user = user;
+    e->watch = watch;
+    e->enabled = enabled;
+    e->count = e->countdown = count ? count : 1;
+    e->kind = k;
+    lastevent = n;
+    EventRecord* raw = e.get();
+    events.insert(events.begin() + long(i), std::move(e));
+    eventchange();
+    return raw;
+}
+
+static void echo(Debugger& d, const EventRecord& e) {
+    if (!e.user || d.quiet) return;
+    puttext({"(", std::to_string(e.number), ")  ", d.eventline(e)});
+}
+
+// An existing event with a new count or body.
+static void update(Debugger& d, EventRecord& e, uint32_t count, const std::string& body, bool hadbody) {
+    if (count) e.count = e.countdown = count;
+    if (hadbody) e.body = body;
+    puttext({d.eventline(e)});
+}
+
+Cursor Debugger::newaddrevent(Cursor text, uint32_t address, uint32_t count, int user, bool watch, bool enabled) {
+    std::string body;
+    Cursor after = takebody(text, body);
+    const bool hadbody = after != text;
+    for (auto& e : events)
+        if (!e->removed && e->kind == 'a' && e->address == address) {
+            update(*this, *e, count, body, hadbody);
+            return after;
+        }
+    EventRecord* e = newevent(user, watch, enabled, count, 'a');
+    e->address = address;
+    e->body = body;
+    echo(*this, *e);
+    return after;
+}
+
+Cursor Debugger::newsevent(Cursor text, const std::string& name, uint32_t address, uint32_t count, int user,
+                           bool watch, bool enabled) {
+    std::string body;
+    Cursor after = takebody(text, body);
+    const bool hadbody = after != text;
+    for (auto& e : events)
+        if (!e->removed && e->kind == 's' && e->text == name) {
+            update(*this, *e, count, body, hadbody);
+            return after;
+        }
+    EventRecord* e = newevent(user, watch, enabled, count, 's');
+    e->address = address;
+    e->text = name;
+    e->body = body;
+    echo(*this, *e);
+    return after;
+}
+
+Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t count, int user, bool whole,
+                               bool watch, bool enabled) {
+    DebugInfo& d = di();
+    auto fail = [&](char letter) {
+        locerror = letter;
+        return text + std::strlen(text);
+    };
+    FileRecord* file = nullptr;
+    FunctionRecord* func = nullptr;
+    uint32_t first = loc.line, last = loc.endline > 0 ? uint32_t(loc.endline) : loc.line;
+    if (loc.file) {
+        file = findfile(d, loc.file);
+        if (!file) {
+            puterror({loc.file, ": ", msgtext(MsgNoFile), "\n"});
+            return fail('K');
+        }
+        if (!loc.line) first = file->firstline, last = file->lastline;
+    }
+    if (loc.function) {
+        func = findfunc(d, loc.function, loc.file);
+        if (!func) {
+            puterror({loc.function, "(): ", msgtext(MsgNoFunc), "\n"});
+            return fail('L');
+        }
+        if (!loc.line) {
+            first = func->firstline;
+            last = whole ? func->lastline : func->firstline;
+        } else if (first < func->firstline || first > func->lastline || last < func->firstline ||
+                   last > func->lastline) {
+            puterror({func->name, "():", std::to_string(first), ": ", msgtext(MsgNoLine), "\n"});
+            return fail('M');
+        }
+        if (!file) file = func->file;
+    }
+    if (!file)
+        if (CallFrame* f = currentframe()) file = f->func->file;
+    if (!file) {
+        puterror({"Missing File/function specification for ", watch ? "WatchPoint\n" : "Breakpoint\n"});
+        return fail('K');
+    }
+    if (loc.line && (first < file->firstline || first > file->lastline || last > file->lastline)) {
+        puterror({file->name, ":", std::to_string(first), ": ", msgtext(MsgNoLine), "\n"});
+        return fail('M');
+    }
+    std::string body;
+    Cursor after = takebody(text, body);
+    const bool hadbody = after != text;
+    for (auto& e : events)
+        if (!e->removed && e->kind == 't' && e->file == file && e->func == func && e->first == first) {
+            update(*this, *e, count, body, hadbody);
+            return after;
+        }
+    if (loc.line) {
+        bool found = false;
+        for (LineRecord* r : d.lines) {
+            if (r->file != file->name) continue;
+            if (r->kind != kind::Exit && r->kind != kind::Line && r->kind != kind::Start) continue;
+            if (r->line == first || (r->line > first && r->line <= last)) {
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            puterror({file->name, ":", std::to_string(first), ": ", msgtext(MsgNoCode), "\n"});
+            return fail('U');
+        }
+    }
+    EventRecord* e = newevent(user, watch, enabled, count, 't');
+    e->file = file;
+    e->func = func;
+    e->first = first;
+    e->last = last < first ? first : last;
+    e->body = body;
+    echo(*this, *e);
+    return after;
+}
+
+bool Debugger::hasdataevents() const {
+    for (auto& e : events)
+        if (!e->removed && e->kind == 'd') return true;
+    return false;
+}
+
+std::vector<uint32_t> Debugger::eventaddresses() const {
+    std::vector<uint32_t> out;
+    for (auto& e : events)
+        if (!e->removed && (e->kind == 'a' || e->kind == 's' || e->kind == 'l')) out.push_back(e->address);
+    return out;
+}
+
+bool Debugger::hasaddrevent(uint32_t address) {
+    if (addrdirty) {
+        addrindex = eventaddresses();
+        std::sort(addrindex.begin(), addrindex.end());
+        addrdirty = false;
+    }
+    return !addrindex.empty() && std::binary_search(addrindex.begin(), addrindex.end(), address);
+}
+
+EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afterstep) {
+    const uint32_t at = pc();
+    const bool perinsn = !afterstep;
+    EventRecord* stopper = nullptr;
+    EventRecord* watcher = nullptr;
+    ++walking;
+    for (size_t i = 0; i < events.size(); ++i) {
+        EventRecord* e = events[i].get();
+        if (e->removed || !e->enabled) continue;
+        bool match = false;
+        switch (e->kind) {
+        case 'a':
+        case 's':
+        case 'l': match = e->address == at; break;
+        case 't':
+            if (frame && line) {
+                const uint32_t n = line->kind == kind::Frame ? frame->line : line->line;
+                match = e->first == 0 || (n >= e->first && n <= e->last);
+                if (match && line->owner) {
+                    if (e->file && line->owner->file != e->file) match = false;
+                    if (e->func && line->owner != e->func) match = false;
+                }
+                if (match) {
+                    frame->line = line->line;
+                    frame->column = line->column;
+                    frame->endcolumn = line->endcolumn;
+                }
+            }
+            break;
+        case 'd':
+            if (frame) {
+                for (size_t k = 0; k < e->watched.size(); ++k) {
+                    uint8_t b = s.target.mem.getbyte(e->address + uint32_t(k));
+                    if (b != e->watched[k]) match = true;
+                    e->watched[k] = b;
+                }
+            }
+            break;
+        default: break;
+        }
+        if (!match) continue;
+        const bool addr = e->kind == 'a' || e->kind == 's' || e->kind == 'l';
+        if (perinsn) {
+            // Counted here, once per pass; the step's end takes it at 0.
+            if (!addr) continue;
+            if (e->countdown > 0 && --e->countdown > 0) continue;
+            if (!e->watch && !stopper) stopper = e;
+            if (!watcher) watcher = e;
+            continue;
+        }
+        if (addr) {
+            if (e->countdown != 0) continue;
+        } else if (e->countdown > 1) {
+            --e->countdown;
+            continue;
+        }
+        // Triggered.
+        if (mode.level <= 1 && e->user) {
+            if (e->kind == 'd') {
+                std::string where = line && line->owner ? " " + line->owner->name + "():" + std::to_string(line->line)
+                                                        : std::string(" ????");
+                puttext({e->text, msgtext(MsgModified), where, "\n"});
+            } else if (!e->watch) {
+                std::string part = eventline(*e);
+                part = part.substr(0, part.find("  {"));
+                puttext({msgtext(18), part, "\n"});
+            }
+        }
+        if (!e->body.empty()) {
+            const std::string body = e->body;  // the body may delete its event
+            const bool oldclean = cleanup;
+            replaying = true;
+            refreshing = 0;
+            cleanup = false;
+            doblock(body.c_str(), e->user);
+            cleanup = oldclean;
+            if (refreshing == 0) norefresh = false;
+            replaying = false;
+        }
+        if (e->watch) ++e->hits;
+        e->countdown = e->count;
+        fireeventcbs(e->number);
+        if (!e->user) rmevent(e->number, 1);
+        if (!e->watch && !stopper) stopper = e;
+        if (!watcher) watcher = e;
+    }
+    --walking;
+    if (walking == 0) purgeevents();
+    return stopper ? stopper : watcher;
+}
+
+void Debugger::purgeevents() {
+    if (walking) return;
+    std::erase_if(events, [](const std::unique_ptr<EventRecord>& e) { return e->removed; });
+}
+
+int Debugger::rmevent(int number, int user) {
+    bool any = false;
+    for (auto& e : events) {
+        if (e->removed) continue;
+        if (number == -1 || e->number == number) {
+            e->removed = true;
+            any = true;
+        }
+    }
+    if (!any) {
+        if (number == -1) {
+            if (user) puterror({msgtext(MsgNone), "\n"});
+        } else {
+            puterror({msgtext(MsgNotFound), "\n"});
+        }
+    }
+    eventchange();
+    purgeevents();
+    return 1;
+}
+
+void Debugger::setevents(char letter, int number) {
+    if (number == -1) {
+        for (auto& e : events)
+            if (!e->removed && e->user) e->enabled = letter == 'a';
+        return;
+    }
+    if (EventRecord* e = findnumber(number))
+        e->enabled = letter == 'a';
+    else
+        puterror({msgtext(MsgNotFound), "\n"});
+}
+
+std::string Debugger::eventline(const EventRecord& e) const {
+    std::string t;
+    switch (e.kind) {
+    case 't':
+        t = " " + (e.file ? e.file->name : std::string());
+        if (e.func) t += " " + e.func->name + "()";
+        if (e.first == 0)
+            t += ":anyline";
+        else {
+            t += ":" + std::to_string(e.first);
+            if (e.last != e.first) t += ":" + std::to_string(e.last);
+        }
+        break;
+    case 'l': t = " " + e.text + " (" + hex(e.address) + ")"; break;
+    case 'a': t = " at absolute address: " + hex(e.address); break;
+    case 's': t = " at: " + e.text + " (" + hex(e.address) + ")"; break;
+    case 'd': t = e.text + " "; break;
+    default:
+        t = " " + e.text + (e.kind == 'W' ? " (write) " : e.kind == 'R' ? " (read) " : " (access) ");
+        break;
+    }
+    t += "  {" + e.body + "} ";
+    t += e.user ? "(user)" : "(internal)";
+    t += " (count = " + std::to_string(e.count) + ", left = " + std::to_string(e.countdown) + ") ";
+    t += e.enabled ? "(on)\n" : "(off)\n";
+    return t;
+}
+
+void Debugger::listevents(bool watch) {
+    bool any = false;
+    for (auto& e : events)
+        if (!e->removed) any = true;
+    if (!any) {
+        puterror({msgtext(MsgNone), "\n"});
+        return;
+    }
+    for (auto& e : events)
+        if (!e->removed && e->watch == watch) puttext({"(", std::to_string(e->number), ")   ", eventline(*e)});
+}
+
+void Debugger::writeevents(std::FILE* file) {
+    for (auto& e : events) {
+        if (e->removed || !e->user) continue;
+        std::string t = e->cls == 'D' ? "d" : "";
+        t += e->watch ? "watch " : "break ";
+        if (e->count > 1) t += "/C:" + std::to_string(e->count) + " ";
+        switch (e->kind) {
+        case 't':
+            t += e->func ? e->func->name + "()" : (e->file ? e->file->name : std::string());
+            if (e->first == 0)
+                t += ":";
+            else {
+                t += ":" + std::to_string(e->first);
+                if (e->last != e->first) t += ":" + std::to_string(e->last);
+            }
+            break;
+        case 'a': t += "@" + hex(e->address); break;
+        default: t += e->text; break;
+        }
+        if (!e->body.empty()) t += " {" + e->body + "}";
+        t += "\n";
+        std::fwrite(t.data(), 1, t.size(), file);
+    }
+}
+
+void Debugger::dropinternalevents() {
+    bool any = false;
+    for (auto& e : events)
+        if (!e->removed && !e->user) e->removed = any = true;
+    if (any) {
+        eventchange();
+        purgeevents();
+    }
+}
+
+}  // namespace vek

@@ -1,0 +1,537 @@
+// The command interpreter: docmd, dispatchcmd, findcmd, doblock, the
+// command table and the handlers of run control.
+#include <cctype>
+#include <cstring>
+#include <string>
+
+#include "platform/window.h"
+#include "vek/command/control/control.h"
+#include "vek/core/debuginfo/texts.h"
+#include "vek/core/support/callbacks.h"
+#include "vek/core/support/output.h"
+#include "vek/core/support/symbols.h"
+
+namespace vek {
+
+namespace {
+
+constexpr int MsgUnknown = 11, MsgNoSource = 45, MsgNoFrame = 46, MsgArgument = 32;
+
+Cursor lineend(Cursor text) { return text + std::strlen(text); }
+
+// Options: groups of '/' and letters. Letters in `known` are accepted,
+// those in `valued` take ":value". Returns the text after the options, or
+// nullptr after reporting an unknown or malformed option.
+struct Options {
+    std::string letters;            // upper-case, in order
+    std::string value[26];
+    bool has(char c) const { return letters.find(c) != std::string::npos; }
+};
+
+Cursor readoptions(Cursor text, const char* known, const char* valued, Options& o, bool leadingblank = false) {
+    Cursor p = skipblanks(text);
+    while (*p == '/') {
+        ++p;
+        while (*p && uint8_t(*p) > ' ' && *p != 127 && *p != ':' && *p != ';' && *p != '/') {
+            const char c = char(std::toupper(uint8_t(*p)));
+            if (!std::isalpha(uint8_t(c)) || !std::strchr(known, c)) {
+                puterror({leadingblank ? " Unknown Option " : "Unknown Option ", p, "\n"});
+                return nullptr;
+            }
+            o.letters += c;
+            if (std::strchr(valued, c)) {
+                if (p[1] != ':') {
+                    puterror({leadingblank ? " Wrong option " : "Wrong option ", p, "\n"});
+                    return nullptr;
+                }
+                p += 2;
+                Cursor v = p;
+                while (*p && uint8_t(*p) > ' ' && *p != ';' && *p != '/') ++p;
+                o.value[c - 'A'].assign(v, size_t(p - v));
+                continue;
+            }
+            ++p;
+        }
+        p = skipblanks(p);
+    }
+    return p;
+}
+
+uint32_t countof(const Options& o) {
+    if (!o.has('C')) return 0;
+    uint32_t n = 0;
+    const std::string& v = o.value['C' - 'A'];
+    if (!isnumber(v.c_str(), v.size(), n)) return 0;
+    return n & 0xFFFF;
+}
+
+// ---- run commands
+
+Cursor startrun(Debugger& d, Cursor text, int user) {
+    if (d.mode.level == 0) d.setrunstate(1);
+    return d.runloop(text, user);
+}
+
+void freestepping(Debugger& d) {
+    if (d.mode.level == 0 || !d.mode.stepping) {
+        d.mode.stepping = false;
+        d.mode.stepsleft = 32000;
+    }
+}
+void sourcestepping(Debugger& d) {
+    if (d.mode.level == 0 || !d.mode.stepping) {
+        d.mode.stepping = true;
+        d.mode.stepsleft = 32000;
+    }
+}
+
+Cursor cmdgo(Debugger& d, Cursor text, int user) {
+    d.mode.tracelines = d.mode.traceinsns = false;
+    d.mode.countfree = true;
+    d.mode.instrstep = false;
+    d.mode.over = false;
+    freestepping(d);
+    return startrun(d, text, user);
+}
+
+Cursor cmdtgo(Debugger& d, Cursor text, int user) {
+    d.mode.tracelines = true;
+    d.mode.traceinsns = false;
+    d.mode.countfree = true;
+    d.mode.instrstep = false;
+    d.mode.over = false;
+    d.mode.stepping = false;
+    if (d.mode.level == 0) d.mode.stepsleft = 32000;
+    return startrun(d, text, user);
+}
+
+Cursor cmdtigoreal(Debugger& d, Cursor text, int user) {
+    d.mode.tracelines = true;
+    d.mode.traceinsns = true;
+    d.mode.countfree = true;
+    d.mode.instrstep = false;
+    d.mode.over = false;
+    d.mode.stepping = false;
+    if (d.mode.level == 0) d.mode.stepsleft = 32000;
+    return startrun(d, text, user);
+}
+
+Cursor cmdstep(Debugger& d, Cursor text, int user) {
+    d.mode.tracelines = d.mode.traceinsns = false;
+    d.mode.countfree = false;
+    d.mode.instrstep = d.di().lines.empty();
+    d.mode.over = false;
+    if (d.mode.instrstep) d.mode.depth = 0;
+    sourcestepping(d);
+    return startrun(d, text, user);
+}
+
+Cursor cmdistep(Debugger& d, Cursor text, int user) {
+    d.mode.tracelines = d.mode.traceinsns = false;
+    d.mode.countfree = false;
+    d.mode.instrstep = true;
+    d.mode.over = false;
+    d.mode.depth = 0;
+    sourcestepping(d);
+    return startrun(d, text, user);
+}
+
+Cursor cmdostep(Debugger& d, Cursor text, int user) {
+    d.mode.tracelines = d.mode.traceinsns = false;
+    d.mode.countfree = false;
+    d.mode.instrstep = false;
+    d.mode.over = islinestart(d.di(), d.pc()) != 0;
+    d.mode.depth = 0;
+    d.mode.stepping = true;
+    return startrun(d, text, user);
+}
+
+Cursor cmdfinish(Debugger& d, Cursor text, int user) {
+    d.mode.tracelines = d.mode.traceinsns = false;
+    d.mode.countfree = false;
+    d.mode.instrstep = false;
+    d.mode.over = islinestart(d.di(), d.pc()) != 0;
+    d.mode.depth = 1;
+    d.mode.stepping = true;
+    return startrun(d, text, user);
+}
+
+// ---- run state
+
+Cursor cmdinternals(Debugger& d, Cursor text, int) {
+    d.internals = std::strncmp(text, "off", 3) != 0;
+    return lineend(text);
+}
+
+Cursor cmdstop(Debugger& d, Cursor text, int) {
+    d.flags.stop = 1;
+    return lineend(text);
+}
+
+Cursor cmdstatus(Debugger& d, Cursor text, int) {
+    puttext({d.flags.running ? "RUNNING\n" : "STOPPED\n"});
+    return lineend(text);
+}
+
+Cursor cmdquit(Debugger& d, Cursor text, int) {
+    if (d.flags.running) d.flags.stop = 1;
+    d.quitting = true;
+    platform::windowhost().closemain();
+    return lineend(text);
+}
+
+Cursor cmdrem(Debugger&, Cursor text, int) { return lineend(text); }
+
+Cursor cmdregs(Debugger& d, Cursor text, int) {
+    puttext({d.s.regdump()});
+    return text;
+}
+
+// ---- programs and files
+
+Cursor cmdload(Debugger& d, Cursor text, int) {
+    Options o;
+    Cursor p = readoptions(text, "SO", "O", o);
+    if (!p) return lineend(text);
+    if (d.mode.level > 0) {
+        puterror({"load: not while the target runs\n"});
+        return lineend(text);
+    }
+    std::string name(p);
+    while (!name.empty() && uint8_t(name.back()) <= ' ') name.pop_back();
+    if (name.empty()) {
+        puterror({msgtext(44), "\n"});
+        return lineend(text);
+    }
+    if (std::FILE* f = std::fopen(name.c_str(), "rb"))
+        std::fclose(f);
+    else {
+        puterror({"DBCOM: ", msgtext(5), name, "\n"});
+        return lineend(text);
+    }
+    const std::string entry = o.value['O' - 'A'];
+    d.rmevent(-1, 0);
+    fireloadcbs(name.c_str(), 0);
+    d.resetsteps();
+    const bool ok = d.loadprogram(name, o.has('O') ? entry.c_str() : nullptr, true, o.has('S'));
+    if (!ok) {
+        d.di().clear();
+        d.rmevent(-1, 0);
+        d.resetsteps();
+        d.clearframes();
+        clrsyms();
+    } else {
+        fireloadcbs(name.c_str(), 1);
+    }
+    return lineend(text);
+}
+
+Cursor cmdinput(Debugger& d, Cursor text, int) {
+    Cursor p = text;
+    while (*p && *p != '\t' && *p != ';' && *p != '}') ++p;
+    std::string name(text, size_t(p - text));
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    d.runcmdfile(name.c_str());
+    return p;
+}
+
+Cursor cmdwrite(Debugger& d, Cursor text, int) {
+    Options o;
+    Cursor p = readoptions(text, "EMF", "", o);
+    if (!p) return lineend(text);
+    std::string letters;
+    if (o.has('E')) letters += 'b';
+    if (o.has('M')) letters += 'm';
+    if (o.has('F')) letters += 'f';
+    if (letters.empty()) letters = " ";
+    std::string name(p);
+    while (!name.empty() && uint8_t(name.back()) <= ' ') name.pop_back();
+    d.writecmds(letters.c_str(), name.c_str());
+    return lineend(text);
+}
+
+// ---- events
+
+Cursor eventcmd(Debugger& d, Cursor text, int user, bool watch) {
+    Options o;
+    Cursor p = readoptions(text, "ASIEC", "C", o);
+    if (!p) return lineend(text);
+    const uint32_t count = countof(o);
+    if (o.has('A') || o.has('S')) {
+        const char letter = o.has('A') ? 'a' : 's';
+        for (;;) {
+            p = skipblanks(p);
+            if (*p == '*') {
+                d.setevents(letter, -1);
+                return p + 1;
+            }
+            LocationSpec loc;
+            Cursor after = parseloc(d.loc, p, loc);
+            if (!isnumloc(loc)) {
+                puterror({msgtext(MsgArgument), "for: ", letter == 'a' ? " Break/Watch activate " : " Break/Watch suspend",
+                          "\n"});
+                return lineend(text);
+            }
+            d.setevents(letter, int(loc.line));
+            p = skipblanks(after);
+            if (*p != ',') return p;
+            ++p;
+        }
+    }
+    const bool enabled = !o.has('I');
+    const bool whole = !o.has('E');
+    for (;;) {
+        LocationSpec loc;
+        Cursor after = parseloc(d.loc, p, loc);
+        if (!loc.given) {
+            d.listevents(watch);
+            d.norefresh = true;
+            return after;
+        }
+        if (iscodeloc(loc) && !d.di().lines.empty()) {
+            d.locerror = 0;
+            after = d.newlineevents(after, loc, count, user, whole, watch, enabled);
+            if (d.locerror) return after;
+        } else if (loc.isaddress) {
+            after = d.newaddrevent(after, loc.address, count, user, watch, enabled);
+        } else {
+            std::string name = d.loc.lasttext;
+            auto at = d.s.symbolport.findsym(name);
+            if (!at) at = d.s.symbolport.findsym("_" + name);
+            if (!at || isnumloc(loc)) {
+                puterror({msgtext(59), ": ", name, "\n"});
+                return lineend(text);
+            }
+            after = d.newsevent(after, name, *at, count, user, watch, enabled);
+        }
+        p = skipblanks(after);
+        if (*p != ',') return p;
+        ++p;
+    }
+}
+
+Cursor cmdbreak(Debugger& d, Cursor text, int user) { return eventcmd(d, text, user, false); }
+Cursor cmdwatch(Debugger& d, Cursor text, int user) { return eventcmd(d, text, user, true); }
+
+Cursor cmddelete(Debugger& d, Cursor text, int) {
+    Options o;
+    Cursor p = readoptions(text, "EM", "", o);
+    if (!p) return lineend(text);
+    const bool monitors = !o.letters.empty() && o.letters.back() == 'M';
+    if (monitors) {
+        puterror({"delete /M: not built yet\n"});
+        return lineend(text);
+    }
+    if (*p == '*') {
+        d.rmevent(-1, 1);
+        return p + 1;
+    }
+    for (;;) {
+        LocationSpec loc;
+        Cursor after = parseloc(d.loc, p, loc);
+        if (!loc.given) return after;
+        std::string what = d.loc.lasttext;
+        bool removed = false;
+        auto drop = [&](auto pred) {
+            for (auto& e : d.events)
+                if (!e->removed && pred(*e)) e->removed = removed = true;
+            d.eventchange();
+            d.purgeevents();
+        };
+        if (isnumloc(loc)) {
+            d.rmevent(int(loc.line), 1);
+            removed = true;
+        } else if (iscodeloc(loc)) {
+            FileRecord* file = loc.file ? findfile(d.di(), loc.file) : nullptr;
+            FunctionRecord* func = loc.function ? findfunc(d.di(), loc.function, loc.file) : nullptr;
+            drop([&](const EventRecord& e) {
+                if (e.kind != 't') return false;
+                if (file && e.file != file) return false;
+                if (func && e.func != func) return false;
+                if (!file && !func) return false;
+                return loc.line == 0 || (loc.line >= e.first && loc.line <= e.last);
+            });
+            if (!removed) puterror({"Unknown Code Event: ", what, "\n"});
+        } else if (loc.isaddress) {
+            drop([&](const EventRecord& e) { return e.kind == 'a' && e.address == loc.address; });
+            if (!removed) puterror({"Unknown Absolute Event: ", what, "\n"});
+        } else {
+            drop([&](const EventRecord& e) { return e.kind == 's' && (e.text == what || e.text == "_" + what); });
+            if (!removed) puterror({"Unknown Symbol Event: ", what, "\n"});
+        }
+        p = skipblanks(after);
+        if (*p != ',') return p;
+        ++p;
+    }
+}
+
+// The command table, in search order.
+#define ROW(word, flags, handler) {word, uint8_t(sizeof(word) - 1), flags, handler}
+using namespace cmdflag;
+const CommandEntry table[] = {
+    ROW("internals", 0, cmdinternals),
+    ROW("a", NeedLines, nullptr),
+    ROW("activ", NeedLines, nullptr),
+    ROW("cmdwin", 0, nullptr),
+    ROW("deact", NeedLines, nullptr),
+    ROW("b", NoRefresh, cmdbreak),
+    ROW("break", NoRefresh, cmdbreak),
+    ROW("w", 0, cmdwatch),
+    ROW("watch", 0, cmdwatch),
+    ROW("del", 0, cmddelete),
+    ROW("delete", 0, cmddelete),
+    ROW("db", 0, nullptr),
+    ROW("dbreak", 0, nullptr),
+    ROW("dw", 0, nullptr),
+    ROW("dwatch", 0, nullptr),
+    ROW("disa", NoRefresh, nullptr),
+    ROW("path", 0, nullptr),
+    ROW("g", 0, cmdgo),
+    ROW("go", 0, cmdgo),
+    ROW("start", Internal, nullptr),
+    ROW("status", Internal, cmdstatus),
+    ROW("stop", Internal, cmdstop),
+    ROW("tgo", 0, cmdtgo),
+    ROW("tigo", 0, cmdtigoreal),
+    ROW("record", 0, nullptr),
+    ROW("move", NeedLines | NeedFrame, nullptr),
+    ROW("l", 0, cmdload),
+    ROW("load", 0, cmdload),
+    ROW("m", 0, nullptr),
+    ROW("maximize", 0, nullptr),
+    ROW("minimize", 0, nullptr),
+    ROW("monit", 0, nullptr),
+    ROW("files", NoRefresh | NeedLines, nullptr),
+    ROW("funcs", NoRefresh | NeedLines, nullptr),
+    ROW("print", NeedLines, nullptr),
+    ROW("quit", 0, cmdquit),
+    ROW("r", 0, cmdregs),
+    ROW("regs", 0, cmdregs),
+    ROW("wregs", 0, nullptr),
+    ROW("s", 0, cmdstep),
+    ROW("step", 0, cmdstep),
+    ROW("si", 0, cmdistep),
+    ROW("istep", 0, cmdistep),
+    ROW("so", 0, cmdostep),
+    ROW("ostep", 0, cmdostep),
+    ROW("stack", 0, nullptr),
+    ROW("wstack", 0, nullptr),
+    ROW("frame", NoRefresh | NeedLines | NeedFrame, nullptr),
+    ROW("u", NeedLines, nullptr),
+    ROW("updat", NeedLines, nullptr),
+    ROW("update", NeedLines, nullptr),
+    ROW("v", NoRefresh | NeedLines, nullptr),
+    ROW("vars", NoRefresh | NeedLines, nullptr),
+    ROW("write", 0, cmdwrite),
+    ROW("x", 0, nullptr),
+    ROW("eval", 0, nullptr),
+    ROW("zero", 0, nullptr),
+    ROW("mess", 0, nullptr),
+    ROW("perf", NoRefresh | NeedLines, nullptr),
+    ROW("sys", 0, nullptr),
+    ROW("input", 0, cmdinput),
+    ROW("output", 0, nullptr),
+    ROW("*", 0, cmdrem),
+    ROW("rem", 0, cmdrem),
+    ROW("dump", 0, nullptr),
+    ROW("fill", 0, nullptr),
+    ROW("finish", 0, cmdfinish),
+    ROW("mm", 0, nullptr),
+    ROW("fopen", 0, nullptr),
+    ROW("fclose", 0, nullptr),
+    ROW("fread", 0, nullptr),
+    ROW("fwrite", 0, nullptr),
+    ROW("rewind", 0, nullptr),
+    ROW("remove", 0, nullptr),
+    ROW("pause", 0, nullptr),
+    ROW("reset", 0, nullptr),
+    ROW("session", 0, nullptr),
+    ROW("layout", 0, nullptr),
+    {nullptr, 0, 0, nullptr},
+};
+#undef ROW
+
+}  // namespace
+
+const CommandEntry* commandtable() { return table; }
+
+const CommandEntry* Debugger::findcmd(Cursor text) const {
+    char word[17];
+    size_t n = 0;
+    for (; n < 16 && text[n]; ++n) word[n] = char(std::tolower(uint8_t(text[n])));
+    word[n] = 0;
+    for (const CommandEntry* c = table; c->word; ++c) {
+        if (c->length > n || std::memcmp(word, c->word, c->length) != 0) continue;
+        const uint8_t next = uint8_t(text[c->length]);
+        if (next > ' ' && next < 127 && next != ';') continue;
+        if ((c->flags & Internal) && !internals) continue;
+        return c;
+    }
+    return nullptr;
+}
+
+Cursor Debugger::dispatchcmd(Cursor text, int user) {
+    norefresh = false;
+    Cursor result;
+    const CommandEntry* c = findcmd(text);
+    if (!c) {
+        std::string line(text);
+        puterror({msgtext(MsgUnknown), ": ", line, "\n"});
+        norefresh = true;
+        result = lineend(text);
+    } else if ((c->flags & NeedLines) && di().lines.empty()) {
+        puterror({msgtext(MsgNoSource), "\n"});
+        norefresh = true;
+        result = lineend(text);
+    } else if ((c->flags & NeedFrame) && !currentframe()) {
+        puterror({msgtext(MsgNoFrame), "\n"});
+        norefresh = true;
+        result = lineend(text);
+    } else {
+        Cursor rest = skipblanks(text + c->length);
+        if (c->flags & NoRefresh) norefresh = true;
+        if (!c->handler) {
+            puterror({c->word, ": not built yet\n"});
+            result = lineend(text);
+        } else {
+            result = c->handler(*this, rest, user);
+            if (!result) result = lineend(text);
+        }
+    }
+    if (quitting) return result;
+    if (!norefresh) ++refreshing;
+    // Internal events live for the outermost command that made them.
+    if (cleanup && !norefresh && mode.level == 0) dropinternalevents();
+    return result;
+}
+
+Cursor Debugger::docmd(Cursor line, int user) {
+    if (journal && !replaying) {
+        std::fputs(line, journal);
+        std::fputc('\n', journal);
+    }
+    if (*line == ';') return lineend(line);
+    Cursor p = skipblanks(line);
+    // Every statement of the line, up to its end or a closing brace.
+    while (*p && *p != '}' && !quitting) {
+        const bool unknown = !findcmd(p);
+        p = dispatchcmd(p, user);
+        if (unknown) return lineend(p);
+        p = skipblanks(p);
+        if (*p != ';') break;
+        while (*p == ';' || *p == ' ' || *p == '\t') ++p;
+    }
+    return p;
+}
+
+void Debugger::doblock(Cursor text, int user) {
+    Cursor p = skipblanks(text);
+    while (*p && *p != '}' && !quitting) {
+        Cursor next = docmd(p, user);
+        if (next == p) break;
+        p = next;
+        while (*p == ';' || *p == ' ' || *p == '\t') ++p;
+    }
+}
+
+}  // namespace vek
