@@ -8,6 +8,7 @@
 #include "platform/interrupt.h"
 #include "platform/window.h"
 #include "toollib/quit.h"
+#include "vek/command/data/data.h"
 #include "vek/core/support/output.h"
 
 namespace vek {
@@ -143,11 +144,14 @@ int vekmain(int argc, char** argv, ShellMain shell) {
     platform::setwindowhost(&batchhost());
     st.session = freshsession();
     st.debugger = std::make_unique<Debugger>(*st.session);
+    adddatacommands();
+    bindcommands(*st.debugger);
     platform::catchinterrupt();
     const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
     if (shell && display && !st.options.nodisplay) return shell(st);
     runstart(st);
     int status = batchloop(st);
+    resetdata();
     st.debugger.reset();
     platform::setwindowhost(nullptr);
     return status;
