@@ -5,6 +5,10 @@
 //       loads FILE into a session (as vekrun does) and runs it to its
 //       first undecodable instruction; -classic decodes all of memory as
 //       classic code, -entry sets pc.
+//   vek_speed debug FILE [-break ADDRESS] [-literal]
+//       loads FILE with the debugger's load command and times one go,
+//       with one breakpoint at ADDRESS when given, on the literal path
+//       when asked.
 //   vek_speed scatter KIB [ITERATIONS]
 //       a classic loop of scattered loads and stores over KIB KiB.
 //   vek_speed symbols COUNT [-shuffle]
@@ -26,6 +30,8 @@
 #include <vector>
 
 #include "objwriter.h"
+#include "vek/command/control/control.h"
+#include "vek/core/support/output.h"
 #include "vek/core/session/session.h"
 #include "vek/core/support/symbols.h"
 
@@ -38,6 +44,7 @@ double since(Clock::time_point start) { return std::chrono::duration<double>(Clo
 int usage()
 {
     std::fputs("usage: vek_speed program FILE [-classic] [-entry ADDRESS]\n"
+               "       vek_speed debug FILE [-break ADDRESS] [-literal]\n"
                "       vek_speed scatter KIB [ITERATIONS]\n"
                "       vek_speed symbols COUNT [-shuffle]\n",
                stderr);
@@ -77,6 +84,35 @@ int program(int argc, char** argv)
     const uint32_t* regs = session->target.regs.core0();
     std::printf("%" PRIu64 " %.6f %" PRIu32 "\n", r.executed, seconds, regs[31]);
     return r.reason == vek::StopReason::Illegal ? 0 : 1;
+}
+
+int debug(int argc, char** argv)
+{
+    if (argc < 1) return usage();
+    std::string file = argv[0], breakat;
+    bool literal = false;
+    for (int k = 1; k < argc; k++) {
+        if (!std::strcmp(argv[k], "-literal"))
+            literal = true;
+        else if (!std::strcmp(argv[k], "-break") && k + 1 < argc)
+            breakat = argv[++k];
+        else
+            return usage();
+    }
+    auto session = vek::freshsession();
+    vek::Debugger d(*session);
+    d.quiet = true;
+    d.literal = literal;
+    d.docmd(("load " + file).c_str(), 1);
+    if (!breakat.empty()) d.docmd(("break @" + breakat).c_str(), 1);
+    const uint32_t errors = vek::outstate().errors;
+    const uint32_t before = session->instructions();
+    auto start = Clock::now();
+    d.docmd("go", 1);
+    double seconds = since(start);
+    const uint64_t executed = session->instructions() - before;
+    std::printf("%" PRIu64 " %.6f %" PRIu32 "\n", executed, seconds, session->target.regs.core0()[3]);
+    return vek::outstate().errors > errors + 1 ? 1 : 0;  // the illegal instruction at the end
 }
 
 constexpr uint32_t xo(uint32_t xo, uint32_t d, uint32_t a, uint32_t b)
@@ -160,6 +196,7 @@ int main(int argc, char** argv)
     if (argc < 2) return usage();
     std::string what = argv[1];
     if (what == "program") return program(argc - 2, argv + 2);
+    if (what == "debug") return debug(argc - 2, argv + 2);
     if (what == "scatter") return scatter(argc - 2, argv + 2);
     if (what == "symbols") return symbols(argc - 2, argv + 2);
     return usage();

@@ -49,8 +49,11 @@ struct RunMode {
     uint32_t stepnumber = 0, initialcount = 0;
 };
 
+struct FuncStats;
+
 struct CallFrame {
     FunctionRecord* func = nullptr;
+    FuncStats* stats = nullptr;     // the function's statistics
     LineRecord* linerec = nullptr;  // last line record reached in this frame
     bool setup = false;             // the frame record has been passed
     uint8_t locals = 0;             // bit 0: frame base taken from the frame record
@@ -88,6 +91,22 @@ struct EventRecord {
     bool removed = false;        // removal waits until no walk holds it
 };
 
+// What the step engine needs to know of one address, found once and kept
+// (like decoded instructions) until the debug information changes.
+struct PointInfo {
+    uint32_t address = 1;           // 1: empty slot
+    LineRecord* own = nullptr;      // the statement starting here
+    LineRecord* start = nullptr;    // records of each kind among them
+    LineRecord* line = nullptr;
+    LineRecord* exit = nullptr;
+    LineRecord* frame = nullptr;    // the owner's frame record here
+    LineRecord* mark = nullptr;     // tables mark of the function starting here
+    LineRecord* hit = nullptr;      // profiling: charged for an instruction here
+    LineRecord* hitalso = nullptr;  // profiling: a function start's hit
+    LineRecord* mid = nullptr;      // profiling: charged for the addresses after
+    bool hitcounts = false;         // an instruction here counts a hit
+};
+
 // Where a command ended; the empty text when it used the whole line.
 using Cursor = const char*;
 
@@ -108,12 +127,14 @@ const CommandEntry* commandtable();
 // those in `valued` take ":value". readoptions returns the text after the
 // options, or nullptr after reporting an unknown or malformed option
 // ("Unknown Option ", "Wrong option ", with a blank in front when asked).
+// With filename an absolute path is not read as options.
 struct Options {
     std::string letters;            // upper-case, in order
     std::string value[26];
     bool has(char c) const { return letters.find(c) != std::string::npos; }
 };
-Cursor readoptions(Cursor text, const char* known, const char* valued, Options& o, bool leadingblank = false);
+Cursor readoptions(Cursor text, const char* known, const char* valued, Options& o, bool leadingblank = false,
+                   bool filename = false);
 
 // Gives a row of the table its handler (the command libraries built on run
 // control install theirs at start-up); false when no row has that word.
@@ -242,13 +263,25 @@ struct Debugger {
     bool onpoint(uint32_t pc);
     void settle();
     void beginsegment(uint32_t pc);
+    void beginsegment(uint32_t pc, const PointInfo& p, uint32_t now);
+    void chargesegment(uint32_t now);
     void chargeframes(uint32_t cycles);
     void stepinstruction();          // the literal path's one instruction
     void settlestats(const FunctionRecord* f);
     std::vector<uint32_t> statementpoints;
+    std::vector<PointInfo> infocache;
+    const PointInfo& info(uint32_t address);
+    PointInfo makeinfo(LineRecord* rec, uint32_t address);
+    int setposition(LineRecord* rec, const PointInfo& pi);
     bool pointsdirty = true;
-    uint32_t segaddr = 0, segcycles = 0, framemark = 0;
+    uint32_t segaddr = 0, segcycles = 0, seginsns = 0, framemark = 0;
     bool segopen = false;
+    LineRecord* seghit = nullptr;    // the segment's profiling slots (PointInfo)
+    LineRecord* segalso = nullptr;
+    LineRecord* segmid = nullptr;
+    bool segcounts = false;
+    const uint32_t* timer = nullptr;  // ".time" during a fast run
+    bool plainrun = false;           // a free run with no event: lines only move the frame
     bool runstop = false;            // the run loop must end after this pass
     bool illegal = false;            // the last instruction was illegal
 };

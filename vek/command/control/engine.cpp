@@ -8,6 +8,7 @@
 #include "vek/command/control/control.h"
 #include "vek/command/point/point.h"
 #include "vek/core/debuginfo/texts.h"
+#include "vek/core/exec/insntable.h"
 #include "vek/core/support/callbacks.h"
 #include "vek/core/support/output.h"
 #include "vek/core/support/symbols.h"
@@ -36,6 +37,50 @@ LineRecord* midslot(const DebugInfo& di, uint32_t address) {
 
 Debugger::Debugger(Session& session) : s(session) {}
 
+// The facts of one address, from rec (the statement there, or another
+// record at it) on.
+PointInfo Debugger::makeinfo(LineRecord* rec, uint32_t address) {
+    DebugInfo& d = di();
+    PointInfo p;
+    p.address = address;
+    p.own = rec;
+    if (rec) {
+        p.start = findkindat(d, rec, kind::Start);
+        p.line = findkindat(d, rec, kind::Line);
+        p.exit = findkindat(d, rec, kind::Exit);
+        p.frame = findframerec(d, rec);
+        if (p.start && !p.start->func.empty())
+            p.mark = findtablesmark(d, p.start->file.c_str(), p.start->func);
+    }
+    // profilestep's choice for an instruction at the address.
+    auto lo = std::lower_bound(d.lines.begin(), d.lines.end(), address,
+                               [](const LineRecord* r, uint32_t x) { return r->address < x; });
+    size_t j = size_t(lo - d.lines.begin());
+    for (size_t i = j; i < d.lines.size() && d.lines[i]->address == address; ++i) {
+        LineRecord* r = d.lines[i];
+        if ((r->kind & 0x43) || !(r->kind & 0x28)) continue;
+        if (r->kind == kind::Start && i + 2 < d.lines.size() && d.lines[i + 2]->address == address) {
+            p.hit = d.lines[i + 2];
+            p.hitalso = r;
+        } else {
+            p.hit = r;
+        }
+        break;
+    }
+    p.mid = midslot(d, address);
+    p.hitcounts = p.hit != nullptr;
+    if (!p.hit && (j == d.lines.size() || d.lines[j]->address != address)) p.hit = p.mid;
+    return p;
+}
+
+const PointInfo& Debugger::info(uint32_t address) {
+    constexpr size_t Slots = 4096;
+    if (infocache.empty()) infocache.resize(Slots);
+    PointInfo& slot = infocache[(address >> 1) & (Slots - 1)];
+    if (slot.address != address) slot = makeinfo(findownstmtat(di(), address), address);
+    return slot;
+}
+
 Debugger::~Debugger() {
     s.target.exec.atpoint = nullptr;
     s.target.exec.clearpoints();
@@ -62,14 +107,14 @@ void Debugger::setrunstate(int running) {
 
 void Debugger::chargeframes(uint32_t cycles) {
     if (frames.empty() || cycles == 0) return;
-    FuncStats& in = stats[frames.back().func];
+    FuncStats& in = *frames.back().stats;
     in.total = int32_t(uint32_t(in.total) + cycles);
     if (!in.open.empty()) {
         in.open.back().own += cycles;
         in.open.back().incl += cycles;
     }
     for (size_t k = frames.size() - 1; k-- > 0;) {
-        FuncStats& out = stats[frames[k].func];
+        FuncStats& out = *frames[k].stats;
         if (!out.open.empty()) out.open.back().incl += cycles;
     }
 }
@@ -81,9 +126,14 @@ void Debugger::settle() {
 }
 
 void Debugger::settlestats(const FunctionRecord* f) {
-    auto it = stats.find(f);
-    if (it == stats.end() || it->second.open.empty()) return;
-    FuncStats& st = it->second;
+    FuncStats* found = !frames.empty() && frames.back().func == f ? frames.back().stats : nullptr;
+    if (!found) {
+        auto it = stats.find(f);
+        if (it == stats.end()) return;
+        found = &it->second;
+    }
+    if (found->open.empty()) return;
+    FuncStats& st = *found;
     settle();
     const FuncStats::Open node = st.open.back();
     if (st.minown == 0 || st.minown > node.own) st.minown = node.own;
@@ -130,7 +180,7 @@ int Debugger::pushframe(LineRecord* key, LineRecord* rec) {
     if (!f) return 0;
     RegisterFile& regs = s.target.regs;
     FrameHooks hooks;
-    const bool atstart = !rec || findkindat(di(), rec, kind::Start);
+    const bool atstart = !rec || rec->kind == kind::Start || findkindat(di(), rec, kind::Start);
     uint32_t base;
     const uint32_t sp = hooks.stackpointer(regs);
     if (atstart) {
@@ -147,10 +197,11 @@ int Debugger::pushframe(LineRecord* key, LineRecord* rec) {
     fr.setup = rec && !atstart;
     fr.base = base;
     fr.sp = sp;
+    fr.stats = &stats[f];
     frames.push_back(fr);
     current = int(frames.size()) - 1;
     if (rec) {
-        LineRecord* at = findkindat(di(), rec, kind::Start);
+        LineRecord* at = rec->kind == kind::Start ? rec : findkindat(di(), rec, kind::Start);
         if (!at) at = findkindat(di(), rec, kind::Line);
         setframeline(at ? at : rec);
     }
@@ -204,42 +255,47 @@ void Debugger::resetsteps() {
 
 int Debugger::setposition(LineRecord* rec) {
     if (!rec) return 0;
-    DebugInfo& d = di();
+    const PointInfo& cached = info(rec->address);
+    if (cached.own == rec && rec->address == pc()) return setposition(rec, cached);
+    return setposition(rec, makeinfo(rec, rec->address));
+}
+
+int Debugger::setposition(LineRecord* rec, const PointInfo& pi) {
     entering = false;
-    if (!findkindat(d, rec, kind::Exit) && exitreached) popwhenpending();
+    if (!pi.exit && exitreached) popwhenpending();
     if (rec->owner && funcstate(rec->owner) == 0) {
         pushframe(nullptr, rec);
         return 1;
     }
     int e = 0;
-    LineRecord* start = findkindat(d, rec, kind::Start);
+    LineRecord* start = pi.start;
     if (start && !start->func.empty() && start->owner) {
         FuncStats& st = stats[start->owner];
         settle();
         st.calls++;
         st.open.push_back({});
-        LineRecord* mark = findtablesmark(d, start->file.c_str(), start->func);
-        if (!mark) {
+        if (!pi.mark) {
             // Report, end the run, go on.
             puterror({"can't locate debug tables for: ", start->file, " ", start->func, "\n"});
             puterror({msgtext(83), "\n"});
             runstop = true;
-        } else if (pushframe(mark, start)) {
+        } else if (pushframe(pi.mark, start)) {
             setframeline(start);
             entering = true;
             e = 1;
         }
     }
-    if (LineRecord* fr = findframerec(d, rec)) {
+    if (pi.frame) {
         FrameHooks hooks;
-        setframebase(hooks.framebase(s.target.regs, fr->owner));
+        setframebase(hooks.framebase(s.target.regs, pi.frame->owner));
     }
-    if (LineRecord* line = findkindat(d, rec, kind::Line)) {
+    if (LineRecord* line = pi.line) {
         mode.enteredpending = entering ? line : nullptr;
         setframeline(line);
         ++e;
     }
-    if (LineRecord* ex = findexitrec(d, rec, pc())) {
+    LineRecord* ex = rec->address == pc() ? pi.exit : findexitrec(di(), rec, pc());
+    if (ex) {
         settlestats(ex->owner);
         if (e == 0) {
             if (!popwhenpending()) ++e;
@@ -302,9 +358,10 @@ int Debugger::afterinsn(uint32_t at, LineRecord*& pos) {
             mode.instrstep = flags.stop ? true : !ev->watch;
         return 1;
     }
-    LineRecord* rec = findownstmtat(di(), at);
+    const PointInfo& pi = info(at);
+    LineRecord* rec = pi.own;
     if (!rec) return 0;
-    if (setposition(rec)) {
+    if (setposition(rec, pi)) {
         pos = rec;
         return 1;
     }
@@ -321,7 +378,9 @@ bool Debugger::stepend(LineRecord* pos) {
         puttext({"    ", line ? line : "", "\n"});
     }
     EventRecord* ev = chkevents(innermost(), pos);
-    if (ev && !ev->watch) {
+    const bool stops = ev && !ev->watch;
+    purgeevents();
+    if (stops) {
         if (mode.level <= 1) return true;
         mode.level = 1;
         platform::windowhost().setstatus(0, mode.stepping ? "Stepping" : "Running");
@@ -371,14 +430,38 @@ bool Debugger::fastok() const {
            !cblists().cycle && !s.target.exec.reference();
 }
 
+// The addresses a fast run stops to look at: every debug record (the
+// statements, and where the profiling slot changes), and inside functions
+// every direct branch target and the address after every branch (returns
+// land there), so the cycles between two points always belong to the slot
+// of the first.
 void Debugger::setpoints() {
     if (pointsdirty) {
         statementpoints.clear();
-        for (LineRecord* r : di().lines)
-            if (r->owner && (statementpoints.empty() || statementpoints.back() != r->address))
-                statementpoints.push_back(r->address);
+        for (LineRecord* r : di().lines) statementpoints.push_back(r->address);
+        Executor& x = s.target.exec;
+        for (auto& file : di().files)
+            for (auto& f : file->funcs) {
+                if (!f->start || !f->end || f->end->address <= f->start->address) continue;
+                const uint32_t lo = f->start->address, hi = f->end->address;
+                for (uint32_t a = lo; a < hi && a >= lo;) {
+                    Insn i = x.decode(a);
+                    if (!i.row) {
+                        a += 2;
+                        continue;
+                    }
+                    if (rowencoding(i.row).branch) {
+                        statementpoints.push_back(i.next);
+                        if (i.imm >= lo && i.imm < hi && !(i.imm & 1)) statementpoints.push_back(i.imm);
+                    }
+                    a = i.next;
+                }
+            }
+        std::sort(statementpoints.begin(), statementpoints.end());
+        statementpoints.erase(std::unique(statementpoints.begin(), statementpoints.end()), statementpoints.end());
         pointsdirty = false;
         eventschanged = true;
+        infocache.clear();
     }
     if (!eventschanged) return;
     std::vector<uint32_t> all = statementpoints;
@@ -387,43 +470,76 @@ void Debugger::setpoints() {
     eventschanged = false;
 }
 
-void Debugger::beginsegment(uint32_t at) {
+void Debugger::beginsegment(uint32_t at) { beginsegment(at, info(at), now()); }
+
+void Debugger::beginsegment(uint32_t at, const PointInfo& p, uint32_t t) {
     segaddr = at;
-    segcycles = now();
+    segcycles = t;
+    seginsns = countervalue(symtab().nbins);
     segopen = true;
+    seghit = p.hit;
+    segalso = p.hitalso;
+    segmid = p.mid;
+    segcounts = p.hitcounts;
 }
 
 // Charges the cycles since the segment began: its first instruction as
 // profilestep would, the rest to the record that covers the addresses
 // after it.
-static void chargesegment(Debugger& d, uint32_t t) {
-    if (!d.segopen) return;
-    const uint32_t spent = t - d.segcycles;
-    d.segopen = false;
+void Debugger::chargesegment(uint32_t t) {
+    if (!segopen) return;
+    const uint32_t spent = t - segcycles;
+    const uint32_t insns = countervalue(symtab().nbins) - seginsns;
+    segopen = false;
     if (spent == 0) return;
-    DebugInfo& di = d.di();
-    profilestep(di, d.segaddr, d.segcycles, d.segcycles + 1);
-    if (spent > 1)
-        if (LineRecord* r = midslot(di, d.segaddr)) r->cycles = int32_t(uint32_t(r->cycles) + (spent - 1));
+    // A segment of one instruction (one that branched) owns all its
+    // cycles; in a longer one, only a taken branch at its end costs extra.
+    const uint32_t first = insns <= 1 ? spent : 1;
+    if (seghit) {
+        seghit->cycles = int32_t(uint32_t(seghit->cycles) + first);
+        if (segcounts) {
+            seghit->hits++;
+            if (segalso) segalso->hits++;
+        }
+    }
+    if (spent > first && segmid) segmid->cycles = int32_t(uint32_t(segmid->cycles) + (spent - first));
 }
 
 bool Debugger::onpoint(uint32_t at) {
-    const uint32_t t = now();
-    chargesegment(*this, t);
-    beginsegment(at);
+    const uint32_t t = timer ? *timer : now();
+    chargesegment(t);
+    const PointInfo& pi = info(at);
+    beginsegment(at, pi, t);
+    if (plainrun) {
+        // No statement here (a branch target, a return address), or a line
+        // inside the running function, which only moves the frame.
+        if (!pi.own) return false;
+        CallFrame* f = innermost();
+        if (pi.line && pi.own == pi.line && !pi.start && !pi.exit && !pi.frame && f && f->func == pi.line->owner &&
+            f->func->active && !exitreached && !returnpending && !simreset) {
+            setframeline(pi.line);
+            return false;
+        }
+    }
     if (platform::interrupted()) {
         platform::resetinterrupt();
         flags.stop = 1;
     }
     LineRecord* pos = nullptr;
     if (!afterinsn(at, pos)) return false;
-    if (stepend(pos) || passstart()) return true;
-    while (LineRecord* p = mode.enteredpending) {
+    bool end = stepend(pos) || passstart();
+    while (!end && mode.enteredpending) {
+        LineRecord* p = mode.enteredpending;
         mode.enteredpending = nullptr;
         setframeline(p);
-        if (stepend(p) || passstart()) return true;
+        end = stepend(p) || passstart();
     }
-    return false;
+    if (eventschanged) {
+        // A body made or removed events: the run must see their addresses.
+        setpoints();
+        plainrun = mode.countfree && !mode.stepping && events.empty();
+    }
+    return end;
 }
 
 // ---- the run loop
@@ -432,6 +548,8 @@ static void runfast(Debugger& d) {
     Executor& x = d.s.target.exec;
     d.setpoints();
     d.beginsegment(d.pc());
+    d.plainrun = d.mode.countfree && !d.mode.stepping && d.events.empty();
+    d.timer = symtab().time;
     x.atpoint = [&d](uint32_t at) { return d.onpoint(at); };
     for (;;) {
         x.run(Chunk, &d.s.stop);
@@ -442,7 +560,7 @@ static void runfast(Debugger& d) {
         }
         if (d.flags.stop) {
             LineRecord* pos = nullptr;
-            chargesegment(d, d.now());
+            d.chargesegment(d.now());
             d.beginsegment(d.pc());
             d.afterinsn(d.pc(), pos);
             d.stepend(pos);
@@ -452,7 +570,9 @@ static void runfast(Debugger& d) {
         if (x.haspoint(d.pc()) && d.onpoint(d.pc())) break;
     }
     x.atpoint = nullptr;
-    chargesegment(d, d.now());
+    d.plainrun = false;
+    d.timer = nullptr;
+    d.chargesegment(d.now());
 }
 
 static void runliteral(Debugger& d) {

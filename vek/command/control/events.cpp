@@ -212,6 +212,7 @@ bool Debugger::hasaddrevent(uint32_t address) {
 }
 
 EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afterstep) {
+    if (events.empty()) return nullptr;
     const uint32_t at = pc();
     const bool perinsn = !afterstep;
     EventRecord* stopper = nullptr;
@@ -298,12 +299,13 @@ EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afters
         if (!watcher) watcher = e;
     }
     --walking;
-    if (walking == 0) purgeevents();
+    // Removed events (internal ones that triggered, those a body deleted)
+    // are freed by the caller once it has looked at the result.
     return stopper ? stopper : watcher;
 }
 
 void Debugger::purgeevents() {
-    if (walking) return;
+    if (walking || events.empty()) return;
     std::erase_if(events, [](const std::unique_ptr<EventRecord>& e) { return e->removed; });
 }
 

@@ -13,12 +13,18 @@
 
 namespace vek {
 
-// Options: groups of '/' and letters. Letters in `known` are accepted,
-// those in `valued` take ":value". Returns the text after the options, or
-// nullptr after reporting an unknown or malformed option.
-Cursor readoptions(Cursor text, const char* known, const char* valued, Options& o, bool leadingblank) {
+// An absolute path ("/tmp/prog.o") after a command that takes a file name
+// is the name, not options: a word with a second '/' or a '.' in it.
+static bool isabsolutepath(Cursor p) {
+    for (Cursor q = p + 1; *q && uint8_t(*q) > ' ' && *q != ';'; ++q)
+        if (*q == '/' || *q == '.') return true;
+    return false;
+}
+
+Cursor readoptions(Cursor text, const char* known, const char* valued, Options& o, bool leadingblank,
+                   bool filename) {
     Cursor p = skipblanks(text);
-    while (*p == '/') {
+    while (*p == '/' && !(filename && isabsolutepath(p))) {
         ++p;
         while (*p && uint8_t(*p) > ' ' && *p != 127 && *p != ':' && *p != ';' && *p != '/') {
             const char c = char(std::toupper(uint8_t(*p)));
@@ -177,7 +183,9 @@ Cursor cmdquit(Debugger& d, Cursor text, int) {
 Cursor cmdrem(Debugger&, Cursor text, int) { return lineend(text); }
 
 Cursor cmdregs(Debugger& d, Cursor text, int) {
-    puttext({d.s.regdump()});
+    std::string dump = d.s.regdump();
+    if (dump.empty() || dump.back() != '\n') dump += '\n';
+    puttext({dump});
     return text;
 }
 
@@ -185,7 +193,7 @@ Cursor cmdregs(Debugger& d, Cursor text, int) {
 
 Cursor cmdload(Debugger& d, Cursor text, int) {
     Options o;
-    Cursor p = readoptions(text, "SO", "O", o);
+    Cursor p = readoptions(text, "SO", "O", o, false, true);
     if (!p) return lineend(text);
     if (d.mode.level > 0) {
         puterror({"load: not while the target runs\n"});
@@ -231,7 +239,7 @@ Cursor cmdinput(Debugger& d, Cursor text, int) {
 
 Cursor cmdwrite(Debugger& d, Cursor text, int) {
     Options o;
-    Cursor p = readoptions(text, "EMF", "", o);
+    Cursor p = readoptions(text, "EMF", "", o, false, true);
     if (!p) return lineend(text);
     std::string letters;
     if (o.has('E')) letters += 'b';

@@ -10,6 +10,7 @@ namespace vek {
 bool Debugger::loadprogram(const std::string& path, const char* entry, bool norun, bool symbolsonly) {
     clearframes();
     pointsdirty = true;
+    infocache.clear();
     eventchange();
     LoadOutcome o = vek::loadprogram(s.loadenv, path, entry, norun, false, symbolsonly);
     s.target.exec.flushcache();
