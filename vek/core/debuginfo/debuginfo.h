@@ -181,5 +181,8 @@ bool isaggregatetype(uint8_t code);
 std::string decltext(const VarRecord& var);
 std::string vardecl(const VarRecord& var);
 std::string typetext(uint32_t type, const TypeDesc& desc);
+// The declaration with the members of a struct or union written out, one
+// per line, later lines indented by indent plus the text before them.
+std::string decltree(const VarRecord& var, int indent);
 
 }  // namespace vek
