@@ -143,10 +143,13 @@ Cursor cmdupdat(Debugger& d, Cursor text, int) {
         puterror({msgtext(error), ": ", old.text, "\n"});
         return lineend(text);
     }
+    // The new value is shown as the target shows (a register in hexadecimal).
+    ExprValue shown = old;
+    shown.bits = target->bits;
     writeout("    " + decl + " = ");
     putresult(old, 0);
     writeout(" => ");
-    putresult(*target, 0);
+    putresult(shown, 0);
     writeout("\n");
     refreshdata();
     return p;
