@@ -2,6 +2,8 @@
 // declaration texts and the line lookups.
 #include "datafixture.h"
 
+#include <cstring>
+
 #include "vek/core/debuginfo/lookup.h"
 
 using Listing = DataFixture;
@@ -144,4 +146,31 @@ TEST(Declarations, Trees) {
                                    "                    } pos;\n"
                                    "                    struct node *next;\n"
                                    "} n");
+}
+
+TEST(Defines, TableOfAModule) {
+    vek::DebugInfo di;
+    vek::adddebugrecord(di, 0x00, vek::kind::Module, "m.c");
+    vek::adddebugrecord(di, 0x40, vek::kind::Module, "n.c");
+    vek::adddebugrecord(di, 0x10, vek::kind::Xref, "x#FOO");
+    vek::adddebugrecord(di, 0x18, vek::kind::Xref, "xyNOT");
+    vek::adddebugrecord(di, 0x20, vek::kind::Xref, "x#BAR");
+    vek::adddebugrecord(di, 0x38, vek::kind::Xref, "x#END");    // text runs to the section's end
+    vek::adddebugrecord(di, 0x48, vek::kind::Xref, "x#LATE");   // n.c's, outside the section
+    for (const char* name : {"m.c", "n.c"}) {
+        auto f = std::make_unique<vek::FileRecord>();
+        f->name = name;
+        di.files.push_back(std::move(f));
+    }
+    std::vector<uint8_t> section(0x40, 0);
+    std::memcpy(&section[0x10], "1+1", 4);
+    std::memcpy(&section[0x20], "(x)*2", 6);
+    std::memset(&section[0x38], 'z', 8);
+    vek::builddefines(di, {section.data(), uint32_t(section.size()), 0});
+    const vek::FileRecord& m = *di.files[0];
+    ASSERT_EQ(m.defines.size(), 3u);
+    EXPECT_EQ(m.defines[0]->text.substr(2), "FOO");
+    EXPECT_EQ(m.definetexts, (std::vector<std::string>{"1+1", "(x)*2", "zzzzzzzz"}));
+    ASSERT_EQ(di.files[1]->defines.size(), 1u);
+    EXPECT_EQ(di.files[1]->definetexts[0], "");
 }
