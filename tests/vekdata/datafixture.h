@@ -60,7 +60,6 @@ protected:
         session = vek::freshsession();
         d = std::make_unique<vek::Debugger>(*session);
         vek::adddatacommands();
-        vek::bindcommands(*d);
         vek::datastate().input = [this](std::string& line) {
             if (input.empty()) return false;
             line = input.front();

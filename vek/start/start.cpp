@@ -105,20 +105,12 @@ int batchloop(StartState& st) {
             std::fputs("Vek>", stdout);
             std::fflush(stdout);
         }
-        line.clear();
-        int c;
-        bool any = false;
-        while ((c = std::fgetc(stdin)) != EOF) {
-            any = true;
-            if (c == '\n') break;
-            line += char(c);
-        }
+        const bool any = readwholeline(stdin, line);
         if (platform::interrupted()) {
             interruptedoutside = true;
             break;
         }
         if (!any) break;  // end of input is quit
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
         d.doblock(line.c_str(), 1);
         if (platform::interrupted() && !d.flags.running) {
@@ -145,7 +137,6 @@ int vekmain(int argc, char** argv, ShellMain shell) {
     st.session = freshsession();
     st.debugger = std::make_unique<Debugger>(*st.session);
     adddatacommands();
-    bindcommands(*st.debugger);
     platform::catchinterrupt();
     const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
     if (shell && display && !st.options.nodisplay) return shell(st);

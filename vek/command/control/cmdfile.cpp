@@ -13,7 +13,6 @@ namespace vek {
 namespace {
 
 constexpr int MaxNested = 64;
-constexpr int MsgRedirect = 22, MsgArgument = 32, MsgCreate = 37, MsgNoFile = 75, MsgRead = 8;
 
 // The directories of a '|'-separated path, in order, up to an empty one.
 std::vector<std::string> pathdirs(const std::string& path) {
@@ -44,8 +43,9 @@ std::FILE* openalong(const std::string& path, const std::string& name, const cha
     return nullptr;
 }
 
-// One whole line (any length) without its line end; false at the end.
-bool readline(std::FILE* f, std::string& line) {
+}  // namespace
+
+bool readwholeline(std::FILE* f, std::string& line) {
     line.clear();
     int c;
     bool any = false;
@@ -59,8 +59,6 @@ bool readline(std::FILE* f, std::string& line) {
     return true;
 }
 
-}  // namespace
-
 int Debugger::runcmdfile(const char* path) {
     if (!path) return 1;
     if (cmdfiles >= MaxNested) {
@@ -69,13 +67,13 @@ int Debugger::runcmdfile(const char* path) {
     }
     std::FILE* f = openalong(srcpath, path, "rb");
     if (!f) {
-        puterror({path, ": ", msgtext(MsgRedirect), "\n"});
+        puterror({path, ": ", msgtext(msgid::Redirect), "\n"});
         return 0;
     }
     ++cmdfiles;
     const bool outer = outstate().cmdfile;
     std::string line;
-    while (!quitting && readline(f, line)) {
+    while (!quitting && readwholeline(f, line)) {
         outstate().cmdfile = true;
         if (!quiet) writeout(line + "\n");
         docmd(line.c_str(), 1);
@@ -98,13 +96,13 @@ void Debugger::writecmds(const char* letters, const char* path) {
         else if (*p == 'f')
             functions = true;
         else {
-            puterror({msgtext(MsgArgument), p, "\n"});
+            puterror({msgtext(msgid::Argument), p, "\n"});
             return;
         }
     }
     std::FILE* f = std::fopen(native(path).c_str(), "w");
     if (!f) {
-        puterror({msgtext(MsgCreate), " ", path, "\n"});
+        puterror({msgtext(msgid::Create), " ", path, "\n"});
         return;
     }
     if (!events_ && !monitors && !functions) events_ = monitors = functions = true;
@@ -129,7 +127,7 @@ const char* Debugger::readsrcline(const char* name, uint32_t n) {
         r.file = openalong(srcpath, name, "rb");
         if (!r.file) {
             r.failed = true;
-            r.text = std::string(msgtext(MsgNoFile)) + ": " + name;
+            r.text = std::string(msgtext(msgid::NoFile)) + ": " + name;
             return r.text.c_str();
         }
     }
@@ -150,7 +148,7 @@ const char* Debugger::readsrcline(const char* name, uint32_t n) {
             r.text += char(c);
         }
     }
-    if (std::ferror(r.file)) puterror({msgtext(MsgRead), "\n"});
+    if (std::ferror(r.file)) puterror({msgtext(msgid::Read), "\n"});
     if (!any) {
         std::fclose(r.file);
         r.file = nullptr;

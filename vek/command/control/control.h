@@ -107,6 +107,13 @@ struct PointInfo {
     bool hitcounts = false;         // an instruction here counts a hit
 };
 
+// Numbers of the message table used by run control.
+namespace msgid {
+constexpr int Read = 8, Unknown = 11, Illegal = 17, Breakpoint = 18, Redirect = 22, Argument = 32, Create = 37,
+              NoName = 44, NoSource = 45, NoFrame = 46, BadBreak = 59, FirstLine = 62, Modified = 70,
+              NotFound = 73, NoneSet = 74, NoFile = 75, NoFunc = 76, NoLine = 77, Broken = 83, NoCode = 85;
+}
+
 // Where a command ended; the empty text when it used the whole line.
 using Cursor = const char*;
 
@@ -233,6 +240,9 @@ struct Debugger {
     void writeevents(std::FILE* file);
     void dropinternalevents();
     bool hasdataevents() const;
+    // Events tested only at a step's end ('t', 'd'): a free run without
+    // them needs no step ends at plain lines.
+    bool hasstepevents() const;
     // Addresses the run must stop at for the events ('a', 's', 'l').
     std::vector<uint32_t> eventaddresses() const;
     bool hasaddrevent(uint32_t address);
@@ -286,8 +296,8 @@ struct Debugger {
     bool illegal = false;            // the last instruction was illegal
 };
 
-// Copies the text up to the '}' matching the '{' at text (nested braces
-// counted); returns where the body ends (after the '}').
-Cursor readbracebody(Cursor text, std::string& body);
+// One whole line of any length, its line feed and a carriage return before
+// it removed; false at the end of the file.
+bool readwholeline(std::FILE* f, std::string& line);
 
 }  // namespace vek

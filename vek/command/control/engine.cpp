@@ -6,6 +6,7 @@
 #include "platform/interrupt.h"
 #include "platform/window.h"
 #include "vek/command/control/control.h"
+#include "vek/command/expr/expr.h"
 #include "vek/command/point/point.h"
 #include "vek/core/debuginfo/texts.h"
 #include "vek/core/exec/insntable.h"
@@ -35,7 +36,31 @@ LineRecord* midslot(const DebugInfo& di, uint32_t address) {
 
 }  // namespace
 
-Debugger::Debugger(Session& session) : s(session) {}
+Debugger::Debugger(Session& session) : s(session) {
+    // The expression evaluator reaches the target, the frames and the
+    // command table through its environment.
+    resetexpr();
+    bindexpr(s);
+    ExprEnv& env = exprenv();
+    env.frames.depth = [this](int core) { return core == 0 ? int(frames.size()) : 0; };
+    env.frames.at = [this](int core, int index) {
+        FrameView v;
+        if (core != 0 || index < 0 || index >= int(frames.size())) return v;
+        const CallFrame& f = frames[frames.size() - 1 - size_t(index)];
+        v.func = f.func;
+        v.line = f.linerec;
+        v.curline = f.line;
+        v.setup = f.setup;
+        v.base = f.base;
+        return v;
+    };
+    env.frames.current = [this](int core) { return core == 0 && current >= 0 ? int(frames.size()) - 1 - current : -1; };
+    env.frames.select = [this](int core, int index) {
+        if (core == 0 && index >= 0 && index < int(frames.size())) current = int(frames.size()) - 1 - index;
+    };
+    env.hooks.dispatch = [this](const char* text, int user) { return dispatchcmd(text, user); };
+    env.hooks.stoprequested = [this] { return flags.stop != 0 || quitting; };
+}
 
 // The facts of one address, from rec (the statement there, or another
 // record at it) on.
@@ -82,6 +107,8 @@ const PointInfo& Debugger::info(uint32_t address) {
 }
 
 Debugger::~Debugger() {
+    exprenv().frames = {};
+    exprenv().hooks = {};
     s.target.exec.atpoint = nullptr;
     s.target.exec.clearpoints();
     if (journal) std::fclose(journal);
@@ -211,7 +238,7 @@ int Debugger::pushframe(LineRecord* key, LineRecord* rec) {
 int Debugger::popframe() {
     if (frames.empty()) {
         puterror({" EXITING non called function -> ", "Code Probably BROKEN", "\n", "TARGET = ", "0", "\n"});
-        puterror({msgtext(83), "\n"});
+        puterror({msgtext(msgid::Broken), "\n"});
         mode.over = false;
         mode.instrstep = true;
         mode.stepsleft = 1;
@@ -277,7 +304,7 @@ int Debugger::setposition(LineRecord* rec, const PointInfo& pi) {
         if (!pi.mark) {
             // Report, end the run, go on.
             puterror({"can't locate debug tables for: ", start->file, " ", start->func, "\n"});
-            puterror({msgtext(83), "\n"});
+            puterror({msgtext(msgid::Broken), "\n"});
             runstop = true;
         } else if (pushframe(pi.mark, start)) {
             setframeline(start);
@@ -510,7 +537,7 @@ bool Debugger::onpoint(uint32_t at) {
     chargesegment(t);
     const PointInfo& pi = info(at);
     beginsegment(at, pi, t);
-    if (plainrun) {
+    if (plainrun && !hasaddrevent(at)) {
         // No statement here (a branch target, a return address), or a line
         // inside the running function, which only moves the frame.
         if (!pi.own) return false;
@@ -537,7 +564,7 @@ bool Debugger::onpoint(uint32_t at) {
     if (eventschanged) {
         // A body made or removed events: the run must see their addresses.
         setpoints();
-        plainrun = mode.countfree && !mode.stepping && events.empty();
+        plainrun = mode.countfree && !mode.stepping && !hasstepevents();
     }
     return end;
 }
@@ -548,7 +575,7 @@ static void runfast(Debugger& d) {
     Executor& x = d.s.target.exec;
     d.setpoints();
     d.beginsegment(d.pc());
-    d.plainrun = d.mode.countfree && !d.mode.stepping && d.events.empty();
+    d.plainrun = d.mode.countfree && !d.mode.stepping && !d.hasstepevents();
     d.timer = symtab().time;
     x.atpoint = [&d](uint32_t at) { return d.onpoint(at); };
     for (;;) {
@@ -687,7 +714,7 @@ static bool internalevent(Debugger& d, Cursor& text) {
         auto at = d.s.symbolport.findsym(name);
         if (!at) at = d.s.symbolport.findsym("_" + name);
         if (!at) {
-            puterror({msgtext(59), ": ", name, "\n"});
+            puterror({msgtext(msgid::BadBreak), ": ", name, "\n"});
             return false;
         }
         d.newsevent("", name, *at, 1, 0, false, true);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "vek/command/control/control.h"
+#include "vek/command/expr/expr.h"
 #include "vek/core/debuginfo/texts.h"
 #include "vek/core/support/callbacks.h"
 #include "vek/core/support/output.h"
@@ -14,33 +15,17 @@ namespace vek {
 
 namespace {
 
-constexpr int MsgModified = 70, MsgNotFound = 73, MsgNone = 74, MsgNoFile = 75, MsgNoFunc = 76, MsgNoLine = 77,
-              MsgNoCode = 85;
-
 std::string hex(uint32_t v) { return hextextb(v); }
 
 // The body after a location: blanks skipped, then a braced text.
 Cursor takebody(Cursor text, std::string& body) {
     body.clear();
-    Cursor p = skipblanks(text);
-    if (*p != '{') return text;
-    return readbracebody(p, body);
+    const char* p = skipblanks(text);
+    if (*p != '{' || !readbracebody(p, body)) return text;
+    return p;
 }
 
 }  // namespace
-
-Cursor readbracebody(Cursor text, std::string& body) {
-    body.clear();
-    if (*text != '{') return text;
-    int depth = 1;
-    Cursor p = text + 1;
-    for (; *p; ++p) {
-        if (*p == '{') ++depth;
-        if (*p == '}' && --depth == 0) break;
-    }
-    body.assign(text + 1, size_t(p - text - 1));
-    return *p ? p + 1 : p;
-}
 
 EventRecord* Debugger::findnumber(int number) {
     for (auto& e : events)
@@ -78,37 +63,45 @@ static void update(Debugger& d, EventRecord& e, uint32_t count, const std::strin
     puttext({d.eventline(e)});
 }
 
-Cursor Debugger::newaddrevent(Cursor text, uint32_t address, uint32_t count, int user, bool watch, bool enabled) {
+// The creators' common part: an event of the same key is updated, else a
+// new one is made and given its body.
+template <class Same>
+static Cursor makeevent(Debugger& d, Cursor text, char k, Same same, uint32_t count, int user, bool watch,
+                        bool enabled, EventRecord*& made) {
     std::string body;
     Cursor after = takebody(text, body);
-    const bool hadbody = after != text;
-    for (auto& e : events)
-        if (!e->removed && e->kind == 'a' && e->address == address) {
-            update(*this, *e, count, body, hadbody);
+    made = nullptr;
+    for (auto& e : d.events)
+        if (!e->removed && e->kind == k && same(*e)) {
+            update(d, *e, count, body, after != text);
             return after;
         }
-    EventRecord* e = newevent(user, watch, enabled, count, 'a');
-    e->address = address;
-    e->body = body;
-    echo(*this, *e);
+    made = d.newevent(user, watch, enabled, count, k);
+    made->body = body;
+    return after;
+}
+
+Cursor Debugger::newaddrevent(Cursor text, uint32_t address, uint32_t count, int user, bool watch, bool enabled) {
+    EventRecord* e;
+    Cursor after = makeevent(
+        *this, text, 'a', [&](const EventRecord& o) { return o.address == address; }, count, user, watch, enabled, e);
+    if (e) {
+        e->address = address;
+        echo(*this, *e);
+    }
     return after;
 }
 
 Cursor Debugger::newsevent(Cursor text, const std::string& name, uint32_t address, uint32_t count, int user,
                            bool watch, bool enabled) {
-    std::string body;
-    Cursor after = takebody(text, body);
-    const bool hadbody = after != text;
-    for (auto& e : events)
-        if (!e->removed && e->kind == 's' && e->text == name) {
-            update(*this, *e, count, body, hadbody);
-            return after;
-        }
-    EventRecord* e = newevent(user, watch, enabled, count, 's');
-    e->address = address;
-    e->text = name;
-    e->body = body;
-    echo(*this, *e);
+    EventRecord* e;
+    Cursor after = makeevent(
+        *this, text, 's', [&](const EventRecord& o) { return o.text == name; }, count, user, watch, enabled, e);
+    if (e) {
+        e->address = address;
+        e->text = name;
+        echo(*this, *e);
+    }
     return after;
 }
 
@@ -125,7 +118,7 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
     if (loc.file) {
         file = findfile(d, loc.file);
         if (!file) {
-            puterror({loc.file, ": ", msgtext(MsgNoFile), "\n"});
+            puterror({loc.file, ": ", msgtext(msgid::NoFile), "\n"});
             return fail('K');
         }
         if (!loc.line) first = file->firstline, last = file->lastline;
@@ -133,7 +126,7 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
     if (loc.function) {
         func = findfunc(d, loc.function, loc.file);
         if (!func) {
-            puterror({loc.function, "(): ", msgtext(MsgNoFunc), "\n"});
+            puterror({loc.function, "(): ", msgtext(msgid::NoFunc), "\n"});
             return fail('L');
         }
         if (!loc.line) {
@@ -141,7 +134,7 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
             last = whole ? func->lastline : func->firstline;
         } else if (first < func->firstline || first > func->lastline || last < func->firstline ||
                    last > func->lastline) {
-            puterror({func->name, "():", std::to_string(first), ": ", msgtext(MsgNoLine), "\n"});
+            puterror({func->name, "():", std::to_string(first), ": ", msgtext(msgid::NoLine), "\n"});
             return fail('M');
         }
         if (!file) file = func->file;
@@ -153,15 +146,14 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
         return fail('K');
     }
     if (loc.line && (first < file->firstline || first > file->lastline || last > file->lastline)) {
-        puterror({file->name, ":", std::to_string(first), ": ", msgtext(MsgNoLine), "\n"});
+        puterror({file->name, ":", std::to_string(first), ": ", msgtext(msgid::NoLine), "\n"});
         return fail('M');
     }
-    std::string body;
-    Cursor after = takebody(text, body);
-    const bool hadbody = after != text;
     for (auto& e : events)
         if (!e->removed && e->kind == 't' && e->file == file && e->func == func && e->first == first) {
-            update(*this, *e, count, body, hadbody);
+            std::string body;
+            Cursor after = takebody(text, body);
+            update(*this, *e, count, body, after != text);
             return after;
         }
     if (loc.line) {
@@ -175,16 +167,17 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
             }
         }
         if (!found) {
-            puterror({file->name, ":", std::to_string(first), ": ", msgtext(MsgNoCode), "\n"});
+            puterror({file->name, ":", std::to_string(first), ": ", msgtext(msgid::NoCode), "\n"});
             return fail('U');
         }
     }
-    EventRecord* e = newevent(user, watch, enabled, count, 't');
+    EventRecord* e;
+    Cursor after = makeevent(
+        *this, text, 't', [](const EventRecord&) { return false; }, count, user, watch, enabled, e);
     e->file = file;
     e->func = func;
     e->first = first;
     e->last = last < first ? first : last;
-    e->body = body;
     echo(*this, *e);
     return after;
 }
@@ -192,6 +185,12 @@ Cursor Debugger::newlineevents(Cursor text, const LocationSpec& loc, uint32_t co
 bool Debugger::hasdataevents() const {
     for (auto& e : events)
         if (!e->removed && e->kind == 'd') return true;
+    return false;
+}
+
+bool Debugger::hasstepevents() const {
+    for (auto& e : events)
+        if (!e->removed && (e->kind == 't' || e->kind == 'd')) return true;
     return false;
 }
 
@@ -273,11 +272,11 @@ EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afters
             if (e->kind == 'd') {
                 std::string where = line && line->owner ? " " + line->owner->name + "():" + std::to_string(line->line)
                                                         : std::string(" ????");
-                puttext({e->text, msgtext(MsgModified), where, "\n"});
+                puttext({e->text, msgtext(msgid::Modified), where, "\n"});
             } else if (!e->watch) {
                 std::string part = eventline(*e);
                 part = part.substr(0, part.find("  {"));
-                puttext({msgtext(18), part, "\n"});
+                puttext({msgtext(msgid::Breakpoint), part, "\n"});
             }
         }
         if (!e->body.empty()) {
@@ -320,9 +319,9 @@ int Debugger::rmevent(int number, int user) {
     }
     if (!any) {
         if (number == -1) {
-            if (user) puterror({msgtext(MsgNone), "\n"});
+            if (user) puterror({msgtext(msgid::NoneSet), "\n"});
         } else {
-            puterror({msgtext(MsgNotFound), "\n"});
+            puterror({msgtext(msgid::NotFound), "\n"});
         }
     }
     eventchange();
@@ -339,7 +338,7 @@ void Debugger::setevents(char letter, int number) {
     if (EventRecord* e = findnumber(number))
         e->enabled = letter == 'a';
     else
-        puterror({msgtext(MsgNotFound), "\n"});
+        puterror({msgtext(msgid::NotFound), "\n"});
 }
 
 std::string Debugger::eventline(const EventRecord& e) const {
@@ -375,7 +374,7 @@ void Debugger::listevents(bool watch) {
     for (auto& e : events)
         if (!e->removed) any = true;
     if (!any) {
-        puterror({msgtext(MsgNone), "\n"});
+        puterror({msgtext(msgid::NoneSet), "\n"});
         return;
     }
     for (auto& e : events)

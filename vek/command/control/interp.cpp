@@ -6,6 +6,7 @@
 
 #include "platform/window.h"
 #include "vek/command/control/control.h"
+#include "vek/command/expr/expr.h"
 #include "vek/core/debuginfo/texts.h"
 #include "vek/core/support/callbacks.h"
 #include "vek/core/support/output.h"
@@ -67,93 +68,66 @@ uint32_t countof(const Options& o) {
 
 // ---- run commands
 
-Cursor startrun(Debugger& d, Cursor text, int user) {
-    if (d.mode.level == 0) d.setrunstate(1);
+// What each run command sets of the run mode.
+enum class InsnMode { No, Yes, NoLines };          // instruction steps
+enum class Over { No, AtLine };                // over: pc starts a source line
+enum class Stepping { Free, Source, Always, Never };
+struct RunSpec {
+    bool tracelines, traceinsns, countfree;
+    InsnMode instr;
+    Over over;
+    int depth;                                 // -1: unchanged
+    Stepping stepping;
+};
+
+Cursor startrun(Debugger& d, Cursor text, int user, const RunSpec& r) {
+    RunMode& m = d.mode;
+    m.tracelines = r.tracelines;
+    m.traceinsns = r.traceinsns;
+    m.countfree = r.countfree;
+    m.instrstep = r.instr == InsnMode::Yes || (r.instr == InsnMode::NoLines && d.di().lines.empty());
+    m.over = r.over == Over::AtLine && islinestart(d.di(), d.pc()) != 0;
+    if (r.depth >= 0 && (r.instr != InsnMode::NoLines || m.instrstep)) m.depth = int16_t(r.depth);
+    // A step or go given while a run goes on (from a body) keeps its count.
+    const bool fresh = m.level == 0 || !m.stepping;
+    switch (r.stepping) {
+    case Stepping::Free:
+    case Stepping::Source:
+        if (fresh) {
+            m.stepping = r.stepping == Stepping::Source;
+            m.stepsleft = 32000;
+        }
+        break;
+    case Stepping::Always: m.stepping = true; break;
+    case Stepping::Never:
+        m.stepping = false;
+        if (m.level == 0) m.stepsleft = 32000;
+        break;
+    }
+    if (m.level == 0) d.setrunstate(1);
     return d.runloop(text, user);
 }
 
-void freestepping(Debugger& d) {
-    if (d.mode.level == 0 || !d.mode.stepping) {
-        d.mode.stepping = false;
-        d.mode.stepsleft = 32000;
-    }
-}
-void sourcestepping(Debugger& d) {
-    if (d.mode.level == 0 || !d.mode.stepping) {
-        d.mode.stepping = true;
-        d.mode.stepsleft = 32000;
-    }
-}
-
 Cursor cmdgo(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = d.mode.traceinsns = false;
-    d.mode.countfree = true;
-    d.mode.instrstep = false;
-    d.mode.over = false;
-    freestepping(d);
-    return startrun(d, text, user);
+    return startrun(d, text, user, {false, false, true, InsnMode::No, Over::No, -1, Stepping::Free});
 }
-
 Cursor cmdtgo(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = true;
-    d.mode.traceinsns = false;
-    d.mode.countfree = true;
-    d.mode.instrstep = false;
-    d.mode.over = false;
-    d.mode.stepping = false;
-    if (d.mode.level == 0) d.mode.stepsleft = 32000;
-    return startrun(d, text, user);
+    return startrun(d, text, user, {true, false, true, InsnMode::No, Over::No, -1, Stepping::Never});
 }
-
-Cursor cmdtigoreal(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = true;
-    d.mode.traceinsns = true;
-    d.mode.countfree = true;
-    d.mode.instrstep = false;
-    d.mode.over = false;
-    d.mode.stepping = false;
-    if (d.mode.level == 0) d.mode.stepsleft = 32000;
-    return startrun(d, text, user);
+Cursor cmdtigo(Debugger& d, Cursor text, int user) {
+    return startrun(d, text, user, {true, true, true, InsnMode::No, Over::No, -1, Stepping::Never});
 }
-
 Cursor cmdstep(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = d.mode.traceinsns = false;
-    d.mode.countfree = false;
-    d.mode.instrstep = d.di().lines.empty();
-    d.mode.over = false;
-    if (d.mode.instrstep) d.mode.depth = 0;
-    sourcestepping(d);
-    return startrun(d, text, user);
+    return startrun(d, text, user, {false, false, false, InsnMode::NoLines, Over::No, 0, Stepping::Source});
 }
-
 Cursor cmdistep(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = d.mode.traceinsns = false;
-    d.mode.countfree = false;
-    d.mode.instrstep = true;
-    d.mode.over = false;
-    d.mode.depth = 0;
-    sourcestepping(d);
-    return startrun(d, text, user);
+    return startrun(d, text, user, {false, false, false, InsnMode::Yes, Over::No, 0, Stepping::Source});
 }
-
 Cursor cmdostep(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = d.mode.traceinsns = false;
-    d.mode.countfree = false;
-    d.mode.instrstep = false;
-    d.mode.over = islinestart(d.di(), d.pc()) != 0;
-    d.mode.depth = 0;
-    d.mode.stepping = true;
-    return startrun(d, text, user);
+    return startrun(d, text, user, {false, false, false, InsnMode::No, Over::AtLine, 0, Stepping::Always});
 }
-
 Cursor cmdfinish(Debugger& d, Cursor text, int user) {
-    d.mode.tracelines = d.mode.traceinsns = false;
-    d.mode.countfree = false;
-    d.mode.instrstep = false;
-    d.mode.over = islinestart(d.di(), d.pc()) != 0;
-    d.mode.depth = 1;
-    d.mode.stepping = true;
-    return startrun(d, text, user);
+    return startrun(d, text, user, {false, false, false, InsnMode::No, Over::AtLine, 1, Stepping::Always});
 }
 
 // ---- run state
@@ -182,6 +156,8 @@ Cursor cmdquit(Debugger& d, Cursor text, int) {
 
 Cursor cmdrem(Debugger&, Cursor text, int) { return lineend(text); }
 
+Cursor cmdeval(Debugger&, Cursor text, int user) { return evalcmd(text, user); }
+
 Cursor cmdregs(Debugger& d, Cursor text, int) {
     std::string dump = d.s.regdump();
     if (dump.empty() || dump.back() != '\n') dump += '\n';
@@ -202,7 +178,7 @@ Cursor cmdload(Debugger& d, Cursor text, int) {
     std::string name(p);
     while (!name.empty() && uint8_t(name.back()) <= ' ') name.pop_back();
     if (name.empty()) {
-        puterror({msgtext(44), "\n"});
+        puterror({msgtext(msgid::NoName), "\n"});
         return lineend(text);
     }
     if (std::FILE* f = std::fopen(name.c_str(), "rb"))
@@ -270,7 +246,7 @@ Cursor eventcmd(Debugger& d, Cursor text, int user, bool watch) {
             LocationSpec loc;
             Cursor after = parseloc(d.loc, p, loc);
             if (!isnumloc(loc)) {
-                puterror({msgtext(MsgArgument), "for: ", letter == 'a' ? " Break/Watch activate " : " Break/Watch suspend",
+                puterror({msgtext(msgid::Argument), "for: ", letter == 'a' ? " Break/Watch activate " : " Break/Watch suspend",
                           "\n"});
                 return lineend(text);
             }
@@ -301,7 +277,7 @@ Cursor eventcmd(Debugger& d, Cursor text, int user, bool watch) {
             auto at = d.s.symbolport.findsym(name);
             if (!at) at = d.s.symbolport.findsym("_" + name);
             if (!at || isnumloc(loc)) {
-                puterror({msgtext(59), ": ", name, "\n"});
+                puterror({msgtext(msgid::BadBreak), ": ", name, "\n"});
                 return lineend(text);
             }
             after = d.newsevent(after, name, *at, count, user, watch, enabled);
@@ -394,7 +370,7 @@ CommandEntry table[] = {
     ROW("status", Internal, cmdstatus),
     ROW("stop", Internal, cmdstop),
     ROW("tgo", 0, cmdtgo),
-    ROW("tigo", 0, cmdtigoreal),
+    ROW("tigo", 0, cmdtigo),
     ROW("record", 0, nullptr),
     ROW("move", NeedLines | NeedFrame, nullptr),
     ROW("l", 0, cmdload),
@@ -425,8 +401,8 @@ CommandEntry table[] = {
     ROW("v", NoRefresh | NeedLines, nullptr),
     ROW("vars", NoRefresh | NeedLines, nullptr),
     ROW("write", 0, cmdwrite),
-    ROW("x", 0, nullptr),
-    ROW("eval", 0, nullptr),
+    ROW("x", 0, cmdeval),
+    ROW("eval", 0, cmdeval),
     ROW("zero", 0, nullptr),
     ROW("mess", 0, nullptr),
     ROW("perf", NoRefresh | NeedLines, nullptr),
@@ -488,15 +464,15 @@ Cursor Debugger::dispatchcmd(Cursor text, int user) {
     const CommandEntry* c = findcmd(text);
     if (!c) {
         std::string line(text);
-        puterror({msgtext(MsgUnknown), ": ", line, "\n"});
+        puterror({msgtext(msgid::Unknown), ": ", line, "\n"});
         norefresh = true;
         result = lineend(text);
     } else if ((c->flags & NeedLines) && di().lines.empty()) {
-        puterror({msgtext(MsgNoSource), "\n"});
+        puterror({msgtext(msgid::NoSource), "\n"});
         norefresh = true;
         result = lineend(text);
     } else if ((c->flags & NeedFrame) && !currentframe()) {
-        puterror({msgtext(MsgNoFrame), "\n"});
+        puterror({msgtext(msgid::NoFrame), "\n"});
         norefresh = true;
         result = lineend(text);
     } else {
@@ -523,15 +499,12 @@ Cursor Debugger::docmd(Cursor line, int user) {
         std::fputc('\n', journal);
     }
     if (*line == ';') return lineend(line);
-    Cursor p = skipblanks(line);
     // Every statement of the line, up to its end or a closing brace.
+    Cursor p = skipblanks(line);
     while (*p && *p != '}' && !quitting) {
-        const bool unknown = !findcmd(p);
-        p = dispatchcmd(p, user);
-        if (unknown) return lineend(p);
+        p = execstatement(p, user);
+        if (!p) return lineend(line);
         p = skipblanks(p);
-        if (*p != ';') break;
-        while (*p == ';' || *p == ' ' || *p == '\t') ++p;
     }
     return p;
 }

@@ -2,6 +2,7 @@
 // target is bound, the frames start afresh, and pc is positioned at its
 // statement, or run to the first source line.
 #include "vek/command/control/control.h"
+#include "vek/command/expr/expr.h"
 #include "vek/core/debuginfo/texts.h"
 #include "vek/core/support/output.h"
 
@@ -16,6 +17,7 @@ bool Debugger::loadprogram(const std::string& path, const char* entry, bool noru
     s.target.exec.flushcache();
     if (!o.ok) return false;
     s.bindloaded();
+    bindexpr(s);
     s.entrychosen = o.entrychosen;
     clearframes();
     positionatpc();
@@ -28,7 +30,7 @@ bool Debugger::loadprogram(const std::string& path, const char* entry, bool noru
         mode.stepsleft = 1;
         setrunstate(1);
         runloop("", 0);
-        puttext({"  ", msgtext(62), " ", hextextb(pc()), "\n"});
+        puttext({"  ", msgtext(msgid::FirstLine), " ", hextextb(pc()), "\n"});
     }
     return true;
 }

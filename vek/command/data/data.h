@@ -29,7 +29,6 @@ struct Channel {
 
 // The state of these commands: one set, fresh after resetdata.
 struct DataState {
-    Debugger* debugger = nullptr;
     std::list<Channel> channels;          // newest first
     uint32_t listcursor = 0;              // next address of the code listing
     uint32_t listcount = 22;              // default count of listed lines
@@ -42,11 +41,9 @@ DataState& datastate();
 // Closes the channels and starts fresh.
 void resetdata();
 
-// Gives the command table these commands' handlers and binds the
-// expression evaluator to the debugger: its program, registers and memory,
-// its call frames, its command dispatch and its stop request.
+// Gives the command table these commands' handlers (x and eval are run
+// control's, on the evaluator that the Debugger binds).
 void adddatacommands();
-void bindcommands(Debugger& d);
 
 // ---- memory
 // Prints memory from start to end inclusive, 16 bytes a line, in elements

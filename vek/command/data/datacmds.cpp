@@ -1,6 +1,6 @@
-// The data and display commands: x (eval), updat, vars, print, stack,
+// The data and display commands: updat, vars, print, stack,
 // files, funcs, perf, mess, dump, fill, mm; the installation of every
-// handler of this library and the binding of the evaluator to run control.
+// handler of this library.
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -35,10 +35,6 @@ Cursor lineend(Cursor text) { return text + std::strlen(text); }
 void refreshdata() {
     if (exprenv().hooks.refreshdata) exprenv().hooks.refreshdata();
 }
-
-// ---- x, eval
-
-Cursor cmdeval(Debugger&, Cursor text, int user) { return evalcmd(text, user); }
 
 // ---- updat
 
@@ -431,7 +427,7 @@ struct Install {
     Handler handler;
 };
 const Install handlers[] = {
-    {"x", cmdeval},        {"eval", cmdeval},     {"u", cmdupdat},       {"updat", cmdupdat},
+    {"u", cmdupdat},       {"updat", cmdupdat},
     {"update", cmdupdat},  {"v", cmdvars},        {"vars", cmdvars},     {"print", cmdprint},
     {"stack", cmdstack},   {"files", cmdfiles},   {"funcs", cmdfuncs},   {"perf", cmdperf},
     {"mess", cmdmess},     {"dump", cmddump},     {"fill", cmdfill},     {"mm", cmdmm},
@@ -443,40 +439,6 @@ const Install handlers[] = {
 
 void adddatacommands() {
     for (const Install& i : handlers) sethandler(i.word, i.handler);
-}
-
-void bindcommands(Debugger& d) {
-    datastate().debugger = &d;
-    bindexpr(d.s);
-    ExprEnv& env = exprenv();
-    // Run control keeps the frames innermost last; the evaluator counts
-    // from the innermost. Core 1 has none here.
-    auto at = [&d](int index) -> CallFrame* {
-        const int n = int(d.frames.size());
-        return index >= 0 && index < n ? &d.frames[size_t(n - 1 - index)] : nullptr;
-    };
-    env.frames.depth = [&d](int core) { return core == 0 ? int(d.frames.size()) : 0; };
-    env.frames.at = [at](int core, int index) {
-        FrameView v;
-        if (core != 0) return v;
-        if (CallFrame* f = at(index)) {
-            v.func = f->func;
-            v.line = f->linerec;
-            v.curline = f->line;
-            v.setup = f->setup;
-            v.base = f->base;
-        }
-        return v;
-    };
-    env.frames.current = [&d](int core) {
-        if (core != 0 || d.current < 0 || d.current >= int(d.frames.size())) return -1;
-        return int(d.frames.size()) - 1 - d.current;
-    };
-    env.frames.select = [&d](int core, int index) {
-        if (core == 0 && index >= 0 && index < int(d.frames.size())) d.current = int(d.frames.size()) - 1 - index;
-    };
-    env.hooks.dispatch = [&d](const char* text, int user) { return d.dispatchcmd(text, user); };
-    env.hooks.stoprequested = [&d] { return d.flags.stop != 0; };
 }
 
 std::string frametext(Debugger& d, int index) {
