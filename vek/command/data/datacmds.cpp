@@ -316,6 +316,42 @@ int sizeof_(const Options& o) {
     return size;
 }
 
+struct RangeMessages {
+    const char* start;
+    const char* zerocount;
+    const char* backwards;   // end below start
+    const char* empty;       // end equal to start (nullptr: allowed)
+};
+
+// "start end" or "start, count" (end := start + count - 1, cut at the top
+// of memory); false after reporting the message that fits.
+bool readrange(Cursor& p, uint32_t& start, uint32_t& end, const RangeMessages& m) {
+    uint32_t second = 0;
+    if (!expr32(p, start)) {
+        puterror({m.start, "\n"});
+        return false;
+    }
+    p = skipblanks(p);
+    const bool counted = *p == ',';
+    if (counted) ++p;
+    if (!expr32(p, second)) {
+        puterror({" Wrong Size or End Address for DUMP ", "\n"});
+        return false;
+    }
+    end = second;
+    if (counted) {
+        if (second == 0) {
+            puterror({m.zerocount, "\n"});
+            return false;
+        }
+        end = second - 1 > 0xFFFFFFFFu - start ? 0xFFFFFFFFu : start + second - 1;
+    } else if (end < start || (m.empty && end == start)) {
+        puterror({end < start ? m.backwards : m.empty, "\n"});
+        return false;
+    }
+    return true;
+}
+
 Cursor cmddump(Debugger& d, Cursor text, int) {
     Options o;
     Cursor p = readoptions(text, "ABWLF", "F", o, true);
@@ -330,30 +366,10 @@ Cursor cmddump(Debugger& d, Cursor text, int) {
             return lineend(text);
         }
     }
-    uint32_t start = 0, second = 0;
-    if (!expr32(p, start)) {
-        puterror({" Wrong Start Address for DUMP ", "\n"});
+    uint32_t start = 0, end = 0;
+    if (!readrange(p, start, end, RangeMessages{" Wrong Start Address for DUMP ", " Wrong Range for DUMP ",
+                                                " Wrong Range for DUMP ", " Wrong Range for DUMP "}))
         return lineend(text);
-    }
-    p = skipblanks(p);
-    const bool counted = *p == ',';
-    if (counted) ++p;
-    if (!expr32(p, second)) {
-        puterror({" Wrong Size or End Address for DUMP ", "\n"});
-        return lineend(text);
-    }
-    // The count form ends at start + count - 1, cut at the top of memory.
-    uint32_t end = second;
-    if (counted) {
-        if (second == 0) {
-            puterror({" Wrong Range for DUMP ", "\n"});
-            return lineend(text);
-        }
-        end = second - 1 > 0xFFFFFFFFu - start ? 0xFFFFFFFFu : start + second - 1;
-    } else if (start >= end) {
-        puterror({" Wrong Range for DUMP ", "\n"});
-        return lineend(text);
-    }
     dumpmem(d.s.target.mem, start, end, sizeof_(o), format, o.has('A'), [&d] { return d.flags.stop != 0; });
     return p;
 }
@@ -362,30 +378,10 @@ Cursor cmdfill(Debugger& d, Cursor text, int) {
     Options o;
     Cursor p = readoptions(text, "RVBWL", "", o, true);
     if (!p) return lineend(text);
-    uint32_t start = 0, second = 0, value = 0;
-    if (!expr32(p, start)) {
-        puterror({" Wrong Start Address for FILL ", "\n"});
+    uint32_t start = 0, end = 0, value = 0;
+    if (!readrange(p, start, end, RangeMessages{" Wrong Start Address for FILL ", " Illegal count (zero) ",
+                                                " Wrong Range for FILL ", nullptr}))
         return lineend(text);
-    }
-    p = skipblanks(p);
-    const bool counted = *p == ',';
-    if (counted) ++p;
-    if (!expr32(p, second)) {
-        puterror({" Wrong Size or End Address for DUMP ", "\n"});
-        return lineend(text);
-    }
-    uint32_t end = second;
-    if (counted) {
-        if (second == 0) {
-            puterror({" Illegal count (zero) ", "\n"});
-            return lineend(text);
-        }
-        end = second - 1 > 0xFFFFFFFFu - start ? 0xFFFFFFFFu : start + second - 1;
-    }
-    if (end < start) {
-        puterror({" Wrong Range for FILL ", "\n"});
-        return lineend(text);
-    }
     if (!o.has('R')) {
         p = skipblanks(p);
         if (*p == ',') ++p;
