@@ -11,6 +11,7 @@ using Listing = DataFixture;
 TEST_F(Listing, SourceLinesOfARange) {
     EXPECT_EQ(run("print fx.c:3:5"), "3  /* line 3 */\n4  /* line 4 */\n5  /* line 5 */\n");
     EXPECT_EQ(run("print 22"), "22  /* line 22 */\n");   // the current frame's file
+    EXPECT_EQ(run("print fx.c:29:100000"), "29  /* line 29 */\n30  /* line 30 */\n");
     EXPECT_EQ(run("print g()"), run("print fx.c:21:30"));
     EXPECT_EQ(run("print nosuch"), "#error: unknown command: nosuch\n");
     EXPECT_EQ(run("print h():3"), "#error: h(): function not found\n");

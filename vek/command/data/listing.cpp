@@ -2,6 +2,7 @@
 // source listings with execution counts and the code of each line.
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -185,14 +186,14 @@ void printsource(Debugger& d, bool showcode, const LocationSpec& loc, bool count
     if (last < first) return;
 
     // The line and function-start records of the file in the range, by line.
-    std::vector<std::vector<LineRecord*>> records(last - first + 1);
+    std::map<uint32_t, std::vector<LineRecord*>> records;
     for (LineRecord* r : di.lines)
         if ((r->kind == kind::Line || r->kind == kind::Start) && r->line >= first && r->line <= last &&
             r->file == file->name)
-            records[r->line - first].push_back(r);
+            records[r->line].push_back(r);
     uint64_t total = 0;
     if (counts) {
-        for (auto& list : records)
+        for (auto& [line, list] : records)
             for (LineRecord* r : list) {
                 if (clear) r->hits = 0;
                 total += r->hits;
@@ -206,7 +207,9 @@ void printsource(Debugger& d, bool showcode, const LocationSpec& loc, bool count
         if (stopped(d)) break;
         const char* line = d.readsrcline(file->name.c_str(), n);
         if (!line) break;
-        const std::vector<LineRecord*>& list = records[n - first];
+        static const std::vector<LineRecord*> none;
+        auto at = records.find(n);
+        const std::vector<LineRecord*>& list = at == records.end() ? none : at->second;
         if (counts) {
             std::string column;
             uint64_t count = 0;
