@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <vector>
 
 #include "datafixture.h"
 
@@ -115,4 +116,52 @@ TEST_F(Oracle, DumpShowsWhatObjdumpShows) {
     EXPECT_EQ(run("dump /b 0x3000, 16"), "00003000 " + bytes + "\n");
     EXPECT_EQ(run("dump /w 0x3000, 16"), "00003000 " + halves + "\n");
     EXPECT_EQ(run("dump /l 0x3000, 16"), "00003000 " + longs + "\n");
+}
+
+TEST_F(Oracle, CodeListingShowsWhatObjdumpShows) {
+    if (std::system("command -v powerpc-linux-gnu-as >/dev/null && command -v powerpc-linux-gnu-objdump >/dev/null"
+                    " && command -v powerpc-linux-gnu-objcopy >/dev/null") != 0)
+        GTEST_SKIP() << "GNU binutils for PowerPC are not installed";
+    dir->write("code.s", "  .section .text,\"axv\"\n  se_add r3,r4\n  e_stw r0,20(r1)\n  se_mr r31,r3\n"
+                         "  e_lwz r31,12(r1)\n  e_add16i r3,r3,5\n  se_li r3,1\n  se_blr\n");
+    ASSERT_EQ(std::system("powerpc-linux-gnu-as -mvle -mregnames -o code.o code.s && "
+                          "powerpc-linux-gnu-objcopy -O srec --change-addresses 0x3000 code.o code.srec"),
+              0);
+    // "   0:\t18 64 \tse_add   r3,r4" -> address, bytes, mnemonic
+    std::istringstream dis(capture("powerpc-linux-gnu-objdump -d -M vle code.o"));
+    struct Line {
+        uint32_t address;
+        std::string bytes, name;
+    };
+    std::vector<Line> want;
+    std::string l;
+    while (std::getline(dis, l)) {
+        unsigned a;
+        const size_t t1 = l.find('\t'), t2 = l.find('\t', t1 + 1);
+        if (t1 == std::string::npos || t2 == std::string::npos || std::sscanf(l.c_str(), " %x:", &a) != 1) continue;
+        std::string bytes;
+        for (char c : l.substr(t1 + 1, t2 - t1 - 1))
+            if (c != ' ') bytes += c;
+        std::string name = l.substr(t2 + 1);
+        name = name.substr(0, name.find_first_of(" \t"));
+        for (const char* prefix : {"se_", "e_"})
+            if (name.rfind(prefix, 0) == 0) name = name.substr(std::strlen(prefix));
+        if (name == "add16i") name = "addi";
+        want.push_back({0x3000 + a, bytes, name});
+    }
+    ASSERT_EQ(want.size(), 7u);
+    run("load code.srec");
+    host.text.clear();
+    vek::runline(*d, "e 0x3000 , 0x3014", true);
+    std::istringstream got(host.text);
+    for (const Line& w : want) {
+        ASSERT_TRUE(bool(std::getline(got, l))) << host.text;
+        char head[40];
+        std::snprintf(head, sizeof head, "    0x%08x ", unsigned(w.address));
+        EXPECT_EQ(l.substr(0, 15), head);
+        EXPECT_EQ(l.substr(15, 18), w.bytes + std::string(18 - w.bytes.size(), ' ')) << l;
+        std::string name = l.substr(34);
+        name = name.substr(0, name.find_first_of(" \t"));
+        EXPECT_EQ(name, w.name) << l;
+    }
 }
