@@ -25,6 +25,9 @@ TEST_F(Data, UpdateAssignsAndShowsOldAndNew) {
     run("u .v = 5");
     EXPECT_EQ(run("x .v"), "    .v = 5\n");
     EXPECT_EQ(run("u d = 2"), "    double d = 1500.0 => 2.0\n");
+    EXPECT_EQ(run("u ll = -1\nx /x ll"), "    long long ll = 81985529216486895 => -1\n    ll = 0xffffffffffffffff\n");
+    EXPECT_EQ(run("u ull = us\nu ll = -2.5\nx ull, ll"), "    unsigned long long ull = 18446744073709551615 => 65535\n"
+                                                  "    long long ll = -1 => -2\n    ull = 65535\n    ll = -2\n");
     EXPECT_EQ(run("u pt = 1"), "#error: expression not updatable: pt\n");
     EXPECT_EQ(run("u gi = \"x\""), "#error: illegal type: gi\n");
 }

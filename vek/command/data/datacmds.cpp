@@ -91,6 +91,24 @@ Cursor updatestring(Debugger& d, const ExprValue& target, Cursor p) {
     return p;
 }
 
+bool isllong(const ExprValue& v) { return !v.derived() && (v.base() == tc::LLong || v.base() == tc::ULLong); }
+
+// A value as the 64 bits of a long long.
+uint64_t llongbits(const ExprValue& v) {
+    if (isllong(v)) return v.bits;
+    if (v.isfloat()) {
+        const double d = v.dbl();
+        if (!(d == d)) return 0;
+        if (d >= 9223372036854775807.0) return 0x7FFFFFFFFFFFFFFFull;
+        if (d <= -9223372036854775808.0) return 0x8000000000000000ull;
+        return uint64_t(int64_t(d));
+    }
+    const uint8_t b = v.base();
+    const bool unsig = v.derived() || b == tc::Bool || b == tc::UChar || b == tc::UShort || b == tc::UInt ||
+                       b == tc::ULong;
+    return unsig ? uint64_t(v.u32()) : uint64_t(int64_t(v.i32()));
+}
+
 Cursor cmdupdat(Debugger& d, Cursor text, int) {
     Cursor p = text;
     int error = 0;
@@ -134,7 +152,13 @@ Cursor cmdupdat(Debugger& d, Cursor text, int) {
     }
     ExprValue old = *target;
     const std::string decl = targetdecl(*target);
-    error = storevalue(*target, *value);
+    if (isllong(*target) && target->kind != term::DotVar) {
+        // A long long takes all 64 bits: ints sign-extended by their type.
+        target->bits = llongbits(*value);
+        writeval(*target, target->bits);
+    } else {
+        error = storevalue(*target, *value);
+    }
     if (error) {
         puterror({msgtext(error), ": ", old.text, "\n"});
         return lineend(text);
