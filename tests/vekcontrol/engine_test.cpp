@@ -86,6 +86,18 @@ TEST(Steps, IstepExecutesOneInstruction) {
     EXPECT_EQ(v.where(), "main:10");
 }
 
+TEST(Steps, TigoTracesEachInstructionWithTheRegisters) {
+    Vek v;
+    v.run("break main.c:13\ntigo");
+    EXPECT_EQ(v.where(), "main:13") << v.host.out << v.host.err;
+    size_t traced = 0;
+    for (size_t at = v.host.out.find("\n    0000"); at != std::string::npos; at = v.host.out.find("\n    0000", at + 1))
+        ++traced;
+    EXPECT_EQ(traced, v.s->instructions());
+    EXPECT_NE(v.host.out.find("pc:00001000\n"), std::string::npos);
+    EXPECT_NE(v.host.out.find("\n    00001000  "), std::string::npos);
+}
+
 TEST(Steps, AnIllegalInstructionEndsTheRunAtItsAddress) {
     Vek v;
     v.run("load " + vektest::program());
@@ -114,22 +126,30 @@ std::string state(Vek& v) {
 }
 
 TEST(Steps, FastAndLiteralPathsAgree) {
-    const char* script = "watch /C:2 add() {regs}\nbreak main.c:16\ngo\nstep 3\nwatch @0x100a\ngo main.c:17\n";
-    std::string fast, literal;
-    {
-        Vek v;
-        v.run(script);
-        fast = state(v);
-        EXPECT_EQ(v.where(), "main:17");
-        EXPECT_EQ(v.host.err, "");
+    const char* scripts[] = {
+        // line events, a count, a body, a stop location
+        "watch /C:2 add() {regs}\nbreak main.c:16\ngo\nstep 3\nwatch @0x100a\ngo main.c:17\n",
+        // address events only, on a line and mid-line; ostep and finish
+        "watch /C:2 @0x1052\nwatch fact {rem}\nbreak /C:4 @0x105a\ngo\nostep\nstep 2\nfinish\ngo @0x106c\n",
+    };
+    for (const char* script : scripts) {
+        SCOPED_TRACE(script);
+        std::string fast, literal;
+        {
+            Vek v;
+            v.run(script);
+            fast = state(v);
+            EXPECT_EQ(v.where(), "main:17");
+            EXPECT_EQ(v.host.err, "");
+        }
+        {
+            Vek v;  // one session at a time
+            v.d->literal = true;
+            v.run(script);
+            literal = state(v);
+        }
+        EXPECT_EQ(fast, literal);
     }
-    {
-        Vek v;  // one session at a time
-        v.d->literal = true;
-        v.run(script);
-        literal = state(v);
-    }
-    EXPECT_EQ(fast, literal);
 }
 
 }  // namespace

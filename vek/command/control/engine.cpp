@@ -353,7 +353,11 @@ void Debugger::stepinstruction() {
         return;
     }
     std::string text;
-    if (mode.traceinsns) text = s.regdump() + "    " + s.disassemble(at) + "\n";
+    if (mode.traceinsns) {
+        text = s.regdump();
+        if (!text.empty() && text.back() != '\n') text += '\n';
+        text += "    " + s.disassemble(at) + "\n";
+    }
     const uint32_t before = now();
     insidestep = true;
     const uint64_t ran = x.run(1, nullptr);

@@ -233,7 +233,7 @@ EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afters
                     if (e->file && line->owner->file != e->file) match = false;
                     if (e->func && line->owner != e->func) match = false;
                 }
-                if (match) {
+                if (match && line->kind != kind::Frame) {
                     frame->line = line->line;
                     frame->column = line->column;
                     frame->endcolumn = line->endcolumn;
