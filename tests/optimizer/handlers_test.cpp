@@ -40,7 +40,7 @@ struct Optimized {
     opttest::Result result;
 };
 
-optcheck::Settings quick() {
+optcheck::Settings quickhandlers() {
     optcheck::Settings s;
     s.seeds = 3;
     return s;
@@ -49,7 +49,7 @@ optcheck::Settings quick() {
 class Rewrites : public ScratchTest {
 protected:
     Optimized optimize(const std::string& text, std::vector<std::string> args = {},
-                       const optcheck::Settings& settings = quick()) {
+                       const optcheck::Settings& settings = quickhandlers()) {
         Optimized r;
         write("in.s", text);
         args.insert(args.end(), {"-o", "out.s", "in.s"});
