@@ -1,0 +1,6 @@
+# vekviewsmodel: list text, source files (path, loading, colouring), source
+# line layout, search and event lines; no Qt.
+file(GLOB vekviewsmodel_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/model/*.cpp)
+add_library(vekviewsmodel STATIC ${vekviewsmodel_sources})
+target_include_directories(vekviewsmodel PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(vekviewsmodel PUBLIC vekcontrol veksupport ppcisa platform toollib)
