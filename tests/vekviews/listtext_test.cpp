@@ -44,10 +44,6 @@ TEST(ListText, BadColourIndexPaintsInEntryOne) {
         EXPECT_EQ(runs[1].color, 1) << c;
         EXPECT_EQ(runs[1].text, "b");
     }
-    ColorPalette p;
-    p.setcolor(19, 0x123456);
-    EXPECT_EQ(p.get(19), p.get(1));
-    EXPECT_EQ(p.get(18), 0x00FF00u);
 }
 
 TEST(ListText, RunsSkipTheFirstVisibleColumns) {

@@ -27,24 +27,10 @@ constexpr char Active = 0x0F;     // events browser: active event colour
 
 constexpr int ListTab = 4;        // tab width of lists and source windows
 
-// Colours are 0x00BBGGRR.
-struct ColorPalette {
-    static constexpr int Size = 19;
-    uint32_t entry[Size] = {0x000000, 0x000000, 0x0000FF, 0xFF0000, 0x008000, 0xFF0000, 0x0000FF,
-                            0x008000, 0x004080, 0x0080FF, 0x0000FF, 0x0000FF, 0x0000FF, 0x00FF00,
-                            0x828282, 0x828282, 0x004080, 0x4080FF, 0x00FF00};
-    uint32_t bkpton = 0x0000FF, bkptoff = 0x00FF00;   // event marks
-    uint32_t source = 0xFF0000;                       // the current statement
-
-    // An index outside 0 to 18 reads entry 1.
-    uint32_t get(int index) const { return index >= 0 && index < Size ? entry[index] : entry[1]; }
-    void setcolor(int index, uint32_t value) {
-        if (index >= 0 && index < Size) entry[index] = value;
-    }
-};
+constexpr int PaletteSize = 19;   // entries of the shared colour table
 
 // The markup's palette index of an escape byte: outside 0 to 18 means 1.
-inline int colorindex(unsigned char c) { return c < ColorPalette::Size ? c : 1; }
+inline int colorindex(unsigned char c) { return c < PaletteSize ? c : 1; }
 
 // Bytes that are never drawn and take no column.
 inline bool hiddenbyte(unsigned char c) {

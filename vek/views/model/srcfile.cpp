@@ -84,6 +84,19 @@ std::string findsource(std::string_view path, std::string_view name) {
     return {};
 }
 
+PathAdd addpathdir(std::vector<std::string>& list, const std::string& text, size_t at) {
+    if (std::find(list.begin(), list.end(), text) != list.end()) return PathAdd::Known;
+    if (!isdirectory(text)) return PathAdd::NotDirectory;
+    list.insert(list.begin() + long(std::min(at, list.size())), text);
+    return PathAdd::Added;
+}
+
+std::string joinpath(const std::vector<std::string>& list) {
+    std::string p;
+    for (auto& d : list) p += (p.empty() ? "" : "|") + d;
+    return p;
+}
+
 bool readfile(const std::string& path, std::string& out) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;

@@ -39,6 +39,13 @@ std::string findsource(std::string_view path, std::string_view name);
 // Whether the text names an existing directory.
 bool isdirectory(const std::string& text);
 
+// The path editor's list: adding a directory at a position (a text already
+// listed only beeps, one that is no directory is refused), and the path the
+// list makes.
+enum class PathAdd { Added, Known, NotDirectory };
+PathAdd addpathdir(std::vector<std::string>& list, const std::string& text, size_t at);
+std::string joinpath(const std::vector<std::string>& list);
+
 // ---- kinds and keyword tables
 SourceKind sourcekind(const DebugInfo* di, std::string_view name);
 int ckeyword(std::string_view word);          // help id, 0 when none
