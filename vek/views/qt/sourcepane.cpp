@@ -441,3 +441,19 @@ void SourceViews::pathchanged() {
 }
 
 }  // namespace vek::views
+
+#include "vek/views/model/location.h"
+
+namespace vek::views {
+
+void showlocation(SourceViews& views, Debugger& d, const std::function<void()>& showdisassembly) {
+    StopLocation loc = stoplocation(d);
+    if (loc.show != StopLocation::Show::Source && showdisassembly) showdisassembly();
+    if (loc.show == StopLocation::Show::Disassembly) {
+        views.showlocation({}, 0, 0, 0);
+        return;
+    }
+    views.showlocation(loc.file, int(loc.line), loc.column, loc.endcolumn);
+}
+
+}  // namespace vek::views

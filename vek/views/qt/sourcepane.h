@@ -126,3 +126,13 @@ shell::HostWindow* hostof(QWidget* pane);
 bool editpath(shell::MainWindow& frame);
 
 }  // namespace vek::views
+
+namespace vek {
+struct Debugger;
+}
+namespace vek::views {
+// `showlocation` for core 0: the main source window follows the stop; the
+// Disassembly window is asked for through showdisassembly when the stop
+// has no source line.
+void showlocation(SourceViews& views, Debugger& d, const std::function<void()>& showdisassembly = {});
+}  // namespace vek::views
