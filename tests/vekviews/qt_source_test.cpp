@@ -143,6 +143,26 @@ TEST_F(SourceWindows, SearchAndAPaneClosedWithItsDialogOpen) {
     EXPECT_EQ(c->search()->first, 4);
 }
 
+TEST_F(SourceWindows, ExecutionsColumnShowsCountsAndExplainsThem) {
+    open();
+    SourcePane* b = views->opensrcwin("main.c", 0);
+    ASSERT_TRUE(b);
+    views->lineinfo = [](const std::string&, int line) {
+        LineInfo li;
+        li.hits = line == 2 ? 26 : 0;
+        li.cycles = 300;
+        return li;
+    };
+    b->columns().coverage = Coverage::Executions;
+    b->textchanged(0);
+    EXPECT_EQ(b->prefixcols(), 3 + 6);
+    EXPECT_EQ(extracell(b->columns(), true, 0, 26, 300), "0001a ");
+    QTest::mouseDClick(b, Qt::LeftButton, Qt::NoModifier, cell(b, 2, 4));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "main.c:2 ");
+    EXPECT_EQ(boxes[0].text, countmessage(26, 300));
+}
+
 TEST_F(SourceWindows, PathEditorRefusesWhatIsNoDirectory) {
     auto& frame = open();
     vek::shell::responder().dialog = [&](QDialog* d) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "vek/command/control/control.h"
+#include "vek/core/session/session.h"
 #include "vek/views/model/eventview.h"
 #include "vek/views/model/search.h"
 #include "vek/views/model/srcview.h"
@@ -124,4 +125,31 @@ TEST(EventBrowser, LinesAndListFile) {
     std::stringstream want;
     want << in.rdbuf();
     EXPECT_EQ(eventlistfile(text), want.str());
+}
+
+TEST(EventEditor, RejectedEditKeepsTheOldEvent) {
+    vek::resetoutput();
+    auto session = vek::freshsession();
+    vek::Debugger d(*session);
+    d.quiet = true;
+    auto run = [&](const std::string& line, int user) { d.docmd(line.c_str(), user); };
+    run("break @0x1000 {}", 1);
+    run("break @0x1004 {}", 1);
+    run("break /s 1", 1);
+    ASSERT_TRUE(d.findnumber(1));
+    ASSERT_FALSE(d.findnumber(1)->enabled);
+    EXPECT_FALSE(replaceevent(d, 1, "break nosuchsymbol {}", false, "break", run));
+    vek::EventRecord* e = d.findnumber(1);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->address, 0x1000u);
+    EXPECT_FALSE(e->enabled);
+    EXPECT_EQ(d.events.front().get(), e);
+    // a good edit replaces it and suspends the new one when asked
+    EXPECT_TRUE(replaceevent(d, 2, "break @0x1008 {}", true, "break", run));
+    EXPECT_FALSE(d.findnumber(2) && d.findnumber(2)->address == 0x1004);
+    vek::EventRecord* made = d.findnumber(d.lastevent);
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->address, 0x1008u);
+    EXPECT_FALSE(made->enabled);
+    vek::resetoutput();
 }

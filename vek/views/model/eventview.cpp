@@ -1,6 +1,7 @@
 // Events browser lines and event editor commands (see eventview.h).
 #include "vek/views/model/eventview.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -126,6 +127,34 @@ std::string builddataevent(bool watch, char kind, const std::string& count, cons
     if (!count.empty()) c += "/C:" + count;
     c += " " + variable + " {" + action + "}";
     return c;
+}
+
+bool replaceevent(Debugger& d, int number, const std::string& command, bool suspended, const char* suspendword,
+                  const std::function<void(const std::string&, int)>& run) {
+    EventRecord* old = d.findnumber(number);
+    std::string again;
+    bool enabled = true;
+    if (old) {
+        again = d.eventcommand(*old);
+        enabled = old->enabled;
+        d.rmevent(number, 0);
+    }
+    d.lastevent = 0;
+    run(command, 1);
+    if (d.lastevent != 0) {
+        if (suspended) run(std::string(suspendword) + " /s " + std::to_string(d.lastevent), 0);
+        return true;
+    }
+    if (!old) return false;
+    run(again, 1);
+    if (EventRecord* e = d.lastevent ? d.findnumber(d.lastevent) : nullptr) {
+        e->number = uint16_t(number);
+        e->enabled = enabled;
+        std::stable_sort(d.events.begin(), d.events.end(),
+                         [](const auto& a, const auto& b) { return a->number < b->number; });
+        d.eventchange();
+    }
+    return false;
 }
 
 }  // namespace vek::views

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,14 @@ bool buildcodeevent(const CodeEventFields& f, bool (*issymbol)(const std::string
 // letter (A, R or W): an edit keeps the event's own.
 std::string builddataevent(bool watch, char kind, const std::string& count, const std::string& variable,
                            const std::string& action);
+
+// An edit of event `number`: the old event goes, the command runs (user 1);
+// when it makes no event, the old one is made again from its command line
+// with its number and state. A new event is suspended, when asked, with
+// suspendword ("break" or "dbreak") " /s " and its number. True when the
+// command made the event. run runs one command line for a user flag.
+bool replaceevent(Debugger& d, int number, const std::string& command, bool suspended, const char* suspendword,
+                  const std::function<void(const std::string&, int)>& run);
 
 // Longest command line an editor may run.
 constexpr size_t MaxEventCommand = 1023;
