@@ -8,7 +8,8 @@ target_link_libraries(vekviewsmodel PUBLIC vekcontrol veksupport ppcisa platform
 # vekviews: the list and source windows (Qt 6 Widgets), over the shell.
 if(TARGET vekshell)
   add_library(vekviews STATIC ${CMAKE_CURRENT_LIST_DIR}/qt/textpane.cpp ${CMAKE_CURRENT_LIST_DIR}/qt/sourcepane.cpp
-                              ${CMAKE_CURRENT_LIST_DIR}/qt/pathedit.cpp ${CMAKE_CURRENT_LIST_DIR}/qt/browsers.cpp)
+                              ${CMAKE_CURRENT_LIST_DIR}/qt/pathedit.cpp ${CMAKE_CURRENT_LIST_DIR}/qt/browsers.cpp
+                              ${CMAKE_CURRENT_LIST_DIR}/qt/eventdialogs.cpp)
   target_link_libraries(vekviews PUBLIC vekshell vekviewsmodel)
   set_target_properties(vekviews PROPERTIES UNITY_BUILD OFF)
 endif()
