@@ -5,6 +5,7 @@
 
 #include "scratch.h"
 #include "vek/core/support/output.h"
+#include "vek/core/debuginfo/debuginfo.h"
 #include "vek/views/model/srcfile.h"
 
 using namespace vek::views;
@@ -88,4 +89,26 @@ TEST(SrcLine, LinesNamesAndOneReportPerMissingFile) {
     EXPECT_EQ(vek::outstate().errors - before, 2u);   // once per name
     srcline(cache, dir + "|/", "a.c", 2, true);
     EXPECT_EQ(vek::outstate().errors - before, 3u);   // again after a path change
+}
+
+TEST(Colouring, DefinesOfTheFileAndTypedefsOfAll) {
+    vek::DebugInfo di;
+    auto f = std::make_unique<vek::FileRecord>();
+    f->name = "m.c";
+    auto rec = std::make_unique<vek::LineRecord>();
+    rec->text = "x#SIZE 10";
+    f->defines.push_back(rec.get());
+    di.store.push_back(std::move(rec));
+    auto scope = std::make_unique<vek::FunctionRecord>();
+    scope->name = ".";
+    vek::VarRecord t;
+    t.name = "word";
+    t.sclass = vek::sc::TType;
+    scope->vars.push_back(t);
+    f->funcs.push_back(std::move(scope));
+    di.files.push_back(std::move(f));
+    ColorNames n = colornames(di, "m.c");
+    EXPECT_EQ(n.defines.count("SIZE"), 1u);
+    EXPECT_EQ(n.typedefs.count("word"), 1u);
+    EXPECT_TRUE(colornames(di, "other.c").defines.empty());
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
@@ -205,8 +206,14 @@ bool asmmnemonic(std::string_view word) {
     return tables().mnemonics.count(lower(word)) != 0;
 }
 
-ColorNames colornames(const DebugInfo& di) {
+ColorNames colornames(const DebugInfo& di, std::string_view file) {
     ColorNames names;
+    if (FileRecord* f = file.empty() ? nullptr : findfile(di, file))
+        for (const LineRecord* r : f->defines) {
+            size_t k = 2;
+            while (k < r->text.size() && (std::isalnum(static_cast<unsigned char>(r->text[k])) || r->text[k] == '_')) ++k;
+            if (k > 2) names.defines.insert(r->text.substr(2, k - 2));
+        }
     for (auto& f : di.files)
         for (auto& fn : f->funcs)
             if (fn->name == ".")

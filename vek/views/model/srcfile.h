@@ -63,8 +63,9 @@ struct ColorNames {
     std::unordered_set<std::string> defines;
     std::unordered_set<std::string> typedefs;
 };
-// The typedef names of every file's outermost scope.
-ColorNames colornames(const DebugInfo& di);
+// The typedef names of every file's outermost scope, and the #define names
+// of the named file.
+ColorNames colornames(const DebugInfo& di, std::string_view file = {});
 
 // ---- colouring
 std::string colorc(std::string_view file, const ColorNames& names);

@@ -358,7 +358,7 @@ bool SourceViews::loadsource(const std::string& name, bool ask, std::string& tex
         std::string raw;
         if (!found.empty() && readfile(found, raw)) {
             k = sourcekind(debug, name);
-            text = colortext(raw, k, names);
+            text = colortext(raw, k, debug ? colornames(*debug, name) : ColorNames{});
             return true;
         }
         if (!ask) return false;

@@ -108,8 +108,7 @@ public:
     bool loadsource(const std::string& name, bool ask, std::string& text, SourceKind& kind);
 
     std::function<LineInfo(const std::string& file, int line)> lineinfo;
-    const DebugInfo* debug = nullptr;
-    ColorNames names;
+    const DebugInfo* debug = nullptr;   // kinds, #define and typedef names
 
 private:
     SourcePane* makewindow(const QString& title, uint16_t kind, const std::string& file);
