@@ -247,6 +247,22 @@ void esc(std::string& out, int color) {
     out.push_back(0x01);
     out.push_back(char(color));
 }
+// A comment to the line end, its line feed included; returns where the
+// text goes on.
+size_t linecomment(std::string& out, std::string_view t, size_t i) {
+    esc(out, 7);
+    size_t end = t.find('\n', i);
+    end = end == std::string_view::npos ? t.size() : end + 1;
+    out.append(t.substr(i, end - i));
+    esc(out, 1);
+    return end;
+}
+// A word in its colour (0: plain).
+void colourword(std::string& out, std::string_view w, int color) {
+    if (color) esc(out, color);
+    out.append(w);
+    if (color) esc(out, 1);
+}
 }  // namespace
 
 std::string colorc(std::string_view t, const ColorNames& names) {
@@ -284,12 +300,7 @@ std::string colorc(std::string_view t, const ColorNames& names) {
             continue;
         }
         if (c == '/' && i + 1 < n && t[i + 1] == '/') {
-            esc(out, 7);
-            size_t end = t.find('\n', i);
-            end = end == std::string_view::npos ? n : end + 1;
-            out.append(t.substr(i, end - i));
-            esc(out, 1);
-            i = end;
+            i = linecomment(out, t, i);
             continue;
         }
         if (c == '"') {
@@ -317,13 +328,7 @@ std::string colorc(std::string_view t, const ColorNames& names) {
             size_t k = i + 1;
             while (k < n && idchar(static_cast<unsigned char>(t[k]))) ++k;
             std::string_view w = t.substr(i, k - i);
-            if (ppdirective(w)) {
-                esc(out, 14);
-                out.append(w);
-                esc(out, 1);
-            } else {
-                out.append(w);
-            }
+            colourword(out, w, ppdirective(w) ? 14 : 0);
             i = k;
             continue;
         }
@@ -344,9 +349,7 @@ std::string colorc(std::string_view t, const ColorNames& names) {
                 else if (names.typedefs.count(std::string(w)))
                     color = 17;
             }
-            if (color) esc(out, color);
-            out.append(w);
-            if (color) esc(out, 1);
+            colourword(out, w, color);
             i = k;
             continue;
         }
@@ -365,12 +368,7 @@ std::string colorasm(std::string_view t) {
     while (i < n) {
         auto c = static_cast<unsigned char>(t[i]);
         if (c == ';') {
-            esc(out, 7);
-            size_t end = t.find('\n', i);
-            end = end == std::string_view::npos ? n : end + 1;
-            out.append(t.substr(i, end - i));
-            esc(out, 1);
-            i = end;
+            i = linecomment(out, t, i);
             continue;
         }
         if (printable(c) && c != ',' && c != ':') {
@@ -378,9 +376,7 @@ std::string colorasm(std::string_view t) {
             while (k < n && printable(static_cast<unsigned char>(t[k])) && t[k] != ',' && t[k] != ':') ++k;
             std::string_view w = t.substr(i, k - i);
             int color = asmmnemonic(w) ? 11 : asmdirective(w) ? 5 : 0;
-            if (color) esc(out, color);
-            out.append(w);
-            if (color) esc(out, 1);
+            colourword(out, w, color);
             i = k;
             continue;
         }
