@@ -1,0 +1,107 @@
+// The variable tree pane on the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <map>
+
+#include "vek/views/varviews.h"
+
+namespace vek {
+namespace {
+
+constexpr uint32_t Arr = 3u << 30;
+
+struct Mem {
+    std::map<uint32_t, uint8_t> bytes;
+    VarSource source() {
+        return {[this](uint32_t a) { auto it = bytes.find(a); return it == bytes.end() ? uint8_t(0) : it->second; },
+                {}, 4};
+    }
+};
+
+VarRecord var(const char* name, uint32_t type, std::vector<uint32_t> steps = {}) {
+    VarRecord v;
+    v.name = name;
+    v.type = type;
+    v.sclass = 1;
+    v.desc.steps = std::move(steps);
+    return v;
+}
+
+QAction* findaction(QMenu* m, int id) {
+    for (QAction* a : m->actions()) {
+        if (a->data().toInt() == id && !a->menu()) return a;
+        if (a->menu())
+            if (QAction* b = findaction(a->menu(), id)) return b;
+    }
+    return nullptr;
+}
+
+TEST(VarTreePane, ExpandsFormatsAndUpdates) {
+    Mem m;
+    m.bytes[0x103] = 7;
+    VarRecord a = var("a", Arr | 24, {3}), w = var("w", 16), name = var("n", Arr | 9, {4});
+    VarTreePane pane(TreeKind::Locals, m.source(), nullptr);
+    pane.model()->reset([&] {
+        pane.tree.add(a, 0x100);
+        pane.tree.add(w, 0x200);
+        pane.tree.add(name, 0x300);
+    });
+    QModelIndex ai = pane.model()->index(0, 0);
+    EXPECT_TRUE(pane.model()->hasChildren(ai));
+    pane.view()->expand(ai);
+    ASSERT_EQ(pane.model()->rowCount(ai), 3);
+    EXPECT_EQ(pane.model()->index(0, 0, ai).data().toString(), QStringLiteral("a[0] = 7"));
+    pane.command(varcmd::Hex, ai);
+    EXPECT_EQ(pane.model()->index(0, 0, ai).data().toString(), QStringLiteral("a[0] = 0x7"));
+    pane.view()->collapse(ai);
+    EXPECT_TRUE(pane.tree.roots[0]->children.empty());
+
+    // Update: a word writes two bytes; a text that is no number beeps
+    QModelIndex wi = pane.model()->index(1, 0);
+    QMenu* pop = pane.popupfor(wi);
+    ASSERT_TRUE(pop);
+    EXPECT_TRUE(findaction(pop, varcmd::Update)->isEnabled());
+    EXPECT_FALSE(findaction(pop, varcmd::String)->isEnabled());
+    EXPECT_TRUE(findaction(pop, varcmd::Info));
+    int beeps = 0;
+    pane.beep = [&] { ++beeps; };
+    pane.evaluate = [](const std::string& t, const VarRecord&, uint64_t& v) {
+        char* end = nullptr;
+        v = std::strtoull(t.c_str(), &end, 0);
+        return end && *end == 0;
+    };
+    pane.writeback = [&](const VarRecord&, uint32_t addr, uint64_t v) {
+        m.bytes[addr] = uint8_t(v >> 8);
+        m.bytes[addr + 1] = uint8_t(v);
+    };
+    EXPECT_FALSE(pane.applyupdate(wi, "xyz"));
+    EXPECT_EQ(beeps, 1);
+    EXPECT_TRUE(pane.applyupdate(wi, "0x1234"));
+    EXPECT_EQ(m.bytes[0x200], 0x12);
+    EXPECT_EQ(m.bytes[0x201], 0x34);
+    EXPECT_EQ(wi.data().toString(), QStringLiteral("w = 4660"));
+    pane.frozen = true;
+    EXPECT_FALSE(findaction(pane.popupfor(wi), varcmd::Update)->isEnabled());
+
+    // a char array: String shows it and it no longer expands
+    QModelIndex ni = pane.model()->index(2, 0);
+    m.bytes[0x300] = 'o';
+    m.bytes[0x301] = 'k';
+    pane.view()->expand(ni);
+    pane.command(varcmd::String, ni);
+    EXPECT_EQ(ni.data().toString(), QStringLiteral("n = \"ok\""));
+    EXPECT_FALSE(pane.model()->hasChildren(ni));
+}
+
+}  // namespace
+}  // namespace vek
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
