@@ -109,3 +109,52 @@ TEST(Aggregates, OpenFreezeAndClose) {
 
 }  // namespace
 }  // namespace vek
+
+namespace vek {
+namespace {
+
+TEST(Browsers, KindsFollowFreezeAndReopen) {
+    FileRecord fa, fb;
+    fa.name = "a.c";
+    fb.name = "b.c";
+    for (FileRecord* f : {&fa, &fb}) {
+        auto fn = std::make_unique<FunctionRecord>();
+        fn->name = f == &fa ? "fa" : "fb";
+        fn->file = f;
+        fn->vars = {var("n", 24, sc::Arg, 0x100)};
+        fn->firstlocal = -1;
+        f->funcs.push_back(std::move(fn));
+        auto scope = std::make_unique<FunctionRecord>();
+        scope->vars = {var(f == &fa ? "ga" : "gb", 24, sc::Fix, 0x200)};
+        f->funcs.push_back(std::move(scope));
+    }
+    uint8_t mem = 1;
+    VarBrowsers b;
+    b.src = {[&](uint32_t a) { return a == 0x203 ? mem : uint8_t(0); }, {}, 4};
+    BrowseState st;
+    st.frame = {fa.funcs[0].get(), 0, true};
+    st.srcfile = &fa;
+    BrowserPane* brief = b.open(630, false, false, st);
+    ASSERT_TRUE(brief);
+    EXPECT_EQ(texts(brief->tree), (std::vector<std::string>{"fa()", "\targument int n"}));
+    EXPECT_EQ(b.openfuncvars(383, st), nullptr);   // one of each kind
+    BrowserPane* file = b.open(631, true, true, st);
+    EXPECT_EQ(texts(file->tree)[1], "\t     at 0x200       static int ga = 1");
+    file->autorefresh = false;                      // frozen
+    mem = 9;
+    b.refresh(st);
+    EXPECT_EQ(texts(file->tree)[1], "\t     at 0x200       static int ga = 1");
+    file->autorefresh = true;
+    st.srcfile = &fb;                               // the source window moved on
+    b.refresh(st);
+    EXPECT_EQ(texts(file->tree)[0], "b.c");
+    // the `vars` browser counts as the application browser until closed
+    BrowserPane* vars = b.open(1, true, false, st);
+    ASSERT_TRUE(vars);
+    EXPECT_EQ(b.open(632, true, true, st), nullptr);
+    b.close(vars);
+    EXPECT_TRUE(b.open(632, true, true, st));
+}
+
+}  // namespace
+}  // namespace vek

@@ -37,7 +37,7 @@ bool LocalsPane::refresh(const LocalsFrame& now, const VarAddrFn& addr) {
     return true;
 }
 
-void fillglobals(VarTree& tree, const DebugInfo& di, int core, const VarAddrFn& addr) {
+void fillglobals(VarTree& tree, const DebugInfo& di, int core, const VarAddrFn& addr, bool externsonly) {
     tree.clear();
     tree.frameset = true;
     for (const auto& file : di.files) {
@@ -45,10 +45,76 @@ void fillglobals(VarTree& tree, const DebugInfo& di, int core, const VarAddrFn& 
         const FunctionRecord* scope = file->funcs.back().get();
         VarTree::Node* head = nullptr;
         for (const auto& v : scope->vars) {
-            if (v.sclass != sc::Fix && v.sclass != sc::FixExt) continue;
+            if (v.sclass != sc::FixExt && (externsonly || v.sclass != sc::Fix)) continue;
             if (!head) head = tree.addheading(file->name);
             tree.add(v, addr ? addr(v) : v.value, head);
         }
+    }
+}
+
+bool VarBrowsers::isopen(int kind) const {
+    if (kind == 1) kind = 632;
+    for (const auto& p : panes)
+        if ((p->kind == 1 ? 632 : p->kind) == kind) return true;
+    return false;
+}
+
+void VarBrowsers::fill(BrowserPane& p, const BrowseState& st) {
+    p.last = st.frame;
+    p.lastfile = st.frame.func ? st.frame.func->file : nullptr;
+    switch (p.kind) {
+    case 630:
+    case 1:
+        filllocals(p.tree, st.frame, st.addr);
+        break;
+    case 631: {
+        p.tree.clear();
+        p.tree.frameset = st.frame.frameset;
+        const FileRecord* f = p.kind == 631 && st.srcfile ? st.srcfile : p.lastfile;
+        p.lastfile = f;
+        if (!f || f->funcs.empty()) break;
+        VarTree::Node* head = nullptr;
+        for (const auto& v : f->funcs.back()->vars) {
+            if (v.sclass == sc::TType || v.sclass == sc::TLabel || v.sclass == sc::TGLabel) continue;
+            if (!head) head = p.tree.addheading(f->name);
+            p.tree.add(v, st.addr ? st.addr(v) : v.value, head);
+        }
+        break;
+    }
+    case 632:
+        if (st.di) fillglobals(p.tree, *st.di, 0, st.addr, true);
+        break;
+    default: break;
+    }
+}
+
+BrowserPane* VarBrowsers::open(int kind, bool values, bool locations, const BrowseState& st) {
+    if (isopen(kind)) return nullptr;
+    auto p = std::make_unique<BrowserPane>(kind, src, formats);
+    p->tree.showvalues = values;
+    p->tree.showlocations = locations;
+    fill(*p, st);
+    panes.push_back(std::move(p));
+    return panes.back().get();
+}
+
+BrowserPane* VarBrowsers::openfuncvars(int id, const BrowseState& st) {
+    if (id < 382 || id > 384) return nullptr;
+    return open(630, id >= 383, id == 384, st);
+}
+
+void VarBrowsers::close(BrowserPane* pane) {
+    std::erase_if(panes, [&](const std::unique_ptr<BrowserPane>& p) { return p.get() == pane; });
+}
+
+void VarBrowsers::refresh(const BrowseState& st) {
+    for (auto& p : panes) {
+        if (!p->autorefresh || p->kind == 1) continue;
+        bool rebuild = false;
+        if (p->kind == 630) rebuild = !(p->last == st.frame);
+        else if (p->kind == 631) rebuild = st.srcfile != p->lastfile;
+        if (rebuild) fill(*p, st);
+        else p->tree.refresh();
     }
 }
 

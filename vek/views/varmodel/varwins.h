@@ -40,7 +40,47 @@ struct LocalsPane {
 
 // Fills a Globals tree: the static and extern variables of each file of the
 // core, under an item with the file name; files without any show nothing.
-void fillglobals(VarTree& tree, const DebugInfo& di, int core, const VarAddrFn& addr);
+void fillglobals(VarTree& tree, const DebugInfo& di, int core, const VarAddrFn& addr, bool externsonly = false);
+
+// The program state a variable browser follows.
+struct BrowseState {
+    const DebugInfo* di = nullptr;
+    LocalsFrame frame;                    // the core's current frame
+    const FileRecord* srcfile = nullptr;  // the file of the main source window
+    VarAddrFn addr;
+};
+
+// Variable browsers: the current function's (630), the current file's (631)
+// and the application's (632), at most one of each.
+struct BrowserPane {
+    BrowserPane(int k, VarSource src, FormatStore* formats) : tree(TreeKind::Browser, std::move(src), formats), kind(k) {}
+    VarTree tree;
+    int kind;
+    bool autorefresh = true;
+    LocalsFrame last;
+    const FileRecord* lastfile = nullptr;
+    std::string status() const { return autorefresh ? "Auto Refresh" : "Frozen"; }
+};
+
+struct VarBrowsers {
+    std::vector<std::unique_ptr<BrowserPane>> panes;
+    VarSource src;
+    FormatStore* formats = nullptr;
+    bool isopen(int kind) const;
+    // Opens a browser of that kind (1: the `vars` command's, which counts as
+    // the application browser) unless one is open; null then.
+    BrowserPane* open(int kind, bool values, bool locations, const BrowseState& st);
+    // The bindable commands 382 (names), 383 (values), 384 (values and
+    // locations) open the current-function browser.
+    BrowserPane* openfuncvars(int id, const BrowseState& st);
+    void close(BrowserPane* pane);   // clears its kind's open flag
+    // After a stop or data command: frozen panes keep their texts.
+    void refresh(const BrowseState& st);
+    void closeall() { panes.clear(); }
+
+private:
+    void fill(BrowserPane& p, const BrowseState& st);
+};
 
 // Aggregate windows: snapshots of evaluated structures and arrays.
 struct AggregateWindow {
