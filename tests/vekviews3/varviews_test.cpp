@@ -7,6 +7,7 @@
 #include <map>
 
 #include "vek/views/varviews.h"
+#include "vek/views/varwindows.h"
 
 namespace vek {
 namespace {
@@ -94,6 +95,100 @@ TEST(VarTreePane, ExpandsFormatsAndUpdates) {
     pane.command(varcmd::String, ni);
     EXPECT_EQ(ni.data().toString(), QStringLiteral("n = \"ok\""));
     EXPECT_FALSE(pane.model()->hasChildren(ni));
+}
+
+TEST(VarWindows, AggregateSnapshotFreezes) {
+    Mem m;
+    m.bytes[0x40000013] = 3;
+    AggregateDescriptor inner, outer;
+    VarRecord z = var("z", 24), x = var("x", 24), in = var("in", 72);
+    z.sclass = x.sclass = in.sclass = 9;
+    in.value = 4;
+    in.desc.agg = &inner;
+    inner.members = {z};
+    outer.members = {x, in};
+    VarRecord s = var("s", 72);
+    s.desc.agg = &outer;
+    AggregateWindows wins;
+    AggregateWindow* w = wins.show(s, 0x40000010, "s", 1234, m.source(), nullptr);
+    AggregateView view(*w, m.source());
+    EXPECT_EQ(view.windowTitle(), QStringLiteral("s  [0x40000010] (Time: 1234)"));
+    QModelIndex root = view.pane()->model()->index(0, 0);
+    ASSERT_EQ(view.pane()->model()->rowCount(root), 2);
+    QModelIndex xi = view.pane()->model()->index(0, 0, root);
+    EXPECT_TRUE(xi.data().toString().endsWith(QStringLiteral("int x = 3")));
+    EXPECT_TRUE(view.pane()->model()->hasChildren(view.pane()->model()->index(1, 0, root)));
+    EXPECT_TRUE(findaction(view.pane()->popupfor(xi), varcmd::Update)->isEnabled());
+    w->setauto(false);
+    wins.drop();
+    view.sync();
+    EXPECT_EQ(view.status(), QStringLiteral("Frozen - Manual Remove"));
+    EXPECT_FALSE(findaction(view.pane()->popupfor(xi), varcmd::Update)->isEnabled());
+}
+
+TEST(VarWindows, ProjectPaneCommands) {
+    DebugInfo di;
+    AggregateDescriptor sd;
+    VarRecord b = var("b", 16);
+    b.sclass = 9;
+    sd.members = {b};
+    auto f = std::make_unique<FileRecord>();
+    f->name = "m.c";
+    auto scope = std::make_unique<FunctionRecord>();
+    VarRecord s = var("s", 72), r = var("r", 40);
+    s.sclass = r.sclass = 6;
+    s.desc.agg = &sd;
+    scope->vars = {s, r};
+    f->funcs.push_back(std::move(scope));
+    di.files.push_back(std::move(f));
+    ProjectPane pane;
+    std::vector<std::string> ran;
+    pane.docmd = [&](const std::string& c) { ran.push_back(c); };
+    pane.maketrees(&di);
+    ASSERT_EQ(pane.tabs()->count(), 3);
+    QTreeWidget* vars = pane.tree(2);
+    QTreeWidgetItem* bi = vars->topLevelItem(1)->child(0);
+    ASSERT_TRUE(bi);
+    EXPECT_EQ(bi->text(0), QStringLiteral("b"));
+    QMenu* pop = pane.popupfor(bi);
+    EXPECT_FALSE(findaction(pop, projcmd::VarXref)->isEnabled());
+    pane.command(projcmd::Monitor, bi);
+    EXPECT_EQ(ran.back(), "monit s.b");
+    EXPECT_FALSE(findaction(pane.popupfor(vars->topLevelItem(0)), projcmd::Update)->isEnabled());   // float r
+    pane.maketrees(nullptr);
+    EXPECT_EQ(pane.tabs()->count(), 0);
+}
+
+TEST(VarWindows, MonitorsFormatsAndPlaceholders) {
+    AggregateDescriptor sd;
+    VarRecord x = var("x", 24);
+    sd.members = {x};
+    MonitorTree tree([&](const MonItem& m) {
+        MonValue v;
+        v.kind = 1;
+        if (m.expr == "s") {
+            v.type.type = 72;
+            v.type.desc.agg = &sd;
+        } else {
+            v.type.type = 24;
+            v.text = m.format == 'x' ? "0x5" : "5";
+        }
+        return v;
+    });
+    tree.insert(1, "s");
+    MonitorsView view(tree);
+    QTreeWidgetItem* top = view.view()->topLevelItem(0);
+    ASSERT_EQ(top->childCount(), 1);
+    EXPECT_EQ(top->child(0)->text(0), QStringLiteral("s.x = 5"));
+    view.command(varcmd::Hex, view.view()->topLevelItem(0));
+    EXPECT_EQ(view.view()->topLevelItem(0)->child(0)->text(0), QStringLiteral("s.x = 0x5"));
+    view.view()->topLevelItem(0)->setExpanded(false);
+    EXPECT_EQ(view.view()->topLevelItem(0)->child(0)->text(0), QStringLiteral("Dummy"));
+    int removed = 0;
+    view.rmmonit = [&](int n) { removed = n; };
+    view.command(342, view.view()->topLevelItem(0));
+    EXPECT_EQ(removed, 1);
+    EXPECT_EQ(view.view()->topLevelItemCount(), 0);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Locals, Globals and aggregate window contents (see varwins.h).
 #include "vek/views/varmodel/varwins.h"
 
+#include <algorithm>
+
+#include "vek/command/expr/expr.h"
 #include "vek/core/debuginfo/texts.h"
 
 namespace vek {
@@ -153,6 +156,37 @@ void AggregateWindows::closeall() {
         if (closing) closing(*wins.back());
         wins.pop_back();
     }
+}
+
+}  // namespace vek
+
+namespace vek {
+
+VarRecord aggregaterecord(const ExprValue& v) {
+    VarRecord r;
+    r.name = v.text;
+    r.type = v.type;
+    r.sclass = v.kind;
+    r.core = v.core;
+    r.value = v.address;
+    r.value2 = v.value2;
+    r.owner = const_cast<FunctionRecord*>(v.owner);
+    if (v.desc) {
+        r.desc = *v.desc;
+        size_t c = std::min(v.cursor, r.desc.steps.size());
+        r.desc.steps.erase(r.desc.steps.begin(), r.desc.steps.begin() + std::ptrdiff_t(c));
+    }
+    return r;
+}
+
+void installaggregates(AggregateWindows& wins, VarSource src, std::function<uint32_t()> cycles,
+                       std::function<void(const std::string&)> error) {
+    exprenv().hooks.aggregatewindow = [&wins, src, cycles, error](const ExprValue& v, char) {
+        std::string err;
+        VarRecord r = aggregaterecord(v);
+        if (!wins.show(r, v.address, v.text, cycles ? cycles() : 0, src, &err) && error) error(err);
+        return true;
+    };
 }
 
 }  // namespace vek

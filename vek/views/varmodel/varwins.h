@@ -118,4 +118,13 @@ private:
     void dropall();
 };
 
+struct ExprValue;
+// The record of an evaluated value: its text as name, its term kind as
+// storage class, its type from the value's cursor on.
+VarRecord aggregaterecord(const ExprValue& v);
+// Makes the value printer open aggregate windows: cycles gives core 0's
+// cycle count for the title, error reports a value at address 0.
+void installaggregates(AggregateWindows& wins, VarSource src, std::function<uint32_t()> cycles,
+                       std::function<void(const std::string&)> error);
+
 }  // namespace vek
