@@ -42,7 +42,7 @@ int VarTreeModel::rowCount(const QModelIndex& parent) const {
 bool VarTreeModel::hasChildren(const QModelIndex& parent) const {
     VarTree::Node* n = node(parent);
     if (!n) return !tree_.roots.empty();
-    return n->expanded ? !n->children.empty() : tree_.expandable(n);
+    return n->expanded ? n->count != 0 : tree_.expandable(n);
 }
 
 bool VarTreeModel::canFetchMore(const QModelIndex& parent) const {
@@ -55,25 +55,19 @@ void VarTreeModel::fetchMore(const QModelIndex& parent) {
     if (!n || n->expanded || !tree_.expandable(n)) return;
     // count first, then announce the rows
     tree_.expand(n);
-    int count = int(n->children.size());
-    n->expanded = false;
-    auto kids = std::move(n->children);
-    if (count == 0) {
-        n->children = std::move(kids);
-        n->expanded = true;
-        return;
-    }
+    int count = n->count;
+    if (count == 0) return;
+    n->count = 0;
     beginInsertRows(parent, 0, count - 1);
-    n->children = std::move(kids);
-    n->expanded = true;
+    n->count = count;
     endInsertRows();
 }
 
 void VarTreeModel::collapse(const QModelIndex& index) {
     VarTree::Node* n = node(index);
-    if (!n || !n->expanded || n->children.empty()) return;
+    if (!n || !n->expanded || n->count == 0) return;
     if (!n->source && n->rec.type == 0 && n->rec.name.empty()) return;   // headings stay
-    beginRemoveRows(index, 0, int(n->children.size()) - 1);
+    beginRemoveRows(index, 0, n->count - 1);
     tree_.collapse(n);
     endRemoveRows();
 }

@@ -303,11 +303,7 @@ VarTree::Node* VarTree::add(const VarRecord& var, uint32_t address, Node* parent
         auto it = formats_->find(&var);
         if (it != formats_->end()) n->format = it->second;
     }
-    auto& list = parent ? parent->children : roots;
-    n->parent = parent;
-    n->row = int(list.size());
-    list.push_back(std::move(n));
-    return list.back().get();
+    return attach(std::move(n), parent);
 }
 
 VarTree::Node* VarTree::addheading(const std::string& text, Node* parent) {
@@ -315,15 +311,24 @@ VarTree::Node* VarTree::addheading(const std::string& text, Node* parent) {
     n->text = text;
     n->stale = false;
     n->expanded = true;
+    return attach(std::move(n), parent);
+}
+
+VarTree::Node* VarTree::attach(std::unique_ptr<Node> n, Node* parent) {
     n->parent = parent;
-    auto& list = parent ? parent->children : roots;
-    n->row = int(list.size());
-    list.push_back(std::move(n));
-    return list.back().get();
+    Node* me = n.get();
+    if (parent) {
+        n->row = parent->count;
+        parent->children[parent->count++] = std::move(n);
+    } else {
+        n->row = int(roots.size());
+        roots.push_back(std::move(n));
+    }
+    return me;
 }
 
 bool VarTree::expandable(const Node* node) const {
-    if (!node->source && node->rec.name.empty() && node->rec.type == 0) return !node->children.empty();
+    if (!node->source && node->rec.name.empty() && node->rec.type == 0) return node->count != 0;
     const VarRecord& v = node->var();
     if (hasarraytop(v)) return !(displaycode(v) == tc::Array && ispformat(node->format));
     if (step::top(v.type) != step::None) return false;
@@ -334,19 +339,19 @@ bool VarTree::expandable(const Node* node) const {
 int VarTree::rowcount(const Node* parent) const {
     if (!parent) return int(roots.size());
     if (!parent->expanded) return expandable(parent) ? 1 : 0;   // the placeholder
-    return int(parent->children.size());
+    return parent->count;
 }
 
 VarTree::Node* VarTree::child(Node* parent, int row) {
     if (!parent) return row >= 0 && size_t(row) < roots.size() ? roots[size_t(row)].get() : nullptr;
-    if (!parent->expanded || row < 0 || size_t(row) >= parent->children.size()) return nullptr;
-    auto& slot = parent->children[size_t(row)];
+    if (!parent->expanded || row < 0 || row >= parent->count) return nullptr;
+    auto& slot = parent->children[row];
     if (!slot) {
         const VarRecord& pv = parent->var();
         auto n = std::make_unique<Node>();
         if (hasarraytop(pv)) {
             n->rec = elementrecord(pv, uint32_t(row));
-            n->address = parent->address + uint32_t(row) * elementsize(pv);
+            n->address = parent->address + uint32_t(row) * typesize(n->rec);
         } else {
             const VarRecord& m = pv.desc.agg->members[size_t(row)];
             n->rec = m;
@@ -372,14 +377,14 @@ void VarTree::expand(Node* node) {
             ++count;
         }
     node->children.clear();
-    node->children.resize(count);
+    node->count = int(count);
     node->expanded = true;
 }
 
 void VarTree::collapse(Node* node) {
     if (!node->source && node->rec.type == 0 && node->rec.name.empty()) return;   // headings
     node->children.clear();
-    node->children.shrink_to_fit();
+    node->count = 0;
     node->expanded = false;
 }
 
@@ -390,7 +395,7 @@ void VarTree::setformat(Node* node, const std::string& format) {
     node->stale = true;
     if (wasexpandable && !expandable(node)) collapse(node);   // a char array shown as a string
     std::function<void(Node*)> down = [&](Node* n) {
-        for (auto& c : n->children)
+        for (auto& [row, c] : n->children)
             if (c) {
                 c->format = format;
                 c->stale = true;
@@ -402,11 +407,13 @@ void VarTree::setformat(Node* node, const std::string& format) {
 
 void VarTree::stalesubtree(Node* node) {
     node->stale = node->source || node->rec.type || !node->rec.name.empty() ? true : node->stale;
-    for (auto& c : node->children)
+    if (node->children.empty()) return;
+    const VarRecord& pv = node->var();
+    uint32_t esize = hasarraytop(pv) ? elementsize(pv) : 0;
+    for (auto& [row, c] : node->children)
         if (c) {
             if (!c->source && node->expanded && (c->rec.type || !c->rec.name.empty())) {
-                const VarRecord& pv = node->var();
-                if (hasarraytop(pv)) c->address = node->address + uint32_t(c->row) * elementsize(pv);
+                if (hasarraytop(pv)) c->address = node->address + uint32_t(row) * esize;
                 else if (pv.desc.agg && size_t(c->row) < pv.desc.agg->members.size())
                     c->address = node->address + pv.desc.agg->members[size_t(c->row)].value;
             }
@@ -460,7 +467,7 @@ void VarTree::savenode(Node* node, int depth, std::string& out) {
     out.append(t, 0, 511);
     out += '\n';
     if (!node->expanded) return;
-    for (int i = 0; i < int(node->children.size()); ++i) savenode(child(node, i), depth + 1, out);
+    for (int i = 0; i < node->count; ++i) savenode(child(node, i), depth + 1, out);
 }
 
 std::string VarTree::savetext() {

@@ -69,8 +69,10 @@ public:
         bool expanded = false;
         bool stale = true;
         std::string text;
-        // children: null until asked for (element rows are indexes)
-        std::vector<std::unique_ptr<Node>> children;
+        // count rows while expanded; a row's node is made when asked for
+        // (element rows are indexes until then)
+        int count = 0;
+        std::map<int, std::unique_ptr<Node>> children;
         const VarRecord& var() const { return source ? *source : rec; }
     };
 
@@ -114,6 +116,7 @@ private:
     VarSource src_;
     FormatStore* formats_;
     std::string itemtext(Node* node);
+    Node* attach(std::unique_ptr<Node> n, Node* parent);
     void stalesubtree(Node* node);
     void savenode(Node* node, int depth, std::string& out);
 };
