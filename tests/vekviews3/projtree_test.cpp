@@ -1,19 +1,14 @@
 // Project trees and their popup command lines.
 #include <gtest/gtest.h>
 
+#include "varfixture.h"
+
 #include "vek/views/varmodel/projtree.h"
 
 namespace vek {
 namespace {
 
-VarRecord var(const char* name, uint32_t type, uint8_t sclass, std::vector<uint32_t> steps = {}) {
-    VarRecord v;
-    v.name = name;
-    v.type = type;
-    v.sclass = sclass;
-    v.desc.steps = std::move(steps);
-    return v;
-}
+using testvars::var;
 
 struct Program {
     DebugInfo di;

@@ -2,6 +2,8 @@
 // memory of our own.
 #include <gtest/gtest.h>
 
+#include "varfixture.h"
+
 #include <cstring>
 #include <map>
 
@@ -25,14 +27,7 @@ struct Target {
     }
 };
 
-VarRecord var(const char* name, uint32_t type, uint8_t sclass = 1, std::vector<uint32_t> steps = {}) {
-    VarRecord v;
-    v.name = name;
-    v.type = type;
-    v.sclass = sclass;
-    v.desc.steps = std::move(steps);
-    return v;
-}
+using testvars::var;
 
 TEST(FloatText, Examples) {
     struct { double v; const char* text; const char* agg; } cases[] = {
