@@ -115,6 +115,16 @@ TEST(ValueText, EnumsAndPlaces) {
     EXPECT_EQ(placetext(var("x", 24), 0x40000010, true, false), "0x40000010 ");
 }
 
+TEST(ValueText, UpdateDialogTexts) {
+    double d = 2.5;
+    uint64_t bits;
+    std::memcpy(&bits, &d, 8);
+    EXPECT_EQ(varupdatetext(var("d", 41), bits), "2.500000");
+    EXPECT_EQ(varupdatetext(var("p", Ptr | 9), 0x200), "0x200");
+    EXPECT_EQ(varupdatetext(var("i", 24), 0xFFFFFFFF), "-1");
+    EXPECT_EQ(varupdatetext(var("ll", 48), uint64_t(-5)), "-5");
+}
+
 struct Fixture : ::testing::Test {
     Target t;
     AggregateDescriptor sdesc;

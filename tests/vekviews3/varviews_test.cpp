@@ -84,6 +84,10 @@ TEST(VarTreePane, ExpandsFormatsAndUpdates) {
     EXPECT_EQ(m.bytes[0x200], 0x12);
     EXPECT_EQ(m.bytes[0x201], 0x34);
     EXPECT_EQ(wi.data().toString(), QStringLiteral("w = 4660"));
+    std::string infotext;
+    pane.info = [&](const std::string& title, const std::string& text) { infotext = title + "|" + text; };
+    pane.command(varcmd::Info, wi);
+    EXPECT_EQ(infotext, "w|static short w");
     pane.frozen = true;
     EXPECT_FALSE(findaction(pane.popupfor(wi), varcmd::Update)->isEnabled());
 

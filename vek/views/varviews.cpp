@@ -176,8 +176,12 @@ void VarTreePane::command(int id, const QModelIndex& index) {
         if (frozen) return;
         bool ok = false;
         QString text = QInputDialog::getText(this, QString::fromStdString(n->var().name), {}, QLineEdit::Normal,
-                                             QString::number(n->last), &ok);
+                                             QString::fromStdString(varupdatetext(n->var(), n->last)), &ok);
         if (ok && !text.isEmpty()) applyupdate(index, text.toStdString());
+        return;
+    }
+    if (id == varcmd::Info) {
+        if (info) info(n->var().name, decltext(n->var()));
         return;
     }
     std::string f = formatofcmd(id, n->var(), tree.kind());

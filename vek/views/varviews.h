@@ -66,6 +66,8 @@ public:
     // Evaluates an update text: false when it is no value of the variable.
     std::function<bool(const std::string& text, const VarRecord&, uint64_t& value)> evaluate;
     std::function<void()> beep;
+    // The "&Info" box: title and text.
+    std::function<void(const std::string&, const std::string&)> info;
     bool frozen = false;
 
     // The popup of an item (null when the item has none), with its ids.

@@ -286,6 +286,20 @@ std::string varvaluetext(const VarRecord& var, uint32_t address, const std::stri
     return out;
 }
 
+std::string varupdatetext(const VarRecord& var, uint64_t last) {
+    char buf[64];
+    uint8_t c = uint8_t(var.type);
+    if (var.type >> 8) std::snprintf(buf, sizeof buf, "0x%x", uint32_t(last));
+    else if (c == tc::Float || c == tc::Double || c == tc::LDouble) {
+        double d;
+        std::memcpy(&d, &last, 8);
+        std::snprintf(buf, sizeof buf, "%f", d);
+    } else if (c == tc::LLong) std::snprintf(buf, sizeof buf, "%lld", (long long)last);
+    else if (c == tc::ULLong) std::snprintf(buf, sizeof buf, "%llu", (unsigned long long)last);
+    else std::snprintf(buf, sizeof buf, "%i", int32_t(uint32_t(last)));
+    return buf;
+}
+
 // ---- trees
 
 VarTree::VarTree(TreeKind kind, VarSource src, FormatStore* formats)

@@ -49,6 +49,11 @@ std::string varvaluetext(const VarRecord& var, uint32_t address, const std::stri
                          bool aggregate = false);
 std::string placetext(const VarRecord& var, uint32_t address, bool frameset, bool aggregate);
 
+// The update dialog's first text of a record's last value: "%f" for
+// floating types, "0x%x" for a derived type, else decimal (64 bits for
+// long long).
+std::string varupdatetext(const VarRecord& var, uint64_t last);
+
 // Window kinds that share the tree: layout and placeholder differ.
 enum class TreeKind { Browser, Locals, Globals, Aggregate };
 
