@@ -158,3 +158,40 @@ TEST(Browsers, KindsFollowFreezeAndReopen) {
 
 }  // namespace
 }  // namespace vek
+
+#include "vek/command/expr/expr.h"
+#include "vek/views/varmodel/varbind.h"
+
+namespace vek {
+namespace {
+
+TEST(Binding, CurrentFrameAndAddressesFromTheEnvironment) {
+    resetexpr();
+    FunctionRecord inner, outer;
+    inner.name = "inner";
+    inner.vars = {var("i", 24, sc::Aut, 8)};
+    outer.name = "outer";
+    outer.vars = {var("o", 24, sc::Aut, 4)};
+    int current = 0;
+    exprenv().frames.depth = [](int core) { return core == 0 ? 2 : 0; };
+    exprenv().frames.current = [&](int core) { return core == 0 ? current : -1; };
+    exprenv().frames.at = [&](int, int i) {
+        FrameView v;
+        v.func = i == 0 ? &inner : &outer;
+        v.base = i == 0 ? 0x1000u : 0x2000u;
+        v.setup = true;
+        return v;
+    };
+    EXPECT_EQ(currentlocals(0).func, &inner);
+    EXPECT_EQ(currentlocals(1).func, nullptr);   // no frame
+    EXPECT_EQ(frameaddr(0)(inner.vars[0]), 0x1000u - 8);
+    current = 1;                                 // `move /u`: the caller
+    LocalsPane pane(exprsource());
+    pane.refresh(currentlocals(0), frameaddr(0));
+    EXPECT_EQ(texts(pane.tree)[0], "outer()");
+    EXPECT_EQ(frameaddr(0)(inner.vars[0]), 0u);  // no longer in the chain
+    resetexpr();
+}
+
+}  // namespace
+}  // namespace vek

@@ -2,7 +2,8 @@
 # the variable windows, monitors and aggregates; no Qt.
 add_library(vekvarmodel STATIC ${CMAKE_CURRENT_LIST_DIR}/varmodel/vartree.cpp
             ${CMAKE_CURRENT_LIST_DIR}/varmodel/varwins.cpp ${CMAKE_CURRENT_LIST_DIR}/varmodel/montree.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/varmodel/projtree.cpp ${CMAKE_CURRENT_LIST_DIR}/varmodel/exprpopup.cpp)
+            ${CMAKE_CURRENT_LIST_DIR}/varmodel/projtree.cpp ${CMAKE_CURRENT_LIST_DIR}/varmodel/exprpopup.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/varmodel/varbind.cpp)
 target_include_directories(vekvarmodel PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(vekvarmodel PUBLIC vekexpr vekexec vekdebug veksupport)
 
