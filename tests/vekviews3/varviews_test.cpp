@@ -130,6 +130,26 @@ TEST(VarWindows, AggregateSnapshotFreezes) {
     EXPECT_FALSE(findaction(view.pane()->popupfor(xi), varcmd::Update)->isEnabled());
 }
 
+TEST(VarWindows, LocalsSplitAndRebuild) {
+    Mem m;
+    FunctionRecord f;
+    f.name = "f";
+    f.vars = {var("n", 24)};
+    f.vars[0].sclass = 2;
+    f.firstlocal = -1;
+    VarWindow one(TreeKind::Locals, false, m.source(), nullptr);
+    EXPECT_EQ(one.pane(1), nullptr);
+    VarWindow two(TreeKind::Locals, true, m.source(), nullptr);
+    ASSERT_NE(two.pane(1), nullptr);   // core 1 below
+    two.refreshlocals(1, {&f, 0x100, true}, [](const VarRecord&) { return 0x200u; });
+    QModelIndex head = two.pane(1)->model()->index(0, 0);
+    EXPECT_EQ(head.data().toString(), QStringLiteral("f()"));
+    EXPECT_EQ(two.pane(1)->model()->index(0, 0, head).data().toString(), QStringLiteral("n = 0"));
+    EXPECT_EQ(two.pane(0)->model()->rowCount(), 0);
+    two.refreshlocals(1, {}, {});      // no frame: empty
+    EXPECT_EQ(two.pane(1)->model()->rowCount(), 0);
+}
+
 TEST(VarWindows, ProjectPaneCommands) {
     DebugInfo di;
     AggregateDescriptor sd;
