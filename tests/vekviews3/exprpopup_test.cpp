@@ -8,7 +8,7 @@
 namespace vek {
 namespace {
 
-struct World {
+struct PopupWorld {
     std::vector<std::string> ran, errors, boxes;
     std::map<uint32_t, uint8_t> mem;
     int beeps = 0;
@@ -45,7 +45,7 @@ struct World {
 };
 
 TEST(ExprPopup, KeysPopupsAndErrors) {
-    World w;
+    PopupWorld w;
     ExprPopup p(w.hooks());
     EXPECT_EQ(p.click("g", "g", popkey::R), ExprPopup::Outcome::Ran);
     EXPECT_EQ(w.ran.back(), "dbreak /T:r g");
@@ -67,7 +67,7 @@ TEST(ExprPopup, KeysPopupsAndErrors) {
 }
 
 TEST(ExprPopup, SymbolCommandsAndUpdate) {
-    World w;
+    PopupWorld w;
     PopupHooks h = w.hooks();
     ExprPopup p(h);
     p.symname = "buf";

@@ -6,7 +6,7 @@
 namespace vek {
 namespace {
 
-VarRecord var(const char* name, uint32_t type, uint8_t sclass, uint32_t value = 0) {
+VarRecord winvar(const char* name, uint32_t type, uint8_t sclass, uint32_t value = 0) {
     VarRecord v;
     v.name = name;
     v.type = type;
@@ -32,7 +32,7 @@ std::vector<std::string> texts(VarTree& t) {
 TEST(Locals, ArgumentsUntilTheFrameIsSetUp) {
     FunctionRecord f;
     f.name = "step";
-    f.vars = {var("n", 24, sc::Arg, 8), var("i", 24, sc::Aut, 12), var("T", 24, sc::TType)};
+    f.vars = {winvar("n", 24, sc::Arg, 8), winvar("i", 24, sc::Aut, 12), winvar("T", 24, sc::TType)};
     f.firstlocal = 1;
     LocalsPane pane(zeros());
     auto at = [](const VarRecord& v) { return 0x1000 + v.value; };
@@ -49,7 +49,7 @@ TEST(Locals, ArgumentsUntilTheFrameIsSetUp) {
     EXPECT_EQ(pane.tree.formatted - before, 2u);
     FunctionRecord caller;
     caller.name = "main";
-    caller.vars = {var("k", 24, sc::Aut, 4)};
+    caller.vars = {winvar("k", 24, sc::Aut, 4)};
     caller.firstlocal = 0;
     EXPECT_TRUE(pane.refresh({&caller, 0x2000, true}, at));   // the frame moved up
     EXPECT_EQ(texts(pane.tree)[0], "main()");
@@ -64,7 +64,7 @@ TEST(Globals, StaticsAndExternsByFileOfTheCore) {
         auto scope = std::make_unique<FunctionRecord>();
         scope->name = ".";
         if (std::string(name) != "c.c")
-            scope->vars = {var("g", 24, sc::Fix, 0x40), var("e", 24, sc::FixExt, 0x44), var("t", 24, sc::TType)};
+            scope->vars = {winvar("g", 24, sc::Fix, 0x40), winvar("e", 24, sc::FixExt, 0x44), winvar("t", 24, sc::TType)};
         file->funcs.push_back(std::move(scope));
         di.files.push_back(std::move(file));
     }
@@ -75,17 +75,17 @@ TEST(Globals, StaticsAndExternsByFileOfTheCore) {
 
 TEST(Aggregates, OpenFreezeAndClose) {
     AggregateDescriptor inner, outer;
-    inner.members = {var("z", 24, sc::Mos)};
+    inner.members = {winvar("z", 24, sc::Mos)};
     inner.size = 4;
-    VarRecord in = var("in", 72, sc::Mos, 4);
+    VarRecord in = winvar("in", 72, sc::Mos, 4);
     in.desc.agg = &inner;
-    outer.members = {var("x", 24, sc::Mos), in};
+    outer.members = {winvar("x", 24, sc::Mos), in};
     outer.size = 8;
-    VarRecord s = var("s", 72, sc::Fix);
+    VarRecord s = winvar("s", 72, sc::Fix);
     s.desc.agg = &outer;
     AggregateWindows wins;
     std::string err;
-    VarRecord p = var("*p", 72, sc::Fix);
+    VarRecord p = winvar("*p", 72, sc::Fix);
     EXPECT_EQ(wins.show(p, 0, "*p", 5, zeros(), &err), nullptr);
     EXPECT_EQ(err, "Object *p has NULL address");
     AggregateWindow* w = wins.show(s, 0x40000010, "s", 1234, zeros(), &err);
@@ -121,11 +121,11 @@ TEST(Browsers, KindsFollowFreezeAndReopen) {
         auto fn = std::make_unique<FunctionRecord>();
         fn->name = f == &fa ? "fa" : "fb";
         fn->file = f;
-        fn->vars = {var("n", 24, sc::Arg, 0x100)};
+        fn->vars = {winvar("n", 24, sc::Arg, 0x100)};
         fn->firstlocal = -1;
         f->funcs.push_back(std::move(fn));
         auto scope = std::make_unique<FunctionRecord>();
-        scope->vars = {var(f == &fa ? "ga" : "gb", 24, sc::Fix, 0x200)};
+        scope->vars = {winvar(f == &fa ? "ga" : "gb", 24, sc::Fix, 0x200)};
         f->funcs.push_back(std::move(scope));
     }
     uint8_t mem = 1;
@@ -169,9 +169,9 @@ TEST(Binding, CurrentFrameAndAddressesFromTheEnvironment) {
     resetexpr();
     FunctionRecord inner, outer;
     inner.name = "inner";
-    inner.vars = {var("i", 24, sc::Aut, 8)};
+    inner.vars = {winvar("i", 24, sc::Aut, 8)};
     outer.name = "outer";
-    outer.vars = {var("o", 24, sc::Aut, 4)};
+    outer.vars = {winvar("o", 24, sc::Aut, 4)};
     int current = 0;
     exprenv().frames.depth = [](int core) { return core == 0 ? 2 : 0; };
     exprenv().frames.current = [&](int core) { return core == 0 ? current : -1; };

@@ -10,7 +10,7 @@
 
 namespace vek::views {
 
-static std::string hex(uint32_t v) {
+static std::string hexaddress(uint32_t v) {
     char b[16];
     std::snprintf(b, sizeof b, "0x%x", v);
     return b;
@@ -35,9 +35,9 @@ std::string eventbrowserline(const EventRecord& e) {
             s += ":anyline";
         }
     } else if (e.kind == 's') {
-        s += "at: " + e.text + " (" + hex(e.address) + ")";
+        s += "at: " + e.text + " (" + hexaddress(e.address) + ")";
     } else if (e.kind == 'a') {
-        s += "at Absolute address: " + hex(e.address);
+        s += "at Absolute address: " + hexaddress(e.address);
     } else {
         s += e.text + " ";
     }
