@@ -1,0 +1,67 @@
+// The debugger program with its windows (see shellmain.h).
+#include "vek/shell/shellmain.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "toollib/quit.h"
+#include "vek/command/control/control.h"
+#include "vek/shell/shell.h"
+
+namespace vek {
+
+namespace shell {
+
+void DebuggerCommands::docmd(const std::string& line) { d_.docmd(line.c_str(), 1); }
+
+void DebuggerCommands::doblock(const std::string& line) { d_.doblock(line.c_str(), 1); }
+
+void DebuggerCommands::runcmdfile(const std::string& path) { d_.runcmdfile(path.c_str()); }
+
+}  // namespace shell
+
+int shellmain(StartState& st) {
+    int argc = 1;
+    char name[] = "vek";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    int status = 1;
+    {
+        shell::DebuggerCommands commands(*st.debugger);
+        shell::FrameOptions options;
+        options.normalshow = st.options.normalshow;
+        shell::Shell screen(&commands, options);
+        shell::MainWindow& frame = screen.frame();
+        frame.show();
+        if (!frame.isVisible() || !frame.windowHandle()) {
+            std::fputs("vek: cannot open the main window\n", stderr);
+            platform::setwindowhost(nullptr);
+            return 1;
+        }
+        frame.startup();
+        // the program is loaded as the Load menu does (recent files, journal)
+        st.load = [&frame](const std::string& file) { frame.dispatch(102, QString::fromStdString(file)); };
+        runstart(st);
+        st.load = nullptr;
+        status = 0;
+        if (const char* shot = std::getenv("VEK_SCREENSHOT"); shot && *shot) {
+            // a picture of the main window once it is up, then the end
+            QApplication::processEvents();
+            if (!frame.grab().save(QString::fromLocal8Bit(shot))) {
+                std::fprintf(stderr, "vek: cannot write %s\n", shot);
+                status = 1;
+            }
+        } else if (!st.debugger->quitting && frame.isVisible()) {
+            QApplication::exec();
+        }
+        frame.shutdown();
+        if (status == 0) status = exitstatus(st);
+    }
+    st.debugger.reset();
+    platform::setwindowhost(nullptr);
+    return status;
+}
+
+}  // namespace vek
