@@ -26,6 +26,7 @@
 #include "vek/core/support/output.h"
 #include "vek/resources/menus.h"
 #include "vek/shell/shell.h"
+#include "vek/shell/gotill.h"
 
 namespace vek::shell {
 
@@ -772,6 +773,14 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
     case 210: command("step"); return 0;
     case 211: command("mstep"); return 0;
     case 216: command("mcstep"); return 0;
+    case 202:
+    case 206:
+    case 212:
+    case 213: {
+        std::string line = gotilldlg(id, programindex, this);
+        if (!line.empty()) command(line);
+        return 0;
+    }
     case 300:
         showcmdwin(!cmdhost_);
         return 0;

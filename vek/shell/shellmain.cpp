@@ -8,6 +8,7 @@
 
 #include "toollib/quit.h"
 #include "vek/command/control/control.h"
+#include "vek/core/debuginfo/lookup.h"
 #include "vek/shell/shell.h"
 
 namespace vek {
@@ -22,6 +23,33 @@ void DebuggerCommands::runcmdfile(const std::string& path) { d_.runcmdfile(path.
 
 }  // namespace shell
 
+namespace {
+
+// The dialogs' view of the loaded program's debug information.
+shell::ProgramIndex programindex(Debugger& d) {
+    shell::ProgramIndex index;
+    index.files = [&d] {
+        std::vector<std::string> names;
+        for (const auto& f : d.di().files) names.push_back(f->name);
+        return names;
+    };
+    index.functions = [&d](const std::string& file) {
+        std::vector<std::string> names;
+        for (const auto& f : d.di().files)
+            if (file.empty() || f->name == file)
+                for (const auto& fn : f->funcs)
+                    if (!fn->name.empty() && fn->name != ".") names.push_back(fn->name);
+        return names;
+    };
+    index.firstline = [&d](const std::string& function, const std::string& file) -> uint32_t {
+        FunctionRecord* f = findfunc(d.di(), function, file.empty() ? nullptr : file.c_str());
+        return f && f->start ? f->start->line : 0;
+    };
+    return index;
+}
+
+}  // namespace
+
 int shellmain(StartState& st) {
     int argc = 1;
     char name[] = "vek";
@@ -34,6 +62,7 @@ int shellmain(StartState& st) {
         options.normalshow = st.options.normalshow;
         shell::Shell screen(&commands, options);
         shell::MainWindow& frame = screen.frame();
+        frame.programindex = programindex(*st.debugger);
         frame.show();
         if (!frame.isVisible() || !frame.windowHandle()) {
             std::fputs("vek: cannot open the main window\n", stderr);
