@@ -1,6 +1,8 @@
 // The vek program with its windows (offscreen) and without a display.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -46,6 +48,27 @@ TEST(VekProgram, OpensItsWindowWithAProgramAndRunsTheStartFile) {
     Outcome r = runvek(dir, kOffscreen, "-b -i t.in " + program, "");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(dir.read("shot.png").substr(1, 3), "PNG");
+}
+
+int bluepixels(const std::string& file) {
+    QImage image(QString::fromStdString(file));
+    int blue = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            QColor c = image.pixelColor(x, y);
+            if (c.blue() > 200 && c.red() < 60 && c.green() < 60) ++blue;
+        }
+    return blue;
+}
+
+TEST(VekProgram, TheBannerShowsDuringStartUpUnlessMinusB) {
+    qvtest::Scratch dir("vekprogram");
+    Outcome r = runvek(dir, kOffscreen + " VEK_BANNERSHOT=banner.png", "", "");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_GT(bluepixels((dir.dir() / "banner.png").string()), 50);
+    std::filesystem::remove(dir.dir() / "banner.png");
+    r = runvek(dir, kOffscreen + " VEK_BANNERSHOT=banner.png", "-b", "");
+    EXPECT_FALSE(dir.exists("banner.png"));
 }
 
 TEST(VekProgram, AQuitInTheStartFileEndsTheWindowedRun) {

@@ -10,6 +10,7 @@
 #include "vek/command/control/control.h"
 #include "vek/core/debuginfo/lookup.h"
 #include "vek/shell/shell.h"
+#include "vek/shell/splash.h"
 
 namespace vek {
 
@@ -57,6 +58,8 @@ int shellmain(StartState& st) {
     QApplication app(argc, argv);
     int status = 1;
     {
+        std::unique_ptr<shell::Splash> banner;
+        if (st.options.banner) banner = shell::showsplash("Vek for PPC SIMULATION");
         shell::DebuggerCommands commands(*st.debugger);
         shell::FrameOptions options;
         options.normalshow = st.options.normalshow;
@@ -74,6 +77,9 @@ int shellmain(StartState& st) {
         st.load = [&frame](const std::string& file) { frame.dispatch(102, QString::fromStdString(file)); };
         runstart(st);
         st.load = nullptr;
+        if (const char* shot = std::getenv("VEK_BANNERSHOT"); shot && *shot && banner)
+            banner->grab().save(QString::fromLocal8Bit(shot));
+        banner.reset();
         status = 0;
         if (const char* shot = std::getenv("VEK_SCREENSHOT"); shot && *shot) {
             // a picture of the main window once it is up, then the end
