@@ -9,6 +9,7 @@
 #include "toollib/quit.h"
 #include "vek/command/control/control.h"
 #include "vek/core/debuginfo/lookup.h"
+#include "vek/shell/amclink.h"
 #include "vek/shell/shell.h"
 #include "vek/shell/splash.h"
 
@@ -73,6 +74,7 @@ int shellmain(StartState& st) {
             return 1;
         }
         frame.startup();
+        shell::amcload(frame, QCoreApplication::applicationDirPath().toStdString());
         // the program is loaded as the Load menu does (recent files, journal)
         st.load = [&frame](const std::string& file) { frame.dispatch(102, QString::fromStdString(file)); };
         runstart(st);
@@ -92,6 +94,7 @@ int shellmain(StartState& st) {
             QApplication::exec();
         }
         frame.shutdown();
+        shell::amcunload();
         if (status == 0) status = exitstatus(st);
     }
     st.debugger.reset();
