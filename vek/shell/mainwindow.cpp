@@ -10,6 +10,7 @@
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMenu>
 #include <QLayout>
@@ -26,6 +27,8 @@
 #include "vek/core/support/output.h"
 #include "vek/resources/menus.h"
 #include "vek/shell/shell.h"
+#include "vek/shell/gotill.h"
+#include "vek/shell/amclink.h"
 
 namespace vek::shell {
 
@@ -128,6 +131,15 @@ void answerlater(QDialog& dialog) {
     if (responder().dialog)
         QMetaObject::invokeMethod(&dialog, [&dialog] { responder().dialog(&dialog); }, Qt::QueuedConnection);
 }
+
+// The web pages of menu 14000: France, Germany, any other territory.
+const char* const kWebPages[] = {"https://vek.example/fr/", "https://vek.example/de/", "https://vek.example/"};
+
+static const char* webpage(QLocale::Territory territory) {
+    return territory == QLocale::France ? kWebPages[0] : territory == QLocale::Germany ? kWebPages[1] : kWebPages[2];
+}
+
+static void openwebpage() { QDesktopServices::openUrl(QUrl(webpage(QLocale().territory()))); }
 
 bool displayavailable() {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -772,6 +784,17 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
     case 210: command("step"); return 0;
     case 211: command("mstep"); return 0;
     case 216: command("mcstep"); return 0;
+    case 9200: amcconnect(); return 0;
+    case 9201: amcdisconnect(); return 0;
+    case 14000: openwebpage(); return 0;
+    case 202:
+    case 206:
+    case 212:
+    case 213: {
+        std::string line = gotilldlg(id, programindex, this);
+        if (!line.empty()) command(line);
+        return 0;
+    }
     case 300:
         showcmdwin(!cmdhost_);
         return 0;

@@ -89,7 +89,10 @@ void runstart(StartState& st) {
     }
     if (!st.options.program.empty() && !d.quitting) {
         const uint32_t before = outstate().errors;
-        d.docmd(("load " + st.options.program).c_str(), 1);
+        if (st.load)
+            st.load(st.options.program);
+        else
+            d.docmd(("load " + st.options.program).c_str(), 1);
         if (outstate().errors != before) st.failed = true;
     }
     if (!st.options.startfile.empty() && !d.quitting)

@@ -161,6 +161,7 @@ struct Debugger {
     std::map<const FunctionRecord*, FuncStats> stats;
     bool literal = false;            // debug switch: one instruction at a time
     bool simreset = false;           // the reset request
+    uint32_t polltick = 0;           // literal steps since the windows were looked at
 
     // ---- events
     std::vector<std::unique_ptr<EventRecord>> events;  // ascending number
