@@ -1,0 +1,601 @@
+// The functions vek exports to its extensions (declared for them in
+// vek/shell/vekext.h). Each runs on the debugger's thread: a call from
+// another thread is queued there and waited for.
+#include "vek/command/ext/exports.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "platform/dll.h"
+#include "platform/profile.h"
+#include "vek/command/expr/expr.h"
+#include "vek/command/ext/ext.h"
+#include "vek/core/decode/decode.h"
+#include "vek/core/support/output.h"
+#include "vek/resources/menus.h"
+#include "vek/shell/vekext.h"
+
+namespace vek {
+
+namespace {
+
+ExportState* xstate = nullptr;
+
+struct Queue {
+    std::thread::id owner = std::this_thread::get_id();
+    std::mutex m;
+    std::condition_variable done;
+    struct Job {
+        std::function<void()> fn;
+        bool finished = false;
+        bool wait = true;
+    };
+    std::deque<std::shared_ptr<Job>> jobs;
+};
+Queue& queue() {
+    static Queue q;
+    return q;
+}
+
+Debugger& dbg() { return *extensions().d; }
+
+template <class F>
+auto ondebugger(F f) -> decltype(f()) {
+    if (ondebuggerthread()) return f();
+    if constexpr (std::is_void_v<decltype(f())>) {
+        rundebugger(f);
+    } else {
+        decltype(f()) result{};
+        rundebugger([&] { result = f(); });
+        return result;
+    }
+}
+
+void queueonly(const std::function<void()>& fn) {
+    Queue& q = queue();
+    auto job = std::make_shared<Queue::Job>();
+    job->fn = fn;
+    job->wait = false;
+    std::lock_guard<std::mutex> lock(q.m);
+    q.jobs.push_back(job);
+}
+
+// A list of names: each NUL-ended, an extra NUL at the end; null when empty.
+char* makelist(const std::vector<std::string>& names) {
+    if (names.empty()) return nullptr;
+    size_t size = 1;
+    for (const auto& n : names) size += n.size() + 1;
+    char* block = static_cast<char*>(std::malloc(size));
+    if (!block) return nullptr;
+    char* p = block;
+    for (const auto& n : names) {
+        std::memcpy(p, n.c_str(), n.size() + 1);
+        p += n.size() + 1;
+    }
+    *p = '\0';
+    return block;
+}
+
+char* copyout(const std::string& text) {
+    char* p = static_cast<char*>(std::malloc(text.size() + 1));
+    if (p) std::memcpy(p, text.c_str(), text.size() + 1);
+    return p;
+}
+
+// Copies at most size - 1 characters and a NUL.
+void copytext(char* buffer, int size, const char* text) {
+    if (!buffer || size <= 0) return;
+    const size_t n = std::min(std::strlen(text), size_t(size - 1));
+    std::memcpy(buffer, text, n);
+    buffer[n] = '\0';
+}
+
+FunctionRecord* findfunction(const char* name, const char* file) {
+    if (!name) return nullptr;
+    for (const auto& f : dbg().di().files) {
+        if (file && f->name != file) continue;
+        for (const auto& fn : f->funcs)
+            if (fn->name == name) return fn.get();
+    }
+    return nullptr;
+}
+
+std::vector<std::string> splitpath(const std::string& path) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t bar = path.find('|', start);
+        if (bar == std::string::npos) bar = path.size();
+        if (bar > start) out.push_back(path.substr(start, bar - start));
+        start = bar + 1;
+    }
+    return out;
+}
+
+void reloadsources() {
+    if (exportstate().host.reloadsources) exportstate().host.reloadsources();
+}
+
+void runcommand(const std::string& line) {
+    if (dbg().flags.running) return;
+    dbg().docmd(line.c_str(), 1);
+}
+
+}  // namespace
+
+ExportState& exportstate() {
+    if (!xstate) xstate = new ExportState;
+    return *xstate;
+}
+
+void resetexports() {
+    delete xstate;
+    xstate = new ExportState;
+    xstate->inifile = platform::configpath("VEKSPPC.INI");
+    Queue& q = queue();
+    std::lock_guard<std::mutex> lock(q.m);
+    q.owner = std::this_thread::get_id();
+    q.jobs.clear();
+}
+
+bool ondebuggerthread() { return std::this_thread::get_id() == queue().owner; }
+
+void rundebugger(const std::function<void()>& fn) {
+    Queue& q = queue();
+    auto job = std::make_shared<Queue::Job>();
+    job->fn = fn;
+    std::unique_lock<std::mutex> lock(q.m);
+    q.jobs.push_back(job);
+    q.done.wait(lock, [&] { return job->finished; });
+}
+
+int pumpexports() {
+    Queue& q = queue();
+    int ran = 0;
+    for (;;) {
+        std::shared_ptr<Queue::Job> job;
+        {
+            std::lock_guard<std::mutex> lock(q.m);
+            if (q.jobs.empty()) return ran;
+            job = q.jobs.front();
+            q.jobs.pop_front();
+        }
+        job->fn();
+        ++ran;
+        {
+            std::lock_guard<std::mutex> lock(q.m);
+            job->finished = true;
+        }
+        q.done.notify_all();
+    }
+}
+
+}  // namespace vek
+
+using namespace vek;
+
+extern "C" {
+
+// ---- program information
+
+char* GetFileList(void) {
+    return ondebugger([] {
+        std::vector<std::string> names;
+        for (const auto& f : dbg().di().files) names.push_back(f->name);
+        return makelist(names);
+    });
+}
+
+char* GetFunctionList(const char* file) {
+    return ondebugger([&] {
+        std::vector<std::string> names;
+        for (const auto& f : dbg().di().files) {
+            if (file && f->name != file) continue;
+            for (const auto& fn : f->funcs)
+                if (!fn->name.empty() && fn->name != ".") names.push_back(fn->name);
+        }
+        return makelist(names);
+    });
+}
+
+char* GetFunctionArgs(const char* file, const char* function) {
+    return ondebugger([&]() -> char* {
+        FunctionRecord* f = findfunction(function, file);
+        return f ? copyout(f->argtext) : nullptr;
+    });
+}
+
+char* GetFunctionDescription(const char* file, const char* function) {
+    return ondebugger([&]() -> char* {
+        FunctionRecord* f = findfunction(function, file);
+        return f && !f->rettext.empty() ? copyout(f->rettext) : nullptr;
+    });
+}
+
+int GetFileLineRange(const char* file, uint32_t* first, uint32_t* last) {
+    return ondebugger([&] {
+        if (!file) return 0;
+        for (const auto& f : dbg().di().files)
+            if (f->name == file) {
+                if (first) *first = f->firstline;
+                if (last) *last = f->lastline;
+                return 1;
+            }
+        return 0;
+    });
+}
+
+int GetFunctionStartAddress(const char* function, const char* file, uint32_t* address) {
+    return ondebugger([&] {
+        FunctionRecord* f = findfunction(function, file);
+        if (!f || !f->start) return 0;
+        if (address) *address = f->start->address;
+        return 1;
+    });
+}
+
+int GetFunctionLineRange(const char* function, const char* file, uint32_t* first, uint32_t* last) {
+    return ondebugger([&] {
+        FunctionRecord* f = findfunction(function, file);
+        if (!f) return 0;
+        if (first) *first = f->firstline;
+        if (last) *last = f->lastline;
+        return 1;
+    });
+}
+
+int GetLineAddress(const char* file, uint32_t line, uint32_t* address) {
+    return ondebugger([&] {
+        if (!file) return 0;
+        const FileRecord* fr = nullptr;
+        for (const auto& f : dbg().di().files)
+            if (f->name == file) fr = f.get();
+        if (!fr) return 0;
+        auto found = [&](uint32_t a) {
+            if (address) *address = a;
+            return 1;
+        };
+        const auto& lines = dbg().di().lines;
+        if (!fr->funcs.empty() && !fr->funcs.front()->name.empty()) {
+            for (const auto& fn : fr->funcs) {
+                if (fn->name.empty() || !fn->start) continue;
+                auto it = std::find(lines.begin(), lines.end(), fn->start);
+                for (; it != lines.end() && (*it)->owner == fn.get(); ++it)
+                    if (((*it)->kind & 0x38) && (*it)->line == line) return found((*it)->address);
+            }
+            return 0;
+        }
+        for (const LineRecord* r : lines)
+            if (r->line == line && r->owner && r->owner->file == fr) return found(r->address);
+        return 0;
+    });
+}
+
+int GetSectionCount(void) {
+    return ondebugger([] { return int(dbg().s.prog.segments.size()); });
+}
+
+int GetSectionInfo(VekSectionEntry* entries, int count) {
+    return ondebugger([&] {
+        if (!entries || count <= 0) return 0;
+        const auto& segs = dbg().s.prog.segments;
+        int n = 0;
+        for (; n < count && size_t(n) < segs.size(); ++n) {
+            const LoadSegment& s = segs[size_t(n)];
+            VekSectionEntry& e = entries[n];
+            e.flags = ((s.flags & 0x80) ? 1u : 0u) | (s.second != s.address ? 2u : 0u);
+            e.start = s.address;
+            e.last = s.address + s.size - 1;
+            std::memset(e.name, 0, sizeof e.name);
+            std::memcpy(e.name, s.name.data(), std::min(s.name.size(), sizeof e.name - 1));
+        }
+        return n;
+    });
+}
+
+// ---- target memory and registers
+
+uint8_t ReadByte(uint32_t address) {
+    return ondebugger([&] { return dbg().s.target.mem.getbyte(address); });
+}
+uint32_t WriteByte(uint32_t address, uint8_t value) {
+    return ondebugger([&] { return dbg().s.target.mem.putbyte(address, value); });
+}
+uint16_t ReadWord(uint32_t address) {
+    return ondebugger([&] { return dbg().s.target.mem.getword(address); });
+}
+void WriteWord(uint32_t address, uint16_t value) {
+    ondebugger([&] { dbg().s.target.mem.putword(address, value); });
+}
+uint32_t ReadLong(uint32_t address) {
+    return ondebugger([&] { return dbg().s.target.mem.getlong(address); });
+}
+void WriteLong(uint32_t address, uint32_t value) {
+    ondebugger([&] { dbg().s.target.mem.putlong(address, value); });
+}
+void ReadMemory(void* buffer, uint32_t address, uint32_t count) {
+    if (!buffer) return;
+    ondebugger([&] { dbg().s.target.mem.getmem(buffer, address, count); });
+}
+void WriteMemory(const void* buffer, uint32_t address, uint32_t count) {
+    if (!buffer) return;
+    ondebugger([&] { dbg().s.target.mem.putmem(address, buffer, count); });
+}
+uint32_t ReadPC(void) {
+    return ondebugger([] { return dbg().pc(); });
+}
+void WritePC(uint32_t value) {
+    ondebugger([&] { dbg().s.target.regs.setpc(value); });
+}
+int GetRegistersBlockSize(void) { return 148; }
+
+// ---- target description
+
+const char* GetTargetProcessor(void) { return "PPC"; }
+int GetExecutionType(void) { return 1; }
+int GetTargetAddressSize(void) { return 8; }
+int GetTargetIntSize(void) { return 4; }
+
+int Disassemble(uint32_t address, char* buffer) {
+    return ondebugger([&] {
+        char text[1024] = {};
+        Decoded dec;
+        const int length = decodeinsn(dbg().s.decode, address, DecodeText, text, dec) == 4 ? 4 : 2;
+        copytext(buffer, VEK_TEXT_MAX, text);
+        return length;
+    });
+}
+
+// ---- commands
+
+const char* docmd(const char* line, int user) {
+    if (!line) return nullptr;
+    return ondebugger([&] { return dbg().docmd(line, user); });
+}
+
+int ExecVekCommand(const char* line, char* buffer, int size) {
+    if (!line) return 0;
+    return ondebugger([&] {
+        Debugger& d = dbg();
+        if (!buffer || size <= 0) {
+            d.docmd(line, 1);
+            return 1;
+        }
+        ErrorKeeping& k = errorkeeping();
+        const bool wascapturing = k.capturing;
+        k.capturing = true;
+        k.kept = false;
+        OutputState& out = outstate();
+        const bool wason = out.ext.on;
+        const size_t mark = out.ext.pos;
+        const char* start = vek::WinitFakeIo();
+        const size_t begin = size_t(start - out.ext.text);
+        d.docmd(line, 1);
+        std::string captured(out.ext.text + begin);
+        // Back to where the capture found the buffer.
+        out.ext.pos = mark;
+        out.ext.text[mark] = '\0';
+        out.ext.on = wason;
+        k.capturing = wascapturing;
+        buffer[0] = '\0';
+        if (k.kept) {
+            k.kept = false;
+            copytext(buffer, size, k.text.c_str());
+            k.text.clear();
+            return 0;
+        }
+        copytext(buffer, size, captured.c_str());
+        return 1;
+    });
+}
+
+int AddEventByCommand(const char* line) {
+    return ondebugger([&] {
+        if (line) dbg().docmd(line, 1);
+        return int(dbg().lastevent);
+    });
+}
+int GetLastBkptNum(void) {
+    return ondebugger([] { return int(dbg().lastevent); });
+}
+void NotifyBkptChanged(void) {}
+
+// ---- execution
+
+void ExecTargetCode(void) {
+    ondebugger([] { runcommand("go"); });
+}
+
+void StartTargetCode(void) {
+    Debugger& d = dbg();
+    int idle = 0;
+    if (!d.flags.running.compare_exchange_strong(idle, 1)) return;
+    d.flags.stop = 0;
+    // The run belongs to the debugger's thread; the caller goes on at once.
+    // A stop requested before the run began ends it before it starts.
+    queueonly([&d] {
+        if (d.flags.stop) {
+            d.flags.stop = 0;
+            d.setrunstate(0);
+            return;
+        }
+        d.docmd("go", 1);
+        if (d.mode.level == 0 && d.flags.running) d.setrunstate(0);
+    });
+}
+
+void StepCode(int count) {
+    ondebugger([&] { runcommand("step " + std::to_string(count)); });
+}
+void StepTargetCode(int count) {
+    ondebugger([&] { runcommand("istep " + std::to_string(count)); });
+}
+void StopExecution(void) {
+    dbg().flags.stop = 1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+int SetStopFlag(int value) {
+    dbg().flags.stop = value;
+    return value;
+}
+int GetStopFlag(void) { return dbg().flags.stop; }
+int IsTargetRunning(void) { return dbg().flags.running; }
+uint32_t GetCycleCount(void) {
+    return ondebugger([] { return dbg().now(); });
+}
+
+// ---- menus, windows, paths and settings
+
+int AllocateMenuIDs(int count) {
+    return ondebugger([&] {
+        ExportState& x = exportstate();
+        // Ids past 65535 would be read as built-in commands by their low
+        // 16 bits: such a range is refused.
+        if (count < 0 || uint64_t(x.nextmenuid) + uint64_t(count) > 65536) return 0;
+        const int first = int(x.nextmenuid);
+        x.nextmenuid += uint32_t(count);
+        return first;
+    });
+}
+int AllocateMessageIDs(int count) {
+    return ondebugger([&] {
+        ExportState& x = exportstate();
+        if (count < 0 || uint64_t(x.nextmessage) + uint64_t(count) > 0xBFFF) return 0;
+        const int first = int(x.nextmessage);
+        x.nextmessage += uint32_t(count);
+        return first;
+    });
+}
+int GetFileMenuPosition(void) { return resources::FileMenu; }
+int GetEventsMenuPosition(void) { return resources::EventsMenu; }
+int GetBrowseMenuPosition(void) { return resources::BrowseMenu; }
+int GetDebugMenuPosition(void) { return resources::DebugMenu; }
+int GetSetupMenuPosition(void) { return resources::SetupMenu; }
+int GetTargetMenuPosition(void) { return resources::TargetMenu; }
+int GetShowMenuPosition(void) { return resources::ShowMenu; }
+int GetWindowsMenuPosition(void) { return resources::WindowsMenu; }
+int GetExtensionsMenuPosition(void) { return resources::ExtensionsMenu; }
+int GetHelpMenuPosition(void) { return resources::HelpMenu; }
+
+int GetMenuPosition(const char* text) {
+    if (!text) return -1;
+    int position = 0;
+    for (const resources::MenuRow& row : resources::mainmenu()) {
+        if (row.depth != 0) continue;
+        if (std::strcmp(row.text, text) == 0) return position;
+        ++position;
+    }
+    return -1;
+}
+int GetMenuInsertPos(void) {
+    return ondebugger([] { return exportstate().nextinsertpos++; });
+}
+void RegisterMenuCommandFunction(VekMenuCommandFn fn) {
+    ondebugger([&] { exportstate().menucommand = fn; });
+}
+void VekMenuCommand(int id, intptr_t) {
+    ondebugger([&] {
+        if (exportstate().menucommand) exportstate().menucommand(id);
+    });
+}
+void* GetVekMainWindow(void) { return exportstate().host.mainwindow; }
+void* GetVekMDIWindow(void) { return exportstate().host.mdiwindow; }
+void* GetVekBtnBarWindow(void) { return exportstate().host.toolbar; }
+void* GetVekFontObject(void) { return exportstate().host.font; }
+int GetVekTabWidth(void) { return 4; }
+uint32_t GetVekColor(int index) {
+    int i = index & 0xFF;
+    if (i > 18) i = 1;
+    auto fn = exportstate().host.color;
+    return fn ? ondebugger([&] { return fn(i); }) : 0;
+}
+int RegistersDisplay(int show) {
+    return ondebugger([&] {
+        ExportHost& h = exportstate().host;
+        if (!h.registers || !h.registersshown) return 0;
+        if (h.registersshown() != (show != 0)) h.registers(show);
+        return h.registersshown() ? 1 : 0;
+    });
+}
+
+const char* GetINIFileName(void) { return exportstate().inifile.c_str(); }
+const char* GetVekDir(void) {
+    static const std::string dir = platform::programdir();
+    return dir.c_str();
+}
+const char* GetVekInstallDir(void) {
+    static thread_local std::string dir;
+    dir = platform::programdir();
+    if (dir.size() > 1) dir.pop_back();
+    return dir.c_str();
+}
+const char* GetExecName(void) {
+    return ondebugger([] { return dbg().s.prog.path.c_str(); });
+}
+const char* GetTargetFileName(void) { return GetExecName(); }
+
+char* GetVekPath(void) {
+    return ondebugger([]() -> char* {
+        const std::string& p = dbg().srcpath;
+        return p.empty() ? nullptr : copyout(p);
+    });
+}
+void SetVekPath(const char* text) {
+    if (!text) return;
+    ondebugger([&] {
+        std::string& p = dbg().srcpath;
+        const std::string t(text);
+        if (!t.empty() && t.front() == '|')
+            p += t;
+        else if (!t.empty() && t.back() == '|')
+            p = t + p;
+        else
+            p = t;
+        reloadsources();
+    });
+}
+static bool addpath(const char* directory) {
+    std::string& p = dbg().srcpath;
+    const auto entries = splitpath(p);
+    if (std::find(entries.begin(), entries.end(), directory) != entries.end()) return false;
+    p += p.empty() ? std::string(directory) : "|" + std::string(directory);
+    return true;
+}
+void AddPath(const char* directory) {
+    if (!directory) return;
+    ondebugger([&] { addpath(directory); });
+}
+void AppendToPath(const char* directory) {
+    if (!directory) return;
+    ondebugger([&] {
+        addpath(directory);
+        reloadsources();
+    });
+}
+void PrependToPath(const char* directory) {
+    if (!directory) return;
+    ondebugger([&] {
+        std::string& p = dbg().srcpath;
+        p = p.empty() ? std::string(directory) : std::string(directory) + "|" + p;
+        reloadsources();
+    });
+}
+
+// ---- output capture
+
+char* WinitFakeIo(void) {
+    return ondebugger([] { return vek::WinitFakeIo(); });
+}
+void WinSetFakeIo(void) {
+    ondebugger([] { vek::WinSetFakeIo(); });
+}
+void WinStopFakeIo(void) {
+    ondebugger([] { vek::WinStopFakeIo(); });
+}
+
+}  // extern "C"
