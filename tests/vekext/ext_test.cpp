@@ -239,6 +239,30 @@ TEST(Exports, MemoryAndRegisters) {
     WriteLong(0x20000, 0x12345678);
     EXPECT_EQ(ReadByte(0x20000), 0x12);
     EXPECT_EQ(ReadWord(0x20002), 0x5678);
+    EXPECT_EQ(GetRegisterCode("r3"), 4);
+    EXPECT_EQ(GetRegisterCode("R3"), 0);
+    WriteNamedRegister("r3", 77);
+    EXPECT_EQ(ReadRegister(4), 77u);
+    const uint32_t pcbefore = ReadPC();
+    WriteNamedRegister("PC", 0x2000);  // names are lower case
+    EXPECT_EQ(ReadPC(), pcbefore);
+    uint8_t block[148];
+    SaveRegisters(block);
+    EXPECT_EQ(ReadSavedNamedRegister(block, "r3"), 77u);
+    EXPECT_EQ(ReadSavedRegister(block, 99), 0u);
+    char* names = GetRegisterList();
+    ASSERT_NE(names, nullptr);
+    EXPECT_STREQ(names, "r0");
+    std::free(names);
+    uint32_t value = 0;
+    int isfloat = 0;
+    double real = 0;
+    EXPECT_EQ(Expression(1, "2+3", &isfloat, &value, &real), 0);
+    EXPECT_EQ(value, 5u);
+    EXPECT_EQ(GetVarAddress("nosuch", nullptr, &value), 0);
+    char text[VEK_TEXT_MAX];
+    EXPECT_EQ(GetEnumValue("nosuch", nullptr, text), 0);
+    EXPECT_EQ(CreateSourceBrowser("main.c"), nullptr);  // no screen: no window
     WritePC(0x1004);
     EXPECT_EQ(v.pc(), 0x1004u);
     EXPECT_EQ(ReadPC(), 0x1004u);

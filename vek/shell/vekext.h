@@ -93,6 +93,15 @@ int GetLineAddress(const char* file, uint32_t line, uint32_t* address);
 int GetSectionCount(void);
 int GetSectionInfo(VekSectionEntry* entries, int count);
 int Expression(int mode, const char* text, int* isfloat, uint32_t* integer, double* real);
+/* The debugger's own variable record (opaque here). */
+void* GetGlobalVariable(const char* name, const char* file);
+char* GetVarList(const char* file);
+char* GetSizedVarList(const char* file, int size);
+char* GetFileVariables(const char* file);
+int GetVarAddress(const char* name, const char* file, uint32_t* address);
+int GetVarInformation(const char* name, const char* file, VekVarInformation* info);
+/* Writes at most VEK_TEXT_MAX bytes. */
+int GetEnumValue(const char* name, const char* file, char* text);
 
 /* ---- Target memory (big-endian) and registers ---- */
 uint8_t ReadByte(uint32_t address);
@@ -106,6 +115,19 @@ void WriteMemory(const void* buffer, uint32_t address, uint32_t count);
 uint32_t ReadPC(void);
 void WritePC(uint32_t value);
 int GetRegistersBlockSize(void);
+char* GetRegisterList(void);
+int GetRegisterCode(const char* name);
+int GetRegisterSize(int number);
+int GetNamedRegisterSize(const char* name);
+uint32_t ReadRegister(int number);
+uint32_t ReadNamedRegister(const char* name);
+void WriteRegister(int number, uint32_t value);
+void WriteNamedRegister(const char* name, uint32_t value);
+void SaveRegisters(void* buffer);
+void RestoreRegisters(const void* buffer);
+uint32_t ReadSavedRegister(const void* block, int number);
+uint32_t ReadSavedNamedRegister(const void* block, const char* name);
+uint32_t ReadSavedPC(const void* block);
 
 /* ---- Target description ---- */
 const char* GetTargetProcessor(void);
@@ -122,6 +144,27 @@ int ExecVekCommand(const char* line, char* buffer, int size);
 int AddEventByCommand(const char* line);
 int GetLastBkptNum(void);
 void NotifyBkptChanged(void);
+int CheckEvent(void);
+
+/* ---- Callbacks: registration returns a handle ---- */
+void* RegisterCBFunction(void (*fn)(uint32_t cycles));
+void* RegisterCBParamFunction(void (*fn)(uint32_t cycles, uint32_t param), uint32_t param);
+void* RegisterLoadFunction(void (*fn)(const char* path, int32_t loaded));
+void* RegisterEventFunction(void (*fn)(int32_t number));
+void* RegisterResetFunction(void (*fn)(int32_t zero));
+void* RegisterStatusFunction(void (*fn)(int32_t running));
+void* RegisterSessionFunction(void (*fn)(const char* path, int32_t read));
+void* RegisterUpdateFunction(void (*fn)(int32_t what));
+void* RegisterMemHook(uint32_t start, uint32_t length, uint32_t mask, uint32_t userdata,
+                      void (*fn)(uint32_t address, uint32_t size, uint32_t access, uint32_t userdata));
+void UnRegisterCBFunction(void* handle);
+void UnRegisterMemHook(void* handle);
+void UnRegisterLoadFunction(void);
+void UnRegisterEventFunction(void);
+void UnRegisterResetFunction(void);
+void UnRegisterStatusFunction(void);
+void UnRegisterSessionFunction(void);
+void UnRegisterUpdateFunction(void);
 
 /* ---- Execution ---- */
 void ExecTargetCode(void);
@@ -134,6 +177,8 @@ int SetStopFlag(int value);
 int GetStopFlag(void);
 int IsTargetRunning(void);
 uint32_t GetCycleCount(void);
+int SetChronology(int value);
+void LoadTargetFile(const char* path);
 
 /* ---- Menus, windows, paths and settings ---- */
 int AllocateMenuIDs(int count);        /* 0 when the range would pass 65535 */
@@ -170,8 +215,38 @@ void SetVekPath(const char* text);
 void AddPath(const char* directory);
 void AppendToPath(const char* directory);
 void PrependToPath(const char* directory);
+uint32_t GetVekTextColor(void);
+void* GetFunctionPopupMenu(void);
+void* GetVariablePopupMenu(void);
+int GetExtensionsMenuInsertPos(void);
+/* System commands: 0xF020 minimise, 0xF030 maximise, 0xF060 close, 0xF120 restore. */
+int SetVekWindow(int command);
+int SetVekSubWindow(void* window, int command);
+int GetVekWindowsStyle(void);          /* 1 free, 2 cascade, 3 and 4 tiled; 0 none */
+void SetVekWindowsStyle(int code);
 /* Window displays: 1 when the window now shows (0 without a screen). */
 int RegistersDisplay(int show);
+int AssemblerDisplay(int show);
+int CommandDisplay(int show);
+int StackDisplay(int show);
+void SetAssemblerWindow(int command);
+void SetRegistersWindow(int command);
+void SetStackWindow(int command);
+/* Windows and browsers: null when there is no such window. */
+void* CreateSourceBrowser(const char* file);
+void* BrowseFile(const char* file, int line);
+void* BrowseFunction(const char* function, const char* file, int line);
+void* CreateFileBrowser(void);
+void* CreateFunctionBrowser(void);
+void* CreateMemoryCodeBrowser(const char* title, uint32_t start);
+void* CreateMemoryDataBrowser(const char* title, uint32_t start, int perline, int size, int format, int ascii);
+void DeleteSourceBrowser(void* window);
+void DeleteFileBrowser(void* window);
+void DeleteFunctionBrowser(void* window);
+void DeleteMemoryBrowser(void* window);
+const char* SelectSourceFile(void);
+const char* SelectSourceFunction(void);
+int GetSourceSelection(int ignored, const char** expression, const char** text);
 
 /* ---- Output capture ---- */
 char* WinitFakeIo(void);

@@ -16,6 +16,8 @@
 #include "vek/command/expr/expr.h"
 #include "vek/command/ext/ext.h"
 #include "vek/core/decode/decode.h"
+#include "vek/core/support/callbacks.h"
+#include "vek/core/target/registers.h"
 #include "vek/core/support/output.h"
 #include "vek/resources/menus.h"
 #include "vek/shell/vekext.h"
@@ -599,3 +601,260 @@ void WinStopFakeIo(void) {
 }
 
 }  // extern "C"
+
+// ---- variables, registers, callbacks and the rest
+
+namespace {
+
+// The file-scope variables of a file: those of the record without a start
+// that ends its function chain.
+const std::vector<VarRecord>* filescope(const FileRecord& f) {
+    if (f.funcs.empty() || f.funcs.back()->start) return nullptr;
+    return &f.funcs.back()->vars;
+}
+
+// The first file-scope variable of that name whose storage class is in
+// classes (in file order, one file when named).
+const VarRecord* findglobal(const char* name, const char* file, std::initializer_list<int> classes) {
+    if (!name) return nullptr;
+    for (const auto& f : dbg().di().files) {
+        if (file && f->name != file) continue;
+        if (const auto* vars = filescope(*f))
+            for (const VarRecord& v : *vars)
+                if (v.name == name && std::find(classes.begin(), classes.end(), int(v.sclass)) != classes.end())
+                    return &v;
+    }
+    return nullptr;
+}
+
+char* varlist(const char* file, int64_t size) {
+    std::vector<std::string> names;
+    for (const auto& f : dbg().di().files) {
+        if (file && f->name != file) continue;
+        if (const auto* vars = filescope(*f))
+            for (const VarRecord& v : *vars)
+                if ((v.sclass == 8 || v.sclass == 6) && (size < 0 || typesize(v) == uint64_t(size)))
+                    names.push_back(v.name);
+    }
+    return makelist(names);
+}
+
+}  // namespace
+
+extern "C" {
+
+void* GetGlobalVariable(const char* name, const char* file) {
+    return ondebugger([&] { return const_cast<VarRecord*>(findglobal(name, file, {8, 6, 1})); });
+}
+char* GetVarList(const char* file) {
+    return ondebugger([&] { return varlist(file, -1); });
+}
+char* GetSizedVarList(const char* file, int size) {
+    return ondebugger([&] { return varlist(file, size); });
+}
+// Every file-scope variable of the file; the debug information is left as
+// it is.
+char* GetFileVariables(const char* file) {
+    if (!file) return nullptr;
+    return ondebugger([&] {
+        std::vector<std::string> names;
+        for (const auto& f : dbg().di().files)
+            if (f->name == file)
+                if (const auto* vars = filescope(*f))
+                    for (const VarRecord& v : *vars) names.push_back(v.name);
+        return makelist(names);
+    });
+}
+int GetVarAddress(const char* name, const char* file, uint32_t* address) {
+    return ondebugger([&] {
+        const VarRecord* v = file ? findglobal(name, file, {8, 6, 1}) : findglobal(name, nullptr, {8, 6});
+        if (!v) return 0;
+        if (address) *address = v->value;
+        return 1;
+    });
+}
+int GetVarInformation(const char* name, const char* file, VekVarInformation* info) {
+    if (!info) return 0;
+    return ondebugger([&] {
+        const VarRecord* v = file ? findglobal(name, file, {8, 6, 1}) : findglobal(name, nullptr, {8, 6});
+        if (!v) return 0;
+        info->size = typesize(*v);
+        info->type = v->type;
+        info->address = v->value;
+        return 1;
+    });
+}
+int GetEnumValue(const char* name, const char* file, char* text) {
+    if (!name || !text) return 0;
+    return ondebugger([&] {
+        const VarRecord* v = file ? findglobal(name, file, {8, 6, 1}) : findglobal(name, nullptr, {8, 6});
+        if (!v || v->type < 74 || v->type > 78) return 0;
+        const std::string expr = file ? std::string(file) + ":" + name : std::string(name);
+        int isfloat = 0;
+        uint32_t value = 0;
+        double real = 0;
+        if (vek::Expression(1, expr.c_str(), &isfloat, &value, &real) != 0) return 0;
+        if (v->desc.agg)
+            for (const VarRecord& m : v->desc.agg->members) {
+                if (m.name.empty()) break;
+                if (m.value == value) {
+                    copytext(text, VEK_TEXT_MAX, m.name.c_str());
+                    return 1;
+                }
+            }
+        copytext(text, VEK_TEXT_MAX, "ENUM VALUE OUT OF BOUNDS!!!!");
+        return 1;
+    });
+}
+
+char* GetRegisterList(void) {
+    const std::string names = reglist();
+    char* p = static_cast<char*>(std::malloc(names.size() + 1));
+    if (p) std::memcpy(p, names.data(), names.size() + 1);
+    return p;
+}
+int GetRegisterCode(const char* name) { return name ? int(regnum(name)) : 0; }
+int GetRegisterSize(int) { return 4; }
+int GetNamedRegisterSize(const char*) { return 4; }
+uint32_t ReadRegister(int number) {
+    return ondebugger([&] { return dbg().s.target.regs.getreg(unsigned(number)); });
+}
+uint32_t ReadNamedRegister(const char* name) {
+    return ondebugger([&] { return dbg().s.target.regs.getreg(name ? regnum(name) : 0); });
+}
+void WriteRegister(int number, uint32_t value) {
+    ondebugger([&] { dbg().s.target.regs.storereg(unsigned(number), value); });
+}
+void WriteNamedRegister(const char* name, uint32_t value) {
+    if (!name) return;
+    ondebugger([&] {
+        if (const unsigned n = regnum(name)) dbg().s.target.regs.setreg(n, value);
+    });
+}
+void SaveRegisters(void* buffer) {
+    if (buffer) ondebugger([&] { dbg().s.target.regs.getregs(buffer); });
+}
+void RestoreRegisters(const void* buffer) {
+    if (buffer) ondebugger([&] { dbg().s.target.regs.putregs(buffer); });
+}
+uint32_t ReadSavedRegister(const void* block, int number) { return block ? getsavedreg(block, unsigned(number)) : 0; }
+uint32_t ReadSavedNamedRegister(const void* block, const char* name) {
+    return block && name ? getsavedreg(block, regnum(name)) : 0;
+}
+uint32_t ReadSavedPC(const void* block) { return block ? getsavedpc(block) : 0; }
+
+int CheckEvent(void) {
+    return ondebugger([] { return dbg().chkevents(nullptr, nullptr, false) ? 1 : 0; });
+}
+
+void* RegisterCBFunction(void (*fn)(uint32_t)) {
+    return ondebugger([&] { return vek::RegisterCBFunction(fn); });
+}
+void* RegisterCBParamFunction(void (*fn)(uint32_t, uint32_t), uint32_t param) {
+    return ondebugger([&] { return vek::RegisterCBParamFunction(fn, param); });
+}
+void* RegisterLoadFunction(void (*fn)(const char*, int32_t)) {
+    return ondebugger([&] { return vek::RegisterLoadFunction(fn); });
+}
+void* RegisterEventFunction(void (*fn)(int32_t)) {
+    return ondebugger([&] { return vek::RegisterEventFunction(fn); });
+}
+void* RegisterResetFunction(void (*fn)(int32_t)) {
+    return ondebugger([&] { return vek::RegisterResetFunction(fn); });
+}
+void* RegisterStatusFunction(void (*fn)(int32_t)) {
+    return ondebugger([&] { return vek::RegisterStatusFunction(fn); });
+}
+void* RegisterSessionFunction(void (*fn)(const char*, int32_t)) {
+    return ondebugger([&] { return vek::RegisterSessionFunction(fn); });
+}
+void* RegisterUpdateFunction(void (*fn)(int32_t)) {
+    return ondebugger([&] { return vek::RegisterUpdateFunction(fn); });
+}
+void* RegisterMemHook(uint32_t start, uint32_t length, uint32_t mask, uint32_t userdata,
+                      void (*fn)(uint32_t, uint32_t, uint32_t, uint32_t)) {
+    return ondebugger([&] { return vek::RegisterMemHook(start, length, mask, userdata, fn); });
+}
+void UnRegisterCBFunction(void* handle) {
+    ondebugger([&] { vek::UnRegisterCBFunction(handle); });
+}
+void UnRegisterMemHook(void* handle) {
+    ondebugger([&] { vek::UnRegisterMemHook(handle); });
+}
+void UnRegisterLoadFunction(void) {
+    ondebugger([] { vek::UnRegisterLoadFunction(); });
+}
+void UnRegisterEventFunction(void) {
+    ondebugger([] { vek::UnRegisterEventFunction(); });
+}
+void UnRegisterResetFunction(void) {
+    ondebugger([] { vek::UnRegisterResetFunction(); });
+}
+void UnRegisterStatusFunction(void) {
+    ondebugger([] { vek::UnRegisterStatusFunction(); });
+}
+void UnRegisterSessionFunction(void) {
+    ondebugger([] { vek::UnRegisterSessionFunction(); });
+}
+void UnRegisterUpdateFunction(void) {
+    ondebugger([] { vek::UnRegisterUpdateFunction(); });
+}
+
+// Windows that exist only on a screen: without one there is no such
+// window, and an operation on none does nothing.
+int SetVekWindow(int) { return 0; }
+int SetVekSubWindow(void*, int) { return 0; }
+int AssemblerDisplay(int) { return 0; }
+int CommandDisplay(int) { return 0; }
+int StackDisplay(int) { return 0; }
+void SetAssemblerWindow(int) {}
+void SetRegistersWindow(int) {}
+void SetStackWindow(int) {}
+void* CreateSourceBrowser(const char*) { return nullptr; }
+void* BrowseFile(const char*, int) { return nullptr; }
+void* BrowseFunction(const char*, const char*, int) { return nullptr; }
+void* CreateFileBrowser(void) { return nullptr; }
+void* CreateFunctionBrowser(void) { return nullptr; }
+void* CreateMemoryCodeBrowser(const char*, uint32_t) { return nullptr; }
+void* CreateMemoryDataBrowser(const char*, uint32_t, int, int, int, int) { return nullptr; }
+void DeleteSourceBrowser(void*) {}
+void DeleteFileBrowser(void*) {}
+void DeleteFunctionBrowser(void*) {}
+void DeleteMemoryBrowser(void*) {}
+const char* SelectSourceFile(void) { return nullptr; }
+const char* SelectSourceFunction(void) { return nullptr; }
+int GetSourceSelection(int, const char** expression, const char** text) {
+    if (expression) *expression = nullptr;
+    if (text) *text = nullptr;
+    return 0;
+}
+int GetVekWindowsStyle(void) {
+    return ondebugger([] { return exportstate().windowsstyle; });
+}
+void SetVekWindowsStyle(int code) {
+    if (code < 1 || code > 4) return;
+    ondebugger([&] {
+        exportstate().windowsstyle = code;
+        if (exportstate().host.arrange) exportstate().host.arrange(code);
+    });
+}
+int GetExtensionsMenuInsertPos(void) { return 0; }
+void* GetFunctionPopupMenu(void) { return nullptr; }
+void* GetVariablePopupMenu(void) { return nullptr; }
+uint32_t GetVekTextColor(void) { return GetVekColor(0); }
+
+void LoadTargetFile(const char* path) {
+    if (!path) return;
+    ondebugger([&] {
+        if (dbg().flags.running) return;
+        dbg().docmd(("load " + std::string(path)).c_str(), 1);
+    });
+}
+int SetChronology(int value) { return value; }
+
+}  // extern "C"
+
+extern "C" int Expression(int mode, const char* text, int* isfloat, uint32_t* integer, double* real) {
+    if (!text) return 0;
+    return ondebugger([&] { return vek::Expression(mode, text, isfloat, integer, real); });
+}

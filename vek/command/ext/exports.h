@@ -19,6 +19,8 @@ struct ExportHost {
     // Opens or closes the Registers window; null without a screen.
     bool (*registers)(int show) = nullptr;
     bool (*registersshown)() = nullptr;
+    // Arranges the frame's windows (1 free, 2 cascade, 3 and 4 tiled).
+    void (*arrange)(int code) = nullptr;
     // Reloads the source windows after a path change.
     void (*reloadsources)() = nullptr;
 };
@@ -29,6 +31,7 @@ struct ExportState {
     ExportHost host;
     uint32_t nextmenuid = 30000, nextmessage = 1124;
     int nextinsertpos = 9;
+    int windowsstyle = 0;
     void (*menucommand)(int id) = nullptr;  // RegisterMenuCommandFunction
     std::string inifile;                    // full path of the settings file
 };
