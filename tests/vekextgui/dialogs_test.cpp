@@ -155,15 +155,3 @@ TEST_F(Dialogs, PathEditor) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("XDG_RUNTIME_DIR", scratch::processdir().path().c_str(), 1);
-    testing::InitGoogleTest(&argc, argv);
-    int status;
-    {
-        QApplication app(argc, argv);
-        status = RUN_ALL_TESTS();
-    }
-    return status;
-}

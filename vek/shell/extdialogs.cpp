@@ -238,13 +238,7 @@ PathDialog::PathDialog(const std::string& path, QWidget* parent) : QDialog(paren
     auto* h = new QHBoxLayout;
     for (QPushButton* b : {append, before, after, remove, choose, ok, cancel}) h->addWidget(b);
     v->addLayout(h);
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t bar = path.find('|', start);
-        if (bar == std::string::npos) bar = path.size();
-        if (bar > start) list->addItem(q(path.substr(start, bar - start)));
-        start = bar + 1;
-    }
+    for (const std::string& entry : pathentries(path)) list->addItem(q(entry));
     append->setEnabled(false);
     before->setEnabled(false);
     after->setEnabled(false);

@@ -107,18 +107,6 @@ FunctionRecord* findfunction(const char* name, const char* file) {
     return nullptr;
 }
 
-std::vector<std::string> splitpath(const std::string& path) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t bar = path.find('|', start);
-        if (bar == std::string::npos) bar = path.size();
-        if (bar > start) out.push_back(path.substr(start, bar - start));
-        start = bar + 1;
-    }
-    return out;
-}
-
 void reloadsources() {
     if (exportstate().host.reloadsources) exportstate().host.reloadsources();
 }
@@ -563,7 +551,7 @@ void SetVekPath(const char* text) {
 }
 static bool addpath(const char* directory) {
     std::string& p = dbg().srcpath;
-    const auto entries = splitpath(p);
+    const auto entries = pathentries(p);
     if (std::find(entries.begin(), entries.end(), directory) != entries.end()) return false;
     p += p.empty() ? std::string(directory) : "|" + std::string(directory);
     return true;

@@ -105,16 +105,20 @@ void scanextfolder(const std::string& folder) {
     for (const std::string& name : libraries(dir)) probeext(dir, name, false);
 }
 
-void scanextpath() {
-    Extensions& x = extensions();
-    std::string path = x.extenpath;
+std::vector<std::string> pathentries(const std::string& path) {
+    std::vector<std::string> out;
     size_t start = 0;
     while (start <= path.size()) {
         size_t bar = path.find('|', start);
         if (bar == std::string::npos) bar = path.size();
-        std::string dir = path.substr(start, bar - start);
+        if (bar > start) out.push_back(path.substr(start, bar - start));
         start = bar + 1;
-        if (dir.empty()) continue;
+    }
+    return out;
+}
+
+void scanextpath() {
+    for (std::string dir : pathentries(extensions().extenpath)) {
         dir = withslash(dir);
         setstatus("Searching " + dir + "*.so");
         for (const std::string& name : libraries(dir)) probeext(dir, name, true);

@@ -69,6 +69,9 @@ void closeextensions();
 // CloseExtension.
 bool closeextension(LoadedExtension* ext);
 
+// The entries of a '|'-separated path list, empty ones left out.
+std::vector<std::string> pathentries(const std::string& path);
+
 // The extension protocol's version that this debugger serves.
 constexpr int ExtensionAbi = 1;
 
