@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <poll.h>
 #include <unistd.h>
 
 #include "platform/interrupt.h"
@@ -33,6 +34,16 @@ BatchHost& batchhost() {
 }
 
 bool interruptedoutside = false;
+
+// Whether a read of standard input would not block (data, its end, an
+// error, or an interrupt that ended the wait).
+bool inputready() {
+#ifdef __GLIBC__
+    if (stdin->_IO_read_ptr < stdin->_IO_read_end) return true;
+#endif
+    pollfd p{0, POLLIN, 0};
+    return poll(&p, 1, 20) != 0;
+}
 
 }  // namespace
 
@@ -112,7 +123,13 @@ int batchloop(StartState& st) {
             std::fputs("Vek>", stdout);
             std::fflush(stdout);
         }
+        // Extensions' threads are served while the input is awaited.
+        while (!inputready()) pumpexports();
         pumpexports();
+        if (platform::interrupted()) {
+            interruptedoutside = true;
+            break;
+        }
         const bool any = readwholeline(stdin, line);
         if (platform::interrupted()) {
             interruptedoutside = true;
