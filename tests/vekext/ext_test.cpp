@@ -304,6 +304,18 @@ TEST(Exports, MenusPathsAndSettings) {
     EXPECT_EQ(dir.back(), '/');
     EXPECT_EQ(std::string(GetVekInstallDir()) + "/", dir);
     EXPECT_NE(std::string(GetINIFileName()).find("VEKSPPC.INI"), std::string::npos);
+    {
+        // The settings through the stand-ins, in a private settings file.
+        scratch::Dir cfg("vekini");
+        vek::exportstate().inifile = cfg.file("VEKSPPC.INI");
+        EXPECT_EQ(VekWriteProfileString("Sample", "Key", "value"), 1);
+        char small[4];
+        EXPECT_EQ(VekGetProfileString("Sample", "Key", "", small, sizeof small), 3);
+        EXPECT_STREQ(small, "val");
+        char none[16];
+        EXPECT_EQ(VekGetProfileString("Sample", "Other", "dflt", none, sizeof none), 4);
+        EXPECT_STREQ(none, "dflt");
+    }
 
     // An item an extension inserted reaches its command function.
     vek::resetexports();

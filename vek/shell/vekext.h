@@ -224,6 +224,12 @@ int SetVekWindow(int command);
 int SetVekSubWindow(void* window, int command);
 int GetVekWindowsStyle(void);          /* 1 free, 2 cascade, 3 and 4 tiled; 0 none */
 void SetVekWindowsStyle(int code);
+/* The settings file (GetINIFileName): a read returns the length copied. */
+int VekGetProfileString(const char* section, const char* key, const char* fallback, char* buffer, int size);
+int VekWriteProfileString(const char* section, const char* key, const char* value);
+/* Stand-ins for the menu and tool-bar calls on the handles (0 without a screen). */
+int VekInsertMenuItem(void* menu, int position, const char* text, int id);
+int AddButtonToBar(void* module, const char* bitmap);
 /* Window displays: 1 when the window now shows (0 without a screen). */
 int RegistersDisplay(int show);
 int AssemblerDisplay(int show);

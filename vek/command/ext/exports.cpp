@@ -846,3 +846,22 @@ extern "C" int Expression(int mode, const char* text, int* isfloat, uint32_t* in
     if (!text) return 0;
     return ondebugger([&] { return vek::Expression(mode, text, isfloat, integer, real); });
 }
+
+// Settings of the debugger's settings file; the result of a read is the
+// length of the text copied (at most size - 1 characters and a NUL).
+extern "C" int VekGetProfileString(const char* section, const char* key, const char* fallback, char* buffer,
+                                   int size) {
+    if (!section || !key || !buffer || size <= 0) return 0;
+    return ondebugger([&] {
+        const std::string v = platform::Profile(exportstate().inifile).read(section, key, fallback ? fallback : "");
+        copytext(buffer, size, v.c_str());
+        return int(std::strlen(buffer));
+    });
+}
+extern "C" int VekWriteProfileString(const char* section, const char* key, const char* value) {
+    if (!section || !key || !value) return 0;
+    return ondebugger([&] { return platform::Profile(exportstate().inifile).write(section, key, value) ? 1 : 0; });
+}
+// Menus and the tool bar exist only on a screen.
+extern "C" int VekInsertMenuItem(void*, int, const char*, int) { return 0; }
+extern "C" int AddButtonToBar(void*, const char*) { return 0; }
