@@ -27,6 +27,9 @@
 #include "vek/core/support/output.h"
 #include "vek/resources/menus.h"
 #include "vek/shell/shell.h"
+#include "vek/command/ext/exports.h"
+#include "vek/command/ext/ext.h"
+#include "vek/shell/extdialogs.h"
 #include "vek/shell/gotill.h"
 #include "vek/shell/amclink.h"
 
@@ -870,6 +873,12 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(dir + "/" + files[id - 13001]));
         return 0;
     }
+    case 1350: availdlg(this); return 0;
+    case 1351: loadeddlg(this); return 0;
+    case 1352:
+        if (extpathdlg(this)) config.extenpath = extensions().extenpath;
+        setstatus(0, " Command");
+        return 0;
     default:
         break;
     }
@@ -879,6 +888,9 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
         it->second.show(!open);
         setchecked(id, !open);
         tbcheck(id, !open);
+    } else if (exportstate().menucommand) {
+        // Ids of extension items (AllocateMenuIDs, tool-bar buttons).
+        exportstate().menucommand(int(id));
     }
     return 0;
 }

@@ -187,6 +187,9 @@ struct Debugger {
         std::string text;
     } src;
     std::string srcpath;             // '|'-separated source search path
+    // Offered every command line before the command table: non-zero when
+    // an extension took it.
+    int (*extcmd)(Cursor line) = nullptr;
 
     explicit Debugger(Session& session);
     ~Debugger();
