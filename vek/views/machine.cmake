@@ -1,0 +1,18 @@
+# vekmachinemodel: memory windows (lines, scrolling, clicks, editing, dumps),
+# the Registers and Stack windows' texts and the Disassembly pane; no Qt.
+add_library(vekmachinemodel STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/machinemodel/memwin.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/machinemodel/regwin.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/machinemodel/stackwin.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/machinemodel/bind.cpp)
+target_include_directories(vekmachinemodel PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(vekmachinemodel PUBLIC vekdata vekcontrol)
+
+# vekmachineviews: the widgets over it (Qt 6 Widgets).
+find_package(Qt6 QUIET COMPONENTS Widgets)
+if(Qt6_FOUND)
+  add_library(vekmachineviews STATIC ${CMAKE_CURRENT_LIST_DIR}/machineviews.cpp)
+  target_link_libraries(vekmachineviews PUBLIC vekmachinemodel Qt6::Widgets)
+  set_target_properties(vekmachineviews PROPERTIES UNITY_BUILD OFF AUTOMOC OFF)
+  target_compile_definitions(vekmachineviews PUBLIC QT_NO_KEYWORDS)
+endif()
