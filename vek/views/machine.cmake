@@ -4,6 +4,7 @@ add_library(vekmachinemodel STATIC
   ${CMAKE_CURRENT_LIST_DIR}/machinemodel/memwin.cpp
   ${CMAKE_CURRENT_LIST_DIR}/machinemodel/regwin.cpp
   ${CMAKE_CURRENT_LIST_DIR}/machinemodel/stackwin.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/machinemodel/disasm.cpp
   ${CMAKE_CURRENT_LIST_DIR}/machinemodel/bind.cpp)
 target_include_directories(vekmachinemodel PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(vekmachinemodel PUBLIC vekdata vekcontrol)

@@ -117,7 +117,11 @@ bool regtype(RegisterPane& p, const RegSource& s, char c) {
     const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
     // The counter reads in decimal, so only decimal digits are taken.
     if (!hex || (counter && !(c >= '0' && c <= '9'))) return false;
-    if (size_t(p.caretpos) < p.edittext.size()) p.edittext[size_t(p.caretpos)] = c;
+    std::string text = p.edittext;
+    if (size_t(p.caretpos) < text.size()) text[size_t(p.caretpos)] = c;
+    // A digit that takes the value beyond 32 bits is refused.
+    if (std::strtoull(text.c_str(), nullptr, counter ? 10 : 16) > 0xFFFFFFFFull) return false;
+    p.edittext = text;
     p.caretpos += 1;
     if (p.caretpos > f.valuelast - f.valuefirst) p.caretpos = 0;
     p.caretcol = f.valuefirst + p.caretpos;
