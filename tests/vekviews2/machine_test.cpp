@@ -137,8 +137,8 @@ TEST(StackWindow, LinesOffsetsAndTheSaveFile) {
     StackPane few;
     few.clientlines = 5;
     setstacklines(few, {{"f()", 0}});
-    EXPECT_EQ(stackrow(few, 0), 0);
-    EXPECT_EQ(stackrow(few, 1), -1);
+    EXPECT_EQ(stackrow(few, 4), 0);   // on the bottom line however few
+    EXPECT_EQ(stackrow(few, 0), -1);
 }
 
 struct Disassembly : ::testing::Test {

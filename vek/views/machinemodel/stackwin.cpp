@@ -17,7 +17,7 @@ void setstacklines(StackPane& p, std::vector<StackLine> lines) {
 // oldest line is on the last client row at offset 0.
 int stackrow(const StackPane& p, int row) {
     const int n = int(p.lines.size());
-    const int top = std::min(n, std::max(p.clientlines, 1)) - n + p.offset;   // row of the newest line
+    const int top = std::max(p.clientlines, 1) - n + p.offset;   // row of the newest line
     const int k = row - top;
     return k >= 0 && k < n && row >= 0 && row < std::max(p.clientlines, 1) ? k : -1;
 }
