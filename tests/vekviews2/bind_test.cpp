@@ -1,0 +1,60 @@
+// The windows bound to a debugger with the data tests' fixture program:
+// address fields, fill fields, stack lines, the peek.
+#include "datafixture.h"
+#include "vek/views/machinemodel/bind.h"
+
+using namespace vek::views;
+
+using Bound = DataFixture;
+
+TEST_F(Bound, AddressFields) {
+    uint32_t a = 0;
+    EXPECT_TRUE(readaddress(*d, "0x100", a));
+    EXPECT_EQ(a, 0x100u);
+    EXPECT_TRUE(readaddress(*d, "0x100+4*2", a));
+    EXPECT_EQ(a, 0x108u);
+    vek::defsym("window_sym", 0x1234);
+    EXPECT_TRUE(readaddress(*d, "window_sym", a));
+    EXPECT_EQ(a, 0x1234u);
+    host.text.clear();
+    EXPECT_FALSE(readaddress(*d, "0x100+", a));
+    EXPECT_EQ(host.text, "#error: Can't evaluate 0x100+\n");
+    EXPECT_FALSE(readaddress(*d, "", a));
+}
+
+TEST_F(Bound, FillFields) {
+    struct Case { FillFields f; const char* error; } cases[] = {
+        {{"", "0x10", "1"}, "#error: Wrong Start Address\n"},
+        {{"0x10", "0x1g", "1"}, "#error: Wrong End Address\n"},
+        {{"0x10", "0x20", "x"}, "#error: Wrong value\n"},
+    };
+    for (const Case& c : cases) {
+        host.text.clear();
+        EXPECT_FALSE(filldialog(*d, c.f));
+        EXPECT_EQ(host.text, c.error);
+    }
+    FillFields ok{"0x50000000", "0x50000007", "0xAB"};
+    EXPECT_TRUE(filldialog(*d, ok));
+    EXPECT_EQ(getlong(0x50000004), 0xABABABABu);
+    FillFields random{"0x50000000", "0x50000007", "", 4, false, true};
+    EXPECT_TRUE(filldialog(*d, random));
+}
+
+TEST_F(Bound, StackLinesAndThePeek) {
+    const auto lines = stacklines(*d);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].text, "g()");
+    EXPECT_EQ(lines[1].text, "f(a=3)");
+    EXPECT_EQ(lines[1].frame, 1);
+    EXPECT_EQ(d->current, 2);
+    d->current = 1;   // after a frame move the window draws from there
+    EXPECT_EQ(stacklines(*d).front().text, "f(a=3)");
+    const MemEnv env = memenv(*d);
+    const size_t pages = session->target.mem.pagecount();
+    MemoryWindow w = datawindow(0x70000000, 4, FmtHex, false);
+    buildmemlines(w, env);
+    std::string text;
+    EXPECT_GT(env.decode(0x70000000, text), 0u);
+    EXPECT_EQ(session->target.mem.pagecount(), pages);
+    EXPECT_EQ(w.lines[0], "70000000 00000000 00000000 ");
+}
