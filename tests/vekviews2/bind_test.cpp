@@ -1,5 +1,7 @@
 // The windows bound to a debugger with the data tests' fixture program:
 // address fields, fill fields, stack lines, the peek.
+#include <cstdlib>
+
 #include "datafixture.h"
 #include "vek/views/machinemodel/bind.h"
 
@@ -57,4 +59,22 @@ TEST_F(Bound, StackLinesAndThePeek) {
     EXPECT_GT(env.decode(0x70000000, text), 0u);
     EXPECT_EQ(session->target.mem.pagecount(), pages);
     EXPECT_EQ(w.lines[0], "70000000 00000000 00000000 ");
+}
+
+// The S-record dump read back by objcopy gives the bytes of simulated
+// memory (and objcopy checks every checksum).
+TEST_F(Bound, SRecordsReadBackByObjcopy) {
+    if (std::system("objcopy --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "objcopy is not installed";
+    const MemEnv env = memenv(*d);
+    struct Range { uint32_t from, to; } ranges[] = {{0x100, 0x120}, {0xFFF0, 0x10010}, {0x1000000, 0x1000045}};
+    for (const Range& r : ranges) {
+        std::string want;
+        for (uint32_t a = r.from; a <= r.to; ++a) {
+            session->target.mem.putbyte(a, uint8_t(a * 7 + 3));
+            want += char(uint8_t(a * 7 + 3));
+        }
+        ASSERT_TRUE(writedump("dump.S19", srecdump(env, r.from, r.to), {}));
+        ASSERT_EQ(std::system("objcopy -I srec -O binary dump.S19 dump.bin"), 0);
+        EXPECT_EQ(dir->read("dump.bin"), want) << std::hex << r.from;
+    }
 }

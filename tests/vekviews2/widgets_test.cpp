@@ -7,6 +7,7 @@
 #include <QScrollBar>
 
 #include "fakeenv.h"
+#include "qtapp.h"
 #include "vek/core/target/registers.h"
 #include "vek/views/machineviews.h"
 
@@ -14,13 +15,6 @@ using namespace vek::views;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "vekviews2";
-    static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
-}
 
 struct Widgets : ::testing::Test {
     FakeWorld world;
@@ -28,7 +22,7 @@ struct Widgets : ::testing::Test {
     int beeps = 0;
     std::vector<std::string> commands;
     void SetUp() override {
-        app();
+        qtapp();
         host.beep = [this] { ++beeps; };
         host.command = [this](const std::string& c) { commands.push_back(c); };
     }

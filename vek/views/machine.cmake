@@ -17,3 +17,10 @@ if(Qt6_FOUND)
   set_target_properties(vekmachineviews PROPERTIES UNITY_BUILD OFF AUTOMOC OFF)
   target_compile_definitions(vekmachineviews PUBLIC QT_NO_KEYWORDS)
 endif()
+
+# vekmachinehosts: the windows in the debugger's main window.
+if(TARGET vekmachineviews AND TARGET vekshell)
+  add_library(vekmachinehosts STATIC ${CMAKE_CURRENT_LIST_DIR}/machinehosts.cpp)
+  target_link_libraries(vekmachinehosts PUBLIC vekmachineviews vekshell)
+  set_target_properties(vekmachinehosts PROPERTIES UNITY_BUILD OFF AUTOMOC OFF)
+endif()
