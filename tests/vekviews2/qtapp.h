@@ -1,12 +1,6 @@
-// One application object for the widget tests of this folder.
+// The application object of the test program (main.cpp makes it).
 #pragma once
 
 #include <QApplication>
 
-inline QApplication& qtapp() {
-    static int argc = 1;
-    static char name[] = "vekviews2";
-    static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
-}
+inline QApplication& qtapp() { return *static_cast<QApplication*>(QCoreApplication::instance()); }
