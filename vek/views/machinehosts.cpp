@@ -48,52 +48,52 @@ void registermachineviews(MainWindow& frame, Debugger& d, MachineWindows& w) {
         if (f >= 0 && f < int(d.frames.size())) d.current = f;
     };
 
-    frame.registerview(320, {[&w] { return !w.disasm.isNull(); }, [&w] { return w.disasm && w.disasm->isMinimized(); },
-                             [&frame, &d, &w](bool on) {
-                                 if (!on) {
-                                     if (w.disasm) w.disasm->close();
-                                     w.dviews = {};
-                                     return;
-                                 }
-                                 if (w.disasm) return;
-                                 w.disasm = openhost(frame, "Disassembly", SplitDisasm);
-                                 for (int c = 0; c < cores(frame, SplitDisasm); ++c) {
-                                     auto* v = new DisasmView(w.host, memenv(d), c);
-                                     w.dviews[size_t(c)] = v;
-                                     w.disasm->setpane(c, new ViewPane(v));
-                                     v->refresh(d.s.target.regs.getcorepc(unsigned(c)));
-                                 }
-                             }});
-    frame.registerview(310, {[&w] { return !w.regs.isNull(); }, [&w] { return w.regs && w.regs->isMinimized(); },
-                             [&frame, &d, &w](bool on) {
-                                 if (!on) {
-                                     if (w.regs) w.regs->close();
-                                     w.rviews = {};
-                                     return;
-                                 }
-                                 if (w.regs) return;
-                                 w.regs = openhost(frame, "Registers", SplitRegs);
-                                 for (int c = 0; c < cores(frame, SplitRegs); ++c) {
-                                     auto* v = new RegistersView(w.host, [&d, c] { return regsource(d, c); });
-                                     v->running = [&d] { return d.flags.running.load() != 0; };
-                                     w.rviews[size_t(c)] = v;
-                                     w.regs->setpane(c, new ViewPane(v));
-                                 }
-                             }});
-    frame.registerview(330, {[&w] { return !w.stack.isNull(); }, [&w] { return w.stack && w.stack->isMinimized(); },
-                             [&frame, &d, &w](bool on) {
-                                 if (!on) {
-                                     if (w.stack) w.stack->close();
-                                     w.sviews = {};
-                                     return;
-                                 }
-                                 if (w.stack) return;
-                                 w.stack = openhost(frame, "Stack", SplitStack);
-                                 auto* v = new StackView(w.host);
-                                 w.sviews[0] = v;
-                                 w.stack->setpane(0, new ViewPane(v));
-                                 v->setlines(stacklines(d));
-                             }});
+    // A Show-menu toggle over a host: open makes it, closing forgets the panes.
+    auto toggle = [&frame](QPointer<HostWindow>& host, std::function<void()> open, std::function<void()> forget) {
+        return shell::ViewToggle{[&host] { return !host.isNull(); }, [&host] { return host && host->isMinimized(); },
+                                 [&host, open, forget](bool on) {
+                                     if (!on) {
+                                         if (host) host->close();
+                                         forget();
+                                     } else if (!host) {
+                                         open();
+                                     }
+                                 }};
+    };
+    frame.registerview(320, toggle(
+                                w.disasm,
+                                [&frame, &d, &w] {
+                                    w.disasm = openhost(frame, "Disassembly", SplitDisasm);
+                                    for (int c = 0; c < cores(frame, SplitDisasm); ++c) {
+                                        auto* v = new DisasmView(w.host, memenv(d), c);
+                                        w.dviews[size_t(c)] = v;
+                                        w.disasm->setpane(c, new ViewPane(v));
+                                        v->refresh(d.s.target.regs.getcorepc(unsigned(c)));
+                                    }
+                                },
+                                [&w] { w.dviews = {}; }));
+    frame.registerview(310, toggle(
+                                w.regs,
+                                [&frame, &d, &w] {
+                                    w.regs = openhost(frame, "Registers", SplitRegs);
+                                    for (int c = 0; c < cores(frame, SplitRegs); ++c) {
+                                        auto* v = new RegistersView(w.host, [&d, c] { return regsource(d, c); });
+                                        v->running = [&d] { return d.flags.running.load() != 0; };
+                                        w.rviews[size_t(c)] = v;
+                                        w.regs->setpane(c, new ViewPane(v));
+                                    }
+                                },
+                                [&w] { w.rviews = {}; }));
+    frame.registerview(330, toggle(
+                                w.stack,
+                                [&frame, &d, &w] {
+                                    w.stack = openhost(frame, "Stack", SplitStack);
+                                    auto* v = new StackView(w.host);
+                                    w.sviews[0] = v;
+                                    w.stack->setpane(0, new ViewPane(v));
+                                    v->setlines(stacklines(d));
+                                },
+                                [&w] { w.sviews = {}; }));
 }
 
 void refreshmachineviews(Debugger& d, MachineWindows& w) {

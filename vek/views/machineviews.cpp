@@ -54,12 +54,22 @@ void CellView::cellat(const QPoint& p, int& row, int& col) const {
     col = p.x() / cellwidth() + firstcol_;
 }
 
-void CellView::relativebar() {
+void CellView::relativebar(std::function<void(ScrollAction)> scroll) {
     QScrollBar* bar = verticalScrollBar();
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     bar->setRange(0, 2);
     bar->setPageStep(1);
     bar->setValue(1);
+    connect(bar, &QScrollBar::actionTriggered, this, [this, scroll](int action) {
+        switch (action) {
+        case QAbstractSlider::SliderSingleStepSub: scroll(LineUp); break;
+        case QAbstractSlider::SliderSingleStepAdd: scroll(LineDown); break;
+        case QAbstractSlider::SliderPageStepSub: scroll(PageUp); break;
+        case QAbstractSlider::SliderPageStepAdd: scroll(PageDown); break;
+        default: break;
+        }
+        verticalScrollBar()->setSliderPosition(1);
+    });
 }
 
 void CellView::paintEvent(QPaintEvent*) {
@@ -100,21 +110,22 @@ void CellView::paintEvent(QPaintEvent*) {
     }
 }
 
+void CellView::act(const MemClick& c) {
+    switch (c.what) {
+    case MemClick::Beep: beep(); break;
+    case MemClick::Command: if (host_.command) host_.command(c.text); break;
+    case MemClick::EventCommand:
+    case MemClick::EventPopup: if (host_.eventcommand) host_.eventcommand(c.address, c.eventcmd); break;
+    case MemClick::Symbol: if (host_.symbol) host_.symbol(c.text); break;
+    default: break;
+    }
+}
+
 // ---- MemoryView
 
 MemoryView::MemoryView(ViewHost& host, MemEnv env, MemoryWindow window, QWidget* parent)
     : CellView(host, parent), env_(std::move(env)), w_(std::move(window)) {
-    relativebar();
-    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int action) {
-        switch (action) {
-        case QAbstractSlider::SliderSingleStepSub: scroll(LineUp); break;
-        case QAbstractSlider::SliderSingleStepAdd: scroll(LineDown); break;
-        case QAbstractSlider::SliderPageStepSub: scroll(PageUp); break;
-        case QAbstractSlider::SliderPageStepAdd: scroll(PageDown); break;
-        default: break;
-        }
-        verticalScrollBar()->setSliderPosition(1);
-    });
+    relativebar([this](ScrollAction a) { scroll(a); });
     w_.rebuild = true;
     refresh(true);
 }
@@ -136,14 +147,7 @@ void MemoryView::scroll(ScrollAction a) {
 
 void MemoryView::click(int row, int col, unsigned keys) {
     const MemClick c = memclick(w_, env_, row, col, keys);
-    switch (c.what) {
-    case MemClick::Beep: beep(); break;
-    case MemClick::Command: if (host_.command) host_.command(c.text); break;
-    case MemClick::EventCommand:
-    case MemClick::EventPopup: if (host_.eventcommand) host_.eventcommand(c.address, c.eventcmd); break;
-    case MemClick::Symbol: if (host_.symbol) host_.symbol(c.text); break;
-    default: break;
-    }
+    act(c);
     setFocus();
     viewport()->update();
 }
@@ -227,17 +231,7 @@ void MemoryView::focusOutEvent(QFocusEvent* e) {
 DisasmView::DisasmView(ViewHost& host, MemEnv env, int core, QWidget* parent)
     : CellView(host, parent), env_(std::move(env)) {
     p_.core = core;
-    relativebar();
-    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int action) {
-        switch (action) {
-        case QAbstractSlider::SliderSingleStepSub: scroll(LineUp); break;
-        case QAbstractSlider::SliderSingleStepAdd: scroll(LineDown); break;
-        case QAbstractSlider::SliderPageStepSub: scroll(PageUp); break;
-        case QAbstractSlider::SliderPageStepAdd: scroll(PageDown); break;
-        default: break;
-        }
-        verticalScrollBar()->setSliderPosition(1);
-    });
+    relativebar([this](ScrollAction a) { scroll(a); });
 }
 
 void DisasmView::refresh(uint32_t pc) {
@@ -282,14 +276,7 @@ void DisasmView::click(QMouseEvent* e, bool right) {
     int row, col;
     cellat(e->position().toPoint(), row, col);
     const MemClick c = disasmclick(p_, env_, row, col, right, keystate(e->modifiers()));
-    switch (c.what) {
-    case MemClick::Beep: beep(); break;
-    case MemClick::Command: if (host_.command) host_.command(c.text); break;
-    case MemClick::EventCommand:
-    case MemClick::EventPopup: if (host_.eventcommand) host_.eventcommand(c.address, c.eventcmd); break;
-    case MemClick::Symbol: if (host_.symbol) host_.symbol(c.text); break;
-    default: break;
-    }
+    act(c);
 }
 
 void DisasmView::mouseDoubleClickEvent(QMouseEvent* e) {

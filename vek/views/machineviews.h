@@ -49,7 +49,10 @@ protected:
     int firstcol_ = 0;
     ViewHost& host_;
     void beep() { if (host_.beep) host_.beep(); }
-    void relativebar();
+    // Carries out what a click on a code line asks for.
+    void act(const MemClick& c);
+    // The relative vertical bar: its arrows and page areas scroll.
+    void relativebar(std::function<void(ScrollAction)> scroll);
 };
 
 class MemoryView : public CellView {

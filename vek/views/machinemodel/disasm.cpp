@@ -99,22 +99,8 @@ MemClick disasmclick(const DisasmPane& p, const MemEnv& env, int row, int col, b
     if (env.running && env.running()) return r.what = MemClick::Beep, r;
     if (row < 0 || size_t(row) >= p.table.size() || col < 0) return r;
     const uint32_t a = p.table[size_t(row)];
-    r.address = a;
-    if (col <= 7) {
-        const int ev = env.eventat ? env.eventat(a) : -1;
-        if (ev >= 0) {
-            if (!right) return r;
-            const bool shift = keys & KeyShift, ctrl = keys & KeyCtrl;
-            r.eventcmd = shift && ctrl ? 803 : shift ? 801 : ctrl ? 802 : 0;
-            r.what = r.eventcmd ? MemClick::EventCommand : MemClick::EventPopup;
-            return r;
-        }
-        char b[16];
-        std::snprintf(b, sizeof b, "0x%x", unsigned(a));
-        r.what = MemClick::Command;
-        r.text = std::string(keys & KeyW ? "watch @" : "break @") + b;
-        return r;
-    }
+    // A left double click on an address that carries an event does nothing.
+    if (col <= 7) return addressclick(env, a, keys, right);
     if (col == 8) return r;
     // The line's text with the escapes taking no column.
     std::string text;
@@ -122,18 +108,7 @@ MemClick disasmclick(const DisasmPane& p, const MemEnv& env, int row, int col, b
     for (size_t i = 0; i < l.size(); ++i)
         if (l[i] == Esc) ++i;
         else text += l[i];
-    auto inword = [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
-               c == '.';
-    };
-    const size_t at = size_t(col);
-    if (at >= text.size() || !inword(text[at])) return r;
-    size_t b = at, e = at;
-    while (b > 9 && inword(text[b - 1])) --b;
-    while (e < text.size() && inword(text[e])) ++e;
-    r.what = MemClick::Symbol;
-    r.text = text.substr(b, e - b);
-    return r;
+    return wordclick(text, size_t(col), 9);
 }
 
 }  // namespace vek::views

@@ -206,32 +206,40 @@ MemClick memclick(MemoryWindow& w, const MemEnv& env, int row, int col, unsigned
         return r;
     }
     const uint32_t a = w.table[size_t(row)];
-    r.address = a;
-    if (col <= 7) {
-        const int ev = env.eventat ? env.eventat(a) : -1;
-        if (ev >= 0) {
-            const bool shift = keys & KeyShift, ctrl = keys & KeyCtrl;
-            r.eventcmd = shift && ctrl ? 803 : shift ? 801 : ctrl ? 802 : 0;
-            r.what = r.eventcmd ? MemClick::EventCommand : MemClick::EventPopup;
-        } else {
-            char b[16];
-            std::snprintf(b, sizeof b, "0x%x", unsigned(a));
-            r.what = MemClick::Command;
-            r.text = std::string(keys & KeyW ? "watch @" : "break @") + b;
-        }
-        return r;
-    }
+    if (col <= 7) return addressclick(env, a, keys);
     if (col == 8) return r;
     std::string text;
     insnlength(env, a, &text);
-    const size_t at = size_t(col - 9);
+    return wordclick(text, size_t(col - 9));
+}
+
+MemClick addressclick(const MemEnv& env, uint32_t a, unsigned keys, bool withevent) {
+    MemClick r;
+    r.address = a;
+    const int ev = env.eventat ? env.eventat(a) : -1;
+    if (ev >= 0) {
+        if (!withevent) return r;
+        const bool shift = keys & KeyShift, ctrl = keys & KeyCtrl;
+        r.eventcmd = shift && ctrl ? 803 : shift ? 801 : ctrl ? 802 : 0;
+        r.what = r.eventcmd ? MemClick::EventCommand : MemClick::EventPopup;
+        return r;
+    }
+    char b[16];
+    std::snprintf(b, sizeof b, "0x%x", unsigned(a));
+    r.what = MemClick::Command;
+    r.text = std::string(keys & KeyW ? "watch @" : "break @") + b;
+    return r;
+}
+
+MemClick wordclick(const std::string& text, size_t at, size_t first) {
+    MemClick r;
     auto inword = [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
                c == '.';
     };
-    if (at >= text.size() || !inword(text[at])) return r;
+    if (at >= text.size() || at < first || !inword(text[at])) return r;
     size_t b = at, e = at;
-    while (b > 0 && inword(text[b - 1])) --b;
+    while (b > first && inword(text[b - 1])) --b;
     while (e < text.size() && inword(text[e])) ++e;
     r.what = MemClick::Symbol;
     r.text = text.substr(b, e - b);

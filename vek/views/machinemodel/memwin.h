@@ -87,6 +87,13 @@ struct MemClick {
     uint32_t address = 0;
 };
 enum ClickKeys : unsigned { KeyShift = 1, KeyCtrl = 2, KeyW = 4 };
+// A click on the address of a code line: the event's command or popup, or
+// the break or watch command line when no event lies there (withevent
+// false: a click on an event does nothing).
+MemClick addressclick(const MemEnv& env, uint32_t address, unsigned keys, bool withevent = true);
+// The word (letters, digits, '_', '$', '.') of text at a column, from
+// first on: a Symbol click, else Nothing.
+MemClick wordclick(const std::string& text, size_t at, size_t first = 0);
 MemClick memclick(MemoryWindow& w, const MemEnv& env, int row, int col, unsigned keys);
 
 // In-place editing of data windows.
