@@ -121,10 +121,40 @@ void CellView::act(const MemClick& c) {
     }
 }
 
+// ---- CodeView
+
+QColor CodeView::background(int row, int col) const {
+    uint32_t a;
+    if (!lineaddress(row, a)) return Qt::white;
+    if (col < 8) {
+        const int ev = env().eventat ? env().eventat(a) : -1;
+        return ev > 0 ? EventOn : ev == 0 ? EventOff : QColor(Qt::white);
+    }
+    if (a == pcaddress()) return PcLine;
+    if (inrange(a)) return RangeLine;
+    return Qt::white;
+}
+
+QColor CodeView::foreground(int row, int col, QColor escape) const {
+    uint32_t a;
+    return col >= 8 && lineaddress(row, a) && a == pcaddress() ? QColor(Qt::white) : escape;
+}
+
+bool CodeView::colouring(int row) const {
+    uint32_t a;
+    return !(lineaddress(row, a) && a == pcaddress());
+}
+
 // ---- MemoryView
 
+bool MemoryView::lineaddress(int row, uint32_t& address) const {
+    if (w_.kind != CodeWindow || row < 0 || size_t(row) >= w_.table.size()) return false;
+    address = w_.table[size_t(row)];
+    return true;
+}
+
 MemoryView::MemoryView(ViewHost& host, MemEnv env, MemoryWindow window, QWidget* parent)
-    : CellView(host, parent), env_(std::move(env)), w_(std::move(window)) {
+    : CodeView(host, parent), env_(std::move(env)), w_(std::move(window)) {
     relativebar([this](ScrollAction a) { scroll(a); });
     w_.rebuild = true;
     refresh(true);
@@ -157,28 +187,6 @@ bool MemoryView::caret(int& row, int& col) const {
     row = w_.caretrow;
     col = w_.caretcol;
     return true;
-}
-
-QColor MemoryView::background(int row, int col) const {
-    if (w_.kind != CodeWindow || size_t(row) >= w_.table.size()) return Qt::white;
-    const uint32_t a = w_.table[size_t(row)];
-    if (col < 8) {
-        const int ev = env_.eventat ? env_.eventat(a) : -1;
-        return ev > 0 ? EventOn : ev == 0 ? EventOff : QColor(Qt::white);
-    }
-    if (a == w_.pc) return PcLine;
-    if (w_.haverange && a >= w_.linestart && a < w_.linenext) return RangeLine;
-    return Qt::white;
-}
-
-QColor MemoryView::foreground(int row, int col, QColor escape) const {
-    if (w_.kind == CodeWindow && col >= 8 && size_t(row) < w_.table.size() && w_.table[size_t(row)] == w_.pc)
-        return Qt::white;
-    return escape;
-}
-
-bool MemoryView::colouring(int row) const {
-    return !(w_.kind == CodeWindow && size_t(row) < w_.table.size() && w_.table[size_t(row)] == w_.pc);
 }
 
 void MemoryView::resizeEvent(QResizeEvent* e) {
@@ -228,8 +236,14 @@ void MemoryView::focusOutEvent(QFocusEvent* e) {
 
 // ---- DisasmView
 
+bool DisasmView::lineaddress(int row, uint32_t& address) const {
+    if (row < 0 || size_t(row) >= p_.table.size()) return false;
+    address = p_.table[size_t(row)];
+    return true;
+}
+
 DisasmView::DisasmView(ViewHost& host, MemEnv env, int core, QWidget* parent)
-    : CellView(host, parent), env_(std::move(env)) {
+    : CodeView(host, parent), env_(std::move(env)) {
     p_.core = core;
     relativebar([this](ScrollAction a) { scroll(a); });
 }
@@ -246,25 +260,6 @@ void DisasmView::scroll(ScrollAction a) {
     if (!scrolldisasm(p_, env_, a, pc_)) beep();
     viewport()->update();
 }
-
-QColor DisasmView::background(int row, int col) const {
-    if (size_t(row) >= p_.table.size()) return Qt::white;
-    const uint32_t a = p_.table[size_t(row)];
-    if (col < 8) {
-        const int ev = env_.eventat ? env_.eventat(a) : -1;
-        return ev > 0 ? EventOn : ev == 0 ? EventOff : QColor(Qt::white);
-    }
-    if (a == pc_) return PcLine;
-    if (a >= p_.hlstart && a < p_.hlnext) return RangeLine;
-    return Qt::white;
-}
-
-QColor DisasmView::foreground(int row, int col, QColor escape) const {
-    if (col >= 8 && size_t(row) < p_.table.size() && p_.table[size_t(row)] == pc_) return Qt::white;
-    return escape;
-}
-
-bool DisasmView::colouring(int row) const { return !(size_t(row) < p_.table.size() && p_.table[size_t(row)] == pc_); }
 
 void DisasmView::resizeEvent(QResizeEvent* e) {
     CellView::resizeEvent(e);

@@ -55,7 +55,24 @@ protected:
     void relativebar(std::function<void(ScrollAction)> scroll);
 };
 
-class MemoryView : public CellView {
+// A pane of code lines: the address cells show the event there, the pc's
+// line and the highlighted range their own backgrounds.
+class CodeView : public CellView {
+public:
+    using CellView::CellView;
+
+protected:
+    // The address of a shown code line (false: not a code line).
+    virtual bool lineaddress(int row, uint32_t& address) const = 0;
+    virtual uint32_t pcaddress() const = 0;
+    virtual bool inrange(uint32_t address) const = 0;
+    virtual const MemEnv& env() const = 0;
+    QColor background(int row, int col) const override;
+    QColor foreground(int row, int col, QColor escape) const override;
+    bool colouring(int row) const override;
+};
+
+class MemoryView : public CodeView {
 public:
     MemoryView(ViewHost& host, MemEnv env, MemoryWindow window, QWidget* parent = nullptr);
     MemoryWindow& model() { return w_; }
@@ -66,9 +83,10 @@ public:
 protected:
     const std::vector<std::string>& textlines() const override { return w_.lines; }
     bool caret(int& row, int& col) const override;
-    QColor background(int row, int col) const override;
-    QColor foreground(int row, int col, QColor escape) const override;
-    bool colouring(int row) const override;
+    bool lineaddress(int row, uint32_t& address) const override;
+    uint32_t pcaddress() const override { return w_.pc; }
+    bool inrange(uint32_t a) const override { return w_.haverange && a >= w_.linestart && a < w_.linenext; }
+    const MemEnv& env() const override { return env_; }
     void resizeEvent(QResizeEvent*) override;
     void mouseDoubleClickEvent(QMouseEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
@@ -80,7 +98,7 @@ private:
     MemoryWindow w_;
 };
 
-class DisasmView : public CellView {
+class DisasmView : public CodeView {
 public:
     DisasmView(ViewHost& host, MemEnv env, int core, QWidget* parent = nullptr);
     DisasmPane& model() { return p_; }
@@ -89,9 +107,10 @@ public:
 
 protected:
     const std::vector<std::string>& textlines() const override { return p_.lines; }
-    QColor background(int row, int col) const override;
-    QColor foreground(int row, int col, QColor escape) const override;
-    bool colouring(int row) const override;
+    bool lineaddress(int row, uint32_t& address) const override;
+    uint32_t pcaddress() const override { return pc_; }
+    bool inrange(uint32_t a) const override { return a >= p_.hlstart && a < p_.hlnext; }
+    const MemEnv& env() const override { return env_; }
     void resizeEvent(QResizeEvent*) override;
     void mouseDoubleClickEvent(QMouseEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
