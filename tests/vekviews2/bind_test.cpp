@@ -1,6 +1,7 @@
 // The windows bound to a debugger with the data tests' fixture program:
 // address fields, fill fields, stack lines, the peek.
 #include <cstdlib>
+#include <sstream>
 
 #include "datafixture.h"
 #include "vek/views/machinemodel/bind.h"
@@ -77,4 +78,40 @@ TEST_F(Bound, SRecordsReadBackByObjcopy) {
         ASSERT_EQ(std::system("objcopy -I srec -O binary dump.S19 dump.bin"), 0);
         EXPECT_EQ(dir->read("dump.bin"), want) << std::hex << r.from;
     }
+}
+
+// A code dump has objdump's addresses, bytes and lengths.
+TEST_F(Bound, CodeDumpLinesMatchObjdump) {
+    if (std::system("command -v powerpc-linux-gnu-as >/dev/null && command -v powerpc-linux-gnu-objdump >/dev/null") != 0)
+        GTEST_SKIP() << "GNU binutils for PowerPC are not installed";
+    dir->write("code.s", "  .section .text,\"axv\"\n  se_add r3,r4\n  e_stw r0,20(r1)\n  se_mr r31,r3\n"
+                         "  e_lwz r31,12(r1)\n  e_add16i r3,r3,5\n  se_li r3,1\n  se_blr\n");
+    ASSERT_EQ(std::system("powerpc-linux-gnu-as -mvle -mregnames -o code.o code.s && "
+                          "powerpc-linux-gnu-objcopy -O srec --change-addresses 0x3000 code.o code.srec && "
+                          "powerpc-linux-gnu-objdump -d -M vle code.o > code.dis"),
+              0);
+    // "   0:\t18 64 \tse_add   r3,r4" -> "00003000  1864" and blanks to 18 characters
+    std::vector<std::string> want;
+    std::istringstream dis(dir->read("code.dis"));
+    std::string l;
+    while (std::getline(dis, l)) {
+        unsigned a;
+        const size_t t1 = l.find('\t'), t2 = l.find('\t', t1 + 1);
+        if (t1 == std::string::npos || t2 == std::string::npos || std::sscanf(l.c_str(), " %x:", &a) != 1) continue;
+        std::string bytes;
+        for (char c : l.substr(t1 + 1, t2 - t1 - 1))
+            if (c != ' ') bytes += c;
+        char head[16];
+        std::snprintf(head, sizeof head, "%08x  ", 0x3000 + a);
+        want.push_back(head + bytes + std::string(18 - bytes.size(), ' '));
+    }
+    ASSERT_EQ(want.size(), 7u);
+    run("load code.srec");
+    std::istringstream got(codedump(memenv(*d), 0x3000, 0x3012));
+    for (const std::string& w : want) {
+        ASSERT_TRUE(bool(std::getline(got, l)));
+        EXPECT_EQ(l.substr(0, w.size()), w) << l;
+        EXPECT_GT(l.size(), w.size()) << l;   // the instruction text follows
+    }
+    EXPECT_FALSE(bool(std::getline(got, l)));
 }
