@@ -12,7 +12,8 @@ target_link_libraries(vekmachinemodel PUBLIC vekdata vekcontrol)
 # vekmachineviews: the widgets over it (Qt 6 Widgets).
 find_package(Qt6 QUIET COMPONENTS Widgets)
 if(Qt6_FOUND)
-  add_library(vekmachineviews STATIC ${CMAKE_CURRENT_LIST_DIR}/machineviews.cpp)
+  add_library(vekmachineviews STATIC ${CMAKE_CURRENT_LIST_DIR}/machineviews.cpp
+              ${CMAKE_CURRENT_LIST_DIR}/machinedialogs.cpp)
   target_link_libraries(vekmachineviews PUBLIC vekmachinemodel Qt6::Widgets)
   set_target_properties(vekmachineviews PROPERTIES UNITY_BUILD OFF AUTOMOC OFF)
   target_compile_definitions(vekmachineviews PUBLIC QT_NO_KEYWORDS)
