@@ -11,6 +11,7 @@
 #include "vek/core/session/session.h"
 #include "vek/core/support/output.h"
 #include "vek/shell/shell.h"
+#include "vek/views/machinedialogs.h"
 #include "vek/views/machinehosts.h"
 
 namespace {
@@ -54,6 +55,23 @@ TEST(Hosts, ShowMenuItemsOpenRefreshAndClose) {
     const auto& p = w.rviews[0]->model();
     EXPECT_NE(p.last.find("r3:00000055"), std::string::npos);
     EXPECT_NE(std::find(p.changed.begin(), p.changed.end(), true), p.changed.end());
+
+    // The Memory command: a data window at the address typed.
+    session->target.mem.putbyte(0x100, 0x41);
+    vek::views::formanswer() = [](vek::views::FormDialog& f) {
+        f.setfield(0, "0x100");
+        f.ok();
+    };
+    vek::shell::HostWindow* mem = vek::views::askmemwin(frame, *d, w);
+    vek::views::formanswer() = nullptr;
+    ASSERT_NE(mem, nullptr);
+    EXPECT_EQ(mem->windowTitle(), "data:0x100");
+    auto* view = mem->pane(0)->findChild<vek::views::MemoryView*>();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->model().lines.at(0).substr(0, 14), "00000100 4100 ");
+    session->target.mem.putbyte(0x101, 0x42);
+    vek::views::refreshmachineviews(*d, w);
+    EXPECT_NE(view->model().lines.at(0).find("\x01\x0a" "4142"), std::string::npos);
 
     frame.dispatch(320);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <array>
+#include <vector>
 #include <memory>
 
 #include "vek/views/machineviews.h"
@@ -24,7 +25,20 @@ struct MachineWindows {
     std::array<DisasmView*, 2> dviews{};
     std::array<RegistersView*, 2> rviews{};
     std::array<StackView*, 2> sviews{};
+    std::vector<QPointer<shell::HostWindow>> memory;   // open memory windows
+    // Defaults of the next memory window (the configuration dialog's).
+    bool codekind = false, ascii = true;
+    int size = 2, format = FmtHex;
+    QString lastdata = "0x0";
 };
+
+// Opens a memory window: a host titled title with the window's strip
+// (Address and Dump for code; Address, Format, Dump, Fill and S-Records
+// for data; Address and Format for a run-time data window).
+shell::HostWindow* openmemwin(shell::MainWindow& frame, Debugger& d, MachineWindows& w, MemoryWindow window,
+                              const QString& title, bool runtime);
+// The frame's "Memory" command: the configuration dialog, then a window.
+shell::HostWindow* askmemwin(shell::MainWindow& frame, Debugger& d, MachineWindows& w);
 
 // Registers the three windows with the frame (menu items 320, 310, 330).
 void registermachineviews(shell::MainWindow& frame, Debugger& d, MachineWindows& w);
