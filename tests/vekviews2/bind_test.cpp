@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "datafixture.h"
+#include "objdumplines.h"
 #include "vek/views/machinemodel/bind.h"
 
 using namespace vek::views;
@@ -92,18 +93,11 @@ TEST_F(Bound, CodeDumpLinesMatchObjdump) {
               0);
     // "   0:\t18 64 \tse_add   r3,r4" -> "00003000  1864" and blanks to 18 characters
     std::vector<std::string> want;
-    std::istringstream dis(dir->read("code.dis"));
     std::string l;
-    while (std::getline(dis, l)) {
-        unsigned a;
-        const size_t t1 = l.find('\t'), t2 = l.find('\t', t1 + 1);
-        if (t1 == std::string::npos || t2 == std::string::npos || std::sscanf(l.c_str(), " %x:", &a) != 1) continue;
-        std::string bytes;
-        for (char c : l.substr(t1 + 1, t2 - t1 - 1))
-            if (c != ' ') bytes += c;
+    for (const qvtest::DisLine& dl : qvtest::objdumplines(dir->read("code.dis"))) {
         char head[16];
-        std::snprintf(head, sizeof head, "%08x  ", 0x3000 + a);
-        want.push_back(head + bytes + std::string(18 - bytes.size(), ' '));
+        std::snprintf(head, sizeof head, "%08x  ", 0x3000 + dl.address);
+        want.push_back(head + dl.bytes + std::string(18 - dl.bytes.size(), ' '));
     }
     ASSERT_EQ(want.size(), 7u);
     run("load code.srec");
