@@ -1,4 +1,4 @@
-// The application object of the test program (main.cpp makes it).
+// The application object of the test program (its main makes it).
 #pragma once
 
 #include <QApplication>
