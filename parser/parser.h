@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "parser/irwrite.h"
 #include "parser/records.h"
 #include "toollib/options.h"
 
@@ -406,6 +407,7 @@ struct Parser {
     DeclState decl;
     ExprState ex;
     std::unique_ptr<IrWriter> writer;
+    IrState irw;
 
     Parser();
     ~Parser();
@@ -646,13 +648,7 @@ void parsealias(Parser& P, Symbol* s);
 int defglobal(Parser& P, Symbol* s);
 int funcdef(Parser& P, Symbol* s, uint32_t line);
 
-// writer.cpp
-void putdatalabel(Parser& P, Symbol* s);
-void putreserve(Parser& P, uint32_t count);
-void putenddata(Parser& P);
-void putdef(Parser& P, Symbol* s, int mode);
-void putspaces(Parser& P);
-void putsection(Parser& P, uint32_t line, uint16_t word, const unsigned char* name);
-void putliterals(Parser& P);
+// writer.cpp, exprwrite.cpp, debugwrite.cpp: the put operations are
+// declared in parser/irwrite.h.
 
 }  // namespace cpppc
