@@ -123,7 +123,8 @@ void putmembers(Parser& P, TypeNode* t, int pass) {
 }
 
 // Pass 0 of an aggregate base type: label L, then the address of its layout
-// record X and, once per file, the layout.
+// record X and, once per file, the layout. An enum's layout ends like a
+// struct's, with its size after the null address.
 void putlayout(Parser& P, TypeNode* t, Symbol* s, bool derived) {
     uint32_t l = nextlabel(P);
     putdlabel(P, l);
@@ -159,7 +160,7 @@ void putlayout(Parser& P, TypeNode* t, Symbol* s, bool derived) {
     putdref(P, g);
     putmembers(P, t, 1);
     putdref(P, 0);
-    if (t->code != ty::Enum) putvalue(P, t->size, 4);
+    putvalue(P, t->code == ty::Enum ? typesize(P, t) : t->size, 4);
 }
 
 }  // namespace

@@ -211,14 +211,10 @@ void putexpr(Parser& P, ExprNode* e, int discard) {
     }
 }
 
-void putcallee(Parser& P, ExprNode* f) {
-    ExprNode* copy = newexpr(P, 0);
-    setnode(copy, f);
-    ExprNode* r = unaryop(P, mknode(P, opc::Ind, nullptr, copy));
-    if (!r) return;
-    r->type = f->type;
-    putexpr(P, r, 0);
-}
+// The called function as its address: the function expression itself, a
+// leaf naming the function for a direct call (the indirection that the
+// call applies is the generator's).
+void putcallee(Parser& P, ExprNode* f) { putexpr(P, f, 0); }
 
 int putasmcall(Parser& P, ExprNode* call, int test, ExprNode** rest) {
     ExprNode* f = call->left;
