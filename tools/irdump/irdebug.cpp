@@ -7,6 +7,7 @@
 // number. Every read is bounds-checked and every walk remembers where it
 // has been, so a damaged file gets a problem line, never a crash or a loop.
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -54,12 +55,26 @@ public:
             case R_DFUNC: indebug = true; break;
             case R_DATA: case R_DATAATTR: case R_LITERAL: case R_ABSOLUTE: case R_ENDDATA: indebug = false; break;
             case R_VALUE:
-                if (indebug) putbe(static_cast<uint32_t>(v[1].num), static_cast<int>(v[0].num));
+                if (!indebug) break;
+                if (v[0].num != 1 && v[0].num != 2 && v[0].num != 4) {
+                    problems.push_back({r.offset, "bad value size " + std::to_string(v[0].num)});
+                    return;
+                }
+                putbe(static_cast<uint32_t>(v[1].num), static_cast<int>(v[0].num));
                 break;
             case R_DOUBLE:
                 if (indebug) {
                     uint64_t bits = v[1].num;
-                    for (int i = 7; i >= 0; --i) bytes.push_back(static_cast<char>(bits >> (8 * i)));
+                    if (v[0].num == 4) {
+                        double d;
+                        std::memcpy(&d, &bits, sizeof d);
+                        float fl = static_cast<float>(d);
+                        uint32_t fb;
+                        std::memcpy(&fb, &fl, sizeof fb);
+                        putbe(fb, 4);
+                    } else {
+                        for (int i = 7; i >= 0; --i) bytes.push_back(static_cast<char>(bits >> (8 * i)));
+                    }
                 }
                 break;
             case R_BYTES:
