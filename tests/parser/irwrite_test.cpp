@@ -397,6 +397,32 @@ TEST(IrDebug, ScopesOfAFunction) {
     EXPECT_EQ(last[-2].rfind("213 0 [", 0), 0u);
 }
 
+TEST(IrDebug, FunctionEntryStartsItsLinkEntry) {
+    Scratch s;
+    IrRun r = irrun(s, "struct P { int x; };\nstruct P *f(int);\n", {"-x"}, [](Parser& P) {
+        cpppc::Symbol* f = cpppc::findordinary(P, cpppc::internname(P, "f", 1));
+        ASSERT_NE(f, nullptr);
+        uint32_t a = cpppc::nextlabel(P), b = cpppc::nextlabel(P);
+        cpppc::putdlabel(P, a);
+        uint32_t e = cpppc::putdebugfunc(P, "dir/t.c", f, a, b);
+        cpppc::putdlabel(P, e);
+    });
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines = records(r.file);
+    std::string text = ir::printtext(r.file);
+    auto name = std::find(lines.begin(), lines.end(), "148 \"f\"");
+    ASSERT_NE(name, lines.end()) << text;
+    EXPECT_EQ(name[-1].rfind("213 0 [", 0), 0u);
+    EXPECT_EQ(name[1], "137 1 6");
+    // the return type's description: T, the attribute word, the pointer step, then the layout
+    EXPECT_TRUE(has(lines, "148 \"P\"")) << text;
+    auto entry = std::find(lines.begin(), lines.end(), "214 0 [0 0x0 \"dir/t.c~f\"]");
+    ASSERT_NE(entry, lines.end()) << text;
+    EXPECT_EQ(entry[1].rfind("213 0 [", 0), 0u);
+    EXPECT_EQ(entry[2].rfind("200 [", 0), 0u);
+    EXPECT_EQ(entry[4], "200 " + name[-1].substr(6) + " 0");
+}
+
 TEST(IrErrors, LongNameAndBadInput) {
     Scratch s;
     std::string name(300, 'n');
