@@ -19,12 +19,12 @@ namespace {
 
 // Type classes by type code (a pointer counts as unsigned int).
 constexpr uint8_t kClass[15] = {0, 1, 2, 3, 4, 5, 8, 7, 8, 9, 10, 8, 0, 13, 14};
-constexpr uint8_t kRank[15] = {0, 2, 2, 5, 4, 5, 8, 7, 8, 9, 10, 8, 0, 13, 14};
+constexpr uint8_t kTreeRank[15] = {0, 2, 2, 5, 4, 5, 8, 7, 8, 9, 10, 8, 0, 13, 14};
 constexpr uint8_t kSignedClass[15] = {0, 1, 2, 3, 5, 5, 6, 8, 8, 9, 10, 8, 0, 2, 14};
 
 uint8_t code(const GenNode* n) { return n->typecode(); }
 uint8_t cls(const GenNode* n) { return kClass[code(n)]; }
-uint8_t rank(const GenNode* n) { return kRank[code(n)]; }
+uint8_t rank(const GenNode* n) { return kTreeRank[code(n)]; }
 
 bool isintconst(const GenNode* n) { return isplainconst(n); }
 bool isaddrconst(const GenNode* n) { return isnumleaf(n); }

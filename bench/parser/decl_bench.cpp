@@ -38,21 +38,21 @@ std::string unit(int count) {
     return text;
 }
 
-struct Scratch {
+struct DeclScratch {
     std::filesystem::path dir;
-    Scratch() {
+    DeclScratch() {
         dir = std::filesystem::temp_directory_path() / ("parser_bench_" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
         std::ofstream(dir / "unit.c") << unit(20000);
     }
-    ~Scratch() {
+    ~DeclScratch() {
         std::error_code ec;
         std::filesystem::remove_all(dir, ec);
     }
 };
 
 void TwentyThousandDeclarations(benchmark::State& state) {
-    Scratch s;
+    DeclScratch s;
     std::string src = (s.dir / "unit.c").string(), out = (s.dir / "unit.ir").string();
     for (auto _ : state) {
         std::string a0 = "cpppc", a1 = "-o", a2 = out, a3 = src;
@@ -69,7 +69,7 @@ void HostSyntaxCheck(benchmark::State& state) {
         state.SkipWithError("host gcc not installed");
         return;
     }
-    Scratch s;
+    DeclScratch s;
     std::string cmd = "gcc -fsyntax-only -w " + (s.dir / "unit.c").string();
     for (auto _ : state)
         if (std::system(cmd.c_str()) != 0) state.SkipWithError("gcc failed on the unit");

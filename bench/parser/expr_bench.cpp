@@ -34,15 +34,15 @@ std::string commas() {
 
 const char* const kDecls = "int y, a0, a1, a2, a3, a4, a5, a6, a7, a8, a9;\n";
 
-struct Scratch {
+struct ExprScratch {
     std::filesystem::path dir;
-    Scratch() {
+    ExprScratch() {
         dir = std::filesystem::temp_directory_path() / ("expr_bench_" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
         std::ofstream(dir / "decls.c") << kDecls;
         std::ofstream(dir / "host.c") << kDecls << "void f(void) { " << sum() << "; " << commas() << "; }\n";
     }
-    ~Scratch() {
+    ~ExprScratch() {
         std::error_code ec;
         std::filesystem::remove_all(dir, ec);
     }
@@ -66,7 +66,7 @@ int dump(const std::string& file, const std::string& expr) {
 }
 
 void LongExpression(benchmark::State& state, std::string (*make)()) {
-    Scratch s;
+    ExprScratch s;
     std::string expr = make();
     for (auto _ : state)
         if (dump((s.dir / "decls.c").string(), expr) != 0) state.SkipWithError("the expression did not parse");
@@ -79,7 +79,7 @@ void HostSyntaxCheckOfBoth(benchmark::State& state) {
         state.SkipWithError("host gcc not installed");
         return;
     }
-    Scratch s;
+    ExprScratch s;
     std::string cmd = "gcc -fsyntax-only -w " + (s.dir / "host.c").string();
     for (auto _ : state)
         if (std::system(cmd.c_str()) != 0) state.SkipWithError("gcc failed");

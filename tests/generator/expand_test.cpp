@@ -11,8 +11,6 @@ using cg::kFrameSlot;
 using cg::kR13;
 using cg::kR2;
 
-constexpr uint8_t C = ir::T_CHAR, UC = ir::T_UCHAR, S = ir::T_SHORT, US = ir::T_USHORT, I = ir::T_INT,
-                  U = ir::T_UINT, F = ir::T_FLOAT, D = ir::T_DOUBLE;
 
 uint32_t field(uint8_t code, int pos, int width) {
     return code | static_cast<uint32_t>(pos) << 4 | static_cast<uint32_t>(width) << 10;

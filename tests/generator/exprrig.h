@@ -14,6 +14,10 @@
 
 namespace cgtest {
 
+// Type codes by their C names, for the tables of cases.
+inline constexpr uint8_t C = ir::T_CHAR, UC = ir::T_UCHAR, S = ir::T_SHORT, US = ir::T_USHORT, I = ir::T_INT,
+                         U = ir::T_UINT, F = ir::T_FLOAT, D = ir::T_DOUBLE;
+
 struct ExprRig {
     Scratch s;
     cg::Gen G;

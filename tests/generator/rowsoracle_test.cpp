@@ -13,7 +13,6 @@ namespace {
 
 using cg::gpr;
 
-constexpr uint8_t I = ir::T_INT, U = ir::T_UINT;
 
 // Constants for a constant class; the first suits the row best.
 std::vector<int32_t> constants(uint8_t cls) {

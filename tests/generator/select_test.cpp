@@ -14,8 +14,6 @@ std::string describe(const cg::Row* r) {
     return head + ("handler " + std::to_string(r->handler) + "," + std::to_string(r->num));
 }
 
-constexpr uint8_t C = ir::T_CHAR, UC = ir::T_UCHAR, S = ir::T_SHORT, US = ir::T_USHORT, I = ir::T_INT,
-                  U = ir::T_UINT, F = ir::T_FLOAT, D = ir::T_DOUBLE;
 
 struct SelectCase {
     const char* what;

@@ -14,8 +14,6 @@ namespace cgtest {
 namespace {
 
 using cg::gpr;
-constexpr uint8_t C = ir::T_CHAR, UC = ir::T_UCHAR, S = ir::T_SHORT, US = ir::T_USHORT, I = ir::T_INT,
-                  U = ir::T_UINT, F = ir::T_FLOAT, D = ir::T_DOUBLE;
 constexpr uint32_t kData = 0x100000;   // r13 points here
 constexpr uint32_t kStack = 0x800000;  // r1
 
