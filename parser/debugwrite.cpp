@@ -29,7 +29,6 @@ uint32_t bswap(uint32_t v) {
     return (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24);
 }
 
-bool isregvar(const Symbol* s) { return s->sclass == sc::Register && s->attributes >= 1 && s->attributes <= 36; }
 bool livesinreg(const Symbol* s) { return s->sclass == sc::RegParam && s->attributes >= 1 && s->attributes <= 36; }
 
 bool innostack(Parser& P) { return P.ex.defining && (P.ex.defining->attributes & attr::Nostack); }

@@ -37,9 +37,6 @@ int fileop(uint8_t internal) {
     return -1;
 }
 
-// A register variable: lowering gave it a register number in its attribute word.
-bool isregvar(const Symbol* s) { return s->sclass == sc::Register && s->attributes >= 1 && s->attributes <= 36; }
-
 void putconstleaf(Parser& P, const ExprNode* e) {
     puttype(P, e->type, 0);
     if (ir::Output* o = irsink(P)) {
@@ -163,6 +160,8 @@ int selfop(Parser& P, ExprNode* e) {
 }  // namespace
 
 int regstorage(int reg) { return reg + 4; }
+
+bool isregvar(const Symbol* s) { return s->sclass == sc::Register && s->attributes >= 1 && s->attributes <= 36; }
 
 void putexpr(Parser& P, ExprNode* e, int discard) {
     if (!e) return;

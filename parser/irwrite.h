@@ -78,6 +78,9 @@ void putcallee(Parser& P, ExprNode* f);
 // that follow the text. With test set only says whether it is an _asm call.
 int putasmcall(Parser& P, ExprNode* call, int test, ExprNode** rest);
 int regstorage(int reg);
+// A register variable: lowering gave it a register number (1 to 36) in
+// place of its attribute word.
+bool isregvar(const Symbol* s);
 
 // ---- debugwrite.cpp: the debug records ----
 void putdlabel(Parser& P, uint32_t label);
