@@ -126,6 +126,7 @@ TEST(IrHeader, OptionsReachTheStrings) {
         {{"-f", "-fr"}, 0x11, {"f"}},
         {{"-sa"}, 0, {"cp", "nc", "ne", "sa"}},
         {{"-a2", "-c99", "-u", "-s", "-np"}, 0, {"a2", "c99", "np", "s", "u"}},
+        {{"-dL=" + std::string(300, 'v')}, 0, {"d L=" + std::string(251, 'v')}},  // cut to 255
     };
     for (const HeaderCase& c : cases) {
         Scratch s;
@@ -251,6 +252,19 @@ TEST(IrPositions, SpacesSectionsAndAssemblyText) {
     EXPECT_LT(fast, find("199 2 0x80 [0 0x81 \"a\"]")) << text;
 }
 
+TEST(IrPositions, FileNamesWithAndWithoutPath) {
+    Scratch s;
+    s.write("sub/h.h", "#asm\n nop\n#endasm\n");
+    IrRun r = irrun(s, "#include \"sub/h.h\"\n", {"-xp"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(records(r.file), "19 [0 0x0 \"h.h\\0sub/\"]")) << ir::printtext(r.file);
+    r = irrun(s, "#include \"sub/h.h\"\n");
+    EXPECT_TRUE(has(records(r.file), "19 [0 0x0 \"sub/h.h\"]")) << ir::printtext(r.file);
+    r = irrun(s, "#include \"sub/h.h\"\n", {"-xf"});
+    std::string full = (std::filesystem::current_path() / "sub/h.h").string();
+    EXPECT_TRUE(has(records(r.file), "19 [0 0x0 \"" + full + "\"]")) << ir::printtext(r.file);
+}
+
 TEST(IrTrees, TheAssignmentOfOneToG) {
     Scratch s;
     IrRun r = irrun(s, "int g;\n", {}, exprs({"g = 1"}));
@@ -306,16 +320,21 @@ std::string debuglist(const IrRun& r) {
 TEST(IrDebug, FileEntryTypeWordsAndLayouts) {
     Scratch s;
     IrRun r = irrun(s, "char **p;\nint a[3];\nstruct S { int m; char c; } x, y;\nstruct { short u; } anon;\n"
-                       "enum E { A, B = 300 } en;\n", {"-x"});
+                       "enum E { A, B = 300 } en;\nint k;\n", {"-x"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string list = debuglist(r);
-    EXPECT_NE(list.find("file t.c\n  end lines 1-5\n"), std::string::npos) << list;
+    EXPECT_NE(list.find("file t.c\n  end lines 1-6\n"), std::string::npos) << list;
     EXPECT_NE(list.find("symbol p storage 6 location p+0 type 0x50000008"), std::string::npos) << list;
     EXPECT_NE(list.find("symbol a storage 6 location a+0 type 0xc0000018"), std::string::npos) << list;
     EXPECT_NE(list.find("symbol x storage 6 location x+0 type 0x00000048"), std::string::npos) << list;
     EXPECT_NE(list.find("symbol en storage 6 location en+0 type 0x0000004c"), std::string::npos) << list;
     // the value cell holds the word's bytes reversed: 08 00 00 50 in the target
     std::vector<std::string> lines = records(r.file);
+    // a plain int without attribute word refers to no type description
+    auto k = std::find(lines.begin(), lines.end(), "200 [0 0x81 \"k\"] 0");
+    ASSERT_NE(k, lines.end()) << ir::printtext(r.file);
+    EXPECT_EQ(k[1], "137 4 402653184");
+    EXPECT_EQ(k[2], "200 [0] 0");
     EXPECT_TRUE(has(lines, "137 4 134217808")) << ir::printtext(r.file);
     // struct S is laid out once for x and y; the untagged one has an empty name and kind 10
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "148 \"S\""), 1);
