@@ -31,7 +31,8 @@ uint32_t bswap(uint32_t v) {
 
 bool livesinreg(const Symbol* s) { return s->sclass == sc::RegParam && s->attributes >= 1 && s->attributes <= 36; }
 
-bool innostack(Parser& P) { return P.ex.defining && (P.ex.defining->attributes & attr::Nostack); }
+// The function being written is nostack: its writer named its local area.
+bool innostack(Parser& P) { return !P.irw.nostackname.empty(); }
 
 // The name as the debug data shows a file: base name with -xp, full path
 // with -xf, else as opened.
@@ -243,7 +244,7 @@ bool described(Parser& P, Symbol* s) {
     if (s->sclass == sc::Placed && P.opt.xu && !(s->flags & sf::Referenced)) return false;
     if (s->sclass == sc::Static && !(s->flags & sf::Referenced) && !P.opt.ku) return false;
     if (s->flags & sf::Hidden) return false;
-    if ((s->sclass == sc::Auto || s->sclass == sc::Register) && P.ex.defining && !(s->flags & kLaidOut)) return false;
+    if ((s->sclass == sc::Auto || s->sclass == sc::Register) && !(s->flags & kLaidOut)) return false;
     return true;
 }
 

@@ -32,7 +32,10 @@ struct IrState {
     std::string lastfile;             // the name of the last 19 record
     bool anyfile = false;             // a 19 record was written
     uint32_t funcno = 2;              // the number of the function being written
-    // The current nostack function's local area (putnostackaddr).
+    // The local area of the function being written when it is nostack
+    // (empty otherwise): its name (the function's and ".L"), its label
+    // number and whether the function's space is far. The function writer
+    // sets them; the debug records of its variables address the area.
     std::string nostackname;
     uint16_t nostacklabel = 0;
     bool nostackfar = false;

@@ -442,6 +442,36 @@ TEST(IrDebug, FunctionEntryStartsItsLinkEntry) {
     EXPECT_EQ(entry[4], "200 " + name[-1].substr(6) + " 0");
 }
 
+TEST(IrDebug, NostackParametersLiveInTheLocalArea) {
+    Scratch s;
+    IrRun r = irrun(s, "int g;\n", {"-x"}, [](Parser& P) {
+        P.irw.nostackname = "f.L";
+        P.irw.nostackfar = true;
+        cpppc::Symbol* list = nullptr;
+        cpppc::Symbol* a = cpppc::newsym(P, &list, cpppc::internname(P, "a", 1), cpppc::sc::Param, P.types.sint);
+        a->value = 8;
+        cpppc::Symbol* b = cpppc::newsym(P, &list, cpppc::internname(P, "b", 1), cpppc::sc::Param, P.types.sint);
+        b->value = 12;
+        b->flags |= cpppc::sf::RegPassed;
+        for (int pass = 0; pass < 2; ++pass) {
+            cpppc::putdebugsym(P, a, pass);
+            cpppc::putdebugsym(P, b, pass);
+        }
+        P.irw.nostackname.clear();
+    });
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines = records(r.file);
+    std::string text = ir::printtext(r.file);
+    auto a = std::find(lines.begin(), lines.end(), "148 \"a\"");
+    auto b = std::find(lines.begin(), lines.end(), "148 \"b\"");
+    ASSERT_NE(a, lines.end()) << text;
+    ASSERT_NE(b, lines.end()) << text;
+    EXPECT_EQ(a[1], "137 1 14");
+    EXPECT_EQ(b[1], "137 1 15");
+    EXPECT_TRUE(has(lines, "200 [0 0x89 \"f.L\"] 8")) << text;
+    EXPECT_TRUE(has(lines, "200 [0 0x89 \"f.L\"] 12")) << text;
+}
+
 TEST(IrErrors, LongNameAndBadInput) {
     Scratch s;
     std::string name(300, 'n');
