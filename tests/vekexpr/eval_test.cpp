@@ -39,6 +39,9 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{"x RED = 1", "#error: expression not updatable: RED = 1\n"},
                       LineCase{"x nosuch", "#error: variable can't be accessed: nosuch\n"},
                       LineCase{"x .", "#error: incorrect variable: .\n"},
+                      LineCase{"x &.v", "#error: not an addressable variable: &.v\n"},
+                      LineCase{"x ./fx.c:gi", "#error: ./fx.c: file not found\n"
+                                              "#error: incorrect variable: ./fx.c:gi\n"},
                       LineCase{"x /Q 1", "#error: Unknown Option Q 1\n"}));
 
 TEST_F(Eval, NamesOverTheBufferAreIncorrectVariables) {
@@ -171,6 +174,8 @@ TEST_F(Eval, ArithmeticIsCOnThirtyTwoBits) {
     EXPECT_EQ(run("x u >> 28, gi >> 1, u << 31, 1 << 31, !gi, !0, 2.5 > 2, 2.5 == 2.5"),
               "    u >> 28 = 15\n    gi >> 1 = -3\n    u << 31 = 2147483648\n    1 << 31 = -2147483648\n"
               "    !gi = 0\n    !0 = 1\n    2.5 > 2 = 1\n    2.5 == 2.5 = 1\n");
+    EXPECT_EQ(run("x -BLUE, ~e, +e, -bf, !BLUE"),
+              "    -BLUE = -2\n    ~e = -3\n    +e = 2\n    -bf = -7\n    !BLUE = 0\n");
 }
 
 TEST_F(Eval, AssignmentWritesTheObjectsOwnType) {
@@ -193,6 +198,8 @@ TEST_F(Eval, AssignmentWritesTheObjectsOwnType) {
               "    p = 0 = NULL\n    e = 1 = GREEN\n    arr[4] = -1 = -1\n    p = NULL\n    e = GREEN\n"
               "    arr[4] = -1\n");
     EXPECT_EQ(run("x q = &arr[1]; x *q"), "    q = &arr[1] = 0x4000005c\n    *q = 2\n");
+    // The target's float saturates: the line shows what the object holds.
+    EXPECT_EQ(run("x fl = 1e300; x fl"), "    fl = 1e300 = 3.402823466e+38\n    fl = 3.402823466e+38\n");
 }
 
 TEST_F(Eval, ResolvingModeNeitherReadsNorWrites) {
@@ -208,9 +215,15 @@ TEST_F(Eval, ResolvingModeNeitherReadsNorWrites) {
     EXPECT_EQ(v->kind, vek::term::Mem);
     EXPECT_EQ(v->size, 4u);
     EXPECT_EQ(v->u32(), 0u);   // names are not read
-    text = "  x  ";
+    for (const char* t : {"  x  ", ":x"}) {
+        text = t;
+        v.reset(vek::xexpr(text, error, 0));
+        EXPECT_EQ(v->text, "x") << t;
+    }
+    text = ":gi";
     v.reset(vek::xexpr(text, error, 0));
-    EXPECT_EQ(v->text, "x");
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(v->address, fx::GI);
     text = "i";   // g's local, with its address from g's frame
     v.reset(vek::xexpr(text, error, 0));
     EXPECT_EQ(error, 0);
@@ -297,23 +310,78 @@ TEST_F(Values, StackWindowForm) {
     EXPECT_EQ(host.text, "i=20");
 }
 
-TEST_F(Values, TypedReadsAndWritesOfRegisters) {
-    // A double in a register pair: high word in the named register.
+// A variable held in a register: debug register number n (30 is r6, 33 r3).
+vek::ExprValue regvar(uint32_t type, uint8_t kind, uint32_t n, uint8_t core = 0) {
     vek::ExprValue v;
-    v.type = vek::tc::Double;
-    v.kind = 4;
-    v.address = 30;   // debug number 30: r6, then r7
+    v.type = type;
+    v.kind = kind;
+    v.address = n;
+    v.core = core;
+    return v;
+}
+
+TEST_F(Values, TypedReadsAndWritesOfRegisters) {
+    vek::RegisterFile& regs = session->target.regs;
+    // A double in a register pair: high word in the named register.
+    vek::ExprValue v = regvar(vek::tc::Double, 4, 30);
     vek::ExprValue d;
     d.setdbl(2.5);
     vek::writeval(v, d.bits);
-    EXPECT_EQ(session->target.regs.getreg(vek::RegR0 + 6), 0x40040000u);
-    EXPECT_EQ(session->target.regs.getreg(vek::RegR0 + 7), 0u);
+    EXPECT_EQ(regs.getreg(vek::RegR0 + 6), 0x40040000u);
+    EXPECT_EQ(regs.getreg(vek::RegR0 + 7), 0u);
     vek::ExprValue back;
     back.bits = vek::readval(v, vek::tc::Double);
     EXPECT_EQ(back.dbl(), 2.5);
     v.type = vek::tc::Char;   // a char in a register is its low byte
-    session->target.regs.setreg(vek::RegR0 + 6, 0x123456F0);
+    regs.setreg(vek::RegR0 + 6, 0x123456F0);
     EXPECT_EQ(uint32_t(vek::readval(v, vek::tc::Char)), 0xFFFFFFF0u);
+
+    // A _Bool's bit may lie anywhere in its register.
+    v = regvar(vek::tc::Bool, 5, 30);
+    v.boolbit = 12;
+    regs.setreg(vek::RegR0 + 6, 0x1000);
+    EXPECT_EQ(vek::readval(v, vek::tc::Bool), 1u);
+    vek::writeval(v, 0);
+    EXPECT_EQ(regs.getreg(vek::RegR0 + 6), 0u);
+    vek::writeval(v, 1);
+    EXPECT_EQ(regs.getreg(vek::RegR0 + 6), 0x1000u);
+
+    // The second core's variables live in its own registers.
+    v = regvar(vek::tc::Int, 4, 33, 1);
+    regs.storereg((vek::RegR0 + 3) | vek::RegBank1, 77);
+    EXPECT_EQ(vek::readval(v, vek::tc::Int), 77u);
+    vek::writeval(v, 78);
+    EXPECT_EQ(regs.getreg((vek::RegR0 + 3) | vek::RegBank1), 78u);
+    EXPECT_EQ(regs.getreg(vek::RegR0 + 3), 33u);   // core 0's r3 as it was
+    v.type = 0x40000018;   // a pointer, through the same registers
+    EXPECT_EQ(vek::readval(v, vek::tc::Pointer), 78u);
+}
+
+TEST_F(Values, AStructureThatHoldsItselfPrintsToABoundedDepth) {
+    // Damaged debug information: a member of the structure's own type.
+    vek::AggregateDescriptor agg;
+    agg.size = 4;
+    vek::VarRecord self;
+    self.name = "self";
+    self.type = vek::tc::Struct;
+    self.desc.agg = &agg;
+    agg.members.push_back(self);
+    vek::ExprValue v;
+    v.type = vek::tc::Struct;
+    v.desc = &agg.members[0].desc;
+    v.address = fx::PT;
+    std::string text = vek::valuetext(v, 0);
+    EXPECT_NE(text.find("{...}"), std::string::npos);
+    EXPECT_LT(text.size(), 400u);
+    host.text.clear();
+    vek::putvar(agg.members[0]);
+    EXPECT_NE(host.text.find("{...}"), std::string::npos);
+    // Many members of its own type: the text stays bounded.
+    for (int k = 0; k < 40; ++k) agg.members.push_back(self);
+    v.desc = &agg.members[0].desc;
+    text = vek::valuetext(v, 0);
+    EXPECT_LT(text.size(), 4000000u);
+    EXPECT_NE(text.find("..."), std::string::npos);
 }
 
 }  // namespace

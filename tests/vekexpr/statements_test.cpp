@@ -1,6 +1,7 @@
 // Statements and blocks around commands, frame navigation, and the copy of
 // a braced command body.
 #include "fixture.h"
+#include "toollib/quit.h"
 
 namespace {
 
@@ -69,6 +70,27 @@ TEST_F(Statements, NestingIsBounded) {
     std::string parens(5000, '(');
     EXPECT_EQ(run("x " + parens + "1"), "#error: syntax error: " + parens + "1\n");
     EXPECT_EQ(run("x " + std::string(5000, '-') + "1"), "#error: syntax error: " + std::string(5000, '-') + "1\n");
+}
+
+TEST_F(Statements, ACommandThatEndsTheProgramLeavesNoStateBehind) {
+    // Ending the program unwinds through statements and the evaluator.
+    vek::exprenv().hooks.showlocation = [] { throw tl::QuitRequest{3}; };
+    std::string nested;
+    for (int k = 0; k < 60; ++k) nested += "if (1) ";
+    for (int k = 0; k < 10; ++k) {
+        try {
+            run(nested + (k % 2 ? "x $pc = 0x112" : "x $pc = 0x122"));
+            FAIL() << "no unwind";
+        } catch (const tl::QuitRequest& q) {
+            EXPECT_EQ(q.status, 3);
+        }
+    }
+    vek::exprenv().hooks.showlocation = nullptr;
+    EXPECT_EQ(run(nested + "x 1"), "    1 = 1\n");
+    const char* text = "gi = 1";
+    int error = 0;
+    vek::ExprPtr v(vek::xexpr(text, error, 0));   // resolving mode still writes nothing
+    EXPECT_EQ(error, 61);
 }
 
 TEST_F(Statements, SkipStatement) {

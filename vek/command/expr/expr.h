@@ -155,6 +155,15 @@ struct ExprEnv {
     int radix = 0;   // display radix: 0 decimal, 1 octal, 2 hexadecimal, 4 binary
 };
 
+// How a command layer uses this library: bindexpr(session) after a load;
+// exprenv().frames from run control's call frames (innermost first, the
+// current frame per core); the hooks it has (dispatch runs one plain
+// command through the command table, stoprequested polls the stop flag,
+// settimestart, trackposition, showlocation, refreshregs, refreshdata);
+// then every line goes through execstatement (or execline), evalcmd is the
+// handler of x and eval, and event creators copy bodies with readbracebody.
+// Unset hooks are skipped.
+//
 // The environment; resetexpr starts a fresh one (and fresh evaluator state).
 ExprEnv& exprenv();
 void resetexpr();

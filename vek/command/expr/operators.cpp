@@ -132,7 +132,12 @@ void assign(ExprValue& l, const ExprValue& r) {
             syncregs(env.regs->getpc() != pc);
         }
         break;
-    default: writeval(l, bits); break;
+    default:
+        writeval(l, bits);
+        // The target's float format saturates where the host's overflows:
+        // the result is what the object now holds.
+        if (l.isfloat()) bits = readval(l, base);
+        break;
     }
     l.bits = bits;
     plain(l);
@@ -313,19 +318,20 @@ void applyunary(int op, ExprValue& v) {
         setplain(v, tc::Int, v.u32() == 0);
         return;
     case TCompl:
-        if (v.derived() || !isintcode(v.base())) break;
-        setplain(v, promote(v.base()), ~v.u32());
+        // Enumerators count as int here too, as C has them.
+        if (!integral(v)) break;
+        setplain(v, promote(opcode(v)), ~v.u32());
         return;
     case TPlus:
     case TMinus:
-        if (!arithmetic(v) || isenumcode(v.base())) break;
+        if (!arithmetic(v)) break;
         if (v.isfloat()) {
             double d = op == TMinus ? -v.dbl() : v.dbl();
             uint8_t t = v.base();
             setplain(v, t, 0);
             v.setdbl(d);
         } else {
-            setplain(v, promote(v.base()), op == TMinus ? 0u - v.u32() : v.u32());
+            setplain(v, promote(opcode(v)), op == TMinus ? 0u - v.u32() : v.u32());
         }
         return;
     case TStar: {
@@ -343,7 +349,10 @@ void applyunary(int op, ExprValue& v) {
     }
     case TAmp:
         switch (v.kind) {
+        // Plain values, registers, enumerators, counters, and the debugger's
+        // own variables, which live in no target memory.
         case 0: case 4: case 5: case 7: case 12: case 13: case 15: case 22: case 23: case 24: case 25:
+        case term::DotVar:
             seterror(53);
             return;
         default: break;

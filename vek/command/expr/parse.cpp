@@ -57,6 +57,8 @@ void scanname() {
     s.hasfile = s.hasfunc = s.hasname = false;
     s.file[0] = s.func[0] = s.name[0] = 0;
     const char* p = s.cursor;
+    // An empty file part: ":x" names x.
+    if (*p == ':' && namerun(p + 1) > 0) ++p;
     size_t n = namerun(p);
     if (n > 0 && p[n] == '(' && p[n + 1] == ')') {
         s.hasfunc = putname(s.func, p, n);
@@ -476,13 +478,28 @@ void nameterm(ExprValue& v) {
     seterror(54);
 }
 
+// True when the text at p starts with a file part ("fx.c:").
+bool hasfilepart(const char* p) {
+    size_t f = 0;
+    while (isfilechar(p[f])) ++f;
+    return f > 0 && p[f] == ':' && namerun(p + f + 1) > 0;
+}
+
 void dotvariable(ExprValue& v) {
     ExprState& s = st();
     size_t n = namerun(s.cursor);
     bool digit = n > 0 && s.cursor[0] >= '0' && s.cursor[0] <= '9';
-    if (n == 0 || digit || s.cursor[n] == ':' || (s.cursor[n] == '(' && s.cursor[n + 1] == ')')) {
-        seterror(52);
-        setintvalue(v, 0);
+    if (n == 0 || digit || hasfilepart(s.cursor) || s.cursor[n] == ':' ||
+        (s.cursor[n] == '(' && s.cursor[n + 1] == ')')) {
+        // Not a debugger variable: the text from the '.' on is a location
+        // such as "./fx.c:gi".
+        s.cursor = s.tokstart;
+        scanname();
+        if (failed()) {
+            setintvalue(v, 0);
+            return;
+        }
+        nameterm(v);
         return;
     }
     if (n >= NameMax) {
@@ -719,7 +736,13 @@ bool ExprValue::isfloat() const { return !derived() && isfloatcode(base()); }
 
 ExprValue* xexpr(const char*& cursor, int& error, int mode) {
     ExprState& s = st();
-    ExprState saved = s;
+    // The caller's evaluation goes on with its own state, also when a hook
+    // called from here unwinds (a command that ends the program).
+    struct Restore {
+        ExprState& s;
+        ExprState saved;
+        ~Restore() { s = saved; }
+    } restore{s, s};
     s.mode = mode;
     s.pushed = 0;
     s.error = 0;
@@ -728,7 +751,7 @@ ExprValue* xexpr(const char*& cursor, int& error, int mode) {
     const char* start = cursor;
     s.cursor = cursor;
     s.tokstart = cursor;
-    auto* v = new ExprValue;
+    ExprPtr v(new ExprValue);
     parseexpr(*v);
     if (s.pushed && !s.error) s.cursor = s.pushedstart;
     const char* end = s.cursor;
@@ -738,9 +761,7 @@ ExprValue* xexpr(const char*& cursor, int& error, int mode) {
     v->size = v->kind ? typesizeof(*v) : 0;
     cursor = s.cursor;
     error = s.error;
-    // The caller's evaluation goes on with its own state.
-    s = saved;
-    return v;
+    return v.release();
 }
 
 void xfree(ExprValue* value) { delete value; }

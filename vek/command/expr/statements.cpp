@@ -157,10 +157,12 @@ const char* execstatement(const char* text, int user) {
         puterror({msgtext(13), "\n"});
         return nullptr;
     }
-    ++g_nesting;
-    const char* r = statement(text, user);
-    --g_nesting;
-    return r;
+    // A command may end the program by unwinding through here.
+    struct Level {
+        Level() { ++g_nesting; }
+        ~Level() { --g_nesting; }
+    } level;
+    return statement(text, user);
 }
 
 const char* execblock(const char* text, int user) {

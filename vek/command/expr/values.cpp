@@ -66,9 +66,17 @@ bool inreg(uint8_t kind, uint8_t code) {
     }
 }
 
-uint32_t reg(uint32_t n) { return exprenv().regs ? dbgreg(*exprenv().regs, n) : 0; }
-void setreg(uint32_t n, uint32_t v) {
-    if (exprenv().regs) setdbgreg(*exprenv().regs, n, v);
+// Debug register n of the value's core: the second core's registers are
+// the second bank.
+uint32_t bankreg(const ExprValue& v, uint32_t n) { return (37 - n) | (v.core == 1 ? uint32_t(RegBank1) : 0u); }
+uint32_t reg(const ExprValue& v, uint32_t n) {
+    if (!exprenv().regs) return 0;
+    return v.core == 1 ? exprenv().regs->getreg(bankreg(v, n)) : dbgreg(*exprenv().regs, n);
+}
+void setreg(const ExprValue& v, uint32_t n, uint32_t x) {
+    if (!exprenv().regs) return;
+    if (v.core == 1) exprenv().regs->storereg(bankreg(v, n), x);
+    else setdbgreg(*exprenv().regs, n, x);
 }
 
 // Bytes of an object: 1, 2, 4 or 8; 0 for the others.
@@ -85,13 +93,13 @@ int objbytes(uint8_t code) {
 
 // The container of an object of 1, 2 or 4 bytes, from memory or a register.
 uint32_t getraw(const ExprValue& v, int n, bool r) {
-    if (r) return reg(v.address);
+    if (r) return reg(v, v.address);
     return n == 1 ? getbyte(v.address) : n == 2 ? getword(v.address) : getlong(v.address);
 }
 
 void putraw(const ExprValue& v, int n, bool r, uint32_t x) {
     if (r) {
-        setreg(v.address, x);
+        setreg(v, v.address, x);
         return;
     }
     Memory* m = exprenv().mem;
@@ -102,14 +110,14 @@ void putraw(const ExprValue& v, int n, bool r, uint32_t x) {
 }
 
 uint64_t get8(const ExprValue& v, bool r) {
-    if (r) return uint64_t(reg(v.address)) << 32 | reg(v.address - 1);
+    if (r) return uint64_t(reg(v, v.address)) << 32 | reg(v, v.address - 1);
     return uint64_t(getlong(v.address)) << 32 | getlong(v.address + 4);
 }
 
 void put8(const ExprValue& v, bool r, uint64_t x) {
     if (r) {
-        setreg(v.address, uint32_t(x >> 32));
-        setreg(v.address - 1, uint32_t(x));
+        setreg(v, v.address, uint32_t(x >> 32));
+        setreg(v, v.address - 1, uint32_t(x));
         return;
     }
     if (Memory* m = exprenv().mem) {
@@ -117,6 +125,9 @@ void put8(const ExprValue& v, bool r, uint64_t x) {
         m->putlong(v.address + 4, uint32_t(x));
     }
 }
+
+// The bit of a _Bool: in a byte of memory, or anywhere in a register.
+uint32_t boolshift(const ExprValue& v, bool r) { return v.boolbit & (r ? 31 : 7); }
 
 bool isbits(uint8_t code) { return code == tc::CharBits || code == tc::ShortBits || code == tc::IntBits || code == tc::LongBits; }
 
@@ -159,9 +170,8 @@ void fromvar(ExprValue& v, const VarRecord& var) {
 }
 
 uint64_t readval(const ExprValue& v, uint8_t code) {
-    ExprEnv& env = exprenv();
     if (code == tc::Pointer)
-        return env.regs && env.mem ? readvarval(*env.regs, *env.mem, v.kind, v.address) : 0;
+        return inregister(v.kind) ? reg(v, v.address) : getlong(v.address);
     if (v.kind == sc::EnumMem) return v.address;
     bool r = inreg(v.kind, code);
     int n = objbytes(code);
@@ -177,7 +187,7 @@ uint64_t readval(const ExprValue& v, uint8_t code) {
         uint32_t w = descof(v).bitword;
         return (getraw(v, n, r) >> ((w >> 8) & 0x1F)) & bitmask(w & 0xFF);
     }
-    case tc::Bool: return (getraw(v, 1, r) >> (v.boolbit & 7)) & 1;
+    case tc::Bool: return (getraw(v, 1, r) >> boolshift(v, r)) & 1;
     case tc::Float: {
         uint32_t x = getraw(v, 4, r);
         const uint8_t b[4] = {uint8_t(x >> 24), uint8_t(x >> 16), uint8_t(x >> 8), uint8_t(x)};
@@ -201,7 +211,8 @@ uint64_t readval(const ExprValue& v, uint8_t code) {
 void writeval(const ExprValue& v, uint64_t bits) {
     ExprEnv& env = exprenv();
     if (v.derived()) {
-        if (env.regs && env.mem) writevarval(*env.regs, *env.mem, v.kind, v.address, uint32_t(bits));
+        if (inregister(v.kind)) setreg(v, v.address, uint32_t(bits));
+        else if (env.mem) env.mem->putlong(v.address, uint32_t(bits));
         return;
     }
     uint8_t code = v.base();
@@ -215,7 +226,7 @@ void writeval(const ExprValue& v, uint64_t bits) {
     }
     switch (code) {
     case tc::Bool: {
-        uint32_t bit = 1u << (v.boolbit & 7);
+        uint32_t bit = 1u << boolshift(v, r);
         uint32_t old = getraw(v, 1, r);
         putraw(v, 1, r, x ? old | bit : old & ~bit);
         return;
@@ -395,13 +406,27 @@ bool capturing() {
     return o.value.on || o.stack.on || o.ext.on;
 }
 
-std::string structtext(const ExprValue& v, char letter) {
+// Aggregates nest at most this deep in a value's text, and one text shows
+// at most so many members and elements: damaged debug information can make
+// a structure its own member, many times over.
+constexpr int MaxNest = 16;
+constexpr size_t MaxParts = 50000;
+
+std::string valuetextat(const ExprValue& v, char letter, int depth, size_t& room);
+
+std::string structtext(const ExprValue& v, char letter, int depth, size_t& room) {
+    if (depth >= MaxNest) return "{...}";
     std::string out = "{";
     const AggregateDescriptor* agg = descof(v).agg;
     bool first = true;
     if (agg)
         for (const VarRecord& m : agg->members) {
             if (m.name.empty()) break;
+            if (room == 0) {
+                out += first ? "..." : ", ...";
+                break;
+            }
+            --room;
             ExprValue e;
             fromvar(e, m);
             e.core = v.core;
@@ -410,7 +435,7 @@ std::string structtext(const ExprValue& v, char letter) {
             loadvalue(e);
             if (!first) out += ", ";
             first = false;
-            out += m.name + "=" + valuetext(e, letter);
+            out += m.name + "=" + valuetextat(e, letter, depth + 1, room);
         }
     return out + "}";
 }
@@ -450,13 +475,20 @@ std::string numbertext(const ExprValue& v, const char* format, bool mask) {
 }  // namespace
 
 std::string valuetext(const ExprValue& v, char letter) {
+    size_t room = MaxParts;
+    return valuetextat(v, letter, 0, room);
+}
+
+namespace {
+
+std::string valuetextat(const ExprValue& v, char letter, int depth, size_t& room) {
     uint32_t top = step::top(v.type);
     uint8_t base = v.base();
     bool ll = !v.derived() && (base == tc::LLong || base == tc::ULLong);
     if (letter == 'C') return "'" + escapedchar(uint8_t(v.u32())) + "'";
     if ((letter == 'S' || letter == 's') && isstrtype(v)) return stringtext(v, letter == 'S');
     if (ll && letter != 'c') return lltext(v.bits, letter, base == tc::LLong);
-    if (!v.derived() && (base == tc::Struct || base == tc::Union)) return structtext(v, letter);
+    if (!v.derived() && (base == tc::Struct || base == tc::Union)) return structtext(v, letter, depth, room);
     if (const char* f = letterfmt(v, letter)) {
         bool mask = f[0] == '0' || f[1] == 'u' || letter == 'h';
         return numbertext(v, f, mask);
@@ -478,6 +510,8 @@ std::string valuetext(const ExprValue& v, char letter) {
     if (!f) return fmt("%l", v.u32());
     return numbertext(v, f, f[0] == '0' || f[1] == 'u');
 }
+
+}  // namespace
 
 void printvalue(const ExprValue& v, char letter) {
     if (isaggregate(v) && !capturing() && exprenv().hooks.aggregatewindow && exprenv().hooks.aggregatewindow(v, letter))
@@ -529,9 +563,11 @@ bool putvalueline(const ExprValue& v, char letter) {
 
 namespace {
 
-std::string vartext(const ExprValue& v) {
+std::string vartext(const ExprValue& v, int depth, size_t& room) {
     uint32_t top = step::top(v.type);
     uint8_t base = v.base();
+    if (depth >= MaxNest && (top == step::Arr || (!v.derived() && (base == tc::Struct || base == tc::Union))))
+        return " {...}";
     if (top == step::Arr) {
         std::string out;
         ExprValue e = v;
@@ -539,8 +575,10 @@ std::string vartext(const ExprValue& v) {
         dropstep(e);
         uint32_t size = typesizeof(e);
         for (uint32_t i = 0; i < dim && i < 4096; ++i, e.address += size) {
+            if (room == 0) return out + " ...";
+            --room;
             loadvalue(e);
-            out += " " + vartext(e);
+            out += " " + vartext(e, depth + 1, room);
         }
         return out;
     }
@@ -555,6 +593,11 @@ std::string vartext(const ExprValue& v) {
         if (const AggregateDescriptor* agg = descof(v).agg)
             for (const VarRecord& m : agg->members) {
                 if (m.name.empty()) break;
+                if (room == 0) {
+                    out += first ? "..." : ",...";
+                    break;
+                }
+                --room;
                 ExprValue e;
                 fromvar(e, m);
                 e.address = v.address + m.value;
@@ -562,7 +605,7 @@ std::string vartext(const ExprValue& v) {
                 loadvalue(e);
                 if (!first) out += ",";
                 first = false;
-                out += m.name + "=" + vartext(e);
+                out += m.name + "=" + vartext(e, depth + 1, room);
             }
         return out + "}";
     }
@@ -589,7 +632,8 @@ void putvar(const VarRecord& var) {
     if (((var.sclass == sc::FirstArg || var.sclass == sc::StatFArg) && flag) || (var.sclass == sc::RegArg && !flag))
         v.kind = term::Mem;
     loadvalue(v);
-    writeout(var.name + "=" + vartext(v));
+    size_t room = MaxParts;
+    writeout(var.name + "=" + vartext(v, 0, room));
 }
 
 }  // namespace vek
