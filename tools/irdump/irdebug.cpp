@@ -6,6 +6,7 @@
 // address cell is kept as a relocation naming a label, a symbol or a plain
 // number. Every read is bounds-checked and every walk remembers where it
 // has been, so a damaged file gets a problem line, never a crash or a loop.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -283,8 +284,13 @@ private:
 std::string debuglisting(const File& f, std::vector<Problem>& problems) {
     Image img(problems);
     img.build(f);
+    std::vector<std::pair<size_t, uint32_t>> placed;
+    for (const auto& [label, at] : img.labels) placed.emplace_back(at, label);
+    std::sort(placed.begin(), placed.end());
+    std::string out = "debug data " + std::to_string(img.bytes.size()) + " bytes\n";
+    for (const auto& [at, label] : placed) out += "  " + std::to_string(label) + " at " + std::to_string(at) + "\n";
     Lister l(img, problems);
-    return l.run();
+    return out + l.run();
 }
 
 }  // namespace irdump

@@ -21,6 +21,8 @@
 // the file, function and symbol entries by following their address cells
 // from each file entry, as the debugger's reader does:
 //
+//   debug data SIZE bytes
+//     LABEL at OFFSET              each 213 label, in address order
 //   file NAME
 //     function NAME storage S lines FIRST-LAST type 0xWORD
 //       symbol NAME storage S location LOC type 0xWORD
