@@ -353,9 +353,9 @@ struct ExprState {
     Symbol* defining = nullptr;    // the function whose body is parsed
 };
 
-// The intermediate-file writer. The parser calls the put operations
-// (writer.cpp), which do the parser's part and hand each record to this
-// sink; the default sink writes nothing.
+// An observer of the declaration-level put operations (parser/irwrite.h),
+// which write their records to the intermediate file and tell it of each
+// call; the developer tools log them, the default observer does nothing.
 struct IrWriter {
     virtual ~IrWriter() = default;
     virtual void datalabel(Parser&, Symbol&) {}
