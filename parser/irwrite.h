@@ -62,6 +62,7 @@ void putspaces(Parser& P);
 size_t irnamelength(Parser& P, const unsigned char* name);
 void putname(Parser& P, Symbol* s);
 void puttype(Parser& P, TypeNode* t, uint16_t word);
+uint8_t irtypecode(TypeNode* t);  // the file's type code, 0 when it has none
 void putdef(Parser& P, Symbol* s, int mode);
 void putdatalabel(Parser& P, Symbol* s);
 void putlitlabel(Parser& P, uint32_t label, int align);

@@ -442,6 +442,12 @@ struct FuncState {
     int expnest = 0;                 // expansions inside expansions
     uint32_t expcount = 0;           // expansions made in the function
     bool toolarge = false;           // the bound was reported for the function
+    std::vector<Symbol*> params;     // the parameters in declaration order
+    int32_t localoffset = 0;         // lowering: the current local offset
+    int32_t lowestlocal = 0;         // lowering: the lowest local offset (record 129)
+    uint32_t intmask = 0x3FFFF;      // integer registers never taken (record 145)
+    uint32_t floatmask = 0;          // float registers never taken (record 145)
+    uint32_t callsmade = 0;          // calls left in the lowered body
 };
 
 // What a caller of the front end can change: the writer, an output-free

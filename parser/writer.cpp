@@ -254,15 +254,20 @@ void putname(Parser& P, Symbol* s) {
     if (ir::Output* o = irsink(P)) o->name(b);
 }
 
-void puttype(Parser& P, TypeNode* t, uint16_t word) {
+uint8_t irtypecode(TypeNode* t) {
     t = basetype(t);
     uint16_t code = t ? t->code : 0;
     if (code == ty::Array || code == ty::Function) code = ty::Int;
-    uint8_t file = 0;
     for (const TypeRow& r : kTypeRows)
-        if (r.parser == code) file = r.file;
+        if (r.parser == code) return r.file;
+    return 0;
+}
+
+void puttype(Parser& P, TypeNode* t, uint16_t word) {
+    t = basetype(t);
+    uint8_t file = irtypecode(t);
     if (!file) {
-        putdiag(P, "PANIC! bad type code: %x", code);
+        putdiag(P, "PANIC! bad type code: %x", t ? t->code : 0);
         file = ir::T_CHAR;
     }
     ir::TypeDescriptor d = ir::TypeDescriptor::of(file, word);
