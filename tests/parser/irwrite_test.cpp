@@ -510,3 +510,113 @@ TEST(IrCorpus, DeclarationFormsDecode) {
 }
 
 }  // namespace
+
+// ---- functions ----
+
+namespace {
+
+std::vector<std::string> withprefix(const std::vector<std::string>& lines, const std::string& prefix) {
+    std::vector<std::string> out;
+    for (const std::string& l : lines)
+        if (l.rfind(prefix, 0) == 0) out.push_back(l);
+    return out;
+}
+
+std::vector<int> codes(const std::vector<std::string>& lines) {
+    std::vector<int> out;
+    for (const std::string& l : lines) out.push_back(std::atoi(l.c_str()));
+    return out;
+}
+
+}  // namespace
+
+TEST(IrFunctions, AFunctionIsItsDefinitionParametersFrameMasksBodyAndEnd) {
+    Scratch s;
+    IrRun r = irrun(s, "int g;\nint f(int a, int b) { int t; t = a + b; return t; }\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<int> c = codes(records(r.file));
+    auto at = std::find(c.begin(), c.end(), 134);
+    ASSERT_NE(at, c.end());
+    std::vector<int> head(at, at + 7);
+    EXPECT_EQ(head, (std::vector<int>{134, 251, 217, 217, 218, 129, 145})) << ir::printtext(r.file);
+    auto ret = std::find(at, c.end(), 146);
+    ASSERT_NE(ret, c.end());
+    EXPECT_EQ(ret[1], 211);
+    std::vector<std::string> lines = records(r.file);
+    EXPECT_EQ(withprefix(lines, "218 ").front().substr(0, 5), "218 8") << ir::printtext(r.file);
+    EXPECT_EQ(withprefix(lines, "129 ").front(), "129 -4") << ir::printtext(r.file);
+}
+
+TEST(IrFunctions, ParametersAfterTheFirstInMemoryHaveNoRegister) {
+    Scratch s;
+    // a struct first: nothing arrives in a register; a variadic function likewise
+    IrRun r = irrun(s, "struct s { int a, b; };\nint f(struct s v, int x) { return x + v.a; }\n"
+                       "int g(int a, ...) { return a; }\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(withprefix(records(r.file), "217 ").empty()) << ir::printtext(r.file);
+    r = irrun(s, "int f(int a, int b, int c, int d, int e, int f, int g, double h, int i) { return i; }\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(withprefix(records(r.file), "217 ").size(), 7u) << ir::printtext(r.file);
+}
+
+struct SwitchCase {
+    const char* name;
+    const char* cases;
+    std::vector<std::string> want;  // prefixes of the table records, in order
+};
+
+class SwitchTables : public ::testing::TestWithParam<SwitchCase> {};
+
+TEST_P(SwitchTables, AsTheCasesLieTheyAreTablesRangesOrSingles) {
+    const SwitchCase& c = GetParam();
+    Scratch s;
+    IrRun r = irrun(s, std::string("int g;\nvoid f(int x) { switch (x) { ") + c.cases + " } }\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines = records(r.file);
+    std::vector<std::string> got;
+    for (const std::string& l : lines) {
+        int code = std::atoi(l.c_str());
+        if (code == 205 || code == 206 || code == 207) got.push_back(l);
+    }
+    ASSERT_EQ(got.size(), c.want.size()) << ir::printtext(r.file);
+    for (size_t k = 0; k < got.size(); ++k) EXPECT_EQ(got[k].rfind(c.want[k], 0), 0u) << got[k] << " / " << c.want[k];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SwitchTables,
+    ::testing::Values(
+        SwitchCase{"one_to_ten",
+                   "case 1: g = 1; break; case 2: g = 2; break; case 3: g = 3; break; case 4: g = 4; break; "
+                   "case 5: g = 5; break; case 6: g = 6; break; case 7: g = 7; break; case 8: g = 8; break; "
+                   "case 9: g = 9; break; case 10: g = 10; break;",
+                   {"205 10 1 ", "206 0"}},
+        SwitchCase{"three_to_one_label_and_a_far_one", "case 1: case 2: case 3: g = 1; break; case 100: g = 2; break;",
+                   {"207 1 3 ", "206 1 100 "}},
+        SwitchCase{"even_values_with_a_default",
+                   "case 0: g = 0; break; case 2: g = 2; break; case 4: g = 4; break; case 6: g = 6; break; "
+                   "case 8: g = 8; break; case 10: g = 10; break; case 12: g = 12; break; default: g = 99;",
+                   {"205 13 0 ", "206 0"}},
+        SwitchCase{"six_consecutive",
+                   "case 1: g = 1; break; case 2: g = 2; break; case 3: g = 3; break; case 4: g = 4; break; "
+                   "case 5: g = 5; break; case 6: g = 6; break;",
+                   {"206 6 "}}),
+    [](const ::testing::TestParamInfo<SwitchCase>& i) { return std::string(i.param.name); });
+
+TEST(IrFunctions, AndOnTrueBranchesOverWithOneNewLabel) {
+    Scratch s;
+    IrRun r = irrun(s, "int f(int p, int q) { int n = 0; while (p && q) { n++; p--; } return n; }\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<int> c = codes(records(r.file));
+    // the test at the loop's end: p == 0 skips, q != 0 loops, then the skip label
+    const std::vector<int> want{138, 143, 140};
+    auto at = std::search(c.begin(), c.end(), want.begin(), want.end());
+    EXPECT_NE(at, c.end()) << ir::printtext(r.file);
+}
+
+TEST(IrFunctions, BadFunctionsLeaveNoFile) {
+    Scratch s;
+    IrRun r = irrun(s, "int f(void) { goto nowhere; return 0; }\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("undefined label"), std::string::npos) << r.err;
+    EXPECT_FALSE(r.exists);
+}
