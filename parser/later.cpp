@@ -185,6 +185,8 @@ ExprNode* stripsequence(Parser& P, ExprNode* e) {
 void putexprstmt(Parser& P, ExprNode* e) {
     e = stripsequence(P, e);
     if (!e) return;
+    // the value of an expanded inline call that nobody uses
+    if (isleaf(e) && !(e->sym && (e->sym->attributes & attr::Volatile))) return;
     if (ir::Output* o = irsink(P)) o->u8(ir::R_EXPR);
     putexpr(P, e, 0);
 }

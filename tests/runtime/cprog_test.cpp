@@ -17,6 +17,7 @@ struct CProgram {
     const char* name;
     const char* source;
     int32_t result;
+    const char* option = nullptr;  // for qvppc, when the program needs one
 };
 
 const CProgram kPrograms[] = {
@@ -93,6 +94,13 @@ const CProgram kPrograms[] = {
      "int main(void) { double d = scale(2.25, 3); float f = 1.5f; f = f * 4;\n"
      "  result = (int)(d * 10) + (int)f; return 0; }\n",
      78},
+    {"inline_calls_in_a_conditional",
+     "int result;\n"
+     "static inline int twice(int v) { int t = v * 2; if (t > 10) return t - 1; return t; }\n"
+     "int main(void) { int i, s = 0;\n"
+     "  for (i = 0; i < 8; i++) s += twice(i) + (i & 1 ? twice(s & 3) : 5);\n"
+     "  result = s; return 0; }\n",
+     84, "-p-c99"},
 };
 
 class CPrograms : public rt::RuntimeTest, public ::testing::WithParamInterface<CProgram> {};
@@ -100,7 +108,9 @@ class CPrograms : public rt::RuntimeTest, public ::testing::WithParamInterface<C
 TEST_P(CPrograms, RunOnTheSimulatorAsTheHostCompilerRunsThem) {
     const CProgram& c = GetParam();
     write("main.c", c.source);
-    ASSERT_EQ(qvbuild({"-o", path("prog.o"), path("main.c")}), 0) << errors;
+    std::vector<std::string> args{"-o", path("prog.o"), path("main.c")};
+    if (c.option) args.insert(args.begin(), c.option);
+    ASSERT_EQ(qvbuild(args), 0) << errors;
     ASSERT_EQ(vekrun({"-p", "result", path("prog.o")}), 0) << errors << host.out;
     std::string want = "\nresult = " + std::to_string(c.result) + "\n";
     EXPECT_NE(host.out.find(want), std::string::npos) << host.out;
