@@ -313,6 +313,11 @@ uint32_t putswitch(Parser& P, uint32_t D, uint32_t K, Symbol* cases, uint32_t si
         else
             deflabel = c->stmt->label;
     }
+    if (count > 0xFFFF) {
+        // the count is a 16-bit field of the file
+        putdiag(P, "too many cases in switch");
+        return 0;
+    }
     uint32_t result = 0;
     if (!deflabel) {
         deflabel = K;
@@ -347,10 +352,7 @@ uint32_t putswitch(Parser& P, uint32_t D, uint32_t K, Symbol* cases, uint32_t si
         int32_t firstv = static_cast<int32_t>(list[best]->value);
         int32_t lastv = static_cast<int32_t>(list[best + bestrun - 1]->value);
         uint32_t span = static_cast<uint32_t>(lastv) - static_cast<uint32_t>(firstv) + 1;
-        if (span > 0xFFFF) {
-            putdiag(P, "switch table too large");
-            break;
-        }
+        if (span > 0xFFFF) break;  // left to ranges and single cases
         if (o) {
             o->u8(ir::R_JUMPTABLE);
             o->u16(static_cast<uint16_t>(span));
