@@ -238,6 +238,8 @@ struct Debugger {
     void listevents(bool watch);
     std::string eventline(const EventRecord& e) const;
     void writeevents(std::FILE* file);
+    // The command line that makes the event again (as `write` writes it).
+    std::string eventcommand(const EventRecord& e) const;
     void dropinternalevents();
     bool hasdataevents() const;
     // Events tested only at a step's end ('t', 'd'): a free run without
