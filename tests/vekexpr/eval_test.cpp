@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{"x &.v", "#error: not an addressable variable: &.v\n"},
                       LineCase{"x ./fx.c:gi", "#error: ./fx.c: file not found\n"
                                               "#error: incorrect variable: ./fx.c:gi\n"},
-                      LineCase{"x /Q 1", "#error: Unknown Option Q 1\n"}));
+                      LineCase{"x /K 1", "#error: Unknown Option K 1\n"}));
 
 TEST_F(Eval, NamesOverTheBufferAreIncorrectVariables) {
     std::string name(200, 'n');

@@ -8,6 +8,7 @@
 #include "platform/interrupt.h"
 #include "platform/window.h"
 #include "toollib/quit.h"
+#include "vek/command/data/data.h"
 #include "vek/core/support/output.h"
 
 namespace vek {
@@ -138,11 +139,13 @@ int vekmain(int argc, char** argv, ShellMain shell) {
     // The debug switch: every run one instruction at a time (the results
     // are the same as on the fast path).
     if (const char* literal = std::getenv("VEK_LITERAL")) st.debugger->literal = *literal == '1';
+    adddatacommands();
     platform::catchinterrupt();
     const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
     if (shell && display && !st.options.nodisplay) return shell(st);
     runstart(st);
     int status = batchloop(st);
+    resetdata();
     st.debugger.reset();
     platform::setwindowhost(nullptr);
     return status;

@@ -130,6 +130,22 @@ namespace cmdflag {
 constexpr uint16_t NoRefresh = 0x04, NeedLines = 0x10, NeedFrame = 0x20, Internal = 0x100;
 }
 const CommandEntry* commandtable();
+// Options: groups of '/' and letters. Letters in `known` are accepted,
+// those in `valued` take ":value". readoptions returns the text after the
+// options, or nullptr after reporting an unknown or malformed option
+// ("Unknown Option ", "Wrong option ", with a blank in front when asked).
+// With filename an absolute path is not read as options.
+struct Options {
+    std::string letters;            // upper-case, in order
+    std::string value[26];
+    bool has(char c) const { return letters.find(c) != std::string::npos; }
+};
+Cursor readoptions(Cursor text, const char* known, const char* valued, Options& o, bool leadingblank = false,
+                   bool filename = false);
+
+// Gives a row of the table its handler (the command libraries built on run
+// control install theirs at start-up); false when no row has that word.
+bool sethandler(const char* word, Handler handler);
 
 struct Debugger {
     Session& s;

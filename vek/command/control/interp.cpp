@@ -14,29 +14,16 @@
 
 namespace vek {
 
-namespace {
-
-Cursor lineend(Cursor text) { return text + std::strlen(text); }
-
-// Options: groups of '/' and letters. Letters in `known` are accepted,
-// those in `valued` take ":value". Returns the text after the options, or
-// nullptr after reporting an unknown or malformed option.
-struct Options {
-    std::string letters;            // upper-case, in order
-    std::string value[26];
-    bool has(char c) const { return letters.find(c) != std::string::npos; }
-};
-
 // An absolute path ("/tmp/prog.o") after a command that takes a file name
 // is the name, not options: a word with a second '/' or a '.' in it.
-bool isabsolutepath(Cursor p) {
+static bool isabsolutepath(Cursor p) {
     for (Cursor q = p + 1; *q && uint8_t(*q) > ' ' && *q != ';'; ++q)
         if (*q == '/' || *q == '.') return true;
     return false;
 }
 
-Cursor readoptions(Cursor text, const char* known, const char* valued, Options& o, bool leadingblank = false,
-                   bool filename = false) {
+Cursor readoptions(Cursor text, const char* known, const char* valued, Options& o, bool leadingblank,
+                   bool filename) {
     Cursor p = skipblanks(text);
     while (*p == '/' && !(filename && isabsolutepath(p))) {
         ++p;
@@ -64,6 +51,12 @@ Cursor readoptions(Cursor text, const char* known, const char* valued, Options& 
     }
     return p;
 }
+
+namespace {
+
+constexpr int MsgUnknown = 11, MsgNoSource = 45, MsgNoFrame = 46, MsgArgument = 32;
+
+Cursor lineend(Cursor text) { return text + std::strlen(text); }
 
 uint32_t countof(const Options& o) {
     if (!o.has('C')) return 0;
@@ -353,7 +346,7 @@ Cursor cmddelete(Debugger& d, Cursor text, int) {
 // The command table, in search order.
 #define ROW(word, flags, handler) {word, uint8_t(sizeof(word) - 1), flags, handler}
 using namespace cmdflag;
-const CommandEntry table[] = {
+CommandEntry table[] = {
     ROW("internals", 0, cmdinternals),
     ROW("a", NeedLines, nullptr),
     ROW("activ", NeedLines, nullptr),
@@ -439,6 +432,16 @@ const CommandEntry table[] = {
 }  // namespace
 
 const CommandEntry* commandtable() { return table; }
+
+bool sethandler(const char* word, Handler handler) {
+    bool found = false;
+    for (CommandEntry* c = table; c->word; ++c)
+        if (std::strcmp(c->word, word) == 0) {
+            c->handler = handler;
+            found = true;
+        }
+    return found;
+}
 
 const CommandEntry* Debugger::findcmd(Cursor text) const {
     char word[17];

@@ -31,13 +31,33 @@ bool groupchar(char c) {
     return u > ' ' && u != 0x7F && c != ':' && c != ';';
 }
 
-// Reads the option groups at p; false after reporting an unknown letter.
-bool evalopts(const char*& p, char& letter) {
+// Reads the option groups at p: display letters, /Q (quiet) and /F:B,
+// /F:W, /F:L (the memory size shown for a symbol); false after reporting a
+// wrong option.
+bool evalopts(const char*& p, char& letter, char& size) {
     p = skipblanks(p);
     while (*p == '/') {
         const char* q = p + 1;
         for (; groupchar(*q); ++q) {
             char c = char(std::toupper(static_cast<unsigned char>(*q)));
+            if (c == 'Q') {
+                letter = 'Q';
+                continue;
+            }
+            if (c == 'F') {
+                if (q[1] != ':') {
+                    puterror({" Wrong option ", q, "\n"});
+                    return false;
+                }
+                char f = char(std::toupper(static_cast<unsigned char>(q[2])));
+                if (f != 'B' && f != 'W' && f != 'L') {
+                    puterror({"Wrong Format for /F: ", q + 2, "\n"});
+                    return false;
+                }
+                size = f;
+                q += 2;
+                continue;
+            }
             const EvalOption* found = nullptr;
             for (const EvalOption& o : evaloptions)
                 if (o.option == c) found = &o;
@@ -52,6 +72,37 @@ bool evalopts(const char*& p, char& letter) {
     return true;
 }
 
+// The line of a program symbol: its value, or with /F: the byte, half-word
+// or word at it.
+void putsymbolline(const std::string& text, uint32_t value, char size, char letter) {
+    ExprValue s;
+    std::string head = "    " + text + " = ";
+    ExprEnv& env = exprenv();
+    switch (size) {
+    case 'B':
+        s.type = tc::UChar;
+        s.setint(env.mem ? getbyte(value) : 0);
+        head = "    [" + text + "].b = ";
+        break;
+    case 'W':
+        s.type = tc::UShort;
+        s.setint(env.mem ? getword(value) : 0);
+        head = "    [" + text + "].w = ";
+        break;
+    case 'L':
+        s.type = tc::ULong;
+        s.setint(env.mem ? getlong(value) : 0);
+        head = "    [" + text + "].l = ";
+        break;
+    default:
+        s.type = tc::ULong;
+        s.setint(value);
+    }
+    writeout(head);
+    putresult(s, letter);
+    writeout("\n");
+}
+
 // The end of the statement that holds p: its ';' or closing '}', or the end.
 const char* statementend(const char* p) { return p + std::strcspn(p, ";}"); }
 
@@ -64,8 +115,8 @@ std::string trimmed(const char* from, const char* to) {
 
 const char* evalcmd(const char* text, int /*user*/) {
     const char* p = text;
-    char letter = 0;
-    if (!evalopts(p, letter)) return text + std::strlen(text);
+    char letter = 0, size = 0;
+    if (!evalopts(p, letter, size)) return text + std::strlen(text);
     for (;;) {
         const char* start = skipblanks(p);
         int error = 0;
@@ -77,12 +128,9 @@ const char* evalcmd(const char* text, int /*user*/) {
             puterror({msgtext(error), ": ", trimmed(start, end), "\n"});
             return end;
         }
-        if (v->kind != term::NoValue) {
+        if (letter != 'Q' && v->kind != term::NoValue) {
             if (sym) {
-                ExprValue s;
-                s.type = tc::ULong;
-                s.setint(sym->value);
-                writeout("    " + v->text + " = " + valuetext(s, letter) + "\n");
+                putsymbolline(v->text, sym->value, size, letter);
             } else if (!putvalueline(*v, letter)) {
                 return nullptr;   // stopped: the rest of the line is abandoned
             }

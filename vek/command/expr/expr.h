@@ -190,6 +190,10 @@ void applybinary(int op, ExprValue& left, ExprValue& right);
 // saturating at the type's limits, NaN as 0.
 uint32_t dbltoint(double d, uint8_t code);
 double inttodbl(uint32_t v, uint8_t code);
+// Assigns value to target as '=' does (converted to the target's type;
+// registers, counters and dot variables included); target then holds the
+// new value. Returns 0 or the message number (61: not updatable).
+int storevalue(ExprValue& target, const ExprValue& value);
 
 // ---- types.cpp: casts and sizes
 namespace castflag {

@@ -400,4 +400,15 @@ void applybinary(int op, ExprValue& l, ExprValue& r) {
     floatop(op, l, rd, restype);
 }
 
+int storevalue(ExprValue& target, const ExprValue& value) {
+    ExprState& s = st();
+    const ExprState saved = s;
+    s.mode = 1;
+    s.error = 0;
+    assign(target, value);
+    const int error = s.error;
+    s = saved;
+    return error;
+}
+
 }  // namespace vek

@@ -122,6 +122,11 @@ struct FileRecord {
     std::string name;
     uint8_t kindbyte = 0;   // class byte of the file name (0x8B, 0x8D: second core)
     int core = 0;
+    // The module's #define records (cross references whose text has '#' as
+    // its second character, the macro name from the third) and the
+    // definition text of each, read from ".debug" at the record's address.
+    std::vector<const LineRecord*> defines;
+    std::vector<std::string> definetexts;
 };
 
 // Every table of one program's debug information; a fresh one is empty.
@@ -165,6 +170,11 @@ struct DebugSection {
 bool builddebugtables(DebugInfo& di, const DebugSection& sec, LoadReport& report,
                       bool nodupfiles = false);
 
+// The #define tables of the files: for each module the cross references
+// after its module record and up to the next one. Texts are read within
+// the section only, at most 512 bytes each.
+void builddefines(DebugInfo& di, const DebugSection& sec);
+
 // ---- types.cpp: TypeWord helpers
 const char* basetypename(uint8_t code);   // nullptr for an unknown code
 int typedepth(uint32_t type);
@@ -181,5 +191,8 @@ bool isaggregatetype(uint8_t code);
 std::string decltext(const VarRecord& var);
 std::string vardecl(const VarRecord& var);
 std::string typetext(uint32_t type, const TypeDesc& desc);
+// The declaration with the members of a struct or union written out, one
+// per line, later lines indented by indent plus the text before them.
+std::string decltree(const VarRecord& var, int indent);
 
 }  // namespace vek

@@ -88,7 +88,7 @@ bool filehasvar(const FileRecord* file, std::string_view name) {
 std::string listfuncs(const DebugInfo& di, const char* file, bool witharguments) {
     std::string out;
     for (const auto& f : di.files) {
-        if (file && f->name != file) continue;
+        if (file ? f->name != file : (f->flags & fileflag::Duplicate) != 0) continue;
         out += "Functions in file: " + f->name + "\n";
         for (const auto& fn : f->funcs) {
             if (fn.get() == filescope(*f) || (!fn->name.empty() && fn->name[0] == '.')) continue;

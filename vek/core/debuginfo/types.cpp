@@ -3,6 +3,8 @@
 // row per base type holds its name and size.
 #include "vek/core/debuginfo/debuginfo.h"
 
+#include <cstring>
+
 namespace vek {
 
 namespace {
@@ -119,13 +121,22 @@ std::string declare(const VarRecord& var, bool withwidth, bool vardeclform) {
     if (withwidth && isbitfieldtype(base)) text += ":" + std::to_string(var.desc.bitword);
     uint32_t t = var.type;
     size_t cursor = 0;
+    bool pointer = false;   // the last step was a pointer: an array binds tighter
     for (int i = 0, n = typedepth(var.type); i < n; ++i, t = dropstep(t)) {
         switch (topstep(t)) {
-        case 1: text = "*" + text; break;
-        case 2: text = "(" + text + ")()"; break;
+        case 1:
+            text = "*" + text;
+            pointer = true;
+            break;
+        case 2:
+            text = "(" + text + ")()";
+            pointer = false;
+            break;
         default: {
             uint32_t dim = cursor < var.desc.steps.size() ? var.desc.steps[cursor] : 0;
+            if (pointer) text = "(" + text + ")";
             text += "[" + std::to_string(dim) + "]";
+            pointer = false;
         }
         }
         ++cursor;
@@ -150,6 +161,43 @@ std::string vardecl(const VarRecord& var) {
     std::string t = declare(var, false, true);
     if (var.sclass == sc::ProcReg || var.sclass == 25) return t;
     return sc::prefix(var.sclass) + t;
+}
+
+namespace {
+
+std::string treeat(const VarRecord& var, size_t indent, int depth) {
+    if (var.sclass == sc::ProcReg || var.sclass == 25) return decltext(var);
+    const uint8_t base = uint8_t(var.type);
+    const char* name = basetypename(base);
+    std::string head = std::string(sc::prefix(var.sclass == sc::FixExt ? 0 : var.sclass)) + (name ? name : "");
+    const AggregateDescriptor* agg = var.desc.agg;
+    if ((base == 72 || base == 73 || base == 74) && agg && !agg->tag.empty()) head += " " + agg->tag;
+    // The declarator alone: the declaration without its tag and type name.
+    VarRecord shape = var;
+    shape.desc.agg = nullptr;
+    std::string declarator = declare(shape, true, false).substr(std::strlen(name ? name : ""));
+    bool pointer = false;
+    for (uint32_t t = var.type; (t >> 8) != 0; t = dropstep(t))
+        if (topstep(t) == 1) pointer = true;
+    if ((base == 72 || base == 73) && agg && !agg->members.empty() && !pointer && depth < 8) {
+        head += " {";
+        const size_t inner = indent + head.size();
+        bool first = true;
+        for (const VarRecord& m : agg->members) {
+            if (m.name.empty()) break;
+            if (!first) head += std::string(inner, ' ');
+            head += treeat(m, inner, depth + 1) + ";\n";
+            first = false;
+        }
+        head += std::string(indent, ' ') + "}";
+    }
+    return head + declarator;
+}
+
+}  // namespace
+
+std::string decltree(const VarRecord& var, int indent) {
+    return treeat(var, indent < 0 ? 0 : size_t(indent), 0);
 }
 
 std::string typetext(uint32_t type, const TypeDesc& desc) {

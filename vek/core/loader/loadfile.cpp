@@ -220,7 +220,10 @@ LoadOutcome finishload(LoadEnv& env, const char* entryoption, bool norun, bool r
             sec.size = prog.debugsize;
             sec.base = prog.debugbase;
         }
-        if (!builddebugtables(prog.debug, sec, env.report, prog.nodupfiles)) prog.debugrecords = 0;
+        if (!builddebugtables(prog.debug, sec, env.report, prog.nodupfiles))
+            prog.debugrecords = 0;
+        else
+            builddefines(prog.debug, sec);
         prog.splitmask |= prog.debug.splitmask;
         buildmarkers(prog);
     } else {
