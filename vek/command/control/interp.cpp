@@ -333,10 +333,8 @@ Cursor cmddelete(Debugger& d, Cursor text, int) {
             std::string what(start, size_t(cursor - start));
             while (!what.empty() && uint8_t(what.back()) <= ' ') what.pop_back();
             if (what.empty()) return cursor;
-            if (error && !(error == msgid::NoAddress && v && isvarterm(v->kind))) {
-                puterror({msgtext(error), ": ", what, "\n"});
-                return stmtend(cursor);
-            }
+            // By its text: a monitor whose variable is gone can still go.
+            (void)error;
             if (!d.rmmonittext(what)) puterror({" Unknown Monitor: ", what, "\n"});
             p = skipblanks(cursor);
             if (*p != ',') return p;

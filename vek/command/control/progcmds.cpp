@@ -249,11 +249,19 @@ Cursor cmdmonit(Debugger& d, Cursor text, int) {
         Cursor start = skipblanks(p);
         const char* cursor = start;
         int error = 0;
+        // A monitor only looks: an assignment ends the expression.
+        setassigncontext(true);
         ExprPtr v(xexpr(cursor, error, 0));
+        setassigncontext(false);
         std::string what(start, size_t(cursor - start));
         while (!what.empty() && uint8_t(what.back()) <= ' ') what.pop_back();
         if (what.empty()) {
             p = cursor;
+            break;
+        }
+        if (*skipblanks(cursor) == '=') {
+            puterror({msgtext(msgid::Syntax), ": ", std::string(start, size_t(stmtend(cursor) - start)), "\n"});
+            p = stmtend(cursor);
             break;
         }
         // A register variable has no address, and is still a monitor.
