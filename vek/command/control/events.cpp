@@ -344,7 +344,8 @@ EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afters
             continue;
         }
         // Triggered.
-        if (mode.level <= 1 && e->user) {
+        // A data change is told for the stop points of go and step too.
+        if (mode.level <= 1 && (e->user || e->kind == 'd')) {
             if (e->kind == 'd') {
                 std::string where = line && line->owner ? " " + line->owner->name + "():" + std::to_string(line->line)
                                                         : std::string(" ????");
