@@ -139,6 +139,21 @@ TEST_F(Program, ReloadKeepsEventsAndMonitors) {
     EXPECT_EQ(d->monitors[0].text, "u");
 }
 
+TEST_F(Program, ReloadBetweenTwoCommandFiles) {
+    run("break f()\nbreak /C:2 g() {x 2}\nbreak /S 2\ndwatch /T:W gi\nmonit /x gi\nmonit u\n");
+    ASSERT_TRUE(d->reload("fx.o"));
+    ASSERT_EQ(d->events.size(), 3u) << host.text;
+    EXPECT_EQ(d->events[1]->body, "x 2");
+    EXPECT_EQ(d->events[1]->count, 2u);
+    EXPECT_FALSE(d->events[1]->enabled);
+    EXPECT_EQ(d->events[2]->kind, 'W');
+    EXPECT_TRUE(d->events[2]->watch);
+    ASSERT_EQ(d->monitors.size(), 2u);
+    EXPECT_EQ(d->monitors[0].format, 'x');
+    run("write w.in\n");
+    EXPECT_EQ(dir->read("w.in"), "break fx.c:11:20\nbreak /C:2 fx.c:21:30 {x 2}\ndwatch /T:W gi\nmonit /x gi\nmonit u\n");
+}
+
 TEST_F(Program, BodiesCannotFreeWhatARunHolds) {
     d->mode.level = 1;
     std::string out = run("zero\nsession /l s\nreset\n");

@@ -254,7 +254,8 @@ Cursor eventcmd(Debugger& d, Cursor text, int user, bool watch) {
             if (d.locerror) return after;
         } else if (loc.isaddress) {
             after = d.newaddrevent(after, loc.address, count, user, watch, enabled);
-        } else if (isnumloc(loc)) {
+        } else if (isnumloc(loc) || iscodeloc(loc)) {
+            // A line or function with no line records to find it in.
             puterror({msgtext(msgid::BadBreak), ": ", d.loc.lasttext, "\n"});
             return lineend(text);
         } else {
