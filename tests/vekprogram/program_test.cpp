@@ -151,7 +151,7 @@ TEST_F(Program, ReloadBetweenTwoCommandFiles) {
     ASSERT_EQ(d->monitors.size(), 2u);
     EXPECT_EQ(d->monitors[0].format, 'x');
     run("write w.in\n");
-    EXPECT_EQ(dir->read("w.in"), "break fx.c:11:20\nbreak /C:2 fx.c:21:30 {x 2}\ndwatch /T:W gi\nmonit /x gi\nmonit u\n");
+    EXPECT_EQ(dir->read("w.in"), "break f():11:20\nbreak /C:2 g():21:30 {x 2}\ndwatch /T:W gi\nmonit /x gi\nmonit u\n");
 }
 
 TEST_F(Program, BodiesCannotFreeWhatARunHolds) {
