@@ -523,13 +523,8 @@ std::string lineof(const InsnNode* n) {
     return line;
 }
 
-bool replaceop(Optimizer& o, const InsnNode* n, std::string_view old, std::string_view repl) {
-    std::string& out = o.line;
-    out.assign(mnemonicof(n));
-    out += suffixes(n);
-    out += ' ';
-    std::string_view t = n->text;
-    bool any = false;
+std::string renameop(std::string_view t, std::string_view old, std::string_view repl, bool* any) {
+    std::string out;
     for (size_t i = 0; i < t.size();) {
         bool starts = i == 0 || t[i - 1] == '(' || t[i - 1] == ',';
         size_t e = i + old.size();
@@ -537,11 +532,21 @@ bool replaceop(Optimizer& o, const InsnNode* n, std::string_view old, std::strin
         if (!old.empty() && starts && e <= t.size() && t.compare(i, old.size(), old) == 0 && ends) {
             out += repl;
             i = e;
-            any = true;
+            if (any) *any = true;
         } else {
             out += t[i++];
         }
     }
+    return out;
+}
+
+bool replaceop(Optimizer& o, const InsnNode* n, std::string_view old, std::string_view repl) {
+    std::string& out = o.line;
+    out.assign(mnemonicof(n));
+    out += suffixes(n);
+    out += ' ';
+    bool any = false;
+    out += renameop(n->text, old, repl, &any);
     return any;
 }
 

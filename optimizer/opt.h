@@ -339,6 +339,9 @@ int regclass(std::string_view token);                   // 'r', 'f', 'c' or 0
 std::string gprname(uint32_t mask);
 bool isnumber(std::string_view text);
 bool issci8(uint32_t value);
+// The operand text with every operand (or base register) equal to old
+// written as repl; *any tells whether one was.
+std::string renameop(std::string_view text, std::string_view old, std::string_view repl, bool* any = nullptr);
 // Rewrites the node's line into o.line with operands equal to old replaced.
 bool replaceop(Optimizer& o, const InsnNode* n, std::string_view old, std::string_view repl);
 bool sameop(std::string_view text, std::string_view other);

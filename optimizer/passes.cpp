@@ -22,30 +22,49 @@
 
 namespace opt {
 
-const std::vector<HandlerDef>& handlerdefs() {
-    static const std::vector<HandlerDef> rows = {};
-    return rows;
-}
+// handlerdefs() is in handlers.cpp, next to the handlers.
 
 const std::vector<HandlerList>& handlerlists() {
-    static const std::vector<HandlerList> rows = {};
+    static const std::vector<HandlerList> rows = {
+        {"lbz lbzu lbzux lbzx ld ldarx ldu ldux ldx lfd lfdu lfdux lfdx lfs lfsu lfsux lfsx lha lhau lhaux "
+         "lhax lhbrx lhz lhzu lhzux lhzx lmw lswi lswx lwa lwarx lwaux lwax lwbrx lwz lwzu lwzux lwzx",
+         "L0 M0 M3 M1 M2 S2 L4 L7 I1"},
+        {"bgeni bmaski la li lis", "M0 M1 M2 L5 L6 I0 M7 A5 I1"},
+        {"stb stbx sth sthx stw stwx", "M3 S3 P4"},
+        {"and andi andis", "A0 A3 A4 E6 T0"},
+        {"or ori oris", "O0 E6 T0"},
+        {"xor xori xoris", "X0 E6 T0"},
+        {"cmp cmph cmphi cmphl cmphli cmpi cmpl cmpli cmplw cmplwi cmpw cmpwi", "C0 C1 C2 C3"},
+        {"b ba blr", "B1 B0"},
+        {"beq beqa bge bgea bgt bgta ble blea blt blta bne bnea bng bnga bnl bnla bns bnsa bnu bnua bso bsoa "
+         "bun buna",
+         "B0 B4"},
+        {"extsb extsh", "E1 E2 E5"},
+        {"extzb extzh", "E0 E4 E2 E5"},
+        {"srawi srwi", "S0 T0"},
+        {"slwi", "S2 S0 E6 T0"},
+        {"add", "S2 E6 T0"},
+        {"divw divwu efsadd efsdiv efsmul efssub mulhw mulhwu rlw rlwi rotlw rotlwi rotrwi sraw srw", "T0"},
+        {"addc adde addic addis andc mulli mullw nand nor orc slw sub subc subf subfc subfe subfic subic subis",
+         "E6 T0"},
+        {"iseleq iselgt isellt", "I1 T0"},
+        {"addi subi", "A1 P0 P1 E6 T0"},
+        {"mr", "M4 M5 E7"},
+        {"btsti", "B3"},
+        {"extrwi", "B3 S2"},
+        {"mtlr", "M6"},
+        {"not", "N0 E6"},
+        {"inslwi insrwi", "I2"},
+        {"bseti", "B5"},
+    };
     return rows;
 }
 
-const std::vector<BlockPassDef>& blockpasses() {
-    static const std::vector<BlockPassDef> rows = {};
-    return rows;
-}
+// blockpasses() is in blocks.cpp.
 
-const std::vector<UnitPassDef>& globalpasses() {
-    static const std::vector<UnitPassDef> rows = {};
-    return rows;
-}
+// globalpasses() is in blocks.cpp.
 
-const std::vector<UnitPassDef>& finalpasses() {
-    static const std::vector<UnitPassDef> rows = {};
-    return rows;
-}
+// finalpasses() is in blocks.cpp.
 
 Handler findhandler(std::string_view code) {
     for (const HandlerDef& h : handlerdefs())

@@ -252,7 +252,9 @@ struct Driver {
         for (;;) {
             mergelabels(o);
             bool swept = false;
-            for (InsnNode* l = o.unit.labels; l && !swept; l = l->nextlabel)
+            // a change may delete the label: the sweep ends before it is read again
+            for (InsnNode* l = o.unit.labels; l && !swept;) {
+                InsnNode* next = l->nextlabel;
                 for (const BlockPassDef& p : o.passes.block) {
                     before();
                     if (p.fn(o, l)) {
@@ -261,6 +263,8 @@ struct Driver {
                         break;
                     }
                 }
+                if (!swept) l = next;
+            }
             if (!swept) return any;
         }
     }

@@ -90,12 +90,15 @@ std::string capture(const std::string& cmd) {
     return out;
 }
 
+bool binutils() {
+    return std::system("command -v powerpc-linux-gnu-as >/dev/null && command -v powerpc-linux-gnu-objdump >/dev/null"
+                       " && command -v powerpc-linux-gnu-objcopy >/dev/null") == 0;
+}
+
 }  // namespace
 
 TEST_F(Oracle, DumpShowsWhatObjdumpShows) {
-    if (std::system("command -v powerpc-linux-gnu-as >/dev/null && command -v powerpc-linux-gnu-objdump >/dev/null"
-                    " && command -v powerpc-linux-gnu-objcopy >/dev/null") != 0)
-        GTEST_SKIP() << "GNU binutils for PowerPC are not installed";
+    if (!binutils()) GTEST_SKIP() << "GNU binutils for PowerPC are not installed";
     dir->write("data.s", "  .data\n  .byte 0x11,0x22,0x33,0x44,0xde,0xad,0xbe,0xef\n"
                          "  .long 0x01020304,0xa0b0c0d0\n  .short 0x7f80,0x0102\n  .ascii \"Hi!\\n\"\n");
     ASSERT_EQ(std::system("powerpc-linux-gnu-as -o data.o data.s && "
@@ -119,9 +122,7 @@ TEST_F(Oracle, DumpShowsWhatObjdumpShows) {
 }
 
 TEST_F(Oracle, CodeListingShowsWhatObjdumpShows) {
-    if (std::system("command -v powerpc-linux-gnu-as >/dev/null && command -v powerpc-linux-gnu-objdump >/dev/null"
-                    " && command -v powerpc-linux-gnu-objcopy >/dev/null") != 0)
-        GTEST_SKIP() << "GNU binutils for PowerPC are not installed";
+    if (!binutils()) GTEST_SKIP() << "GNU binutils for PowerPC are not installed";
     dir->write("code.s", "  .section .text,\"axv\"\n  se_add r3,r4\n  e_stw r0,20(r1)\n  se_mr r31,r3\n"
                          "  e_lwz r31,12(r1)\n  e_add16i r3,r3,5\n  se_li r3,1\n  se_blr\n");
     ASSERT_EQ(std::system("powerpc-linux-gnu-as -mvle -mregnames -o code.o code.s && "

@@ -136,10 +136,10 @@ int vekmain(int argc, char** argv, ShellMain shell) {
     platform::setwindowhost(&batchhost());
     st.session = freshsession();
     st.debugger = std::make_unique<Debugger>(*st.session);
+    adddatacommands();
     // The debug switch: every run one instruction at a time (the results
     // are the same as on the fast path).
     if (const char* literal = std::getenv("VEK_LITERAL")) st.debugger->literal = *literal == '1';
-    adddatacommands();
     platform::catchinterrupt();
     const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
     if (shell && display && !st.options.nodisplay) return shell(st);

@@ -20,10 +20,11 @@ namespace vek {
 
 namespace {
 
+using namespace datacmd;
+
 constexpr uint32_t MaxField = 4096;      // width and precision
 constexpr uint32_t MaxFloatField = 128;  // width of e, E, f, g, G
 
-Cursor lineend(Cursor text) { return text + std::strlen(text); }
 
 Channel* findchannel(int32_t number) {
     for (Channel& c : datastate().channels)

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <functional>
 #include <list>
@@ -20,6 +21,13 @@
 namespace vek {
 
 class Memory;
+
+// What the command files of this folder share.
+namespace datacmd {
+constexpr int MsgUnknown = 11, MsgArgument = 32;
+// Where a command that gives up on its line resumes: the line's end.
+inline Cursor lineend(Cursor text) { return text + std::strlen(text); }
+}  // namespace datacmd
 
 struct Channel {
     int32_t number = 0;

@@ -27,10 +27,10 @@ Cursor cmdpause(Debugger& d, Cursor text, int user);
 
 namespace {
 
-constexpr int MsgUnknown = 11, MsgArgument = 32, MsgIllegalType = 55, MsgNotUpdatable = 61,
+using namespace datacmd;
+constexpr int MsgIllegalType = 55, MsgNotUpdatable = 61,
               MsgFunctions = 78, MsgCalls = 95;
 
-Cursor lineend(Cursor text) { return text + std::strlen(text); }
 
 void refreshdata() {
     if (exprenv().hooks.refreshdata) exprenv().hooks.refreshdata();

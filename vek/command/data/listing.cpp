@@ -19,7 +19,8 @@ namespace vek {
 
 namespace {
 
-constexpr int MsgUnknown = 11, MsgArgument = 32, MsgNoLine = 41, MsgNoFunction = 76;
+using namespace datacmd;
+constexpr int MsgNoLine = 41, MsgNoFunction = 76;
 
 bool stopped(Debugger& d) { return d.flags.stop != 0; }
 
