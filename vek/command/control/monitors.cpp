@@ -22,7 +22,7 @@ size_t freeslot(const std::vector<MonitorRecord>& list, int32_t& number) {
     return i;
 }
 
-std::string hex(uint32_t v) { return hextextb(v); }
+std::string hexaddr(uint32_t v) { return hextextb(v); }
 
 // Output and errors of the reload's re-creations go nowhere.
 struct Silence {
@@ -151,7 +151,7 @@ void Debugger::saveevents() {
                 k.text += ":";
             }
             break;
-        case 'a': k.text = "@" + hex(e->address); break;
+        case 'a': k.text = "@" + hexaddr(e->address); break;
         default: k.text = e->text; break;
         }
         if (!e->body.empty()) k.text += " {" + e->body + "}";

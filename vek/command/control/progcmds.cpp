@@ -17,7 +17,7 @@ namespace vek {
 
 namespace {
 
-Cursor lineend(Cursor text) { return text + std::strlen(text); }
+Cursor restofline(Cursor text) { return text + std::strlen(text); }
 
 // A file name up to the statement's end, less trailing blanks; a name with
 // no directory part is taken in the current directory.
@@ -40,14 +40,14 @@ bool refusedwhilerunning(Debugger& d, const char* word) {
 Cursor cmdzero(Debugger& d, Cursor text, int) {
     Options o;
     Cursor p = readoptions(text, "EMR", "", o);
-    if (!p) return lineend(text);
-    if (refusedwhilerunning(d, "zero")) return lineend(text);
+    if (!p) return restofline(text);
+    if (refusedwhilerunning(d, "zero")) return restofline(text);
     d.zero(o.has('E'), o.has('M'), o.has('R'));
     return p;
 }
 
 Cursor cmdreset(Debugger& d, Cursor text, int) {
-    if (refusedwhilerunning(d, "reset")) return lineend(text);
+    if (refusedwhilerunning(d, "reset")) return restofline(text);
     d.zero(false, false, true);
     return skipblanks(text);
 }
@@ -77,7 +77,7 @@ Cursor cmdrecord(Debugger& d, Cursor text, int) {
 Cursor cmdoutput(Debugger&, Cursor text, int) {
     Options o;
     Cursor p = readoptions(text, "A", "", o, false, true);
-    if (!p) return lineend(text);
+    if (!p) return restofline(text);
     Cursor end;
     const std::string name = filename(p, end, false);
     redirectout(name.c_str(), o.has('A') ? 1 : 0);
@@ -87,7 +87,7 @@ Cursor cmdoutput(Debugger&, Cursor text, int) {
 Cursor cmdwrite(Debugger& d, Cursor text, int) {
     Options o;
     Cursor p = readoptions(text, "EMF", "", o, false, true);
-    if (!p) return lineend(text);
+    if (!p) return restofline(text);
     std::string letters;
     if (o.has('E')) letters += 'b';
     if (o.has('M')) letters += 'm';
@@ -129,15 +129,15 @@ Cursor cmdpath(Debugger& d, Cursor text, int) {
         }
     }
     puterror({msgtext(msgid::Syntax), "\n"});
-    return lineend(text);
+    return restofline(text);
 }
 
 Cursor sessioncmd(Debugger& d, Cursor text, bool session) {
     Options o;
     Cursor p = readoptions(text, "SL", "", o, true, true);
-    if (!p) return lineend(text);
+    if (!p) return restofline(text);
     const bool load = !o.letters.empty() && o.letters.back() == 'L';
-    if (load && refusedwhilerunning(d, session ? "session" : "layout")) return lineend(text);
+    if (load && refusedwhilerunning(d, session ? "session" : "layout")) return restofline(text);
     Cursor end;
     const std::string name = filename(p, end, true);
     const char* what = session ? "Session" : "Layout";
@@ -166,23 +166,23 @@ Cursor cmdlayout(Debugger& d, Cursor text, int) { return sessioncmd(d, text, fal
 
 Cursor cmdsys(Debugger&, Cursor text, int) {
     shellcmd(text);
-    return lineend(text);
+    return restofline(text);
 }
 
 // Without a screen the worker thread of start is the command itself.
 Cursor cmdstart(Debugger& d, Cursor text, int user) {
     if (!d.flags.running) d.dispatchcmd("go", user);
-    return lineend(text);
+    return restofline(text);
 }
 
 // Window toggles: a screen's views act on them; without one they do nothing.
 Cursor cmdwindow(Debugger&, Cursor text, int) { return text; }
-Cursor cmdmainwindow(Debugger&, Cursor text, int) { return lineend(text); }
+Cursor cmdmainwindow(Debugger&, Cursor text, int) { return restofline(text); }
 
 Cursor cmdcmdwin(Debugger&, Cursor text, int) {
     Options o;
     Cursor p = readoptions(text, "HS", "", o);
-    return p ? p : lineend(text);
+    return p ? p : restofline(text);
 }
 
 // ---- stepping states
@@ -243,7 +243,7 @@ Cursor cmddeact(Debugger& d, Cursor text, int) { return activation(d, text, fals
 Cursor cmdmonit(Debugger& d, Cursor text, int) {
     Options o;
     Cursor p = readoptions(text, "DBUXSOC", "", o);
-    if (!p) return lineend(text);
+    if (!p) return restofline(text);
     const char letter = o.letters.empty() ? ' ' : char(std::tolower(uint8_t(o.letters.back())));
     for (;;) {
         Cursor start = skipblanks(p);
@@ -282,7 +282,7 @@ Cursor cmdmonit(Debugger& d, Cursor text, int) {
 Cursor cmdmove(Debugger& d, Cursor text, int) {
     Options o;
     Cursor p = readoptions(text, "UDTB", "", o);
-    if (!p) return lineend(text);
+    if (!p) return restofline(text);
     const char letter = o.letters.empty() ? ' ' : char(std::tolower(uint8_t(o.letters.back())));
     LocationSpec loc;
     Cursor after = parseloc(d.loc, p, loc);
