@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "vek/command/expr/expr.h"
 #include "vek/core/debuginfo/lookup.h"
 #include "vek/core/session/session.h"
 
@@ -149,6 +150,18 @@ const CommandEntry* commandtable();
 // Term kinds of variables that live in registers or frames (message 53 on
 // them is no error for monitors).
 inline bool isvarterm(uint8_t k) { return k == 4 || k == 5 || k == 7 || k == 23; }
+// An expression evaluated at text (blanks skipped): its value (also on
+// error), the error, its text as typed less trailing blanks, where it
+// started and where it ended.
+struct ExprAt {
+    ExprPtr value;
+    int error = 0;
+    std::string text;
+    Cursor start = nullptr, end = nullptr;
+    // Monitors take a register variable (message 53 on a variable term).
+    bool monitorable() const { return !error || (error == 53 && value && isvarterm(value->kind)); }
+};
+ExprAt evalat(Cursor text, int mode);
 // Options: groups of '/' and letters. Letters in `known` are accepted,
 // those in `valued` take ":value". readoptions returns the text after the
 // options, or nullptr after reporting an unknown or malformed option

@@ -151,13 +151,22 @@ Cursor Debugger::newdatabkpt(Cursor text, const ExprValue& value, uint32_t count
     return after;
 }
 
+ExprAt evalat(Cursor text, int mode) {
+    ExprAt r;
+    r.start = r.end = skipblanks(text);
+    r.value.reset(xexpr(r.end, r.error, mode));
+    r.text.assign(r.start, size_t(r.end - r.start));
+    while (!r.text.empty() && uint8_t(r.text.back()) <= ' ') r.text.pop_back();
+    if (r.value && r.value->text.empty()) r.value->text = r.text;
+    return r;
+}
+
 Cursor Debugger::exprevent(Cursor text, uint32_t count, int user, bool watch, bool enabled, bool silent) {
-    Cursor p = skipblanks(text);
-    const char* cursor = p;
-    int error = 0;
-    ExprPtr v(xexpr(cursor, error, 1));
-    std::string what(p, size_t(cursor - p));
-    while (!what.empty() && uint8_t(what.back()) <= ' ') what.pop_back();
+    ExprAt x = evalat(text, 1);
+    Cursor p = x.start, cursor = x.end;
+    int error = x.error;
+    ExprValue* v = x.value.get();
+    const std::string& what = x.text;
     if (!v || what.empty()) error = error ? error : msgid::BadBreak;
     if (!error && v->kind == term::Value) error = msgid::BadBreak;
     std::optional<uint32_t> at;
@@ -167,7 +176,6 @@ Cursor Debugger::exprevent(Cursor text, uint32_t count, int user, bool watch, bo
         if (!silent) puterror({msgtext(error), ": ", what.empty() ? std::string(p) : what, "\n"});
         return nullptr;
     }
-    if (v->text.empty()) v->text = what;
     const bool oldmute = mute;
     if (silent) mute = true;
     Cursor after;

@@ -288,19 +288,15 @@ Cursor databkptcmd(Debugger& d, Cursor text, bool watch) {
     }
     if (o.has('A') || o.has('S')) return switchevents(d, p, o.has('A') ? 'a' : 's', text);
     for (;;) {
-        Cursor start = skipblanks(p);
-        const char* cursor = start;
-        int error = 0;
-        ExprPtr v(xexpr(cursor, error, 0));
-        std::string what(start, size_t(cursor - start));
-        while (!what.empty() && uint8_t(what.back()) <= ' ') what.pop_back();
-        if (error || !v || what.empty()) {
+        ExprAt x = evalat(p, 0);
+        Cursor cursor = x.end;
+        ExprValue* v = x.value.get();
+        if (x.error || !v || x.text.empty()) {
             // Nothing is made for an expression that does not evaluate.
             puterror({"Incorrect argument for Variable break\n"});
             return stmtend(cursor);
         }
         if (v->kind != 1 && v->kind != 6) puterror({"Illegal argument for Variable break (dynamic allocation)\n"});
-        if (v->text.empty()) v->text = what;
         p = skipblanks(d.newdatabkpt(cursor, *v, count, access, watch, true));
         if (*p != ',') return p;
         ++p;
@@ -327,15 +323,11 @@ Cursor cmddelete(Debugger& d, Cursor text, int) {
     }
     if (monitors) {
         for (;;) {
-            Cursor start = skipblanks(p);
-            const char* cursor = start;
-            int error = 0;
-            ExprPtr v(xexpr(cursor, error, 0));
-            std::string what(start, size_t(cursor - start));
-            while (!what.empty() && uint8_t(what.back()) <= ' ') what.pop_back();
+            ExprAt x = evalat(p, 0);
+            Cursor cursor = x.end;
+            const std::string& what = x.text;
             if (what.empty()) return cursor;
             // By its text: a monitor whose variable is gone can still go.
-            (void)error;
             if (!d.rmmonittext(what)) puterror({" Unknown Monitor: ", what, "\n"});
             p = skipblanks(cursor);
             if (*p != ',') return p;
@@ -373,12 +365,11 @@ Cursor cmddelete(Debugger& d, Cursor text, int) {
             if (!removed) puterror({"Unknown Absolute Event: ", what, "\n"});
         } else {
             // An expression, read from the location's start.
-            Cursor start = skipblanks(p);
-            const char* cursor = start;
-            int error = 0;
-            ExprPtr v(xexpr(cursor, error, 1));
-            std::string expr(start, size_t(cursor - start));
-            while (!expr.empty() && uint8_t(expr.back()) <= ' ') expr.pop_back();
+            ExprAt x = evalat(p, 1);
+            Cursor start = x.start, cursor = x.end;
+            int error = x.error;
+            ExprValue* v = x.value.get();
+            const std::string& expr = x.text;
             if (!error && v && v->kind == term::Value) error = msgid::BadBreak;
             if (error || !v || expr.empty()) {
                 puterror({msgtext(error ? error : msgid::BadBreak), ": ", expr.empty() ? std::string(start) : expr, "\n"});

@@ -173,14 +173,9 @@ void Debugger::restoreevents() {
         const uint32_t count = k.count & 0xFFFF;
         Cursor p = k.text.c_str();
         if (k.cls == 'D') {
-            const char* cursor = p;
-            int error = 0;
-            ExprPtr v(xexpr(cursor, error, 0));
-            if (!v || error) continue;
-            std::string what(p, size_t(cursor - p));
-            while (!what.empty() && uint8_t(what.back()) <= ' ') what.pop_back();
-            if (v->text.empty()) v->text = what;
-            newdatabkpt(cursor, *v, count, k.access, k.watch, k.enabled);
+            ExprAt x = evalat(p, 0);
+            if (!x.value || x.error) continue;
+            newdatabkpt(x.end, *x.value, count, k.access, k.watch, k.enabled);
             continue;
         }
         LocationSpec loc;
@@ -207,11 +202,7 @@ void Debugger::restoremonits() {
     {
     Silence silence;
     for (const KeptMonitor& k : keptmonitors) {
-        const char* cursor = k.text.c_str();
-        int error = 0;
-        ExprPtr v(xexpr(cursor, error, 0));
-        // A register variable has no address, and is still a monitor.
-        if (error && !(error == msgid::NoAddress && v && isvarterm(v->kind))) continue;
+        if (!evalat(k.text.c_str(), 0).monitorable()) continue;
         addmonit(k.text, k.format);
     }
     }

@@ -246,15 +246,12 @@ Cursor cmdmonit(Debugger& d, Cursor text, int) {
     if (!p) return restofline(text);
     const char letter = o.letters.empty() ? ' ' : char(std::tolower(uint8_t(o.letters.back())));
     for (;;) {
-        Cursor start = skipblanks(p);
-        const char* cursor = start;
-        int error = 0;
         // A monitor only looks: an assignment ends the expression.
         setassigncontext(true);
-        ExprPtr v(xexpr(cursor, error, 0));
+        ExprAt x = evalat(p, 0);
         setassigncontext(false);
-        std::string what(start, size_t(cursor - start));
-        while (!what.empty() && uint8_t(what.back()) <= ' ') what.pop_back();
+        Cursor start = x.start, cursor = x.end;
+        const std::string& what = x.text;
         if (what.empty()) {
             p = cursor;
             break;
@@ -265,8 +262,8 @@ Cursor cmdmonit(Debugger& d, Cursor text, int) {
             break;
         }
         // A register variable has no address, and is still a monitor.
-        if (error && !(error == msgid::NoAddress && v && isvarterm(v->kind))) {
-            puterror({msgtext(error), ": ", what, "\n"});
+        if (!x.monitorable()) {
+            puterror({msgtext(x.error), ": ", what, "\n"});
             p = stmtend(cursor);
             break;
         }
