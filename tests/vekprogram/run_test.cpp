@@ -1,9 +1,11 @@
 // The commands in command files of the vek program without a screen, on a
-// program that runs (watch.s: main -> add, main -> fact -> fact ..., and the
+// program that runs (loop.s: main -> add, main -> fact -> fact ..., with the
 // global total that line 15 stores).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
 
@@ -16,9 +18,30 @@ struct Result {
     std::string out, err;
 };
 
+void replace(std::string& text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+}
+
+// The run-control tests' program, its sum also kept in the global total.
+void writewatch(const qvtest::Scratch& dir) {
+    std::ifstream in(LOOP_SOURCE, std::ios::binary);
+    std::string s((std::istreambuf_iterator<char>(in)), {});
+    replace(s, "B4:     dc.l    0,F1,0,1,18,0,0,0,0",
+            "B4:     dc.l    0,F1,0,1,18\n        dc.b    0,0,0,0\n        dc.l    0,0,V1\n"
+            "V1:     dc.l    NV,$2000\n        dc.b    $18,0,0,0\n        dc.l    0,0,0\n"
+            "        dc.b    0,0,0,0\n        dc.l    0\nNV:     dc.b    \"total\",0,6");
+    replace(s, "        se_mr   r30,r3\n        se_addi r31,1",
+            "        se_mr   r30,r3\n        e_stw   r30,8192(r0)\n        se_addi r31,1");
+    s += "        switch  .data\n        org     $2000\n        xdef    _total\n_total: dc.l    0\n";
+    dir.write("w.s", s);
+}
+
 Result runvek(const qvtest::Scratch& dir, const std::string& commands) {
     Result r;
-    const std::string as = std::string(CAPPC_PATH) + " -a -o w.o " + LOOP_SOURCE + " >/dev/null";
+    writewatch(dir);
+    const std::string as = std::string(CAPPC_PATH) + " -a -o w.o w.s >/dev/null";
     if (std::system(as.c_str()) != 0) return r;
     dir.write("t.in", commands);
     const std::string cmd = std::string(VEK_PATH) + " -c -v -i t.in w.o </dev/null >stdout.txt 2>stderr.txt";
