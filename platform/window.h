@@ -49,6 +49,10 @@ public:
     virtual void beep();
     // Posts a close request to the main window.
     virtual void closemain();
+    // The menu state of a run: what may be used while the target runs.
+    virtual void setrunstate(bool) {}
+    // Lets the windows work during a run; true when the user asked to stop.
+    virtual bool pumpmsgs() { return false; }
 
     // What the headless host remembers, for whoever asks.
     std::array<std::string, 4> status;

@@ -6,6 +6,8 @@
 #include "tests/vekshell/shelltest.h"
 #include "vek/core/session/session.h"
 #include "vek/core/support/messages.h"
+#include "vek/command/control/control.h"
+#include "vek/shell/shellmain.h"
 
 namespace vekshelltest {
 namespace {
@@ -16,9 +18,9 @@ std::string lastline(vek::shell::CmdEdit* edit) { return edit->document()->lastB
 
 TEST_F(ShellTest, ATypedCommandRunsAndTheHistoryRecallsIt) {
     auto session = vek::freshsession();
-    MainWindow& frame = start();
-    vek::shell::SessionCommands commands(*session, frame);
-    frame.setcommands(&commands);
+    vek::Debugger debugger(*session);
+    vek::shell::DebuggerCommands commands(debugger);
+    MainWindow& frame = start(&commands);
     frame.dispatch(300);
     vek::shell::CmdEdit* edit = frame.cmdedit();
     ASSERT_NE(edit, nullptr);

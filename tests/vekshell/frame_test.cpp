@@ -9,6 +9,8 @@
 
 #include "tests/vekshell/shelltest.h"
 #include "vek/core/session/session.h"
+#include "vek/command/control/control.h"
+#include "vek/shell/shellmain.h"
 
 namespace vekshelltest {
 namespace {
@@ -73,9 +75,10 @@ TEST_F(ShellTest, AnEndlessRunGreysTheMenusEscapeStopsItAndCloseRunsTheEndFile) 
     scratch.write("end.cmd", "regs\n");
     writeini("[OPTIONS]\nENDFILE=" + (scratch.dir() / "end.cmd").string() + "\n");
     Forwarder forward;
-    MainWindow& frame = start(&forward);
-    vek::shell::SessionCommands commands(*session, frame);
+    vek::Debugger debugger(*session);
+    vek::shell::DebuggerCommands commands(debugger);
     forward.to = &commands;
+    MainWindow& frame = start(&forward);
 
     struct Seen {
         bool checked = false, file = true, debug = true, go = true, step = true, stop = false, closed = true;

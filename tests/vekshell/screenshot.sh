@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs the shell program with VEK_SCREENSHOT in a private directory and
+# Runs the debugger program with VEK_SCREENSHOT in a private directory and
 # checks that it wrote a PNG picture. With "xvfb" it runs on an X server
 # under xvfb-run (skipped, status 77, when that is not installed).
 program=$1

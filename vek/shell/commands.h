@@ -1,18 +1,12 @@
 // What the shell needs of the command interpreter: run a command line,
 // run a typed line, run a command file. The shell never parses commands
 // itself; every menu, tool-bar button, bound key and typed line ends here.
-//
-// SessionCommands is a small interpreter over a vek::Session for the shell
-// on its own (the test program and the shell's tests); the debugger's
-// command interpreter takes its place through the same interface.
+// The debugger's command interpreter stands behind it (DebuggerCommands,
+// shellmain.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-namespace vek {
-struct Session;
-}
 
 namespace vek::shell {
 
@@ -38,20 +32,6 @@ public:
     virtual void runcmdfile(const std::string& path);
     // Loads a program file (menu 102 and the recent files).
     virtual void loadprogram(const std::string& path) { docmd("load " + path); }
-};
-
-// regs, go [count], istep [count], step, ostep, mstep, mcstep, zero [/r],
-// load file.
-class SessionCommands : public CommandHost {
-public:
-    SessionCommands(Session& session, RunControl& run) : session_(session), run_(run) {}
-    void docmd(const std::string& line) override;
-    void loadprogram(const std::string& path) override;
-
-private:
-    void go(uint64_t limit);
-    Session& session_;
-    RunControl& run_;
 };
 
 }  // namespace vek::shell

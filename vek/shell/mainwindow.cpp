@@ -10,6 +10,7 @@
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMenu>
 #include <QLayout>
@@ -26,6 +27,11 @@
 #include "vek/core/support/output.h"
 #include "vek/resources/menus.h"
 #include "vek/shell/shell.h"
+#include "vek/command/ext/exports.h"
+#include "vek/command/ext/ext.h"
+#include "vek/shell/extdialogs.h"
+#include "vek/shell/gotill.h"
+#include "vek/shell/amclink.h"
 
 namespace vek::shell {
 
@@ -128,6 +134,15 @@ void answerlater(QDialog& dialog) {
     if (responder().dialog)
         QMetaObject::invokeMethod(&dialog, [&dialog] { responder().dialog(&dialog); }, Qt::QueuedConnection);
 }
+
+// The web pages of menu 14000: France, Germany, any other territory.
+const char* const kWebPages[] = {"https://vek.example/fr/", "https://vek.example/de/", "https://vek.example/"};
+
+static const char* webpage(QLocale::Territory territory) {
+    return territory == QLocale::France ? kWebPages[0] : territory == QLocale::Germany ? kWebPages[1] : kWebPages[2];
+}
+
+static void openwebpage() { QDesktopServices::openUrl(QUrl(webpage(QLocale().territory()))); }
 
 bool displayavailable() {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -772,6 +787,17 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
     case 210: command("step"); return 0;
     case 211: command("mstep"); return 0;
     case 216: command("mcstep"); return 0;
+    case 9200: amcconnect(); return 0;
+    case 9201: amcdisconnect(); return 0;
+    case 14000: openwebpage(); return 0;
+    case 202:
+    case 206:
+    case 212:
+    case 213: {
+        std::string line = gotilldlg(id, programindex, this);
+        if (!line.empty()) command(line);
+        return 0;
+    }
     case 300:
         showcmdwin(!cmdhost_);
         return 0;
@@ -847,6 +873,12 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(dir + "/" + files[id - 13001]));
         return 0;
     }
+    case 1350: availdlg(this); return 0;
+    case 1351: loadeddlg(this); return 0;
+    case 1352:
+        if (extpathdlg(this)) config.extenpath = extensions().extenpath;
+        setstatus(0, " Command");
+        return 0;
     default:
         break;
     }
@@ -856,6 +888,9 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
         it->second.show(!open);
         setchecked(id, !open);
         tbcheck(id, !open);
+    } else if (exportstate().menucommand) {
+        // Ids of extension items (AllocateMenuIDs, tool-bar buttons).
+        exportstate().menucommand(int(id));
     }
     return 0;
 }

@@ -31,6 +31,7 @@
 #include "vek/shell/commands.h"
 #include "vek/shell/config.h"
 #include "vek/shell/fields.h"
+#include "vek/shell/gotill.h"
 #include "vek/shell/keys.h"
 
 class QMdiArea;
@@ -224,6 +225,7 @@ public:
     int varformat = 634;
     int defintformat = 460;
     std::vector<std::string> journal;  // command lines sent, in order
+    ProgramIndex programindex;         // files and functions for the dialogs
     int beeps = 0;
     std::set<int> heldletters;      // letter keys held down (W, A, R)
     std::vector<std::string> cmdhistory;  // the Command window's, newest first

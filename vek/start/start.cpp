@@ -3,12 +3,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <poll.h>
 #include <unistd.h>
 
 #include "platform/interrupt.h"
+#include "platform/profile.h"
 #include "platform/window.h"
 #include "toollib/quit.h"
 #include "vek/command/data/data.h"
+#include "vek/command/ext/exports.h"
+#include "vek/command/ext/ext.h"
 #include "vek/core/support/output.h"
 
 namespace vek {
@@ -30,6 +34,16 @@ BatchHost& batchhost() {
 }
 
 bool interruptedoutside = false;
+
+// Whether a read of standard input would not block (data, its end, an
+// error, or an interrupt that ended the wait).
+bool inputready() {
+#ifdef __GLIBC__
+    if (stdin->_IO_read_ptr < stdin->_IO_read_end) return true;
+#endif
+    pollfd p{0, POLLIN, 0};
+    return poll(&p, 1, 20) != 0;
+}
 
 }  // namespace
 
@@ -83,13 +97,20 @@ void runstart(StartState& st) {
     d.quiet = st.options.quiet;
     d.s.prog.quiet = st.options.quiet;
     if (!st.options.path.empty()) d.srcpath = st.options.path;
+    // Extensions: the program folders, then the extension path.
+    extensions().extenpath = platform::Profile(exportstate().inifile).read("Options", "ExtenPath", "");
+    exportstate().host.mainwindow = extensions().mainwindow;
+    scanextensions();
     for (const std::string& line : st.options.early) {
         if (d.quitting) return;
         d.docmd(line.c_str(), 1);
     }
     if (!st.options.program.empty() && !d.quitting) {
         const uint32_t before = outstate().errors;
-        d.docmd(("load " + st.options.program).c_str(), 1);
+        if (st.load)
+            st.load(st.options.program);
+        else
+            d.docmd(("load " + st.options.program).c_str(), 1);
         if (outstate().errors != before) st.failed = true;
     }
     if (!st.options.startfile.empty() && !d.quitting)
@@ -105,6 +126,13 @@ int batchloop(StartState& st) {
             std::fputs("Vek>", stdout);
             std::fflush(stdout);
         }
+        // Extensions' threads are served while the input is awaited.
+        while (!inputready()) pumpexports();
+        pumpexports();
+        if (platform::interrupted()) {
+            interruptedoutside = true;
+            break;
+        }
         const bool any = readwholeline(stdin, line);
         if (platform::interrupted()) {
             interruptedoutside = true;
@@ -113,6 +141,7 @@ int batchloop(StartState& st) {
         if (!any) break;  // end of input is quit
         if (line.empty()) continue;
         d.doblock(line.c_str(), 1);
+        pumpexports();
         if (platform::interrupted() && !d.flags.running) {
             // An interrupt after the run had ended (or with no run) ends vek.
             interruptedoutside = true;
@@ -137,14 +166,23 @@ int vekmain(int argc, char** argv, ShellMain shell) {
     st.session = freshsession();
     st.debugger = std::make_unique<Debugger>(*st.session);
     adddatacommands();
+    resetextensions(st.debugger.get());
+    resetexports();
+    st.debugger->extcmd = extcmd;
     // The debug switch: every run one instruction at a time (the results
     // are the same as on the fast path).
     if (const char* literal = std::getenv("VEK_LITERAL")) st.debugger->literal = *literal == '1';
     platform::catchinterrupt();
     const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
-    if (shell && display && !st.options.nodisplay) return shell(st);
+    if (shell && display && !st.options.nodisplay) {
+        const int status = shell(st);
+        closeextensions();
+        return status;
+    }
     runstart(st);
     int status = batchloop(st);
+    pumpexports();
+    closeextensions();
     resetdata();
     st.debugger.reset();
     platform::setwindowhost(nullptr);

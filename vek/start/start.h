@@ -10,6 +10,7 @@
 // normally exitstatus(state) when its loop ends.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ struct StartState {
     std::unique_ptr<Debugger> debugger;
     StartOptions options;
     bool failed = false;             // a load or the start file failed
+    // A front end's own load of the program file (its Load menu); the
+    // load command when empty.
+    std::function<void(const std::string&)> load;
 };
 
 using ShellMain = int (*)(StartState& state);

@@ -199,6 +199,7 @@ struct Debugger {
     std::map<const FunctionRecord*, FuncStats> stats;
     bool literal = false;            // debug switch: one instruction at a time
     bool simreset = false;           // the reset request
+    uint32_t polltick = 0;           // literal steps since the windows were looked at
 
     // ---- events
     std::vector<std::unique_ptr<EventRecord>> events;  // ascending number
@@ -225,6 +226,9 @@ struct Debugger {
         std::string text;
     } src;
     std::string srcpath;             // '|'-separated source search path
+    // Offered every command line before the command table: non-zero when
+    // an extension took it.
+    int (*extcmd)(Cursor line) = nullptr;
 
     explicit Debugger(Session& session);
     ~Debugger();
@@ -277,6 +281,8 @@ struct Debugger {
     void listevents(bool watch);
     std::string eventline(const EventRecord& e) const;
     void writeevents(std::FILE* file);
+    // The command line that makes the event again (as `write` writes it).
+    std::string eventcommand(const EventRecord& e) const;
     void dropinternalevents();
     bool hasdataevents() const;
     // Events tested only at a step's end ('t', 'd'): a free run without

@@ -130,6 +130,7 @@ void Debugger::setrunstate(int running) {
     flags.running = running;
     firestatuscbs(running);
     platform::windowhost().setcursor(running ? platform::Cursor::Wait : platform::Cursor::Arrow);
+    platform::windowhost().setrunstate(running != 0);
 }
 
 // ---- frames
@@ -577,6 +578,16 @@ bool Debugger::onpoint(uint32_t at) {
 
 // ---- the run loop
 
+// An interrupt, or a stop asked for in the windows (looked at after every
+// chunk, and every few hundred instructions on the literal paths).
+static void pollstop(Debugger& d, bool chunk) {
+    if (platform::interrupted()) {
+        platform::resetinterrupt();
+        d.flags.stop = 1;
+    }
+    if ((chunk || (++d.polltick & 255) == 0) && platform::windowhost().pumpmsgs()) d.flags.stop = 1;
+}
+
 static void runfast(Debugger& d) {
     Executor& x = d.s.target.exec;
     d.setpoints();
@@ -587,10 +598,7 @@ static void runfast(Debugger& d) {
     for (;;) {
         x.run(Chunk, &d.s.stop);
         if (x.ended == RunEnd::Point || x.ended == RunEnd::Illegal || x.ended == RunEnd::Stopped) break;
-        if (platform::interrupted()) {
-            platform::resetinterrupt();
-            d.flags.stop = 1;
-        }
+        pollstop(d, true);
         if (d.flags.stop) {
             LineRecord* pos = nullptr;
             d.chargesegment(d.now());
@@ -610,10 +618,7 @@ static void runfast(Debugger& d) {
 
 static void runliteral(Debugger& d) {
     for (;;) {
-        if (platform::interrupted()) {
-            platform::resetinterrupt();
-            d.flags.stop = 1;
-        }
+        pollstop(d, false);
         if (!d.flags.stop) {
             d.stepinstruction();
             if (d.illegal) break;
@@ -680,10 +685,7 @@ LineRecord* Debugger::stepinsn() {
 
 static void runinsns(Debugger& d) {
     for (;;) {
-        if (platform::interrupted()) {
-            platform::resetinterrupt();
-            d.flags.stop = 1;
-        }
+        pollstop(d, false);
         if (d.passstart()) break;
         LineRecord* pos;
         if ((pos = d.mode.enteredpending)) {

@@ -466,28 +466,32 @@ void Debugger::listevents(bool watch) {
         if (!e->removed && e->watch == watch) puttext({"(", std::to_string(e->number), ")   ", eventline(*e)});
 }
 
+std::string Debugger::eventcommand(const EventRecord& e) const {
+    std::string t = e.cls == 'D' ? "d" : "";
+    t += e.watch ? "watch " : "break ";
+    if (e.cls == 'D' && e.kind != 'A') t += std::string("/T:") + e.kind + " ";
+    if (e.count > 1) t += "/C:" + std::to_string(e.count) + " ";
+    switch (e.kind) {
+    case 't':
+        t += e.func ? e.func->name + "()" : (e.file ? e.file->name : std::string());
+        if (e.first == 0)
+            t += ":";
+        else {
+            t += ":" + std::to_string(e.first);
+            if (e.last != e.first) t += ":" + std::to_string(e.last);
+        }
+        break;
+    case 'a': t += "@" + hex(e.address); break;
+    default: t += e.text; break;
+    }
+    if (!e.body.empty()) t += " {" + e.body + "}";
+    return t;
+}
+
 void Debugger::writeevents(std::FILE* file) {
     for (auto& e : events) {
         if (e->removed || !e->user) continue;
-        std::string t = e->cls == 'D' ? "d" : "";
-        t += e->watch ? "watch " : "break ";
-        if (e->cls == 'D' && e->kind != 'A') t += std::string("/T:") + e->kind + " ";
-        if (e->count > 1) t += "/C:" + std::to_string(e->count) + " ";
-        switch (e->kind) {
-        case 't':
-            t += e->func ? e->func->name + "()" : (e->file ? e->file->name : std::string());
-            if (e->first == 0)
-                t += ":";
-            else {
-                t += ":" + std::to_string(e->first);
-                if (e->last != e->first) t += ":" + std::to_string(e->last);
-            }
-            break;
-        case 'a': t += "@" + hex(e->address); break;
-        default: t += e->text; break;
-        }
-        if (!e->body.empty()) t += " {" + e->body + "}";
-        t += "\n";
+        std::string t = eventcommand(*e) + "\n";
         std::fwrite(t.data(), 1, t.size(), file);
     }
 }

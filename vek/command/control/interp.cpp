@@ -522,8 +522,11 @@ const CommandEntry* Debugger::findcmd(Cursor text) const {
 Cursor Debugger::dispatchcmd(Cursor text, int user) {
     norefresh = false;
     Cursor result;
-    const CommandEntry* c = findcmd(text);
-    if (!c) {
+    const bool taken = extcmd && extcmd(text);
+    const CommandEntry* c = taken ? nullptr : findcmd(text);
+    if (taken) {
+        result = lineend(text);
+    } else if (!c) {
         std::string line(text);
         puterror({msgtext(msgid::Unknown), ": ", line, "\n"});
         norefresh = true;
