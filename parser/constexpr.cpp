@@ -284,8 +284,6 @@ private:
 
 }  // namespace
 
-void lowerstmtexpr(Parser&, StmtNode*) {}
-
 void foldexpr(Parser& P, ExprNode* e, uint16_t width) {
     if (!e) return;
     Folder f(P);

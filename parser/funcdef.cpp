@@ -250,6 +250,7 @@ private:
     uint32_t layout(bool identlist) {
         uint32_t offset = 0;
         bool isinline = fs->attributes & attr::Inline;
+        P.fn.params.clear();
         if (identlist) {
             for (Symbol* p = f->params; p; p = p->next) {
                 Symbol* s = lookupsym(P, p->name, &S.ordinary, head);
@@ -258,6 +259,7 @@ private:
                     s->attributes = defaultspace(P, 0, sc::Param, ty::Int);
                 }
                 place(s, offset);
+                P.fn.params.push_back(s);
             }
             return offset;
         }
@@ -275,6 +277,7 @@ private:
                 (p->attributes & attr::Space) != paramdefault)
                 putdiag(P, "invalid space for argument %.*s", namelength(p->name), nametext(p->name));
             place(s, offset);
+            P.fn.params.push_back(s);
         }
         return offset;
     }

@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "parser/irwrite.h"
 #include "parser/records.h"
 #include "toollib/options.h"
 
@@ -377,9 +378,9 @@ struct ExprState {
     Symbol* defining = nullptr;    // the function whose body is parsed
 };
 
-// The intermediate-file writer. The parser calls the put operations
-// (writer.cpp), which do the parser's part and hand each record to this
-// sink; the default sink writes nothing.
+// An observer of the declaration-level put operations (parser/irwrite.h),
+// which write their records to the intermediate file and tell it of each
+// call; the developer tools log them, the default observer does nothing.
 struct IrWriter {
     virtual ~IrWriter() = default;
     virtual void datalabel(Parser&, Symbol&) {}
@@ -441,6 +442,12 @@ struct FuncState {
     int expnest = 0;                 // expansions inside expansions
     uint32_t expcount = 0;           // expansions made in the function
     bool toolarge = false;           // the bound was reported for the function
+    std::vector<Symbol*> params;     // the parameters in declaration order
+    int32_t localoffset = 0;         // lowering: the current local offset
+    int32_t lowestlocal = 0;         // lowering: the lowest local offset (record 129)
+    uint32_t intmask = 0x3FFFF;      // integer registers never taken (record 145)
+    uint32_t floatmask = 0;          // float registers never taken (record 145)
+    uint32_t callsmade = 0;          // calls left in the lowered body
 };
 
 // What a caller of the front end can change: the writer, an output-free
@@ -488,6 +495,7 @@ struct Parser {
     FuncState fn;
     std::unique_ptr<IrWriter> writer;
     std::function<void(Parser&, Symbol*, StmtNode*)> onfunction;
+    IrState irw;
 
     Parser();
     ~Parser();
@@ -765,18 +773,7 @@ void whiletofor(Parser& P, StmtNode* loop, StmtNode* previous);
 int entrytest(Parser& P, ExprNode* init, ExprNode* cond);
 void freeitemps(Parser& P);
 
-// writer.cpp
-void putdatalabel(Parser& P, Symbol* s);
-void putreserve(Parser& P, uint32_t count);
-void putenddata(Parser& P);
-void putdef(Parser& P, Symbol* s, int mode);
-void putspaces(Parser& P);
-void putsection(Parser& P, uint32_t line, uint16_t word, const unsigned char* name);
-void putliterals(Parser& P);
-void putvalue(Parser& P, uint32_t value, int size);
-void putdouble(Parser& P, double value, int size);
-void putaddress(Parser& P, const ExprNode* e, int size);
-void putbytes(Parser& P, const unsigned char* text, uint32_t length);
-void putlitlabel(Parser& P, uint32_t label, int align);
+// writer.cpp, exprwrite.cpp, debugwrite.cpp: the put operations are
+// declared in parser/irwrite.h.
 
 }  // namespace cpppc

@@ -168,7 +168,9 @@ void parseunit(Parser& P) {
         Token* t = nexttoken(P);
         if (t->code == tok::End) break;
         if (t->code == tok::AsmLine) {
-            t->asmtext.reset();  // the intermediate-file writer takes these later
+            putpos(P, t->line);
+            if (t->asmtext) putasmtext(P, t->asmtext->data(), t->asmtext->size());
+            t->asmtext.reset();
             continue;
         }
         pushtoken(P);
@@ -254,6 +256,7 @@ int runfront(int argc, char** argv, RunHooks& hooks) {
     deriveoptions(o);
     inittypes(P);
     if (o.m) setmodel(P, static_cast<uint32_t>(o.m));
+    openirfile(P);
 
     // The source's own directory is searched last; the name stays as given.
     if (const char* sep = tl::lastdirsep(P.srcname.c_str()); sep && !o.includes.full())

@@ -160,6 +160,13 @@ constexpr uint8_t Expr = 0, Block = 1, Compound = 16, RegLoad = 28, AsmLine = 31
                   CountedLoop = 176, DeferredInit = 253;
 }
 
+// Flags of a StmtNode.
+namespace sflag {
+constexpr uint16_t Breaks = 0x1, Continued = 0x2, HasGoto = 0x4, NoComplete = 0x8, Unreachable = 0x10,
+                   HasCase = 0x20, HasLabel = 0x40, VarUsed = 0x100, VarSet = 0x200, KnownTrips = 0x400,
+                   NoValue = 0x800;
+}
+
 struct StmtNode {
     StmtNode* link = nullptr;     // pool chain
     StmtNode* next = nullptr;

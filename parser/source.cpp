@@ -81,6 +81,10 @@ long getphysline(Parser& P, char* buf, size_t room) {
             putdiag(P, "unclosed comment at end of file");
             P.src.opencomment = false;
         }
+        if (P.opt.x && !P.opt.e && !P.opt.md) {
+            putspaces(P);
+            filedebug(P, nullptr);
+        }
         P.src.last = f.file;
         P.src.lastoverride = f.override;
         P.src.stack.pop_back();

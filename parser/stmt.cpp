@@ -17,11 +17,6 @@
 
 namespace cpppc {
 
-namespace sflag {
-constexpr uint16_t Breaks = 0x1, Continued = 0x2, HasGoto = 0x4, NoComplete = 0x8, Unreachable = 0x10,
-                   HasCase = 0x20, HasLabel = 0x40, VarUsed = 0x100, VarSet = 0x200, KnownTrips = 0x400,
-                   NoValue = 0x800;
-}
 
 namespace {
 

@@ -18,6 +18,8 @@
 #include "platform/interrupt.h"
 #include "toollib/options.h"
 #include "toollib/quit.h"
+#include "toollib/ir/ir.h"
+#include "tools/irdump/irdump.h"
 #include "tools/parsedump/parsedump.h"
 
 namespace cpppctest {
@@ -53,8 +55,37 @@ inline RunResult runprogram(const char* name, int (*run)(int, char**), std::vect
     return r;
 }
 
+// The -o file of a run that writes an intermediate file, or "".
+inline std::string irfilename(const std::vector<std::string>& args) {
+    std::string out;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-e" || a == "-md" || a == "-an" || a == "-asp") return "";
+        if (a == "-o" && i + 1 < args.size())
+            out = args[++i];
+        else if (a.rfind("-o", 0) == 0 && a.size() > 2)
+            out = a.substr(2);
+    }
+    return out;
+}
+
+// cpppc in-process; an intermediate file it leaves must pass irdump's checks.
 inline RunResult runcpppc(std::vector<std::string> args, bool captureout = true) {
-    return runprogram("cpppc", cpppc::run, std::move(args), captureout);
+    std::string irname = irfilename(args);
+    RunResult r = runprogram("cpppc", cpppc::run, args, captureout);
+    std::error_code ec;
+    if (!irname.empty() && std::filesystem::is_regular_file(irname, ec)) {
+        std::ifstream in(irname, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        try {
+            ir::File f = ir::decodefile(bytes);
+            for (const irdump::Problem& p : irdump::checkfile(f, bytes.size()))
+                ADD_FAILURE() << irname << ": offset " << p.offset << ": " << p.message;
+        } catch (const ir::DecodeError& e) {
+            ADD_FAILURE() << irname << ": offset " << e.offset << ": " << e.message;
+        }
+    }
+    return r;
 }
 
 // qvparsedump [options] t.c on one source text: the dump comes back on out.

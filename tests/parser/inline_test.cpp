@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExpandCase{"the temporary of ?: has the type of ?:",
                    "d = c ? f(x) : 1.5;",
                    {},
-                   {"local .temp_1. class 128 flags 0x000006 value 0: double", "(= double .temp_1.:double (+ int x:int 1:int))",
+                   {"local .temp_1. class 128 flags 0x000006 value 4294967288: double", "(= double .temp_1.:double (+ int x:int 1:int))",
                     "expr: (= double .temp_1.:double 1.5:double)"}},
         ExpandCase{"an unused parameter still runs its argument once",
                    "y = u(h());",

@@ -86,7 +86,7 @@ TEST(Spaces, UserNamesAnnouncedOnceBeforeUse) {
     std::vector<std::string> want = {
         "putspace fast", "putdatalabel x", "putvalue 0x00000001 4", "putenddata", "putspace slow", "putdatalabel z",
         "putvalue 0x00000003 4", "putenddata",
-        "putspace interrupt",
+        "putspace interrupt", "putdef isr 2048",
         // the tentative definitions stay in the section they were declared under
         "putdatalabel y", "putreserve 4", "putenddata", "putdatalabel one", "putreserve 1", "putenddata",
         "putsection 6 0x4000 bss",

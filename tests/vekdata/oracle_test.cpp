@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "datafixture.h"
+#include "objdumplines.h"
 
 using Oracle = DataFixture;
 
@@ -129,22 +130,16 @@ TEST_F(Oracle, CodeListingShowsWhatObjdumpShows) {
                           "powerpc-linux-gnu-objcopy -O srec --change-addresses 0x3000 code.o code.srec"),
               0);
     // "   0:\t18 64 \tse_add   r3,r4" -> address, bytes, mnemonic
-    std::istringstream dis(capture("powerpc-linux-gnu-objdump -d -M vle code.o"));
     struct Line {
         uint32_t address;
         std::string bytes, name;
     };
     std::vector<Line> want;
     std::string l;
-    while (std::getline(dis, l)) {
-        unsigned a;
-        const size_t t1 = l.find('\t'), t2 = l.find('\t', t1 + 1);
-        if (t1 == std::string::npos || t2 == std::string::npos || std::sscanf(l.c_str(), " %x:", &a) != 1) continue;
-        std::string bytes;
-        for (char c : l.substr(t1 + 1, t2 - t1 - 1))
-            if (c != ' ') bytes += c;
-        std::string name = l.substr(t2 + 1);
-        name = name.substr(0, name.find_first_of(" \t"));
+    for (const qvtest::DisLine& dl : qvtest::objdumplines(capture("powerpc-linux-gnu-objdump -d -M vle code.o"))) {
+        const uint32_t a = dl.address;
+        const std::string& bytes = dl.bytes;
+        std::string name = dl.text.substr(0, dl.text.find_first_of(" \t"));
         for (const char* prefix : {"se_", "e_"})
             if (name.rfind(prefix, 0) == 0) name = name.substr(std::strlen(prefix));
         if (name == "add16i") name = "addi";

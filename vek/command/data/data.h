@@ -41,6 +41,7 @@ struct DataState {
     uint32_t listcursor = 0;              // next address of the code listing
     uint32_t listcount = 22;              // default count of listed lines
     bool seeded = false;                  // the random generator of fill /R
+    uint32_t randstate = 1;               // its state (15-bit results)
     // Reads one line of the line-language input (without its line end);
     // false at the end. Unset: standard input.
     std::function<bool(std::string&)> input;
@@ -64,6 +65,10 @@ void dumpmem(Memory& mem, uint32_t start, uint32_t end, int size, int format, bo
 // and reports the first that differs. False when verification failed.
 bool fillmem(Memory& mem, uint32_t from, uint32_t to, int size, bool verify, uint32_t value, bool random,
              const std::function<bool()>& stop = {});
+
+// The random generator of the fills: 0 to 32767, the sequence set by seed.
+void seedrand15(uint32_t seed);
+uint32_t rand15();
 
 // ---- call stack
 // "name(arg=value,...)" of one frame of core 0 (the frame is put in scope

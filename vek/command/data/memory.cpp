@@ -77,19 +77,27 @@ void dumpmem(Memory& mem, uint32_t start, uint32_t end, int size, int format, bo
     writeout(out);
 }
 
+void seedrand15(uint32_t seed) {
+    datastate().randstate = seed;
+    datastate().seeded = true;
+}
+
+uint32_t rand15() {
+    uint32_t& r = datastate().randstate;
+    r = r * 1103515245u + 12345u;
+    return r >> 16 & 0x7FFF;
+}
+
 bool fillmem(Memory& mem, uint32_t from, uint32_t to, int size, bool verify, uint32_t value, bool random,
              const std::function<bool()>& stop) {
     if (size != 2 && size != 4) size = 1;
     DataState& s = datastate();
-    if (random && !s.seeded) {
-        std::srand(unsigned(std::time(nullptr)));
-        s.seeded = true;
-    }
+    if (random && !s.seeded) seedrand15(uint32_t(std::time(nullptr)));
     const uint32_t step = uint32_t(size);
     uint32_t n = 0;
     for (uint32_t a = from; a <= to && to - a >= step - 1;) {
         if ((++n & 0xFFF) == 0 && stop && stop()) break;
-        const uint32_t v = random ? uint32_t(std::rand()) : value;
+        const uint32_t v = random ? rand15() : value;
         uint32_t back;
         if (size == 1) {
             mem.putbyte(a, uint8_t(v));

@@ -245,12 +245,21 @@ void Memory::putlongslow(uint32_t address, uint32_t value)
 
 uint16_t Memory::peekword(uint32_t address)
 {
-    auto byte = [this](uint32_t a) -> uint32_t {
-        const uint8_t* d = readable(a);
-        return d ? d[a % PageSize] : 0;
-    };
-    uint32_t hi = byte(address);
-    return uint16_t(hi << 8 | byte(address + 1));
+    const uint32_t hi = peekbyte(address);
+    return uint16_t(hi << 8 | peekbyte(address + 1));
+}
+
+uint8_t Memory::peekbyte(uint32_t address)
+{
+    const PageIndex* ix = findindex(pageof(address));
+    if (!ix || (!ix->frame && ix->slot < 0)) return 0;   // never touched
+    const uint8_t* d = readable(address);
+    return d ? d[address % PageSize] : 0;
+}
+
+uint32_t Memory::peeklong(uint32_t address)
+{
+    return uint32_t(peekword(address)) << 16 | peekword(address + 2);
 }
 
 void Memory::getmem(void* dest, uint32_t address, size_t count)

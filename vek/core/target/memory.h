@@ -100,6 +100,10 @@ public:
     // Reads for the decoder's blocks: no access check and no memory point
     // sees them, and the one-shot fetch flag stays as it is.
     uint16_t peekword(uint32_t address);
+    // Reads for the windows: as peekword, and a page never written reads 0
+    // without coming into being.
+    uint8_t peekbyte(uint32_t address);
+    uint32_t peeklong(uint32_t address);
 
     // Empties every frame and the directory: all memory reads 0 again and
     // swap slots are reused from slot 0.

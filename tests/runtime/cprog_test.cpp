@@ -1,0 +1,155 @@
+// C programs compiled end to end (cpppc, cgppc, cappc through qvbuild) and
+// run on the simulator. Each stores its answer in `result`; the expected
+// values are what the host compiler's build of the same source gives (int
+// is 32 bits on both), and HostCompilerAgrees checks them again whenever a
+// host C compiler is at hand.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "rig.h"
+
+namespace {
+
+struct CProgram {
+    const char* name;
+    const char* source;
+    int32_t result;
+    const char* option = nullptr;  // for qvppc, when the program needs one
+};
+
+const CProgram kPrograms[] = {
+    {"calls_and_a_for_loop",
+     "int result;\n"
+     "int add(int a, int b) { return a + b; }\n"
+     "int main(void) { int i, s = 0; for (i = 0; i < 10; i++) s = add(s, i); result = s; return s; }\n",
+     45},
+    {"recursion",
+     "int result;\n"
+     "static int fib(int n) { if (n < 2) return n; return fib(n - 1) + fib(n - 2); }\n"
+     "int main(void) { result = fib(15); return 0; }\n",
+     610},
+    {"while_do_and_arrays",
+     "int result;\nint a[10];\n"
+     "int main(void) {\n"
+     "  int i, s = 0;\n"
+     "  for (i = 0; i < 10; i++) a[i] = i * i;\n"
+     "  i = 0;\n"
+     "  while (i < 10) { if (a[i] & 1) s += a[i]; else s -= 1; i++; }\n"
+     "  do { s = s * 3 + 1; } while (s < 1000);\n"
+     "  result = s; return 0;\n}\n",
+     1444},
+    {"switches_sparse_ranges_and_tables",
+     "int result;\n"
+     "int classify(int x) {\n"
+     "  switch (x) { case 1: return 10; case 2: case 3: case 4: return 20; case 7: return 30;\n"
+     "  case 100: return 40; default: return -1; }\n}\n"
+     "int dense(int x) {\n"
+     "  switch (x) { case 0: return 5; case 1: return 6; case 2: return 7; case 3: return 8; case 4: return 9;\n"
+     "  case 5: return 10; case 6: return 11; case 8: return 12; }\n"
+     "  return 0;\n}\n"
+     "int main(void) { int i, s = 0; for (i = -2; i < 110; i++) s = s * 7 + classify(i) + dense(i);\n"
+     "  result = s; return 0; }\n",
+     -2092768512},
+    {"structs_pointers_and_narrow_types",
+     "int result;\nstruct pt { int x; short y; char c; };\nunsigned char buf[20];\n"
+     "int sum(struct pt *p, int n) { int s = 0; while (n-- > 0) { s += p->x * p->y + p->c; p++; } return s; }\n"
+     "int main(void) {\n"
+     "  struct pt v[3]; int i; char c = -5; unsigned u = 3000000000u;\n"
+     "  for (i = 0; i < 3; i++) { v[i].x = i + 1; v[i].y = (short)(i * 100 - 50); v[i].c = c; }\n"
+     "  for (i = 0; i < 20; i++) buf[i] = (unsigned char)(i * 37);\n"
+     "  result = sum(v, 3) + buf[7] + (int)(u / 7 % 1000) + (i && c < 0) + (u > 5 || i == 3);\n"
+     "  return 0;\n}\n",
+     918},
+    {"ten_arguments_break_and_continue",
+     "int result;\n"
+     "int many(int a, int b, int c, int d, int e, int f, int g, int h, int i, int j)\n"
+     "{ return a - b + c * d - e + f * g - h + i * j; }\n"
+     "long lmul(long a, long b) { return a * b / 3; }\n"
+     "int main(void) {\n"
+     "  int x = many(1, 2, 3, 4, 5, 6, 7, 8, 9, 10); int k; int s = 0;\n"
+     "  for (k = 0; k < 20; k++) { if (k == 3) continue; if (k > 15) break; s += k; }\n"
+     "  result = x + s + (int)lmul(1000, 77); return 0;\n}\n",
+     25913},
+    {"statics_goto_nested_loops_and_signed_division",
+     "int result;\nstatic int table[] = {3, 1, 4, 1, 5, 9, 2, 6};\n"
+     "int counter(void) { static int n = 10; return n++; }\n"
+     "int main(void) {\n"
+     "  int i, j, s = 0; short sh = -300; unsigned char uc = 250; unsigned int u = 0xF0000000u; int *p = table;\n"
+     "  for (i = 0; i < 8; i++)\n"
+     "    for (j = 0; j < 8; j++) { if (j > i) break; if ((i + j) % 3 == 0) continue; s += p[i] * table[j]; }\n"
+     "  uc += 10;\n"
+     "  s += uc + sh / 7 + (int)(u >> 28) + (-17 >> 2) + (-17 / 4) + (-17 % 4);\n"
+     "  i = 0;\n"
+     "again:\n"
+     "  s += counter();\n"
+     "  if (++i < 3) goto again;\n"
+     "  result = s; return 0;\n}\n",
+     386},
+    {"doubles_and_floats",
+     "int result;\n"
+     "double scale(double x, int k) { return x * k + 0.5; }\n"
+     "int main(void) { double d = scale(2.25, 3); float f = 1.5f; f = f * 4;\n"
+     "  result = (int)(d * 10) + (int)f; return 0; }\n",
+     78},
+    {"inline_calls_in_a_conditional",
+     "int result;\n"
+     "static inline int twice(int v) { int t = v * 2; if (t > 10) return t - 1; return t; }\n"
+     "int main(void) { int i, s = 0;\n"
+     "  for (i = 0; i < 8; i++) s += twice(i) + (i & 1 ? twice(s & 3) : 5);\n"
+     "  result = s; return 0; }\n",
+     84, "-p-c99"},
+};
+
+class CPrograms : public rt::RuntimeTest, public ::testing::WithParamInterface<CProgram> {};
+
+TEST_P(CPrograms, RunOnTheSimulatorAsTheHostCompilerRunsThem) {
+    const CProgram& c = GetParam();
+    write("main.c", c.source);
+    std::vector<std::string> args{"-o", path("prog.o"), path("main.c")};
+    if (c.option) args.insert(args.begin(), c.option);
+    ASSERT_EQ(qvbuild(args), 0) << errors;
+    ASSERT_EQ(vekrun({"-p", "result", path("prog.o")}), 0) << errors << host.out;
+    std::string want = "\nresult = " + std::to_string(c.result) + "\n";
+    EXPECT_NE(host.out.find(want), std::string::npos) << host.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CPrograms, ::testing::ValuesIn(kPrograms),
+                         [](const ::testing::TestParamInfo<CProgram>& i) { return std::string(i.param.name); });
+
+// The recorded results are the host compiler's.
+class HostCompiler : public rt::RuntimeTest {};
+
+TEST_F(HostCompiler, AgreesWithTheRecordedResults) {
+    if (std::system("cc --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no host C compiler";
+    write("harness.c",
+          "#undef main\n#include <stdio.h>\nextern int result;\nint realmain(void);\n"
+          "int main(void) { realmain(); printf(\"%d\\n\", result); return 0; }\n");
+    // all compiled at once, then run one by one
+    std::string cmd = "(";
+    size_t n = 0;
+    for (const CProgram& c : kPrograms) {
+        std::string k = std::to_string(n++);
+        write("p" + k + ".c", c.source);
+        cmd += "cc -w -O1 -Dmain=realmain -o " + path("p" + k) + " " + path("p" + k + ".c") + " " + path("harness.c") +
+               " & ";
+    }
+    cmd += "wait) >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    n = 0;
+    for (const CProgram& c : kPrograms) {
+        SCOPED_TRACE(c.name);
+        std::string exe = path("p" + std::to_string(n++));
+        std::string out;
+        if (FILE* f = popen(exe.c_str(), "r")) {
+            char buf[64];
+            while (std::fgets(buf, sizeof buf, f)) out += buf;
+            pclose(f);
+        }
+        EXPECT_EQ(out, std::to_string(c.result) + "\n");
+    }
+}
+
+}  // namespace
