@@ -15,13 +15,13 @@ using vektest::Vek;
 
 TEST(CommandFiles, LinesCommentsLongAndUnterminatedLines) {
     qvtest::Scratch dir("vekcmd");
-    dir.write("a.in", "; break @0x1000\nrem " + std::string(600, 'x') + "\r\nbreak @0x1004;break @0x1064\nbreak add");
+    dir.write("a.in", "; break @0x1000\nrem " + std::string(600, 'x') + "\r\nbreak @0x1004;break @0x1064\nbreak _add");
     Vek v;
     v.run("input a.in");
     EXPECT_EQ(v.host.err, "");
     ASSERT_EQ(v.d->events.size(), 3u);
     EXPECT_EQ(v.d->events[0]->address, 0x1004u);
-    EXPECT_EQ(v.d->events[2]->text, "add");
+    EXPECT_EQ(v.d->events[2]->text, "_add");
     v.run("go; regs");
     EXPECT_EQ(v.pc(), 0x1004u);
     EXPECT_NE(v.host.out.find("pc:00001004"), std::string::npos);

@@ -130,7 +130,7 @@ TEST(Steps, FastAndLiteralPathsAgree) {
         // line events, a count, a body, a stop location
         "watch /C:2 add() {regs}\nbreak main.c:16\ngo\nstep 3\nwatch @0x100a\ngo main.c:17\n",
         // address events only, on a line and mid-line; ostep and finish
-        "watch /C:2 @0x1052\nwatch fact {rem}\nbreak /C:4 @0x105a\ngo\nostep\nstep 2\nfinish\ngo @0x106c\n",
+        "watch /C:2 @0x1052\nwatch _fact {rem}\nbreak /C:4 @0x105a\ngo\nostep\nstep 2\nfinish\ngo @0x106c\n",
     };
     for (const char* script : scripts) {
         SCOPED_TRACE(script);

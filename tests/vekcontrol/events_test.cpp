@@ -29,7 +29,7 @@ TEST(Events, TheSmallestFreeNumberIsTaken) {
 // A count of 3 triggers on the third pass and again three passes later,
 // whether the event is tested after each instruction or after a step.
 TEST(Events, ACountTriggersOnEveryThirdPass) {
-    for (const char* where : {"@0x100a", "add", "main.c:3"}) {
+    for (const char* where : {"@0x100a", "_add", "main.c:3"}) {
         SCOPED_TRACE(where);
         Vek v;
         v.run(std::string("break /C:3 ") + where + "\ngo");
@@ -44,7 +44,7 @@ TEST(Events, ACountTriggersOnEveryThirdPass) {
 
 TEST(Events, AWatchpointCountsAndRunsItsBodyWithoutStopping) {
     Vek v;
-    v.run("watch add {rem}\ngo main.c:17");
+    v.run("watch _add {rem}\ngo main.c:17");
     EXPECT_EQ(v.where(), "main:17");
     ASSERT_EQ(v.d->events.size(), 1u);
     EXPECT_EQ(v.d->events[0]->hits, 6);
@@ -53,10 +53,10 @@ TEST(Events, AWatchpointCountsAndRunsItsBodyWithoutStopping) {
 
 TEST(Events, AWatchpointDoesNotHideABreakpointAtTheSameAddress) {
     Vek v;
-    v.run("watch @0x100a\nbreak add\ngo");
+    v.run("watch @0x100a\nbreak _add\ngo");
     EXPECT_EQ(v.pc(), 0x100au);
     EXPECT_EQ(v.d->events[0]->hits, 1);
-    EXPECT_EQ(v.host.out, "***** breakpoint at: add (0x100a)\n");
+    EXPECT_EQ(v.host.out, "***** breakpoint at: _add (0x100a)\n");
 }
 
 TEST(Events, AGoInABodyNeitherStopsTheRunNorLosesItsTarget) {
@@ -70,7 +70,7 @@ TEST(Events, AGoInABodyNeitherStopsTheRunNorLosesItsTarget) {
 
 TEST(Events, ABodyMayDeleteItsOwnEventAndNotLoad) {
     Vek v;
-    v.run("break add {delete 1; load " + vektest::program() + "}\ngo");
+    v.run("break _add {delete 1; load " + vektest::program() + "}\ngo");
     EXPECT_EQ(v.pc(), 0x100au);
     EXPECT_TRUE(v.d->events.empty());
     EXPECT_NE(v.host.err.find("load: not while the target runs"), std::string::npos);
@@ -81,14 +81,14 @@ TEST(Events, ABodyMayDeleteItsOwnEventAndNotLoad) {
 TEST(Events, AWrittenListReadBackGivesTheSameEvents) {
     qvtest::Scratch dir("vekevents");
     Vek v;
-    v.run("break /C:2 add {regs}\nwatch main.c:15\nbreak @0x1064\nwatch /C:4 fact()");
+    v.run("break /C:2 _add {regs}\nwatch main.c:15\nbreak @0x1064\nwatch /C:4 fact()");
     std::string before;
     for (auto& e : v.d->events) before += v.d->eventline(*e);
     v.run("write ev.in\ndelete *\ninput ev.in");
     std::string after;
     for (auto& e : v.d->events) after += v.d->eventline(*e);
     EXPECT_EQ(after, before);
-    EXPECT_EQ(dir.read("ev.in"), "break /C:2 add {regs}\nwatch main.c:15\nbreak @0x1064\nwatch /C:4 fact():5:9\n");
+    EXPECT_EQ(dir.read("ev.in"), "break /C:2 _add {regs}\nwatch main.c:15\nbreak @0x1064\nwatch /C:4 fact():5:9\n");
 }
 
 TEST(Events, BadLocationsReportAndMakeNothing) {
@@ -97,7 +97,7 @@ TEST(Events, BadLocationsReportAndMakeNothing) {
     EXPECT_TRUE(v.d->events.empty());
     EXPECT_EQ(v.host.err,
               "Error: nosuch.c: file not found\nError: main.c:99: line not found\n"
-              "Error: illegal breakpoint: nosuch\nError: illegal breakpoint: nosuch\n");
+              "Error: variable can't be accessed: nosuch\nError: variable can't be accessed: nosuch\n");
     EXPECT_EQ(v.d->flags.running, 0);
 }
 

@@ -33,7 +33,7 @@ Result runvek(const qvtest::Scratch& dir, const std::string& commands, const std
 TEST(Program, StackAndCountsAfterARun) {
     qvtest::Scratch dir("vekdata");
     dir.write("main.c", "int add(int a, int b)\n{\n    return a + b;\n}\n");
-    Result r = runvek(dir, "break add\ngo\nstack\ndelete *\nbreak main.c:17\ngo\nperf\nprint /p main.c:1:3\n"
+    Result r = runvek(dir, "break _add\ngo\nstack\ndelete *\nbreak main.c:17\ngo\nperf\nprint /p main.c:1:3\n"
                            "perf /z\nperf\nquit\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("add()\nmain()\n"), std::string::npos) << r.out;

@@ -107,7 +107,7 @@ void Debugger::writecmds(const char* letters, const char* path) {
     }
     if (!events_ && !monitors && !functions) events_ = monitors = functions = true;
     if (events_) writeevents(f);
-    // Monitors and user commands: none are kept yet.
+    if (monitors) writemonits(f);
     std::fclose(f);
 }
 

@@ -18,11 +18,13 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "vek/command/expr/expr.h"
 #include "vek/core/debuginfo/lookup.h"
 #include "vek/core/session/session.h"
 
@@ -50,6 +52,7 @@ struct RunMode {
 };
 
 struct FuncStats;
+struct ExprValue;
 
 struct CallFrame {
     FunctionRecord* func = nullptr;
@@ -91,6 +94,20 @@ struct EventRecord {
     bool removed = false;        // removal waits until no walk holds it
 };
 
+// One monitor: an expression (or a memory location) that the data views
+// show after every stop and data change.
+struct MonitorRecord {
+    int32_t number = 0;          // the smallest free number from 1
+    int32_t active = 1;
+    uint32_t address = 0;        // memory monitors
+    char size = 0;               // 'b', 'w', 'l' for memory monitors, else 0
+    char format = 0;             // display format letter, blank or 0: the default
+    uint8_t kind = 0;            // term kind of the last value shown
+    int32_t error = 0;           // the last evaluation's error
+    std::string extra;           // the item text last shown by a window
+    std::string text;
+};
+
 // What the step engine needs to know of one address, found once and kept
 // (like decoded instructions) until the debug information changes.
 struct PointInfo {
@@ -109,7 +126,7 @@ struct PointInfo {
 
 // Numbers of the message table used by run control.
 namespace msgid {
-constexpr int Read = 8, Unknown = 11, Illegal = 17, Breakpoint = 18, Redirect = 22, Argument = 32, Create = 37,
+constexpr int Read = 8, Syntax = 13, LogOpen = 36, NoAddress = 53, MonNotFound = 66, InFrame = 86, Unknown = 11, Illegal = 17, Breakpoint = 18, Redirect = 22, Argument = 32, Create = 37,
               NoName = 44, NoSource = 45, NoFrame = 46, BadBreak = 59, FirstLine = 62, Modified = 70,
               NotFound = 73, NoneSet = 74, NoFile = 75, NoFunc = 76, NoLine = 77, Broken = 83, NoCode = 85;
 }
@@ -130,6 +147,21 @@ namespace cmdflag {
 constexpr uint16_t NoRefresh = 0x04, NeedLines = 0x10, NeedFrame = 0x20, Internal = 0x100;
 }
 const CommandEntry* commandtable();
+// Term kinds of variables that live in registers or frames (message 53 on
+// them is no error for monitors).
+inline bool isvarterm(uint8_t k) { return k == 4 || k == 5 || k == 7 || k == 23; }
+// An expression evaluated at text (blanks skipped): its value (also on
+// error), the error, its text as typed less trailing blanks, where it
+// started and where it ended.
+struct ExprAt {
+    ExprPtr value;
+    int error = 0;
+    std::string text;
+    Cursor start = nullptr, end = nullptr;
+    // Monitors take a register variable (message 53 on a variable term).
+    bool monitorable() const { return !error || (error == 53 && value && isvarterm(value->kind)); }
+};
+ExprAt evalat(Cursor text, int mode);
 // Options: groups of '/' and letters. Letters in `known` are accepted,
 // those in `valued` take ":value". readoptions returns the text after the
 // options, or nullptr after reporting an unknown or malformed option
@@ -146,6 +178,12 @@ Cursor readoptions(Cursor text, const char* known, const char* valued, Options& 
 // Gives a row of the table its handler (the command libraries built on run
 // control install theirs at start-up); false when no row has that word.
 bool sethandler(const char* word, Handler handler);
+// The /C:n count of the event commands: a 16-bit number; false (reported
+// as "Wrong option ") when it is not one.
+bool readcount(const Options& o, uint32_t& count);
+// Installs the program, session, monitor and frame commands (every
+// Debugger does at its start).
+void addprogramcommands();
 
 struct Debugger {
     Session& s;
@@ -175,6 +213,7 @@ struct Debugger {
     bool replaying = false, norefresh = false, internals = false, cleanup = true, quitting = false;
     uint16_t refreshing = 0;
     bool quiet = false;
+    bool mute = false;               // re-creations of the reload print nothing
     int cmdfiles = 0;                // nested command files running
     LocationState loc;
     std::string recordpath;
@@ -258,6 +297,54 @@ struct Debugger {
     EventRecord* newevent(int user, bool watch, bool enabled, uint32_t count, char kind);
     EventRecord* findnumber(int number);
     void purgeevents();              // frees the events marked removed
+
+    // Data-change events and data breakpoints of an evaluated expression
+    // (value.text), and label events.
+    Cursor newdataevent(Cursor text, const ExprValue& value, uint32_t count, int user, bool watch, bool enabled);
+    Cursor newdatabkpt(Cursor text, const ExprValue& value, uint32_t count, char access, bool watch, bool enabled);
+    Cursor newlevent(Cursor text, const ExprValue& value, uint32_t count, int user, bool watch, bool enabled);
+    // The event for an expression location at text (evaluated from there,
+    // mode 1): a symbol, label or data-change event. Reports an error as
+    // the message, ": " and the text, and returns nullptr then; with
+    // silent nothing is reported (the reload).
+    Cursor exprevent(Cursor text, uint32_t count, int user, bool watch, bool enabled, bool silent = false);
+
+    // ---- monitors.cpp
+    std::vector<MonitorRecord> monitors;   // ascending number
+    std::function<void()> monitorview;     // refreshes the Monitors window, when there is one
+    // Saves (load false) or loads a session (kind 1) or layout (0) file.
+    std::function<void(const std::string& name, int kind, bool load)> sessionio;
+    void addmonit(const std::string& text, char letter);
+    void addmemmonit(const std::string& name, uint32_t address, int id);
+    void rmmonit(int number);              // -1: all
+    bool rmmonittext(const std::string& text);
+    void writemonits(std::FILE* file);
+    // Refreshes the data views after a run or a data change.
+    void refreshdata();
+    // The reload that keeps the user's events and monitors (as texts).
+    struct KeptEvent {
+        char cls = 'C', access = 'A';
+        bool enabled = true, watch = false;
+        uint32_t count = 1;
+        std::string text;
+    };
+    struct KeptMonitor {
+        int32_t active = 1;
+        char format = 0;
+        std::string text;
+    };
+    std::vector<KeptEvent> keptevents;
+    std::vector<KeptMonitor> keptmonitors;
+    void saveevents();
+    void savemonits();
+    void restoreevents();
+    void restoremonits();
+    // Reloads the program at path keeping events and monitors; only while
+    // stopped. False when nothing was done or the load failed.
+    bool reload(const std::string& path);
+    // Zero and reset: counters, position and (by the letters) events,
+    // monitors and registers.
+    void zero(bool events, bool monitors, bool reset);
 
     // ---- interp.cpp
     Cursor docmd(Cursor line, int user);

@@ -60,6 +60,8 @@ Debugger::Debugger(Session& session) : s(session) {
     };
     env.hooks.dispatch = [this](const char* text, int user) { return dispatchcmd(text, user); };
     env.hooks.stoprequested = [this] { return flags.stop != 0 || quitting; };
+    env.hooks.refreshdata = [this] { refreshdata(); };
+    addprogramcommands();
 }
 
 // The facts of one address, from rec (the statement there, or another
@@ -715,15 +717,10 @@ static bool internalevent(Debugger& d, Cursor& text) {
         d.newlineevents("", loc, 1, 0, true, false, true);
         if (d.locerror) return false;
     } else {
-        // A program symbol: as written, then with '_' in front.
-        std::string name = d.loc.lasttext;
-        auto at = d.s.symbolport.findsym(name);
-        if (!at) at = d.s.symbolport.findsym("_" + name);
-        if (!at) {
-            puterror({msgtext(msgid::BadBreak), ": ", name, "\n"});
-            return false;
-        }
-        d.newsevent("", name, *at, 1, 0, false, true);
+        // An expression, read from the location's start.
+        Cursor after2 = d.exprevent(text, 1, 0, false, true);
+        if (!after2) return false;
+        rest = skipblanks(after2);
     }
     text = rest;
     return true;
@@ -776,6 +773,7 @@ Cursor Debugger::runloop(Cursor text, int user) {
     mode.level = 0;
     flags.stop = 0;
     setrunstate(0);
+    refreshdata();
     return text;
 }
 

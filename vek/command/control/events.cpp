@@ -4,6 +4,7 @@
 // frees it when it is done.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "vek/command/control/control.h"
 #include "vek/command/expr/expr.h"
@@ -52,7 +53,7 @@ EventRecord* Debugger::newevent(int user, bool watch, bool enabled, uint32_t cou
 }
 
 static void echo(Debugger& d, const EventRecord& e) {
-    if (!e.user || d.quiet) return;
+    if (!e.user || d.quiet || d.mute) return;
     puttext({"(", std::to_string(e.number), ")  ", d.eventline(e)});
 }
 
@@ -102,6 +103,89 @@ Cursor Debugger::newsevent(Cursor text, const std::string& name, uint32_t addres
         e->text = name;
         echo(*this, *e);
     }
+    return after;
+}
+
+Cursor Debugger::newdataevent(Cursor text, const ExprValue& value, uint32_t count, int user, bool watch,
+                               bool enabled) {
+    EventRecord* e;
+    Cursor after = makeevent(
+        *this, text, 'd', [&](const EventRecord& o) { return o.text == value.text; }, count, user, watch, enabled,
+        e);
+    if (e) {
+        e->text = value.text;
+        e->address = value.address;
+        uint32_t size = typesizeof(value);
+        if (size == 0 || size > 0x10000) size = 4;
+        e->watched.resize(size);
+        for (uint32_t k = 0; k < size; ++k) e->watched[k] = s.target.mem.getbyte(value.address + k);
+        if (user && !mute) puttext({eventline(*e)});
+    }
+    return after;
+}
+
+Cursor Debugger::newlevent(Cursor text, const ExprValue& value, uint32_t count, int user, bool watch,
+                           bool enabled) {
+    EventRecord* e;
+    Cursor after = makeevent(
+        *this, text, 'l', [&](const EventRecord& o) { return o.address == value.address; }, count, user, watch,
+        enabled, e);
+    if (e) {
+        e->text = value.text;
+        e->address = value.address;
+        if (user && !mute) puttext({eventline(*e)});
+    }
+    return after;
+}
+
+Cursor Debugger::newdatabkpt(Cursor text, const ExprValue& value, uint32_t count, char access, bool watch,
+                             bool enabled) {
+    std::string body;
+    Cursor after = takebody(text, body);
+    EventRecord* e = newevent(1, watch, enabled, count, access == 'R' || access == 'W' ? access : 'A');
+    e->cls = 'D';
+    e->body = body;
+    e->text = value.text;
+    e->address = value.address;
+    echo(*this, *e);
+    return after;
+}
+
+ExprAt evalat(Cursor text, int mode) {
+    ExprAt r;
+    r.start = r.end = skipblanks(text);
+    r.value.reset(xexpr(r.end, r.error, mode));
+    r.text.assign(r.start, size_t(r.end - r.start));
+    while (!r.text.empty() && uint8_t(r.text.back()) <= ' ') r.text.pop_back();
+    if (r.value && r.value->text.empty()) r.value->text = r.text;
+    return r;
+}
+
+Cursor Debugger::exprevent(Cursor text, uint32_t count, int user, bool watch, bool enabled, bool silent) {
+    ExprAt x = evalat(text, 1);
+    Cursor p = x.start, cursor = x.end;
+    int error = x.error;
+    ExprValue* v = x.value.get();
+    const std::string& what = x.text;
+    if (!v || what.empty()) error = error ? error : msgid::BadBreak;
+    if (!error && v->kind == term::Value) error = msgid::BadBreak;
+    std::optional<uint32_t> at;
+    if (!error && v->kind == term::Symbol && !(at = s.symbolport.findsym(v->text.empty() ? what : v->text)))
+        error = msgid::BadBreak;
+    if (error) {
+        if (!silent) puterror({msgtext(error), ": ", what.empty() ? std::string(p) : what, "\n"});
+        return nullptr;
+    }
+    const bool oldmute = mute;
+    if (silent) mute = true;
+    Cursor after;
+    if (v->kind == term::Symbol)
+        after = newsevent(cursor, v->text, *at, count, user, watch, enabled);
+    else if (v->kind == sc::TLabel || v->kind == sc::TGLabel)
+        after = newlevent(cursor, *v, count, user, watch, enabled);
+    else
+        after = newdataevent(cursor, *v, count, user, watch, enabled);
+    mute = oldmute;
     return after;
 }
 
@@ -268,7 +352,8 @@ EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afters
             continue;
         }
         // Triggered.
-        if (mode.level <= 1 && e->user) {
+        // A data change is told for the stop points of go and step too.
+        if (mode.level <= 1 && (e->user || e->kind == 'd')) {
             if (e->kind == 'd') {
                 std::string where = line && line->owner ? " " + line->owner->name + "():" + std::to_string(line->line)
                                                         : std::string(" ????");
@@ -384,6 +469,7 @@ void Debugger::listevents(bool watch) {
 std::string Debugger::eventcommand(const EventRecord& e) const {
     std::string t = e.cls == 'D' ? "d" : "";
     t += e.watch ? "watch " : "break ";
+    if (e.cls == 'D' && e.kind != 'A') t += std::string("/T:") + e.kind + " ";
     if (e.count > 1) t += "/C:" + std::to_string(e.count) + " ";
     switch (e.kind) {
     case 't':

@@ -58,14 +58,6 @@ constexpr int MsgUnknown = 11, MsgNoSource = 45, MsgNoFrame = 46, MsgArgument = 
 
 Cursor lineend(Cursor text) { return text + std::strlen(text); }
 
-uint32_t countof(const Options& o) {
-    if (!o.has('C')) return 0;
-    uint32_t n = 0;
-    const std::string& v = o.value['C' - 'A'];
-    if (!isnumber(v.c_str(), v.size(), n)) return 0;
-    return n & 0xFFFF;
-}
-
 // ---- run commands
 
 // What each run command sets of the run mode.
@@ -188,12 +180,14 @@ Cursor cmdload(Debugger& d, Cursor text, int) {
         return lineend(text);
     }
     const std::string entry = o.value['O' - 'A'];
+    d.rmmonit(-1);
     d.rmevent(-1, 0);
     fireloadcbs(name.c_str(), 0);
     d.resetsteps();
     const bool ok = d.loadprogram(name, o.has('O') ? entry.c_str() : nullptr, true, o.has('S'));
     if (!ok) {
         d.di().clear();
+        d.rmmonit(-1);
         d.rmevent(-1, 0);
         d.resetsteps();
         d.clearframes();
@@ -213,49 +207,37 @@ Cursor cmdinput(Debugger& d, Cursor text, int) {
     return p;
 }
 
-Cursor cmdwrite(Debugger& d, Cursor text, int) {
-    Options o;
-    Cursor p = readoptions(text, "EMF", "", o, false, true);
-    if (!p) return lineend(text);
-    std::string letters;
-    if (o.has('E')) letters += 'b';
-    if (o.has('M')) letters += 'm';
-    if (o.has('F')) letters += 'f';
-    if (letters.empty()) letters = " ";
-    std::string name(p);
-    while (!name.empty() && uint8_t(name.back()) <= ' ') name.pop_back();
-    d.writecmds(letters.c_str(), name.c_str());
-    return lineend(text);
-}
-
 // ---- events
+
+// Event numbers (or '*') of /A and /S, switched on or off.
+Cursor switchevents(Debugger& d, Cursor p, char letter, Cursor text) {
+    for (;;) {
+        p = skipblanks(p);
+        if (*p == '*') {
+            d.setevents(letter, -1);
+            return p + 1;
+        }
+        LocationSpec loc;
+        Cursor after = parseloc(d.loc, p, loc);
+        if (!isnumloc(loc)) {
+            puterror({msgtext(msgid::Argument), "for: ", letter == 'a' ? " Break/Watch activate " : " Break/Watch suspend",
+                      "\n"});
+            return lineend(text);
+        }
+        d.setevents(letter, int(loc.line));
+        p = skipblanks(after);
+        if (*p != ',') return p;
+        ++p;
+    }
+}
 
 Cursor eventcmd(Debugger& d, Cursor text, int user, bool watch) {
     Options o;
     Cursor p = readoptions(text, "ASIEC", "C", o);
     if (!p) return lineend(text);
-    const uint32_t count = countof(o);
-    if (o.has('A') || o.has('S')) {
-        const char letter = o.has('A') ? 'a' : 's';
-        for (;;) {
-            p = skipblanks(p);
-            if (*p == '*') {
-                d.setevents(letter, -1);
-                return p + 1;
-            }
-            LocationSpec loc;
-            Cursor after = parseloc(d.loc, p, loc);
-            if (!isnumloc(loc)) {
-                puterror({msgtext(msgid::Argument), "for: ", letter == 'a' ? " Break/Watch activate " : " Break/Watch suspend",
-                          "\n"});
-                return lineend(text);
-            }
-            d.setevents(letter, int(loc.line));
-            p = skipblanks(after);
-            if (*p != ',') return p;
-            ++p;
-        }
-    }
+    uint32_t count = 0;
+    if (!readcount(o, count)) return lineend(text);
+    if (o.has('A') || o.has('S')) return switchevents(d, p, o.has('A') ? 'a' : 's', text);
     const bool enabled = !o.has('I');
     const bool whole = !o.has('E');
     for (;;) {
@@ -272,21 +254,57 @@ Cursor eventcmd(Debugger& d, Cursor text, int user, bool watch) {
             if (d.locerror) return after;
         } else if (loc.isaddress) {
             after = d.newaddrevent(after, loc.address, count, user, watch, enabled);
+        } else if (isnumloc(loc) || iscodeloc(loc)) {
+            // A line or function with no line records to find it in.
+            puterror({msgtext(msgid::BadBreak), ": ", d.loc.lasttext, "\n"});
+            return lineend(text);
         } else {
-            std::string name = d.loc.lasttext;
-            auto at = d.s.symbolport.findsym(name);
-            if (!at) at = d.s.symbolport.findsym("_" + name);
-            if (!at || isnumloc(loc)) {
-                puterror({msgtext(msgid::BadBreak), ": ", name, "\n"});
-                return lineend(text);
-            }
-            after = d.newsevent(after, name, *at, count, user, watch, enabled);
+            // An expression, read from the location's start.
+            after = d.exprevent(p, count, user, watch, enabled);
+            if (!after) return lineend(text);
         }
         p = skipblanks(after);
         if (*p != ',') return p;
         ++p;
     }
 }
+
+Cursor databkptcmd(Debugger& d, Cursor text, bool watch) {
+    Options o;
+    Cursor p = readoptions(text, "ASCT", "CT", o);
+    if (!p) return lineend(text);
+    uint32_t count = 0;
+    if (!readcount(o, count)) return lineend(text);
+    char access = 'A';
+    if (o.has('T')) {
+        const char c = char(std::toupper(uint8_t(o.value['T' - 'A'].c_str()[0])));
+        if (c == 'A' || c == 'R' || c == 'W') access = c;
+    }
+    p = skipblanks(p);
+    if (!*p || *p == '\r' || *p == '\n') {
+        d.listevents(watch);
+        d.norefresh = true;
+        return lineend(p);
+    }
+    if (o.has('A') || o.has('S')) return switchevents(d, p, o.has('A') ? 'a' : 's', text);
+    for (;;) {
+        ExprAt x = evalat(p, 0);
+        Cursor cursor = x.end;
+        ExprValue* v = x.value.get();
+        if (x.error || !v || x.text.empty()) {
+            // Nothing is made for an expression that does not evaluate.
+            puterror({"Incorrect argument for Variable break\n"});
+            return stmtend(cursor);
+        }
+        if (v->kind != 1 && v->kind != 6) puterror({"Illegal argument for Variable break (dynamic allocation)\n"});
+        p = skipblanks(d.newdatabkpt(cursor, *v, count, access, watch, true));
+        if (*p != ',') return p;
+        ++p;
+    }
+}
+
+Cursor cmddbreak(Debugger& d, Cursor text, int) { return databkptcmd(d, text, false); }
+Cursor cmddwatch(Debugger& d, Cursor text, int) { return databkptcmd(d, text, true); }
 
 Cursor cmdbreak(Debugger& d, Cursor text, int user) { return eventcmd(d, text, user, false); }
 Cursor cmdwatch(Debugger& d, Cursor text, int user) { return eventcmd(d, text, user, true); }
@@ -296,13 +314,25 @@ Cursor cmddelete(Debugger& d, Cursor text, int) {
     Cursor p = readoptions(text, "EM", "", o);
     if (!p) return lineend(text);
     const bool monitors = !o.letters.empty() && o.letters.back() == 'M';
-    if (monitors) {
-        puterror({"delete /M: not built yet\n"});
-        return lineend(text);
-    }
     if (*p == '*') {
-        d.rmevent(-1, 1);
+        if (monitors)
+            d.rmmonit(-1);
+        else
+            d.rmevent(-1, 1);
         return p + 1;
+    }
+    if (monitors) {
+        for (;;) {
+            ExprAt x = evalat(p, 0);
+            Cursor cursor = x.end;
+            const std::string& what = x.text;
+            if (what.empty()) return cursor;
+            // By its text: a monitor whose variable is gone can still go.
+            if (!d.rmmonittext(what)) puterror({" Unknown Monitor: ", what, "\n"});
+            p = skipblanks(cursor);
+            if (*p != ',') return p;
+            ++p;
+        }
     }
     for (;;) {
         LocationSpec loc;
@@ -334,8 +364,28 @@ Cursor cmddelete(Debugger& d, Cursor text, int) {
             drop([&](const EventRecord& e) { return e.kind == 'a' && e.address == loc.address; });
             if (!removed) puterror({"Unknown Absolute Event: ", what, "\n"});
         } else {
-            drop([&](const EventRecord& e) { return e.kind == 's' && (e.text == what || e.text == "_" + what); });
-            if (!removed) puterror({"Unknown Symbol Event: ", what, "\n"});
+            // An expression, read from the location's start.
+            ExprAt x = evalat(p, 1);
+            Cursor start = x.start, cursor = x.end;
+            int error = x.error;
+            ExprValue* v = x.value.get();
+            const std::string& expr = x.text;
+            if (!error && v && v->kind == term::Value) error = msgid::BadBreak;
+            if (error || !v || expr.empty()) {
+                puterror({msgtext(error ? error : msgid::BadBreak), ": ", expr.empty() ? std::string(start) : expr, "\n"});
+                return lineend(text);
+            }
+            after = cursor;
+            if (v->kind == term::Symbol) {
+                drop([&](const EventRecord& e) { return e.kind == 's' && e.text == expr; });
+                if (!removed) puterror({"Unknown Symbol Event: ", start, "\n"});
+            } else if (v->kind == sc::TLabel || v->kind == sc::TGLabel) {
+                drop([&](const EventRecord& e) { return e.kind == 'l' && e.address == v->address; });
+                if (!removed) puterror({"Unknown Label Event: ", start, "\n"});
+            } else {
+                drop([&](const EventRecord& e) { return e.kind == 'd' && e.text == expr; });
+                if (!removed) puterror({"Unknown Data Event: ", start, "\n"});
+            }
         }
         p = skipblanks(after);
         if (*p != ',') return p;
@@ -358,10 +408,10 @@ CommandEntry table[] = {
     ROW("watch", 0, cmdwatch),
     ROW("del", 0, cmddelete),
     ROW("delete", 0, cmddelete),
-    ROW("db", 0, nullptr),
-    ROW("dbreak", 0, nullptr),
-    ROW("dw", 0, nullptr),
-    ROW("dwatch", 0, nullptr),
+    ROW("db", 0, cmddbreak),
+    ROW("dbreak", 0, cmddbreak),
+    ROW("dw", 0, cmddwatch),
+    ROW("dwatch", 0, cmddwatch),
     ROW("disa", NoRefresh, nullptr),
     ROW("path", 0, nullptr),
     ROW("g", 0, cmdgo),
@@ -400,7 +450,7 @@ CommandEntry table[] = {
     ROW("update", NeedLines, nullptr),
     ROW("v", NoRefresh | NeedLines, nullptr),
     ROW("vars", NoRefresh | NeedLines, nullptr),
-    ROW("write", 0, cmdwrite),
+    ROW("write", 0, nullptr),
     ROW("x", 0, cmdeval),
     ROW("eval", 0, cmdeval),
     ROW("zero", 0, nullptr),
@@ -432,6 +482,17 @@ CommandEntry table[] = {
 }  // namespace
 
 const CommandEntry* commandtable() { return table; }
+
+bool readcount(const Options& o, uint32_t& count) {
+    count = 0;
+    if (!o.has('C')) return true;
+    const std::string& v = o.value['C' - 'A'];
+    if (!isnumber(v.c_str(), v.size(), count) || count > 0xFFFF) {
+        puterror({"Wrong option ", "C:", v, "\n"});
+        return false;
+    }
+    return true;
+}
 
 bool sethandler(const char* word, Handler handler) {
     bool found = false;
