@@ -1090,6 +1090,129 @@ int branchchain(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 1;
 }
 
+
+// ---- L7: an indexed load whose address registers are added next ----
+// lwzx X,A,B ... add A,B becomes add A,B; lwz X,0(A): the add moves up to
+// the load, so nothing between them may see A.
+int indexedadd(Optimizer& o, InsnNode*& place, const InsnRow& row) {
+    if (!enterpass(o, "L7")) return 0;
+    InsnNode* n = place;
+    std::string_view lm = genname(n);
+    if (!isload(n) || n->isvolatile() || (row.attr & Upd) || lm.size() != 4 || lm[3] != 'x') return 0;
+    uint32_t src = n->gprread;
+    if (!src || (src & regbit(0)) || (n->gprwrite & src) || operandcount(n->text) != 3) return 0;
+    uint32_t seen = 0;   // registers read or written between the load and the add
+    for (InsnNode* y = nextinblock(n); y; y = nextinblock(y)) {
+        if (barrier(y)) return 0;
+        if (!(y->gprwrite & src)) {
+            seen |= y->gprread | y->gprwrite;
+            continue;
+        }
+        if (!isrow(y, rowids().add) || hasrec(y) || (y->crwrite & (OvForm | Ca)) || operandcount(y->text) != 2) return 0;
+        uint32_t a = firstreg(y);
+        if (y->gprread != src || y->gprwrite != a || (seen & a)) return 0;
+        if (!n->prev) return 0;
+        putafter(o, n->prev, std::string(mnemonicof(y)) + " " + y->text, y);
+        delinsn(o, y);
+        place = replaceinsn(o, n, std::string(lm.substr(0, 3)) + " " + reg(firstreg(n)) + ",0(" + reg(a) + ")");
+        ++o.modifications;
+        return 1;
+    }
+    return 0;
+}
+
+// ---- E7: an exchange of two registers through r0 ----
+// mr r0,C; mr C,T; mr T,r0 swaps C and T: the last writer Q of one of them
+// writes the other instead, and a move copies the other's value.
+int exchange(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "E7")) return 0;
+    InsnNode* n = place;
+    uint32_t t = 0, r0 = 0, c = 0, t2 = 0, z = 0, c2 = 0;
+    if (!moveregs(n, t, r0) || r0 != regbit(0) || n->isvolatile()) return 0;
+    InsnNode* m2 = previnblock(n);
+    if (!m2 || !isrow(m2, rowids().mr) || m2->isvolatile() || !moveregs(m2, c, t2) || t2 != t) return 0;
+    InsnNode* m1 = previnblock(m2);
+    if (!m1 || !isrow(m1, rowids().mr) || m1->isvolatile() || !moveregs(m1, z, c2) || z != r0 || c2 != c) return 0;
+    if (c == t || c == r0 || t == r0 || !deadregs(o, n->next, r0)) return 0;
+    for (InsnNode* q = previnblock(m1); q; q = previnblock(q)) {
+        if (barrier(q)) return 0;
+        if (q->gprread & (c | t)) return 0;
+        if (!(q->gprwrite & (c | t))) continue;
+        uint32_t w = q->gprwrite;
+        if ((w != c && w != t) || firstreg(q) != w || hasrec(q) || isstore(q) || removable(o, q) == false) return 0;
+        uint32_t other = w == c ? t : c;
+        std::string line(mnemonicof(q));
+        line += suffixes(q);
+        line += " " + reg(other);
+        std::string_view rest = nextoperand(q->text, 0);
+        line += rest;
+        if (!q->prev) return 0;
+        putafter(o, q->prev, "mr " + reg(w) + "," + reg(other));
+        replaceinsn(o, q, line);
+        delinsn(o, m1);
+        delinsn(o, m2);
+        place = delinsn(o, n);
+        o.destructions += 2;
+        return 1;
+    }
+    return 0;
+}
+
+// ---- I2: an insertion into the field the next insertion overwrites ----
+int insertagain(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "I2")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    if (!x || n->isvolatile() || operandcount(n->text) != 4 || !(n->gprread & ~x)) return 0;
+    for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
+        if (barrier(p)) return 0;
+        if (genrow(p) == genrow(n) && firstreg(p) == x && !hasrec(p) && !p->isvolatile() &&
+            operandcount(p->text) == 4 && nextoperand(nextoperand(p->text, 1), 1) == nextoperand(nextoperand(n->text, 1), 1)) {
+            delinsn(o, p);
+            ++o.destructions;
+            return 1;
+        }
+        if ((p->gprread | p->gprwrite) & x) return 0;
+    }
+    return 0;
+}
+
+// ---- C2: an unsigned compare with 0 whose readers test only equality ----
+// Every reader of the cr0 it sets, up to the next writer, must test eq or
+// ne, and cr0 must be dead wherever the block is left.
+int unsignedzero(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "C2")) return 0;
+    InsnNode* n = place;
+    bool word = isrow(n, "cmplwi");
+    if ((!word && !isrow(n, "cmpli")) || n->isvolatile() || operandcount(n->text) != 2 || n->crwrite != Cr0) return 0;
+    int32_t v = 0;
+    if (!numvalue(lastoperand(n->text), v) || v != 0 || !shortreg(firstreg(n))) return 0;
+    InsnNode* y = n;
+    for (;;) {
+        InsnNode* next = nextinblock(y);
+        if (!next) {
+            if (!deadregscr(o, y->next, 0, Cr0)) return 0;
+            break;
+        }
+        y = next;
+        if (y->crread & Cr0) {
+            int code = branchcode(y->kind);
+            bool eq = isrow(y, "iseleq") || ((y->crread & CrAll) == Cr0 && islabelbranch(y) && iscondbranch(y) &&
+                                             (code == 0 || code == 1 || code == 10 || code == 11));
+            if (!eq) return 0;
+            if (islabelbranch(y) && !(y->crread & Ctr) && !deadregscr(o, y->link, 0, Cr0)) return 0;
+        }
+        if (y->crwrite & (Cr0 | Call)) break;
+        if (barrier(y) && !(islabelbranch(y) && iscondbranch(y))) {
+            if (!deadregscr(o, y, 0, Cr0)) return 0;
+            break;
+        }
+    }
+    place = replaceinsn(o, n, std::string(word ? "cmpwi " : "cmpi ") + n->text);
+    ++o.modifications;
+    return 1;
+}
+
 }  // namespace
 
 // The handlers by code, for the pass tables.
@@ -1102,7 +1225,8 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"C1", recordform},  {"B4", branchovermove}, {"M5", propagate}, {"M7", lafold},
         {"N0", notfold},     {"E2", extcopy},     {"I0", liisel},      {"S0", shiftfield},
         {"B5", bitsets},     {"E4", extand},      {"P4", storepass},   {"L0", pointerload},
-        {"L5", constagain},
+        {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
+        {"C2", unsignedzero},
     };
     return rows;
 }

@@ -156,6 +156,13 @@ const Case kCases[] = {
     {"load and its use pulled apart",
      "lwz r3,0(r4)|lwz r5,0(r3)|addi r6,r6,1|stw r6,_y(r13)|stw r5,_x(r13)|blr",
      "lwz r3,0(r4)|addi r6,r6,1|lwz r5,0(r3)|stw r6,_y(r13)|stw r5,_x(r13)|blr"},
+    {"indexed load and the add of its registers", "lwzx r3,r4,r5|add r4,r5|use (r3,r4)|blr",
+     "add r4,r5|lwz r3,0(r4)|blr"},
+    {"exchange through r0", "li r5,7|mr r0,r5|mr r5,r3|mr r3,r0|use (r3,r5)|blr", "mr r5,r3|li r3,7|blr"},
+    {"insertion into a field inserted again", "insrwi r3,r4,8,16|insrwi r3,r5,8,16|use (r3)|blr",
+     "insrwi r3,r5,8,16|blr"},
+    {"unsigned compare with 0 tested for equality", "lwz r3,0(r4)|cmplwi r3,0|beq L1|li r3,1|L1:|use (r3)|blr",
+     "lwz r3,0(r4)|cmpwi r3,0|beq L1|li r3,1|L1:|blr"},
 };
 
 TEST_F(Rewrites, BeforeAndAfter) {
@@ -228,6 +235,15 @@ const Case kKept[] = {
      "blr"},
     // the one-operand extension takes short registers only
     {"extension of a long register", "extzb r8,r8|mr r3,r8|use (r3)|blr", "extzb r8,r8|mr r3,r8|blr"},
+    // the add's target is stored between the load and the add
+    {"indexed load, add target read on the way", "lwzx r3,r4,r5|stw r4,_q(r13)|add r4,r5|use (r3,r4)|blr",
+     "lwzx r3,r4,r5|stw r4,_q(r13)|add r4,r5|blr"},
+    // the last writer of the exchanged register reads the other one
+    {"exchange after a writer that reads", "add r5,r3,r5|mr r0,r5|mr r5,r3|mr r3,r0|use (r3,r5)|blr",
+     "add r5,r3,r5|mr r0,r5|mr r5,r3|mr r3,r0|blr"},
+    // one reader of an unsigned compare asks for more than equality
+    {"unsigned compare with a later ordered test", "lwz r3,0(r4)|cmplwi r3,0|beq L1|bgt L2|li r3,1|L1:|li r3,2|L2:|use (r3)|blr",
+     "lwz r3,0(r4)|cmplwi r3,0|beq L1|bgt L2|L1:|li r3,2|L2:|blr"},
 };
 
 TEST_F(Rewrites, FaultCasesStayRight) {
