@@ -8,6 +8,8 @@
 // another access may touch), it changes nothing. Walks stay within the
 // block unless they ask the liveness queries, which know the label graph.
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "optimizer/opt.h"
 #include "optimizer/rewrite.h"
@@ -1213,6 +1215,85 @@ int unsignedzero(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 1;
 }
 
+// Walks back from n over every way into it, each instruction once.
+// visit(p) returns 1 to end the way there, 0 to go on and -1 to give up.
+// A way that reaches the unit's start, or a label that a table line names,
+// gives up too.
+template <class Visit>
+bool everywayback(InsnNode* n, Visit visit) {
+    std::vector<InsnNode*> work{n};
+    std::unordered_set<const InsnNode*> seen;
+    auto take = [&](InsnNode* p) {
+        if (!seen.insert(p).second) return 1;
+        return visit(p);
+    };
+    while (!work.empty()) {
+        InsnNode* cur = work.back();
+        work.pop_back();
+        for (InsnNode* p = cur->prev;; p = p->prev) {
+            if (!p || (p->kind & KLabelText)) return false;
+            if (p->islabel()) {
+                if (!p->rec) return false;
+                for (InsnNode* r : p->rec->refs) {
+                    if (!r->isinsn()) return false;
+                    int v = take(r);
+                    if (v < 0) return false;
+                    if (v == 0) work.push_back(r);
+                }
+                InsnNode* before = p->prev;
+                while (before && before->istext() && !(before->kind & KLabelText)) before = before->prev;
+                if (before && before->isinsn() && !fallsthrough(before)) break;
+                continue;
+            }
+            if (!p->isinsn()) continue;
+            int v = take(p);
+            if (v < 0) return false;
+            if (v > 0) break;
+        }
+    }
+    return true;
+}
+
+// ---- L4: a register restored from the slot it was saved to, unchanged ----
+// Every way into the restore passes the one save, nothing on the way writes
+// the register or r1, and no other access in the unit may touch the slot.
+int unchangedsave(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "L4")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    const uint32_t r1 = regbit(1);
+    if (genname(n) != "lwz" || n->isvolatile() || n->gprread != r1 || !x || n->gprwrite != x || x == r1) return 0;
+    std::string_view addr = addressop(n);
+    size_t open = addr.find('(');
+    int32_t d = 0;
+    if (open == std::string_view::npos || addr.substr(open) != "(r1)" || !numvalue(addr.substr(0, open), d)) return 0;
+    if (takesframeaddress(o.unit)) return 0;
+    InsnNode* save = nullptr;
+    bool ok = everywayback(n, [&](InsnNode* p) {
+        if (genname(p) == "stw" && p->text == n->text && !p->isvolatile()) {
+            if (save && save != p) return -1;
+            save = p;
+            return 1;
+        }
+        if (p->gprwrite & (x | r1)) return -1;
+        return 0;
+    });
+    if (!ok || !save) return 0;
+    for (InsnNode* q = o.unit.head; q; q = q->next) {
+        if (!q->isinsn() || q == n || q == save || iscall(q)) continue;
+        // a frame push writes the old r1 to the word the new r1 points at:
+        // below the frame in it, or the first word of the frame it makes
+        if (genname(q) == "stwu" && q->gprread == r1 && firstreg(q) == r1 && d >= 4 &&
+            addressop(q).starts_with("-") && addressop(q).ends_with("(r1)"))
+            continue;
+        if (((q->crread | q->crwrite) & Mem) && mayalias(o, q, n)) return 0;
+    }
+    delinsn(o, save);
+    place = delinsn(o, n);
+    o.destructions += 2;
+    return 1;
+}
+
 }  // namespace
 
 // The handlers by code, for the pass tables.
@@ -1226,7 +1307,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"N0", notfold},     {"E2", extcopy},     {"I0", liisel},      {"S0", shiftfield},
         {"B5", bitsets},     {"E4", extand},      {"P4", storepass},   {"L0", pointerload},
         {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
-        {"C2", unsignedzero},
+        {"C2", unsignedzero}, {"L4", unchangedsave},
     };
     return rows;
 }

@@ -163,6 +163,9 @@ const Case kCases[] = {
      "insrwi r3,r5,8,16|blr"},
     {"unsigned compare with 0 tested for equality", "lwz r3,0(r4)|cmplwi r3,0|beq L1|li r3,1|L1:|use (r3)|blr",
      "lwz r3,0(r4)|cmpwi r3,0|beq L1|li r3,1|L1:|blr"},
+    {"save and restore of an unchanged register",
+     "stwu r1,-16(r1)|stw r31,12(r1)|cmpwi r3,0|beq L1|bl _g|L1:|lwz r31,12(r1)|addi r1,16|use (r3,r31)|blr",
+     "stwu r1,-16(r1)|cmpwi r3,0|beq L1|bl _g|L1:|addi r1,16|blr"},
 };
 
 TEST_F(Rewrites, BeforeAndAfter) {
@@ -244,6 +247,14 @@ const Case kKept[] = {
     // one reader of an unsigned compare asks for more than equality
     {"unsigned compare with a later ordered test", "lwz r3,0(r4)|cmplwi r3,0|beq L1|bgt L2|li r3,1|L1:|li r3,2|L2:|use (r3)|blr",
      "lwz r3,0(r4)|cmplwi r3,0|beq L1|bgt L2|L1:|li r3,2|L2:|blr"},
+    // the slot is written between the save and the restore, or read after it
+    {"slot written before the restore", "stw r31,12(r1)|stw r4,12(r1)|lwz r31,12(r1)|use (r31)|blr",
+     "stw r4,12(r1)|mr r31,r4|blr"},
+    {"slot read after the restore", "stw r31,12(r1)|lwz r31,12(r1)|lwz r3,12(r1)|use (r3,r31)|blr",
+     "stw r31,12(r1)|mr r3,r31|blr"},
+    // one way into the restore passes no save
+    {"restore reached without the save", "cmpwi r3,0|beq L1|stw r31,12(r1)|L1:|lwz r31,12(r1)|use (r31)|blr",
+     "cmpwi r3,0|beq L1|stw r31,12(r1)|L1:|lwz r31,12(r1)|blr"},
 };
 
 TEST_F(Rewrites, FaultCasesStayRight) {
