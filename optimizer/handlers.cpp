@@ -1294,6 +1294,50 @@ int unchangedsave(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 1;
 }
 
+// ---- B3: a bit test of the part of a register an extension kept ----
+int bittestext(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "B3")) return 0;
+    InsnNode* n = place;
+    if (!isrow(n, "btsti") || n->isvolatile() || operandcount(n->text) != 2) return 0;
+    uint32_t x = firstreg(n);
+    int32_t bit = 0;
+    if (!x || !numvalue(lastoperand(n->text), bit) || bit < 16 || bit > 31) return 0;
+    uint32_t written = 0;
+    for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
+        if (barrier(p)) return 0;
+        if (!(p->gprwrite & x)) {
+            if (p->gprread & x) return 0;
+            written |= p->gprwrite;
+            continue;
+        }
+        std::string_view m = genname(p);
+        if ((!iszeroext(m) && !issignext(m)) || hasrec(p) || p->isvolatile() || p->gprwrite != x) return 0;
+        if (bit < (m.back() == 'b' ? 24 : 16)) return 0;
+        if (operandcount(p->text) == 2) {
+            uint32_t src = parsereg(restops(p));
+            if (src && shortreg(src) && !(written & src)) {
+                place = replaceinsn(o, n, "btsti " + reg(src) + "," + num(bit));
+                ++o.modifications;
+                if (deadregs(o, place->next, x)) {
+                    delinsn(o, p);
+                    ++o.destructions;
+                }
+                return 1;
+            }
+        }
+        if (!deadregs(o, n->next, x)) return 0;
+        if (operandcount(p->text) == 2) {
+            replaceinsn(o, p, "mr " + std::string(p->text));
+            ++o.modifications;
+            return 1;
+        }
+        delinsn(o, p);
+        ++o.destructions;
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 // The handlers by code, for the pass tables.
@@ -1307,7 +1351,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"N0", notfold},     {"E2", extcopy},     {"I0", liisel},      {"S0", shiftfield},
         {"B5", bitsets},     {"E4", extand},      {"P4", storepass},   {"L0", pointerload},
         {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
-        {"C2", unsignedzero}, {"L4", unchangedsave},
+        {"C2", unsignedzero}, {"L4", unchangedsave}, {"B3", bittestext},
     };
     return rows;
 }

@@ -166,6 +166,10 @@ const Case kCases[] = {
     {"save and restore of an unchanged register",
      "stwu r1,-16(r1)|stw r31,12(r1)|cmpwi r3,0|beq L1|bl _g|L1:|lwz r31,12(r1)|addi r1,16|use (r3,r31)|blr",
      "stwu r1,-16(r1)|cmpwi r3,0|beq L1|bl _g|L1:|addi r1,16|blr"},
+    {"bit test of an extended register", "extzb r3,r4|btsti r3,28|beq L1|li r5,1|L1:|use (r5)|blr",
+     "btsti r4,28|beq L1|li r5,1|L1:|blr"},
+    {"bit test after a one-operand extension", "extsh r3|btsti r3,20|beq L1|li r5,1|L1:|use (r5)|blr",
+     "btsti r3,20|beq L1|li r5,1|L1:|blr"},
 };
 
 TEST_F(Rewrites, BeforeAndAfter) {
@@ -255,6 +259,9 @@ const Case kKept[] = {
     // one way into the restore passes no save
     {"restore reached without the save", "cmpwi r3,0|beq L1|stw r31,12(r1)|L1:|lwz r31,12(r1)|use (r31)|blr",
      "cmpwi r3,0|beq L1|stw r31,12(r1)|L1:|lwz r31,12(r1)|blr"},
+    // the tested bit is one the extension set
+    {"bit test of an extended bit", "extsb r3|btsti r3,20|beq L1|li r5,1|L1:|use (r5)|blr",
+     "extsb r3|btsti r3,20|beq L1|li r5,1|L1:|blr"},
 };
 
 TEST_F(Rewrites, FaultCasesStayRight) {
