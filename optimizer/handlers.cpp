@@ -1069,6 +1069,25 @@ int branchchain(Optimizer& o, InsnNode*& place, const InsnRow&) {
             return 1;
         }
     }
+    // a jump to a bare return returns itself, with the return's debug lines
+    if (code == 30 && q && isrow(q, "blr") && skipspace(q->text).empty() && !q->isvolatile() && !n->gprread) {
+        if (!armed(o)) return 0;
+        InsnNode* first = q;
+        while (first->prev && first->prev->istext() && !(first->prev->kind & KLabelText)) first = first->prev;
+        InsnNode* after = n;
+        for (InsnNode* t = first; t != q; t = t->next) {
+            if (!skipspace(t->text).starts_with(".dquit")) continue;
+            InsnNode* copy = parseinsn(o, t->text);
+            insinsn(o.unit, after, copy);
+            after = copy;
+        }
+        InsnNode* ret = putafter(o, after, "blr", n);
+        ret->gprread = q->gprread;
+        ret->crread = q->crread;
+        place = delinsn(o, n);
+        ++o.modifications;
+        return 1;
+    }
     // 2. a conditional branch over a jump
     if (code >= 24) return 0;
     InsnNode* j = nextinblock(n);
@@ -1338,6 +1357,31 @@ int bittestext(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 0;
 }
 
+// ---- C3: a single-bit and-immediate compared with its own bit ----
+// andi X,b; cmpwi X,b; beq L is andi. X,b; bne L when cr0 is dead on both
+// ways out of the branch.
+int bitcompare(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "C3")) return 0;
+    InsnNode* n = place;
+    if ((!isrow(n, "cmpwi") && !isrow(n, "cmpi")) || n->isvolatile() || operandcount(n->text) != 2 ||
+        n->crwrite != Cr0)
+        return 0;
+    int32_t b = 0;
+    if (!numvalue(lastoperand(n->text), b) || b <= 0 || (b & (b - 1))) return 0;
+    InsnNode* p = previnblock(n);
+    if (!p || !isrow(p, rowids().andi) || hasrec(p) || p->isvolatile() || p->text != n->text) return 0;
+    InsnNode* y = nextinblock(n);
+    if (!y || !islabelbranch(y) || !iscondbranch(y) || y->isvolatile() || (y->crread & CrAll) != Cr0 ||
+        (y->crread & Ctr) || (y->crwrite & (Lr | Ctr)))
+        return 0;
+    int code = branchcode(y->kind);
+    if (code != 0 && code != 1 && code != 10 && code != 11) return 0;
+    if (!deadregscr(o, y->next, 0, Cr0) || !deadregscr(o, y->link, 0, Cr0)) return 0;
+    replaceinsn(o, p, std::string(mnemonicof(p)) + ". " + p->text);
+    replaceinsn(o, y, std::string(condmnemonic(invertcode(code))) + " " + prefixof(y) + std::string(labelname(y->link)));
+    return dropped(o, place, n);
+}
+
 }  // namespace
 
 // The handlers by code, for the pass tables.
@@ -1352,6 +1396,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"B5", bitsets},     {"E4", extand},      {"P4", storepass},   {"L0", pointerload},
         {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
         {"C2", unsignedzero}, {"L4", unchangedsave}, {"B3", bittestext},
+        {"C3", bitcompare},
     };
     return rows;
 }

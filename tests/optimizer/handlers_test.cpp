@@ -170,6 +170,10 @@ const Case kCases[] = {
      "btsti r4,28|beq L1|li r5,1|L1:|blr"},
     {"bit test after a one-operand extension", "extsh r3|btsti r3,20|beq L1|li r5,1|L1:|use (r5)|blr",
      "btsti r3,20|beq L1|li r5,1|L1:|blr"},
+    {"jump to a return", "cmpwi r3,0|beq L1|stw r4,_x(r13)|b L2|L1:|stw r5,_x(r13)|L2:|blr",
+     "cmpwi r3,0|beq L1|stw r4,_x(r13)|blr|L1:|stw r5,_x(r13)|blr"},
+    {"and-immediate compared with its bit", "andi r3,8|cmpwi r3,8|beq L1|li r4,1|L1:|use (r3,r4)|blr",
+     "andi. r3,8|bne L1|li r4,1|L1:|blr"},
 };
 
 TEST_F(Rewrites, BeforeAndAfter) {
@@ -262,6 +266,9 @@ const Case kKept[] = {
     // the tested bit is one the extension set
     {"bit test of an extended bit", "extsb r3|btsti r3,20|beq L1|li r5,1|L1:|use (r5)|blr",
      "extsb r3|btsti r3,20|beq L1|li r5,1|L1:|blr"},
+    // two bits kept: equal to the mask is not the same as nonzero
+    {"and-immediate of two bits compared", "andi r3,12|cmpwi r3,12|beq L1|li r4,1|L1:|use (r3,r4)|blr",
+     "andi r3,12|cmpwi r3,12|beq L1|li r4,1|L1:|blr"},
 };
 
 TEST_F(Rewrites, FaultCasesStayRight) {
