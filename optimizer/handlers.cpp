@@ -1382,6 +1382,68 @@ int bitcompare(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return dropped(o, place, n);
 }
 
+// ---- A3: an and of two zero-extended values needs only the narrower ----
+int andext(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "A3")) return 0;
+    InsnNode* n = place;
+    if (!isrow(n, rowids().and_) || n->isvolatile()) return 0;
+    uint32_t regs = n->gprread;
+    if (!regs || (regs & (regs - 1)) == 0) return 0;   // two registers
+    InsnNode* w[2] = {nullptr, nullptr};   // the writers, the nearer first
+    uint32_t wreg[2] = {0, 0};
+    uint32_t readon[2] = {0, 0};           // registers read between each writer and n
+    uint32_t left = regs, read = 0;
+    int found = 0;
+    for (InsnNode* p = previnblock(n); p && left; p = previnblock(p)) {
+        if (barrier(p)) return 0;
+        if (p->gprwrite & left) {
+            if (found == 2 || (p->gprwrite & left & ((p->gprwrite & left) - 1))) return 0;
+            w[found] = p;
+            wreg[found] = p->gprwrite & left;
+            readon[found] = read;
+            left &= ~p->gprwrite;
+            ++found;
+        }
+        read |= p->gprread;
+    }
+    if (found != 2 || left) return 0;
+    // the width a writer keeps its value within: 1 byte, 2 halfword, 0 none;
+    // ext tells whether the writer is an extension
+    auto width = [](const InsnNode* p, bool& ext) {
+        std::string_view m = genname(p);
+        ext = iszeroext(m);
+        if (ext) return m.back() == 'b' ? 1 : 2;
+        if (m == "lbz" || m == "lbzx") return 1;
+        if (m == "lhz" || m == "lhzx") return 2;
+        return 0;
+    };
+    auto cango = [&](int k) {
+        const InsnNode* p = w[k];
+        return !hasrec(p) && !p->isvolatile() && p->gprwrite == wreg[k] && !(readon[k] & wreg[k]) &&
+               ((n->gprwrite & wreg[k]) || deadregs(o, n->next, wreg[k]));
+    };
+    bool e0 = false, e1 = false;
+    int a = width(w[0], e0), b = width(w[1], e1);
+    if (!a || !b || (!e0 && !e1)) return 0;
+    int go = -1;
+    if (e0 && e1) {
+        if (a != b) go = a > b ? 0 : 1;
+        else go = cango(0) ? 0 : 1;
+    } else {
+        go = e0 ? (b <= a ? 0 : -1) : (a <= b ? 1 : -1);
+    }
+    if (go < 0 || !cango(go)) return 0;
+    InsnNode* p = w[go];
+    if (operandcount(p->text) == 2) {
+        replaceinsn(o, p, "mr " + std::string(p->text));
+        ++o.modifications;
+    } else {
+        delinsn(o, p);
+        ++o.destructions;
+    }
+    return 1;
+}
+
 }  // namespace
 
 // The handlers by code, for the pass tables.
@@ -1396,7 +1458,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"B5", bitsets},     {"E4", extand},      {"P4", storepass},   {"L0", pointerload},
         {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
         {"C2", unsignedzero}, {"L4", unchangedsave}, {"B3", bittestext},
-        {"C3", bitcompare},
+        {"C3", bitcompare},   {"A3", andext},
     };
     return rows;
 }

@@ -174,6 +174,9 @@ const Case kCases[] = {
      "cmpwi r3,0|beq L1|stw r4,_x(r13)|blr|L1:|stw r5,_x(r13)|blr"},
     {"and-immediate compared with its bit", "andi r3,8|cmpwi r3,8|beq L1|li r4,1|L1:|use (r3,r4)|blr",
      "andi. r3,8|bne L1|li r4,1|L1:|blr"},
+    {"and of two zero extensions", "extzb r3|extzh r4|and r3,r4|use (r3)|blr", "extzb r3|and r3,r4|blr"},
+    {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
+     "lbz r3,0(r5)|and r3,r6|blr"},
 };
 
 TEST_F(Rewrites, BeforeAndAfter) {
@@ -269,6 +272,9 @@ const Case kKept[] = {
     // two bits kept: equal to the mask is not the same as nonzero
     {"and-immediate of two bits compared", "andi r3,12|cmpwi r3,12|beq L1|li r4,1|L1:|use (r3,r4)|blr",
      "andi r3,12|cmpwi r3,12|beq L1|li r4,1|L1:|blr"},
+    // the wider extension is read on the way
+    {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
+     "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
 };
 
 TEST_F(Rewrites, FaultCasesStayRight) {
