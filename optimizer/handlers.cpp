@@ -1313,6 +1313,18 @@ int unchangedsave(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 1;
 }
 
+// An extension that is not needed: ext X,S becomes mr X,S, ext X goes.
+int extgoes(Optimizer& o, InsnNode* p) {
+    if (operandcount(p->text) == 2) {
+        replaceinsn(o, p, "mr " + std::string(p->text));
+        ++o.modifications;
+    } else {
+        delinsn(o, p);
+        ++o.destructions;
+    }
+    return 1;
+}
+
 // ---- B3: a bit test of the part of a register an extension kept ----
 int bittestext(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "B3")) return 0;
@@ -1345,14 +1357,7 @@ int bittestext(Optimizer& o, InsnNode*& place, const InsnRow&) {
             }
         }
         if (!deadregs(o, n->next, x)) return 0;
-        if (operandcount(p->text) == 2) {
-            replaceinsn(o, p, "mr " + std::string(p->text));
-            ++o.modifications;
-            return 1;
-        }
-        delinsn(o, p);
-        ++o.destructions;
-        return 1;
+        return extgoes(o, p);
     }
     return 0;
 }
@@ -1433,15 +1438,7 @@ int andext(Optimizer& o, InsnNode*& place, const InsnRow&) {
         go = e0 ? (b <= a ? 0 : -1) : (a <= b ? 1 : -1);
     }
     if (go < 0 || !cango(go)) return 0;
-    InsnNode* p = w[go];
-    if (operandcount(p->text) == 2) {
-        replaceinsn(o, p, "mr " + std::string(p->text));
-        ++o.modifications;
-    } else {
-        delinsn(o, p);
-        ++o.destructions;
-    }
-    return 1;
+    return extgoes(o, w[go]);
 }
 
 }  // namespace
