@@ -8,6 +8,8 @@
 // another access may touch), it changes nothing. Walks stay within the
 // block unless they ask the liveness queries, which know the label graph.
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "optimizer/opt.h"
 #include "optimizer/rewrite.h"
@@ -1067,6 +1069,25 @@ int branchchain(Optimizer& o, InsnNode*& place, const InsnRow&) {
             return 1;
         }
     }
+    // a jump to a bare return returns itself, with the return's debug lines
+    if (code == 30 && q && isrow(q, "blr") && skipspace(q->text).empty() && !q->isvolatile() && !n->gprread) {
+        if (!armed(o)) return 0;
+        InsnNode* first = q;
+        while (first->prev && first->prev->istext() && !(first->prev->kind & KLabelText)) first = first->prev;
+        InsnNode* after = n;
+        for (InsnNode* t = first; t != q; t = t->next) {
+            if (!skipspace(t->text).starts_with(".dquit")) continue;
+            InsnNode* copy = parseinsn(o, t->text);
+            insinsn(o.unit, after, copy);
+            after = copy;
+        }
+        InsnNode* ret = putafter(o, after, "blr", n);
+        ret->gprread = q->gprread;
+        ret->crread = q->crread;
+        place = delinsn(o, n);
+        ++o.modifications;
+        return 1;
+    }
     // 2. a conditional branch over a jump
     if (code >= 24) return 0;
     InsnNode* j = nextinblock(n);
@@ -1090,6 +1111,336 @@ int branchchain(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 1;
 }
 
+
+// ---- L7: an indexed load whose address registers are added next ----
+// lwzx X,A,B ... add A,B becomes add A,B; lwz X,0(A): the add moves up to
+// the load, so nothing between them may see A.
+int indexedadd(Optimizer& o, InsnNode*& place, const InsnRow& row) {
+    if (!enterpass(o, "L7")) return 0;
+    InsnNode* n = place;
+    std::string_view lm = genname(n);
+    if (!isload(n) || n->isvolatile() || (row.attr & Upd) || lm.size() != 4 || lm[3] != 'x') return 0;
+    uint32_t src = n->gprread;
+    if (!src || (src & regbit(0)) || (n->gprwrite & src) || operandcount(n->text) != 3) return 0;
+    uint32_t seen = 0;   // registers read or written between the load and the add
+    for (InsnNode* y = nextinblock(n); y; y = nextinblock(y)) {
+        if (barrier(y)) return 0;
+        if (!(y->gprwrite & src)) {
+            seen |= y->gprread | y->gprwrite;
+            continue;
+        }
+        if (!isrow(y, rowids().add) || hasrec(y) || (y->crwrite & (OvForm | Ca)) || operandcount(y->text) != 2) return 0;
+        uint32_t a = firstreg(y);
+        if (y->gprread != src || y->gprwrite != a || (seen & a)) return 0;
+        if (!n->prev) return 0;
+        putafter(o, n->prev, std::string(mnemonicof(y)) + " " + y->text, y);
+        delinsn(o, y);
+        place = replaceinsn(o, n, std::string(lm.substr(0, 3)) + " " + reg(firstreg(n)) + ",0(" + reg(a) + ")");
+        ++o.modifications;
+        return 1;
+    }
+    return 0;
+}
+
+// ---- E7: an exchange of two registers through r0 ----
+// mr r0,C; mr C,T; mr T,r0 swaps C and T: the last writer Q of one of them
+// writes the other instead, and a move copies the other's value.
+int exchange(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "E7")) return 0;
+    InsnNode* n = place;
+    uint32_t t = 0, r0 = 0, c = 0, t2 = 0, z = 0, c2 = 0;
+    if (!moveregs(n, t, r0) || r0 != regbit(0) || n->isvolatile()) return 0;
+    InsnNode* m2 = previnblock(n);
+    if (!m2 || !isrow(m2, rowids().mr) || m2->isvolatile() || !moveregs(m2, c, t2) || t2 != t) return 0;
+    InsnNode* m1 = previnblock(m2);
+    if (!m1 || !isrow(m1, rowids().mr) || m1->isvolatile() || !moveregs(m1, z, c2) || z != r0 || c2 != c) return 0;
+    if (c == t || c == r0 || t == r0 || !deadregs(o, n->next, r0)) return 0;
+    for (InsnNode* q = previnblock(m1); q; q = previnblock(q)) {
+        if (barrier(q)) return 0;
+        if (q->gprread & (c | t)) return 0;
+        if (!(q->gprwrite & (c | t))) continue;
+        uint32_t w = q->gprwrite;
+        if ((w != c && w != t) || firstreg(q) != w || hasrec(q) || isstore(q) || removable(o, q) == false) return 0;
+        uint32_t other = w == c ? t : c;
+        std::string line(mnemonicof(q));
+        line += suffixes(q);
+        line += " " + reg(other);
+        std::string_view rest = nextoperand(q->text, 0);
+        line += rest;
+        if (!q->prev) return 0;
+        putafter(o, q->prev, "mr " + reg(w) + "," + reg(other));
+        replaceinsn(o, q, line);
+        delinsn(o, m1);
+        delinsn(o, m2);
+        place = delinsn(o, n);
+        o.destructions += 2;
+        return 1;
+    }
+    return 0;
+}
+
+// ---- I2: an insertion into the field the next insertion overwrites ----
+int insertagain(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "I2")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    if (!x || n->isvolatile() || operandcount(n->text) != 4 || !(n->gprread & ~x)) return 0;
+    for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
+        if (barrier(p)) return 0;
+        if (genrow(p) == genrow(n) && firstreg(p) == x && !hasrec(p) && !p->isvolatile() &&
+            operandcount(p->text) == 4 && nextoperand(nextoperand(p->text, 1), 1) == nextoperand(nextoperand(n->text, 1), 1)) {
+            delinsn(o, p);
+            ++o.destructions;
+            return 1;
+        }
+        if ((p->gprread | p->gprwrite) & x) return 0;
+    }
+    return 0;
+}
+
+// ---- C2: an unsigned compare with 0 whose readers test only equality ----
+// Every reader of the cr0 it sets, up to the next writer, must test eq or
+// ne, and cr0 must be dead wherever the block is left.
+int unsignedzero(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "C2")) return 0;
+    InsnNode* n = place;
+    bool word = isrow(n, "cmplwi");
+    if ((!word && !isrow(n, "cmpli")) || n->isvolatile() || operandcount(n->text) != 2 || n->crwrite != Cr0) return 0;
+    int32_t v = 0;
+    if (!numvalue(lastoperand(n->text), v) || v != 0 || !shortreg(firstreg(n))) return 0;
+    InsnNode* y = n;
+    for (;;) {
+        InsnNode* next = nextinblock(y);
+        if (!next) {
+            if (!deadregscr(o, y->next, 0, Cr0)) return 0;
+            break;
+        }
+        y = next;
+        if (y->crread & Cr0) {
+            int code = branchcode(y->kind);
+            bool eq = isrow(y, "iseleq") || ((y->crread & CrAll) == Cr0 && islabelbranch(y) && iscondbranch(y) &&
+                                             (code == 0 || code == 1 || code == 10 || code == 11));
+            if (!eq) return 0;
+            if (islabelbranch(y) && !(y->crread & Ctr) && !deadregscr(o, y->link, 0, Cr0)) return 0;
+        }
+        if (y->crwrite & (Cr0 | Call)) break;
+        if (barrier(y) && !(islabelbranch(y) && iscondbranch(y))) {
+            if (!deadregscr(o, y, 0, Cr0)) return 0;
+            break;
+        }
+    }
+    place = replaceinsn(o, n, std::string(word ? "cmpwi " : "cmpi ") + n->text);
+    ++o.modifications;
+    return 1;
+}
+
+// Walks back from n over every way into it, each instruction once.
+// visit(p) returns 1 to end the way there, 0 to go on and -1 to give up.
+// A way that reaches the unit's start, or a label that a table line names,
+// gives up too.
+template <class Visit>
+bool everywayback(InsnNode* n, Visit visit) {
+    std::vector<InsnNode*> work{n};
+    std::unordered_set<const InsnNode*> seen;
+    auto take = [&](InsnNode* p) {
+        if (!seen.insert(p).second) return 1;
+        return visit(p);
+    };
+    while (!work.empty()) {
+        InsnNode* cur = work.back();
+        work.pop_back();
+        for (InsnNode* p = cur->prev;; p = p->prev) {
+            if (!p || (p->kind & KLabelText)) return false;
+            if (p->islabel()) {
+                if (!p->rec) return false;
+                for (InsnNode* r : p->rec->refs) {
+                    if (!r->isinsn()) return false;
+                    int v = take(r);
+                    if (v < 0) return false;
+                    if (v == 0) work.push_back(r);
+                }
+                InsnNode* before = p->prev;
+                while (before && before->istext() && !(before->kind & KLabelText)) before = before->prev;
+                if (before && before->isinsn() && !fallsthrough(before)) break;
+                continue;
+            }
+            if (!p->isinsn()) continue;
+            int v = take(p);
+            if (v < 0) return false;
+            if (v > 0) break;
+        }
+    }
+    return true;
+}
+
+// ---- L4: a register restored from the slot it was saved to, unchanged ----
+// Every way into the restore passes the one save, nothing on the way writes
+// the register or r1, and no other access in the unit may touch the slot.
+int unchangedsave(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "L4")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    const uint32_t r1 = regbit(1);
+    if (genname(n) != "lwz" || n->isvolatile() || n->gprread != r1 || !x || n->gprwrite != x || x == r1) return 0;
+    std::string_view addr = addressop(n);
+    size_t open = addr.find('(');
+    int32_t d = 0;
+    if (open == std::string_view::npos || addr.substr(open) != "(r1)" || !numvalue(addr.substr(0, open), d)) return 0;
+    if (takesframeaddress(o.unit)) return 0;
+    InsnNode* save = nullptr;
+    bool ok = everywayback(n, [&](InsnNode* p) {
+        if (genname(p) == "stw" && p->text == n->text && !p->isvolatile()) {
+            if (save && save != p) return -1;
+            save = p;
+            return 1;
+        }
+        if (p->gprwrite & (x | r1)) return -1;
+        return 0;
+    });
+    if (!ok || !save) return 0;
+    for (InsnNode* q = o.unit.head; q; q = q->next) {
+        if (!q->isinsn() || q == n || q == save || iscall(q)) continue;
+        // a frame push writes the old r1 to the word the new r1 points at:
+        // below the frame in it, or the first word of the frame it makes
+        if (genname(q) == "stwu" && q->gprread == r1 && firstreg(q) == r1 && d >= 4 &&
+            addressop(q).starts_with("-") && addressop(q).ends_with("(r1)"))
+            continue;
+        if (((q->crread | q->crwrite) & Mem) && mayalias(o, q, n)) return 0;
+    }
+    delinsn(o, save);
+    place = delinsn(o, n);
+    o.destructions += 2;
+    return 1;
+}
+
+// An extension that is not needed: ext X,S becomes mr X,S, ext X goes.
+int extgoes(Optimizer& o, InsnNode* p) {
+    if (operandcount(p->text) == 2) {
+        replaceinsn(o, p, "mr " + std::string(p->text));
+        ++o.modifications;
+    } else {
+        delinsn(o, p);
+        ++o.destructions;
+    }
+    return 1;
+}
+
+// ---- B3: a bit test of the part of a register an extension kept ----
+int bittestext(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "B3")) return 0;
+    InsnNode* n = place;
+    if (!isrow(n, "btsti") || n->isvolatile() || operandcount(n->text) != 2) return 0;
+    uint32_t x = firstreg(n);
+    int32_t bit = 0;
+    if (!x || !numvalue(lastoperand(n->text), bit) || bit < 16 || bit > 31) return 0;
+    uint32_t written = 0;
+    for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
+        if (barrier(p)) return 0;
+        if (!(p->gprwrite & x)) {
+            if (p->gprread & x) return 0;
+            written |= p->gprwrite;
+            continue;
+        }
+        std::string_view m = genname(p);
+        if ((!iszeroext(m) && !issignext(m)) || hasrec(p) || p->isvolatile() || p->gprwrite != x) return 0;
+        if (bit < (m.back() == 'b' ? 24 : 16)) return 0;
+        if (operandcount(p->text) == 2) {
+            uint32_t src = parsereg(restops(p));
+            if (src && shortreg(src) && !(written & src)) {
+                place = replaceinsn(o, n, "btsti " + reg(src) + "," + num(bit));
+                ++o.modifications;
+                if (deadregs(o, place->next, x)) {
+                    delinsn(o, p);
+                    ++o.destructions;
+                }
+                return 1;
+            }
+        }
+        if (!deadregs(o, n->next, x)) return 0;
+        return extgoes(o, p);
+    }
+    return 0;
+}
+
+// ---- C3: a single-bit and-immediate compared with its own bit ----
+// andi X,b; cmpwi X,b; beq L is andi. X,b; bne L when cr0 is dead on both
+// ways out of the branch.
+int bitcompare(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "C3")) return 0;
+    InsnNode* n = place;
+    if ((!isrow(n, "cmpwi") && !isrow(n, "cmpi")) || n->isvolatile() || operandcount(n->text) != 2 ||
+        n->crwrite != Cr0)
+        return 0;
+    int32_t b = 0;
+    if (!numvalue(lastoperand(n->text), b) || b <= 0 || (b & (b - 1))) return 0;
+    InsnNode* p = previnblock(n);
+    if (!p || !isrow(p, rowids().andi) || hasrec(p) || p->isvolatile() || p->text != n->text) return 0;
+    InsnNode* y = nextinblock(n);
+    if (!y || !islabelbranch(y) || !iscondbranch(y) || y->isvolatile() || (y->crread & CrAll) != Cr0 ||
+        (y->crread & Ctr) || (y->crwrite & (Lr | Ctr)))
+        return 0;
+    int code = branchcode(y->kind);
+    if (code != 0 && code != 1 && code != 10 && code != 11) return 0;
+    if (!deadregscr(o, y->next, 0, Cr0) || !deadregscr(o, y->link, 0, Cr0)) return 0;
+    replaceinsn(o, p, std::string(mnemonicof(p)) + ". " + p->text);
+    replaceinsn(o, y, std::string(condmnemonic(invertcode(code))) + " " + prefixof(y) + std::string(labelname(y->link)));
+    return dropped(o, place, n);
+}
+
+// ---- A3: an and of two zero-extended values needs only the narrower ----
+int andext(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "A3")) return 0;
+    InsnNode* n = place;
+    if (!isrow(n, rowids().and_) || n->isvolatile()) return 0;
+    uint32_t regs = n->gprread;
+    if (!regs || (regs & (regs - 1)) == 0) return 0;   // two registers
+    InsnNode* w[2] = {nullptr, nullptr};   // the writers, the nearer first
+    uint32_t wreg[2] = {0, 0};
+    uint32_t readon[2] = {0, 0};           // registers read between each writer and n
+    uint32_t left = regs, read = 0;
+    int found = 0;
+    for (InsnNode* p = previnblock(n); p && left; p = previnblock(p)) {
+        if (barrier(p)) return 0;
+        if (p->gprwrite & left) {
+            if (found == 2 || (p->gprwrite & left & ((p->gprwrite & left) - 1))) return 0;
+            w[found] = p;
+            wreg[found] = p->gprwrite & left;
+            readon[found] = read;
+            left &= ~p->gprwrite;
+            ++found;
+        }
+        read |= p->gprread;
+    }
+    if (found != 2 || left) return 0;
+    // the width a writer keeps its value within: 1 byte, 2 halfword, 0 none;
+    // ext tells whether the writer is an extension
+    auto width = [](const InsnNode* p, bool& ext) {
+        std::string_view m = genname(p);
+        ext = iszeroext(m);
+        if (ext) return m.back() == 'b' ? 1 : 2;
+        if (m == "lbz" || m == "lbzx") return 1;
+        if (m == "lhz" || m == "lhzx") return 2;
+        return 0;
+    };
+    auto cango = [&](int k) {
+        const InsnNode* p = w[k];
+        return !hasrec(p) && !p->isvolatile() && p->gprwrite == wreg[k] && !(readon[k] & wreg[k]) &&
+               ((n->gprwrite & wreg[k]) || deadregs(o, n->next, wreg[k]));
+    };
+    bool e0 = false, e1 = false;
+    int a = width(w[0], e0), b = width(w[1], e1);
+    if (!a || !b || (!e0 && !e1)) return 0;
+    int go = -1;
+    if (e0 && e1) {
+        if (a != b) go = a > b ? 0 : 1;
+        else go = cango(0) ? 0 : 1;
+    } else {
+        go = e0 ? (b <= a ? 0 : -1) : (a <= b ? 1 : -1);
+    }
+    if (go < 0 || !cango(go)) return 0;
+    return extgoes(o, w[go]);
+}
+
 }  // namespace
 
 // The handlers by code, for the pass tables.
@@ -1102,7 +1453,9 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"C1", recordform},  {"B4", branchovermove}, {"M5", propagate}, {"M7", lafold},
         {"N0", notfold},     {"E2", extcopy},     {"I0", liisel},      {"S0", shiftfield},
         {"B5", bitsets},     {"E4", extand},      {"P4", storepass},   {"L0", pointerload},
-        {"L5", constagain},
+        {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
+        {"C2", unsignedzero}, {"L4", unchangedsave}, {"B3", bittestext},
+        {"C3", bitcompare},   {"A3", andext},
     };
     return rows;
 }

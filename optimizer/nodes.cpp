@@ -664,7 +664,12 @@ bool takesframeaddress(const Unit& u) {
         if (!(n->crread & Mem) && !(n->crwrite & Mem)) {
             if (n->gprwrite & ~regbit(1)) return true;     // mr r3,r1; addi r3,r1,8; la r3,8(r1)
         } else if (isstore(n) && (parsereg(firstoperand(n->text)) & regbit(1))) {
-            return true;                                // the stack pointer stored away
+            // the stack pointer stored away; a frame push (stwu r1,-n(r1))
+            // only links the caller's frame
+            std::string_view a = nextoperand(n->text, 1);
+            bool push = (insnrow(n->kind).attr & Upd) && a.starts_with("-") && a.ends_with("(r1)") &&
+                        n->gprwrite == regbit(1) && n->gprread == regbit(1);
+            if (!push) return true;
         }
     }
     return false;

@@ -156,6 +156,27 @@ const Case kCases[] = {
     {"load and its use pulled apart",
      "lwz r3,0(r4)|lwz r5,0(r3)|addi r6,r6,1|stw r6,_y(r13)|stw r5,_x(r13)|blr",
      "lwz r3,0(r4)|addi r6,r6,1|lwz r5,0(r3)|stw r6,_y(r13)|stw r5,_x(r13)|blr"},
+    {"indexed load and the add of its registers", "lwzx r3,r4,r5|add r4,r5|use (r3,r4)|blr",
+     "add r4,r5|lwz r3,0(r4)|blr"},
+    {"exchange through r0", "li r5,7|mr r0,r5|mr r5,r3|mr r3,r0|use (r3,r5)|blr", "mr r5,r3|li r3,7|blr"},
+    {"insertion into a field inserted again", "insrwi r3,r4,8,16|insrwi r3,r5,8,16|use (r3)|blr",
+     "insrwi r3,r5,8,16|blr"},
+    {"unsigned compare with 0 tested for equality", "lwz r3,0(r4)|cmplwi r3,0|beq L1|li r3,1|L1:|use (r3)|blr",
+     "lwz r3,0(r4)|cmpwi r3,0|beq L1|li r3,1|L1:|blr"},
+    {"save and restore of an unchanged register",
+     "stwu r1,-16(r1)|stw r31,12(r1)|cmpwi r3,0|beq L1|bl _g|L1:|lwz r31,12(r1)|addi r1,16|use (r3,r31)|blr",
+     "stwu r1,-16(r1)|cmpwi r3,0|beq L1|bl _g|L1:|addi r1,16|blr"},
+    {"bit test of an extended register", "extzb r3,r4|btsti r3,28|beq L1|li r5,1|L1:|use (r5)|blr",
+     "btsti r4,28|beq L1|li r5,1|L1:|blr"},
+    {"bit test after a one-operand extension", "extsh r3|btsti r3,20|beq L1|li r5,1|L1:|use (r5)|blr",
+     "btsti r3,20|beq L1|li r5,1|L1:|blr"},
+    {"jump to a return", "cmpwi r3,0|beq L1|stw r4,_x(r13)|b L2|L1:|stw r5,_x(r13)|L2:|blr",
+     "cmpwi r3,0|beq L1|stw r4,_x(r13)|blr|L1:|stw r5,_x(r13)|blr"},
+    {"and-immediate compared with its bit", "andi r3,8|cmpwi r3,8|beq L1|li r4,1|L1:|use (r3,r4)|blr",
+     "andi. r3,8|bne L1|li r4,1|L1:|blr"},
+    {"and of two zero extensions", "extzb r3|extzh r4|and r3,r4|use (r3)|blr", "extzb r3|and r3,r4|blr"},
+    {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
+     "lbz r3,0(r5)|and r3,r6|blr"},
 };
 
 TEST_F(Rewrites, BeforeAndAfter) {
@@ -228,6 +249,32 @@ const Case kKept[] = {
      "blr"},
     // the one-operand extension takes short registers only
     {"extension of a long register", "extzb r8,r8|mr r3,r8|use (r3)|blr", "extzb r8,r8|mr r3,r8|blr"},
+    // the add's target is stored between the load and the add
+    {"indexed load, add target read on the way", "lwzx r3,r4,r5|stw r4,_q(r13)|add r4,r5|use (r3,r4)|blr",
+     "lwzx r3,r4,r5|stw r4,_q(r13)|add r4,r5|blr"},
+    // the last writer of the exchanged register reads the other one
+    {"exchange after a writer that reads", "add r5,r3,r5|mr r0,r5|mr r5,r3|mr r3,r0|use (r3,r5)|blr",
+     "add r5,r3,r5|mr r0,r5|mr r5,r3|mr r3,r0|blr"},
+    // one reader of an unsigned compare asks for more than equality
+    {"unsigned compare with a later ordered test", "lwz r3,0(r4)|cmplwi r3,0|beq L1|bgt L2|li r3,1|L1:|li r3,2|L2:|use (r3)|blr",
+     "lwz r3,0(r4)|cmplwi r3,0|beq L1|bgt L2|L1:|li r3,2|L2:|blr"},
+    // the slot is written between the save and the restore, or read after it
+    {"slot written before the restore", "stw r31,12(r1)|stw r4,12(r1)|lwz r31,12(r1)|use (r31)|blr",
+     "stw r4,12(r1)|mr r31,r4|blr"},
+    {"slot read after the restore", "stw r31,12(r1)|lwz r31,12(r1)|lwz r3,12(r1)|use (r3,r31)|blr",
+     "stw r31,12(r1)|mr r3,r31|blr"},
+    // one way into the restore passes no save
+    {"restore reached without the save", "cmpwi r3,0|beq L1|stw r31,12(r1)|L1:|lwz r31,12(r1)|use (r31)|blr",
+     "cmpwi r3,0|beq L1|stw r31,12(r1)|L1:|lwz r31,12(r1)|blr"},
+    // the tested bit is one the extension set
+    {"bit test of an extended bit", "extsb r3|btsti r3,20|beq L1|li r5,1|L1:|use (r5)|blr",
+     "extsb r3|btsti r3,20|beq L1|li r5,1|L1:|blr"},
+    // two bits kept: equal to the mask is not the same as nonzero
+    {"and-immediate of two bits compared", "andi r3,12|cmpwi r3,12|beq L1|li r4,1|L1:|use (r3,r4)|blr",
+     "andi r3,12|cmpwi r3,12|beq L1|li r4,1|L1:|blr"},
+    // the wider extension is read on the way
+    {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
+     "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
 };
 
 TEST_F(Rewrites, FaultCasesStayRight) {
