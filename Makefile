@@ -20,9 +20,11 @@ test:
 	cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1" \
 	      -DQV_SANITIZE=ON -DCMAKE_UNITY_BUILD=ON
 	cmake --build build-test -j $(JOBS)
-	@# a private TMPDIR: a test that leaves anything there fails the run
-	@tmp=$$(mktemp -d) && cd build-test && TMPDIR=$$tmp ctest --output-on-failure -j $(JOBS); \
-	status=$$?; left=$$(ls -A "$$tmp"); rm -rf "$$tmp"; \
+	@# a private TMPDIR: a test that leaves anything there fails the run;
+	@# the window tests get their own run-time folder (Qt's, else made in TMPDIR)
+	@tmp=$$(mktemp -d) && rt=$$(mktemp -d) && cd build-test && \
+	TMPDIR=$$tmp XDG_RUNTIME_DIR=$$rt ctest --output-on-failure -j $(JOBS); \
+	status=$$?; left=$$(ls -A "$$tmp"); rm -rf "$$tmp" "$$rt"; \
 	if [ -n "$$left" ]; then echo "tests left files in the temporary directory:"; echo "$$left"; exit 1; fi; \
 	exit $$status
 

@@ -19,3 +19,12 @@ echo "== vekrun -t -n 12 sum.o (the first instructions, traced)"
 "$bin/vekrun" -t -n 12 "$tmp/sum.o" 2>&1 | head -14
 echo "== vekrun sum.o (to the end: r3 holds 1+2+...+10 = 55 = 0x37)"
 "$bin/vekrun" "$tmp/sum.o" 2>&1
+
+echo
+echo "== qvbuild -o sum_c.o tools/demo/sum.c (C through cpppc, cgppc, coppc, cappc)"
+cp "$here/demo/sum.c" "$tmp/sum_c.c"
+"$bin/qvbuild" -o "$tmp/sum_c.o" "$tmp/sum_c.c" || exit 1
+echo "== vekrun -p total sum_c.o (main returns the sum, also stored in total)"
+"$bin/vekrun" -p total "$tmp/sum_c.o" 2>&1 || exit 1
+echo "== vek -c sum_c.o: break at _sum, go, regs (r3 holds the argument 10)"
+printf 'break _sum\ngo\nregs\nquit\n' | "$bin/vek" -c "$tmp/sum_c.o" 2>&1
