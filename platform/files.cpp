@@ -54,6 +54,13 @@ bool TextReader::getline(std::string& line) {
 
 bool TextReader::geterror() const { return fp_ && std::ferror(fp_); }
 
+bool writefile(const std::string& path, const std::string& text) {
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    if (!f) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    return std::fclose(f) == 0 && ok;
+}
+
 std::optional<std::string> readfile(const std::string& path) {
     if (pathkind(path) == PathKind::Directory) return std::nullopt;
     std::FILE* fp = std::fopen(hostpath(path).c_str(), "rb");

@@ -38,6 +38,10 @@ private:
 // Reads a whole file; nothing when it cannot be read.
 std::optional<std::string> readfile(const std::string& path);
 
+// Replaces a file with text; false when it cannot be opened, written or
+// closed in full.
+bool writefile(const std::string& path, const std::string& text);
+
 // Names in the directory of pattern whose last component matches the
 // wildcard pattern ('*', '?'), files and directories alike, never "." and
 // "..", sorted by name. The names carry no directory part.

@@ -108,7 +108,8 @@ void Debugger::writecmds(const char* letters, const char* path) {
     if (!events_ && !monitors && !functions) events_ = monitors = functions = true;
     if (events_) writeevents(f);
     if (monitors) writemonits(f);
-    std::fclose(f);
+    bool ok = !std::ferror(f);
+    if (std::fclose(f) != 0 || !ok) puterror({"Can't write ", path, "\n"});
 }
 
 const char* Debugger::readsrcline(const char* name, uint32_t n) {

@@ -276,7 +276,7 @@ double asdouble(const ExprValue& v) {
     return inttodbl(v.u32(), v.derived() ? tc::ULong : v.base());
 }
 
-// One field as the Part's field assembly puts it together.
+// One conversion field put together from its flags, width, precision and text.
 std::string field(const Spec& s, std::string text, bool signedconv) {
     std::string sign, prefix;
     if (signedconv) {

@@ -1,5 +1,6 @@
 // Memory windows without a screen: lines, scrolling, clicks, editing, dumps.
 #include "vek/views/machinemodel/memwin.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -437,13 +438,7 @@ std::string srecdump(const MemEnv& env, uint32_t from, uint32_t to) {
 
 bool writedump(const std::string& path, const std::string& text,
                const std::function<void(const std::string&)>& error) {
-    std::FILE* f = std::fopen(path.c_str(), "w+");
-    if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size()) {
-        if (f) std::fclose(f);
-        if (error) error("Can't write " + path);
-        return false;
-    }
-    if (std::fclose(f) != 0) {
+    if (!platform::writefile(path, text)) {
         if (error) error("Can't write " + path);
         return false;
     }

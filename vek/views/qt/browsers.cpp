@@ -1,5 +1,6 @@
 // Browser windows and the events browser (see browsers.h).
 #include "vek/views/qt/browsers.h"
+#include "platform/files.h"
 
 #include <QMdiArea>
 #include <QMenu>
@@ -89,15 +90,9 @@ void Browsers::dispatchtag(ListWindowPane* pane, const ListHit& hit, Qt::Keyboar
 }
 
 bool Browsers::savelist(const std::string& path, const std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "w+");
-    if (!f) {
-        puterror({"Can't write ", path});
-        return false;
-    }
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) puterror({"Can't write ", path});
-    return ok;
+    if (platform::writefile(path, text)) return true;
+    puterror({"Can't write ", path});
+    return false;
 }
 
 EventsPane* Browsers::browseevents(Debugger& d) {
