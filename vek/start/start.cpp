@@ -10,6 +10,7 @@
 #include "platform/profile.h"
 #include "platform/window.h"
 #include "toollib/quit.h"
+#include "vek/command/control/sessionfile.h"
 #include "vek/command/data/data.h"
 #include "vek/command/ext/exports.h"
 #include "vek/command/ext/ext.h"
@@ -169,6 +170,13 @@ int vekmain(int argc, char** argv, ShellMain shell) {
     resetextensions(st.debugger.get());
     resetexports();
     st.debugger->extcmd = extcmd;
+    {
+        // Without a screen sessions keep the events and monitors; a front
+        // end with windows installs its own.
+        SessionWindows w = headlesswindows(platform::configpath("VEKSPPC.INI"));
+        w.extenpath = [] { return extensions().extenpath; };
+        usesessionfiles(*st.debugger, std::move(w));
+    }
     // The debug switch: every run one instruction at a time (the results
     // are the same as on the fast path).
     if (const char* literal = std::getenv("VEK_LITERAL")) st.debugger->literal = *literal == '1';

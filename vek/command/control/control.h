@@ -91,6 +91,7 @@ struct EventRecord {
     FunctionRecord* func = nullptr;
     uint32_t first = 0, last = 0;
     std::vector<uint8_t> watched;  // 'd': the bytes last seen
+    uint32_t length = 0;         // data breakpoints: bytes watched from address
     bool removed = false;        // removal waits until no walk holds it
 };
 
@@ -107,6 +108,9 @@ struct MonitorRecord {
     std::string extra;           // the item text last shown by a window
     std::string text;
 };
+
+// The command line that makes the monitor again.
+std::string monitcommand(const MonitorRecord& m);
 
 // What the step engine needs to know of one address, found once and kept
 // (like decoded instructions) until the debug information changes.
@@ -283,6 +287,8 @@ struct Debugger {
     void writeevents(std::FILE* file);
     // The command line that makes the event again (as `write` writes it).
     std::string eventcommand(const EventRecord& e) const;
+    // Its location and body (what follows the options).
+    std::string eventlocation(const EventRecord& e) const;
     void dropinternalevents();
     bool hasdataevents() const;
     // Events tested only at a step's end ('t', 'd'): a free run without
@@ -303,6 +309,29 @@ struct Debugger {
     Cursor newdataevent(Cursor text, const ExprValue& value, uint32_t count, int user, bool watch, bool enabled);
     Cursor newdatabkpt(Cursor text, const ExprValue& value, uint32_t count, char access, bool watch, bool enabled);
     Cursor newlevent(Cursor text, const ExprValue& value, uint32_t count, int user, bool watch, bool enabled);
+    // Data breakpoints during a run: their ranges become memory points,
+    // accesses to them are queued by the access check, and the run looks
+    // at the queue after the instruction (databkpt.cpp).
+    struct ArmedRange {
+        uint32_t address = 0, length = 0;
+        uint16_t number = 0;
+        char access = 'A';
+    };
+    struct DataHit {
+        uint16_t number = 0;
+        int access = 0;
+    };
+    std::vector<ArmedRange> armed;
+    std::vector<DataHit> datahits;
+    std::function<uint32_t(uint32_t, int)> savedcheck;
+    void armdata();
+    void disarmdata();
+    // Reports, counts and runs the bodies of the queued hits; true when a
+    // data breakpoint (not a watch) stops the run.
+    bool takedatahits();
+    void runbody(EventRecord* e);
+    // Prints the current frame's source lines (the frame command).
+    void listframesrc();
     // The event for an expression location at text (evaluated from there,
     // mode 1): a symbol, label or data-change event. Reports an error as
     // the message, ": " and the text, and returns nullptr then; with

@@ -61,6 +61,7 @@ Debugger::Debugger(Session& session) : s(session) {
     env.hooks.dispatch = [this](const char* text, int user) { return dispatchcmd(text, user); };
     env.hooks.stoprequested = [this] { return flags.stop != 0 || quitting; };
     env.hooks.refreshdata = [this] { refreshdata(); };
+    env.hooks.listframesrc = [this] { listframesrc(); };
     addprogramcommands();
 }
 
@@ -365,6 +366,7 @@ void Debugger::stepinstruction() {
     insidestep = true;
     const uint64_t ran = x.run(1, nullptr);
     insidestep = false;
+    if (x.ended == RunEnd::Hook && takedatahits()) flags.stop = 1;
     if (!text.empty()) puttext({text});
     if (ran == 0) {
         illegal = true;
@@ -597,6 +599,7 @@ static void runfast(Debugger& d) {
     x.atpoint = [&d](uint32_t at) { return d.onpoint(at); };
     for (;;) {
         x.run(Chunk, &d.s.stop);
+        if (x.ended == RunEnd::Hook && d.takedatahits()) d.flags.stop = 1;
         if (x.ended == RunEnd::Point || x.ended == RunEnd::Illegal || x.ended == RunEnd::Stopped) break;
         pollstop(d, true);
         if (d.flags.stop) {
@@ -750,6 +753,11 @@ Cursor Debugger::runloop(Cursor text, int user) {
     mode.initialcount = mode.stepsleft;
     framemark = now();
     if (symtab().onbind) symtab().onbind(symtab());
+    struct Armed {
+        Debugger& d;
+        ~Armed() { d.disarmdata(); }
+    } armedguard{*this};
+    armdata();
     if (mode.instrstep)
         runinsns(*this);
     else if (!passstart()) {

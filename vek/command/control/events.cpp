@@ -147,6 +147,8 @@ Cursor Debugger::newdatabkpt(Cursor text, const ExprValue& value, uint32_t count
     e->body = body;
     e->text = value.text;
     e->address = value.address;
+    e->length = typesizeof(value);
+    if (e->length == 0 || e->length > 0x10000) e->length = 4;
     echo(*this, *e);
     return after;
 }
@@ -364,17 +366,7 @@ EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afters
                 puttext({msgtext(msgid::Breakpoint), part, "\n"});
             }
         }
-        if (!e->body.empty()) {
-            const std::string body = e->body;  // the body may delete its event
-            const bool oldclean = cleanup;
-            replaying = true;
-            refreshing = 0;
-            cleanup = false;
-            doblock(body.c_str(), e->user);
-            cleanup = oldclean;
-            if (refreshing == 0) norefresh = false;
-            replaying = false;
-        }
+        runbody(e);
         if (e->watch) ++e->hits;
         e->countdown = e->count;
         fireeventcbs(e->number);
@@ -386,6 +378,19 @@ EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afters
     // Removed events (internal ones that triggered, those a body deleted)
     // are freed by the caller once it has looked at the result.
     return stopper ? stopper : watcher;
+}
+
+void Debugger::runbody(EventRecord* e) {
+    if (e->body.empty()) return;
+    const std::string body = e->body;  // the body may delete its event
+    const bool oldclean = cleanup;
+    replaying = true;
+    refreshing = 0;
+    cleanup = false;
+    doblock(body.c_str(), e->user);
+    cleanup = oldclean;
+    if (refreshing == 0) norefresh = false;
+    replaying = false;
 }
 
 void Debugger::purgeevents() {
@@ -471,6 +476,11 @@ std::string Debugger::eventcommand(const EventRecord& e) const {
     t += e.watch ? "watch " : "break ";
     if (e.cls == 'D' && e.kind != 'A') t += std::string("/T:") + e.kind + " ";
     if (e.count > 1) t += "/C:" + std::to_string(e.count) + " ";
+    return t + eventlocation(e);
+}
+
+std::string Debugger::eventlocation(const EventRecord& e) const {
+    std::string t;
     switch (e.kind) {
     case 't':
         t += e.func ? e.func->name + "()" : (e.file ? e.file->name : std::string());

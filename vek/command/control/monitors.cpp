@@ -93,12 +93,14 @@ bool Debugger::rmmonittext(const std::string& text) {
     return false;
 }
 
+std::string monitcommand(const MonitorRecord& m) {
+    return m.format && m.format != ' ' ? std::string("monit /") + char(std::tolower(uint8_t(m.format))) + " " + m.text
+                                       : "monit " + m.text;
+}
+
 void Debugger::writemonits(std::FILE* file) {
     for (const MonitorRecord& m : monitors) {
-        std::string t = m.format && m.format != ' '
-                            ? std::string("monit /") + char(std::tolower(uint8_t(m.format))) + " " + m.text
-                            : "monit " + m.text;
-        t += "\n";
+        std::string t = monitcommand(m) + "\n";
         std::fwrite(t.data(), 1, t.size(), file);
     }
 }

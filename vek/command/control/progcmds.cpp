@@ -139,8 +139,10 @@ Cursor sessioncmd(Debugger& d, Cursor text, bool session) {
     const bool load = !o.letters.empty() && o.letters.back() == 'L';
     if (load && refusedwhilerunning(d, session ? "session" : "layout")) return restofline(text);
     Cursor end;
-    const std::string name = filename(p, end, true);
+    std::string name = filename(p, end, true);
     const char* what = session ? "Session" : "Layout";
+    if (!name.empty() && name.find('.', name.find_last_of("/\\") + 1) == std::string::npos)
+        name += session ? ".ssn" : ".lyt";
     if (load) {
         std::FILE* f = name.empty() ? nullptr : std::fopen(name.c_str(), "r");
         if (!f) {
