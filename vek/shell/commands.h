@@ -32,6 +32,12 @@ public:
     virtual void runcmdfile(const std::string& path);
     // Loads a program file (menu 102 and the recent files).
     virtual void loadprogram(const std::string& path) { docmd("load " + path); }
+    // Whether the loaded program has debug records.
+    virtual bool hasdebug() { return true; }
+    // Loads or saves a session (kind 1) or layout (kind 0) file.
+    virtual void sessionfile(const std::string& path, int kind, bool load) {
+        docmd(std::string(kind ? "session " : "layout ") + (load ? "/l " : "") + path);
+    }
 };
 
 }  // namespace vek::shell

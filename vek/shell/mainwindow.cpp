@@ -26,6 +26,8 @@
 #include "vek/core/support/messages.h"
 #include "vek/core/support/output.h"
 #include "vek/resources/menus.h"
+#include "vek/shell/loaddialogs.h"
+#include "vek/shell/sessions.h"
 #include "vek/shell/shell.h"
 #include "vek/command/ext/exports.h"
 #include "vek/command/ext/ext.h"
@@ -396,15 +398,7 @@ void MainWindow::gaugeadd(uint32_t n) {
 void MainWindow::addrecentfiles() {
     if (recentadded_) return;
     recentadded_ = true;
-    QMenu* file = menuat(res::FileMenu);
-    for (int i = 0; i < 5; ++i) {
-        std::string name = settings_.read("Files", std::to_string(i + 1), "");
-        if (name.empty()) continue;
-        QAction* a = file->addAction(QString("&%1 %2").arg(i + 1).arg(QString::fromStdString(name)));
-        int32_t id = 180 + i;
-        a->setData(id);
-        connect(a, &QAction::triggered, this, [this, id] { dispatch(id); });
-    }
+    rebuildrecentmenu(*this);
 }
 
 // ---- run state ----
@@ -699,20 +693,11 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
         return 0;
     case 101:
     case 103:
-    case 104: {
-        QString name = responder().file ? responder().file("Load") : QFileDialog::getOpenFileName(this, "Load");
-        if (!name.isEmpty() && commands_) {
-            journal.push_back("load " + name.toStdString());
-            commands_->loadprogram(name.toStdString());
-            if (id != 101) command("go");
-        }
+    case 104:
+        if (openprogram(*this, id == 101 ? 101 : 103) && id != 101) command("go");
         return 0;
-    }
     case 102:
-        if (!param.isEmpty() && commands_) {
-            journal.push_back("load " + param.toStdString());
-            commands_->loadprogram(param.toStdString());
-        }
+        openprogram(*this, 102, param.toStdString());
         return 0;
     case 107:
         setcursor(platform::Cursor::Wait);
@@ -759,9 +744,10 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
     case 182:
     case 183:
     case 184:
+        if (!refused()) openrecent(*this, id);
+        return 0;
     case 189: {
-        int n = id == 189 ? 1 : id - 179;
-        std::string name = settings_.read("Files", std::to_string(n), "");
+        std::string name = settings_.read("Files", "1", "");
         if (!name.empty() && commands_ && !refused()) {
             journal.push_back("load " + name);
             commands_->loadprogram(name);
@@ -787,6 +773,12 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
     case 210: command("step"); return 0;
     case 211: command("mstep"); return 0;
     case 216: command("mcstep"); return 0;
+    case 131:
+    case 132:
+    case 133:
+    case 134:
+        sessionmenu(*this, id);
+        return 0;
     case 9200: amcconnect(); return 0;
     case 9201: amcdisconnect(); return 0;
     case 14000: openwebpage(); return 0;

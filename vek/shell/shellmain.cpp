@@ -10,6 +10,8 @@
 #include "vek/command/control/control.h"
 #include "vek/core/debuginfo/lookup.h"
 #include "vek/shell/amclink.h"
+#include "vek/shell/loaddialogs.h"
+#include "vek/shell/sessions.h"
 #include "vek/shell/shell.h"
 #include "vek/shell/splash.h"
 
@@ -22,6 +24,12 @@ void DebuggerCommands::docmd(const std::string& line) { d_.docmd(line.c_str(), 1
 void DebuggerCommands::doblock(const std::string& line) { d_.doblock(line.c_str(), 1); }
 
 void DebuggerCommands::runcmdfile(const std::string& path) { d_.runcmdfile(path.c_str()); }
+
+bool DebuggerCommands::hasdebug() { return d_.s.prog.debugrecords != 0; }
+
+void DebuggerCommands::sessionfile(const std::string& path, int kind, bool load) {
+    if (d_.sessionio) d_.sessionio(path, kind, load);
+}
 
 }  // namespace shell
 
@@ -74,6 +82,13 @@ int shellmain(StartState& st) {
             return 1;
         }
         frame.startup();
+        shell::LoadProgress progress(frame);
+        st.session->loadreport.progress = &progress;
+        {
+            SessionWindows w = sessionwindows(frame);
+            w.extenpath = [&frame] { return frame.config.extenpath; };
+            usesessionfiles(*st.debugger, std::move(w));
+        }
         shell::amcload(frame, QCoreApplication::applicationDirPath().toStdString());
         // the program is loaded as the Load menu does (recent files, journal)
         st.load = [&frame](const std::string& file) { frame.dispatch(102, QString::fromStdString(file)); };
@@ -93,6 +108,7 @@ int shellmain(StartState& st) {
         } else if (!st.debugger->quitting && frame.isVisible()) {
             QApplication::exec();
         }
+        st.session->loadreport.progress = nullptr;
         frame.shutdown();
         shell::amcunload();
         if (status == 0) status = exitstatus(st);

@@ -26,6 +26,8 @@ public:
     void docmd(const std::string& line) override;
     void doblock(const std::string& line) override;
     void runcmdfile(const std::string& path) override;
+    void sessionfile(const std::string& path, int kind, bool load) override;
+    bool hasdebug() override;
 
 private:
     Debugger& d_;

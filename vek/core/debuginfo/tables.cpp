@@ -370,8 +370,22 @@ struct Builder {
 
         const LineRecord* module = nullptr;
         bool firstmodule = true;
+        uint32_t total = 0;
+        for (LineRecord* r : di.lines) total += r->kind == kind::Module || r->kind == kind::Start;
+        struct Progress {
+            LoadReport& report;
+            bool open;
+            ~Progress() {
+                if (open) report.progressclose();
+            }
+        } progress{report, total != 0};
+        if (total) report.progressopen(1, "", total);
         for (LineRecord* r : di.lines) {
             if (report.stopped()) return;
+            if (total && (r->kind == kind::Module || r->kind == kind::Start)) {
+                report.progresstexts(r->file, r->func);
+                report.progressstep(1);
+            }
             if (r->kind == kind::Module) {
                 if (firstmodule) di.firstmodule = r->address;
                 firstmodule = false;

@@ -56,7 +56,27 @@ struct SinkReport : LoadReport {
     void print(std::string_view text) override { puttext({text}); }
     void error(std::string_view text) override { puterror({text}); }
     void errstream(std::string_view text) override { tl_errstream(text); }
-    bool stopped() override { return stopflag && *stopflag; }
+    bool stopped() override { return (stopflag && *stopflag) || (progress && progress->stopped()); }
+    // The progress dialogs, when there is a screen.
+    LoadReport* progress = nullptr;
+    void progressopen(int dialog, std::string_view text, uint32_t total) override {
+        if (progress) progress->progressopen(dialog, text, total);
+    }
+    void progressclose() override {
+        if (progress) progress->progressclose();
+    }
+    void progresstitle(std::string_view title, uint32_t address, uint32_t size) override {
+        if (progress) progress->progresstitle(title, address, size);
+    }
+    void progressstep(uint32_t amount) override {
+        if (progress) progress->progressstep(amount);
+    }
+    void progressclear() override {
+        if (progress) progress->progressclear();
+    }
+    void progresstexts(std::string_view file, std::string_view function) override {
+        if (progress) progress->progresstexts(file, function);
+    }
     static void tl_errstream(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); }
 };
 

@@ -201,7 +201,10 @@ LoadOutcome loadprogram(LoadEnv& env, const std::string& path, const char* entry
                         bool symbolsonly) {
     LoadOutcome out;
     env.syms.dropprogramsyms();
-    if (!loadfile(env, path, false, symbolsonly)) return out;
+    env.report.progressopen(0, path, 0);
+    const bool loaded = loadfile(env, path, false, symbolsonly);
+    env.report.progressclose();
+    if (!loaded) return out;
     return finishload(env, entryoption, norun, reload);
 }
 

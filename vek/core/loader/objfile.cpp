@@ -165,7 +165,20 @@ int loadobject(LoadEnv& env, bool symbolsonly) {
                          hexnum(uint32_t(std::max(first, p.first))) + "-" + hexnum(uint32_t(std::min(last, p.last))));
         }
         placed.push_back({seg.name, first, last});
-        env.target.loadbytes(seg.address, f.v.data() + seg.fileoffset, seg.size);
+        // Page by page, so that the progress moves and Cancel is heard.
+        report.progresstitle(seg.name, seg.address, seg.size);
+        for (uint32_t done = 0; done < seg.size;) {
+            if (report.stopped()) {
+                report.error("Error loading segment: " + seg.name);
+                failed = true;
+                break;
+            }
+            const uint32_t part = std::min<uint32_t>(seg.size - done, 512);
+            env.target.loadbytes(seg.address + done, f.v.data() + seg.fileoffset + done, part);
+            done += part;
+            report.progressstep(part);
+        }
+        report.progressclear();
     }
 
     for (const InitMarker& m : inits) {
