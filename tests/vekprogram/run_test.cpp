@@ -118,7 +118,7 @@ TEST(Run, SessionsKeepEventsAndMonitors) {
     EXPECT_EQ(saved,
               "[Load]\nFile=w.o\n[Options]\nPath=src|inc\nTile=CASCADE\n[Windows]\nVek=YES,10,20,650,500\n"
               "Source=NO\nDisassembly=NO\nCommand=NO\nStack=NO\nMonitors=NO\nRegisters=NO\n"
-              "[Events]\n1=break /C:3  main.c:15\n2=break  fact():5:9 {x 1}\n3=dbreak /T:W total\n"
+              "[Events]\n1=break /C:3 main.c:15\n2=break  fact():5:9 {x 1}\n3=dbreak /T:W total\n"
               "[Monitors]\n1=monit /x total\n\n2=monit total+1\n\n")
         << r.out << r.err;
     EXPECT_NE(dir.read("vek/VEKSPPC.INI").find("[Session]\nFile=s.ssn\nDirectory=.\n"), std::string::npos);

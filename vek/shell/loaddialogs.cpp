@@ -221,6 +221,11 @@ void ProgressDialog::paintEvent(QPaintEvent*) {
 
 LoadProgress::~LoadProgress() { progressclose(); }
 
+bool LoadProgress::stopped() {
+    if (dialog_ && (dialog_->cancelled() || (!wasrunning_ && frame_.stoprequested()))) dialog_->reject();
+    return stopped_ || (dialog_ && dialog_->cancelled());
+}
+
 void LoadProgress::progressopen(int dialog, std::string_view text, uint32_t total) {
     if (dialog_) progressclose();
     if (dialog == 0) stopped_ = false;
@@ -247,7 +252,7 @@ void LoadProgress::progresstitle(std::string_view title, uint32_t address, uint3
 void LoadProgress::progressstep(uint32_t amount) {
     if (!dialog_) return;
     dialog_->step(amount);
-    if (dialog_ && dialog_->cancelled()) stopped_ = true;
+    if (stopped()) stopped_ = true;
 }
 
 void LoadProgress::progressclear() {

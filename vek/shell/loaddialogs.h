@@ -60,9 +60,10 @@ public:
     ProgressBar* bar() const { return bar_; }
     QLabel* field(int id) const;
 
+    void reject() override { cancelled_ = true; }
+
 protected:
     void paintEvent(QPaintEvent*) override;
-    void reject() override { cancelled_ = true; }
 
 private:
     QLabel* fields_[5] = {};  // 101, 103, 105, 107, 109
@@ -80,7 +81,9 @@ public:
     void print(std::string_view) override {}
     void error(std::string_view) override {}
     void errstream(std::string_view) override {}
-    bool stopped() override { return stopped_; }
+    // Cancel, or Escape (which the frame takes as a stop while it refuses
+    // commands).
+    bool stopped() override;
     void progressopen(int dialog, std::string_view text, uint32_t total) override;
     void progressclose() override;
     void progresstitle(std::string_view title, uint32_t address, uint32_t size) override;

@@ -75,7 +75,7 @@ std::vector<std::string> sessionevents(const Debugger& d) {
         if (e->removed || !e->user || e->cls == 'D') continue;
         std::string t = e->watch ? "watch " : "break ";
         if (!e->enabled) t += "/i ";
-        if (e->count > 1) t += "/C:" + std::to_string(e->count) + " ";
+        if (e->count > 1) t += "/C:" + std::to_string(e->count);
         out.push_back(t + " " + d.eventlocation(*e));
     }
     // Then the data breakpoints, with their access kinds.
