@@ -141,3 +141,30 @@ TEST_F(ShellTest, GoTillSendsItsLineAndAConflictKeepsTheDialog) {
 
 }  // namespace
 }  // namespace vekshelltest
+
+namespace vekshelltest {
+namespace {
+
+QRgb at(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xffffff; }
+
+TEST(ShellFrames3d, GroupAndTextDrawTheirFrames) {
+    vek::shell::Group3D group("&Options");
+    group.resize(160, 80);
+    QImage image = group.grab().toImage();
+    const int th = QFontMetrics(group.font()).height();
+    EXPECT_EQ(at(image, 0, 40), 0x606060u);    // the sunken frame round it: dark left
+    EXPECT_EQ(at(image, 159, 40), 0xffffffu);  // white right
+    EXPECT_EQ(at(image, 3, 4), 0xffffffu);     // the title strip, raised: white left
+    EXPECT_EQ(at(image, 156, 4), 0x606060u);   // dark right
+    EXPECT_EQ(at(image, 3, th + 12), 0xffffffu);  // the body, raised
+
+    vek::shell::Text3D text("Size");
+    text.resize(100, 30);
+    image = text.grab().toImage();
+    const QRect r = text.textextent();
+    EXPECT_EQ(at(image, r.left() - 1, r.top() + 2), 0xffffffu);
+    EXPECT_EQ(at(image, r.right() + 1, r.top() + 2), 0x606060u);
+}
+
+}  // namespace
+}  // namespace vekshelltest

@@ -3,6 +3,8 @@
 // one routine that draws every 3D frame.
 #pragma once
 
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 
@@ -55,6 +57,28 @@ public:
 
 protected:
     bool viewportEvent(QEvent* event) override;
+};
+
+// A framed group: a sunken frame round it, a raised one round its body
+// and one round the title strip, the title centred at the top ('&' marks
+// the underlined character).
+class Group3D : public QGroupBox {
+public:
+    explicit Group3D(const QString& title, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
+// A static text with a raised frame round the extent of its text.
+class Text3D : public QLabel {
+public:
+    explicit Text3D(const QString& text, QWidget* parent = nullptr);
+    // The rectangle the frame is drawn round.
+    QRect textextent() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace vek::shell
