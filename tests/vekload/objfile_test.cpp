@@ -237,6 +237,22 @@ TEST(ObjectFile, SegmentsReloadFromTheFile) {
     EXPECT_EQ(h.memory(0x100, 16), zeros);
     EXPECT_EQ(h.memory(0x200, 8), o.sections[1].data);
 
+    // Built again with .data grown by a word: .data is reported and left,
+    // .text (unchanged) comes from the new file.
+    Object rebuilt;
+    rebuilt.sections.push_back({".text", 0xC6, 0x100, 0x100, seq(16, 9)});
+    rebuilt.sections.push_back({".data", 0x46, 0x200, 0x200, seq(12, 5)});
+    writetemp("reload.o", rebuilt.bytes());
+    h.mem.loadbytes(0x200, zeros.data(), 8);
+    h.rep.err.clear();
+    EXPECT_EQ(vek::reloadsegments(h.env, {0, 1}), 1);
+    EXPECT_EQ(h.memory(0x100, 16), rebuilt.sections[0].data);
+    EXPECT_EQ(h.memory(0x200, 8), std::vector<uint8_t>(8, 0));
+    EXPECT_EQ(h.rep.err, "Segment changed in the file, not reloaded: .data\n");
+    // A file cut short in its section table is refused.
+    writetemp("reload.o", {0, 0, 0, 2});
+    EXPECT_EQ(vek::reloadsegments(h.env, {0}), 0);
+
     Harness raw;
     ASSERT_EQ(vek::loadfile(raw.env, writetemp("reload.bin", {1, 2, 3})), 1);
     EXPECT_EQ(vek::reloadsegments(raw.env, {0}), 0);

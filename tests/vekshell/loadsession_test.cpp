@@ -1,7 +1,9 @@
 // Loading from the File menu (recent files, the last load, progress) and
 // session and layout files through the menus.
 #include <QMdiSubWindow>
+#include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 
 #include <cstdlib>
 
@@ -184,6 +186,37 @@ TEST_F(Sessions, BadFilesChangeNothing) {
         << boxes.back().text;
     menu(frame, 132, "none/x.ssn");
     EXPECT_NE(boxes.back().text.find("cannot create file"), std::string::npos) << boxes.back().text;
+}
+
+}  // namespace
+}  // namespace vekshelltest
+
+namespace vekshelltest {
+namespace {
+
+TEST_F(Sessions, ReloadSegmentCopiesTheChosenSegmentsAgain) {
+    MainWindow& frame = open();
+    frame.dispatch(146);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_NE(boxes.back().text.find("No Segment list available"), std::string::npos) << boxes.back().text;
+    const std::string program = assemble(scratch);
+    ASSERT_FALSE(program.empty());
+    debugger->docmd(("load " + program).c_str(), 1);
+    const uint32_t code = session->target.mem.peeklong(0x1000);
+    session->target.mem.putlong(0x1000, 0);
+    std::vector<std::string> shown;
+    vek::shell::responder().dialog = [&](QDialog* d) {
+        auto* list = d->findChild<QListWidget*>("segments");
+        for (int i = 0; list && i < list->count(); ++i) shown.push_back(list->item(i)->text().toStdString());
+        for (QPushButton* b : d->findChildren<QPushButton*>())
+            if (b->text() == "&Select All") b->click();
+        for (QPushButton* b : d->findChildren<QPushButton*>())
+            if (b->text() == "&Ok") b->click();
+    };
+    frame.dispatch(146);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown[0].rfind(".text at: 0x1000 (0x", 0), 0u) << shown[0];
+    EXPECT_EQ(session->target.mem.peeklong(0x1000), code);
 }
 
 }  // namespace

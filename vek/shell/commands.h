@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vek::shell {
 
@@ -34,6 +35,10 @@ public:
     virtual void loadprogram(const std::string& path) { docmd("load " + path); }
     // Whether the loaded program has debug records.
     virtual bool hasdebug() { return true; }
+    // The loaded object file's segments, one line each (name, address,
+    // size), and their reload from the file (Reload Segment).
+    virtual std::vector<std::string> segmentlines() { return {}; }
+    virtual void reloadsegments(const std::vector<size_t>& which) { (void)which; }
     // Loads or saves a session (kind 1) or layout (kind 0) file.
     virtual void sessionfile(const std::string& path, int kind, bool load) {
         docmd(std::string(kind ? "session " : "layout ") + (load ? "/l " : "") + path);

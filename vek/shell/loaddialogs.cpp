@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -111,6 +112,39 @@ bool openprogram(MainWindow& frame, int32_t id, const std::string& path) {
 void openrecent(MainWindow& frame, int32_t id) {
     const std::string path = frame.settings().read("Files", std::to_string(id - 179), "ERROR.C");
     openprogram(frame, 102, path);
+}
+
+void reloadsegs(MainWindow& frame) {
+    CommandHost* commands = frame.commands();
+    if (!commands) return;
+    const std::vector<std::string> lines = commands->segmentlines();
+    if (lines.empty()) {
+        commands->reloadsegments({});  // reports that there is no list
+        return;
+    }
+    QDialog dialog(&frame);
+    dialog.setWindowTitle("File Load");
+    auto* grid = new QGridLayout(&dialog);
+    auto* list = new QListWidget(&dialog);
+    list->setObjectName("segments");
+    list->setSelectionMode(QAbstractItemView::MultiSelection);
+    for (const std::string& line : lines) list->addItem(QString::fromStdString(line));
+    grid->addWidget(list, 0, 0, 1, 3);
+    auto* all = new QPushButton("&Select All", &dialog);
+    auto* ok = new QPushButton("&Ok", &dialog);
+    auto* cancel = new QPushButton("&Cancel", &dialog);
+    grid->addWidget(all, 1, 0);
+    grid->addWidget(ok, 1, 1);
+    grid->addWidget(cancel, 1, 2);
+    QObject::connect(all, &QPushButton::clicked, list, &QListWidget::selectAll);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    if (responder().dialog) answerlater(dialog);
+    if (dialog.exec() != QDialog::Accepted) return;
+    std::vector<size_t> which;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->isSelected()) which.push_back(size_t(i));
+    if (!which.empty()) commands->reloadsegments(which);
 }
 
 // ---- the bar

@@ -28,6 +28,11 @@ void rememberrecentfile(Settings& settings, const std::string& path);
 // The File menu's recent-file items again, after a separator.
 void rebuildrecentmenu(MainWindow& frame);
 
+// Reload Segment (menu 146): the "File Load" list of the loaded object
+// file's segments, several chosen, "&Select All", "&Ok", "&Cancel"; Ok
+// reloads the chosen ones. "No Segment list available " without segments.
+void reloadsegs(MainWindow& frame);
+
 // A progress bar: done × width / total in red, the rest orange; a total of
 // 0 draws it empty.
 class ProgressBar : public QWidget {

@@ -773,6 +773,9 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
     case 210: command("step"); return 0;
     case 211: command("mstep"); return 0;
     case 216: command("mcstep"); return 0;
+    case 146:
+        reloadsegs(*this);
+        return 0;
     case 131:
     case 132:
     case 133:

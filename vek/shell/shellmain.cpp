@@ -9,6 +9,7 @@
 #include "toollib/quit.h"
 #include "vek/command/control/control.h"
 #include "vek/core/debuginfo/lookup.h"
+#include "vek/core/debuginfo/texts.h"
 #include "vek/shell/amclink.h"
 #include "vek/shell/loaddialogs.h"
 #include "vek/shell/sessions.h"
@@ -26,6 +27,19 @@ void DebuggerCommands::doblock(const std::string& line) { d_.doblock(line.c_str(
 void DebuggerCommands::runcmdfile(const std::string& path) { d_.runcmdfile(path.c_str()); }
 
 bool DebuggerCommands::hasdebug() { return d_.s.prog.debugrecords != 0; }
+
+std::vector<std::string> DebuggerCommands::segmentlines() {
+    std::vector<std::string> lines;
+    if (d_.s.prog.loadstate != loadstate::Object) return lines;
+    for (const LoadSegment& s : d_.s.prog.segments)
+        lines.push_back(s.name + " at: " + hextextb(s.address) + " (" + hextextb(s.size) + " bytes)");
+    return lines;
+}
+
+void DebuggerCommands::reloadsegments(const std::vector<size_t>& which) {
+    vek::reloadsegments(d_.s.loadenv, which);
+    d_.s.target.exec.flushcache();
+}
 
 void DebuggerCommands::sessionfile(const std::string& path, int kind, bool load) {
     if (d_.sessionio) d_.sessionio(path, kind, load);

@@ -28,6 +28,8 @@ public:
     void runcmdfile(const std::string& path) override;
     void sessionfile(const std::string& path, int kind, bool load) override;
     bool hasdebug() override;
+    std::vector<std::string> segmentlines() override;
+    void reloadsegments(const std::vector<size_t>& which) override;
 
 private:
     Debugger& d_;

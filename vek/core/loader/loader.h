@@ -123,7 +123,14 @@ int selectentrypoint(LoadEnv& env, const char* option);
 
 // Copies the chosen loaded segments (indices into prog.segments) again from
 // the program file, as the segment-reload dialog asks. 1 on success.
+// Reloads the chosen segments (indexes into prog.segments) from the
+// program file as it is now: its section table is read again, and only a
+// segment whose name, address and size are unchanged is copied; the others
+// are reported. 0 when nothing could be read.
 int reloadsegments(LoadEnv& env, const std::vector<size_t>& which);
+// The section records of an object file image; none when it has no whole
+// section table.
+std::optional<std::vector<LoadSegment>> objsections(const std::vector<uint8_t>& image);
 
 // Builds the module marker lists of the sections from the kept object file.
 void buildmarkers(Program& prog);

@@ -108,16 +108,37 @@ int reloadsegments(LoadEnv& env, const std::vector<size_t>& which) {
         return 0;
     }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The file may have been built again since it was loaded.
+    const auto now = objsections(bytes);
+    if (!now) {
+        env.report.error(msgstr(msg::ReadError) + " section table");
+        return 0;
+    }
+    env.report.progressopen(0, prog.path, 0);
+    struct Close {
+        LoadReport& r;
+        ~Close() { r.progressclose(); }
+    } close{env.report};
     for (size_t i : which) {
         if (env.report.stopped()) return 0;
         if (i >= prog.segments.size()) continue;
         const LoadSegment& s = prog.segments[i];
         if (s.fileoffset == 0) continue;
-        if (s.fileoffset > bytes.size() || s.size > bytes.size() - s.fileoffset) {
+        const LoadSegment* match = nullptr;
+        for (const LoadSegment& n : *now)
+            if (n.name == s.name && n.address == s.address && n.size == s.size) match = &n;
+        if (!match) {
+            env.report.error("Segment changed in the file, not reloaded: " + s.name);
+            continue;
+        }
+        if (match->fileoffset == 0 || match->fileoffset > bytes.size() || s.size > bytes.size() - match->fileoffset) {
             env.report.error("Error loading segment: " + s.name);
             return 0;
         }
-        env.target.loadbytes(s.address, bytes.data() + s.fileoffset, s.size);
+        env.report.progresstitle(s.name, s.address, s.size);
+        env.target.loadbytes(s.address, bytes.data() + match->fileoffset, s.size);
+        env.report.progressstep(s.size);
+        env.report.progressclear();
     }
     return 1;
 }

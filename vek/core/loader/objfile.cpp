@@ -51,7 +51,34 @@ struct Group {
     uint32_t first = 0, total = 0;
 };
 
+// Section record i (the record must lie in the file).
+LoadSegment readsection(const Bytes& f, uint32_t i) {
+    const uint32_t r = HeaderSize + SectionRecordSize * i;
+    LoadSegment seg;
+    seg.flags = f.v[r];
+    seg.index = uint8_t(i);
+    const size_t namelen = std::min<size_t>(f.v[r + 1] & 0x0F, 14);
+    const char* np = reinterpret_cast<const char*>(f.v.data()) + r + 2;
+    seg.name.assign(np, strnlen(np, namelen));
+    seg.fileoffset = f.be32(r + 16);
+    seg.size = f.be32(r + 20);
+    seg.address = f.be32(r + 32);
+    seg.second = f.be32(r + 36);
+    seg.last = seg.address + seg.size - 1;
+    return seg;
+}
+
 }  // namespace
+
+std::optional<std::vector<LoadSegment>> objsections(const std::vector<uint8_t>& image) {
+    Bytes f{image};
+    if (!f.has(0, HeaderSize)) return std::nullopt;
+    const uint32_t nsec = f.v[3];
+    if (!f.has(HeaderSize, uint64_t(nsec) * SectionRecordSize)) return std::nullopt;
+    std::vector<LoadSegment> out;
+    for (uint32_t i = 0; i < nsec; ++i) out.push_back(readsection(f, i));
+    return out;
+}
 
 int loadobject(LoadEnv& env, bool symbolsonly) {
     Program& prog = env.prog;
@@ -110,18 +137,8 @@ int loadobject(LoadEnv& env, bool symbolsonly) {
             report.error(msgstr(msg::ReadError) + " section table");
             return 0;
         }
-        LoadSegment seg;
-        seg.flags = f.v[r];
-        seg.index = uint8_t(i);
-        uint8_t lenbyte = f.v[r + 1];
-        size_t namelen = std::min<size_t>(lenbyte & 0x0F, 14);
-        const char* np = reinterpret_cast<const char*>(f.v.data()) + r + 2;
-        seg.name.assign(np, strnlen(np, namelen));
-        seg.fileoffset = f.be32(r + 16);
-        seg.size = f.be32(r + 20);
-        seg.address = f.be32(r + 32);
-        seg.second = f.be32(r + 36);
-        if (inits.empty() && (lenbyte & 0x80)) seg.second = seg.address;
+        LoadSegment seg = readsection(f, i);
+        if (inits.empty() && (f.v[r + 1] & 0x80)) seg.second = seg.address;
         seg.last = seg.address + seg.size - 1;
         SectionInfo& info = prog.sections[i];
         info.name = seg.name;
