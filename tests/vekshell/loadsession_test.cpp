@@ -1,6 +1,7 @@
 // Loading from the File menu (recent files, the last load, progress) and
 // session and layout files through the menus.
 #include <QMdiSubWindow>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -217,6 +218,27 @@ TEST_F(Sessions, ReloadSegmentCopiesTheChosenSegmentsAgain) {
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown[0].rfind(".text at: 0x1000 (0x", 0), 0u) << shown[0];
     EXPECT_EQ(session->target.mem.peeklong(0x1000), code);
+}
+
+}  // namespace
+}  // namespace vekshelltest
+
+namespace vekshelltest {
+namespace {
+
+TEST_F(ShellTest, LoadAndStartFromTakesTheStartAsTheEntry) {
+    MainWindow& frame = start();
+    vek::shell::responder().file = [](const QString&) { return QString("a.o"); };
+    vek::shell::responder().dialog = [](QDialog* d) {
+        EXPECT_EQ(d->windowTitle(), "Start From");
+        if (auto* f = d->findChild<QLineEdit*>("start")) f->setText(" main ");
+        d->accept();
+    };
+    frame.dispatch(104);
+    EXPECT_EQ(recorder.lines, (std::vector<std::string>{"load /O:main a.o", "go"}));
+    vek::shell::responder().dialog = [](QDialog* d) { d->reject(); };
+    frame.dispatch(104);
+    EXPECT_EQ(recorder.lines.size(), 2u);
 }
 
 }  // namespace

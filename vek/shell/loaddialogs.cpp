@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
@@ -35,7 +36,12 @@ void rememberload(MainWindow& frame, const std::string& path, int index) {
     rebuildrecentmenu(frame);
 }
 
-void load(MainWindow& frame, const std::string& path) {
+void load(MainWindow& frame, const std::string& path, const std::string& start = {}) {
+    if (!start.empty()) {
+        frame.journal.push_back("load /O:" + start + " " + path);
+        frame.commands()->docmd("load /O:" + start + " " + path);
+        return;
+    }
     frame.journal.push_back("load " + path);
     frame.commands()->loadprogram(path);
 }
@@ -74,7 +80,7 @@ void rebuildrecentmenu(MainWindow& frame) {
     }
 }
 
-bool openprogram(MainWindow& frame, int32_t id, const std::string& path) {
+bool openprogram(MainWindow& frame, int32_t id, const std::string& path, const std::string& start) {
     if (!frame.commands()) return false;
     if (id == 102) {
         if (path.empty()) return false;
@@ -104,7 +110,7 @@ bool openprogram(MainWindow& frame, int32_t id, const std::string& path) {
     }
     if (chosen.isEmpty()) return false;
     const std::string file = chosen.toStdString();
-    load(frame, file);
+    load(frame, file, start);
     rememberload(frame, file, std::max(1, index));
     return true;
 }
@@ -112,6 +118,24 @@ bool openprogram(MainWindow& frame, int32_t id, const std::string& path) {
 void openrecent(MainWindow& frame, int32_t id) {
     const std::string path = frame.settings().read("Files", std::to_string(id - 179), "ERROR.C");
     openprogram(frame, 102, path);
+}
+
+bool askgofrom(MainWindow& frame, std::string& start) {
+    QDialog dialog(&frame);
+    dialog.setWindowTitle("Start From");
+    auto* grid = new QGridLayout(&dialog);
+    grid->addWidget(new QLabel("Start:", &dialog), 0, 0);
+    auto* field = new QLineEdit(&dialog);
+    field->setObjectName("start");
+    grid->addWidget(field, 0, 1);
+    auto* ok = new QPushButton("&Ok", &dialog);
+    ok->setDefault(true);
+    grid->addWidget(ok, 1, 1, Qt::AlignRight);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    if (responder().dialog) answerlater(dialog);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    start = field->text().trimmed().toStdString();
+    return true;
 }
 
 void reloadsegs(MainWindow& frame) {

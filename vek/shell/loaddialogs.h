@@ -18,8 +18,11 @@ class MainWindow;
 class Settings;
 
 // 101 Load, 103 Load and Start (their open dialogs), 102 the given path.
-// False when nothing was loaded (Cancel).
-bool openprogram(MainWindow& frame, int32_t id, const std::string& path = {});
+// False when nothing was loaded (Cancel). A start text (Go From) is the
+// load's entry option.
+bool openprogram(MainWindow& frame, int32_t id, const std::string& path = {}, const std::string& start = {});
+// "Start From": the start text (empty when the field is); false on Cancel.
+bool askgofrom(MainWindow& frame, std::string& start);
 // 180..184: the recent file of key 1..5.
 void openrecent(MainWindow& frame, int32_t id);
 // The path becomes key "1" of [Files]; the older entries other than it

@@ -693,9 +693,13 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
         return 0;
     case 101:
     case 103:
-    case 104:
-        if (openprogram(*this, id == 101 ? 101 : 103) && id != 101) command("go");
+        if (openprogram(*this, id) && id == 103) command("go");
         return 0;
+    case 104: {
+        std::string start;
+        if (askgofrom(*this, start) && openprogram(*this, 103, {}, start)) command("go");
+        return 0;
+    }
     case 102:
         openprogram(*this, 102, param.toStdString());
         return 0;
