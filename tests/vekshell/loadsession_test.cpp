@@ -243,3 +243,41 @@ TEST_F(ShellTest, LoadAndStartFromTakesTheStartAsTheEntry) {
 
 }  // namespace
 }  // namespace vekshelltest
+
+namespace vekshelltest {
+namespace {
+
+TEST_F(Sessions, MemoryWindowsAreKeptByTheirPart) {
+    using vek::shell::DataWindowPlace;
+    DataWindowPlace code{true, 0x1000, 16, 1, 1, 4, 10, 210, 20, 120};
+    DataWindowPlace data{false, 0x2000, 8, 0, 4, 3, 0, 300, 0, 50};
+    EXPECT_EQ(vek::shell::datavalue(code), "C,1000,10,210,20,120");
+    EXPECT_EQ(vek::shell::datavalue(data), "D,2000,8,0,4,3,0,300,0,50");
+    DataWindowPlace back;
+    ASSERT_TRUE(vek::shell::readdatavalue("D,2000,8,0,4,3,0,300,0,50", back));
+    EXPECT_EQ(vek::shell::datavalue(back), "D,2000,8,0,4,3,0,300,0,50");
+    for (const char* bad : {"X,1", "C,zz,1,2,3,4", "D,10,8,2,4,3,0,1,2,3", "D,10,8,0,3,3,0,1,2,3", "C,10,1,2,3", "C,"})
+        EXPECT_FALSE(vek::shell::readdatavalue(bad, back)) << bad;
+
+    std::vector<DataWindowPlace> open{code, data}, opened;
+    int closed = 0;
+    auto& memory = vek::shell::sessionmemorywindows();
+    memory.list = [&] { return open; };
+    memory.closeall = [&] { ++closed; };
+    memory.open = [&](const DataWindowPlace& w, bool) { opened.push_back(w); };
+    MainWindow& frame = Sessions::open();
+    menu(frame, 132, "m.ssn");
+    EXPECT_NE(scratch.read("m.ssn").find("[Data]\n1=C,1000,10,210,20,120\n2=D,2000,8,0,4,3,0,300,0,50\n"),
+              std::string::npos)
+        << scratch.read("m.ssn");
+    menu(frame, 133, "m.ssn");  // a layout: no memory windows
+    EXPECT_EQ(closed, 0);
+    menu(frame, 131, "m.ssn");
+    EXPECT_EQ(closed, 1);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(vek::shell::datavalue(opened[1]), vek::shell::datavalue(data));
+    memory = {};
+}
+
+}  // namespace
+}  // namespace vekshelltest

@@ -11,6 +11,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "vek/shell/shell.h"
 
 namespace vek::shell {
@@ -69,10 +72,58 @@ bool isopen(MainWindow& frame, int32_t id, const char* title) {
 
 }  // namespace
 
+std::string datavalue(const DataWindowPlace& w) {
+    char start[16];
+    std::snprintf(start, sizeof start, "%x", w.start);
+    auto u = [](int32_t v) { return std::to_string(uint32_t(v)); };
+    std::string t = std::string(w.code ? "C," : "D,") + start;
+    if (!w.code)
+        t += "," + std::to_string(w.bytesperline) + "," + std::to_string(w.ascii) + "," + std::to_string(w.size) + "," +
+             std::to_string(w.format);
+    return t + "," + u(w.left) + "," + u(w.right) + "," + u(w.top) + "," + u(w.bottom);
+}
+
+bool readdatavalue(const std::string& value, DataWindowPlace& w) {
+    if (value.size() < 2 || (value[0] != 'C' && value[0] != 'D') || value[1] != ',') return false;
+    w = DataWindowPlace{};
+    w.code = value[0] == 'C';
+    std::vector<uint32_t> n;
+    size_t at = 2;
+    for (bool first = true; at <= value.size(); first = false) {
+        size_t end = value.find(',', at);
+        if (end == std::string::npos) end = value.size();
+        const std::string field = value.substr(at, end - at);
+        char* stop = nullptr;
+        const unsigned long v = std::strtoul(field.c_str(), &stop, first ? 16 : 10);
+        if (field.empty() || *stop || field.size() > 10) return false;
+        n.push_back(uint32_t(v));
+        at = end + 1;
+    }
+    if (n.size() != (w.code ? 5u : 9u)) return false;
+    size_t k = 0;
+    w.start = n[k++];
+    if (!w.code) {
+        w.bytesperline = n[k++];
+        w.ascii = n[k++];
+        w.size = n[k++];
+        w.format = n[k++];
+        if (w.ascii > 1 || (w.size != 1 && w.size != 2 && w.size != 4) || w.format < 1 || w.format > 4 ||
+            w.bytesperline == 0 || w.bytesperline > 256)
+            return false;
+    }
+    w.left = int32_t(n[k]), w.right = int32_t(n[k + 1]), w.top = int32_t(n[k + 2]), w.bottom = int32_t(n[k + 3]);
+    return true;
+}
+
+SessionMemoryWindows& sessionmemorywindows() {
+    static SessionMemoryWindows windows;
+    return windows;
+}
+
 SessionWindows sessionwindows(MainWindow& frame) {
     SessionWindows w;
     w.settings = frame.settings().path();
-    w.save = [&frame](std::vector<SessionEntry>& out, int) {
+    w.save = [&frame](std::vector<SessionEntry>& out, int kind) {
         const char* tiles[] = {"CASCADE", "HORIZONTAL", "VERTICAL", "FREE"};
         const int a = frame.arrangement();
         out.push_back({"Options", "Tile", tiles[a >= 190 && a <= 193 ? a - 190 : 0]});
@@ -87,8 +138,13 @@ SessionWindows sessionwindows(MainWindow& frame) {
             QMdiSubWindow* host = hostof(frame, p.id, p.title);
             out.push_back({"Windows", p.key, host ? rectvalue(host->geometry()) : "NO"});
         }
+        const SessionMemoryWindows& memory = sessionmemorywindows();
+        if (kind && memory.list) {
+            int n = 0;
+            for (const DataWindowPlace& w : memory.list()) out.push_back({"Data", std::to_string(++n), datavalue(w)});
+        }
     };
-    w.load = [&frame](const platform::Profile& file, int) {
+    w.load = [&frame](const platform::Profile& file, int kind) {
         const std::string tile = file.read("Options", "Tile", "");
         const char t = tile.empty() ? 0 : char(tile[0] | 0x20);
         frame.dispatch(t == 'h' ? 191 : t == 'v' ? 192 : t == 'f' ? 193 : 190);
@@ -108,6 +164,16 @@ SessionWindows sessionwindows(MainWindow& frame) {
                 if (readrect(value, r)) place(hostof(frame, p.id, p.title), r);
             } else if (open) {
                 frame.dispatch(p.id);
+            }
+        }
+        const SessionMemoryWindows& memory = sessionmemorywindows();
+        if (kind && memory.closeall && memory.open) {
+            memory.closeall();
+            for (int n = 1;; ++n) {
+                const std::string value = file.read("Data", std::to_string(n), "\x01");
+                if (value == "\x01") break;
+                DataWindowPlace place;
+                if (readdatavalue(value, place)) memory.open(place, frame.arrangement() == 193);
             }
         }
     };

@@ -2,6 +2,7 @@
 // binary images. Text lines are taken whole, of any length, with LF or CR LF
 // ends; every record's byte count and checksum is verified, and a damaged
 // line fails the load with its line number.
+#include <algorithm>
 #include <string_view>
 
 #include "vek/core/loader/loader.h"
@@ -111,9 +112,12 @@ int loadtextimage(LoadEnv& env, const std::vector<uint8_t>& bytes) {
     env.prog.loadstate = loadstate::Reading;
     TextImage img{env, 0, {}, {}};
     std::string_view all(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const uint32_t lines = uint32_t(std::count(all.begin(), all.end(), '\n')) + 1;
+    env.report.progresstitle("Memory Records", 0, lines);
     size_t at = 0;
     for (uint32_t lineno = 1; at < all.size(); ++lineno) {
         if (env.report.stopped()) return 0;
+        env.report.progressstep(1);
         size_t nl = all.find('\n', at);
         std::string_view line = all.substr(at, nl == std::string_view::npos ? std::string_view::npos : nl - at);
         at = nl == std::string_view::npos ? all.size() : nl + 1;
