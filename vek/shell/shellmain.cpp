@@ -122,8 +122,9 @@ int shellmain(StartState& st) {
         } else if (!st.debugger->quitting && frame.isVisible()) {
             QApplication::exec();
         }
-        st.session->loadreport.progress = nullptr;
         frame.shutdown();
+        st.session->loadreport.progress = nullptr;
+        st.debugger->sessionio = nullptr;  // it holds the main window
         shell::amcunload();
         if (status == 0) status = exitstatus(st);
     }
