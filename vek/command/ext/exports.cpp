@@ -2,6 +2,7 @@
 // vek/shell/vekext.h). Each runs on the debugger's thread: a call from
 // another thread is queued there and waited for.
 #include "vek/command/ext/exports.h"
+#include "vek/command/ext/exportutil.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -44,19 +45,7 @@ Queue& queue() {
     return q;
 }
 
-Debugger& dbg() { return *extensions().d; }
-
-template <class F>
-auto ondebugger(F f) -> decltype(f()) {
-    if (ondebuggerthread()) return f();
-    if constexpr (std::is_void_v<decltype(f())>) {
-        rundebugger(f);
-    } else {
-        decltype(f()) result{};
-        rundebugger([&] { result = f(); });
-        return result;
-    }
-}
+Debugger& dbg() { return extdebugger(); }
 
 void queueonly(const std::function<void()>& fn) {
     Queue& q = queue();
@@ -65,36 +54,6 @@ void queueonly(const std::function<void()>& fn) {
     job->wait = false;
     std::lock_guard<std::mutex> lock(q.m);
     q.jobs.push_back(job);
-}
-
-// A list of names: each NUL-ended, an extra NUL at the end; null when empty.
-char* makelist(const std::vector<std::string>& names) {
-    if (names.empty()) return nullptr;
-    size_t size = 1;
-    for (const auto& n : names) size += n.size() + 1;
-    char* block = static_cast<char*>(std::malloc(size));
-    if (!block) return nullptr;
-    char* p = block;
-    for (const auto& n : names) {
-        std::memcpy(p, n.c_str(), n.size() + 1);
-        p += n.size() + 1;
-    }
-    *p = '\0';
-    return block;
-}
-
-char* copyout(const std::string& text) {
-    char* p = static_cast<char*>(std::malloc(text.size() + 1));
-    if (p) std::memcpy(p, text.c_str(), text.size() + 1);
-    return p;
-}
-
-// Copies at most size - 1 characters and a NUL.
-void copytext(char* buffer, int size, const char* text) {
-    if (!buffer || size <= 0) return;
-    const size_t n = std::min(std::strlen(text), size_t(size - 1));
-    std::memcpy(buffer, text, n);
-    buffer[n] = '\0';
 }
 
 FunctionRecord* findfunction(const char* name, const char* file) {
@@ -117,6 +76,36 @@ void runcommand(const std::string& line) {
 }
 
 }  // namespace
+
+Debugger& extdebugger() { return *extensions().d; }
+
+char* makelist(const std::vector<std::string>& names) {
+    if (names.empty()) return nullptr;
+    size_t size = 1;
+    for (const auto& n : names) size += n.size() + 1;
+    char* block = static_cast<char*>(std::malloc(size));
+    if (!block) return nullptr;
+    char* p = block;
+    for (const auto& n : names) {
+        std::memcpy(p, n.c_str(), n.size() + 1);
+        p += n.size() + 1;
+    }
+    *p = '\0';
+    return block;
+}
+
+char* copyout(const std::string& text) {
+    char* p = static_cast<char*>(std::malloc(text.size() + 1));
+    if (p) std::memcpy(p, text.c_str(), text.size() + 1);
+    return p;
+}
+
+void copytext(char* buffer, int size, const char* text) {
+    if (!buffer || size <= 0) return;
+    const size_t n = std::min(std::strlen(text), size_t(size - 1));
+    std::memcpy(buffer, text, n);
+    buffer[n] = '\0';
+}
 
 ExportState& exportstate() {
     if (!xstate) xstate = new ExportState;
@@ -631,8 +620,8 @@ char* varlist(const char* file, int64_t size) {
 
 extern "C" {
 
-void* GetGlobalVariable(const char* name, const char* file) {
-    return ondebugger([&] { return const_cast<VarRecord*>(findglobal(name, file, {8, 6, 1})); });
+VekVarRecord* GetGlobalVariable(const char* name, const char* file) {
+    return ondebugger([&] { return cvar(findglobal(name, file, {8, 6, 1})); });
 }
 char* GetVarList(const char* file) {
     return ondebugger([&] { return varlist(file, -1); });

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vek {
 
@@ -23,6 +25,26 @@ struct ExportHost {
     void (*arrange)(int code) = nullptr;
     // Reloads the source windows after a path change.
     void (*reloadsources)() = nullptr;
+    // The key binding of F1 to F12 (virtual keys 112 to 123) sent as a
+    // menu command: what that returns, or 0 when unbound.
+    int (*functionkey)(int key) = nullptr;
+    // Prints the lines that lines gives (0: cancelled).
+    int (*printfile)(const char* title, const char* (*lines)(int first, void* arg, void* user), void* arg,
+                     void* user) = nullptr;
+    // Rebuilds (flag non-zero) or repaints the code or data memory windows.
+    int (*memupdate)(bool code, int flag) = nullptr;
+    // Shows or hides the project pane.
+    int (*projectpane)(int show) = nullptr;
+    // The path editor on the source path; its result.
+    int (*editpath)() = nullptr;
+    // Tiles the windows again when the arrangement is tiled.
+    int (*mdiupdate)() = nullptr;
+    // The status bar's gauge (total 0: off).
+    void (*gauge)(uint32_t done, uint32_t total) = nullptr;
+    // The interrupt dialog; its result.
+    int (*showinterrupts)() = nullptr;
+    // Fills the combo box of a dialog with names and selects one (or none).
+    void (*fillcombo)(void* dialog, int combo, const std::vector<std::string>& names, const char* select) = nullptr;
 };
 
 // The counters and stand-ins of the interface; resetexports starts them
@@ -34,6 +56,10 @@ struct ExportState {
     int windowsstyle = 0;
     void (*menucommand)(int id) = nullptr;  // RegisterMenuCommandFunction
     std::string inifile;                    // full path of the settings file
+    // The C copies of the debug records handed to extensions (records.cpp).
+    std::shared_ptr<struct RecordCopies> records;
+    // The rest of the services' state (services.cpp).
+    std::shared_ptr<struct ServiceState> services;
 };
 ExportState& exportstate();
 void resetexports();
