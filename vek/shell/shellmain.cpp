@@ -1,5 +1,6 @@
 // The debugger program with its windows (see shellmain.h).
 #include "vek/shell/shellmain.h"
+#include "vek/shell/exporthost.h"
 
 #include <QApplication>
 
@@ -8,6 +9,7 @@
 
 #include "toollib/quit.h"
 #include "vek/command/control/control.h"
+#include "vek/command/ext/ext.h"
 #include "vek/core/debuginfo/lookup.h"
 #include "vek/shell/amclink.h"
 #include "vek/shell/shell.h"
@@ -74,6 +76,7 @@ int shellmain(StartState& st) {
             return 1;
         }
         frame.startup();
+        shell::bindexports(frame);
         shell::amcload(frame, QCoreApplication::applicationDirPath().toStdString());
         // the program is loaded as the Load menu does (recent files, journal)
         st.load = [&frame](const std::string& file) { frame.dispatch(102, QString::fromStdString(file)); };
@@ -93,7 +96,9 @@ int shellmain(StartState& st) {
         } else if (!st.debugger->quitting && frame.isVisible()) {
             QApplication::exec();
         }
+        closeextensions();   // while the frame they were given is there
         frame.shutdown();
+        shell::unbindexports();
         shell::amcunload();
         if (status == 0) status = exitstatus(st);
     }

@@ -39,8 +39,9 @@ struct ExportHost {
     int (*editpath)() = nullptr;
     // Tiles the windows again when the arrangement is tiled.
     int (*mdiupdate)() = nullptr;
-    // The status bar's gauge (total 0: off).
-    void (*gauge)(uint32_t done, uint32_t total) = nullptr;
+    // The status bar's gauge: on or off with its total, then progress.
+    void (*gauge)(bool on, uint32_t total) = nullptr;
+    void (*gaugeadd)(uint32_t n) = nullptr;
     // The interrupt dialog; its result.
     int (*showinterrupts)() = nullptr;
     // Fills the combo box of a dialog with names and selects one (or none).

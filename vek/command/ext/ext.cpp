@@ -2,6 +2,7 @@
 #include "vek/command/ext/ext.h"
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -248,9 +249,10 @@ int isextcmd(const char* word) {
 void closeextensions() {
     Extensions& x = extensions();
     // Newest first; a CloseExtension that touches the list sees it whole.
+    // Each is closed once, also when the program's end asks again.
     std::vector<ExtCloseFn> closers;
     for (const auto& e : x.loaded)
-        if (e->close) closers.push_back(e->close);
+        if (e->close) closers.push_back(std::exchange(e->close, nullptr));
     for (ExtCloseFn f : closers) f();
 }
 

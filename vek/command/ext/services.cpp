@@ -18,7 +18,6 @@ struct ServiceState {
     char srcline[512] = {};
     bool saved = false;                  // the cursor CursorWait replaced
     platform::Cursor savedcursor = platform::Cursor::Arrow;
-    uint32_t gaugetotal = 0, gaugedone = 0;
 };
 
 namespace {
@@ -188,18 +187,12 @@ void LastStatus(const char* text) {
 
 void WinStatGauge(int on, uint32_t total) {
     ondebugger([&] {
-        ServiceState& st = services();
-        st.gaugetotal = on ? total : 0;
-        st.gaugedone = 0;
-        if (host().gauge) host().gauge(0, st.gaugetotal);
+        if (host().gauge) host().gauge(on != 0, total);
     });
 }
 void WinStatGaugeAdd(uint32_t n) {
     ondebugger([&] {
-        ServiceState& st = services();
-        if (!st.gaugetotal) return;
-        st.gaugedone += n;
-        if (host().gauge) host().gauge(st.gaugedone, st.gaugetotal);
+        if (host().gaugeadd) host().gaugeadd(n);
     });
 }
 

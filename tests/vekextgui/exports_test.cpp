@@ -1,0 +1,92 @@
+// The exports that reach the frame window once the shell is bound to them.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QMdiArea>
+
+#include "fxobject.h"
+#include "scratch.h"
+#include "vek/command/ext/exports.h"
+#include "vek/command/ext/ext.h"
+#include "vek/core/session/session.h"
+#include "vek/core/support/output.h"
+#include "vek/shell/exporthost.h"
+#include "vek/shell/shell.h"
+#include "vek/shell/vekext.h"
+
+namespace {
+
+struct Recorder : vek::shell::CommandHost {
+    std::vector<std::string> lines;
+    void docmd(const std::string& line) override { lines.push_back(line); }
+};
+
+TEST(FrameExports, ReachTheFrameWhileBound) {
+    scratch::Dir dir("vekextframe");
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    vek::resetoutput();
+    vek::shell::responder() = {};
+    vek::shell::responder().box = [](const platform::BoxRequest&) { return platform::BoxAnswer::Ok; };
+    auto s = vek::freshsession();
+    auto d = std::make_unique<vek::Debugger>(*s);
+    vek::resetextensions(d.get());
+    vek::resetexports();
+    const std::string obj = dir.file("fx.o");
+    fixture::writefile(obj, fx::object());
+    d->quiet = true;
+    d->docmd(("load " + obj).c_str(), 1);
+    {
+        Recorder recorder;
+        vek::shell::Shell screen(&recorder);
+        vek::shell::MainWindow& frame = screen.frame();
+        frame.show();
+        frame.startup();
+        vek::shell::bindexports(frame);
+        EXPECT_EQ(GetVekMainWindow(), static_cast<QMainWindow*>(&frame));
+        EXPECT_EQ(vek::extensions().mainwindow, GetVekMainWindow());
+        EXPECT_EQ(GetVekMDIWindow(), frame.mdi());
+        EXPECT_EQ(GetVekBtnBarWindow(), frame.toolbar());
+        ASSERT_NE(GetVekFontObject(), nullptr);
+        EXPECT_EQ(GetVekColor(0x105), frame.config.palette.get(5));
+
+        LeftStatus("left");
+        EXPECT_EQ(frame.statustext(0), "left");
+        WinStatGauge(1, 10);
+        WinStatGaugeAdd(4);
+        EXPECT_TRUE(frame.gaugestate().on);
+        EXPECT_EQ(frame.gaugestate().done, 4u);
+        SetVekWindowsStyle(3);
+        EXPECT_EQ(frame.arrangement(), 191);
+        EXPECT_EQ(MDIUpdate(), 1);
+
+        // A dialog's combo box, named by its number.
+        QDialog dialog;
+        auto* files = new QComboBox(&dialog);
+        files->setObjectName("610");
+        files->setEditable(true);
+        auto* funcs = new QComboBox(&dialog);
+        funcs->setObjectName("611");
+        BrowserListFiles(&dialog, 610, 1);
+        ASSERT_EQ(files->count(), 2);
+        EXPECT_EQ(files->itemText(0), "fx.c");
+        EXPECT_EQ(files->itemText(1), "*.*");
+        BrowserListFuncs(&dialog, 611, "*.*");
+        ASSERT_EQ(funcs->count(), 3);
+        EXPECT_EQ(funcs->itemText(2), "g");
+        BrowserListVars(&dialog, 612, nullptr);   // no such combo: nothing happens
+
+        vek::shell::unbindexports();
+        EXPECT_EQ(GetVekMainWindow(), nullptr);
+        EXPECT_EQ(vek::extensions().mainwindow, nullptr);
+        EXPECT_EQ(MDIUpdate(), 0);
+    }
+    vek::resetextensions(nullptr);
+    d.reset();
+    s.reset();
+    vek::shell::responder() = {};
+    platform::setwindowhost(nullptr);
+}
+
+}  // namespace

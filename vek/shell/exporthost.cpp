@@ -1,0 +1,87 @@
+// The frame window's answers to the exported interface. Each slot of
+// ExportHost is a plain function: the frame is the one bound here.
+#include "vek/shell/exporthost.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFont>
+#include <QLineEdit>
+
+#include "vek/command/ext/exports.h"
+#include "vek/command/ext/ext.h"
+#include "vek/shell/printing.h"
+#include "vek/shell/shell.h"
+
+namespace vek::shell {
+
+namespace {
+
+MainWindow* bound = nullptr;
+QFont* textfont = nullptr;   // the font handed out as the text windows' font
+
+bool checked(int32_t id) {
+    QAction* a = bound->action(id);
+    return a && a->isChecked();
+}
+
+}  // namespace
+
+void bindexports(MainWindow& frame) {
+    bound = &frame;
+    delete textfont;
+    textfont = new QFont(frame.kindfont(FontKind::Source));
+    QMainWindow* main = &frame;
+    extensions().mainwindow = main;
+    ExportHost& h = exportstate().host;
+    h.mainwindow = main;
+    h.mdiwindow = frame.mdi();
+    h.toolbar = frame.toolbar();
+    h.font = textfont;
+    h.color = [](int index) -> uint32_t { return bound->config.palette.get(index); };
+    // The Registers window follows its menu item (310), which the toggle checks.
+    h.registersshown = [] { return checked(310); };
+    h.registers = [](int show) {
+        if (checked(310) != (show != 0)) bound->dispatch(310);
+        return checked(310);
+    };
+    h.arrange = [](int code) {
+        static const int32_t commands[] = {193, 190, 191, 192};
+        if (code >= 1 && code <= 4) bound->dispatch(commands[code - 1]);
+    };
+    h.functionkey = [](int key) {
+        const Qt::KeyboardModifiers m = QApplication::queryKeyboardModifiers();
+        return bound->functionkey(key - 112, m & Qt::ShiftModifier, m & Qt::ControlModifier) ? 1 : 0;
+    };
+    h.printfile = [](const char* title, const char* (*lines)(int, void*, void*), void* arg, void* user) {
+        return vekprintfile(title, lines, arg, user);
+    };
+    h.mdiupdate = [] {
+        bound->mdiupdate();
+        return 1;
+    };
+    h.gauge = [](bool on, uint32_t total) { bound->gauge(on, total); };
+    h.gaugeadd = [](uint32_t n) { bound->gaugeadd(n); };
+    // A dialog's combo box is the child whose object name is its number.
+    h.fillcombo = [](void* dialog, int combo, const std::vector<std::string>& names, const char* select) {
+        auto* box = static_cast<QWidget*>(dialog)->findChild<QComboBox*>(QString::number(combo));
+        if (!box) return;
+        for (const std::string& n : names) box->addItem(QString::fromStdString(n));
+        if (!select) return;
+        const int at = box->findText(QString::fromUtf8(select), Qt::MatchExactly);
+        if (at < 0) return;
+        box->setCurrentIndex(at);
+        if (QLineEdit* edit = box->lineEdit()) edit->selectAll();
+        box->setFocus();
+    };
+}
+
+void unbindexports() {
+    exportstate().host = ExportHost{};
+    extensions().mainwindow = nullptr;
+    bound = nullptr;
+    delete textfont;
+    textfont = nullptr;
+}
+
+}  // namespace vek::shell
