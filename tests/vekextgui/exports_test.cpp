@@ -5,8 +5,11 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QMdiArea>
+#include <QMenu>
+#include <QToolBar>
 
 #include "fxobject.h"
+#include "platform/dll.h"
 #include "scratch.h"
 #include "vek/command/ext/exports.h"
 #include "vek/command/ext/ext.h"
@@ -60,6 +63,34 @@ TEST(FrameExports, ReachTheFrameWhileBound) {
         SetVekWindowsStyle(3);
         EXPECT_EQ(frame.arrangement(), 191);
         EXPECT_EQ(MDIUpdate(), 1);
+
+        // Windows, menus and the tool bar.
+        EXPECT_EQ(CommandDisplay(1), 1);
+        EXPECT_EQ(CommandDisplay(1), 1);
+        EXPECT_TRUE(frame.cmdopen());
+        EXPECT_EQ(CommandDisplay(0), 0);
+        EXPECT_FALSE(frame.cmdopen());
+        const int items = GetExtensionsMenuInsertPos();
+        EXPECT_EQ(items, int(frame.menuat(8)->actions().size()));
+        static int reached = 0;
+        RegisterMenuCommandFunction([](int id) { reached = id; });
+        const int id = AllocateMenuIDs(1);
+        EXPECT_EQ(VekInsertMenuItem(frame.menuat(8), items, "&Mine", id), 1);
+        ASSERT_EQ(GetExtensionsMenuInsertPos(), items + 1);
+        frame.menuat(8)->actions().back()->trigger();
+        EXPECT_EQ(reached, id);
+        static const char* const picture[] = {"2 2 2 1", "a c #000000", "b c #FFFFFF", "ab", "ba"};
+        const int buttons = int(frame.toolbar()->actions().size());
+        platform::Library self = platform::programlibrary();
+        EXPECT_EQ(AddButtonToBar(self.handle, "NoSuchPicture"), 0);
+        platform::closelibrary(self);
+        ASSERT_EQ(vek::exportstate().host.addbutton(vek::copyxpm(picture)), 1);
+        ASSERT_EQ(int(frame.toolbar()->actions().size()), buttons + 1);
+        frame.toolbar()->actions().back()->trigger();
+        EXPECT_EQ(reached, 1000);
+        EXPECT_EQ(SetVekWindow(0xF020), 1);
+        EXPECT_EQ(SetVekWindow(0x1234), 0);
+        EXPECT_EQ(SetVekSubWindow(nullptr, 0xF020), 0);
 
         // A dialog's combo box, named by its number.
         QDialog dialog;

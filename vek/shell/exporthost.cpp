@@ -7,6 +7,10 @@
 #include <QComboBox>
 #include <QFont>
 #include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPixmap>
+#include <QToolBar>
 
 #include "vek/command/ext/exports.h"
 #include "vek/command/ext/ext.h"
@@ -39,11 +43,58 @@ void bindexports(MainWindow& frame) {
     h.toolbar = frame.toolbar();
     h.font = textfont;
     h.color = [](int index) -> uint32_t { return bound->config.palette.get(index); };
-    // The Registers window follows its menu item (310), which the toggle checks.
-    h.registersshown = [] { return checked(310); };
-    h.registers = [](int show) {
-        if (checked(310) != (show != 0)) bound->dispatch(310);
-        return checked(310);
+    // The Command window is the frame's own; the others follow their menu
+    // items, which the toggles check.
+    h.viewshown = [](int id) { return id == 300 ? bound->cmdopen() : checked(id); };
+    h.showview = [](int id, bool show) {
+        if (id == 300)
+            bound->showcmdwin(show);
+        else if (checked(id) != show)
+            bound->dispatch(id);
+    };
+    h.syscommand = [](void* window, int command) {
+        QWidget* w = bound;
+        if (window) {
+            w = static_cast<QWidget*>(window);
+            while (w && !qobject_cast<QMdiSubWindow*>(w)) w = w->parentWidget();
+            if (!w) return 0;
+        }
+        switch (command) {
+        case 0xF020: w->showMinimized(); return 1;
+        case 0xF030: w->showMaximized(); return 1;
+        case 0xF060: return w->close() ? 1 : 0;
+        case 0xF120: w->showNormal(); return 1;
+        default: return 0;
+        }
+    };
+    h.menucount = [](int position) {
+        QMenu* m = bound->menuat(position);
+        return m ? int(m->actions().size()) : 0;
+    };
+    h.insertmenuitem = [](void* menu, int position, const char* text, int id) {
+        auto* m = static_cast<QMenu*>(menu);
+        auto* a = new QAction(QString::fromUtf8(text), m);
+        QObject::connect(a, &QAction::triggered, [id] {
+            if (bound) bound->dispatch(id);
+        });
+        const QList<QAction*> items = m->actions();
+        if (position >= 0 && position < int(items.size()))
+            m->insertAction(items[position], a);
+        else
+            m->addAction(a);
+        return 1;
+    };
+    h.addbutton = [](const std::vector<std::string>& xpm) {
+        std::vector<const char*> rows;
+        for (const std::string& r : xpm) rows.push_back(r.c_str());
+        const QPixmap picture(rows.data());
+        if (picture.isNull()) return 0;
+        QAction* a = bound->toolbar()->addAction(QIcon(picture), QString());
+        a->setCheckable(true);
+        QObject::connect(a, &QAction::triggered, [] {
+            if (bound) bound->dispatch(1000);
+        });
+        return 1;
     };
     h.arrange = [](int code) {
         static const int32_t commands[] = {193, 190, 191, 192};

@@ -493,14 +493,20 @@ uint32_t GetVekColor(int index) {
     auto fn = exportstate().host.color;
     return fn ? ondebugger([&] { return fn(i); }) : 0;
 }
-int RegistersDisplay(int show) {
+// Opens or closes a window of the Show menu when its state differs; 1 when
+// it is open afterwards.
+static int display(int id, int show) {
     return ondebugger([&] {
         ExportHost& h = exportstate().host;
-        if (!h.registers || !h.registersshown) return 0;
-        if (h.registersshown() != (show != 0)) h.registers(show);
-        return h.registersshown() ? 1 : 0;
+        if (!h.viewshown || !h.showview) return 0;
+        if (h.viewshown(id) != (show != 0)) h.showview(id, show != 0);
+        return h.viewshown(id) ? 1 : 0;
     });
 }
+int RegistersDisplay(int show) { return display(310, show); }
+int AssemblerDisplay(int show) { return display(320, show); }
+int CommandDisplay(int show) { return display(300, show); }
+int StackDisplay(int show) { return display(330, show); }
 
 const char* GetINIFileName(void) { return exportstate().inifile.c_str(); }
 const char* GetVekDir(void) {
@@ -779,11 +785,13 @@ void UnRegisterUpdateFunction(void) {
 
 // Windows that exist only on a screen: without one there is no such
 // window, and an operation on none does nothing.
-int SetVekWindow(int) { return 0; }
-int SetVekSubWindow(void*, int) { return 0; }
-int AssemblerDisplay(int) { return 0; }
-int CommandDisplay(int) { return 0; }
-int StackDisplay(int) { return 0; }
+int SetVekWindow(int command) {
+    return ondebugger([&] { return exportstate().host.syscommand ? exportstate().host.syscommand(nullptr, command) : 0; });
+}
+int SetVekSubWindow(void* window, int command) {
+    if (!window) return 0;
+    return ondebugger([&] { return exportstate().host.syscommand ? exportstate().host.syscommand(window, command) : 0; });
+}
 void SetAssemblerWindow(int) {}
 void SetRegistersWindow(int) {}
 void SetStackWindow(int) {}
@@ -815,7 +823,12 @@ void SetVekWindowsStyle(int code) {
         if (exportstate().host.arrange) exportstate().host.arrange(code);
     });
 }
-int GetExtensionsMenuInsertPos(void) { return 0; }
+int GetExtensionsMenuInsertPos(void) {
+    return ondebugger([] {
+        auto count = exportstate().host.menucount;
+        return count ? count(resources::ExtensionsMenu) : 0;
+    });
+}
 void* GetFunctionPopupMenu(void) { return nullptr; }
 void* GetVariablePopupMenu(void) { return nullptr; }
 uint32_t GetVekTextColor(void) { return GetVekColor(0); }
@@ -852,5 +865,20 @@ extern "C" int VekWriteProfileString(const char* section, const char* key, const
     return ondebugger([&] { return platform::Profile(exportstate().inifile).write(section, key, value) ? 1 : 0; });
 }
 // Menus and the tool bar exist only on a screen.
-extern "C" int VekInsertMenuItem(void*, int, const char*, int) { return 0; }
-extern "C" int AddButtonToBar(void*, const char*) { return 0; }
+extern "C" int VekInsertMenuItem(void* menu, int position, const char* text, int id) {
+    if (!menu || !text) return 0;
+    return ondebugger([&] {
+        auto insert = exportstate().host.insertmenuitem;
+        return insert ? insert(menu, position, text, id) : 0;
+    });
+}
+// The picture is the XPM array that the module exports under that name.
+extern "C" int AddButtonToBar(void* module, const char* bitmap) {
+    if (!module || !bitmap) return 0;
+    return ondebugger([&] {
+        auto add = exportstate().host.addbutton;
+        if (!add) return 0;
+        const auto xpm = copyxpm(static_cast<const char* const*>(platform::findsymbol(platform::Library{module}, bitmap)));
+        return xpm.empty() ? 0 : add(xpm);
+    });
+}

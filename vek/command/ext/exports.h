@@ -18,9 +18,21 @@ struct ExportHost {
     void* font = nullptr;
     // Colour table entry (index already reduced to 0-18); null: entry 0.
     uint32_t (*color)(int index) = nullptr;
-    // Opens or closes the Registers window; null without a screen.
-    bool (*registers)(int show) = nullptr;
-    bool (*registersshown)() = nullptr;
+    // The windows that a Show menu item toggles (300 Command, 310
+    // Registers, 320 Disassembly, 330 Stack): whether one is open, and
+    // opening or closing it.
+    bool (*viewshown)(int id) = nullptr;
+    void (*showview)(int id, bool show) = nullptr;
+    // A system command (0xF020 minimise, 0xF030 maximise, 0xF060 close,
+    // 0xF120 restore) to the main window (null) or to the window hosting
+    // a content window; 0 when there is no such window.
+    int (*syscommand)(void* window, int command) = nullptr;
+    // The number of items of a main-menu popup (by position).
+    int (*menucount)(int position) = nullptr;
+    // Inserts an item with a command id into a menu; adds a check-style
+    // tool-bar button (id 1000) with an XPM picture.
+    int (*insertmenuitem)(void* menu, int position, const char* text, int id) = nullptr;
+    int (*addbutton)(const std::vector<std::string>& xpm) = nullptr;
     // Arranges the frame's windows (1 free, 2 cascade, 3 and 4 tiled).
     void (*arrange)(int code) = nullptr;
     // Reloads the source windows after a path change.

@@ -32,23 +32,6 @@ std::string copytext(void* fn) {
     return t ? std::string(t) : std::string();
 }
 
-// An XPM picture: "width height colours chars" then the colour lines and
-// the rows. Copied only when its header is sane.
-std::vector<std::string> copyxpm(const char* const* xpm) {
-    std::vector<std::string> lines;
-    if (!xpm || !xpm[0]) return lines;
-    unsigned w = 0, h = 0, colours = 0, cpp = 0;
-    if (std::sscanf(xpm[0], "%u %u %u %u", &w, &h, &colours, &cpp) != 4 || w == 0 || h == 0 || w > 256 ||
-        h > 256 || colours == 0 || colours > 4096 || cpp == 0 || cpp > 4)
-        return lines;
-    const unsigned count = 1 + colours + h;
-    for (unsigned i = 0; i < count; ++i) {
-        if (!xpm[i]) return {};
-        lines.emplace_back(xpm[i]);
-    }
-    return lines;
-}
-
 void setstatus(const std::string& text) {
     if (state->status) state->status(text);
 }
@@ -83,6 +66,22 @@ std::string withslash(std::string dir) {
 }
 
 }  // namespace
+
+std::vector<std::string> copyxpm(const char* const* xpm) {
+    std::vector<std::string> lines;
+    if (!xpm || !xpm[0]) return lines;
+    unsigned w = 0, h = 0, colours = 0, cpp = 0;
+    if (std::sscanf(xpm[0], "%u %u %u %u", &w, &h, &colours, &cpp) != 4 || w == 0 || h == 0 || w > 256 ||
+        h > 256 || colours == 0 || colours > 4096 || cpp == 0 || cpp > 4)
+        return lines;
+    const unsigned count = 1 + colours + h;
+    for (unsigned i = 0; i < count; ++i) {
+        if (!xpm[i]) return {};
+        lines.emplace_back(xpm[i]);
+    }
+    return lines;
+}
+
 
 Extensions& extensions() {
     if (!state) state = new Extensions;
