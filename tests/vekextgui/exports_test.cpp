@@ -6,7 +6,11 @@
 #include <QDialog>
 #include <QMdiArea>
 #include <QMenu>
+#include <QPushButton>
 #include <QToolBar>
+#include <QTreeWidget>
+
+#include <fstream>
 
 #include "fxobject.h"
 #include "platform/dll.h"
@@ -107,6 +111,22 @@ TEST(FrameExports, ReachTheFrameWhileBound) {
         ASSERT_EQ(funcs->count(), 3);
         EXPECT_EQ(funcs->itemText(2), "g");
         BrowserListVars(&dialog, 612, nullptr);   // no such combo: nothing happens
+
+        // The interrupt list in its dialog.
+        std::ofstream(dir.file("vectors.lst")) << "0x100 Reset\n0x500 Timer\n";
+        EXPECT_EQ(LoadInterrupts(dir.file("vectors.lst").c_str()), 2);
+        static int rows = -1;
+        vek::shell::responder().dialog = [](QDialog* shown) {
+            auto* list = shown->findChild<QTreeWidget*>("106");
+            rows = list ? list->topLevelItemCount() : -1;
+            if (list && rows > 1) {
+                EXPECT_EQ(list->topLevelItem(1)->text(1), "Timer");
+            }
+            shown->findChild<QPushButton*>()->click();
+        };
+        EXPECT_EQ(ShowInterrupts(), 1);
+        EXPECT_EQ(rows, 2);
+        vek::shell::responder().dialog = nullptr;
 
         vek::shell::unbindexports();
         EXPECT_EQ(GetVekMainWindow(), nullptr);

@@ -7,6 +7,9 @@
 #include <QComboBox>
 #include <QFont>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPixmap>
@@ -14,6 +17,7 @@
 
 #include "vek/command/ext/exports.h"
 #include "vek/command/ext/ext.h"
+#include "vek/core/exec/hooks.h"
 #include "vek/shell/printing.h"
 #include "vek/shell/shell.h"
 
@@ -30,6 +34,31 @@ bool checked(int32_t id) {
 }
 
 }  // namespace
+
+int showinterrupts(QWidget* owner, const std::vector<std::string>& lines) {
+    QDialog dialog(owner);
+    dialog.setObjectName("VEKSHOWIT");
+    dialog.setWindowTitle("Interrupt Vectors");
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* list = new QTreeWidget(&dialog);
+    list->setObjectName("106");
+    list->setHeaderLabels({"Vector", "Description"});
+    list->setRootIsDecorated(false);
+    for (const std::string& line : lines) {
+        // "0x%x %s": the vector, then its name
+        const size_t blank = line.find(' ');
+        auto* item = new QTreeWidgetItem(list);
+        item->setText(0, QString::fromStdString(line.substr(0, blank)));
+        if (blank != std::string::npos) item->setText(1, QString::fromStdString(line.substr(blank + 1)));
+    }
+    layout->addWidget(list);
+    auto* close = new QPushButton("&Close", &dialog);
+    QObject::connect(close, &QPushButton::clicked, &dialog, [&dialog] { dialog.done(1); });
+    layout->addWidget(close);
+    close->setFocus();
+    answerlater(dialog);
+    return dialog.exec();
+}
 
 void bindexports(MainWindow& frame) {
     bound = &frame;
@@ -67,6 +96,9 @@ void bindexports(MainWindow& frame) {
         default: return 0;
         }
     };
+    h.viewwindow = [](int id) -> void* { return id == 300 ? bound->cmdhost() : nullptr; };
+    h.loadprogram = [](const char* path) { bound->dispatch(102, QString::fromStdString(path)); };
+    h.showinterrupts = [] { return showinterrupts(bound, interruptlines(extensions().d->s.target.interrupts)); };
     h.menucount = [](int position) {
         QMenu* m = bound->menuat(position);
         return m ? int(m->actions().size()) : 0;

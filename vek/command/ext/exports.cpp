@@ -46,6 +46,7 @@ Queue& queue() {
 }
 
 Debugger& dbg() { return extdebugger(); }
+ExportHost& host() { return exportstate().host; }
 
 void queueonly(const std::function<void()>& fn) {
     Queue& q = queue();
@@ -792,26 +793,67 @@ int SetVekSubWindow(void* window, int command) {
     if (!window) return 0;
     return ondebugger([&] { return exportstate().host.syscommand ? exportstate().host.syscommand(window, command) : 0; });
 }
-void SetAssemblerWindow(int) {}
-void SetRegistersWindow(int) {}
-void SetStackWindow(int) {}
-void* CreateSourceBrowser(const char*) { return nullptr; }
-void* BrowseFile(const char*, int) { return nullptr; }
-void* BrowseFunction(const char*, const char*, int) { return nullptr; }
-void* CreateFileBrowser(void) { return nullptr; }
-void* CreateFunctionBrowser(void) { return nullptr; }
-void* CreateMemoryCodeBrowser(const char*, uint32_t) { return nullptr; }
-void* CreateMemoryDataBrowser(const char*, uint32_t, int, int, int, int) { return nullptr; }
-void DeleteSourceBrowser(void*) {}
-void DeleteFileBrowser(void*) {}
-void DeleteFunctionBrowser(void*) {}
-void DeleteMemoryBrowser(void*) {}
-const char* SelectSourceFile(void) { return nullptr; }
-const char* SelectSourceFunction(void) { return nullptr; }
+// The window of a Show menu item, when shown, gets the system command.
+static void viewcommand(int id, int command) {
+    ondebugger([&] {
+        ExportHost& h = exportstate().host;
+        if (!h.viewshown || !h.viewwindow || !h.syscommand || !h.viewshown(id)) return;
+        if (void* w = h.viewwindow(id)) h.syscommand(w, command);
+    });
+}
+void SetAssemblerWindow(int command) { viewcommand(320, command); }
+void SetRegistersWindow(int command) { viewcommand(310, command); }
+void SetStackWindow(int command) { viewcommand(330, command); }
+
+void* CreateSourceBrowser(const char* file) {
+    if (!file) return nullptr;
+    return ondebugger([&] { return host().opensource ? host().opensource(file, 0, true) : nullptr; });
+}
+void* BrowseFile(const char* file, int line) {
+    if (!file) return nullptr;
+    return ondebugger([&] { return host().opensource ? host().opensource(file, line, false) : nullptr; });
+}
+void* BrowseFunction(const char* function, const char* file, int line) {
+    if (!function) return nullptr;
+    return ondebugger([&] { return host().openfunction ? host().openfunction(function, file, line) : nullptr; });
+}
+void* CreateFileBrowser(void) {
+    return ondebugger([] { return host().openlist ? host().openlist(false) : nullptr; });
+}
+void* CreateFunctionBrowser(void) {
+    return ondebugger([] { return host().openlist ? host().openlist(true) : nullptr; });
+}
+void* CreateMemoryCodeBrowser(const char* title, uint32_t start) {
+    return ondebugger([&] {
+        return host().openmemory ? host().openmemory(true, title ? title : "", start, 0, 0, 0, 0) : nullptr;
+    });
+}
+void* CreateMemoryDataBrowser(const char* title, uint32_t start, int perline, int size, int format, int ascii) {
+    return ondebugger([&] {
+        return host().openmemory ? host().openmemory(false, title ? title : "", start, perline, size, format, ascii)
+                                 : nullptr;
+    });
+}
+static void closewindow(void* window) {
+    if (!window) return;
+    ondebugger([&] {
+        if (host().closewindow) host().closewindow(window);
+    });
+}
+void DeleteSourceBrowser(void* window) { closewindow(window); }
+void DeleteFileBrowser(void* window) { closewindow(window); }
+void DeleteFunctionBrowser(void* window) { closewindow(window); }
+void DeleteMemoryBrowser(void* window) { closewindow(window); }
+const char* SelectSourceFile(void) {
+    return ondebugger([] { return host().selectname ? host().selectname(false) : nullptr; });
+}
+const char* SelectSourceFunction(void) {
+    return ondebugger([] { return host().selectname ? host().selectname(true) : nullptr; });
+}
 int GetSourceSelection(int, const char** expression, const char** text) {
     if (expression) *expression = nullptr;
     if (text) *text = nullptr;
-    return 0;
+    return ondebugger([&] { return host().selection ? host().selection(expression, text) : 0; });
 }
 int GetVekWindowsStyle(void) {
     return ondebugger([] { return exportstate().windowsstyle; });
@@ -829,15 +871,24 @@ int GetExtensionsMenuInsertPos(void) {
         return count ? count(resources::ExtensionsMenu) : 0;
     });
 }
-void* GetFunctionPopupMenu(void) { return nullptr; }
-void* GetVariablePopupMenu(void) { return nullptr; }
+void* GetFunctionPopupMenu(void) {
+    return ondebugger([] { return host().popupmenu ? host().popupmenu(false) : nullptr; });
+}
+void* GetVariablePopupMenu(void) {
+    return ondebugger([] { return host().popupmenu ? host().popupmenu(true) : nullptr; });
+}
 uint32_t GetVekTextColor(void) { return GetVekColor(0); }
 
 void LoadTargetFile(const char* path) {
     if (!path) return;
     ondebugger([&] {
         if (dbg().flags.running) return;
-        dbg().docmd(("load " + std::string(path)).c_str(), 1);
+        // A copy: the caller's text may go while the load runs.
+        const std::string copy(path);
+        if (host().loadprogram)
+            host().loadprogram(copy.c_str());
+        else
+            dbg().docmd(("load " + copy).c_str(), 1);
     });
 }
 int SetChronology(int value) { return value; }

@@ -27,6 +27,8 @@ struct ExportHost {
     // 0xF120 restore) to the main window (null) or to the window hosting
     // a content window; 0 when there is no such window.
     int (*syscommand)(void* window, int command) = nullptr;
+    // The content window of a Show menu item's window, or null.
+    void* (*viewwindow)(int id) = nullptr;
     // The number of items of a main-menu popup (by position).
     int (*menucount)(int position) = nullptr;
     // Inserts an item with a command id into a menu; adds a check-style
@@ -56,6 +58,23 @@ struct ExportHost {
     void (*gaugeadd)(uint32_t n) = nullptr;
     // The interrupt dialog; its result.
     int (*showinterrupts)() = nullptr;
+    // Loads a program file as the File menu's load does (menu command 102).
+    void (*loadprogram)(const char* path) = nullptr;
+    // The views' windows: a source window of a file (at a line, 0: none;
+    // null when the file already has one), a function in its file's
+    // window, the file and function lists, a memory window (code, or data
+    // with its layout), closing one of them, and the selection dialogs
+    // (null when cancelled) and the source windows' selection.
+    void* (*opensource)(const char* file, int line, bool create) = nullptr;
+    void* (*openfunction)(const char* function, const char* file, int line) = nullptr;
+    void* (*openlist)(bool functions) = nullptr;
+    void* (*openmemory)(bool code, const char* title, uint32_t start, int perline, int size, int format,
+                        int ascii) = nullptr;
+    void (*closewindow)(void* window) = nullptr;
+    const char* (*selectname)(bool functions) = nullptr;
+    int (*selection)(const char** expression, const char** text) = nullptr;
+    // The popup menus of functions and of variables.
+    void* (*popupmenu)(bool variable) = nullptr;
     // Fills the combo box of a dialog with names and selects one (or none).
     void (*fillcombo)(void* dialog, int combo, const std::vector<std::string>& names, const char* select) = nullptr;
 };
