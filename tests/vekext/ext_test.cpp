@@ -24,6 +24,15 @@ namespace fs = std::filesystem;
 
 std::string sample(const std::string& name) { return std::string(SAMPLES) + name + ".so"; }
 
+// A folder of extension libraries.
+struct Folder {
+    scratch::Dir dir{"vekext"};
+    std::string path() const { return dir.path().string(); }
+    void copy(const std::string& variant, const std::string& as = "") {
+        fs::copy_file(sample(variant), dir.path() / (as.empty() ? variant + ".so" : as));
+    }
+};
+
 // A debugger with the extension state fresh and bound to it.
 struct ExtVek : vektest::Vek {
     explicit ExtVek(bool load = true) : Vek(load) {
@@ -32,19 +41,25 @@ struct ExtVek : vektest::Vek {
         d->extcmd = vek::extcmd;
     }
     ~ExtVek() { vek::resetextensions(nullptr); }
+    // Loads the io sample (once, from a folder of its own), runs a line and
+    // gives what the sample printed.
+    std::unique_ptr<Folder> io;
+    std::string ioline(const std::string& line) {
+        if (!io) {
+            io = std::make_unique<Folder>();
+            io->copy("io");
+            vek::extensions().extenpath = io->path();
+            vek::scanextpath();
+            EXPECT_TRUE(vek::loadext(vek::extensions().available[0], false));
+        }
+        testing::internal::CaptureStdout();
+        run(line);
+        return testing::internal::GetCapturedStdout();
+    }
     std::vector<std::string> available() {
         std::vector<std::string> out;
         for (const auto& a : vek::extensions().available) out.push_back(fs::path(a->path).filename().string());
         return out;
-    }
-};
-
-// A folder of extension libraries.
-struct Folder {
-    scratch::Dir dir{"vekext"};
-    std::string path() const { return dir.path().string(); }
-    void copy(const std::string& variant, const std::string& as = "") {
-        fs::copy_file(sample(variant), dir.path() / (as.empty() ? variant + ".so" : as));
     }
 };
 
@@ -327,14 +342,7 @@ TEST(Exports, MenusPathsAndSettings) {
 
     // An item an extension inserted reaches its command function.
     vek::resetexports();
-    Folder f;
-    f.copy("io");
-    vek::extensions().extenpath = f.path();
-    vek::scanextpath();
-    ASSERT_TRUE(vek::loadext(vek::extensions().available[0], false));
-    testing::internal::CaptureStdout();
-    v.run("io insert");
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = v.ioline("io insert");
     EXPECT_NE(out.find("sample menu 30000 reached 30000"), std::string::npos) << out;
 }
 
@@ -505,14 +513,7 @@ TEST(Records, FilesFunctionsLinesAndFrames) {
     EXPECT_EQ(fact->calls, callsbefore + 1);
 
     // The sample reads the same from C.
-    Folder f;
-    f.copy("io");
-    vek::extensions().extenpath = f.path();
-    vek::scanextpath();
-    ASSERT_TRUE(vek::loadext(vek::extensions().available[0], false));
-    testing::internal::CaptureStdout();
-    v.run("io records");
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = v.ioline("io records");
     EXPECT_NE(out.find("sample file main.c: add(1-4) fact(5-9) main(10-18)"), std::string::npos) << out;
     EXPECT_NE(out.find("sample stack: fact:7 main:16"), std::string::npos) << out;
     EXPECT_NE(out.find("sample lines " + std::to_string(n)), std::string::npos) << out;

@@ -23,6 +23,7 @@ namespace vek {
 struct RecordCopies {
     uint64_t generation = 0;
     const DebugInfo* di = nullptr;
+    size_t nlines = 0, nfiles = 0, naggs = 0;   // the tables' sizes when copied
     uint32_t stamp = 0;                 // cycle count of the last refresh
     bool stamped = false;
     std::deque<std::string> texts;      // never moved once made
@@ -141,6 +142,9 @@ void RecordCopies::build(Debugger& d) {
     const DebugInfo& info = d.di();
     di = &info;
     generation = info.generation;
+    nlines = info.lines.size();
+    nfiles = info.files.size();
+    naggs = info.aggregates.size();
 
     // Line records: the main list in address order, then the attribute
     // records (a file names its module's).
@@ -292,7 +296,11 @@ RecordCopies& copies() {
     Debugger& d = dbg();
     if (!x.records) x.records = std::make_shared<RecordCopies>();
     RecordCopies& c = *x.records;
-    if (c.di != &d.di() || c.generation != d.di().generation) {
+    // Tables still growing (a load callback asking during a load) are
+    // copied again once they have grown.
+    const DebugInfo& di = d.di();
+    if (c.di != &di || c.generation != di.generation || c.nlines != di.lines.size() ||
+        c.nfiles != di.files.size() || c.naggs != di.aggregates.size()) {
         c.build(d);
     } else if (!c.stamped || c.stamp != d.now()) {
         c.refresh(d);
