@@ -22,6 +22,8 @@
 #include "vek/shell/exporthost.h"
 #include "vek/shell/shell.h"
 #include "vek/shell/vekext.h"
+#include "vek/views/machineexports.h"
+#include "vek/views/machinehosts.h"
 
 namespace {
 
@@ -127,6 +129,27 @@ TEST(FrameExports, ReachTheFrameWhileBound) {
         EXPECT_EQ(ShowInterrupts(), 1);
         EXPECT_EQ(rows, 2);
         vek::shell::responder().dialog = nullptr;
+
+        // The machine windows, once the views are bound too.
+        vek::views::MachineWindows machine;
+        vek::views::registermachineviews(frame, *d, machine);
+        vek::views::bindmachineexports(frame, *d, machine);
+        EXPECT_EQ(RegistersDisplay(1), 1);
+        ASSERT_TRUE(machine.regs);
+        EXPECT_EQ(RegistersDisplay(1), 1);   // open already: nothing changes
+        SetRegistersWindow(0xF020);
+        EXPECT_TRUE(machine.regs->isMinimized());
+        EXPECT_EQ(RegistersDisplay(0), 0);
+        void* data = CreateMemoryDataBrowser("Data", fx::Data, 8, 2, vek::views::FmtHex, 1);
+        ASSERT_NE(data, nullptr);
+        ASSERT_EQ(machine.memory.size(), 1u);
+        EXPECT_EQ(VekDataMemUpdate(1), 1);
+        EXPECT_EQ(VekCodeMemUpdate(1), 0);
+        EXPECT_EQ(SetVekSubWindow(data, 0xF030), 1);
+        EXPECT_TRUE(machine.memory[0]->isMaximized());
+        DeleteMemoryBrowser(data);
+        EXPECT_FALSE(machine.memory[0] && machine.memory[0]->isVisible());
+        vek::views::unbindmachineexports();
 
         vek::shell::unbindexports();
         EXPECT_EQ(GetVekMainWindow(), nullptr);
