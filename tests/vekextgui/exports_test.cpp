@@ -5,7 +5,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -24,6 +26,9 @@
 #include "vek/shell/vekext.h"
 #include "vek/views/machineexports.h"
 #include "vek/views/machinehosts.h"
+#include "vek/views/qt/browsers.h"
+#include "vek/views/qt/sourceexports.h"
+#include "vek/views/qt/sourcepane.h"
 
 namespace {
 
@@ -150,6 +155,28 @@ TEST(FrameExports, ReachTheFrameWhileBound) {
         DeleteMemoryBrowser(data);
         EXPECT_FALSE(machine.memory[0] && machine.memory[0]->isVisible());
         vek::views::unbindmachineexports();
+
+        // Source windows and lists, once the source views are bound.
+        std::ofstream(dir.file("fx.c")) << "int main(void)\n{\n}\n";
+        frame.config.path = dir.path().string();
+        {
+            vek::views::SourceViews sources(frame);
+            vek::views::Browsers browsers(frame, sources);
+            vek::views::bindsourceexports(frame, *d, sources, browsers);
+            void* source = CreateSourceBrowser("fx.c");
+            ASSERT_NE(source, nullptr);
+            EXPECT_EQ(CreateSourceBrowser("fx.c"), nullptr);   // it has one: brought up
+            EXPECT_EQ(BrowseFunction("g", nullptr, 0), source);
+            EXPECT_EQ(BrowseFunction("nosuch", nullptr, 0), nullptr);
+            void* list = CreateFunctionBrowser();
+            ASSERT_NE(list, nullptr);
+            QPointer<QWidget> host = static_cast<QWidget*>(list)->parentWidget();
+            while (host && !qobject_cast<QMdiSubWindow*>(host.data())) host = host->parentWidget();
+            ASSERT_TRUE(host);
+            DeleteFunctionBrowser(list);
+            EXPECT_FALSE(host && host->isVisible());
+            vek::views::unbindsourceexports();
+        }
 
         vek::shell::unbindexports();
         EXPECT_EQ(GetVekMainWindow(), nullptr);

@@ -28,6 +28,13 @@ namespace {
 MainWindow* bound = nullptr;
 QFont* textfont = nullptr;   // the font handed out as the text windows' font
 
+// The host window (MDI child) a content window lives in, or null.
+QWidget* hostof(void* window) {
+    QWidget* w = static_cast<QWidget*>(window);
+    while (w && !qobject_cast<QMdiSubWindow*>(w)) w = w->parentWidget();
+    return w;
+}
+
 bool checked(int32_t id) {
     QAction* a = bound->action(id);
     return a && a->isChecked();
@@ -82,12 +89,8 @@ void bindexports(MainWindow& frame) {
             bound->dispatch(id);
     };
     h.syscommand = [](void* window, int command) {
-        QWidget* w = bound;
-        if (window) {
-            w = static_cast<QWidget*>(window);
-            while (w && !qobject_cast<QMdiSubWindow*>(w)) w = w->parentWidget();
-            if (!w) return 0;
-        }
+        QWidget* w = window ? hostof(window) : bound;
+        if (!w) return 0;
         switch (command) {
         case 0xF020: w->showMinimized(); return 1;
         case 0xF030: w->showMaximized(); return 1;
@@ -99,6 +102,13 @@ void bindexports(MainWindow& frame) {
     h.viewwindow = [](int id) -> void* { return id == 300 ? bound->cmdhost() : nullptr; };
     h.loadprogram = [](const char* path) { bound->dispatch(102, QString::fromStdString(path)); };
     h.showinterrupts = [] { return showinterrupts(bound, interruptlines(extensions().d->s.target.interrupts)); };
+    // A content window goes with its host; tiled windows tile again.
+    h.closewindow = [](void* window) {
+        if (QWidget* w = hostof(window)) {
+            w->close();
+            bound->mdiupdate();
+        }
+    };
     h.menucount = [](int position) {
         QMenu* m = bound->menuat(position);
         return m ? int(m->actions().size()) : 0;

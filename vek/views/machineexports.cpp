@@ -2,8 +2,6 @@
 // memory windows.
 #include "vek/views/machineexports.h"
 
-#include <QMdiSubWindow>
-
 #include "vek/command/ext/exports.h"
 #include "vek/shell/shell.h"
 #include "vek/views/machinehosts.h"
@@ -44,13 +42,6 @@ void bindmachineexports(shell::MainWindow& f, Debugger& d, MachineWindows& w) {
         shell::HostWindow* host = openmemwin(*frame, *debugger, *windows, std::move(window), QString::fromUtf8(title), false);
         return host ? host->pane(0) : nullptr;
     };
-    h.closewindow = [](void* window) {
-        QWidget* w = static_cast<QWidget*>(window);
-        while (w && !qobject_cast<QMdiSubWindow*>(w)) w = w->parentWidget();
-        if (!w) return;
-        w->close();
-        frame->mdiupdate();
-    };
     h.memupdate = [](bool code, int flag) {
         int n = 0;
         for (const QPointer<shell::HostWindow>& host : windows->memory)
@@ -66,7 +57,6 @@ void unbindmachineexports() {
     ExportHost& h = exportstate().host;
     h.viewwindow = nullptr;
     h.openmemory = nullptr;
-    h.closewindow = nullptr;
     h.memupdate = nullptr;
     frame = nullptr;
     debugger = nullptr;
