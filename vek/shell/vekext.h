@@ -94,8 +94,10 @@ typedef struct VekLocationSpec {
 /* ---- Records of the debug information ----
  * Copies that vek makes of its own tables after each load: valid until the
  * next load (frames until the next GetCurrentStack, symbols until the symbol
- * table changes). Counts and flags are brought up to date whenever an export
- * hands out a record. Extensions read them and never write them. */
+ * table changes). The counts and flags that runs change are brought up to
+ * date in each record an export hands out, and in all of them by
+ * GetFileChain, GetFileInfo and GetDebugList. Extensions read the records
+ * and never write them. */
 typedef struct VekLineRecord VekLineRecord;
 typedef struct VekFunctionRecord VekFunctionRecord;
 typedef struct VekFileRecord VekFileRecord;

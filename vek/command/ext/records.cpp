@@ -6,8 +6,9 @@
 // so no pointer an extension holds moves until the next load. A parallel
 // array remembers the record each copy was made from; a pointer an
 // extension hands back is found in those arrays (or refused) before it is
-// used. Counts and flags that runs change are copied again whenever an
-// export hands out a record and the target ran since.
+// used. Counts and flags that runs change are copied again into each
+// record an export hands out, and into all of them when an export starts a
+// walk (the file chain, a file, the address-ordered list) after a run.
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -93,6 +94,10 @@ struct RecordCopies {
     void build(Debugger& d);
     void copyvar(VekVarRecord& c, const VarRecord& v, VekFunctionRecord* owner);
     void refresh(Debugger& d);
+    void freshline(size_t i);
+    void freshfunc(Debugger& d, size_t i);
+    VekLineRecord* fresh(VekLineRecord* r);
+    VekFunctionRecord* fresh(Debugger& d, VekFunctionRecord* f);
 };
 
 namespace {
@@ -262,30 +267,46 @@ void RecordCopies::build(Debugger& d) {
     refresh(d);
 }
 
-// Counts and flags that runs change.
+// Counts and flags that runs change: of one record as it is handed out,
+// of all of them when a walk starts (once per stop).
+void RecordCopies::freshline(size_t i) {
+    lines[i].hits = linesrc[i]->hits;
+    lines[i].cycles = linesrc[i]->cycles;
+}
+
+void RecordCopies::freshfunc(Debugger& d, size_t i) {
+    const FunctionRecord& f = *funcsrc[i];
+    VekFunctionRecord& c = funcs[i];
+    c.active = f.active;
+    c.activated = f.activated;
+    auto it = d.stats.find(&f);
+    if (it == d.stats.end()) return;
+    const FuncStats& s = it->second;
+    c.cycles = s.total;
+    c.calls = s.calls;
+    c.total = s.total;
+    c.minown = s.minown;
+    c.maxown = s.maxown;
+    c.minincl = s.minincl;
+    c.maxincl = s.maxincl;
+}
+
 void RecordCopies::refresh(Debugger& d) {
+    if (stamped && stamp == d.now()) return;
     stamp = d.now();
     stamped = true;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        lines[i].hits = linesrc[i]->hits;
-        lines[i].cycles = linesrc[i]->cycles;
-    }
-    for (size_t i = 0; i < funcs.size(); ++i) {
-        const FunctionRecord& f = *funcsrc[i];
-        VekFunctionRecord& c = funcs[i];
-        c.active = f.active;
-        c.activated = f.activated;
-        auto it = d.stats.find(&f);
-        if (it == d.stats.end()) continue;
-        const FuncStats& s = it->second;
-        c.cycles = s.total;
-        c.calls = s.calls;
-        c.total = s.total;
-        c.minown = s.minown;
-        c.maxown = s.maxown;
-        c.minincl = s.minincl;
-        c.maxincl = s.maxincl;
-    }
+    for (size_t i = 0; i < lines.size(); ++i) freshline(i);
+    for (size_t i = 0; i < funcs.size(); ++i) freshfunc(d, i);
+}
+
+VekLineRecord* RecordCopies::fresh(VekLineRecord* r) {
+    if (const size_t i = indexof(lines, r); i != size_t(-1)) freshline(i);
+    return r;
+}
+
+VekFunctionRecord* RecordCopies::fresh(Debugger& d, VekFunctionRecord* f) {
+    if (const size_t i = indexof(funcs, f); i != size_t(-1)) freshfunc(d, i);
+    return f;
 }
 
 namespace {
@@ -302,13 +323,15 @@ RecordCopies& copies() {
     if (c.di != &di || c.generation != di.generation || c.nlines != di.lines.size() ||
         c.nfiles != di.files.size() || c.naggs != di.aggregates.size()) {
         c.build(d);
-    } else if (!c.stamped || c.stamp != d.now()) {
-        c.refresh(d);
     }
     return c;
 }
 
-VekLineRecord* cline(const LineRecord* r) { return r ? copies().line(r) : nullptr; }
+VekLineRecord* cline(const LineRecord* r) {
+    if (!r) return nullptr;
+    RecordCopies& c = copies();
+    return c.fresh(c.line(r));
+}
 
 // The record of a file that holds the line (Part of the source lookups):
 // among the functions whose range holds it, or the whole list for a file
@@ -362,6 +385,7 @@ const char* AnalyzeString(const char* text, VekLocationSpec* spec) {
 VekFileRecord* GetFileChain(void) {
     return ondebugger([]() -> VekFileRecord* {
         RecordCopies& c = copies();
+        c.refresh(dbg());
         return c.files.empty() ? nullptr : c.files.data();
     });
 }
@@ -372,6 +396,7 @@ VekFileRecord* GetFileInfo(const char* file) {
         const FileRecord* f = findfile(dbg().di(), file);
         if (!f) return nullptr;
         RecordCopies& c = copies();
+        c.refresh(dbg());
         for (size_t i = 0; i < c.filesrc.size(); ++i)
             if (c.filesrc[i] == f) return &c.files[i];
         return nullptr;
@@ -382,13 +407,16 @@ VekFunctionRecord* GetFunctionInfo(const char* function, const char* file) {
     if (!function) return nullptr;
     return ondebugger([&]() -> VekFunctionRecord* {
         const FunctionRecord* f = findfunc(dbg().di(), function, file);
-        return f ? copies().func(f) : nullptr;
+        if (!f) return nullptr;
+        RecordCopies& c = copies();
+        return c.fresh(dbg(), c.func(f));
     });
 }
 
 VekLineRecord* GetDebugList(void) {
     return ondebugger([]() -> VekLineRecord* {
         RecordCopies& c = copies();
+        c.refresh(dbg());
         return dbg().di().lines.empty() ? nullptr : c.lines.data();
     });
 }
@@ -432,8 +460,8 @@ VekCallFrame* GetCurrentStack(void) {
             const CallFrame& f = frames[frames.size() - 1 - k];
             VekCallFrame& cf = c.frames[k];
             if (k + 1 < frames.size()) cf.caller = &c.frames[k + 1];
-            cf.function = c.func(f.func);
-            cf.linerecord = f.linerec ? c.line(f.linerec) : nullptr;
+            cf.function = c.fresh(dbg(), c.func(f.func));
+            cf.linerecord = f.linerec ? c.fresh(c.line(f.linerec)) : nullptr;
             cf.setup = f.setup;
             cf.locals = f.locals;
             cf.line = f.line;
