@@ -26,6 +26,8 @@
 #include "vek/shell/vekext.h"
 #include "vek/views/machineexports.h"
 #include "vek/views/machinehosts.h"
+#include "vek/views/projectexports.h"
+#include "vek/views/varwindows.h"
 #include "vek/views/qt/browsers.h"
 #include "vek/views/qt/sourceexports.h"
 #include "vek/views/qt/sourcepane.h"
@@ -155,6 +157,20 @@ TEST(FrameExports, ReachTheFrameWhileBound) {
         DeleteMemoryBrowser(data);
         EXPECT_FALSE(machine.memory[0] && machine.memory[0]->isVisible());
         vek::views::unbindmachineexports();
+
+        // The project pane.
+        {
+            vek::ProjectPane pane(&frame);
+            frame.addDockWidget(Qt::LeftDockWidgetArea, &pane);
+            pane.hide();
+            vek::bindprojectexports(pane);
+            EXPECT_EQ(ApplicationTreeDisplay(1), 1);
+            EXPECT_TRUE(pane.isVisible());
+            EXPECT_EQ(ApplicationTreeDisplay(0), 0);
+            EXPECT_FALSE(pane.isVisible());
+            vek::unbindprojectexports();
+            frame.removeDockWidget(&pane);
+        }
 
         // Source windows and lists, once the source views are bound.
         std::ofstream(dir.file("fx.c")) << "int main(void)\n{\n}\n";
