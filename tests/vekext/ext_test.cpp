@@ -16,6 +16,7 @@
 #include "platform/dll.h"
 #include "vek/command/ext/exports.h"
 #include "vek/command/ext/ext.h"
+#include "vek/core/support/symbols.h"
 #include "vek/shell/vekext.h"
 
 namespace {
@@ -593,6 +594,17 @@ TEST(Records, VariablesTypesAndSymbols) {
     size_t symbols = 0;
     for (VekProgramSymbol* p = s; p; p = p->next) ++symbols;
     EXPECT_GE(symbols, 1u);
+    // A symbol handed out stays valid while others come and go.
+    vek::defsym(".mine2", 7);
+    VekProgramSymbol* mine = rensym(".mine2");
+    ASSERT_NE(mine, nullptr);
+    EXPECT_EQ(mine->value, 7u);
+    vek::delsym(".mine2");
+    vek::defsym(".mine2", 9);
+    EXPECT_EQ(rensym(".mine2"), mine);
+    EXPECT_EQ(mine->value, 9u);
+    EXPECT_EQ(rensym("_gi"), s);
+    EXPECT_STREQ(s->name, "_gi");
 
     VekLocationSpec spec;
     const char* rest = AnalyzeString("fx.c:12 rest", &spec);

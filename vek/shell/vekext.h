@@ -93,8 +93,8 @@ typedef struct VekLocationSpec {
 
 /* ---- Records of the debug information ----
  * Copies that vek makes of its own tables after each load: valid until the
- * next load (frames until the next GetCurrentStack, symbols until the symbol
- * table changes). The counts and flags that runs change are brought up to
+ * next load (frames until the next GetCurrentStack; a symbol's next link as
+ * the symbol list stood at the last rensym). The counts and flags that runs change are brought up to
  * date in each record an export hands out, and in all of them by
  * GetFileChain, GetFileInfo and GetDebugList. Extensions read the records
  * and never write them. */

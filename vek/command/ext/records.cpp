@@ -45,9 +45,13 @@ struct RecordCopies {
 
     std::vector<VekCallFrame> frames;   // remade by each GetCurrentStack
 
+    // Symbols: one copy per name (per repeat of a name), kept until the
+    // next load, so that a pointer handed out stays valid while symbols
+    // come and go; the links are made again when the list changed.
     uint64_t symgeneration = 0;
     bool symbolsmade = false;
-    std::vector<VekProgramSymbol> symbols;
+    std::deque<VekProgramSymbol> symbols;
+    std::unordered_map<std::string, VekProgramSymbol*> symbyname;
     std::unordered_map<const ProgramSymbol*, VekProgramSymbol*> symof;
 
     std::string decl;                   // GetVariableDescription's buffer
@@ -506,20 +510,25 @@ VekProgramSymbol* rensym(const char* name) {
         if (!s) return nullptr;
         SymbolTable& t = symtab();
         if (!c.symbolsmade || c.symgeneration != t.generation) {
-            c.symbols.clear();
             c.symof.clear();
-            size_t n = 0;
-            for (const ProgramSymbol* p = t.head; p; p = p->next) ++n;
-            c.symbols.assign(n, VekProgramSymbol{});
-            size_t k = 0;
-            for (const ProgramSymbol* p = t.head; p; p = p->next, ++k) {
-                VekProgramSymbol& cs = c.symbols[k];
-                if (k + 1 < n) cs.next = &c.symbols[k + 1];
-                cs.section = p->section;
-                cs.flags = p->flags;
-                cs.kind = p->kind;
-                cs.name = c.keep(p->name);
-                c.symof[p] = &cs;
+            std::unordered_map<std::string, int> repeats;
+            VekProgramSymbol* last = nullptr;
+            for (const ProgramSymbol* p = t.head; p; p = p->next) {
+                const int n = repeats[p->name]++;
+                const std::string key = n ? p->name + '\0' + std::to_string(n) : p->name;
+                VekProgramSymbol*& node = c.symbyname[key];
+                if (!node) {
+                    node = &c.symbols.emplace_back();
+                    node->name = c.keep(p->name);
+                }
+                node->next = nullptr;
+                node->value = p->value;
+                node->section = p->section;
+                node->flags = p->flags;
+                node->kind = p->kind;
+                if (last) last->next = node;
+                last = node;
+                c.symof[p] = node;
             }
             c.symgeneration = t.generation;
             c.symbolsmade = true;
