@@ -28,6 +28,7 @@ struct RecordCopies {
     uint32_t stamp = 0;                 // cycle count of the last refresh
     bool stamped = false;
     std::deque<std::string> texts;      // never moved once made
+    std::deque<std::vector<uint32_t>> words;   // the variables' derivation words
 
     std::vector<VekLineRecord> lines;   // main list, then the attribute records
     std::vector<const LineRecord*> linesrc;
@@ -108,7 +109,7 @@ namespace {
 
 Debugger& dbg() { return extdebugger(); }
 
-void RecordCopiesCopyLine(VekLineRecord& c, const LineRecord& r) {
+void copyline(VekLineRecord& c, const LineRecord& r) {
     c.descriptor = r.descriptor;
     c.kind = r.kind;
     c.flags = r.flags;
@@ -136,11 +137,7 @@ void RecordCopies::copyvar(VekVarRecord& c, const VarRecord& v, VekFunctionRecor
     c.value2 = v.value2;
     c.name = keepornull(v.name);
     if (!v.desc.steps.empty()) {
-        // The words live in a text block of their own: a string never moves.
-        std::string words(v.desc.steps.size() * sizeof(uint32_t) + 1, '\0');
-        std::memcpy(words.data(), v.desc.steps.data(), v.desc.steps.size() * sizeof(uint32_t));
-        texts.push_back(std::move(words));
-        c.steps = reinterpret_cast<const uint32_t*>(texts.back().data());
+        c.steps = words.emplace_back(v.desc.steps).data();
         c.nsteps = uint32_t(v.desc.steps.size());
     }
     c.bitword = v.desc.bitword;
@@ -157,15 +154,15 @@ void RecordCopies::build(Debugger& d) {
 
     // Line records: the main list in address order, then the attribute
     // records (a file names its module's).
-    const size_t nlines = info.lines.size() + info.attrs.size();
-    lines.assign(nlines, VekLineRecord{});
-    linesrc.reserve(nlines);
+    const size_t count = info.lines.size() + info.attrs.size();
+    lines.assign(count, VekLineRecord{});
+    linesrc.reserve(count);
     for (const LineRecord* r : info.lines) linesrc.push_back(r);
     for (const LineRecord* r : info.attrs) linesrc.push_back(r);
-    for (size_t i = 0; i < nlines; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         const LineRecord& r = *linesrc[i];
         lineof[&r] = &lines[i];
-        RecordCopiesCopyLine(lines[i], r);
+        copyline(lines[i], r);
         lines[i].function = keepornull(r.func);
         lines[i].text = keep(r.file);
         if (i + 1 < info.lines.size()) lines[i].next = &lines[i + 1];
@@ -264,7 +261,7 @@ void RecordCopies::build(Debugger& d) {
         }
         ++vi;   // the end record stays zero
     }
-    for (size_t i = 0; i < nlines; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         const FunctionRecord* owner = linesrc[i]->owner;
         lines[i].owner = owner ? func(owner) : nullptr;
     }
