@@ -6,7 +6,8 @@
  *   SAMPLE_INITZERO  InitExtension refuses
  * Its command word (io) takes "io run" (StartTargetCode from a thread of
  * its own, waiting for the breakpoint), "io insert" (a menu item through its
- * command function) and any other line, which it prints. */
+ * command function), "io records" (prints what the debug records say) and
+ * any other line, which it prints. */
 #include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -93,6 +94,34 @@ static void* runner(void* arg) {
     return NULL;
 }
 
+/* Walks the debug records as an extension reads them. */
+static void records(void) {
+    const VekFileRecord* f;
+    const VekFunctionRecord* fn;
+    const VekCallFrame* c;
+    const VekLineRecord* r;
+    uint32_t address = 0;
+    int n = 0;
+    for (f = GetFileChain(); f; f = f->next) {
+        printf("sample file %s:", f->name);
+        for (fn = f->functions; fn; fn = fn->next)
+            printf(" %s(%u-%u)", fn->name, (unsigned)fn->firstline, (unsigned)fn->lastline);
+        printf("\n");
+    }
+    printf("sample stack:");
+    for (c = GetCurrentStack(); c; c = c->caller) printf(" %s:%u", c->function->name, (unsigned)c->line);
+    printf("\n");
+    for (r = GetDebugList(); r; r = r->next) ++n;
+    printf("sample lines %d\n", n);
+    if (GetFunctionStartAddress("fact", NULL, &address)) {
+        r = GetDebugSymbol(address + 2);
+        fn = GetFunctionInfo("fact", NULL);
+        printf("sample symbol %s %s %s\n", r && r->owner ? r->owner->name : "-", r ? r->text : "-",
+               fn && GetStartDebugSymbol(r) == fn->start ? "start" : "other");
+    }
+    fflush(stdout);
+}
+
 VEK_EXPORT void CallExtension(const char* line) {
     if (strcmp(line, "io run") == 0) {
         pthread_t t;
@@ -104,6 +133,10 @@ VEK_EXPORT void CallExtension(const char* line) {
         VekMenuCommand(menuid, 0);
         printf("sample menu %d reached %d\n", menuid, lastcommand);
         fflush(stdout);
+        return;
+    }
+    if (strcmp(line, "io records") == 0) {
+        records();
         return;
     }
     say("got", line);

@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyleOption>
 #include <QUrl>
 
 #include <cstdlib>
@@ -63,7 +64,10 @@ protected:
         if (!gauge_.on) return;
         QPainter p(this);
         QRect r = rect().adjusted(0, 2, -1, -3);
-        style()->drawPrimitive(QStyle::PE_Frame, nullptr, &p, this);
+        QStyleOption frame;   // the style reads the option: never null
+        frame.initFrom(this);
+        frame.state |= QStyle::State_Sunken;
+        style()->drawPrimitive(QStyle::PE_Frame, &frame, &p, this);
         p.setPen(palette().color(QPalette::Dark));
         p.drawRect(r);
         int w = gauge_.fill(100);

@@ -1,5 +1,6 @@
 // The debugger program with its windows (see shellmain.h).
 #include "vek/shell/shellmain.h"
+#include "vek/shell/exporthost.h"
 
 #include <QApplication>
 
@@ -8,6 +9,7 @@
 
 #include "toollib/quit.h"
 #include "vek/command/control/control.h"
+#include "vek/command/ext/ext.h"
 #include "vek/core/debuginfo/lookup.h"
 #include "vek/core/debuginfo/texts.h"
 #include "vek/shell/amclink.h"
@@ -103,6 +105,7 @@ int shellmain(StartState& st) {
             w.extenpath = [&frame] { return frame.config.extenpath; };
             usesessionfiles(*st.debugger, std::move(w));
         }
+        shell::bindexports(frame);
         shell::amcload(frame, QCoreApplication::applicationDirPath().toStdString());
         // the program is loaded as the Load menu does (recent files, journal)
         st.load = [&frame](const std::string& file) { frame.dispatch(102, QString::fromStdString(file)); };
@@ -122,9 +125,11 @@ int shellmain(StartState& st) {
         } else if (!st.debugger->quitting && frame.isVisible()) {
             QApplication::exec();
         }
+        closeextensions();   // while the frame they were given is there
         frame.shutdown();
         st.session->loadreport.progress = nullptr;
         st.debugger->sessionio = nullptr;  // it holds the main window
+        shell::unbindexports();
         shell::amcunload();
         if (status == 0) status = exitstatus(st);
     }

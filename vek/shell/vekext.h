@@ -73,13 +73,175 @@ typedef struct VekVarInformation {
     uint32_t address;
 } VekVarInformation;
 
+/* A parsed location text (AnalyzeString). The names point into a buffer
+ * that the next AnalyzeString overwrites. */
+typedef struct VekLocationSpec {
+    uint8_t isaddress;  /* '@' and an address */
+    uint8_t given;      /* anything recognised */
+    uint8_t qualified;  /* a ':' separated a file or function from the rest */
+    uint8_t spare0;
+    uint32_t line;      /* line, or the plain number */
+    int32_t column;     /* -1: a line without column */
+    int32_t endline;    /* 0: none */
+    int32_t endcolumn;  /* -1: an end line without column */
+    uint32_t address;
+    const char* file;
+    const char* function;
+    const char* symbol;
+    uint32_t spare1;
+} VekLocationSpec;
+
+/* ---- Records of the debug information ----
+ * Copies that vek makes of its own tables after each load: valid until the
+ * next load (frames until the next GetCurrentStack; a symbol's next link as
+ * the symbol list stood at the last rensym). The counts and flags that runs change are brought up to
+ * date in each record an export hands out, and in all of them by
+ * GetFileChain, GetFileInfo and GetDebugList. Extensions read the records
+ * and never write them. */
+typedef struct VekLineRecord VekLineRecord;
+typedef struct VekFunctionRecord VekFunctionRecord;
+typedef struct VekFileRecord VekFileRecord;
+typedef struct VekVarRecord VekVarRecord;
+typedef struct VekAggregate VekAggregate;
+typedef struct VekCallFrame VekCallFrame;
+typedef struct VekProgramSymbol VekProgramSymbol;
+
+struct VekLineRecord {
+    VekLineRecord* next;        /* the address-ordered list */
+    VekFunctionRecord* owner;
+    const char* function;       /* function name, or null */
+    uint32_t descriptor;        /* kind 0x01 records */
+    uint8_t kind;               /* 0x01 frame, 0x02 tables, 0x04 exit, 0x08 line, 0x10 end, 0x20 start, 0x40 module */
+    uint8_t flags;              /* 0x40: '+' before the line number */
+    uint8_t flags2;             /* bit 0: '+' before the end number */
+    uint16_t line, column, endline, endcolumn;
+    uint32_t hits;
+    int32_t cycles;
+    uint32_t address;
+    const char* text;           /* the file name */
+};
+
+struct VekAggregate {
+    VekAggregate* next;
+    uint16_t count;             /* members */
+    uint32_t position;          /* in the ".debug" section */
+    uint32_t size;
+    const char* tag;            /* or null */
+    VekVarRecord* members;      /* count records, then one without a name */
+};
+
+struct VekVarRecord {
+    VekFunctionRecord* owner;
+    uint8_t sclass;             /* storage class */
+    uint8_t core;
+    int16_t attr;
+    uint32_t size;
+    uint32_t type;              /* the type word */
+    uint32_t value;             /* address, frame offset, register, member offset or enumerator */
+    uint32_t value2;
+    uint32_t dispaddress;       /* display fields: zero */
+    uint8_t lastvalue[8];
+    const char* format;
+    const char* name;
+    const uint32_t* steps;      /* one word per derivation step, outermost first */
+    uint32_t nsteps;
+    uint32_t bitword;           /* bit-field width and position, or _Bool bit */
+    VekAggregate* aggregate;    /* struct, union and enum types */
+};
+
+struct VekFunctionRecord {
+    VekFunctionRecord* next;    /* the file's functions; the last holds the file scope */
+    VekFileRecord* file;
+    VekFunctionRecord* link;    /* nameless functions */
+    VekLineRecord* start, *frame, *end;
+    VekVarRecord* vars;         /* arguments first */
+    VekVarRecord* firstlocal;   /* or null */
+    VekVarRecord* varsend;
+    VekVarRecord* staticpart;   /* the first static variable, or null */
+    uint8_t active, activated;
+    uint16_t nvars;
+    uint16_t nargs;
+    uint8_t regarg;
+    uint8_t core;
+    uint16_t nlocals;
+    uint16_t chronocount;
+    uint32_t firstline, lastline;
+    uint16_t ncallers, ncallees;
+    const char* callers;
+    const char* callees;
+    uint32_t framesize;
+    int32_t cycles;             /* cycles spent in the function itself */
+    const char* args;           /* argument text */
+    const char* returns;        /* return-type text */
+    const char* name;           /* "" nameless; "." file scope */
+    void* chrono;
+    uint32_t calls;
+    int32_t total;
+    uint32_t minown, maxown, minincl, maxincl;
+};
+
+struct VekFileRecord {
+    VekFileRecord* next;
+    VekFunctionRecord* functions;
+    VekLineRecord* attrrecord;  /* or null */
+    uint32_t index;
+    uint32_t flags;
+    uint32_t firstline, lastline;
+    uint32_t spare;
+    const char* const* defines; /* #define texts */
+    uint32_t ndefines;
+    const char* name;
+    uint8_t kindbyte;
+    int32_t core;
+};
+
+struct VekCallFrame {
+    VekCallFrame* caller;       /* the next outer frame */
+    VekFunctionRecord* function;
+    VekLineRecord* linerecord;
+    uint8_t setup;
+    uint8_t locals;
+    uint32_t line, column, lastline, endcolumn;
+    uint32_t base;
+    uint32_t sp;
+};
+
+struct VekProgramSymbol {
+    VekProgramSymbol* next;
+    VekProgramSymbol* link;
+    uint32_t value;
+    uint8_t section;
+    uint8_t flags;
+    uint8_t kind;
+    const char* name;
+};
+
 #ifdef __cplusplus
-static_assert(sizeof(VekSectionEntry) == 28, "section entry");
-static_assert(sizeof(VekVarInformation) == 12, "variable information");
+#define VEK_ASSERT(c, m) static_assert(c, m)
 #else
-_Static_assert(sizeof(VekSectionEntry) == 28, "section entry");
-_Static_assert(sizeof(VekVarInformation) == 12, "variable information");
+#define VEK_ASSERT(c, m) _Static_assert(c, m)
 #endif
+VEK_ASSERT(sizeof(VekSectionEntry) == 28, "section entry");
+VEK_ASSERT(sizeof(VekVarInformation) == 12, "variable information");
+VEK_ASSERT(sizeof(void*) != 8 || sizeof(VekLocationSpec) == 56, "location");
+VEK_ASSERT(offsetof(VekLocationSpec, address) == 20, "location address");
+VEK_ASSERT(sizeof(void*) != 8 || offsetof(VekLocationSpec, spare1) == 48, "location spare");
+VEK_ASSERT(sizeof(void*) != 8 || sizeof(VekLineRecord) == 64, "line record");
+VEK_ASSERT(sizeof(void*) != 8 || offsetof(VekLineRecord, line) == 32, "line record line");
+VEK_ASSERT(sizeof(void*) != 8 || offsetof(VekLineRecord, address) == 48, "line record address");
+VEK_ASSERT(sizeof(void*) != 8 || sizeof(VekVarRecord) == 80, "variable record");
+VEK_ASSERT(sizeof(void*) != 8 || offsetof(VekVarRecord, value) == 20, "variable value");
+VEK_ASSERT(sizeof(void*) != 8 || offsetof(VekVarRecord, name) == 48, "variable name");
+VEK_ASSERT(sizeof(void*) != 8 || sizeof(VekAggregate) == 40, "aggregate");
+VEK_ASSERT(sizeof(void*) != 8 || sizeof(VekFunctionRecord) == 184, "function record");
+VEK_ASSERT(sizeof(void*) != 8 || offsetof(VekFunctionRecord, firstline) == 92, "function lines");
+VEK_ASSERT(sizeof(void*) != 8 || offsetof(VekFunctionRecord, name) == 144, "function name");
+VEK_ASSERT(sizeof(void*) != 8 || sizeof(VekFileRecord) == 80, "file record");
+VEK_ASSERT(sizeof(void*) != 8 || offsetof(VekFileRecord, name) == 64, "file name");
+VEK_ASSERT(sizeof(void*) != 8 || sizeof(VekCallFrame) == 56, "call frame");
+VEK_ASSERT(sizeof(void*) != 8 || offsetof(VekCallFrame, base) == 44, "frame base");
+VEK_ASSERT(sizeof(void*) != 8 || sizeof(VekProgramSymbol) == 32, "symbol");
+#undef VEK_ASSERT
 
 /* ---- Program information ---- */
 char* GetFileList(void);
@@ -93,8 +255,7 @@ int GetLineAddress(const char* file, uint32_t line, uint32_t* address);
 int GetSectionCount(void);
 int GetSectionInfo(VekSectionEntry* entries, int count);
 int Expression(int mode, const char* text, int* isfloat, uint32_t* integer, double* real);
-/* The debugger's own variable record (opaque here). */
-void* GetGlobalVariable(const char* name, const char* file);
+VekVarRecord* GetGlobalVariable(const char* name, const char* file);
 char* GetVarList(const char* file);
 char* GetSizedVarList(const char* file, int size);
 char* GetFileVariables(const char* file);
@@ -102,6 +263,44 @@ int GetVarAddress(const char* name, const char* file, uint32_t* address);
 int GetVarInformation(const char* name, const char* file, VekVarInformation* info);
 /* Writes at most VEK_TEXT_MAX bytes. */
 int GetEnumValue(const char* name, const char* file, char* text);
+int GetFunctionAddressRange(const char* function, const char* file, uint32_t* start, uint32_t* end);
+int GetLabelAddress(const char* function, const char* file, const char* label, uint32_t* address);
+/* Fills spec; returns the text after the location. */
+const char* AnalyzeString(const char* text, VekLocationSpec* spec);
+VekFileRecord* GetFileChain(void);
+VekFileRecord* GetFileInfo(const char* file);
+VekFunctionRecord* GetFunctionInfo(const char* function, const char* file);
+VekLineRecord* GetDebugList(void);
+/* The line or function-start record covering the address. */
+VekLineRecord* GetDebugSymbol(uint32_t address);
+/* The statement record exactly at the address. */
+VekLineRecord* CheckDebugSymbol(uint32_t address);
+/* The line (start) record among the records at the same address. */
+VekLineRecord* GetLineDebugSymbol(const VekLineRecord* record);
+VekLineRecord* GetStartDebugSymbol(const VekLineRecord* record);
+VekLineRecord* GetLineMatch(const VekFileRecord* file, uint32_t line);
+/* The innermost frame, or null. */
+VekCallFrame* GetCurrentStack(void);
+/* The C declaration (a static buffer); null for a record vek did not give. */
+const char* GetVariableDescription(const VekVarRecord* var);
+uint32_t GetVariableSize(const VekVarRecord* var);
+int GetXrefsFlag(void);
+VekProgramSymbol* rensym(const char* name);
+/* Expression values (opaque): xexpr evaluates at *cursor and moves it past
+ * the expression; the value is released with xfree. putresult prints it in
+ * a display format letter (d u o x h b c C s S; 0 the default). */
+void* xexpr(const char** cursor, int* error, int mode);
+void xfree(void* value);
+int putresult(const void* value, int letter);
+/* "file:line", with flag " | " and the source line; without the flag only
+ * the line (name:line when it is missing). A static text of at most 511
+ * characters. */
+const char* GetSrcLine(const char* file, uint32_t line, int flag);
+/* Fill a combo box (a QComboBox found by id among the dialog's children, its
+ * object name the number) with file, function or variable names. */
+void BrowserListFiles(void* dialog, int combo, int flag);
+void BrowserListFuncs(void* dialog, int combo, const char* file);
+void BrowserListVars(void* dialog, int combo, const char* file);
 
 /* ---- Target memory (big-endian) and registers ---- */
 uint8_t ReadByte(uint32_t address);
@@ -253,6 +452,45 @@ void DeleteMemoryBrowser(void* window);
 const char* SelectSourceFile(void);
 const char* SelectSourceFunction(void);
 int GetSourceSelection(int ignored, const char** expression, const char** text);
+
+/* ---- Interrupts, events and runs ---- */
+/* Marks the interrupt of vector id -4 * (k + 1) (k 0 to 127) pending; non-zero when the id names one. */
+int TGTRaiseInterrupt(int32_t id);
+int RaiseInterrupt(int32_t id);
+/* Reads an interrupt list file: the number of entries, -1 when it cannot be read (reported). */
+int LoadInterrupts(const char* path);
+int ShowInterrupts(void);              /* the interrupt dialog (0 without a screen) */
+int rmevent(int number, int user);     /* -1: every event */
+void AnimateTargetCode(void);          /* one animated "step" */
+/* Lets the windows work; returns the stop flag (1 when the user asked to stop). */
+int CheckForStop(void);
+
+/* ---- Status bar, cursor, boxes and printing ---- */
+void LeftStatus(const char* text);
+void MiddleStatus(const char* text);
+void RightStatus(const char* text);
+void LastStatus(const char* text);
+void WinStatGauge(int on, uint32_t total);
+void WinStatGaugeAdd(uint32_t n);
+/* Both return the cursor shown before: 1 the wait cursor, 0 the arrow. */
+int CursorWait(void);
+int CursorStd(void);
+/* Text pieces ended by a null pointer: 0 for the first button, 1 for the second or for closing. */
+int MyMultMessShow(void* owner, int icon, int second, const char* caption, ...);
+/* The binding of F1 to F12 (keys 112 to 123) as a menu command: its result, 0 when unbound. */
+int FunctionKey(int key);
+/* Prints the lines that lines gives (first is 1 on the first call; null ends); 0 when cancelled. */
+int VekPrintFile(const char* title, const char* (*lines)(int first, void* arg, void* user), void* arg, void* user);
+intptr_t MemHookProc(void* dialog, uint32_t message, uintptr_t wparam, intptr_t lparam);
+
+/* ---- More windows (0 without a screen) ---- */
+int MDIUpdate(void);
+int VekCodeMemUpdate(int flag);
+int VekDataMemUpdate(int flag);
+void UpdateCodeMemoryWindows(void);
+void UpdateDataMemoryWindows(void);
+int ApplicationTreeDisplay(int show);
+int EditVekPath(void);
 
 /* ---- Output capture ---- */
 char* WinitFakeIo(void);

@@ -21,7 +21,7 @@ endif()
 
 # vekmachinehosts: the windows in the debugger's main window.
 if(TARGET vekmachineviews AND TARGET vekshell)
-  add_library(vekmachinehosts STATIC ${CMAKE_CURRENT_LIST_DIR}/machinehosts.cpp)
+  add_library(vekmachinehosts STATIC ${CMAKE_CURRENT_LIST_DIR}/machinehosts.cpp ${CMAKE_CURRENT_LIST_DIR}/machineexports.cpp)
   target_link_libraries(vekmachinehosts PUBLIC vekmachineviews vekshell)
   set_target_properties(vekmachinehosts PROPERTIES UNITY_BUILD OFF AUTOMOC OFF)
 endif()

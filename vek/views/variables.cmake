@@ -10,8 +10,9 @@ target_link_libraries(vekvarmodel PUBLIC vekexpr vekexec vekdebug veksupport)
 # vekvarviews: the tree widgets over it (Qt 6 Widgets).
 find_package(Qt6 QUIET COMPONENTS Widgets)
 if(Qt6_FOUND)
-  add_library(vekvarviews STATIC ${CMAKE_CURRENT_LIST_DIR}/varviews.cpp ${CMAKE_CURRENT_LIST_DIR}/varwindows.cpp)
-  target_link_libraries(vekvarviews PUBLIC vekvarmodel Qt6::Widgets)
+  add_library(vekvarviews STATIC ${CMAKE_CURRENT_LIST_DIR}/varviews.cpp ${CMAKE_CURRENT_LIST_DIR}/varwindows.cpp
+              ${CMAKE_CURRENT_LIST_DIR}/projectexports.cpp)
+  target_link_libraries(vekvarviews PUBLIC vekvarmodel vekext Qt6::Widgets)
   set_target_properties(vekvarviews PROPERTIES UNITY_BUILD OFF AUTOMOC OFF)
   target_compile_definitions(vekvarviews PUBLIC QT_NO_KEYWORDS)
 endif()

@@ -2,6 +2,7 @@
 // vek/shell/vekext.h). Each runs on the debugger's thread: a call from
 // another thread is queued there and waited for.
 #include "vek/command/ext/exports.h"
+#include "vek/command/ext/exportutil.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -44,19 +45,8 @@ Queue& queue() {
     return q;
 }
 
-Debugger& dbg() { return *extensions().d; }
-
-template <class F>
-auto ondebugger(F f) -> decltype(f()) {
-    if (ondebuggerthread()) return f();
-    if constexpr (std::is_void_v<decltype(f())>) {
-        rundebugger(f);
-    } else {
-        decltype(f()) result{};
-        rundebugger([&] { result = f(); });
-        return result;
-    }
-}
+Debugger& dbg() { return extdebugger(); }
+ExportHost& host() { return exportstate().host; }
 
 void queueonly(const std::function<void()>& fn) {
     Queue& q = queue();
@@ -65,36 +55,6 @@ void queueonly(const std::function<void()>& fn) {
     job->wait = false;
     std::lock_guard<std::mutex> lock(q.m);
     q.jobs.push_back(job);
-}
-
-// A list of names: each NUL-ended, an extra NUL at the end; null when empty.
-char* makelist(const std::vector<std::string>& names) {
-    if (names.empty()) return nullptr;
-    size_t size = 1;
-    for (const auto& n : names) size += n.size() + 1;
-    char* block = static_cast<char*>(std::malloc(size));
-    if (!block) return nullptr;
-    char* p = block;
-    for (const auto& n : names) {
-        std::memcpy(p, n.c_str(), n.size() + 1);
-        p += n.size() + 1;
-    }
-    *p = '\0';
-    return block;
-}
-
-char* copyout(const std::string& text) {
-    char* p = static_cast<char*>(std::malloc(text.size() + 1));
-    if (p) std::memcpy(p, text.c_str(), text.size() + 1);
-    return p;
-}
-
-// Copies at most size - 1 characters and a NUL.
-void copytext(char* buffer, int size, const char* text) {
-    if (!buffer || size <= 0) return;
-    const size_t n = std::min(std::strlen(text), size_t(size - 1));
-    std::memcpy(buffer, text, n);
-    buffer[n] = '\0';
 }
 
 FunctionRecord* findfunction(const char* name, const char* file) {
@@ -117,6 +77,36 @@ void runcommand(const std::string& line) {
 }
 
 }  // namespace
+
+Debugger& extdebugger() { return *extensions().d; }
+
+char* makelist(const std::vector<std::string>& names) {
+    if (names.empty()) return nullptr;
+    size_t size = 1;
+    for (const auto& n : names) size += n.size() + 1;
+    char* block = static_cast<char*>(std::malloc(size));
+    if (!block) return nullptr;
+    char* p = block;
+    for (const auto& n : names) {
+        std::memcpy(p, n.c_str(), n.size() + 1);
+        p += n.size() + 1;
+    }
+    *p = '\0';
+    return block;
+}
+
+char* copyout(const std::string& text) {
+    char* p = static_cast<char*>(std::malloc(text.size() + 1));
+    if (p) std::memcpy(p, text.c_str(), text.size() + 1);
+    return p;
+}
+
+void copytext(char* buffer, int size, const char* text) {
+    if (!buffer || size <= 0) return;
+    const size_t n = std::min(std::strlen(text), size_t(size - 1));
+    std::memcpy(buffer, text, n);
+    buffer[n] = '\0';
+}
 
 ExportState& exportstate() {
     if (!xstate) xstate = new ExportState;
@@ -504,14 +494,20 @@ uint32_t GetVekColor(int index) {
     auto fn = exportstate().host.color;
     return fn ? ondebugger([&] { return fn(i); }) : 0;
 }
-int RegistersDisplay(int show) {
+// Opens or closes a window of the Show menu when its state differs; 1 when
+// it is open afterwards.
+static int display(int id, int show) {
     return ondebugger([&] {
         ExportHost& h = exportstate().host;
-        if (!h.registers || !h.registersshown) return 0;
-        if (h.registersshown() != (show != 0)) h.registers(show);
-        return h.registersshown() ? 1 : 0;
+        if (!h.viewshown || !h.showview) return 0;
+        if (h.viewshown(id) != (show != 0)) h.showview(id, show != 0);
+        return h.viewshown(id) ? 1 : 0;
     });
 }
+int RegistersDisplay(int show) { return display(310, show); }
+int AssemblerDisplay(int show) { return display(320, show); }
+int CommandDisplay(int show) { return display(300, show); }
+int StackDisplay(int show) { return display(330, show); }
 
 const char* GetINIFileName(void) { return exportstate().inifile.c_str(); }
 const char* GetVekDir(void) {
@@ -631,8 +627,8 @@ char* varlist(const char* file, int64_t size) {
 
 extern "C" {
 
-void* GetGlobalVariable(const char* name, const char* file) {
-    return ondebugger([&] { return const_cast<VarRecord*>(findglobal(name, file, {8, 6, 1})); });
+VekVarRecord* GetGlobalVariable(const char* name, const char* file) {
+    return ondebugger([&] { return cvar(findglobal(name, file, {8, 6, 1})); });
 }
 char* GetVarList(const char* file) {
     return ondebugger([&] { return varlist(file, -1); });
@@ -790,31 +786,74 @@ void UnRegisterUpdateFunction(void) {
 
 // Windows that exist only on a screen: without one there is no such
 // window, and an operation on none does nothing.
-int SetVekWindow(int) { return 0; }
-int SetVekSubWindow(void*, int) { return 0; }
-int AssemblerDisplay(int) { return 0; }
-int CommandDisplay(int) { return 0; }
-int StackDisplay(int) { return 0; }
-void SetAssemblerWindow(int) {}
-void SetRegistersWindow(int) {}
-void SetStackWindow(int) {}
-void* CreateSourceBrowser(const char*) { return nullptr; }
-void* BrowseFile(const char*, int) { return nullptr; }
-void* BrowseFunction(const char*, const char*, int) { return nullptr; }
-void* CreateFileBrowser(void) { return nullptr; }
-void* CreateFunctionBrowser(void) { return nullptr; }
-void* CreateMemoryCodeBrowser(const char*, uint32_t) { return nullptr; }
-void* CreateMemoryDataBrowser(const char*, uint32_t, int, int, int, int) { return nullptr; }
-void DeleteSourceBrowser(void*) {}
-void DeleteFileBrowser(void*) {}
-void DeleteFunctionBrowser(void*) {}
-void DeleteMemoryBrowser(void*) {}
-const char* SelectSourceFile(void) { return nullptr; }
-const char* SelectSourceFunction(void) { return nullptr; }
+int SetVekWindow(int command) {
+    return ondebugger([&] { return exportstate().host.syscommand ? exportstate().host.syscommand(nullptr, command) : 0; });
+}
+int SetVekSubWindow(void* window, int command) {
+    if (!window) return 0;
+    return ondebugger([&] { return exportstate().host.syscommand ? exportstate().host.syscommand(window, command) : 0; });
+}
+// The window of a Show menu item, when shown, gets the system command.
+static void viewcommand(int id, int command) {
+    ondebugger([&] {
+        ExportHost& h = exportstate().host;
+        if (!h.viewshown || !h.viewwindow || !h.syscommand || !h.viewshown(id)) return;
+        if (void* w = h.viewwindow(id)) h.syscommand(w, command);
+    });
+}
+void SetAssemblerWindow(int command) { viewcommand(320, command); }
+void SetRegistersWindow(int command) { viewcommand(310, command); }
+void SetStackWindow(int command) { viewcommand(330, command); }
+
+void* CreateSourceBrowser(const char* file) {
+    if (!file) return nullptr;
+    return ondebugger([&] { return host().opensource ? host().opensource(file, 0, true) : nullptr; });
+}
+void* BrowseFile(const char* file, int line) {
+    if (!file) return nullptr;
+    return ondebugger([&] { return host().opensource ? host().opensource(file, line, false) : nullptr; });
+}
+void* BrowseFunction(const char* function, const char* file, int line) {
+    if (!function) return nullptr;
+    return ondebugger([&] { return host().openfunction ? host().openfunction(function, file, line) : nullptr; });
+}
+void* CreateFileBrowser(void) {
+    return ondebugger([] { return host().openlist ? host().openlist(false) : nullptr; });
+}
+void* CreateFunctionBrowser(void) {
+    return ondebugger([] { return host().openlist ? host().openlist(true) : nullptr; });
+}
+void* CreateMemoryCodeBrowser(const char* title, uint32_t start) {
+    return ondebugger([&] {
+        return host().openmemory ? host().openmemory(true, title ? title : "", start, 0, 0, 0, 0) : nullptr;
+    });
+}
+void* CreateMemoryDataBrowser(const char* title, uint32_t start, int perline, int size, int format, int ascii) {
+    return ondebugger([&] {
+        return host().openmemory ? host().openmemory(false, title ? title : "", start, perline, size, format, ascii)
+                                 : nullptr;
+    });
+}
+static void closewindow(void* window) {
+    if (!window) return;
+    ondebugger([&] {
+        if (host().closewindow) host().closewindow(window);
+    });
+}
+void DeleteSourceBrowser(void* window) { closewindow(window); }
+void DeleteFileBrowser(void* window) { closewindow(window); }
+void DeleteFunctionBrowser(void* window) { closewindow(window); }
+void DeleteMemoryBrowser(void* window) { closewindow(window); }
+const char* SelectSourceFile(void) {
+    return ondebugger([] { return host().selectname ? host().selectname(false) : nullptr; });
+}
+const char* SelectSourceFunction(void) {
+    return ondebugger([] { return host().selectname ? host().selectname(true) : nullptr; });
+}
 int GetSourceSelection(int, const char** expression, const char** text) {
     if (expression) *expression = nullptr;
     if (text) *text = nullptr;
-    return 0;
+    return ondebugger([&] { return host().selection ? host().selection(expression, text) : 0; });
 }
 int GetVekWindowsStyle(void) {
     return ondebugger([] { return exportstate().windowsstyle; });
@@ -826,16 +865,30 @@ void SetVekWindowsStyle(int code) {
         if (exportstate().host.arrange) exportstate().host.arrange(code);
     });
 }
-int GetExtensionsMenuInsertPos(void) { return 0; }
-void* GetFunctionPopupMenu(void) { return nullptr; }
-void* GetVariablePopupMenu(void) { return nullptr; }
+int GetExtensionsMenuInsertPos(void) {
+    return ondebugger([] {
+        auto count = exportstate().host.menucount;
+        return count ? count(resources::ExtensionsMenu) : 0;
+    });
+}
+void* GetFunctionPopupMenu(void) {
+    return ondebugger([] { return host().popupmenu ? host().popupmenu(false) : nullptr; });
+}
+void* GetVariablePopupMenu(void) {
+    return ondebugger([] { return host().popupmenu ? host().popupmenu(true) : nullptr; });
+}
 uint32_t GetVekTextColor(void) { return GetVekColor(0); }
 
 void LoadTargetFile(const char* path) {
     if (!path) return;
     ondebugger([&] {
         if (dbg().flags.running) return;
-        dbg().docmd(("load " + std::string(path)).c_str(), 1);
+        // A copy: the caller's text may go while the load runs.
+        const std::string copy(path);
+        if (host().loadprogram)
+            host().loadprogram(copy.c_str());
+        else
+            dbg().docmd(("load " + copy).c_str(), 1);
     });
 }
 int SetChronology(int value) { return value; }
@@ -863,5 +916,20 @@ extern "C" int VekWriteProfileString(const char* section, const char* key, const
     return ondebugger([&] { return platform::Profile(exportstate().inifile).write(section, key, value) ? 1 : 0; });
 }
 // Menus and the tool bar exist only on a screen.
-extern "C" int VekInsertMenuItem(void*, int, const char*, int) { return 0; }
-extern "C" int AddButtonToBar(void*, const char*) { return 0; }
+extern "C" int VekInsertMenuItem(void* menu, int position, const char* text, int id) {
+    if (!menu || !text) return 0;
+    return ondebugger([&] {
+        auto insert = exportstate().host.insertmenuitem;
+        return insert ? insert(menu, position, text, id) : 0;
+    });
+}
+// The picture is the XPM array that the module exports under that name.
+extern "C" int AddButtonToBar(void* module, const char* bitmap) {
+    if (!module || !bitmap) return 0;
+    return ondebugger([&] {
+        auto add = exportstate().host.addbutton;
+        if (!add) return 0;
+        const auto xpm = copyxpm(static_cast<const char* const*>(platform::findsymbol(platform::Library{module}, bitmap)));
+        return xpm.empty() ? 0 : add(xpm);
+    });
+}

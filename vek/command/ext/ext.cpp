@@ -2,6 +2,7 @@
 #include "vek/command/ext/ext.h"
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -29,23 +30,6 @@ std::string copytext(void* fn) {
     if (!fn) return {};
     const char* t = reinterpret_cast<TextFn>(fn)();
     return t ? std::string(t) : std::string();
-}
-
-// An XPM picture: "width height colours chars" then the colour lines and
-// the rows. Copied only when its header is sane.
-std::vector<std::string> copyxpm(const char* const* xpm) {
-    std::vector<std::string> lines;
-    if (!xpm || !xpm[0]) return lines;
-    unsigned w = 0, h = 0, colours = 0, cpp = 0;
-    if (std::sscanf(xpm[0], "%u %u %u %u", &w, &h, &colours, &cpp) != 4 || w == 0 || h == 0 || w > 256 ||
-        h > 256 || colours == 0 || colours > 4096 || cpp == 0 || cpp > 4)
-        return lines;
-    const unsigned count = 1 + colours + h;
-    for (unsigned i = 0; i < count; ++i) {
-        if (!xpm[i]) return {};
-        lines.emplace_back(xpm[i]);
-    }
-    return lines;
 }
 
 void setstatus(const std::string& text) {
@@ -82,6 +66,22 @@ std::string withslash(std::string dir) {
 }
 
 }  // namespace
+
+std::vector<std::string> copyxpm(const char* const* xpm) {
+    std::vector<std::string> lines;
+    if (!xpm || !xpm[0]) return lines;
+    unsigned w = 0, h = 0, colours = 0, cpp = 0;
+    if (std::sscanf(xpm[0], "%u %u %u %u", &w, &h, &colours, &cpp) != 4 || w == 0 || h == 0 || w > 256 ||
+        h > 256 || colours == 0 || colours > 4096 || cpp == 0 || cpp > 4)
+        return lines;
+    const unsigned count = 1 + colours + h;
+    for (unsigned i = 0; i < count; ++i) {
+        if (!xpm[i]) return {};
+        lines.emplace_back(xpm[i]);
+    }
+    return lines;
+}
+
 
 Extensions& extensions() {
     if (!state) state = new Extensions;
@@ -248,9 +248,10 @@ int isextcmd(const char* word) {
 void closeextensions() {
     Extensions& x = extensions();
     // Newest first; a CloseExtension that touches the list sees it whole.
+    // Each is closed once, also when the program's end asks again.
     std::vector<ExtCloseFn> closers;
     for (const auto& e : x.loaded)
-        if (e->close) closers.push_back(e->close);
+        if (e->close) closers.push_back(std::exchange(e->close, nullptr));
     for (ExtCloseFn f : closers) f();
 }
 

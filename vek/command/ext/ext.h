@@ -69,6 +69,10 @@ void closeextensions();
 // CloseExtension.
 bool closeextension(LoadedExtension* ext);
 
+// An XPM picture: "width height colours chars" then the colour lines and
+// the rows. Copied only when its header is sane (else empty).
+std::vector<std::string> copyxpm(const char* const* xpm);
+
 // The entries of a '|'-separated path list, empty ones left out.
 std::vector<std::string> pathentries(const std::string& path);
 

@@ -129,8 +129,14 @@ struct FileRecord {
     std::vector<std::string> definetexts;
 };
 
+// A number no earlier set of tables had (see DebugInfo::generation).
+uint64_t newdebuggeneration();
+
 // Every table of one program's debug information; a fresh one is empty.
 struct DebugInfo {
+    // New for every fresh set of tables (clear() makes a fresh one), so that
+    // copies made of them can tell that they are out of date.
+    uint64_t generation = newdebuggeneration();
     std::vector<std::unique_ptr<LineRecord>> store;  // owns every record
     std::vector<LineRecord*> lines;   // main list, ascending address
     std::vector<LineRecord*> xrefs;   // kind 0x41, ascending address

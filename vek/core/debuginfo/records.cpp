@@ -3,6 +3,7 @@
 // the last record a single pass checks that every line lies inside a
 // function start/end pair and drops the doubled records the assembler leaves
 // at one address.
+#include <atomic>
 #include <algorithm>
 #include <cstdio>
 
@@ -141,6 +142,11 @@ void DebugInfo::renumber() {
 }
 
 void DebugInfo::clear() { *this = DebugInfo(); }
+
+uint64_t newdebuggeneration() {
+    static std::atomic<uint64_t> next{0};
+    return ++next;
+}
 
 void adddebugrecord(DebugInfo& di, uint32_t address, uint8_t k, std::string_view text) {
     auto owned = std::make_unique<LineRecord>();
