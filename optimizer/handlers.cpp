@@ -285,11 +285,51 @@ int extcopy(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 1;
 }
 
+// A store into the frame that nothing reads before the function pops the
+// frame and returns: straight on (labels passed, any branch or call stops),
+// no load that may touch the slot and no other use of r1, then addi r1,k
+// and blr with the slot inside the k bytes released.
+bool deadframestore(Optimizer& o, InsnNode* n) {
+    int32_t off = 0;
+    uint32_t size = 0;
+    const uint32_t r1 = regbit(1);
+    if (addressregs(n) != r1 || !frameslot(o, n, off, size) || off < 0 || takesframeaddress(o.unit)) return false;
+    for (InsnNode* p = n->next; p; p = p->next) {
+        if (p->istext()) continue;
+        if (p->islabel()) {
+            if ((p->kind & KLabelText) == KLabelText) return false;
+            continue;
+        }
+        if (p->isvolatile() || (p->crwrite & (Call | Br | Lbl | Exit)) || (p->crread & (Br | Use))) return false;
+        if (p->gprwrite & r1) {
+            int32_t k = 0;
+            if (!isrow(p, rowids().addi) || operandcount(p->text) != 2 || !numvalue(lastoperand(p->text), k)) return false;
+            InsnNode* e = p->next;
+            while (e && e->istext()) e = e->next;
+            if (!e || !e->isinsn() || genname(e) != "blr" || e->isvolatile() || iscondbranch(e)) return false;
+            return static_cast<int64_t>(off) + size <= k;
+        }
+        if (p->crread & Mem) {
+            if (mayalias(o, n, p)) return false;
+        } else if ((p->gprread & r1) && !(p->crwrite & Mem)) {
+            return false;   // the frame's address is used
+        }
+    }
+    return false;
+}
+
 // ---- S3: a store that another store overwrites before anything reads it ----
 int deadstore(Optimizer& o, InsnNode*& place, const InsnRow& row) {
     if (!enterpass(o, "S3")) return 0;
     InsnNode* n = place;
     if (!isstore(n) || n->isvolatile() || (row.attr & Upd)) return 0;
+    if (deadframestore(o, n)) {
+        if (!armed(o)) return 0;
+        InsnNode* before = previnblock(n);
+        dropped(o, place, n);
+        if (before) deadchain(o, before);
+        return 1;
+    }
     uint32_t areg = addressregs(n);
     std::string_view addr = addressop(n);
     for (InsnNode* p = nextinblock(n); p; p = nextinblock(p)) {
@@ -307,6 +347,62 @@ int deadstore(Optimizer& o, InsnNode*& place, const InsnRow& row) {
         }
     }
     return 0;
+}
+
+// ---- M6: the last call of a function becomes a jump ----
+//     mflr r0; stwu r0,-n(r1); ... bl g; lwz r0,0(r1); mtlr r0; addi r1,n; blr
+// becomes ... b g, when the code between the frame push and the call uses
+// neither r1, r0 nor LR, holds no label, branch or other call, and nothing
+// follows the blr: g then returns straight to our caller.
+int tailcall(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "M6")) return 0;
+    InsnNode* n = place;
+    const uint32_t r0 = regbit(0), r1 = regbit(1);
+    if (n->isvolatile() || n->text != "r0") return 0;
+    InsnNode* pop = nextinblock(n);
+    int32_t size = 0;
+    if (!pop || !isrow(pop, rowids().addi) || pop->isvolatile() || hasrec(pop) || operandcount(pop->text) != 2 ||
+        firstreg(pop) != r1 || !numvalue(lastoperand(pop->text), size) || size <= 0)
+        return 0;
+    InsnNode* ret = pop->next;
+    while (ret && ret->istext()) ret = ret->next;
+    if (!ret || !ret->isinsn() || genname(ret) != "blr" || ret->isvolatile() || iscondbranch(ret)) return 0;
+    for (InsnNode* q = ret->next; q; q = q->next)
+        if (!q->istext() || (q->kind & KLabelText) == KLabelText) return 0;
+    InsnNode* load = previnblock(n);
+    if (!load || !isload(load) || genname(load) != "lwz" || load->isvolatile() || load->text != "r0,0(r1)") return 0;
+    InsnNode* call = previnblock(load);
+    if (!call || !iscall(call) || call->isvolatile() || iscondbranch(call) || operandcount(call->text) != 1) return 0;
+    std::string_view cm = genname(call);
+    if ((cm != "bl" && cm != "bla") || (call->gprread & (r0 | r1)) || (call->crread & (Lr | Ctr))) return 0;
+    std::string_view target = skipspace(call->text);
+    if (target.empty() || target.starts_with("c_")) return 0;   // run-time helpers keep their calls
+    InsnNode* push = nullptr;
+    for (InsnNode* p = previnblock(call); p; p = previnblock(p)) {
+        if (p->gprwrite & r1) {
+            push = p;
+            break;
+        }
+        if (barrier(p) || p->isvolatile() || ((p->gprread | p->gprwrite) & (r0 | r1)) || ((p->crread | p->crwrite) & Lr))
+            return 0;
+    }
+    if (!push || genname(push) != "stwu" || push->isvolatile() || push->text != "r0," + num(-static_cast<int64_t>(size)) + "(r1)")
+        return 0;
+    InsnNode* save = previnblock(push);
+    if (!save || !isrow(save, rowids().mflr) || save->isvolatile() || save->text != "r0") return 0;
+    InsnNode* jump = putafter(o, call, std::string(cm == "bla" ? "ba " : "b ") + std::string(target));
+    jump->gprread |= call->gprread;
+    jump->fprread |= call->fprread;
+    if (jump->link) {   // a call of this unit's own label: leave it
+        delinsn(o, jump);
+        return 0;
+    }
+    jump->crwrite = (jump->crwrite & ~Lbl) | Exit;
+    for (InsnNode* d : {save, push, call, load, pop, ret}) delinsn(o, d);
+    place = delinsn(o, n);
+    o.destructions += 6;
+    ++o.modifications;
+    return 1;
 }
 
 // ---- A1: chains of additions of constants ----
@@ -383,7 +479,7 @@ int adddisp(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!numvalue(lastoperand(n->text), v)) return 0;
     int64_t add = genname(n) == "subi" ? -static_cast<int64_t>(v) : v;
     uint32_t x = firstreg(n);
-    if (!x || (x & (regbit(0) | regbit(1)))) return 0;
+    if (!x || (x & regbit(0))) return 0;
     for (InsnNode* m = nextinblock(n); m; m = nextinblock(m)) {
         if (barrier(m) || (m->gprwrite & x)) return 0;
         if (!(m->gprread & x)) continue;
@@ -415,6 +511,7 @@ int adddisp(Optimizer& o, InsnNode*& place, const InsnRow&) {
                 return dropped(o, place, n);
             }
         }
+        if (x == regbit(1) && nd < 0) return 0;   // never below the stack pointer
         std::string line(mnemonicof(m));
         line += suffixes(m);
         line += " " + std::string(firstoperand(m->text)) + "," + num(nd) + "(" + reg(x) + ")";
@@ -1455,7 +1552,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"B5", bitsets},     {"E4", extand},      {"P4", storepass},   {"L0", pointerload},
         {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
         {"C2", unsignedzero}, {"L4", unchangedsave}, {"B3", bittestext},
-        {"C3", bitcompare},   {"A3", andext},
+        {"C3", bitcompare},   {"A3", andext},       {"M6", tailcall},
     };
     return rows;
 }

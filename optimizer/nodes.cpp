@@ -675,6 +675,14 @@ bool takesframeaddress(const Unit& u) {
     return false;
 }
 
+bool frameslot(const Optimizer& o, const InsnNode* n, int32_t& off, uint32_t& size) {
+    Address a = addressof(n);
+    if (!a.known || a.base != 1 || !isframesym(a) || !a.size) return false;
+    off = a.sym.empty() ? a.disp : static_cast<int32_t>(static_cast<uint32_t>(a.disp) + static_cast<uint32_t>(o.framevalue));
+    size = a.size;
+    return true;
+}
+
 bool mayalias(const Optimizer& o, const InsnNode* a, const InsnNode* b) {
     Address x = addressof(a), y = addressof(b);
     // 1. one base register, unchanged between them, disjoint bytes

@@ -348,6 +348,8 @@ bool sameop(std::string_view text, std::string_view other);
 // Whether two memory accesses of the unit may touch a common byte.
 bool mayalias(const Optimizer& o, const InsnNode* a, const InsnNode* b);
 bool takesframeaddress(const Unit& u);
+// A slot of the frame: its offset from r1 (OFST resolved) and its size.
+bool frameslot(const Optimizer& o, const InsnNode* n, int32_t& off, uint32_t& size);
 
 // ---- labels.cpp ----
 void linklabels(Optimizer& o);
