@@ -111,6 +111,37 @@ int invariant(Optimizer& o, InsnNode* label) {
     return 0;
 }
 
+// L1: both ways out of a conditional branch begin with the same line.
+//     B: bcc L; C ... ; (jump or exit); L: A ...    (B is L's only way in)
+// A goes in front of the branch and C goes, when A neither writes what the
+// branch tests nor reads or writes what the branch writes.
+int hoistcommon(Optimizer& o, InsnNode* label) {
+    if (!enterpass(o, "L1")) return 0;
+    if (!label->rec || label->rec->refs.size() != 1 || label->isvolatile()) return 0;
+    InsnNode* p = insnbefore(label);
+    if (!p || fallsthrough(p)) return 0;
+    InsnNode* b = label->rec->refs[0];
+    if (!b->isinsn() || !islabelbranch(b) || !iscondbranch(b) || b->isvolatile()) return 0;
+    if ((b->crwrite & ~(Br | Lbl)) || b->gprwrite || b->fprwrite) return 0;
+    InsnNode* a = nullptr;
+    for (InsnNode* q = label->next; q; q = q->next) {
+        if (q->islabel() || (q->kind & KLabelText) == KLabelText) return 0;
+        if (q->isinsn()) {
+            a = q;
+            break;
+        }
+    }
+    InsnNode* c = nextinblock(b);
+    if (!a || !c || a == c || !b->prev || a->isvolatile() || c->isvolatile()) return 0;
+    if (barrier(a) || (a->crwrite & Mem) || (insnrow(a->kind).attr & Eff)) return 0;
+    if (a->kind != c->kind || a->text != c->text) return 0;
+    if ((a->gprwrite & b->gprread) || (a->crwrite & b->crread & ~Br) || (a->fprwrite & b->fprread)) return 0;
+    if (!armed(o)) return 0;
+    moveinsn(o.unit, a, b->prev);
+    delinsn(o, c);
+    return 1;
+}
+
 // ---- G0: a small-data variable used often gets its address in a register ----
 struct Access {
     InsnNode* node;
@@ -394,7 +425,7 @@ int pairinsns(Optimizer& o) {
 }  // namespace
 
 const std::vector<BlockPassDef>& blockpasses() {
-    static const std::vector<BlockPassDef> rows = {{"B2", nextlinebranch}, {"F0", crossjump}, {"I3", invariant}};
+    static const std::vector<BlockPassDef> rows = {{"B2", nextlinebranch}, {"F0", crossjump}, {"L1", hoistcommon}, {"I3", invariant}};
     return rows;
 }
 

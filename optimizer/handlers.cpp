@@ -300,6 +300,7 @@ bool deadframestore(Optimizer& o, InsnNode* n) {
             if ((p->kind & KLabelText) == KLabelText) return false;
             continue;
         }
+        if ((p->crread & Use) && !p->isvolatile() && !(p->gprread & r1)) continue;   // "use" only reads registers
         if (p->isvolatile() || (p->crwrite & (Call | Br | Lbl | Exit)) || (p->crread & (Br | Use))) return false;
         if (p->gprwrite & r1) {
             int32_t k = 0;
@@ -372,6 +373,11 @@ int tailcall(Optimizer& o, InsnNode*& place, const InsnRow&) {
     InsnNode* load = previnblock(n);
     if (!load || !isload(load) || genname(load) != "lwz" || load->isvolatile() || load->text != "r0,0(r1)") return 0;
     InsnNode* call = previnblock(load);
+    std::vector<InsnNode*> uses;   // "use" lines after the call: the callee's result, now returned by it
+    while (call && (call->crread & Use) && !call->isvolatile() && !(call->gprread & (r0 | r1))) {
+        uses.push_back(call);
+        call = previnblock(call);
+    }
     if (!call || !iscall(call) || call->isvolatile() || iscondbranch(call) || operandcount(call->text) != 1) return 0;
     std::string_view cm = genname(call);
     if ((cm != "bl" && cm != "bla") || (call->gprread & (r0 | r1)) || (call->crread & (Lr | Ctr))) return 0;
@@ -383,6 +389,7 @@ int tailcall(Optimizer& o, InsnNode*& place, const InsnRow&) {
             push = p;
             break;
         }
+        if ((p->crread & Use) && !p->isvolatile() && !(p->gprread & (r0 | r1))) continue;
         if (barrier(p) || p->isvolatile() || ((p->gprread | p->gprwrite) & (r0 | r1)) || ((p->crread | p->crwrite) & Lr))
             return 0;
     }
@@ -398,6 +405,7 @@ int tailcall(Optimizer& o, InsnNode*& place, const InsnRow&) {
         return 0;
     }
     jump->crwrite = (jump->crwrite & ~Lbl) | Exit;
+    for (InsnNode* d : uses) delinsn(o, d);
     for (InsnNode* d : {save, push, call, load, pop, ret}) delinsn(o, d);
     place = delinsn(o, n);
     o.destructions += 6;
@@ -1422,6 +1430,42 @@ int extgoes(Optimizer& o, InsnNode* p) {
     return 1;
 }
 
+// ---- E6: an extension of a source that the result's extension makes moot ----
+// The low bytes of a sum, product, shift left or bit operation come from
+// the low bytes of its sources alone. When the next line extends the
+// result from w bytes (and nothing else reads the whole result), a source
+// extended from at least w bytes just before needs no extension.
+int extsource(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "E6")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    if (!x || n->gprwrite != x || n->isvolatile() || hasrec(n) || (n->crwrite & (OvForm | Ca | CrAll)) ||
+        (n->crread & Ca))
+        return 0;
+    InsnNode* e = nextinblock(n);
+    if (!e || e->isvolatile() || hasrec(e)) return 0;
+    std::string_view em = genname(e);
+    if (!iszeroext(em) && !issignext(em)) return 0;
+    int w = em.back() == 'b' ? 1 : 2;
+    uint32_t es = operandcount(e->text) == 2 ? parsereg(restops(e)) : firstreg(e);
+    if (es != x || (firstreg(e) != x && !deadregs(o, e->next, x))) return 0;
+    uint32_t regs = n->gprread, readon = 0;
+    for (InsnNode* p = previnblock(n); p && regs; p = previnblock(p)) {
+        if (barrier(p)) return 0;
+        uint32_t hit = p->gprwrite & regs;
+        if (hit) {
+            std::string_view pm = genname(p);
+            bool ext = (iszeroext(pm) || issignext(pm)) && !hasrec(p) && !p->isvolatile() && p->gprwrite == hit &&
+                       (pm.back() == 'b' ? 1 : 2) >= w;
+            if (ext && !(readon & hit) && ((n->gprwrite & hit) || deadregs(o, n->next, hit)))
+                return extgoes(o, p);
+            regs &= ~p->gprwrite;
+        }
+        readon |= p->gprread;
+    }
+    return 0;
+}
+
 // ---- B3: a bit test of the part of a register an extension kept ----
 int bittestext(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "B3")) return 0;
@@ -1553,6 +1597,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
         {"C2", unsignedzero}, {"L4", unchangedsave}, {"B3", bittestext},
         {"C3", bitcompare},   {"A3", andext},       {"M6", tailcall},
+        {"E6", extsource},
     };
     return rows;
 }

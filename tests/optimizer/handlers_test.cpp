@@ -175,6 +175,18 @@ const Case kCases[] = {
     {"and-immediate compared with its bit", "andi r3,8|cmpwi r3,8|beq L1|li r4,1|L1:|use (r3,r4)|blr",
      "andi. r3,8|bne L1|li r4,1|L1:|blr"},
     {"and of two zero extensions", "extzb r3|extzh r4|and r3,r4|use (r3)|blr", "extzb r3|and r3,r4|blr"},
+    {"frame stores nobody reads before the return",
+     "subi r1,16|stw r3,8(r1)|stw r4,12(r1)|add r3,r4|use (r3)|addi r1,16|blr", "add r3,r4|blr"},
+    {"last call becomes a jump",
+     "mflr r0|stwu r0,-8(r1)|addi r3,1|use (r3)|bl _g|use (r3)|lwz r0,0(r1)|mtlr r0|addi r1,8|blr", "addi r3,1|b _g"},
+    {"frame push folded into the save of the return address",
+     "subi r1,8|mflr r0|stw r0,0(r1)|bl _g|lwz r0,0(r1)|mtlr r0|lwz r3,_x(r13)|use (r3)|addi r1,8|blr",
+     "mflr r0|stwu r0,-8(r1)|bl _g|lwz r0,0(r1)|mtlr r0|lwz r3,_x(r13)|addi r1,8|blr"},
+    {"extension of a source the result's extension covers", "extsb r4|add r3,r4|extsb r3|use (r3)|blr",
+     "add r3,r4|extsb r3|blr"},
+    {"both ways out of a branch begin alike",
+     "cmpwi r4,0|beq L1|lwz r5,_x(r13)|addi r3,r5,1|b L2|L1:|lwz r5,_x(r13)|addi r3,r5,2|L2:|use (r3)|blr",
+     "cmpwi r4,0|lwz r5,_x(r13)|beq L1|addi r3,r5,1|blr|L1:|addi r3,r5,2|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -272,6 +284,25 @@ const Case kKept[] = {
     // two bits kept: equal to the mask is not the same as nonzero
     {"and-immediate of two bits compared", "andi r3,12|cmpwi r3,12|beq L1|li r4,1|L1:|use (r3,r4)|blr",
      "andi r3,12|cmpwi r3,12|beq L1|li r4,1|L1:|blr"},
+    // the callee reads an argument from the caller's frame
+    {"call with an argument on the stack",
+     "mflr r0|stwu r0,-16(r1)|li r4,5|stw r4,8(r1)|bl _g|lwz r0,0(r1)|mtlr r0|addi r1,16|blr",
+     "mflr r0|stwu r0,-16(r1)|li r4,5|stw r4,8(r1)|bl _g|lwz r0,0(r1)|mtlr r0|addi r1,16|blr"},
+    // another way reaches the return through a label after the call
+    {"call before a label", "mflr r0|stwu r0,-8(r1)|cmpwi r3,0|beq L1|bl _g|L1:|lwz r0,0(r1)|mtlr r0|addi r1,8|blr",
+     "mflr r0|stwu r0,-8(r1)|cmpwi r3,0|beq L1|bl _g|L1:|lwz r0,0(r1)|mtlr r0|addi r1,8|blr"},
+    // a store above the frame is the caller's, and one read on a branch stays
+    {"store above the frame", "subi r1,16|stw r3,16(r1)|addi r1,16|blr", "stw r3,0(r1)|blr"},
+    {"frame store read on one way",
+     "subi r1,16|stw r3,8(r1)|li r3,0|cmpwi r4,0|beq L1|lwz r3,8(r1)|L1:|use (r3)|addi r1,16|blr",
+     "subi r1,16|stw r3,8(r1)|li r3,0|cmpwi r4,0|beq L1|lwz r3,8(r1)|L1:|addi r1,16|blr"},
+    // the whole result is read besides its extension, or the source's extension is narrower
+    {"result read unextended", "extsb r4|add r3,r4|extsb r5,r3|use (r3,r5)|blr", "extsb r4|add r3,r4|extsb r5,r3|blr"},
+    {"narrower source extension", "extsb r4|add r3,r4|extsh r3|use (r3)|blr", "extsb r4|add r3,r4|extsh r3|blr"},
+    // the common first line sets the condition the branch tests
+    {"common line sets cr0",
+     "cmpwi r4,0|beq L1|andi. r5,r6,1|stw r5,_x(r13)|b L2|L1:|andi. r5,r6,1|stw r5,_y(r13)|L2:|blr",
+     "cmpwi r4,0|beq L1|andi. r5,r6,1|stw r5,_x(r13)|blr|L1:|andi. r5,r6,1|stw r5,_y(r13)|blr"},
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
