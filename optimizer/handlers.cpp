@@ -684,6 +684,26 @@ bool alreadyextended(const InsnNode* p, int w, bool sign) {
     return false;
 }
 
+// Whether p, which writes its first register, changes only bits within
+// the low w bytes of it: a bit cleared or set there, a field inserted
+// there, or an or with an immediate that fits.
+bool keepsupper(const InsnNode* p, int w) {
+    if (p->isvolatile()) return false;
+    const RowIds& id = rowids();
+    int low = w == 1 ? 24 : 16;
+    int32_t v = 0, pos = 0;
+    if ((isrow(p, id.bclri) || isrow(p, id.bseti)) && operandcount(p->text) == 2)
+        return numvalue(lastoperand(p->text), v) && v >= low && v <= 31;
+    if (isrow(p, id.ori) && operandcount(p->text) == 2)
+        return numvalue(lastoperand(p->text), v) && v >= 0 && v <= (w == 1 ? 0xFF : 0xFFFF);
+    if (isrow(p, id.insrwi) && operandcount(p->text) == 4) {
+        std::string_view third = nextoperand(nextoperand(p->text, 1), 1);
+        return numvalue(firstoperand(third), v) && numvalue(nextoperand(third, 1), pos) && v >= 1 && pos >= low &&
+               pos + v <= 32;
+    }
+    return false;
+}
+
 int extension(Optimizer& o, InsnNode*& place, const char* code, bool sign) {
     if (!enterpass(o, code)) return 0;
     InsnNode* n = place;
@@ -705,6 +725,10 @@ int extension(Optimizer& o, InsnNode*& place, const char* code, bool sign) {
         if (p->crwrite & (Call | Lbl | Exit)) return 0;
         if (p->gprwrite & s) {
             if (p->gprwrite != s || firstreg(p) != s) return 0;
+            if (!sign && keepsupper(p, w)) {   // the bits above the width are the earlier writer's
+                readon = true;
+                continue;
+            }
             bool done = alreadyextended(p, w, sign);
             if (!done && sign && w == 2 && ops == 1 && !readon && !p->isvolatile() && isrow(p, "lhz")) {
                 // lhz then extsh: the load can extend by itself
@@ -1467,9 +1491,47 @@ int extsource(Optimizer& o, InsnNode*& place, const InsnRow&) {
 }
 
 // ---- B3: a bit test of the part of a register an extension kept ----
+// extrwi X,S,n,b: a dead result goes; one bit of a short register moves
+// straight into the register a move copies it to, or, compared with 0 for
+// a branch on equality, is tested where it stands.
+int extractbit(Optimizer& o, InsnNode*& place) {
+    InsnNode* n = place;
+    if (n->isvolatile() || hasrec(n) || operandcount(n->text) != 4) return 0;
+    if (removable(o, n) && writesdead(o, n)) return dropped(o, place, n);
+    uint32_t x = firstreg(n), src = parsereg(restops(n));
+    std::string_view third = nextoperand(nextoperand(n->text, 1), 1);
+    int32_t bits = 0, pos = 0;
+    if (!x || !shortreg(src) || !numvalue(firstoperand(third), bits) || !numvalue(nextoperand(third, 1), pos) ||
+        bits != 1 || pos < 0 || pos > 31)
+        return 0;
+    InsnNode* y = nextinblock(n);
+    if (!y || y->isvolatile() || hasrec(y)) return 0;
+    uint32_t t = 0, from = 0;
+    if (moveregs(y, t, from) && from == x && t != x && deadregs(o, y->next, x)) {
+        replaceinsn(o, y, "extrwi " + reg(t) + "," + reg(src) + ",1," + num(pos));
+        return dropped(o, place, n);
+    }
+    int32_t v = 0;
+    if ((isrow(y, "cmpwi") || isrow(y, "cmpi")) && y->crwrite == Cr0 && operandcount(y->text) == 2 && firstreg(y) == x &&
+        numvalue(lastoperand(y->text), v) && v == 0 && deadregs(o, y->next, x)) {
+        InsnNode* br = nextinblock(y);
+        if (!br || !islabelbranch(br) || !iscondbranch(br) || br->isvolatile() || (br->crread & CrAll) != Cr0 ||
+            (br->crread & Ctr) || (br->crwrite & (Lr | Ctr)) || !br->link)
+            return 0;
+        int code = branchcode(br->kind);
+        if (code != 0 && code != 1 && code != 10 && code != 11) return 0;
+        if (!deadregscr(o, br->next, 0, Cr0) || !deadregscr(o, br->link, 0, Cr0)) return 0;
+        replaceinsn(o, y, "btsti " + reg(src) + "," + num(pos));
+        ++o.modifications;
+        return dropped(o, place, n);
+    }
+    return 0;
+}
+
 int bittestext(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "B3")) return 0;
     InsnNode* n = place;
+    if (isrow(n, rowids().extrwi)) return extractbit(o, place);
     if (!isrow(n, "btsti") || n->isvolatile() || operandcount(n->text) != 2) return 0;
     uint32_t x = firstreg(n);
     int32_t bit = 0;

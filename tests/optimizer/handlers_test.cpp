@@ -187,6 +187,12 @@ const Case kCases[] = {
     {"both ways out of a branch begin alike",
      "cmpwi r4,0|beq L1|lwz r5,_x(r13)|addi r3,r5,1|b L2|L1:|lwz r5,_x(r13)|addi r3,r5,2|L2:|use (r3)|blr",
      "cmpwi r4,0|lwz r5,_x(r13)|beq L1|addi r3,r5,1|blr|L1:|addi r3,r5,2|blr"},
+    {"extracted bit compared with 0", "extrwi r5,r4,1,28|cmpi r5,0|beq L1|li r3,1|L1:|use (r3)|blr",
+     "btsti r4,28|beq L1|li r3,1|L1:|blr"},
+    {"extracted bit into a move's target", "extrwi r5,r4,1,28|mr r3,r5|use (r3)|blr", "extrwi r3,r4,1,28|blr"},
+    {"zero extension after a bit set in the low byte", "lbz r3,0(r4)|bseti r3,30|extzb r3|use (r3)|blr",
+     "lbz r3,0(r4)|bseti r3,30|blr"},
+    {"zero extension after a small or", "lhz r3,0(r4)|ori r3,0x100|extzh r3|use (r3)|blr", "lhz r3,0(r4)|ori r3,0x100|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -303,6 +309,11 @@ const Case kKept[] = {
     {"common line sets cr0",
      "cmpwi r4,0|beq L1|andi. r5,r6,1|stw r5,_x(r13)|b L2|L1:|andi. r5,r6,1|stw r5,_y(r13)|L2:|blr",
      "cmpwi r4,0|beq L1|andi. r5,r6,1|stw r5,_x(r13)|blr|L1:|andi. r5,r6,1|stw r5,_y(r13)|blr"},
+    // an ordered test of the extracted bit, and bits set above the byte
+    {"extracted bit in a signed test", "extrwi r5,r4,1,28|cmpi r5,0|bgt L1|li r3,1|L1:|use (r3)|blr",
+     "extrwi r5,r4,1,28|cmpi r5,0|bgt L1|li r3,1|L1:|blr"},
+    {"bit set above the byte", "lbz r3,0(r4)|bseti r3,20|extzb r3|use (r3)|blr", "lbz r3,0(r4)|bseti r3,20|extzb r3|blr"},
+    {"or above the byte", "lbz r3,0(r4)|ori r3,0x100|extzb r3|use (r3)|blr", "lbz r3,0(r4)|ori r3,0x100|extzb r3|blr"},
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
