@@ -1402,6 +1402,33 @@ bool everywayback(InsnNode* n, Visit visit) {
     return true;
 }
 
+// ---- M1: a value every way into the line already leaves in its register ----
+// Each way back meets the same line (or, for lwz, a stw of the register to
+// the same place) before anything writes the register or what the line
+// reads; for a load nothing on the way may store where it loads from.
+int valuethere(Optimizer& o, InsnNode*& place, const InsnRow& row) {
+    if (!enterpass(o, "M1")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    if (!x || n->isvolatile() || n->gprwrite != x || (n->gprread & x) || (row.attr & (Upd | Eff)) || hasrec(n) ||
+        (n->crwrite & ~(Mem | RecForm)) || n->fprwrite || operandcount(n->text) != 2)
+        return 0;
+    bool load = isload(n);
+    bool word = genname(n) == "lwz";
+    bool ok = everywayback(n, [&](InsnNode* p) {
+        if (p->isvolatile() || (p->crwrite & Call)) return -1;
+        if (load && (p->crwrite & Mem)) {
+            if (word && genname(p) == "stw" && p->text == n->text && !(p->gprwrite & x)) return 1;
+            if (mayalias(o, p, n)) return -1;
+        }
+        if (p->gprwrite & x) return genrow(p) == genrow(n) && p->text == n->text && p->gprwrite == x ? 1 : -1;
+        if (p->gprwrite & n->gprread) return -1;
+        return 0;
+    });
+    if (!ok || !armed(o)) return 0;
+    return dropped(o, place, n);
+}
+
 // ---- L4: a register restored from the slot it was saved to, unchanged ----
 // Every way into the restore passes the one save, nothing on the way writes
 // the register or r1, and no other access in the unit may touch the slot.
@@ -1659,7 +1686,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
         {"C2", unsignedzero}, {"L4", unchangedsave}, {"B3", bittestext},
         {"C3", bitcompare},   {"A3", andext},       {"M6", tailcall},
-        {"E6", extsource},
+        {"E6", extsource},    {"M1", valuethere},
     };
     return rows;
 }

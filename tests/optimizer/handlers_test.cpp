@@ -193,6 +193,11 @@ const Case kCases[] = {
     {"zero extension after a bit set in the low byte", "lbz r3,0(r4)|bseti r3,30|extzb r3|use (r3)|blr",
      "lbz r3,0(r4)|bseti r3,30|blr"},
     {"zero extension after a small or", "lhz r3,0(r4)|ori r3,0x100|extzh r3|use (r3)|blr", "lhz r3,0(r4)|ori r3,0x100|blr"},
+    {"constant every way in already holds", "li r3,0|L1:|stw r3,0(r4)|addi r4,4|li r3,0|cmpw r4,r5|blt L1|use (r3)|blr",
+     "li r3,0|L1:|stw r3,0(r4)|addi r4,4|cmpw r4,r5|blt L1|blr"},
+    {"load every way in already made",
+     "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,8(r1)|L1:|lwz r3,0(r4)|use (r3)|blr",
+     "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,8(r1)|L1:|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -314,6 +319,10 @@ const Case kKept[] = {
      "extrwi r5,r4,1,28|cmpi r5,0|bgt L1|li r3,1|L1:|blr"},
     {"bit set above the byte", "lbz r3,0(r4)|bseti r3,20|extzb r3|use (r3)|blr", "lbz r3,0(r4)|bseti r3,20|extzb r3|blr"},
     {"or above the byte", "lbz r3,0(r4)|ori r3,0x100|extzb r3|use (r3)|blr", "lbz r3,0(r4)|ori r3,0x100|extzb r3|blr"},
+    // a store on one way may change the place loaded again
+    {"reload after a store on one way",
+     "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,_x(r13)|L1:|lwz r3,0(r4)|use (r3)|blr",
+     "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,_x(r13)|L1:|lwz r3,0(r4)|blr"},
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
