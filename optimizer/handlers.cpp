@@ -1429,6 +1429,90 @@ int valuethere(Optimizer& o, InsnNode*& place, const InsnRow& row) {
     return dropped(o, place, n);
 }
 
+// ---- A5: an address built twice is built once into the later register ----
+//     la Y,a ... la X,a    becomes    la X,a; mr Y,X ...
+// when nothing between reads or writes X or writes what the la reads, and X
+// is free where the first la stands.
+int laagain(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "A5")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    if (!isrow(n, rowids().la) || n->isvolatile() || !x || n->gprwrite != x || (n->gprread & x) ||
+        operandcount(n->text) != 2 || (x & regbit(0)))
+        return 0;
+    std::string_view addr = restops(n);
+    for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
+        if (barrier(p)) return 0;
+        uint32_t y = firstreg(p);
+        if (isrow(p, rowids().la) && !p->isvolatile() && operandcount(p->text) == 2 && restops(p) == addr && y &&
+            p->gprwrite == y && y != x && !(p->gprread & y) && deadregs(o, p, x)) {
+            InsnNode* made = putafter(o, p, "la " + reg(x) + "," + std::string(addr));
+            putafter(o, made, "mr " + reg(y) + "," + reg(x));
+            delinsn(o, p);
+            ++o.modifications;
+            dropinsn(o, place, n);
+            return 1;
+        }
+        if (((p->gprread | p->gprwrite) & x) || (p->gprwrite & n->gprread)) return 0;
+    }
+    return 0;
+}
+
+// ---- I1: a value read once, by a store, can live in r0 ----
+//     li R,5; ... stw R,x    becomes    li r0,5; ... stw r0,x
+// when R is dead after the store and nothing between uses r0 or writes R.
+// Only for volatile loads, which no other handler touches: on other lines
+// r0 would hide the value from the handlers that reuse it, for no gain.
+// Volatile lines keep their marks.
+int inr0(Optimizer& o, InsnNode*& place, const InsnRow& row) {
+    if (!enterpass(o, "I1")) return 0;
+    InsnNode* n = place;
+    if (!n->isvolatile() || !isload(n)) return 0;
+    const uint32_t r0 = regbit(0);
+    uint32_t x = firstreg(n);
+    if (!x || (x & (r0 | regbit(1) | regbit(2) | regbit(13))) || n->gprwrite != x || (n->gprread & (x | r0)) ||
+        (row.attr & Upd) || hasrec(n) || operandcount(n->text) < 2 || (o.opt.x && (o.unit.keepmask & x)))
+        return 0;
+    for (InsnNode* u = nextinblock(n); u; u = nextinblock(u)) {
+        if (barrier(u) && !(u->isvolatile() && isstore(u))) return 0;
+        if ((u->gprread | u->gprwrite) & r0) return 0;
+        if (u->gprread & x) {
+            if (!isstore(u) || firstreg(u) != x || (insnrow(u->kind).attr & (Upd | Eff)) || (u->gprwrite & x)) return 0;
+            std::string line = std::string(mnemonicof(u)) + " r0," + std::string(restops(u));
+            InsnNode* trial = parseinsn(o, line);
+            bool ok = trial->isinsn() && !(trial->gprread & x);
+            delete trial;
+            if (!ok || !deadregs(o, u->next, x)) return 0;
+            if (!armed(o)) return 0;
+            replaceinsn(o, u, line);
+            place = replaceinsn(o, n, std::string(mnemonicof(n)) + suffixes(n) + " r0," + std::string(restops(n)));
+            o.modifications += 2;
+            return 1;
+        }
+        if (u->gprwrite & x) return 0;
+    }
+    return 0;
+}
+
+// ---- P0: an addition waits behind the access that uses the line before it ----
+//     lwz r5,0(r3); addi r3,4; lwz r6,0(r5)    becomes    lwz r5,0(r3); lwz r6,0(r5); addi r3,4
+int addlater(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "P0")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    if (!x || n->isvolatile() || hasrec(n) || (n->crwrite & (OvForm | Ca))) return 0;
+    InsnNode* y = nextinblock(n);
+    if (!y || y->isvolatile() || !(isload(y) || isstore(y)) || (insnrow(y->kind).attr & (Upd | Eff))) return 0;
+    if (((y->gprread | y->gprwrite) & n->gprwrite) || (y->gprwrite & n->gprread)) return 0;
+    if ((y->gprread & y->gprwrite) && !(isload(y) && (y->gprread & firstreg(y)))) return 0;
+    InsnNode* p = previnblock(n);
+    if (!p || !(p->gprread & x) || !(p->gprwrite & y->gprread)) return 0;
+    InsnNode* next = n->next;
+    moveinsn(o.unit, n, y);
+    place = next;
+    return 1;
+}
+
 // ---- L4: a register restored from the slot it was saved to, unchanged ----
 // Every way into the restore passes the one save, nothing on the way writes
 // the register or r1, and no other access in the unit may touch the slot.
@@ -1687,6 +1771,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"C2", unsignedzero}, {"L4", unchangedsave}, {"B3", bittestext},
         {"C3", bitcompare},   {"A3", andext},       {"M6", tailcall},
         {"E6", extsource},    {"M1", valuethere},
+        {"A5", laagain},     {"I1", inr0},        {"P0", addlater},
     };
     return rows;
 }

@@ -198,6 +198,9 @@ const Case kCases[] = {
     {"load every way in already made",
      "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,8(r1)|L1:|lwz r3,0(r4)|use (r3)|blr",
      "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,8(r1)|L1:|blr"},
+    {"address built twice", "la r3,_x(r13)|lwz r5,4(r3)|stw r5,_y(r13)|la r4,_x(r13)|stw r6,8(r4)|use (r3,r4)|blr",
+     "la r4,_x(r13)|mr r3,r4|lwz r5,4(r3)|stw r5,_y(r13)|stw r6,8(r4)|blr"},
+    {"volatile load read once by a store", "lwz r5,0(r4)|VL:|stw r5,_x(r13)|blr", "lwz r0,0(r4)|stw r0,_x(r13)|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -346,6 +349,12 @@ TEST_F(Rewrites, CommentsStatisticsAndSwitches) {
         << r.result.out << r.result.err;
     r = optimize(text, {"-dm0"});
     EXPECT_EQ(r.out, lines("li r3,5|li r3,6|blr"));
+
+    // without the pairing pass an addition waits behind the load that
+    // uses the load before it
+    r = optimize(unit(lines("lwz r5,0(r3)|addi r3,r3,4|lwz r6,0(r5)|add r3,r6|use (r3)|blr")), {"-dp2"});
+    EXPECT_EQ(r.out, lines("lwz r5,0(r3)|lwz r6,0(r5)|addi r3,r3,4|add r3,r6|blr"));
+    EXPECT_TRUE(r.verdict.ok) << r.verdict.message;
 
     // -x keeps moves into the variable registers of the function
     std::string vars = "_f:\nFL:\n\t.dentry\t_f:0.0.0\n\tmr\tr14,r3\n\tmr\tr14,r4\n\tmr\tr3,r14\n\tuse\t(r3)\n\tblr\nFL:\n";
