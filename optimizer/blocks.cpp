@@ -71,34 +71,38 @@ int crossjump(Optimizer& o, InsnNode* label) {
 
 // I3: an invariant computation of a counted loop goes in front of it.
 //     P; L: ... X ... bdnz L     (P falls into L, the bdnz is L's only way in)
-int invariant(Optimizer& o, InsnNode* label) {
-    if (!enterpass(o, "I3")) return 0;
+// F1 does the same for an invariant load, when no store of the loop may
+// touch what it loads.
+int hoistinvariant(Optimizer& o, InsnNode* label, const char* code, bool loads) {
+    if (!enterpass(o, code)) return 0;
     if (!label->rec || label->rec->refs.size() != 1 || label->isvolatile()) return 0;
     InsnNode* r = label->rec->refs[0];
     if (!r->isinsn() || !isrow(r, rowids().bdnz) || operandcount(r->text) != 1) return 0;
     InsnNode* p = insnbefore(label);
     if (!p || !fallsthrough(p)) return 0;
     // one block: no label and no other branch between L and its bdnz
-    uint32_t written = 0;
     for (InsnNode* q = label->next; q != r; q = q->next) {
         if (!q || q->islabel() || (q->kind & KLabelText) == KLabelText) return 0;
-        if (q->isinsn()) {
-            if (q->crwrite & (Lbl | Call | Exit | Br)) return 0;
-            written |= q->gprwrite;
-        }
+        if (q->isinsn() && (q->crwrite & (Lbl | Call | Exit | Br))) return 0;
     }
-    uint32_t a = ~(regbit(1) | regbit(2) | regbit(13));
+    uint32_t a = ~(regbit(1) | regbit(2) | regbit(13)), left = 0;
     for (InsnNode* x = label->next; x != r; x = x->next) {
         if (!x->isinsn()) continue;
         if (isstore(x) || (x->gprwrite & regbit(1)) || barrier(x)) return 0;
         uint32_t w = x->gprwrite;
-        bool candidate = !isload(x) && removable(o, x) && w && !(w & (w - 1)) && (w & a) && !(x->gprread & w) &&
-                         !(x->gprread & ~a) && !(x->crwrite & (CrAll | Ca | Lr | Ctr | RecForm)) &&
-                         !(x->crread & (CrAll | Ca | Lr | Ctr | Mem)) && !x->fprread;
+        bool kind = loads ? isload(x) && !(insnrow(x->kind).attr & (Upd | Eff)) && !x->isvolatile()
+                          : !isload(x) && removable(o, x) && !(x->crread & Mem);
+        bool candidate = kind && w && !(w & (w - 1)) && (w & a) && !(x->gprread & w) && !(x->gprread & left) &&
+                         !(x->crwrite & (CrAll | Ca | Lr | Ctr | RecForm)) && !(x->crread & (CrAll | Ca | Lr | Ctr)) &&
+                         !x->fprread && !x->fprwrite;
         if (candidate) {
-            // nothing else in the loop writes what X writes or reads
-            for (InsnNode* q = label->next; q != r && candidate; q = q->next)
-                if (q != x && q->isinsn() && (q->gprwrite & (w | x->gprread))) candidate = false;
+            // nothing else in the loop writes what X writes or reads, or
+            // stores where X loads from
+            for (InsnNode* q = label->next; q != r && candidate; q = q->next) {
+                if (q == x || !q->isinsn()) continue;
+                if (q->gprwrite & (w | x->gprread)) candidate = false;
+                if (loads && (q->crwrite & Mem) && mayalias(o, q, x)) candidate = false;
+            }
         }
         if (candidate) {
             if (!armed(o)) return 0;
@@ -106,10 +110,14 @@ int invariant(Optimizer& o, InsnNode* label) {
             delinsn(o, x);
             return 1;
         }
-        a &= ~(x->gprread | x->gprwrite);
+        left |= x->gprread | x->gprwrite;
+        a &= ~left;
     }
     return 0;
 }
+
+int invariant(Optimizer& o, InsnNode* label) { return hoistinvariant(o, label, "I3", false); }
+int invariantload(Optimizer& o, InsnNode* label) { return hoistinvariant(o, label, "F1", true); }
 
 // L1: both ways out of a conditional branch begin with the same line.
 //     B: bcc L; C ... ; (jump or exit); L: A ...    (B is L's only way in)
@@ -425,7 +433,8 @@ int pairinsns(Optimizer& o) {
 }  // namespace
 
 const std::vector<BlockPassDef>& blockpasses() {
-    static const std::vector<BlockPassDef> rows = {{"B2", nextlinebranch}, {"F0", crossjump}, {"L1", hoistcommon}, {"I3", invariant}};
+    static const std::vector<BlockPassDef> rows = {
+        {"B2", nextlinebranch}, {"F0", crossjump}, {"L1", hoistcommon}, {"F1", invariantload}, {"I3", invariant}};
     return rows;
 }
 
