@@ -119,6 +119,42 @@ int hoistinvariant(Optimizer& o, InsnNode* label, const char* code, bool loads) 
 int invariant(Optimizer& o, InsnNode* label) { return hoistinvariant(o, label, "I3", false); }
 int invariantload(Optimizer& o, InsnNode* label) { return hoistinvariant(o, label, "F1", true); }
 
+// S1: a store of a counted loop that nothing else in the loop touches is
+// made once after it, with the value of the last round.
+//     L: ... stw S,a ... bdnz L    becomes    L: ... bdnz L; stw S,a
+// The loop is one block that P falls into; no other access of the loop may
+// touch the place, nothing in it writes the address registers, and S is
+// not written after the store.
+int sinkstore(Optimizer& o, InsnNode* label) {
+    if (!enterpass(o, "S1")) return 0;
+    if (!label->rec || label->rec->refs.size() != 1 || label->isvolatile()) return 0;
+    InsnNode* r = label->rec->refs[0];
+    if (!r->isinsn() || !isrow(r, rowids().bdnz) || operandcount(r->text) != 1) return 0;
+    InsnNode* p = insnbefore(label);
+    if (!p || !fallsthrough(p)) return 0;
+    for (InsnNode* q = label->next; q != r; q = q->next) {
+        if (!q || q->islabel() || (q->kind & KLabelText) == KLabelText) return 0;
+        if (q->isinsn() && (barrier(q) || (insnrow(q->kind).attr & Eff))) return 0;
+    }
+    for (InsnNode* d = label->next; d != r; d = d->next) {
+        if (!d->isinsn() || !isstore(d) || d->isvolatile() || (insnrow(d->kind).attr & Upd) || d->gprwrite) continue;
+        uint32_t areg = addressregs(d), sreg = d->gprread & ~areg;
+        bool ok = areg && !(d->gprread & regbit(0));
+        for (InsnNode* q = label->next; q != r && ok; q = q->next) {
+            if (q == d || !q->isinsn()) continue;
+            if (q->gprwrite & areg) ok = false;
+            if (((q->crread | q->crwrite) & Mem) && mayalias(o, q, d)) ok = false;
+        }
+        for (InsnNode* q = d->next; q != r && ok; q = q->next)
+            if (q->isinsn() && (q->gprwrite & sreg)) ok = false;
+        if (!ok) continue;
+        if (!armed(o)) return 0;
+        moveinsn(o.unit, d, r);
+        return 1;
+    }
+    return 0;
+}
+
 // L1: both ways out of a conditional branch begin with the same line.
 //     B: bcc L; C ... ; (jump or exit); L: A ...    (B is L's only way in)
 // A goes in front of the branch and C goes, when A neither writes what the
@@ -434,7 +470,8 @@ int pairinsns(Optimizer& o) {
 
 const std::vector<BlockPassDef>& blockpasses() {
     static const std::vector<BlockPassDef> rows = {
-        {"B2", nextlinebranch}, {"F0", crossjump}, {"L1", hoistcommon}, {"F1", invariantload}, {"I3", invariant}};
+        {"B2", nextlinebranch}, {"F0", crossjump}, {"L1", hoistcommon}, {"S1", sinkstore},
+        {"F1", invariantload},  {"I3", invariant}};
     return rows;
 }
 

@@ -201,9 +201,9 @@ const Case kCases[] = {
     {"address built twice", "la r3,_x(r13)|lwz r5,4(r3)|stw r5,_y(r13)|la r4,_x(r13)|stw r6,8(r4)|use (r3,r4)|blr",
      "la r4,_x(r13)|mr r3,r4|lwz r5,4(r3)|stw r5,_y(r13)|stw r6,8(r4)|blr"},
     {"volatile load read once by a store", "lwz r5,0(r4)|VL:|stw r5,_x(r13)|blr", "lwz r0,0(r4)|stw r0,_x(r13)|blr"},
-    {"invariant load out of a counted loop",
+    {"invariant load out of a counted loop, and its store after it",
      "li r11,3|mtctr r11|L2:|lwz r5,_k(r13)|add r6,r5|stw r6,_y(r13)|bdnz L2|mr r3,r6|use (r3)|blr",
-     "li r11,3|mtctr r11|lwz r5,_k(r13)|L2:|add r6,r5|stw r6,_y(r13)|bdnz L2|mr r3,r6|blr"},
+     "li r11,3|mtctr r11|lwz r5,_k(r13)|L2:|add r6,r5|bdnz L2|stw r6,_y(r13)|mr r3,r6|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -333,6 +333,10 @@ const Case kKept[] = {
     {"load in a loop with a store through a pointer",
      "li r11,3|mtctr r11|L2:|lwz r5,_k(r13)|add r6,r5|stw r6,0(r8)|bdnz L2|mr r3,r6|use (r3)|blr",
      "li r11,3|mtctr r11|L2:|lwz r5,_k(r13)|add r6,r5|stw r6,0(r8)|bdnz L2|mr r3,r6|blr"},
+    // a load of the loop may read the stored place
+    {"store in a loop that reads through a pointer",
+     "li r11,3|mtctr r11|L2:|lwzx r5,r8,r9|add r6,r5|stw r6,_y(r13)|addi r9,4|bdnz L2|mr r3,r6|use (r3)|blr",
+     "li r11,3|mtctr r11|L2:|lwzx r5,r8,r9|add r6,r5|stw r6,_y(r13)|addi r9,4|bdnz L2|mr r3,r6|blr"},
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
