@@ -202,12 +202,15 @@ int smallbases(Optimizer& o) {
     if (!enterpass(o, "G0")) return 0;
     Unit& u = o.unit;
     if (!u.entry) return 0;
-    uint32_t used = 0;
+    uint32_t used = 0, written = 0;
+    std::vector<InsnNode*> stores;
     for (InsnNode* n = u.head; n; n = n->next) {
         if (!n->isinsn()) continue;
         if (n->crwrite & Call) return 0;
         // an exit's reads are the returned registers: they count as used
         used |= n->gprread | (isexit(n) ? 0 : n->gprwrite);
+        written |= n->gprwrite;
+        if (n->crwrite & Mem) stores.push_back(n);
     }
     if (!(used & (regbit(13) | regbit(2)))) return 0;
     uint32_t freeregs = regrange(3, 7) & ~used;
@@ -222,7 +225,7 @@ int smallbases(Optimizer& o) {
         std::string_view a = skipspace(addressop(n));
         if (a.empty() || (a[0] >= '0' && a[0] <= '9') || a[0] == '-' || a[0] == '.') continue;
         int base = a.ends_with("(r13)") ? 13 : a.ends_with("(r2)") ? 2 : -1;
-        if (base < 0) continue;
+        if (base < 0 || (written & regbit(base))) continue;   // the entry would see another base
         if ((n->gprread & ~regbit(base)) && mem && !isstore(n)) continue;   // another register in the address
         std::string_view expr = a.substr(0, a.size() - (base == 13 ? 5 : 4));
         size_t cut = expr.find_first_of("+-(");
@@ -251,9 +254,35 @@ int smallbases(Optimizer& o) {
         g->accesses.push_back({n, disp});
     }
     std::stable_sort(groups.begin(), groups.end(), [](const Group& x, const Group& y) { return x.count > y.count; });
+    // The whole value once at the entry: every access a plain load of one
+    // row at the symbol itself, and no store of the unit may touch it.
+    auto wholeload = [&](const Group& g) {
+        const InsnNode* first = g.accesses.front().node;
+        for (const Access& a : g.accesses) {
+            const InsnNode* n = a.node;
+            if (!isload(n) || n->isvolatile() || genrow(n) != genrow(first) || hasrec(n) ||
+                !(a.disp.empty() || a.disp == "0"))
+                return false;
+            for (const InsnNode* st : stores)
+                if (mayalias(o, st, n)) return false;
+        }
+        return true;
+    };
     bool changed = false;
     for (const Group& g : groups) {
-        if (!freeregs || g.count <= 3) break;
+        if (!freeregs || g.count <= 1) break;
+        if (wholeload(g)) {
+            uint32_t f = freeregs & (0u - freeregs);
+            freeregs &= ~f;
+            std::string fn = gprname(f);
+            putafter(o, u.entry, std::string(mnemonicof(g.accesses.front().node)) + " " + fn + "," + g.symbol + "(r" +
+                                     std::to_string(g.base) + ")");
+            for (const Access& a : g.accesses)
+                replaceinsn(o, a.node, "mr " + std::string(firstoperand(a.node->text)) + "," + fn);
+            changed = true;
+            continue;
+        }
+        if (g.count <= 3) continue;
         uint32_t f = freeregs & (0u - freeregs);
         freeregs &= ~f;
         std::string fn = gprname(f);

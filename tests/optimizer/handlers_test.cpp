@@ -204,6 +204,9 @@ const Case kCases[] = {
     {"invariant load out of a counted loop, and its store after it",
      "li r11,3|mtctr r11|L2:|lwz r5,_k(r13)|add r6,r5|stw r6,_y(r13)|bdnz L2|mr r3,r6|use (r3)|blr",
      "li r11,3|mtctr r11|lwz r5,_k(r13)|L2:|add r6,r5|bdnz L2|stw r6,_y(r13)|mr r3,r6|blr"},
+    {"small-data variable loaded once at the entry",
+     "lwz r8,_v(r13)|cmpwi r3,0|beq L1|add r3,r8|L1:|lwz r9,_v(r13)|add r3,r9|use (r3)|blr",
+     "lwz r4,_v(r13)|mr r8,r4|cmpwi r3,0|beq L1|add r3,r8|L1:|add r3,r4|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -337,6 +340,10 @@ const Case kKept[] = {
     {"store in a loop that reads through a pointer",
      "li r11,3|mtctr r11|L2:|lwzx r5,r8,r9|add r6,r5|stw r6,_y(r13)|addi r9,4|bdnz L2|mr r3,r6|use (r3)|blr",
      "li r11,3|mtctr r11|L2:|lwzx r5,r8,r9|add r6,r5|stw r6,_y(r13)|addi r9,4|bdnz L2|mr r3,r6|blr"},
+    // a store through a pointer may change the variable between the loads
+    {"small-data variable stored through a pointer",
+     "lwz r8,_v(r13)|cmpwi r3,0|beq L1|add r3,r8|L1:|stw r3,0(r6)|lwz r9,_v(r13)|add r3,r9|use (r3)|blr",
+     "lwz r8,_v(r13)|cmpwi r3,0|beq L1|add r3,r8|L1:|stw r3,0(r6)|lwz r9,_v(r13)|add r3,r9|blr"},
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
