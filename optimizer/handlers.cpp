@@ -1679,6 +1679,58 @@ int bittestext(Optimizer& o, InsnNode*& place, const InsnRow&) {
 // ---- C3: a single-bit and-immediate compared with its own bit ----
 // andi X,b; cmpwi X,b; beq L is andi. X,b; bne L when cr0 is dead on both
 // ways out of the branch.
+// The isel form: andi X,b; cmpwi X,b; ... iseleq T,A,B with A and B the
+// values 0 and 1 gives the bit itself (extrwi T,X,1,pos) or its inverse
+// (and xori T,1). X must be read by nobody on the way and be dead after
+// the isel (or be T); one li into X on the way goes with the andi.
+int bitselect(Optimizer& o, InsnNode*& place, InsnNode* p, int32_t b) {
+    InsnNode* n = place;
+    uint32_t x = firstreg(p);
+    InsnNode* wx = nullptr;
+    InsnNode* y = nextinblock(n);
+    for (; y; y = nextinblock(y)) {
+        if (y->crread & CrAll) break;
+        if (barrier(y) || (y->crwrite & (CrAll | RecForm)) || (y->gprread & x)) return 0;
+        if (y->gprwrite & x) {
+            if (wx || !isrow(y, rowids().li) || y->isvolatile() || y->gprwrite != x) return 0;
+            wx = y;
+        }
+    }
+    if (!y || !isrow(y, rowids().iseleq) || y->isvolatile() || (y->crread & CrAll) != Cr0 || operandcount(y->text) != 3)
+        return 0;
+    uint32_t t = firstreg(y);
+    std::string_view rest = restops(y);
+    std::string_view ops[2] = {skipspace(firstoperand(rest)), skipspace(nextoperand(rest, 1))};
+    int32_t val[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+        uint32_t r = parsereg(ops[k]);
+        if (!r) return 0;
+        if (k == 0 && r == regbit(0)) continue;   // r0 in the first place reads as 0
+        InsnNode* q = previnblock(y);
+        while (q && !(q->gprwrite & r)) q = previnblock(q);
+        if (!q || !isrow(q, rowids().li) || q->isvolatile() || q->gprwrite != r || !numvalue(lastoperand(q->text), val[k]) ||
+            val[k] < 0 || val[k] > 1)
+            return 0;
+    }
+    if (val[0] == val[1] || !t) return 0;
+    if (t != x && !deadregs(o, y->next, x)) return 0;
+    if (!deadregscr(o, y->next, 0, Cr0)) return 0;
+    int pos = 31;
+    while (pos > 0 && b != (int32_t{1} << (31 - pos))) --pos;
+    InsnNode* made = putafter(o, y, "extrwi " + reg(t) + "," + reg(x) + ",1," + num(pos));
+    if (val[0] == 0) putafter(o, made, "xori " + reg(t) + ",1");
+    delinsn(o, y);
+    if (wx) {
+        delinsn(o, wx);
+        ++o.destructions;
+    }
+    delinsn(o, p);
+    o.destructions += 2;
+    ++o.modifications;
+    dropinsn(o, place, n);
+    return 1;
+}
+
 int bitcompare(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "C3")) return 0;
     InsnNode* n = place;
@@ -1690,6 +1742,7 @@ int bitcompare(Optimizer& o, InsnNode*& place, const InsnRow&) {
     InsnNode* p = previnblock(n);
     if (!p || !isrow(p, rowids().andi) || hasrec(p) || p->isvolatile() || p->text != n->text) return 0;
     InsnNode* y = nextinblock(n);
+    if (y && !islabelbranch(y)) return bitselect(o, place, p, b);
     if (!y || !islabelbranch(y) || !iscondbranch(y) || y->isvolatile() || (y->crread & CrAll) != Cr0 ||
         (y->crread & Ctr) || (y->crwrite & (Lr | Ctr)))
         return 0;

@@ -207,6 +207,9 @@ const Case kCases[] = {
     {"small-data variable loaded once at the entry",
      "lwz r8,_v(r13)|cmpwi r3,0|beq L1|add r3,r8|L1:|lwz r9,_v(r13)|add r3,r9|use (r3)|blr",
      "lwz r4,_v(r13)|mr r8,r4|cmpwi r3,0|beq L1|add r3,r8|L1:|add r3,r4|blr"},
+    {"selected bit", "andi r3,8|cmpwi r3,8|li r4,1|li r5,0|iseleq r4,r4,r5|use (r4)|blr", "extrwi r4,r3,1,28|blr"},
+    {"selected inverse bit", "andi r3,8|cmpwi r3,8|li r4,1|iseleq r4,r0,r4|use (r4)|blr",
+     "extrwi r4,r3,1,28|xori r4,1|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -344,6 +347,9 @@ const Case kKept[] = {
     {"small-data variable stored through a pointer",
      "lwz r8,_v(r13)|cmpwi r3,0|beq L1|add r3,r8|L1:|stw r3,0(r6)|lwz r9,_v(r13)|add r3,r9|use (r3)|blr",
      "lwz r8,_v(r13)|cmpwi r3,0|beq L1|add r3,r8|L1:|stw r3,0(r6)|lwz r9,_v(r13)|add r3,r9|blr"},
+    // the masked value is also used
+    {"selected bit, masked value kept", "andi r3,8|cmpwi r3,8|li r4,1|iseleq r4,r0,r4|use (r3,r4)|blr",
+     "andi r3,8|cmpwi r3,8|li r4,1|iseleq r4,r0,r4|blr"},
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
