@@ -1057,6 +1057,28 @@ int pointerload(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return dropped(o, place, n);
 }
 
+// ---- S2: a value computed again by the same two lines ----
+//     P: lwz X,8(r8); N: slwi X,3 ... P; N    (the second pair goes)
+// N works on the value P made; nothing between the pairs writes X or what
+// either reads, and when either reads memory no store stands between.
+int computedagain(Optimizer& o, InsnNode*& place, const InsnRow& row) {
+    if (!enterpass(o, "S2")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    const uint32_t flags = Ca | CrAll | OvForm | RecForm;
+    if (!x || n->gprwrite != x || !(n->gprread & x) || n->isvolatile() || (row.attr & (Upd | Eff)) ||
+        (n->crwrite & flags) || barrier(n))
+        return 0;
+    InsnNode* p = previnblock(n);
+    if (!p || p->gprwrite != x || firstreg(p) != x || (p->gprread & x) || isstore(p) || p->isvolatile() ||
+        (insnrow(p->kind).attr & (Upd | Eff)) || barrier(p) || (p->crwrite & flags))
+        return 0;
+    if (!pairbefore(p, n, n->gprread | p->gprread, isload(n) || isload(p))) return 0;
+    delinsn(o, p);
+    ++o.destructions;
+    return dropped(o, place, n);
+}
+
 // ---- L5: a constant built again by the same two lines ----
 //     lis X,h; ori X,X,l ... lis X,h; ori X,X,l    (X unchanged between)
 int constagain(Optimizer& o, InsnNode*& place, const InsnRow&) {
@@ -1823,7 +1845,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
         {"C2", unsignedzero}, {"L4", unchangedsave}, {"B3", bittestext},
         {"C3", bitcompare},   {"A3", andext},       {"M6", tailcall},
-        {"E6", extsource},    {"M1", valuethere},
+        {"E6", extsource},    {"M1", valuethere},    {"S2", computedagain},
         {"A5", laagain},     {"I1", inr0},        {"P0", addlater},
     };
     return rows;

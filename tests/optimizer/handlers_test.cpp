@@ -210,6 +210,9 @@ const Case kCases[] = {
     {"selected bit", "andi r3,8|cmpwi r3,8|li r4,1|li r5,0|iseleq r4,r4,r5|use (r4)|blr", "extrwi r4,r3,1,28|blr"},
     {"selected inverse bit", "andi r3,8|cmpwi r3,8|li r4,1|iseleq r4,r0,r4|use (r4)|blr",
      "extrwi r4,r3,1,28|xori r4,1|blr"},
+    {"value computed again by the same two lines",
+     "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|lwz r4,8(r8)|slwi r4,3|add r3,r4,r5|use (r3)|blr",
+     "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|add r3,r4,r5|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -350,6 +353,10 @@ const Case kKept[] = {
     // the masked value is also used
     {"selected bit, masked value kept", "andi r3,8|cmpwi r3,8|li r4,1|iseleq r4,r0,r4|use (r3,r4)|blr",
      "andi r3,8|cmpwi r3,8|li r4,1|iseleq r4,r0,r4|blr"},
+    // a store between the pairs may change the loaded value
+    {"value computed again after a store",
+     "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|stw r6,0(r7)|lwz r4,8(r8)|slwi r4,3|add r3,r4,r5|use (r3)|blr",
+     "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|stw r6,0(r7)|lwz r4,8(r8)|slwi r4,3|add r3,r4,r5|blr"},
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
