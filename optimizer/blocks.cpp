@@ -1,6 +1,7 @@
 // The passes that work on a label (the start of a block) and the pairing
 // pass that runs once over a finished unit.
 #include <algorithm>
+#include <memory>
 
 #include "optimizer/opt.h"
 #include "optimizer/rewrite.h"
@@ -324,6 +325,30 @@ bool fitsshort(const InsnNode* n, int64_t d) {
     return d >= 0 && d % size == 0 && d / size <= 15;
 }
 
+// R0's other form: every access through the la's register loads the same
+// place, so the la loads it and the accesses copy it. No call and no store
+// of the rest of the unit may change the place.
+bool wholeload(Optimizer& o, InsnNode* c, const std::vector<Rebased>& acc) {
+    const InsnNode* first = acc.front().node;
+    for (const Rebased& a : acc)
+        if (!isload(a.node) || a.node->isvolatile() || a.disp != 0 || genrow(a.node) != genrow(first) ||
+            operandcount(a.node->text) != 2)
+            return false;
+    // a bare symbol of a long section has no displacement form
+    std::string_view addr = skipspace(restops(c));
+    if (operandcount(c->text) != 2 || !addr.ends_with(")") || addr.find('(') == std::string_view::npos) return false;
+    uint32_t x = firstreg(c);
+    std::unique_ptr<InsnNode> place(parseinsn(o, std::string(mnemonicof(first)) + " r0," + std::string(addr)));
+    for (InsnNode* n = c->next; n; n = n->next) {
+        if (!n->isinsn()) continue;
+        if ((n->crwrite & Call) || ((n->crwrite & Mem) && mayalias(o, n, place.get()))) return false;
+    }
+    putafter(o, c, std::string(mnemonicof(first)) + " " + c->text);
+    for (const Rebased& a : acc) replaceinsn(o, a.node, "mr " + std::string(firstoperand(a.node->text)) + "," + gprname(x));
+    delinsn(o, c);
+    return true;
+}
+
 int rebase(Optimizer& o) {
     if (!enterpass(o, "R0")) return 0;
     Unit& u = o.unit;
@@ -373,6 +398,7 @@ int rebase(Optimizer& o) {
             if (k > bestcount) bestcount = k, best = cand.disp;
         }
         int need = la ? 1 : mr ? 2 : 3;
+        if ((best == 0 || bestcount < need) && la && wholeload(o, c, acc)) return 1;
         if (best == 0 || bestcount < need) continue;
         bool inrange = true;
         for (const Rebased& a : acc) {

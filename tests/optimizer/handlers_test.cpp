@@ -213,6 +213,9 @@ const Case kCases[] = {
     {"value computed again by the same two lines",
      "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|lwz r4,8(r8)|slwi r4,3|add r3,r4,r5|use (r3)|blr",
      "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|add r3,r4,r5|blr"},
+    {"address used only to load one word",
+     "la r3,_x(r13)|lwz r4,0(r3)|cmpwi r4,0|beq L1|lwz r5,0(r3)|add r4,r5|L1:|stw r4,_y(r13)|blr",
+     "lwz r3,_x(r13)|or. r4,r3,r3|beq L1|add r4,r3|L1:|stw r4,_y(r13)|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -357,6 +360,10 @@ const Case kKept[] = {
     {"value computed again after a store",
      "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|stw r6,0(r7)|lwz r4,8(r8)|slwi r4,3|add r3,r4,r5|use (r3)|blr",
      "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|stw r6,0(r7)|lwz r4,8(r8)|slwi r4,3|add r3,r4,r5|blr"},
+    // a store through a pointer may change the word between the loads
+    {"address used to load one word, store between",
+     "la r3,_x(r13)|lwz r4,0(r3)|stw r4,0(r6)|cmpwi r4,0|beq L1|lwz r5,0(r3)|add r4,r5|L1:|stw r4,_y(r13)|blr",
+     "la r3,_x(r13)|lwz r4,0(r3)|stw r4,0(r6)|cmpwi r4,0|beq L1|lwz r5,0(r3)|add r4,r5|L1:|stw r4,_y(r13)|blr"},
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
