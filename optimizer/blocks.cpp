@@ -156,6 +156,45 @@ int sinkstore(Optimizer& o, InsnNode* label) {
     return 0;
 }
 
+// L3: a load at a label that one jump alone reaches goes before the jump
+// when the jump's block already accessed the same place: there the value
+// can be taken from the register that holds it.
+//     ... stw r3,8(r4); ... b L  ...  L: lwz r3,8(r4)
+// Nothing between L and the load may touch what the load reads or writes,
+// and nothing between the access and the jump may write them or store.
+int loadbeforejump(Optimizer& o, InsnNode* label) {
+    if (!enterpass(o, "L3")) return 0;
+    if (!label->rec || label->rec->refs.size() != 1 || label->isvolatile()) return 0;
+    InsnNode* q = label->rec->refs[0];
+    InsnNode* before = insnbefore(label);
+    if (!q->isinsn() || !isjump(q) || q->isvolatile() || (before && fallsthrough(before))) return 0;
+    uint32_t left = 0;
+    for (InsnNode* x = label->next; x; x = x->next) {
+        if (x->islabel() || (x->kind & KLabelText) == KLabelText) return 0;
+        if (!x->isinsn()) continue;
+        if (barrier(x) || (x->crwrite & Mem)) return 0;
+        uint32_t w = x->gprwrite;
+        if (isload(x) && !x->isvolatile() && !(insnrow(x->kind).attr & (Upd | Eff)) && w && !(w & (w - 1)) &&
+            (w & (regbit(0) | regrange(3, 12))) && !(x->gprread & w) && !((x->gprread | w) & left)) {
+            bool found = false;
+            for (InsnNode* p = previnblock(q); p && !found; p = previnblock(p)) {
+                if (p->text == x->text && p->width == x->width && (isload(p) || isstore(p))) {
+                    found = true;
+                    break;
+                }
+                if (barrier(p) || (p->gprwrite & (w | x->gprread)) || ((p->crwrite & Mem) && mayalias(o, p, x))) break;
+            }
+            if (found) {
+                if (!armed(o)) return 0;
+                moveinsn(o.unit, x, q->prev);
+                return 1;
+            }
+        }
+        left |= x->gprread | x->gprwrite;
+    }
+    return 0;
+}
+
 // L1: both ways out of a conditional branch begin with the same line.
 //     B: bcc L; C ... ; (jump or exit); L: A ...    (B is L's only way in)
 // A goes in front of the branch and C goes, when A neither writes what the
@@ -525,8 +564,8 @@ int pairinsns(Optimizer& o) {
 
 const std::vector<BlockPassDef>& blockpasses() {
     static const std::vector<BlockPassDef> rows = {
-        {"B2", nextlinebranch}, {"F0", crossjump}, {"L1", hoistcommon}, {"S1", sinkstore},
-        {"F1", invariantload},  {"I3", invariant}};
+        {"B2", nextlinebranch}, {"F0", crossjump}, {"L3", loadbeforejump}, {"L1", hoistcommon},
+        {"S1", sinkstore},      {"F1", invariantload}, {"I3", invariant}};
     return rows;
 }
 
