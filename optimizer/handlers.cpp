@@ -97,6 +97,51 @@ int forward(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 0;
 }
 
+// ---- M3: a later load of the place a store or load just used ----
+// Walks forward past conditional branches (their fall-through side) up to
+// the next label; the load Y of the same place becomes a copy (or the
+// extension a narrow store needs). Nothing on the way may write what N
+// reads or writes, or store where it may touch the place.
+int laterload(Optimizer& o, InsnNode*& place, const InsnRow& row) {
+    if (!enterpass(o, "M3")) return 0;
+    InsnNode* n = place;
+    if (n->isvolatile() || (row.attr & (Upd | Eff)) || hasrec(n)) return 0;
+    bool store = isstore(n);
+    if (!store && !isload(n)) return 0;
+    uint32_t r = firstreg(n);
+    if (!r || (n->gprwrite & ~r) || (store ? n->gprwrite != 0 : (n->gprread & r) != 0)) return 0;
+    if (store && (addressregs(n) & r)) return 0;
+    std::string_view addr = addressop(n);
+    std::string_view nm = genname(n);
+    for (InsnNode* u = n->next; u; u = u->next) {
+        if (u->islabel() || (u->kind & KLabelText) == KLabelText) return 0;
+        if (!u->isinsn()) continue;
+        bool cond = islabelbranch(u) && iscondbranch(u) && !(u->crwrite & (Lr | Ctr | Call));
+        if (!cond && barrier(u)) return 0;
+        if (isload(u) && addressop(u) == addr) {
+            if (u->isvolatile() || (insnrow(u->kind).attr & Upd)) return 0;
+            std::string_view um = genname(u);
+            uint32_t y = firstreg(u);
+            std::string mv;
+            if (store) {
+                const char* want = storeof(um);
+                if (!want || nm != want || u->gprwrite != y) return 0;
+                mv = um[1] == 'w' ? "mr " : um[1] == 'b' ? "extzb " : um == "lha" ? "extsh " : "extzh ";
+            } else {
+                if (genrow(u) != genrow(n) || u->gprwrite != y || (u->gprread & y)) return 0;
+                mv = "mr ";
+            }
+            if (!armed(o)) return 0;
+            replaceinsn(o, u, mv + reg(y) + "," + reg(r));
+            ++o.modifications;
+            return 1;
+        }
+        if (u->gprwrite & (n->gprread | r)) return 0;
+        if ((u->crwrite & Mem) && mayalias(o, u, n)) return 0;
+    }
+    return 0;
+}
+
 // ---- M4: mr T,S ----
 // A plain move mr T,S: its two registers.
 bool moveregs(const InsnNode* n, uint32_t& t, uint32_t& s) {
@@ -1845,7 +1890,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
         {"C2", unsignedzero}, {"L4", unchangedsave}, {"B3", bittestext},
         {"C3", bitcompare},   {"A3", andext},       {"M6", tailcall},
-        {"E6", extsource},    {"M1", valuethere},    {"S2", computedagain},
+        {"E6", extsource},    {"M1", valuethere},    {"M3", laterload},    {"S2", computedagain},
         {"A5", laagain},     {"I1", inr0},        {"P0", addlater},
     };
     return rows;

@@ -214,11 +214,14 @@ const Case kCases[] = {
      "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|lwz r4,8(r8)|slwi r4,3|add r3,r4,r5|use (r3)|blr",
      "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|add r3,r4,r5|blr"},
     {"address used only to load one word",
-     "la r3,_x(r13)|lwz r4,0(r3)|cmpwi r4,0|beq L1|lwz r5,0(r3)|add r4,r5|L1:|stw r4,_y(r13)|blr",
-     "lwz r3,_x(r13)|or. r4,r3,r3|beq L1|add r4,r3|L1:|stw r4,_y(r13)|blr"},
+     "la r3,_x(r13)|cmpwi r5,0|beq L1|lwz r4,0(r3)|stw r4,_y(r13)|L1:|lwz r6,0(r3)|stw r6,_z(r13)|blr",
+     "lwz r3,_x(r13)|cmpwi r5,0|beq L1|mr r4,r3|stw r4,_y(r13)|L1:|mr r6,r3|stw r6,_z(r13)|blr"},
     {"load at a label reached by one jump",
      "cmpwi r5,0|beq L2|stw r3,8(r4)|b L1|L2:|li r3,0|stw r3,8(r4)|blr|L1:|lwz r3,8(r4)|add r3,r6|use (r3)|blr",
      "cmpwi r5,0|beq L2|stw r3,8(r4)|b L1|L2:|li r3,0|stw r3,8(r4)|blr|L1:|add r3,r6|blr"},
+    {"load after a branch of what was stored before it",
+     "sth r3,_h(r13)|cmpwi r4,0|beq L1|lha r5,_h(r13)|add r3,r5|L1:|use (r3)|blr",
+     "sth r3,_h(r13)|cmpwi r4,0|beq L1|extsh r5,r3|add r3,r5|L1:|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -371,6 +374,10 @@ const Case kKept[] = {
     {"load at a label also fallen into",
      "cmpwi r5,0|beq L1|stw r3,8(r4)|b L1|L2:|li r3,0|stw r3,8(r4)|L1:|lwz r3,8(r4)|add r3,r6|use (r3)|blr",
      "cmpwi r5,0|beq L1|stw r3,8(r4)|L1:|lwz r3,8(r4)|add r3,r6|blr"},
+    // a store through a pointer after the branch
+    {"load after a branch and a store through a pointer",
+     "sth r3,_h(r13)|cmpwi r4,0|beq L1|stw r6,0(r7)|lha r5,_h(r13)|add r3,r5|L1:|use (r3)|blr",
+     "sth r3,_h(r13)|cmpwi r4,0|beq L1|stw r6,0(r7)|lha r5,_h(r13)|add r3,r5|L1:|blr"},
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
