@@ -1821,6 +1821,39 @@ int bitcompare(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return dropped(o, place, n);
 }
 
+// ---- A4: two ands with constants in one register make one ----
+//     li Y,c2; and X,Y; li Y,c1; and X,Y    becomes    li Y,c1; li Y,c1&c2; and X,Y
+// when Y is dead after the last and and nothing between reads or writes X
+// or Y (the first li Y,c1 is then dead and left to M0).
+int andconstants(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "A4")) return 0;
+    InsnNode* n = place;
+    if (!isrow(n, rowids().and_) || n->isvolatile() || hasrec(n) || operandcount(n->text) != 2) return 0;
+    uint32_t x = firstreg(n), y = parsereg(restops(n));
+    if (!x || !y || x == y || !deadregs(o, n->next, y)) return 0;
+    InsnNode* found[3] = {nullptr, nullptr, nullptr};   // li Y,c1; the earlier and; li Y,c2
+    int32_t c[2] = {0, 0};
+    int k = 0;
+    for (InsnNode* p = previnblock(n); p && k < 3; p = previnblock(p)) {
+        if (barrier(p) || p->isvolatile()) return 0;
+        bool want = k == 1 ? genrow(p) == genrow(n) && p->text == n->text && !hasrec(p)
+                           : isrow(p, rowids().li) && p->gprwrite == y && operandcount(p->text) == 2 &&
+                                 numvalue(lastoperand(p->text), c[k / 2]);
+        if (want) {
+            found[k++] = p;
+            continue;
+        }
+        if ((p->gprread | p->gprwrite) & (x | y)) return 0;
+    }
+    if (k < 3) return 0;
+    int64_t v = static_cast<int64_t>(static_cast<int32_t>(static_cast<uint32_t>(c[0]) & static_cast<uint32_t>(c[1])));
+    if (v < -0x80000 || v > 0x7FFFF) return 0;
+    putafter(o, found[0], "li " + reg(y) + "," + num(v));
+    delinsn(o, found[1]);
+    delinsn(o, found[2]);
+    return 1;
+}
+
 // ---- A3: an and of two zero-extended values needs only the narrower ----
 int andext(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "A3")) return 0;
@@ -1890,7 +1923,7 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
         {"C2", unsignedzero}, {"L4", unchangedsave}, {"B3", bittestext},
         {"C3", bitcompare},   {"A3", andext},       {"M6", tailcall},
-        {"E6", extsource},    {"M1", valuethere},    {"M3", laterload},    {"S2", computedagain},
+        {"E6", extsource},    {"M1", valuethere},    {"A4", andconstants},    {"M3", laterload},    {"S2", computedagain},
         {"A5", laagain},     {"I1", inr0},        {"P0", addlater},
     };
     return rows;

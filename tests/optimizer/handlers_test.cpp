@@ -222,6 +222,7 @@ const Case kCases[] = {
     {"load after a branch of what was stored before it",
      "sth r3,_h(r13)|cmpwi r4,0|beq L1|lha r5,_h(r13)|add r3,r5|L1:|use (r3)|blr",
      "sth r3,_h(r13)|cmpwi r4,0|beq L1|extsh r5,r3|add r3,r5|L1:|blr"},
+    {"two ands with constants", "li r4,12|and r3,r4|li r4,10|and r3,r4|use (r3)|blr", "li r4,8|and r3,r4|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
