@@ -156,6 +156,51 @@ int sinkstore(Optimizer& o, InsnNode* label) {
     return 0;
 }
 
+// L2: a constant or load at a join whose value every branch to the label
+// already leaves in its register is made on the fall-through way alone:
+// it moves to just before the label. When one jump does not bring the
+// value but the fall-through way already has it, the line moves to just
+// before that jump instead.
+int joinvalue(Optimizer& o, InsnNode* label) {
+    if (!enterpass(o, "L2")) return 0;
+    if (!label->rec || label->rec->refs.empty() || label->isvolatile()) return 0;
+    InsnNode* p = insnbefore(label);
+    if (!p || !fallsthrough(p) || (islabelbranch(p) && p->link == label)) return 0;
+    uint32_t left = 0;
+    for (InsnNode* x = label->next; x; x = x->next) {
+        if (x->islabel() || (x->kind & KLabelText) == KLabelText) return 0;
+        if (!x->isinsn()) continue;
+        if (barrier(x) || (x->crwrite & Mem)) return 0;
+        int32_t v = 0;
+        bool kind = isload(x) || numvalue(lastoperand(x->text), v);
+        if (kind && valueline(x) && !(x->gprread & left) &&
+            !(x->gprwrite & (left | regbit(1) | regbit(2) | regbit(13)))) {
+            bool ok = true;
+            InsnNode* failed = nullptr;
+            for (InsnNode* r : label->rec->refs) {
+                if (!r->isinsn() || !islabelbranch(r) || r->isvolatile() || (r->gprwrite & x->gprwrite)) {
+                    ok = false;
+                    break;
+                }
+                if (valueheld(o, r, x)) continue;
+                if (failed || !isjump(r)) {
+                    ok = false;
+                    break;
+                }
+                failed = r;
+            }
+            if (ok && failed && !valueheld(o, label, x)) ok = false;
+            if (ok) {
+                if (!armed(o)) return 0;
+                moveinsn(o.unit, x, failed ? failed->prev : label->prev);
+                return 1;
+            }
+        }
+        left |= x->gprread | x->gprwrite;
+    }
+    return 0;
+}
+
 // L3: a load at a label that one jump alone reaches goes before the jump
 // when the jump's block already accessed the same place: there the value
 // can be taken from the register that holds it.
@@ -564,7 +609,7 @@ int pairinsns(Optimizer& o) {
 
 const std::vector<BlockPassDef>& blockpasses() {
     static const std::vector<BlockPassDef> rows = {
-        {"B2", nextlinebranch}, {"F0", crossjump}, {"L3", loadbeforejump}, {"L1", hoistcommon},
+        {"B2", nextlinebranch}, {"F0", crossjump}, {"L2", joinvalue}, {"L3", loadbeforejump}, {"L1", hoistcommon},
         {"S1", sinkstore},      {"F1", invariantload}, {"I3", invariant}};
     return rows;
 }

@@ -1469,20 +1469,13 @@ bool everywayback(InsnNode* n, Visit visit) {
     return true;
 }
 
-// ---- M1: a value every way into the line already leaves in its register ----
-// Each way back meets the same line (or, for lwz, a stw of the register to
-// the same place) before anything writes the register or what the line
-// reads; for a load nothing on the way may store where it loads from.
-int valuethere(Optimizer& o, InsnNode*& place, const InsnRow& row) {
-    if (!enterpass(o, "M1")) return 0;
-    InsnNode* n = place;
+}  // namespace
+
+bool valueheld(Optimizer& o, InsnNode* from, const InsnNode* n) {
     uint32_t x = firstreg(n);
-    if (!x || n->isvolatile() || n->gprwrite != x || (n->gprread & x) || (row.attr & (Upd | Eff)) || hasrec(n) ||
-        (n->crwrite & ~(Mem | RecForm)) || n->fprwrite || operandcount(n->text) != 2)
-        return 0;
     bool load = isload(n);
     bool word = genname(n) == "lwz";
-    bool ok = everywayback(n, [&](InsnNode* p) {
+    return everywayback(from, [&](InsnNode* p) {
         if (p->isvolatile() || (p->crwrite & Call)) return -1;
         if (load && (p->crwrite & Mem)) {
             if (word && genname(p) == "stw" && p->text == n->text && !(p->gprwrite & x)) return 1;
@@ -1492,7 +1485,26 @@ int valuethere(Optimizer& o, InsnNode*& place, const InsnRow& row) {
         if (p->gprwrite & n->gprread) return -1;
         return 0;
     });
-    if (!ok || !armed(o)) return 0;
+}
+
+bool valueline(const InsnNode* n) {
+    uint32_t x = firstreg(n);
+    return x && !n->isvolatile() && n->gprwrite == x && !(n->gprread & x) &&
+           !(insnrow(n->kind).attr & (Upd | Eff)) && !hasrec(n) && !(n->crwrite & ~(Mem | RecForm)) && !n->fprwrite &&
+           operandcount(n->text) == 2;
+}
+
+namespace {
+
+// ---- M1: a value every way into the line already leaves in its register ----
+// Each way back meets the same line (or, for lwz, a stw of the register to
+// the same place) before anything writes the register or what the line
+// reads; for a load nothing on the way may store where it loads from.
+int valuethere(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "M1")) return 0;
+    InsnNode* n = place;
+    if (!valueline(n)) return 0;
+    if (!valueheld(o, n, n) || !armed(o)) return 0;
     return dropped(o, place, n);
 }
 

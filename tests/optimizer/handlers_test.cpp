@@ -223,6 +223,9 @@ const Case kCases[] = {
      "sth r3,_h(r13)|cmpwi r4,0|beq L1|lha r5,_h(r13)|add r3,r5|L1:|use (r3)|blr",
      "sth r3,_h(r13)|cmpwi r4,0|beq L1|extsh r5,r3|add r3,r5|L1:|blr"},
     {"two ands with constants", "li r4,12|and r3,r4|li r4,10|and r3,r4|use (r3)|blr", "li r4,8|and r3,r4|blr"},
+    {"constant at a join that the branch brings",
+     "li r5,7|stw r5,_z(r13)|cmpwi r4,0|beq L1|li r5,1|stw r5,_y(r13)|L1:|li r5,7|add r3,r5|use (r3)|blr",
+     "li r5,7|stw r5,_z(r13)|cmpwi r4,0|beq L1|li r5,1|stw r5,_y(r13)|li r5,7|L1:|add r3,r5|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -344,10 +347,10 @@ const Case kKept[] = {
      "extrwi r5,r4,1,28|cmpi r5,0|bgt L1|li r3,1|L1:|blr"},
     {"bit set above the byte", "lbz r3,0(r4)|bseti r3,20|extzb r3|use (r3)|blr", "lbz r3,0(r4)|bseti r3,20|extzb r3|blr"},
     {"or above the byte", "lbz r3,0(r4)|ori r3,0x100|extzb r3|use (r3)|blr", "lbz r3,0(r4)|ori r3,0x100|extzb r3|blr"},
-    // a store on one way may change the place loaded again
+    // a store on one way may change the place loaded again: only that way loads again
     {"reload after a store on one way",
      "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,_x(r13)|L1:|lwz r3,0(r4)|use (r3)|blr",
-     "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,_x(r13)|L1:|lwz r3,0(r4)|blr"},
+     "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,_x(r13)|lwz r3,0(r4)|L1:|blr"},
     // a store of the loop may change what the load reads
     {"load in a loop with a store through a pointer",
      "li r11,3|mtctr r11|L2:|lwz r5,_k(r13)|add r6,r5|stw r6,0(r8)|bdnz L2|mr r3,r6|use (r3)|blr",
@@ -379,6 +382,10 @@ const Case kKept[] = {
     {"load after a branch and a store through a pointer",
      "sth r3,_h(r13)|cmpwi r4,0|beq L1|stw r6,0(r7)|lha r5,_h(r13)|add r3,r5|L1:|use (r3)|blr",
      "sth r3,_h(r13)|cmpwi r4,0|beq L1|stw r6,0(r7)|lha r5,_h(r13)|add r3,r5|L1:|blr"},
+    // the branch to the join does not bring the value
+    {"constant at a join the branch does not bring",
+     "li r5,6|stw r5,_z(r13)|cmpwi r4,0|beq L1|li r5,1|stw r5,_y(r13)|L1:|li r5,7|add r3,r5|use (r3)|blr",
+     "li r5,6|stw r5,_z(r13)|cmpwi r4,0|beq L1|li r5,1|stw r5,_y(r13)|L1:|li r5,7|add r3,r5|blr"},
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
