@@ -121,7 +121,7 @@ std::optional<std::string> compile(Build& b, const std::string& path) {
         say(out + " is in the way of " + path + "'s assembly text");
         return std::nullopt;
     }
-    std::vector<std::string> args{"-s"};
+    std::vector<std::string> args{"-s", kNoOptimizer};
     for (const std::string& d : b.opt.defines.items) args.push_back("-d" + d);
     for (const std::string& i : b.opt.includes.items) args.push_back("-i" + i);
     for (const std::string& p : b.opt.parseropts.items) args.push_back("-p" + p);
