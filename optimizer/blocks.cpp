@@ -165,7 +165,7 @@ int joinvalue(Optimizer& o, InsnNode* label) {
     if (!enterpass(o, "L2")) return 0;
     if (!label->rec || label->rec->refs.empty() || label->isvolatile()) return 0;
     InsnNode* p = insnbefore(label);
-    if (!p || !fallsthrough(p) || (islabelbranch(p) && p->link == label)) return 0;
+    if (!p || !fallsthrough(p) || (islabelbranch(p) && p->link == label) || !armed(o)) return 0;
     uint32_t left = 0;
     for (InsnNode* x = label->next; x; x = x->next) {
         if (x->islabel() || (x->kind & KLabelText) == KLabelText) return 0;
@@ -191,7 +191,6 @@ int joinvalue(Optimizer& o, InsnNode* label) {
             }
             if (ok && failed && !valueheld(o, label, x)) ok = false;
             if (ok) {
-                if (!armed(o)) return 0;
                 moveinsn(o.unit, x, failed ? failed->prev : label->prev);
                 return 1;
             }

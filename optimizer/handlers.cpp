@@ -338,7 +338,7 @@ bool deadframestore(Optimizer& o, InsnNode* n) {
     int32_t off = 0;
     uint32_t size = 0;
     const uint32_t r1 = regbit(1);
-    if (addressregs(n) != r1 || !frameslot(o, n, off, size) || off < 0 || takesframeaddress(o.unit)) return false;
+    if (addressregs(n) != r1 || !frameslot(o, n, off, size) || off < 0) return false;
     for (InsnNode* p = n->next; p; p = p->next) {
         if (p->istext()) continue;
         if (p->islabel()) {
@@ -353,7 +353,7 @@ bool deadframestore(Optimizer& o, InsnNode* n) {
             InsnNode* e = p->next;
             while (e && e->istext()) e = e->next;
             if (!e || !e->isinsn() || genname(e) != "blr" || e->isvolatile() || iscondbranch(e)) return false;
-            return static_cast<int64_t>(off) + size <= k;
+            return static_cast<int64_t>(off) + size <= k && !takesframeaddress(o.unit);
         }
         if (p->crread & Mem) {
             if (mayalias(o, n, p)) return false;
@@ -1503,8 +1503,8 @@ namespace {
 int valuethere(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "M1")) return 0;
     InsnNode* n = place;
-    if (!valueline(n)) return 0;
-    if (!valueheld(o, n, n) || !armed(o)) return 0;
+    if (!valueline(n) || !armed(o)) return 0;   // the walk is costly: only in the deferred phase
+    if (!valueheld(o, n, n)) return 0;
     return dropped(o, place, n);
 }
 
