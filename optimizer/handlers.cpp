@@ -59,6 +59,30 @@ const char* storeof(std::string_view load) {
     return nullptr;
 }
 
+// The stored register S changed between the store P and the load N of
+// the same place: when the line right before P made S for P alone (an la,
+// an mr or a load), it makes a free register F instead and P stores F, so
+// that a later round can copy F in place of the load.
+int keepstored(Optimizer& o, InsnNode* p, InsnNode* n, uint32_t s) {
+    InsnNode* w = previnblock(p);
+    const RowIds& id = rowids();
+    if (!w || w->isvolatile() || w->gprwrite != s || firstreg(w) != s || (insnrow(w->kind).attr & (Upd | Eff)) ||
+        hasrec(w) || (addressregs(p) & s) || (!isrow(w, id.la) && !isrow(w, id.mr) && !isload(w)))
+        return 0;
+    if (!deadregs(o, p->next, s | n->gprwrite)) return 0;
+    uint32_t used = n->gprread | w->gprread;
+    for (InsnNode* q = w; q && q != n; q = q->next)
+        if (q->isinsn()) used |= q->gprread | q->gprwrite;
+    uint32_t f = 0;
+    for (int r = 3; r <= 7 && !f; ++r)
+        if (!(used & regbit(r)) && deadregs(o, p->next, regbit(r))) f = regbit(r);
+    if (!f || (o.opt.x && (o.unit.keepmask & f)) || !armed(o)) return 0;
+    replaceinsn(o, w, std::string(mnemonicof(w)) + suffixes(w) + " " + reg(f) + "," + std::string(restops(w)));
+    replaceinsn(o, p, std::string(mnemonicof(p)) + suffixes(p) + " " + reg(f) + "," + std::string(restops(p)));
+    o.modifications += 2;
+    return 1;
+}
+
 int forward(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "M2")) return 0;
     InsnNode* n = place;
@@ -75,7 +99,8 @@ int forward(Optimizer& o, InsnNode*& place, const InsnRow&) {
         if (isstore(p)) {
             if (genname(p) == sm && addressop(p) == addr && !(insnrow(p->kind).attr & Upd)) {
                 uint32_t s = firstreg(p);
-                if (!s || (written & s)) return 0;
+                if (s && (written & s)) return keepstored(o, p, n, s);
+                if (!s) return 0;
                 std::string mv = lm[1] == 'w' ? "mr " : lm[1] == 'b' ? "extzb " : lm[1] == 'h' && lm[2] == 'a' ? "extsh " : "extzh ";
                 place = replaceinsn(o, n, mv + reg(x) + "," + reg(s));
                 ++o.modifications;

@@ -226,6 +226,9 @@ const Case kCases[] = {
     {"constant at a join that the branch brings",
      "li r5,7|stw r5,_z(r13)|cmpwi r4,0|beq L1|li r5,1|stw r5,_y(r13)|L1:|li r5,7|add r3,r5|use (r3)|blr",
      "li r5,7|stw r5,_z(r13)|cmpwi r4,0|beq L1|li r5,1|stw r5,_y(r13)|li r5,7|L1:|add r3,r5|blr"},
+    {"stored value kept in a free register",
+     "lwz r3,0(r9)|stw r3,8(r1)|li r3,1|stw r3,_y(r13)|lwz r3,8(r1)|add r3,r8|use (r3)|blr",
+     "lwz r4,0(r9)|stw r4,8(r1)|li r3,1|stw r3,_y(r13)|mr r3,r4|add r3,r8|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -386,6 +389,10 @@ const Case kKept[] = {
     {"constant at a join the branch does not bring",
      "li r5,6|stw r5,_z(r13)|cmpwi r4,0|beq L1|li r5,1|stw r5,_y(r13)|L1:|li r5,7|add r3,r5|use (r3)|blr",
      "li r5,6|stw r5,_z(r13)|cmpwi r4,0|beq L1|li r5,1|stw r5,_y(r13)|L1:|li r5,7|add r3,r5|blr"},
+    // every register that could keep the value is in use
+    {"stored value with no free register",
+     "lwz r3,0(r9)|stw r3,8(r1)|li r3,1|stw r3,_y(r13)|lwz r3,8(r1)|add r3,r8|use (r3,r4,r5,r6,r7)|blr",
+     "lwz r3,0(r9)|stw r3,8(r1)|li r3,1|stw r3,_y(r13)|lwz r3,8(r1)|add r3,r8|blr"},
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
