@@ -156,6 +156,22 @@ int sinkstore(Optimizer& o, InsnNode* label) {
     return 0;
 }
 
+// The first line of the block at a label (walked up to its first branch,
+// store or call) that `take` accepts and that could stand at the label
+// instead: nothing before it reads or writes what it reads or writes.
+template <class Take>
+InsnNode* movableup(InsnNode* label, Take take) {
+    uint32_t left = 0;
+    for (InsnNode* x = label->next; x; x = x->next) {
+        if (x->islabel() || (x->kind & KLabelText) == KLabelText) return nullptr;
+        if (!x->isinsn()) continue;
+        if (barrier(x) || (x->crwrite & Mem)) return nullptr;
+        if (!((x->gprread | x->gprwrite) & left) && take(x)) return x;
+        left |= x->gprread | x->gprwrite;
+    }
+    return nullptr;
+}
+
 // L2: a constant or load at a join whose value every branch to the label
 // already leaves in its register is made on the fall-through way alone:
 // it moves to just before the label. When one jump does not bring the
@@ -166,38 +182,24 @@ int joinvalue(Optimizer& o, InsnNode* label) {
     if (!label->rec || label->rec->refs.empty() || label->isvolatile()) return 0;
     InsnNode* p = insnbefore(label);
     if (!p || !fallsthrough(p) || (islabelbranch(p) && p->link == label) || !armed(o)) return 0;
-    uint32_t left = 0;
-    for (InsnNode* x = label->next; x; x = x->next) {
-        if (x->islabel() || (x->kind & KLabelText) == KLabelText) return 0;
-        if (!x->isinsn()) continue;
-        if (barrier(x) || (x->crwrite & Mem)) return 0;
+    InsnNode* failed = nullptr;
+    InsnNode* moved = movableup(label, [&](InsnNode* x) {
         int32_t v = 0;
-        bool kind = isload(x) || numvalue(lastoperand(x->text), v);
-        if (kind && valueline(x) && !(x->gprread & left) &&
-            !(x->gprwrite & (left | regbit(1) | regbit(2) | regbit(13)))) {
-            bool ok = true;
-            InsnNode* failed = nullptr;
-            for (InsnNode* r : label->rec->refs) {
-                if (!r->isinsn() || !islabelbranch(r) || r->isvolatile() || (r->gprwrite & x->gprwrite)) {
-                    ok = false;
-                    break;
-                }
-                if (valueheld(o, r, x)) continue;
-                if (failed || !isjump(r)) {
-                    ok = false;
-                    break;
-                }
-                failed = r;
-            }
-            if (ok && failed && !valueheld(o, label, x)) ok = false;
-            if (ok) {
-                moveinsn(o.unit, x, failed ? failed->prev : label->prev);
-                return 1;
-            }
+        if ((!isload(x) && !numvalue(lastoperand(x->text), v)) || !valueline(x) ||
+            (x->gprwrite & (regbit(1) | regbit(2) | regbit(13))))
+            return false;
+        failed = nullptr;
+        for (InsnNode* r : label->rec->refs) {
+            if (!r->isinsn() || !islabelbranch(r) || r->isvolatile() || (r->gprwrite & x->gprwrite)) return false;
+            if (valueheld(o, r, x)) continue;
+            if (failed || !isjump(r)) return false;
+            failed = r;
         }
-        left |= x->gprread | x->gprwrite;
-    }
-    return 0;
+        return !failed || valueheld(o, label, x);
+    });
+    if (!moved) return 0;
+    moveinsn(o.unit, moved, failed ? failed->prev : label->prev);
+    return 1;
 }
 
 // L3: a load at a label that one jump alone reaches goes before the jump
@@ -212,31 +214,20 @@ int loadbeforejump(Optimizer& o, InsnNode* label) {
     InsnNode* q = label->rec->refs[0];
     InsnNode* before = insnbefore(label);
     if (!q->isinsn() || !isjump(q) || q->isvolatile() || (before && fallsthrough(before))) return 0;
-    uint32_t left = 0;
-    for (InsnNode* x = label->next; x; x = x->next) {
-        if (x->islabel() || (x->kind & KLabelText) == KLabelText) return 0;
-        if (!x->isinsn()) continue;
-        if (barrier(x) || (x->crwrite & Mem)) return 0;
+    InsnNode* moved = movableup(label, [&](InsnNode* x) {
         uint32_t w = x->gprwrite;
-        if (isload(x) && !x->isvolatile() && !(insnrow(x->kind).attr & (Upd | Eff)) && w && !(w & (w - 1)) &&
-            (w & (regbit(0) | regrange(3, 12))) && !(x->gprread & w) && !((x->gprread | w) & left)) {
-            bool found = false;
-            for (InsnNode* p = previnblock(q); p && !found; p = previnblock(p)) {
-                if (p->text == x->text && p->width == x->width && (isload(p) || isstore(p))) {
-                    found = true;
-                    break;
-                }
-                if (barrier(p) || (p->gprwrite & (w | x->gprread)) || ((p->crwrite & Mem) && mayalias(o, p, x))) break;
-            }
-            if (found) {
-                if (!armed(o)) return 0;
-                moveinsn(o.unit, x, q->prev);
-                return 1;
-            }
+        if (!isload(x) || x->isvolatile() || (insnrow(x->kind).attr & (Upd | Eff)) || !w || (w & (w - 1)) ||
+            !(w & (regbit(0) | regrange(3, 12))) || (x->gprread & w))
+            return false;
+        for (InsnNode* p = previnblock(q); p; p = previnblock(p)) {
+            if (p->text == x->text && p->width == x->width && (isload(p) || isstore(p))) return true;
+            if (barrier(p) || (p->gprwrite & (w | x->gprread)) || ((p->crwrite & Mem) && mayalias(o, p, x))) return false;
         }
-        left |= x->gprread | x->gprwrite;
-    }
-    return 0;
+        return false;
+    });
+    if (!moved || !armed(o)) return 0;
+    moveinsn(o.unit, moved, q->prev);
+    return 1;
 }
 
 // L1: both ways out of a conditional branch begin with the same line.
