@@ -74,18 +74,27 @@ int crossjump(Optimizer& o, InsnNode* label) {
 //     P; L: ... X ... bdnz L     (P falls into L, the bdnz is L's only way in)
 // F1 does the same for an invariant load, when no store of the loop may
 // touch what it loads.
+// A counted loop of one block: P falls into L, the bdnz at the end is L's
+// only way in, and no label, branch or call stands between them. Returns
+// the bdnz (and P), or nullptr.
+InsnNode* countedloop(InsnNode* label, InsnNode*& p) {
+    if (!label->rec || label->rec->refs.size() != 1 || label->isvolatile()) return nullptr;
+    InsnNode* r = label->rec->refs[0];
+    if (!r->isinsn() || !isrow(r, rowids().bdnz) || operandcount(r->text) != 1) return nullptr;
+    p = insnbefore(label);
+    if (!p || !fallsthrough(p)) return nullptr;
+    for (InsnNode* q = label->next; q != r; q = q->next) {
+        if (!q || q->islabel() || (q->kind & KLabelText) == KLabelText) return nullptr;
+        if (q->isinsn() && (q->crwrite & (Lbl | Call | Exit | Br))) return nullptr;
+    }
+    return r;
+}
+
 int hoistinvariant(Optimizer& o, InsnNode* label, const char* code, bool loads) {
     if (!enterpass(o, code)) return 0;
-    if (!label->rec || label->rec->refs.size() != 1 || label->isvolatile()) return 0;
-    InsnNode* r = label->rec->refs[0];
-    if (!r->isinsn() || !isrow(r, rowids().bdnz) || operandcount(r->text) != 1) return 0;
-    InsnNode* p = insnbefore(label);
-    if (!p || !fallsthrough(p)) return 0;
-    // one block: no label and no other branch between L and its bdnz
-    for (InsnNode* q = label->next; q != r; q = q->next) {
-        if (!q || q->islabel() || (q->kind & KLabelText) == KLabelText) return 0;
-        if (q->isinsn() && (q->crwrite & (Lbl | Call | Exit | Br))) return 0;
-    }
+    InsnNode* p = nullptr;
+    InsnNode* r = countedloop(label, p);
+    if (!r) return 0;
     uint32_t a = ~(regbit(1) | regbit(2) | regbit(13)), left = 0;
     for (InsnNode* x = label->next; x != r; x = x->next) {
         if (!x->isinsn()) continue;
@@ -128,15 +137,11 @@ int invariantload(Optimizer& o, InsnNode* label) { return hoistinvariant(o, labe
 // not written after the store.
 int sinkstore(Optimizer& o, InsnNode* label) {
     if (!enterpass(o, "S1")) return 0;
-    if (!label->rec || label->rec->refs.size() != 1 || label->isvolatile()) return 0;
-    InsnNode* r = label->rec->refs[0];
-    if (!r->isinsn() || !isrow(r, rowids().bdnz) || operandcount(r->text) != 1) return 0;
-    InsnNode* p = insnbefore(label);
-    if (!p || !fallsthrough(p)) return 0;
-    for (InsnNode* q = label->next; q != r; q = q->next) {
-        if (!q || q->islabel() || (q->kind & KLabelText) == KLabelText) return 0;
+    InsnNode* p = nullptr;
+    InsnNode* r = countedloop(label, p);
+    if (!r) return 0;
+    for (InsnNode* q = label->next; q != r; q = q->next)
         if (q->isinsn() && (barrier(q) || (insnrow(q->kind).attr & Eff))) return 0;
-    }
     for (InsnNode* d = label->next; d != r; d = d->next) {
         if (!d->isinsn() || !isstore(d) || d->isvolatile() || (insnrow(d->kind).attr & Upd) || d->gprwrite) continue;
         uint32_t areg = addressregs(d), sreg = d->gprread & ~areg;
