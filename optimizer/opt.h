@@ -264,6 +264,7 @@ struct Optimizer {
     int optline = 3, infoline = 2;       // count-downs over the whole run
     int madelabels = 0;                  // LC%03d counter, never reset
     int32_t framevalue = 0;              // the number of the unit's OFST line
+    bool framevalueset = false;          // the unit has an OFST line
     PathList paths;
     bool pathoverflow = false;           // a walk found more open paths than the PathList holds
     Unit unit;
