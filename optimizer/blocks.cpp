@@ -1,6 +1,7 @@
 // The passes that work on a label (the start of a block) and the pairing
 // pass that runs once over a finished unit.
 #include <algorithm>
+#include <memory>
 
 #include "optimizer/opt.h"
 #include "optimizer/rewrite.h"
@@ -71,34 +72,47 @@ int crossjump(Optimizer& o, InsnNode* label) {
 
 // I3: an invariant computation of a counted loop goes in front of it.
 //     P; L: ... X ... bdnz L     (P falls into L, the bdnz is L's only way in)
-int invariant(Optimizer& o, InsnNode* label) {
-    if (!enterpass(o, "I3")) return 0;
-    if (!label->rec || label->rec->refs.size() != 1 || label->isvolatile()) return 0;
+// F1 does the same for an invariant load, when no store of the loop may
+// touch what it loads.
+// A counted loop of one block: P falls into L, the bdnz at the end is L's
+// only way in, and no label, branch or call stands between them. Returns
+// the bdnz (and P), or nullptr.
+InsnNode* countedloop(InsnNode* label, InsnNode*& p) {
+    if (!label->rec || label->rec->refs.size() != 1 || label->isvolatile()) return nullptr;
     InsnNode* r = label->rec->refs[0];
-    if (!r->isinsn() || !isrow(r, rowids().bdnz) || operandcount(r->text) != 1) return 0;
-    InsnNode* p = insnbefore(label);
-    if (!p || !fallsthrough(p)) return 0;
-    // one block: no label and no other branch between L and its bdnz
-    uint32_t written = 0;
+    if (!r->isinsn() || !isrow(r, rowids().bdnz) || operandcount(r->text) != 1) return nullptr;
+    p = insnbefore(label);
+    if (!p || !fallsthrough(p)) return nullptr;
     for (InsnNode* q = label->next; q != r; q = q->next) {
-        if (!q || q->islabel() || (q->kind & KLabelText) == KLabelText) return 0;
-        if (q->isinsn()) {
-            if (q->crwrite & (Lbl | Call | Exit | Br)) return 0;
-            written |= q->gprwrite;
-        }
+        if (!q || q->islabel() || (q->kind & KLabelText) == KLabelText) return nullptr;
+        if (q->isinsn() && (q->crwrite & (Lbl | Call | Exit | Br))) return nullptr;
     }
-    uint32_t a = ~(regbit(1) | regbit(2) | regbit(13));
+    return r;
+}
+
+int hoistinvariant(Optimizer& o, InsnNode* label, const char* code, bool loads) {
+    if (!enterpass(o, code)) return 0;
+    InsnNode* p = nullptr;
+    InsnNode* r = countedloop(label, p);
+    if (!r) return 0;
+    uint32_t a = ~(regbit(1) | regbit(2) | regbit(13)), left = 0;
     for (InsnNode* x = label->next; x != r; x = x->next) {
         if (!x->isinsn()) continue;
         if (isstore(x) || (x->gprwrite & regbit(1)) || barrier(x)) return 0;
         uint32_t w = x->gprwrite;
-        bool candidate = !isload(x) && removable(o, x) && w && !(w & (w - 1)) && (w & a) && !(x->gprread & w) &&
-                         !(x->gprread & ~a) && !(x->crwrite & (CrAll | Ca | Lr | Ctr | RecForm)) &&
-                         !(x->crread & (CrAll | Ca | Lr | Ctr | Mem)) && !x->fprread;
+        bool kind = loads ? isload(x) && !(insnrow(x->kind).attr & (Upd | Eff)) && !x->isvolatile()
+                          : !isload(x) && removable(o, x) && !(x->crread & Mem);
+        bool candidate = kind && w && !(w & (w - 1)) && (w & a) && !(x->gprread & w) && !(x->gprread & left) &&
+                         !(x->crwrite & (CrAll | Ca | Lr | Ctr | RecForm)) && !(x->crread & (CrAll | Ca | Lr | Ctr)) &&
+                         !x->fprread && !x->fprwrite;
         if (candidate) {
-            // nothing else in the loop writes what X writes or reads
-            for (InsnNode* q = label->next; q != r && candidate; q = q->next)
-                if (q != x && q->isinsn() && (q->gprwrite & (w | x->gprread))) candidate = false;
+            // nothing else in the loop writes what X writes or reads, or
+            // stores where X loads from
+            for (InsnNode* q = label->next; q != r && candidate; q = q->next) {
+                if (q == x || !q->isinsn()) continue;
+                if (q->gprwrite & (w | x->gprread)) candidate = false;
+                if (loads && (q->crwrite & Mem) && mayalias(o, q, x)) candidate = false;
+            }
         }
         if (candidate) {
             if (!armed(o)) return 0;
@@ -106,9 +120,150 @@ int invariant(Optimizer& o, InsnNode* label) {
             delinsn(o, x);
             return 1;
         }
-        a &= ~(x->gprread | x->gprwrite);
+        left |= x->gprread | x->gprwrite;
+        a &= ~left;
     }
     return 0;
+}
+
+int invariant(Optimizer& o, InsnNode* label) { return hoistinvariant(o, label, "I3", false); }
+int invariantload(Optimizer& o, InsnNode* label) { return hoistinvariant(o, label, "F1", true); }
+
+// S1: a store of a counted loop that nothing else in the loop touches is
+// made once after it, with the value of the last round.
+//     L: ... stw S,a ... bdnz L    becomes    L: ... bdnz L; stw S,a
+// The loop is one block that P falls into; no other access of the loop may
+// touch the place, nothing in it writes the address registers, and S is
+// not written after the store.
+int sinkstore(Optimizer& o, InsnNode* label) {
+    if (!enterpass(o, "S1")) return 0;
+    InsnNode* p = nullptr;
+    InsnNode* r = countedloop(label, p);
+    if (!r) return 0;
+    for (InsnNode* q = label->next; q != r; q = q->next)
+        if (q->isinsn() && (barrier(q) || (insnrow(q->kind).attr & Eff))) return 0;
+    for (InsnNode* d = label->next; d != r; d = d->next) {
+        if (!d->isinsn() || !isstore(d) || d->isvolatile() || (insnrow(d->kind).attr & Upd) || d->gprwrite) continue;
+        uint32_t areg = addressregs(d), sreg = d->gprread & ~areg;
+        bool ok = areg && !(d->gprread & regbit(0));
+        for (InsnNode* q = label->next; q != r && ok; q = q->next) {
+            if (q == d || !q->isinsn()) continue;
+            if (q->gprwrite & areg) ok = false;
+            if (((q->crread | q->crwrite) & Mem) && mayalias(o, q, d)) ok = false;
+        }
+        for (InsnNode* q = d->next; q != r && ok; q = q->next)
+            if (q->isinsn() && (q->gprwrite & sreg)) ok = false;
+        if (!ok) continue;
+        if (!armed(o)) return 0;
+        moveinsn(o.unit, d, r);
+        return 1;
+    }
+    return 0;
+}
+
+// The first line of the block at a label (walked up to its first branch,
+// store or call) that `take` accepts and that could stand at the label
+// instead: nothing before it reads or writes what it reads or writes.
+template <class Take>
+InsnNode* movableup(InsnNode* label, Take take) {
+    uint32_t left = 0;
+    for (InsnNode* x = label->next; x; x = x->next) {
+        if (x->islabel() || (x->kind & KLabelText) == KLabelText) return nullptr;
+        if (!x->isinsn()) continue;
+        if (barrier(x) || (x->crwrite & Mem)) return nullptr;
+        if (!((x->gprread | x->gprwrite) & left) && take(x)) return x;
+        left |= x->gprread | x->gprwrite;
+    }
+    return nullptr;
+}
+
+// L2: a constant or load at a join whose value every branch to the label
+// already leaves in its register is made on the fall-through way alone:
+// it moves to just before the label. When one jump does not bring the
+// value but the fall-through way already has it, the line moves to just
+// before that jump instead.
+int joinvalue(Optimizer& o, InsnNode* label) {
+    if (!enterpass(o, "L2")) return 0;
+    if (!label->rec || label->rec->refs.empty() || label->isvolatile()) return 0;
+    InsnNode* p = insnbefore(label);
+    if (!p || !fallsthrough(p) || (islabelbranch(p) && p->link == label) || !armed(o)) return 0;
+    InsnNode* failed = nullptr;
+    InsnNode* moved = movableup(label, [&](InsnNode* x) {
+        int32_t v = 0;
+        if ((!isload(x) && !numvalue(lastoperand(x->text), v)) || !valueline(x) ||
+            (x->gprwrite & (regbit(1) | regbit(2) | regbit(13))))
+            return false;
+        failed = nullptr;
+        for (InsnNode* r : label->rec->refs) {
+            if (!r->isinsn() || !islabelbranch(r) || r->isvolatile() || (r->gprwrite & x->gprwrite)) return false;
+            if (valueheld(o, r, x)) continue;
+            if (failed || !isjump(r)) return false;
+            failed = r;
+        }
+        return !failed || valueheld(o, label, x);
+    });
+    if (!moved) return 0;
+    moveinsn(o.unit, moved, failed ? failed->prev : label->prev);
+    return 1;
+}
+
+// L3: a load at a label that one jump alone reaches goes before the jump
+// when the jump's block already accessed the same place: there the value
+// can be taken from the register that holds it.
+//     ... stw r3,8(r4); ... b L  ...  L: lwz r3,8(r4)
+// Nothing between L and the load may touch what the load reads or writes,
+// and nothing between the access and the jump may write them or store.
+int loadbeforejump(Optimizer& o, InsnNode* label) {
+    if (!enterpass(o, "L3")) return 0;
+    if (!label->rec || label->rec->refs.size() != 1 || label->isvolatile()) return 0;
+    InsnNode* q = label->rec->refs[0];
+    InsnNode* before = insnbefore(label);
+    if (!q->isinsn() || !isjump(q) || q->isvolatile() || (before && fallsthrough(before))) return 0;
+    InsnNode* moved = movableup(label, [&](InsnNode* x) {
+        uint32_t w = x->gprwrite;
+        if (!isload(x) || x->isvolatile() || (insnrow(x->kind).attr & (Upd | Eff)) || !w || (w & (w - 1)) ||
+            !(w & (regbit(0) | regrange(3, 12))) || (x->gprread & w))
+            return false;
+        for (InsnNode* p = previnblock(q); p; p = previnblock(p)) {
+            if (p->text == x->text && p->width == x->width && (isload(p) || isstore(p))) return true;
+            if (barrier(p) || (p->gprwrite & (w | x->gprread)) || ((p->crwrite & Mem) && mayalias(o, p, x))) return false;
+        }
+        return false;
+    });
+    if (!moved || !armed(o)) return 0;
+    moveinsn(o.unit, moved, q->prev);
+    return 1;
+}
+
+// L1: both ways out of a conditional branch begin with the same line.
+//     B: bcc L; C ... ; (jump or exit); L: A ...    (B is L's only way in)
+// A goes in front of the branch and C goes, when A neither writes what the
+// branch tests nor reads or writes what the branch writes.
+int hoistcommon(Optimizer& o, InsnNode* label) {
+    if (!enterpass(o, "L1")) return 0;
+    if (!label->rec || label->rec->refs.size() != 1 || label->isvolatile()) return 0;
+    InsnNode* p = insnbefore(label);
+    if (!p || fallsthrough(p)) return 0;
+    InsnNode* b = label->rec->refs[0];
+    if (!b->isinsn() || !islabelbranch(b) || !iscondbranch(b) || b->isvolatile()) return 0;
+    if ((b->crwrite & ~(Br | Lbl)) || b->gprwrite || b->fprwrite) return 0;
+    InsnNode* a = nullptr;
+    for (InsnNode* q = label->next; q; q = q->next) {
+        if (q->islabel() || (q->kind & KLabelText) == KLabelText) return 0;
+        if (q->isinsn()) {
+            a = q;
+            break;
+        }
+    }
+    InsnNode* c = nextinblock(b);
+    if (!a || !c || a == c || !b->prev || a->isvolatile() || c->isvolatile()) return 0;
+    if (barrier(a) || (a->crwrite & Mem) || (insnrow(a->kind).attr & Eff)) return 0;
+    if (a->kind != c->kind || a->text != c->text) return 0;
+    if ((a->gprwrite & b->gprread) || (a->crwrite & b->crread & ~Br) || (a->fprwrite & b->fprread)) return 0;
+    if (!armed(o)) return 0;
+    moveinsn(o.unit, a, b->prev);
+    delinsn(o, c);
+    return 1;
 }
 
 // ---- G0: a small-data variable used often gets its address in a register ----
@@ -127,12 +282,15 @@ int smallbases(Optimizer& o) {
     if (!enterpass(o, "G0")) return 0;
     Unit& u = o.unit;
     if (!u.entry) return 0;
-    uint32_t used = 0;
+    uint32_t used = 0, written = 0;
+    std::vector<InsnNode*> stores;
     for (InsnNode* n = u.head; n; n = n->next) {
         if (!n->isinsn()) continue;
         if (n->crwrite & Call) return 0;
         // an exit's reads are the returned registers: they count as used
         used |= n->gprread | (isexit(n) ? 0 : n->gprwrite);
+        written |= n->gprwrite;
+        if (n->crwrite & Mem) stores.push_back(n);
     }
     if (!(used & (regbit(13) | regbit(2)))) return 0;
     uint32_t freeregs = regrange(3, 7) & ~used;
@@ -147,7 +305,7 @@ int smallbases(Optimizer& o) {
         std::string_view a = skipspace(addressop(n));
         if (a.empty() || (a[0] >= '0' && a[0] <= '9') || a[0] == '-' || a[0] == '.') continue;
         int base = a.ends_with("(r13)") ? 13 : a.ends_with("(r2)") ? 2 : -1;
-        if (base < 0) continue;
+        if (base < 0 || (written & regbit(base))) continue;   // the entry would see another base
         if ((n->gprread & ~regbit(base)) && mem && !isstore(n)) continue;   // another register in the address
         std::string_view expr = a.substr(0, a.size() - (base == 13 ? 5 : 4));
         size_t cut = expr.find_first_of("+-(");
@@ -176,9 +334,35 @@ int smallbases(Optimizer& o) {
         g->accesses.push_back({n, disp});
     }
     std::stable_sort(groups.begin(), groups.end(), [](const Group& x, const Group& y) { return x.count > y.count; });
+    // The whole value once at the entry: every access a plain load of one
+    // row at the symbol itself, and no store of the unit may touch it.
+    auto wholeload = [&](const Group& g) {
+        const InsnNode* first = g.accesses.front().node;
+        for (const Access& a : g.accesses) {
+            const InsnNode* n = a.node;
+            if (!isload(n) || n->isvolatile() || genrow(n) != genrow(first) || hasrec(n) ||
+                !(a.disp.empty() || a.disp == "0"))
+                return false;
+            for (const InsnNode* st : stores)
+                if (mayalias(o, st, n)) return false;
+        }
+        return true;
+    };
     bool changed = false;
     for (const Group& g : groups) {
-        if (!freeregs || g.count <= 3) break;
+        if (!freeregs || g.count <= 1) break;
+        if (wholeload(g)) {
+            uint32_t f = freeregs & (0u - freeregs);
+            freeregs &= ~f;
+            std::string fn = gprname(f);
+            putafter(o, u.entry, std::string(mnemonicof(g.accesses.front().node)) + " " + fn + "," + g.symbol + "(r" +
+                                     std::to_string(g.base) + ")");
+            for (const Access& a : g.accesses)
+                replaceinsn(o, a.node, "mr " + std::string(firstoperand(a.node->text)) + "," + fn);
+            changed = true;
+            continue;
+        }
+        if (g.count <= 3) continue;
         uint32_t f = freeregs & (0u - freeregs);
         freeregs &= ~f;
         std::string fn = gprname(f);
@@ -218,6 +402,30 @@ bool fitsshort(const InsnNode* n, int64_t d) {
     if (isrow(n, rowids().lha)) return false;
     int64_t size = n->width == 1 ? 1 : n->width == 2 ? 2 : 4;
     return d >= 0 && d % size == 0 && d / size <= 15;
+}
+
+// R0's other form: every access through the la's register loads the same
+// place, so the la loads it and the accesses copy it. No call and no store
+// of the rest of the unit may change the place.
+bool wholeload(Optimizer& o, InsnNode* c, const std::vector<Rebased>& acc) {
+    const InsnNode* first = acc.front().node;
+    for (const Rebased& a : acc)
+        if (!isload(a.node) || a.node->isvolatile() || a.disp != 0 || genrow(a.node) != genrow(first) ||
+            operandcount(a.node->text) != 2)
+            return false;
+    // a bare symbol of a long section has no displacement form
+    std::string_view addr = skipspace(restops(c));
+    if (operandcount(c->text) != 2 || !addr.ends_with(")") || addr.find('(') == std::string_view::npos) return false;
+    uint32_t x = firstreg(c);
+    std::unique_ptr<InsnNode> place(parseinsn(o, std::string(mnemonicof(first)) + " r0," + std::string(addr)));
+    for (InsnNode* n = c->next; n; n = n->next) {
+        if (!n->isinsn()) continue;
+        if ((n->crwrite & Call) || ((n->crwrite & Mem) && mayalias(o, n, place.get()))) return false;
+    }
+    putafter(o, c, std::string(mnemonicof(first)) + " " + c->text);
+    for (const Rebased& a : acc) replaceinsn(o, a.node, "mr " + std::string(firstoperand(a.node->text)) + "," + gprname(x));
+    delinsn(o, c);
+    return true;
 }
 
 int rebase(Optimizer& o) {
@@ -269,6 +477,7 @@ int rebase(Optimizer& o) {
             if (k > bestcount) bestcount = k, best = cand.disp;
         }
         int need = la ? 1 : mr ? 2 : 3;
+        if ((best == 0 || bestcount < need) && la && wholeload(o, c, acc)) return 1;
         if (best == 0 || bestcount < need) continue;
         bool inrange = true;
         for (const Rebased& a : acc) {
@@ -394,7 +603,9 @@ int pairinsns(Optimizer& o) {
 }  // namespace
 
 const std::vector<BlockPassDef>& blockpasses() {
-    static const std::vector<BlockPassDef> rows = {{"B2", nextlinebranch}, {"F0", crossjump}, {"I3", invariant}};
+    static const std::vector<BlockPassDef> rows = {
+        {"B2", nextlinebranch}, {"F0", crossjump}, {"L2", joinvalue}, {"L3", loadbeforejump}, {"L1", hoistcommon},
+        {"S1", sinkstore},      {"F1", invariantload}, {"I3", invariant}};
     return rows;
 }
 

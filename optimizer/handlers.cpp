@@ -59,6 +59,30 @@ const char* storeof(std::string_view load) {
     return nullptr;
 }
 
+// The stored register S changed between the store P and the load N of
+// the same place: when the line right before P made S for P alone (an la,
+// an mr or a load), it makes a free register F instead and P stores F, so
+// that a later round can copy F in place of the load.
+int keepstored(Optimizer& o, InsnNode* p, InsnNode* n, uint32_t s) {
+    InsnNode* w = previnblock(p);
+    const RowIds& id = rowids();
+    if (!w || w->isvolatile() || w->gprwrite != s || firstreg(w) != s || (insnrow(w->kind).attr & (Upd | Eff)) ||
+        hasrec(w) || (addressregs(p) & s) || (!isrow(w, id.la) && !isrow(w, id.mr) && !isload(w)))
+        return 0;
+    if (!deadregs(o, p->next, s | n->gprwrite)) return 0;
+    uint32_t used = n->gprread | w->gprread;
+    for (InsnNode* q = w; q && q != n; q = q->next)
+        if (q->isinsn()) used |= q->gprread | q->gprwrite;
+    uint32_t f = 0;
+    for (int r = 3; r <= 7 && !f; ++r)
+        if (!(used & regbit(r)) && deadregs(o, p->next, regbit(r))) f = regbit(r);
+    if (!f || (o.opt.x && (o.unit.keepmask & f)) || !armed(o)) return 0;
+    replaceinsn(o, w, std::string(mnemonicof(w)) + suffixes(w) + " " + reg(f) + "," + std::string(restops(w)));
+    replaceinsn(o, p, std::string(mnemonicof(p)) + suffixes(p) + " " + reg(f) + "," + std::string(restops(p)));
+    o.modifications += 2;
+    return 1;
+}
+
 int forward(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "M2")) return 0;
     InsnNode* n = place;
@@ -75,7 +99,8 @@ int forward(Optimizer& o, InsnNode*& place, const InsnRow&) {
         if (isstore(p)) {
             if (genname(p) == sm && addressop(p) == addr && !(insnrow(p->kind).attr & Upd)) {
                 uint32_t s = firstreg(p);
-                if (!s || (written & s)) return 0;
+                if (s && (written & s)) return keepstored(o, p, n, s);
+                if (!s) return 0;
                 std::string mv = lm[1] == 'w' ? "mr " : lm[1] == 'b' ? "extzb " : lm[1] == 'h' && lm[2] == 'a' ? "extsh " : "extzh ";
                 place = replaceinsn(o, n, mv + reg(x) + "," + reg(s));
                 ++o.modifications;
@@ -93,6 +118,51 @@ int forward(Optimizer& o, InsnNode*& place, const InsnRow&) {
         }
         if (p->crwrite & Mem) return 0;
         written |= p->gprwrite;
+    }
+    return 0;
+}
+
+// ---- M3: a later load of the place a store or load just used ----
+// Walks forward past conditional branches (their fall-through side) up to
+// the next label; the load Y of the same place becomes a copy (or the
+// extension a narrow store needs). Nothing on the way may write what N
+// reads or writes, or store where it may touch the place.
+int laterload(Optimizer& o, InsnNode*& place, const InsnRow& row) {
+    if (!enterpass(o, "M3")) return 0;
+    InsnNode* n = place;
+    if (n->isvolatile() || (row.attr & (Upd | Eff)) || hasrec(n)) return 0;
+    bool store = isstore(n);
+    if (!store && !isload(n)) return 0;
+    uint32_t r = firstreg(n);
+    if (!r || (n->gprwrite & ~r) || (store ? n->gprwrite != 0 : (n->gprread & r) != 0)) return 0;
+    if (store && (addressregs(n) & r)) return 0;
+    std::string_view addr = addressop(n);
+    std::string_view nm = genname(n);
+    for (InsnNode* u = n->next; u; u = u->next) {
+        if (u->islabel() || (u->kind & KLabelText) == KLabelText) return 0;
+        if (!u->isinsn()) continue;
+        bool cond = islabelbranch(u) && iscondbranch(u) && !(u->crwrite & (Lr | Ctr | Call));
+        if (!cond && barrier(u)) return 0;
+        if (isload(u) && addressop(u) == addr) {
+            if (u->isvolatile() || (insnrow(u->kind).attr & Upd)) return 0;
+            std::string_view um = genname(u);
+            uint32_t y = firstreg(u);
+            std::string mv;
+            if (store) {
+                const char* want = storeof(um);
+                if (!want || nm != want || u->gprwrite != y) return 0;
+                mv = um[1] == 'w' ? "mr " : um[1] == 'b' ? "extzb " : um == "lha" ? "extsh " : "extzh ";
+            } else {
+                if (genrow(u) != genrow(n) || u->gprwrite != y || (u->gprread & y)) return 0;
+                mv = "mr ";
+            }
+            if (!armed(o)) return 0;
+            replaceinsn(o, u, mv + reg(y) + "," + reg(r));
+            ++o.modifications;
+            return 1;
+        }
+        if (u->gprwrite & (n->gprread | r)) return 0;
+        if ((u->crwrite & Mem) && mayalias(o, u, n)) return 0;
     }
     return 0;
 }
@@ -285,11 +355,52 @@ int extcopy(Optimizer& o, InsnNode*& place, const InsnRow&) {
     return 1;
 }
 
+// A store into the frame that nothing reads before the function pops the
+// frame and returns: straight on (labels passed, any branch or call stops),
+// no load that may touch the slot and no other use of r1, then addi r1,k
+// and blr with the slot inside the k bytes released.
+bool deadframestore(Optimizer& o, InsnNode* n) {
+    int32_t off = 0;
+    uint32_t size = 0;
+    const uint32_t r1 = regbit(1);
+    if (addressregs(n) != r1 || !frameslot(o, n, off, size) || off < 0) return false;
+    for (InsnNode* p = n->next; p; p = p->next) {
+        if (p->istext()) continue;
+        if (p->islabel()) {
+            if ((p->kind & KLabelText) == KLabelText) return false;
+            continue;
+        }
+        if ((p->crread & Use) && !p->isvolatile() && !(p->gprread & r1)) continue;   // "use" only reads registers
+        if (p->isvolatile() || (p->crwrite & (Call | Br | Lbl | Exit)) || (p->crread & (Br | Use))) return false;
+        if (p->gprwrite & r1) {
+            int32_t k = 0;
+            if (!isrow(p, rowids().addi) || operandcount(p->text) != 2 || !numvalue(lastoperand(p->text), k)) return false;
+            InsnNode* e = p->next;
+            while (e && e->istext()) e = e->next;
+            if (!e || !e->isinsn() || genname(e) != "blr" || e->isvolatile() || iscondbranch(e)) return false;
+            return static_cast<int64_t>(off) + size <= k && !takesframeaddress(o.unit);
+        }
+        if (p->crread & Mem) {
+            if (mayalias(o, n, p)) return false;
+        } else if ((p->gprread & r1) && !(p->crwrite & Mem)) {
+            return false;   // the frame's address is used
+        }
+    }
+    return false;
+}
+
 // ---- S3: a store that another store overwrites before anything reads it ----
 int deadstore(Optimizer& o, InsnNode*& place, const InsnRow& row) {
     if (!enterpass(o, "S3")) return 0;
     InsnNode* n = place;
     if (!isstore(n) || n->isvolatile() || (row.attr & Upd)) return 0;
+    if (deadframestore(o, n)) {
+        if (!armed(o)) return 0;
+        InsnNode* before = previnblock(n);
+        dropped(o, place, n);
+        if (before) deadchain(o, before);
+        return 1;
+    }
     uint32_t areg = addressregs(n);
     std::string_view addr = addressop(n);
     for (InsnNode* p = nextinblock(n); p; p = nextinblock(p)) {
@@ -307,6 +418,69 @@ int deadstore(Optimizer& o, InsnNode*& place, const InsnRow& row) {
         }
     }
     return 0;
+}
+
+// ---- M6: the last call of a function becomes a jump ----
+//     mflr r0; stwu r0,-n(r1); ... bl g; lwz r0,0(r1); mtlr r0; addi r1,n; blr
+// becomes ... b g, when the code between the frame push and the call uses
+// neither r1, r0 nor LR, holds no label, branch or other call, and nothing
+// follows the blr: g then returns straight to our caller.
+int tailcall(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "M6")) return 0;
+    InsnNode* n = place;
+    const uint32_t r0 = regbit(0), r1 = regbit(1);
+    if (n->isvolatile() || n->text != "r0") return 0;
+    InsnNode* pop = nextinblock(n);
+    int32_t size = 0;
+    if (!pop || !isrow(pop, rowids().addi) || pop->isvolatile() || hasrec(pop) || operandcount(pop->text) != 2 ||
+        firstreg(pop) != r1 || !numvalue(lastoperand(pop->text), size) || size <= 0)
+        return 0;
+    InsnNode* ret = pop->next;
+    while (ret && ret->istext()) ret = ret->next;
+    if (!ret || !ret->isinsn() || genname(ret) != "blr" || ret->isvolatile() || iscondbranch(ret)) return 0;
+    for (InsnNode* q = ret->next; q; q = q->next)
+        if (!q->istext() || (q->kind & KLabelText) == KLabelText) return 0;
+    InsnNode* load = previnblock(n);
+    if (!load || !isload(load) || genname(load) != "lwz" || load->isvolatile() || load->text != "r0,0(r1)") return 0;
+    InsnNode* call = previnblock(load);
+    std::vector<InsnNode*> uses;   // "use" lines after the call: the callee's result, now returned by it
+    while (call && (call->crread & Use) && !call->isvolatile() && !(call->gprread & (r0 | r1))) {
+        uses.push_back(call);
+        call = previnblock(call);
+    }
+    if (!call || !iscall(call) || call->isvolatile() || iscondbranch(call) || operandcount(call->text) != 1) return 0;
+    std::string_view cm = genname(call);
+    if ((cm != "bl" && cm != "bla") || (call->gprread & (r0 | r1)) || (call->crread & (Lr | Ctr))) return 0;
+    std::string_view target = skipspace(call->text);
+    if (target.empty() || target.starts_with("c_")) return 0;   // run-time helpers keep their calls
+    InsnNode* push = nullptr;
+    for (InsnNode* p = previnblock(call); p; p = previnblock(p)) {
+        if (p->gprwrite & r1) {
+            push = p;
+            break;
+        }
+        if ((p->crread & Use) && !p->isvolatile() && !(p->gprread & (r0 | r1))) continue;
+        if (barrier(p) || p->isvolatile() || ((p->gprread | p->gprwrite) & (r0 | r1)) || ((p->crread | p->crwrite) & Lr))
+            return 0;
+    }
+    if (!push || genname(push) != "stwu" || push->isvolatile() || push->text != "r0," + num(-static_cast<int64_t>(size)) + "(r1)")
+        return 0;
+    InsnNode* save = previnblock(push);
+    if (!save || !isrow(save, rowids().mflr) || save->isvolatile() || save->text != "r0") return 0;
+    InsnNode* jump = putafter(o, call, std::string(cm == "bla" ? "ba " : "b ") + std::string(target));
+    jump->gprread |= call->gprread;
+    jump->fprread |= call->fprread;
+    if (jump->link) {   // a call of this unit's own label: leave it
+        delinsn(o, jump);
+        return 0;
+    }
+    jump->crwrite = (jump->crwrite & ~Lbl) | Exit;
+    for (InsnNode* d : uses) delinsn(o, d);
+    for (InsnNode* d : {save, push, call, load, pop, ret}) delinsn(o, d);
+    place = delinsn(o, n);
+    o.destructions += 6;
+    ++o.modifications;
+    return 1;
 }
 
 // ---- A1: chains of additions of constants ----
@@ -383,7 +557,7 @@ int adddisp(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!numvalue(lastoperand(n->text), v)) return 0;
     int64_t add = genname(n) == "subi" ? -static_cast<int64_t>(v) : v;
     uint32_t x = firstreg(n);
-    if (!x || (x & (regbit(0) | regbit(1)))) return 0;
+    if (!x || (x & regbit(0))) return 0;
     for (InsnNode* m = nextinblock(n); m; m = nextinblock(m)) {
         if (barrier(m) || (m->gprwrite & x)) return 0;
         if (!(m->gprread & x)) continue;
@@ -415,6 +589,7 @@ int adddisp(Optimizer& o, InsnNode*& place, const InsnRow&) {
                 return dropped(o, place, n);
             }
         }
+        if (x == regbit(1) && nd < 0) return 0;   // never below the stack pointer
         std::string line(mnemonicof(m));
         line += suffixes(m);
         line += " " + std::string(firstoperand(m->text)) + "," + num(nd) + "(" + reg(x) + ")";
@@ -579,6 +754,26 @@ bool alreadyextended(const InsnNode* p, int w, bool sign) {
     return false;
 }
 
+// Whether p, which writes its first register, changes only bits within
+// the low w bytes of it: a bit cleared or set there, a field inserted
+// there, or an or with an immediate that fits.
+bool keepsupper(const InsnNode* p, int w) {
+    if (p->isvolatile()) return false;
+    const RowIds& id = rowids();
+    int low = w == 1 ? 24 : 16;
+    int32_t v = 0, pos = 0;
+    if ((isrow(p, id.bclri) || isrow(p, id.bseti)) && operandcount(p->text) == 2)
+        return numvalue(lastoperand(p->text), v) && v >= low && v <= 31;
+    if (isrow(p, id.ori) && operandcount(p->text) == 2)
+        return numvalue(lastoperand(p->text), v) && v >= 0 && v <= (w == 1 ? 0xFF : 0xFFFF);
+    if (isrow(p, id.insrwi) && operandcount(p->text) == 4) {
+        std::string_view third = nextoperand(nextoperand(p->text, 1), 1);
+        return numvalue(firstoperand(third), v) && numvalue(nextoperand(third, 1), pos) && v >= 1 && pos >= low &&
+               pos + v <= 32;
+    }
+    return false;
+}
+
 int extension(Optimizer& o, InsnNode*& place, const char* code, bool sign) {
     if (!enterpass(o, code)) return 0;
     InsnNode* n = place;
@@ -600,6 +795,10 @@ int extension(Optimizer& o, InsnNode*& place, const char* code, bool sign) {
         if (p->crwrite & (Call | Lbl | Exit)) return 0;
         if (p->gprwrite & s) {
             if (p->gprwrite != s || firstreg(p) != s) return 0;
+            if (!sign && keepsupper(p, w)) {   // the bits above the width are the earlier writer's
+                readon = true;
+                continue;
+            }
             bool done = alreadyextended(p, w, sign);
             if (!done && sign && w == 2 && ops == 1 && !readon && !p->isvolatile() && isrow(p, "lhz")) {
                 // lhz then extsh: the load can extend by itself
@@ -923,6 +1122,28 @@ int pointerload(Optimizer& o, InsnNode*& place, const InsnRow&) {
         (insnrow(p->kind).attr & (Upd | Eff)) || barrier(p) || hasrec(p) || (p->crwrite & Ca))
         return 0;
     if (!pairbefore(p, n, n->gprread | p->gprread, true)) return 0;
+    delinsn(o, p);
+    ++o.destructions;
+    return dropped(o, place, n);
+}
+
+// ---- S2: a value computed again by the same two lines ----
+//     P: lwz X,8(r8); N: slwi X,3 ... P; N    (the second pair goes)
+// N works on the value P made; nothing between the pairs writes X or what
+// either reads, and when either reads memory no store stands between.
+int computedagain(Optimizer& o, InsnNode*& place, const InsnRow& row) {
+    if (!enterpass(o, "S2")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    const uint32_t flags = Ca | CrAll | OvForm | RecForm;
+    if (!x || n->gprwrite != x || !(n->gprread & x) || n->isvolatile() || (row.attr & (Upd | Eff)) ||
+        (n->crwrite & flags) || barrier(n))
+        return 0;
+    InsnNode* p = previnblock(n);
+    if (!p || p->gprwrite != x || firstreg(p) != x || (p->gprread & x) || isstore(p) || p->isvolatile() ||
+        (insnrow(p->kind).attr & (Upd | Eff)) || barrier(p) || (p->crwrite & flags))
+        return 0;
+    if (!pairbefore(p, n, n->gprread | p->gprread, isload(n) || isload(p))) return 0;
     delinsn(o, p);
     ++o.destructions;
     return dropped(o, place, n);
@@ -1273,6 +1494,129 @@ bool everywayback(InsnNode* n, Visit visit) {
     return true;
 }
 
+}  // namespace
+
+bool valueheld(Optimizer& o, InsnNode* from, const InsnNode* n) {
+    uint32_t x = firstreg(n);
+    bool load = isload(n);
+    bool word = genname(n) == "lwz";
+    return everywayback(from, [&](InsnNode* p) {
+        if (p->isvolatile() || (p->crwrite & Call)) return -1;
+        if (load && (p->crwrite & Mem)) {
+            if (word && genname(p) == "stw" && p->text == n->text && !(p->gprwrite & x)) return 1;
+            if (mayalias(o, p, n)) return -1;
+        }
+        if (p->gprwrite & x) return genrow(p) == genrow(n) && p->text == n->text && p->gprwrite == x ? 1 : -1;
+        if (p->gprwrite & n->gprread) return -1;
+        return 0;
+    });
+}
+
+bool valueline(const InsnNode* n) {
+    uint32_t x = firstreg(n);
+    return x && !n->isvolatile() && n->gprwrite == x && !(n->gprread & x) &&
+           !(insnrow(n->kind).attr & (Upd | Eff)) && !hasrec(n) && !(n->crwrite & ~(Mem | RecForm)) && !n->fprwrite &&
+           operandcount(n->text) == 2;
+}
+
+namespace {
+
+// ---- M1: a value every way into the line already leaves in its register ----
+// Each way back meets the same line (or, for lwz, a stw of the register to
+// the same place) before anything writes the register or what the line
+// reads; for a load nothing on the way may store where it loads from.
+int valuethere(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "M1")) return 0;
+    InsnNode* n = place;
+    if (!valueline(n) || !armed(o)) return 0;   // the walk is costly: only in the deferred phase
+    if (!valueheld(o, n, n)) return 0;
+    return dropped(o, place, n);
+}
+
+// ---- A5: an address built twice is built once into the later register ----
+//     la Y,a ... la X,a    becomes    la X,a; mr Y,X ...
+// when nothing between reads or writes X or writes what the la reads, and X
+// is free where the first la stands.
+int laagain(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "A5")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    if (!isrow(n, rowids().la) || n->isvolatile() || !x || n->gprwrite != x || (n->gprread & x) ||
+        operandcount(n->text) != 2 || (x & regbit(0)))
+        return 0;
+    std::string_view addr = restops(n);
+    for (InsnNode* p = previnblock(n); p; p = previnblock(p)) {
+        if (barrier(p)) return 0;
+        uint32_t y = firstreg(p);
+        if (isrow(p, rowids().la) && !p->isvolatile() && operandcount(p->text) == 2 && restops(p) == addr && y &&
+            p->gprwrite == y && y != x && !(p->gprread & y) && deadregs(o, p, x)) {
+            InsnNode* made = putafter(o, p, "la " + reg(x) + "," + std::string(addr));
+            putafter(o, made, "mr " + reg(y) + "," + reg(x));
+            delinsn(o, p);
+            ++o.modifications;
+            dropinsn(o, place, n);
+            return 1;
+        }
+        if (((p->gprread | p->gprwrite) & x) || (p->gprwrite & n->gprread)) return 0;
+    }
+    return 0;
+}
+
+// ---- I1: a value read once, by a store, can live in r0 ----
+//     li R,5; ... stw R,x    becomes    li r0,5; ... stw r0,x
+// when R is dead after the store and nothing between uses r0 or writes R.
+// Only for volatile loads, which no other handler touches: on other lines
+// r0 would hide the value from the handlers that reuse it, for no gain.
+// Volatile lines keep their marks.
+int inr0(Optimizer& o, InsnNode*& place, const InsnRow& row) {
+    if (!enterpass(o, "I1")) return 0;
+    InsnNode* n = place;
+    if (!n->isvolatile() || !isload(n)) return 0;
+    const uint32_t r0 = regbit(0);
+    uint32_t x = firstreg(n);
+    if (!x || (x & (r0 | regbit(1) | regbit(2) | regbit(13))) || n->gprwrite != x || (n->gprread & (x | r0)) ||
+        (row.attr & Upd) || hasrec(n) || operandcount(n->text) < 2 || (o.opt.x && (o.unit.keepmask & x)))
+        return 0;
+    for (InsnNode* u = nextinblock(n); u; u = nextinblock(u)) {
+        if (barrier(u) && !(u->isvolatile() && isstore(u))) return 0;
+        if ((u->gprread | u->gprwrite) & r0) return 0;
+        if (u->gprread & x) {
+            if (!isstore(u) || firstreg(u) != x || (insnrow(u->kind).attr & (Upd | Eff)) || (u->gprwrite & x)) return 0;
+            std::string line = std::string(mnemonicof(u)) + " r0," + std::string(restops(u));
+            InsnNode* trial = parseinsn(o, line);
+            bool ok = trial->isinsn() && !(trial->gprread & x);
+            delete trial;
+            if (!ok || !deadregs(o, u->next, x)) return 0;
+            if (!armed(o)) return 0;
+            replaceinsn(o, u, line);
+            place = replaceinsn(o, n, std::string(mnemonicof(n)) + suffixes(n) + " r0," + std::string(restops(n)));
+            o.modifications += 2;
+            return 1;
+        }
+        if (u->gprwrite & x) return 0;
+    }
+    return 0;
+}
+
+// ---- P0: an addition waits behind the access that uses the line before it ----
+//     lwz r5,0(r3); addi r3,4; lwz r6,0(r5)    becomes    lwz r5,0(r3); lwz r6,0(r5); addi r3,4
+int addlater(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "P0")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    if (!x || n->isvolatile() || hasrec(n) || (n->crwrite & (OvForm | Ca))) return 0;
+    InsnNode* y = nextinblock(n);
+    if (!y || y->isvolatile() || !(isload(y) || isstore(y)) || (insnrow(y->kind).attr & (Upd | Eff))) return 0;
+    if (((y->gprread | y->gprwrite) & n->gprwrite) || (y->gprwrite & n->gprread)) return 0;
+    if ((y->gprread & y->gprwrite) && !(isload(y) && (y->gprread & firstreg(y)))) return 0;
+    InsnNode* p = previnblock(n);
+    if (!p || !(p->gprread & x) || !(p->gprwrite & y->gprread)) return 0;
+    InsnNode* next = n->next;
+    moveinsn(o.unit, n, y);
+    place = next;
+    return 1;
+}
+
 // ---- L4: a register restored from the slot it was saved to, unchanged ----
 // Every way into the restore passes the one save, nothing on the way writes
 // the register or r1, and no other access in the unit may touch the slot.
@@ -1325,10 +1669,84 @@ int extgoes(Optimizer& o, InsnNode* p) {
     return 1;
 }
 
+// ---- E6: an extension of a source that the result's extension makes moot ----
+// The low bytes of a sum, product, shift left or bit operation come from
+// the low bytes of its sources alone. When the next line extends the
+// result from w bytes (and nothing else reads the whole result), a source
+// extended from at least w bytes just before needs no extension.
+int extsource(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "E6")) return 0;
+    InsnNode* n = place;
+    uint32_t x = firstreg(n);
+    if (!x || n->gprwrite != x || n->isvolatile() || hasrec(n) || (n->crwrite & (OvForm | Ca | CrAll)) ||
+        (n->crread & Ca))
+        return 0;
+    InsnNode* e = nextinblock(n);
+    if (!e || e->isvolatile() || hasrec(e)) return 0;
+    std::string_view em = genname(e);
+    if (!iszeroext(em) && !issignext(em)) return 0;
+    int w = em.back() == 'b' ? 1 : 2;
+    uint32_t es = operandcount(e->text) == 2 ? parsereg(restops(e)) : firstreg(e);
+    if (es != x || (firstreg(e) != x && !deadregs(o, e->next, x))) return 0;
+    uint32_t regs = n->gprread, readon = 0;
+    for (InsnNode* p = previnblock(n); p && regs; p = previnblock(p)) {
+        if (barrier(p)) return 0;
+        uint32_t hit = p->gprwrite & regs;
+        if (hit) {
+            std::string_view pm = genname(p);
+            bool ext = (iszeroext(pm) || issignext(pm)) && !hasrec(p) && !p->isvolatile() && p->gprwrite == hit &&
+                       (pm.back() == 'b' ? 1 : 2) >= w;
+            if (ext && !(readon & hit) && ((n->gprwrite & hit) || deadregs(o, n->next, hit)))
+                return extgoes(o, p);
+            regs &= ~p->gprwrite;
+        }
+        readon |= p->gprread;
+    }
+    return 0;
+}
+
 // ---- B3: a bit test of the part of a register an extension kept ----
+// extrwi X,S,n,b: a dead result goes; one bit of a short register moves
+// straight into the register a move copies it to, or, compared with 0 for
+// a branch on equality, is tested where it stands.
+int extractbit(Optimizer& o, InsnNode*& place) {
+    InsnNode* n = place;
+    if (n->isvolatile() || hasrec(n) || operandcount(n->text) != 4) return 0;
+    if (removable(o, n) && writesdead(o, n)) return dropped(o, place, n);
+    uint32_t x = firstreg(n), src = parsereg(restops(n));
+    std::string_view third = nextoperand(nextoperand(n->text, 1), 1);
+    int32_t bits = 0, pos = 0;
+    if (!x || !shortreg(src) || !numvalue(firstoperand(third), bits) || !numvalue(nextoperand(third, 1), pos) ||
+        bits != 1 || pos < 0 || pos > 31)
+        return 0;
+    InsnNode* y = nextinblock(n);
+    if (!y || y->isvolatile() || hasrec(y)) return 0;
+    uint32_t t = 0, from = 0;
+    if (moveregs(y, t, from) && from == x && t != x && deadregs(o, y->next, x)) {
+        replaceinsn(o, y, "extrwi " + reg(t) + "," + reg(src) + ",1," + num(pos));
+        return dropped(o, place, n);
+    }
+    int32_t v = 0;
+    if ((isrow(y, "cmpwi") || isrow(y, "cmpi")) && y->crwrite == Cr0 && operandcount(y->text) == 2 && firstreg(y) == x &&
+        numvalue(lastoperand(y->text), v) && v == 0 && deadregs(o, y->next, x)) {
+        InsnNode* br = nextinblock(y);
+        if (!br || !islabelbranch(br) || !iscondbranch(br) || br->isvolatile() || (br->crread & CrAll) != Cr0 ||
+            (br->crread & Ctr) || (br->crwrite & (Lr | Ctr)) || !br->link)
+            return 0;
+        int code = branchcode(br->kind);
+        if (code != 0 && code != 1 && code != 10 && code != 11) return 0;
+        if (!deadregscr(o, br->next, 0, Cr0) || !deadregscr(o, br->link, 0, Cr0)) return 0;
+        replaceinsn(o, y, "btsti " + reg(src) + "," + num(pos));
+        ++o.modifications;
+        return dropped(o, place, n);
+    }
+    return 0;
+}
+
 int bittestext(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "B3")) return 0;
     InsnNode* n = place;
+    if (isrow(n, rowids().extrwi)) return extractbit(o, place);
     if (!isrow(n, "btsti") || n->isvolatile() || operandcount(n->text) != 2) return 0;
     uint32_t x = firstreg(n);
     int32_t bit = 0;
@@ -1365,6 +1783,58 @@ int bittestext(Optimizer& o, InsnNode*& place, const InsnRow&) {
 // ---- C3: a single-bit and-immediate compared with its own bit ----
 // andi X,b; cmpwi X,b; beq L is andi. X,b; bne L when cr0 is dead on both
 // ways out of the branch.
+// The isel form: andi X,b; cmpwi X,b; ... iseleq T,A,B with A and B the
+// values 0 and 1 gives the bit itself (extrwi T,X,1,pos) or its inverse
+// (and xori T,1). X must be read by nobody on the way and be dead after
+// the isel (or be T); one li into X on the way goes with the andi.
+int bitselect(Optimizer& o, InsnNode*& place, InsnNode* p, int32_t b) {
+    InsnNode* n = place;
+    uint32_t x = firstreg(p);
+    InsnNode* wx = nullptr;
+    InsnNode* y = nextinblock(n);
+    for (; y; y = nextinblock(y)) {
+        if (y->crread & CrAll) break;
+        if (barrier(y) || (y->crwrite & (CrAll | RecForm)) || (y->gprread & x)) return 0;
+        if (y->gprwrite & x) {
+            if (wx || !isrow(y, rowids().li) || y->isvolatile() || y->gprwrite != x) return 0;
+            wx = y;
+        }
+    }
+    if (!y || !isrow(y, rowids().iseleq) || y->isvolatile() || (y->crread & CrAll) != Cr0 || operandcount(y->text) != 3)
+        return 0;
+    uint32_t t = firstreg(y);
+    std::string_view rest = restops(y);
+    std::string_view ops[2] = {skipspace(firstoperand(rest)), skipspace(nextoperand(rest, 1))};
+    int32_t val[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+        uint32_t r = parsereg(ops[k]);
+        if (!r) return 0;
+        if (k == 0 && r == regbit(0)) continue;   // r0 in the first place reads as 0
+        InsnNode* q = previnblock(y);
+        while (q && !(q->gprwrite & r)) q = previnblock(q);
+        if (!q || !isrow(q, rowids().li) || q->isvolatile() || q->gprwrite != r || !numvalue(lastoperand(q->text), val[k]) ||
+            val[k] < 0 || val[k] > 1)
+            return 0;
+    }
+    if (val[0] == val[1] || !t) return 0;
+    if (t != x && !deadregs(o, y->next, x)) return 0;
+    if (!deadregscr(o, y->next, 0, Cr0)) return 0;
+    int pos = 31;
+    while (pos > 0 && b != (int32_t{1} << (31 - pos))) --pos;
+    InsnNode* made = putafter(o, y, "extrwi " + reg(t) + "," + reg(x) + ",1," + num(pos));
+    if (val[0] == 0) putafter(o, made, "xori " + reg(t) + ",1");
+    delinsn(o, y);
+    if (wx) {
+        delinsn(o, wx);
+        ++o.destructions;
+    }
+    delinsn(o, p);
+    o.destructions += 2;
+    ++o.modifications;
+    dropinsn(o, place, n);
+    return 1;
+}
+
 int bitcompare(Optimizer& o, InsnNode*& place, const InsnRow&) {
     if (!enterpass(o, "C3")) return 0;
     InsnNode* n = place;
@@ -1376,6 +1846,7 @@ int bitcompare(Optimizer& o, InsnNode*& place, const InsnRow&) {
     InsnNode* p = previnblock(n);
     if (!p || !isrow(p, rowids().andi) || hasrec(p) || p->isvolatile() || p->text != n->text) return 0;
     InsnNode* y = nextinblock(n);
+    if (y && !islabelbranch(y)) return bitselect(o, place, p, b);
     if (!y || !islabelbranch(y) || !iscondbranch(y) || y->isvolatile() || (y->crread & CrAll) != Cr0 ||
         (y->crread & Ctr) || (y->crwrite & (Lr | Ctr)))
         return 0;
@@ -1385,6 +1856,39 @@ int bitcompare(Optimizer& o, InsnNode*& place, const InsnRow&) {
     replaceinsn(o, p, std::string(mnemonicof(p)) + ". " + p->text);
     replaceinsn(o, y, std::string(condmnemonic(invertcode(code))) + " " + prefixof(y) + std::string(labelname(y->link)));
     return dropped(o, place, n);
+}
+
+// ---- A4: two ands with constants in one register make one ----
+//     li Y,c2; and X,Y; li Y,c1; and X,Y    becomes    li Y,c1; li Y,c1&c2; and X,Y
+// when Y is dead after the last and and nothing between reads or writes X
+// or Y (the first li Y,c1 is then dead and left to M0).
+int andconstants(Optimizer& o, InsnNode*& place, const InsnRow&) {
+    if (!enterpass(o, "A4")) return 0;
+    InsnNode* n = place;
+    if (!isrow(n, rowids().and_) || n->isvolatile() || hasrec(n) || operandcount(n->text) != 2) return 0;
+    uint32_t x = firstreg(n), y = parsereg(restops(n));
+    if (!x || !y || x == y || !deadregs(o, n->next, y)) return 0;
+    InsnNode* found[3] = {nullptr, nullptr, nullptr};   // li Y,c1; the earlier and; li Y,c2
+    int32_t c[2] = {0, 0};
+    int k = 0;
+    for (InsnNode* p = previnblock(n); p && k < 3; p = previnblock(p)) {
+        if (barrier(p) || p->isvolatile()) return 0;
+        bool want = k == 1 ? genrow(p) == genrow(n) && p->text == n->text && !hasrec(p)
+                           : isrow(p, rowids().li) && p->gprwrite == y && operandcount(p->text) == 2 &&
+                                 numvalue(lastoperand(p->text), c[k / 2]);
+        if (want) {
+            found[k++] = p;
+            continue;
+        }
+        if ((p->gprread | p->gprwrite) & (x | y)) return 0;
+    }
+    if (k < 3) return 0;
+    int64_t v = static_cast<int64_t>(static_cast<int32_t>(static_cast<uint32_t>(c[0]) & static_cast<uint32_t>(c[1])));
+    if (v < -0x80000 || v > 0x7FFFF) return 0;
+    putafter(o, found[0], "li " + reg(y) + "," + num(v));
+    delinsn(o, found[1]);
+    delinsn(o, found[2]);
+    return 1;
 }
 
 // ---- A3: an and of two zero-extended values needs only the narrower ----
@@ -1455,7 +1959,9 @@ const std::vector<HandlerDef>& handlerdefs() {
         {"B5", bitsets},     {"E4", extand},      {"P4", storepass},   {"L0", pointerload},
         {"L5", constagain},   {"L7", indexedadd},  {"E7", exchange},    {"I2", insertagain},
         {"C2", unsignedzero}, {"L4", unchangedsave}, {"B3", bittestext},
-        {"C3", bitcompare},   {"A3", andext},
+        {"C3", bitcompare},   {"A3", andext},       {"M6", tailcall},
+        {"E6", extsource},    {"M1", valuethere},    {"A4", andconstants},    {"M3", laterload},    {"S2", computedagain},
+        {"A5", laagain},     {"I1", inr0},        {"P0", addlater},
     };
     return rows;
 }

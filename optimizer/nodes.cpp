@@ -302,6 +302,7 @@ InsnNode* parseinsn(Optimizer& o, std::string_view text) {
             int32_t v = 0;
             tl::parsenum(num.c_str(), v, 10);
             o.framevalue = v;
+            o.framevalueset = true;
             return astext();
         }
         std::string_view rest = skipspace(after.substr(1));
@@ -675,12 +676,28 @@ bool takesframeaddress(const Unit& u) {
     return false;
 }
 
+bool frameslot(const Optimizer& o, const InsnNode* n, int32_t& off, uint32_t& size) {
+    Address a = addressof(n);
+    if (!a.known || a.base != 1 || !isframesym(a) || !a.size || (!a.sym.empty() && !o.framevalueset)) return false;
+    off = a.sym.empty() ? a.disp : static_cast<int32_t>(static_cast<uint32_t>(a.disp) + static_cast<uint32_t>(o.framevalue));
+    size = a.size;
+    return true;
+}
+
 bool mayalias(const Optimizer& o, const InsnNode* a, const InsnNode* b) {
     Address x = addressof(a), y = addressof(b);
     // 1. one base register, unchanged between them, disjoint bytes
     if (x.known && y.known && x.base >= 0 && x.base == y.base && x.sym == y.sym && x.size && y.size &&
         unchangedbetween(a, b, x.base)) {
         int64_t x0 = x.disp, x1 = x0 + x.size, y0 = y.disp, y1 = y0 + y.size;
+        return x0 < y1 && y0 < x1;
+    }
+    // 1b. two slots of the frame, "OFST+n" read with the unit's frame value
+    int32_t xo = 0, yo = 0;
+    uint32_t xs = 0, ys = 0;
+    if (x.known && y.known && x.sym != y.sym && frameslot(o, a, xo, xs) && frameslot(o, b, yo, ys) &&
+        unchangedbetween(a, b, 1)) {
+        int64_t x0 = xo, x1 = x0 + xs, y0 = yo, y1 = y0 + ys;
         return x0 < y1 && y0 < x1;
     }
     // 3. the address table is never stored through

@@ -264,6 +264,7 @@ struct Optimizer {
     int optline = 3, infoline = 2;       // count-downs over the whole run
     int madelabels = 0;                  // LC%03d counter, never reset
     int32_t framevalue = 0;              // the number of the unit's OFST line
+    bool framevalueset = false;          // the unit has an OFST line
     PathList paths;
     bool pathoverflow = false;           // a walk found more open paths than the PathList holds
     Unit unit;
@@ -348,6 +349,8 @@ bool sameop(std::string_view text, std::string_view other);
 // Whether two memory accesses of the unit may touch a common byte.
 bool mayalias(const Optimizer& o, const InsnNode* a, const InsnNode* b);
 bool takesframeaddress(const Unit& u);
+// A slot of the frame: its offset from r1 (OFST resolved) and its size.
+bool frameslot(const Optimizer& o, const InsnNode* n, int32_t& off, uint32_t& size);
 
 // ---- labels.cpp ----
 void linklabels(Optimizer& o);

@@ -90,7 +90,7 @@ InsnNode* previnblock(InsnNode* n) {
     for (InsnNode* p = n->prev; p; p = p->prev) {
         if (p->islabel()) return nullptr;
         if (p->isinsn()) return p;
-        if (p->kind & KLabelText) return nullptr;
+        if ((p->kind & KLabelText) == KLabelText) return nullptr;
     }
     return nullptr;
 }
@@ -100,7 +100,7 @@ InsnNode* nextinblock(InsnNode* n) {
     for (InsnNode* p = n->next; p; p = p->next) {
         if (p->islabel()) return nullptr;
         if (p->isinsn()) return p;
-        if (p->kind & KLabelText) return nullptr;
+        if ((p->kind & KLabelText) == KLabelText) return nullptr;
     }
     return nullptr;
 }

@@ -56,4 +56,11 @@ std::string_view addressop(const InsnNode* n);
 // stored register left out).
 uint32_t addressregs(const InsnNode* n);
 
+// A line that only sets its one register from its operands (li, la, a
+// load): the kind whose value can be found already made.
+bool valueline(const InsnNode* n);
+// Every way back from `from` meets n's line (or, for lwz, the stw of its
+// register to its place) before anything changes the value n would make.
+bool valueheld(Optimizer& o, InsnNode* from, const InsnNode* n);
+
 }  // namespace opt

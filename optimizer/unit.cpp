@@ -104,6 +104,7 @@ long readunit(Optimizer& o) {
     u.clear();
     o.passname.clear();
     o.framevalue = 0;
+    o.framevalueset = false;
     if (o.ineof) return 0;
     u.firstline = o.linecount + 1;
     InsnNode* lastlabel = nullptr;   // the end of the label list

@@ -328,6 +328,10 @@ const Alias kAliases[] = {
     {"\tstmw\tr29,8(r1)\n\tlwz\tr3,16(r1)\n", 0, 1, true},
     {"\tstmw\tr29,8(r1)\n\tlwz\tr3,20(r1)\n", 0, 1, false},
     {"\tlwzx\tr3,r4,r5\n\tstw\tr6,0(r7)\n", 0, 1, true},
+    // frame slots named through the unit's OFST value and without it
+    {"OFST:\tset\t4\n\tstw\tr3,OFST+0(r1)\n\tstw\tr0,0(r1)\n", 0, 1, false},
+    {"OFST:\tset\t4\n\tstw\tr3,OFST-4(r1)\n\tlwz\tr0,0(r1)\n", 0, 1, true},
+    {"\tstw\tr3,OFST+0(r1)\n\tstw\tr0,0(r1)\n", 0, 1, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, MayAlias, ::testing::ValuesIn(kAliases));

@@ -175,6 +175,60 @@ const Case kCases[] = {
     {"and-immediate compared with its bit", "andi r3,8|cmpwi r3,8|beq L1|li r4,1|L1:|use (r3,r4)|blr",
      "andi. r3,8|bne L1|li r4,1|L1:|blr"},
     {"and of two zero extensions", "extzb r3|extzh r4|and r3,r4|use (r3)|blr", "extzb r3|and r3,r4|blr"},
+    {"frame stores nobody reads before the return",
+     "subi r1,16|stw r3,8(r1)|stw r4,12(r1)|add r3,r4|use (r3)|addi r1,16|blr", "add r3,r4|blr"},
+    {"last call becomes a jump",
+     "mflr r0|stwu r0,-8(r1)|addi r3,1|use (r3)|bl _g|use (r3)|lwz r0,0(r1)|mtlr r0|addi r1,8|blr", "addi r3,1|b _g"},
+    {"frame push folded into the save of the return address",
+     "subi r1,8|mflr r0|stw r0,0(r1)|bl _g|lwz r0,0(r1)|mtlr r0|lwz r3,_x(r13)|use (r3)|addi r1,8|blr",
+     "mflr r0|stwu r0,-8(r1)|bl _g|lwz r0,0(r1)|mtlr r0|lwz r3,_x(r13)|addi r1,8|blr"},
+    {"extension of a source the result's extension covers", "extsb r4|add r3,r4|extsb r3|use (r3)|blr",
+     "add r3,r4|extsb r3|blr"},
+    {"both ways out of a branch begin alike",
+     "cmpwi r4,0|beq L1|lwz r5,_x(r13)|addi r3,r5,1|b L2|L1:|lwz r5,_x(r13)|addi r3,r5,2|L2:|use (r3)|blr",
+     "cmpwi r4,0|lwz r5,_x(r13)|beq L1|addi r3,r5,1|blr|L1:|addi r3,r5,2|blr"},
+    {"extracted bit compared with 0", "extrwi r5,r4,1,28|cmpi r5,0|beq L1|li r3,1|L1:|use (r3)|blr",
+     "btsti r4,28|beq L1|li r3,1|L1:|blr"},
+    {"extracted bit into a move's target", "extrwi r5,r4,1,28|mr r3,r5|use (r3)|blr", "extrwi r3,r4,1,28|blr"},
+    {"zero extension after a bit set in the low byte", "lbz r3,0(r4)|bseti r3,30|extzb r3|use (r3)|blr",
+     "lbz r3,0(r4)|bseti r3,30|blr"},
+    {"zero extension after a small or", "lhz r3,0(r4)|ori r3,0x100|extzh r3|use (r3)|blr", "lhz r3,0(r4)|ori r3,0x100|blr"},
+    {"constant every way in already holds", "li r3,0|L1:|stw r3,0(r4)|addi r4,4|li r3,0|cmpw r4,r5|blt L1|use (r3)|blr",
+     "li r3,0|L1:|stw r3,0(r4)|addi r4,4|cmpw r4,r5|blt L1|blr"},
+    {"load every way in already made",
+     "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,8(r1)|L1:|lwz r3,0(r4)|use (r3)|blr",
+     "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,8(r1)|L1:|blr"},
+    {"address built twice", "la r3,_x(r13)|lwz r5,4(r3)|stw r5,_y(r13)|la r4,_x(r13)|stw r6,8(r4)|use (r3,r4)|blr",
+     "la r4,_x(r13)|mr r3,r4|lwz r5,4(r3)|stw r5,_y(r13)|stw r6,8(r4)|blr"},
+    {"volatile load read once by a store", "lwz r5,0(r4)|VL:|stw r5,_x(r13)|blr", "lwz r0,0(r4)|stw r0,_x(r13)|blr"},
+    {"invariant load out of a counted loop, and its store after it",
+     "li r11,3|mtctr r11|L2:|lwz r5,_k(r13)|add r6,r5|stw r6,_y(r13)|bdnz L2|mr r3,r6|use (r3)|blr",
+     "li r11,3|mtctr r11|lwz r5,_k(r13)|L2:|add r6,r5|bdnz L2|stw r6,_y(r13)|mr r3,r6|blr"},
+    {"small-data variable loaded once at the entry",
+     "lwz r8,_v(r13)|cmpwi r3,0|beq L1|add r3,r8|L1:|lwz r9,_v(r13)|add r3,r9|use (r3)|blr",
+     "lwz r4,_v(r13)|mr r8,r4|cmpwi r3,0|beq L1|add r3,r8|L1:|add r3,r4|blr"},
+    {"selected bit", "andi r3,8|cmpwi r3,8|li r4,1|li r5,0|iseleq r4,r4,r5|use (r4)|blr", "extrwi r4,r3,1,28|blr"},
+    {"selected inverse bit", "andi r3,8|cmpwi r3,8|li r4,1|iseleq r4,r0,r4|use (r4)|blr",
+     "extrwi r4,r3,1,28|xori r4,1|blr"},
+    {"value computed again by the same two lines",
+     "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|lwz r4,8(r8)|slwi r4,3|add r3,r4,r5|use (r3)|blr",
+     "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|add r3,r4,r5|blr"},
+    {"address used only to load one word",
+     "la r3,_x(r13)|cmpwi r5,0|beq L1|lwz r4,0(r3)|stw r4,_y(r13)|L1:|lwz r6,0(r3)|stw r6,_z(r13)|blr",
+     "lwz r3,_x(r13)|cmpwi r5,0|beq L1|mr r4,r3|stw r4,_y(r13)|L1:|mr r6,r3|stw r6,_z(r13)|blr"},
+    {"load at a label reached by one jump",
+     "cmpwi r5,0|beq L2|stw r3,8(r4)|b L1|L2:|li r3,0|stw r3,8(r4)|blr|L1:|lwz r3,8(r4)|add r3,r6|use (r3)|blr",
+     "cmpwi r5,0|beq L2|stw r3,8(r4)|b L1|L2:|li r3,0|stw r3,8(r4)|blr|L1:|add r3,r6|blr"},
+    {"load after a branch of what was stored before it",
+     "sth r3,_h(r13)|cmpwi r4,0|beq L1|lha r5,_h(r13)|add r3,r5|L1:|use (r3)|blr",
+     "sth r3,_h(r13)|cmpwi r4,0|beq L1|extsh r5,r3|add r3,r5|L1:|blr"},
+    {"two ands with constants", "li r4,12|and r3,r4|li r4,10|and r3,r4|use (r3)|blr", "li r4,8|and r3,r4|blr"},
+    {"constant at a join that the branch brings",
+     "li r5,7|stw r5,_z(r13)|cmpwi r4,0|beq L1|li r5,1|stw r5,_y(r13)|L1:|li r5,7|add r3,r5|use (r3)|blr",
+     "li r5,7|stw r5,_z(r13)|cmpwi r4,0|beq L1|li r5,1|stw r5,_y(r13)|li r5,7|L1:|add r3,r5|blr"},
+    {"stored value kept in a free register",
+     "lwz r3,0(r9)|stw r3,8(r1)|li r3,1|stw r3,_y(r13)|lwz r3,8(r1)|add r3,r8|use (r3)|blr",
+     "lwz r4,0(r9)|stw r4,8(r1)|li r3,1|stw r3,_y(r13)|mr r3,r4|add r3,r8|blr"},
     {"and of a byte load and a zero extension", "lbz r3,0(r5)|extzh r4,r6|and r3,r4|use (r3)|blr",
      "lbz r3,0(r5)|and r3,r6|blr"},
 };
@@ -272,6 +326,73 @@ const Case kKept[] = {
     // two bits kept: equal to the mask is not the same as nonzero
     {"and-immediate of two bits compared", "andi r3,12|cmpwi r3,12|beq L1|li r4,1|L1:|use (r3,r4)|blr",
      "andi r3,12|cmpwi r3,12|beq L1|li r4,1|L1:|blr"},
+    // the callee reads an argument from the caller's frame
+    {"call with an argument on the stack",
+     "mflr r0|stwu r0,-16(r1)|li r4,5|stw r4,8(r1)|bl _g|lwz r0,0(r1)|mtlr r0|addi r1,16|blr",
+     "mflr r0|stwu r0,-16(r1)|li r4,5|stw r4,8(r1)|bl _g|lwz r0,0(r1)|mtlr r0|addi r1,16|blr"},
+    // another way reaches the return through a label after the call
+    {"call before a label", "mflr r0|stwu r0,-8(r1)|cmpwi r3,0|beq L1|bl _g|L1:|lwz r0,0(r1)|mtlr r0|addi r1,8|blr",
+     "mflr r0|stwu r0,-8(r1)|cmpwi r3,0|beq L1|bl _g|L1:|lwz r0,0(r1)|mtlr r0|addi r1,8|blr"},
+    // a store above the frame is the caller's, and one read on a branch stays
+    {"store above the frame", "subi r1,16|stw r3,16(r1)|addi r1,16|blr", "stw r3,0(r1)|blr"},
+    {"frame store read on one way",
+     "subi r1,16|stw r3,8(r1)|li r3,0|cmpwi r4,0|beq L1|lwz r3,8(r1)|L1:|use (r3)|addi r1,16|blr",
+     "subi r1,16|stw r3,8(r1)|li r3,0|cmpwi r4,0|beq L1|lwz r3,8(r1)|L1:|addi r1,16|blr"},
+    // the whole result is read besides its extension, or the source's extension is narrower
+    {"result read unextended", "extsb r4|add r3,r4|extsb r5,r3|use (r3,r5)|blr", "extsb r4|add r3,r4|extsb r5,r3|blr"},
+    {"narrower source extension", "extsb r4|add r3,r4|extsh r3|use (r3)|blr", "extsb r4|add r3,r4|extsh r3|blr"},
+    // the common first line sets the condition the branch tests
+    {"common line sets cr0",
+     "cmpwi r4,0|beq L1|andi. r5,r6,1|stw r5,_x(r13)|b L2|L1:|andi. r5,r6,1|stw r5,_y(r13)|L2:|blr",
+     "cmpwi r4,0|beq L1|andi. r5,r6,1|stw r5,_x(r13)|blr|L1:|andi. r5,r6,1|stw r5,_y(r13)|blr"},
+    // an ordered test of the extracted bit, and bits set above the byte
+    {"extracted bit in a signed test", "extrwi r5,r4,1,28|cmpi r5,0|bgt L1|li r3,1|L1:|use (r3)|blr",
+     "extrwi r5,r4,1,28|cmpi r5,0|bgt L1|li r3,1|L1:|blr"},
+    {"bit set above the byte", "lbz r3,0(r4)|bseti r3,20|extzb r3|use (r3)|blr", "lbz r3,0(r4)|bseti r3,20|extzb r3|blr"},
+    {"or above the byte", "lbz r3,0(r4)|ori r3,0x100|extzb r3|use (r3)|blr", "lbz r3,0(r4)|ori r3,0x100|extzb r3|blr"},
+    // a store on one way may change the place loaded again: only that way loads again
+    {"reload after a store on one way",
+     "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,_x(r13)|L1:|lwz r3,0(r4)|use (r3)|blr",
+     "lwz r3,0(r4)|stw r3,12(r1)|cmpwi r5,0|beq L1|li r6,1|stw r6,_x(r13)|lwz r3,0(r4)|L1:|blr"},
+    // a store of the loop may change what the load reads
+    {"load in a loop with a store through a pointer",
+     "li r11,3|mtctr r11|L2:|lwz r5,_k(r13)|add r6,r5|stw r6,0(r8)|bdnz L2|mr r3,r6|use (r3)|blr",
+     "li r11,3|mtctr r11|L2:|lwz r5,_k(r13)|add r6,r5|stw r6,0(r8)|bdnz L2|mr r3,r6|blr"},
+    // a load of the loop may read the stored place
+    {"store in a loop that reads through a pointer",
+     "li r11,3|mtctr r11|L2:|lwzx r5,r8,r9|add r6,r5|stw r6,_y(r13)|addi r9,4|bdnz L2|mr r3,r6|use (r3)|blr",
+     "li r11,3|mtctr r11|L2:|lwzx r5,r8,r9|add r6,r5|stw r6,_y(r13)|addi r9,4|bdnz L2|mr r3,r6|blr"},
+    // a store through a pointer may change the variable between the loads
+    {"small-data variable stored through a pointer",
+     "lwz r8,_v(r13)|cmpwi r3,0|beq L1|add r3,r8|L1:|stw r3,0(r6)|lwz r9,_v(r13)|add r3,r9|use (r3)|blr",
+     "lwz r8,_v(r13)|cmpwi r3,0|beq L1|add r3,r8|L1:|stw r3,0(r6)|lwz r9,_v(r13)|add r3,r9|blr"},
+    // the masked value is also used
+    {"selected bit, masked value kept", "andi r3,8|cmpwi r3,8|li r4,1|iseleq r4,r0,r4|use (r3,r4)|blr",
+     "andi r3,8|cmpwi r3,8|li r4,1|iseleq r4,r0,r4|blr"},
+    // a store between the pairs may change the loaded value
+    {"value computed again after a store",
+     "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|stw r6,0(r7)|lwz r4,8(r8)|slwi r4,3|add r3,r4,r5|use (r3)|blr",
+     "lwz r4,8(r8)|slwi r4,3|add r5,r4,r6|stw r6,0(r7)|lwz r4,8(r8)|slwi r4,3|add r3,r4,r5|blr"},
+    // a store through a pointer may change the word between the loads
+    {"address used to load one word, store between",
+     "la r3,_x(r13)|lwz r4,0(r3)|stw r4,0(r6)|cmpwi r4,0|beq L1|lwz r5,0(r3)|add r4,r5|L1:|stw r4,_y(r13)|blr",
+     "la r3,_x(r13)|lwz r4,0(r3)|stw r4,0(r6)|cmpwi r4,0|beq L1|lwz r5,0(r3)|add r4,r5|L1:|stw r4,_y(r13)|blr"},
+    // the label is also fallen into
+    {"load at a label also fallen into",
+     "cmpwi r5,0|beq L1|stw r3,8(r4)|b L1|L2:|li r3,0|stw r3,8(r4)|L1:|lwz r3,8(r4)|add r3,r6|use (r3)|blr",
+     "cmpwi r5,0|beq L1|stw r3,8(r4)|L1:|lwz r3,8(r4)|add r3,r6|blr"},
+    // a store through a pointer after the branch
+    {"load after a branch and a store through a pointer",
+     "sth r3,_h(r13)|cmpwi r4,0|beq L1|stw r6,0(r7)|lha r5,_h(r13)|add r3,r5|L1:|use (r3)|blr",
+     "sth r3,_h(r13)|cmpwi r4,0|beq L1|stw r6,0(r7)|lha r5,_h(r13)|add r3,r5|L1:|blr"},
+    // the branch to the join does not bring the value
+    {"constant at a join the branch does not bring",
+     "li r5,6|stw r5,_z(r13)|cmpwi r4,0|beq L1|li r5,1|stw r5,_y(r13)|L1:|li r5,7|add r3,r5|use (r3)|blr",
+     "li r5,6|stw r5,_z(r13)|cmpwi r4,0|beq L1|li r5,1|stw r5,_y(r13)|L1:|li r5,7|add r3,r5|blr"},
+    // every register that could keep the value is in use
+    {"stored value with no free register",
+     "lwz r3,0(r9)|stw r3,8(r1)|li r3,1|stw r3,_y(r13)|lwz r3,8(r1)|add r3,r8|use (r3,r4,r5,r6,r7)|blr",
+     "lwz r3,0(r9)|stw r3,8(r1)|li r3,1|stw r3,_y(r13)|lwz r3,8(r1)|add r3,r8|blr"},
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
@@ -295,6 +416,12 @@ TEST_F(Rewrites, CommentsStatisticsAndSwitches) {
         << r.result.out << r.result.err;
     r = optimize(text, {"-dm0"});
     EXPECT_EQ(r.out, lines("li r3,5|li r3,6|blr"));
+
+    // without the pairing pass an addition waits behind the load that
+    // uses the load before it
+    r = optimize(unit(lines("lwz r5,0(r3)|addi r3,r3,4|lwz r6,0(r5)|add r3,r6|use (r3)|blr")), {"-dp2"});
+    EXPECT_EQ(r.out, lines("lwz r5,0(r3)|lwz r6,0(r5)|addi r3,r3,4|add r3,r6|blr"));
+    EXPECT_TRUE(r.verdict.ok) << r.verdict.message;
 
     // -x keeps moves into the variable registers of the function
     std::string vars = "_f:\nFL:\n\t.dentry\t_f:0.0.0\n\tmr\tr14,r3\n\tmr\tr14,r4\n\tmr\tr3,r14\n\tuse\t(r3)\n\tblr\nFL:\n";
