@@ -69,6 +69,7 @@ struct AsmSymbol {
     int regcode = 0;            // register name
     std::vector<long> xref;     // global lines of references
     bool definedthispass = false;
+    uint32_t id = 0;            // position in the table's store
 };
 
 // Open addressing over (hash, symbol): a lookup touches one contiguous
@@ -125,6 +126,7 @@ struct OpcodeEntry {
 
 struct OpcodeTable {
     std::vector<std::unique_ptr<OpcodeEntry>> store;
+    uint32_t generation = 0;    // counts the changes: a remembered lookup is stale once it moves
     // lower-cased names, newest entry first
     std::unordered_map<std::string, std::vector<OpcodeEntry*>, tl::NameHash, std::equal_to<>> names;
     OpcodeEntry* add(std::string_view name, uint8_t flags, int value, DirectiveHandler h);
@@ -212,10 +214,40 @@ struct SourceText {
     std::vector<std::string_view> lines;  // views of bytes, without line ends
 };
 
+// What a line of a file gave when it was last read, so that later passes
+// need not scan it again: where its label and opcode lie, the opcode entry
+// found (while the opcode table is unchanged) and the tokens its operands
+// gave, each with the scanner state it was read in.
+struct CachedToken {
+    uint16_t end;               // cursor after the token
+    uint8_t tok;
+    uint8_t mode;               // scanner state (tokenmode)
+    uint32_t value;             // number, register, symbol id or string length
+};
+
+struct LineMemo {
+    const OpcodeEntry* entry = nullptr;
+    uint32_t generation = 0;    // the opcode table's when entry was found
+    uint32_t tokfirst = 0;      // first token in TextMemo::tokens
+    uint16_t tokcount = 0;
+    uint16_t tokstart = 0;      // cursor before the first token
+    uint16_t labelpos = 0, oppos = 0, after = 0;
+    uint8_t labellen = 0, oplen = 0;
+    uint8_t sizeletter = 0;
+    uint8_t state = 0;          // MEMO_ flags
+};
+enum : uint8_t { MEMO_HEAD = 0x01, MEMO_ENTRY = 0x02, MEMO_RECMARK = 0x04, MEMO_OVMARK = 0x08, MEMO_NOHEAD = 0x10 };
+
+struct TextMemo {
+    std::vector<LineMemo> lines;
+    std::vector<CachedToken> tokens;
+};
+
 struct Reader {
     char kind = 'F';
     FileRecord* file = nullptr;
     std::shared_ptr<const SourceText> text;  // file text
+    TextMemo* memo = nullptr;
     size_t nextline = 0;
     bool ended = false;              // end directive met
     std::unique_ptr<Expansion> exp;
@@ -262,6 +294,10 @@ struct Assembler {
     // reads the same text
     std::map<std::string, std::shared_ptr<const SourceText>, std::less<>> sources;
     std::vector<Reader> readers;
+    // what the lines of each file gave; symbol ids in it belong to the
+    // current symbol table, so it is dropped with it
+    std::unordered_map<const SourceText*, std::unique_ptr<TextMemo>> memos;
+    LineMemo* linememo = nullptr;    // of the line nextline gave, if a file line
     long globline = 0;
     int depcolumn = 0;
     bool overriding = false;    // a #line or .sfile override is active
@@ -285,6 +321,12 @@ struct Assembler {
     std::string tokname, tokstr;
     AsmSymbol* toksym = nullptr;
     int tokreg = 0;
+    uint32_t errcalls = 0;      // asmerr calls, in every pass
+    TextMemo* tokmemo = nullptr;     // the text whose line is being scanned
+    LineMemo* tokline = nullptr;     // replaying or recording its tokens
+    bool tokreplay = false;
+    uint32_t toknext = 0;            // replay: next token; record: unused
+    uint16_t tokexpect = 0;          // cursor the next token must start at
     int exprdepth = 0;          // terms open inside each other (expr.cpp)
     // conditionals
     std::vector<CondLevel> conds;
@@ -384,6 +426,8 @@ int gettoken(Assembler& a);
 void ungettoken(Assembler& a, int tok);
 bool needtoken(Assembler& a, int tok);
 void resettokens(Assembler& a);
+// Replays or records the tokens of the line m remembers (none: scan only).
+void starttokens(Assembler& a, LineMemo* m);
 std::string scanname(Assembler& a);
 int prefixnumber(Assembler& a, int base);
 const char* scannum(Assembler& a, const char* text, uint32_t& out, bool& bad);

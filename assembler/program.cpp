@@ -188,6 +188,7 @@ int asmfile(Assembler& a, const std::string& src) {
         if (dot != std::string::npos && dot >= start && src.compare(dot, 3, ".qv") == 0) a.opt.x = 0;
     }
     a.files.clear();
+    a.memos.clear();
     a.sources.clear();
     a.printed.clear();
     a.errors = 0;

@@ -44,7 +44,8 @@ Read readsource(const std::string& name, std::string& text) {
     size_t linelen = 0;  // bytes since the last line end
     size_t len = 0, n;
     do {
-        if (text.size() - len < chunk) text.resize(len + chunk);
+        // grow only when full: a file read in one piece is not copied again
+        if (text.size() == len) text.resize(len + chunk);
         n = std::fread(text.data() + len, 1, text.size() - len, fp);
         for (const char *p = text.data() + len, *end = p + n; p < end;) {
             const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
@@ -193,6 +194,12 @@ bool opensrc(Assembler& a, const std::string& name) {
     Reader r;
     r.kind = 'F';
     r.file = rec;
+    auto& memo = a.memos[text.get()];
+    if (!memo) {
+        memo = std::make_unique<TextMemo>();
+        memo->lines.resize(text->lines.size());
+    }
+    r.memo = memo.get();
     r.text = std::move(text);
     a.readers.push_back(std::move(r));
     return true;
@@ -227,11 +234,14 @@ bool nextline(Assembler& a, std::string& out) {
         Reader& r = a.readers.back();
         if (r.kind == 'M') {
             if (expandline(a, *r.exp, out)) {
+                a.linememo = nullptr;
                 a.globline++;
                 a.fromexpansion = true;
                 return true;
             }
         } else if (!r.ended && r.nextline < r.text->lines.size()) {
+            a.linememo = &r.memo->lines[r.nextline];
+            a.tokmemo = r.memo;
             out = r.text->lines[r.nextline++];
             r.file->lines++;
             a.globline++;
