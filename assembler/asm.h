@@ -19,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "toollib/isa/encode.h"
 #include "toollib/options.h"
 #include "toollib/strings.h"
 
@@ -120,6 +121,7 @@ struct OpcodeEntry {
     bool dead = false;           // a forgotten macro
     DirectiveHandler handler = nullptr;
     int insn = -1;               // instruction: index into the target's mnemonic list
+    isa::NameRows rows;          // instruction: its encoding entries
     std::shared_ptr<MacroBody> body;
 };
 
@@ -423,7 +425,11 @@ void asmskip(Assembler& a);
 bool atend(Assembler& a);
 bool lineend(Assembler& a);  // also sees a pushed-back token
 int gettoken(Assembler& a);
-void ungettoken(Assembler& a, int tok);
+void toomanyback(Assembler& a);
+inline void ungettoken(Assembler& a, int tok) {
+    if (a.backtokens.size() >= 5) return toomanyback(a);
+    a.backtokens.push_back(tok);
+}
 bool needtoken(Assembler& a, int tok);
 void resettokens(Assembler& a);
 // Replays or records the tokens of the line m remembers (none: scan only).

@@ -100,24 +100,25 @@ void registerinsns(Assembler& a) {
     for (size_t i = 0; i < names.size(); i++) {
         std::string n = names[i];
         if (!n.empty() && n.back() == '.') continue;  // reached through the record mark
-        a.ops.add(n, OP_INSN, 0, nullptr)->insn = static_cast<int>(i);
+        OpcodeEntry* e = a.ops.add(n, OP_INSN, 0, nullptr);
+        e->insn = static_cast<int>(i);
+        e->rows = isa::namerows(e->name);
     }
 }
 
 void asminsn(Assembler& a, const OpcodeEntry& e) {
     a.dotnames = false;
-    ParsedOperand ops[kMaxOperands];
-    isa::Operand operands[kMaxOperands];
+    // one spare: a sixth operand is parsed before it is refused
+    ParsedOperand ops[kMaxOperands + 1];
     size_t count = 0;
     for (;;) {
-        ParsedOperand p;
+        ParsedOperand& p = ops[count];
         if (!getoperand(a, p)) break;
         if (count >= kMaxOperands) {
             asmerr(a, "bad addressing mode");
             break;
         }
-        operands[count] = p.op;
-        ops[count++] = p;
+        count++;
         int t = gettoken(a);
         if (t != T_COMMA) {
             ungettoken(a, t);
@@ -125,12 +126,14 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
         }
     }
     a.dotnames = true;
+    isa::Operand operands[kMaxOperands];
+    for (size_t i = 0; i < count; i++) operands[i] = ops[i].op;
     isa::EncodeContext ctx;
     ctx.address = here(a);
     ctx.section = a.cur->index;
     ctx.absolute_section = (a.cur->attr & SA_ABS) != 0;
     bool record = a.recmark || a.sizeletter != 0;
-    isa::EncodeResult res = isa::encodeinsn(e.name, record, a.ovmark, std::span(operands, count), ctx);
+    isa::EncodeResult res = isa::encodeinsn(e.name, e.rows, record, a.ovmark, std::span(operands, count), ctx);
     if (!res.insn || res.size == 0) {
         asmerr(a, res.error.empty() ? "bad addressing mode" : res.error);
         return;

@@ -96,13 +96,7 @@ void resettokens(Assembler& a) {
     a.litstack.clear();
 }
 
-void ungettoken(Assembler& a, int tok) {
-    if (a.backtokens.size() >= 5) {
-        asmerr(a, "too many back tokens");
-        return;
-    }
-    a.backtokens.push_back(tok);
-}
+void toomanyback(Assembler& a) { asmerr(a, "too many back tokens"); }
 
 bool needtoken(Assembler& a, int tok) {
     int t = gettoken(a);

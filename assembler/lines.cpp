@@ -679,7 +679,7 @@ static const OpcodeEntry* findopcode(Assembler& a, std::string_view opname, Line
 void asmline(Assembler& a, const std::string& text) {
     LineMemo* memo = a.linememo;
     a.linememo = nullptr;
-    a.line = text;
+    if (&text != &a.line) a.line = text;
     a.pos = 0;
     resettokens(a);
     if (a.line.size() >= 0xFFFF || a.opt.m) memo = nullptr;

@@ -151,8 +151,8 @@ static bool runpass(Assembler& a) {
         printerr(a);
     }
     if (a.opt.x) debugmacro(a);
-    std::string text;
-    while (nextline(a, text)) asmline(a, text);
+    // the line is read straight into the cursor's text
+    while (nextline(a, a.line)) asmline(a, a.line);
     a.lastlines = a.files.empty() ? 0 : a.files[0]->lines;
     if (a.opt.x) {
         debugend(a);
