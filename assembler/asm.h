@@ -237,6 +237,13 @@ struct LineMemo {
     uint8_t labellen = 0, oplen = 0;
     uint8_t sizeletter = 0;
     uint8_t state = 0;          // MEMO_ flags
+    // An instruction whose operands are constants (no symbol, no location
+    // counter) encodes the same wherever it lies: its bits, its size and the
+    // tokens its operands took.
+    uint32_t bits = 0;
+    uint16_t insntokens = 0;
+    uint8_t insnsize = 0;       // 0: nothing remembered
+    uint8_t insnmarks = 0;      // record and overflow marks it was encoded with
 };
 enum : uint8_t { MEMO_HEAD = 0x01, MEMO_ENTRY = 0x02, MEMO_RECMARK = 0x04, MEMO_OVMARK = 0x08, MEMO_NOHEAD = 0x10 };
 
@@ -329,6 +336,7 @@ struct Assembler {
     bool tokreplay = false;
     uint32_t toknext = 0;            // replay: next token; record: unused
     uint16_t tokexpect = 0;          // cursor the next token must start at
+    bool tokvolatile = false;        // a token read a value that may change (a symbol, *)
     int exprdepth = 0;          // terms open inside each other (expr.cpp)
     // conditionals
     std::vector<CondLevel> conds;
@@ -434,6 +442,10 @@ bool needtoken(Assembler& a, int tok);
 void resettokens(Assembler& a);
 // Replays or records the tokens of the line m remembers (none: scan only).
 void starttokens(Assembler& a, LineMemo* m);
+// Replays the first n remembered tokens of the line without their values
+// (constants only), the last one pushed back as the scan left it; false
+// when the line is not where it was when they were read.
+bool skiptokens(Assembler& a, uint16_t n);
 std::string scanname(Assembler& a);
 int prefixnumber(Assembler& a, int base);
 const char* scannum(Assembler& a, const char* text, uint32_t& out, bool& bad);

@@ -106,8 +106,39 @@ void registerinsns(Assembler& a) {
     }
 }
 
+// The encoding of a line of constant operands, remembered for later passes.
+static void rememberinsn(Assembler& a, LineMemo* m, uint8_t marks, const isa::EncodeResult& res) {
+    if (m != a.tokline || a.tokvolatile || a.backtokens.size() != 1) return;
+    size_t used = a.tokreplay ? a.toknext - m->tokfirst : m->tokcount;
+    if (used == 0 || used > m->tokcount || a.tokmemo->tokens[m->tokfirst + used - 1].tok != a.backtokens.back())
+        return;
+    m->bits = res.bits;
+    m->insnsize = static_cast<uint8_t>(res.size);
+    m->insntokens = static_cast<uint16_t>(used);
+    m->insnmarks = marks;
+}
+
 void asminsn(Assembler& a, const OpcodeEntry& e) {
     a.dotnames = false;
+    bool record = a.recmark || a.sizeletter != 0;
+    uint8_t marks = static_cast<uint8_t>(1 | (record ? 2 : 0) | (a.ovmark ? 4 : 0));
+    LineMemo* m = a.tokline;
+    bool absolute = (a.cur->attr & SA_ABS) != 0;
+    if (m && !absolute && m->insnsize && m->entry == &e && m->insnmarks == marks && skiptokens(a, m->insntokens)) {
+        a.dotnames = true;
+        if (m->insnsize == 2) {
+            emitword(a, m->bits & 0xFFFF);
+        } else {
+            emitword(a, m->bits >> 16);
+            emitword(a, m->bits & 0xFFFF);
+        }
+        return;
+    }
+    // a line read straight from its file, its operands not scanned yet
+    bool fresh = m && !absolute && (a.tokreplay ? a.toknext == m->tokfirst : m->tokcount == 0) &&
+                 a.backtokens.empty();
+    a.tokvolatile = false;
+    uint32_t errs = a.errcalls;
     // one spare: a sixth operand is parsed before it is refused
     ParsedOperand ops[kMaxOperands + 1];
     size_t count = 0;
@@ -132,7 +163,6 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
     ctx.address = here(a);
     ctx.section = a.cur->index;
     ctx.absolute_section = (a.cur->attr & SA_ABS) != 0;
-    bool record = a.recmark || a.sizeletter != 0;
     isa::EncodeResult res = isa::encodeinsn(e.name, e.rows, record, a.ovmark, std::span(operands, count), ctx);
     if (!res.insn || res.size == 0) {
         asmerr(a, res.error.empty() ? "bad addressing mode" : res.error);
@@ -160,6 +190,7 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
         emitword(a, res.bits & 0xFFFF);
     }
     if (rv) a.cur->relend = a.cur->loc;
+    if (fresh && !res.reloc && res.error.empty() && a.errcalls == errs) rememberinsn(a, m, marks, res);
 }
 
 }  // namespace as

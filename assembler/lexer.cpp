@@ -399,7 +399,9 @@ static int replaytoken(Assembler& a) {
     case T_NUMBER: a.tokval = c.value; break;
     case T_REG: a.tokreg = static_cast<int>(c.value); break;
     case T_STRING: a.tokstr.assign(a.line, c.end - 1 - c.value, c.value); break;
+    case T_MUL: a.tokvolatile = true; break;
     case T_SYMBOL: {
+        a.tokvolatile = true;
         // a name that became a text literal, or a local label of another
         // block, is scanned anew
         AsmSymbol* s = c.value < a.syms.store.size() ? a.syms.store[c.value].get() : nullptr;
@@ -416,6 +418,23 @@ static int replaytoken(Assembler& a) {
     a.tokexpect = c.end;
     a.pos = c.end;
     return c.tok;
+}
+
+bool skiptokens(Assembler& a, uint16_t n) {
+    if (!a.tokline || !a.tokreplay || n == 0) return false;
+    LineMemo& m = *a.tokline;
+    if (a.toknext != m.tokfirst || n > m.tokcount || a.pos != a.tokexpect || !a.litstack.empty() ||
+        !a.backtokens.empty() || recording(a))
+        return false;
+    uint8_t mode = tokenmode(a);
+    const CachedToken* t = &a.tokmemo->tokens[m.tokfirst];
+    for (uint16_t i = 0; i < n; i++)
+        if (t[i].mode != mode || t[i].tok == T_SYMBOL || t[i].tok == T_MUL) return false;
+    a.toknext = m.tokfirst + n;
+    a.tokexpect = t[n - 1].end;
+    a.pos = t[n - 1].end;
+    a.backtokens.push_back(t[n - 1].tok);
+    return true;
 }
 
 static void recordtoken(Assembler& a, size_t start, uint8_t mode, int t) {
@@ -453,6 +472,7 @@ int gettoken(Assembler& a) {
     }
     if (!a.tokline || a.tokreplay || !a.litstack.empty() || recording(a)) {
         a.tokline = nullptr;
+        a.tokvolatile = true;
         return scantoken(a);
     }
     // a token straight from the line, with no error, is remembered
@@ -461,6 +481,7 @@ int gettoken(Assembler& a) {
     uint32_t errs = a.errcalls;
     int lits = a.litcount;
     int t = scantoken(a);
+    if (t == T_SYMBOL || t == T_MUL) a.tokvolatile = true;
     if (a.tokline && a.errcalls == errs && a.litcount == lits && a.litstack.empty() && !recording(a))
         recordtoken(a, start, mode, t);
     else

@@ -667,6 +667,7 @@ static const OpcodeEntry* findopcode(Assembler& a, std::string_view opname, Line
     }
     const OpcodeEntry* e = lookupopcode(a, opname);
     if (memo && !a.skipoverride) {
+        if (memo->entry != e) memo->insnsize = 0;
         memo->entry = e;
         memo->generation = a.ops.generation;
         memo->sizeletter = static_cast<uint8_t>(a.sizeletter);
