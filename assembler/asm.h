@@ -120,6 +120,7 @@ struct OpcodeEntry {
     bool overrides = false;      // a macro that hides an older entry of its name
     bool dead = false;           // a forgotten macro
     DirectiveHandler handler = nullptr;
+    uint32_t id = 0;             // position in the table's store
     int insn = -1;               // instruction: index into the target's mnemonic list
     isa::NameRows rows;          // instruction: its encoding entries
     std::shared_ptr<MacroBody> body;
@@ -228,7 +229,7 @@ struct CachedToken {
 };
 
 struct LineMemo {
-    const OpcodeEntry* entry = nullptr;
+    uint32_t entry = 0;         // OpcodeEntry::id + 1, 0 none
     uint32_t generation = 0;    // the opcode table's when entry was found
     uint32_t tokfirst = 0;      // first token in TextMemo::tokens
     uint16_t tokcount = 0;
@@ -238,12 +239,14 @@ struct LineMemo {
     uint8_t sizeletter = 0;
     uint8_t state = 0;          // MEMO_ flags
     // An instruction whose operands are constants (no symbol, no location
-    // counter) encodes the same wherever it lies: its bits, its size and the
-    // tokens its operands took.
+    // counter) encodes the same wherever it lies: its bits and size, and
+    // where its operands ended (from tokstart), in place of their tokens.
     uint32_t bits = 0;
-    uint16_t insntokens = 0;
+    uint16_t insnend = 0;       // cursor after the operands
     uint8_t insnsize = 0;       // 0: nothing remembered
     uint8_t insnmarks = 0;      // record and overflow marks it was encoded with
+    uint8_t insnlast = 0;       // the token the operands ended at, pushed back
+    uint8_t insnmode = 0;       // the scanner state they were read in
 };
 enum : uint8_t { MEMO_HEAD = 0x01, MEMO_ENTRY = 0x02, MEMO_RECMARK = 0x04, MEMO_OVMARK = 0x08, MEMO_NOHEAD = 0x10 };
 
@@ -442,11 +445,16 @@ bool needtoken(Assembler& a, int tok);
 void resettokens(Assembler& a);
 // Replays or records the tokens of the line m remembers (none: scan only).
 void starttokens(Assembler& a, LineMemo* m);
-// Replays the first n remembered tokens of the line without their values
-// (constants only), the last one pushed back as the scan left it; false
-// when the line is not where it was when they were read.
-bool skiptokens(Assembler& a, uint16_t n);
+// Moves the cursor past operands whose encoding m remembers, their last
+// token pushed back as the scan left it; false when the line is not where
+// it was when they were read. Nothing more of the line is remembered.
+bool skipoperands(Assembler& a, const LineMemo& m);
+// The scanner state a token depends on besides the text.
+uint8_t tokenmode(const Assembler& a);
 std::string scanname(Assembler& a);
+// A name as the line spells it (no literal open, no body being recorded):
+// its view and the cursor past it; false, where only scanname can read it.
+bool scanview(Assembler& a, std::string_view& out);
 int prefixnumber(Assembler& a, int base);
 const char* scannum(Assembler& a, const char* text, uint32_t& out, bool& bad);
 void getexpr(Assembler& a, AsmValue& v);

@@ -107,14 +107,23 @@ void registerinsns(Assembler& a) {
 }
 
 // The encoding of a line of constant operands, remembered for later passes.
-static void rememberinsn(Assembler& a, LineMemo* m, uint8_t marks, const isa::EncodeResult& res) {
-    if (m != a.tokline || a.tokvolatile || a.backtokens.size() != 1) return;
-    size_t used = a.tokreplay ? a.toknext - m->tokfirst : m->tokcount;
-    if (used == 0 || used > m->tokcount || a.tokmemo->tokens[m->tokfirst + used - 1].tok != a.backtokens.back())
-        return;
+static void rememberinsn(Assembler& a, LineMemo* m, uint8_t marks, uint8_t mode, const isa::EncodeResult& res) {
+    if (m != a.tokline || a.tokvolatile || a.backtokens.size() != 1 || a.pos > 0xFFFF) return;
+    auto& toks = a.tokmemo->tokens;
+    if (a.tokreplay) {
+        if (a.toknext == m->tokfirst) return;
+    } else {
+        // the tokens just recorded are not needed again: the memory is given back
+        if (m->tokcount == 0 || m->tokfirst + m->tokcount != toks.size()) return;
+        toks.resize(m->tokfirst);
+        m->tokcount = 0;
+        a.tokline = nullptr;
+    }
     m->bits = res.bits;
     m->insnsize = static_cast<uint8_t>(res.size);
-    m->insntokens = static_cast<uint16_t>(used);
+    m->insnend = static_cast<uint16_t>(a.pos);
+    m->insnlast = static_cast<uint8_t>(a.backtokens.back());
+    m->insnmode = mode;
     m->insnmarks = marks;
 }
 
@@ -124,7 +133,7 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
     uint8_t marks = static_cast<uint8_t>(1 | (record ? 2 : 0) | (a.ovmark ? 4 : 0));
     LineMemo* m = a.tokline;
     bool absolute = (a.cur->attr & SA_ABS) != 0;
-    if (m && !absolute && m->insnsize && m->entry == &e && m->insnmarks == marks && skiptokens(a, m->insntokens)) {
+    if (m && !absolute && m->insnsize && m->entry == e.id + 1 && m->insnmarks == marks && skipoperands(a, *m)) {
         a.dotnames = true;
         if (m->insnsize == 2) {
             emitword(a, m->bits & 0xFFFF);
@@ -139,6 +148,7 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
                  a.backtokens.empty();
     a.tokvolatile = false;
     uint32_t errs = a.errcalls;
+    uint8_t mode = tokenmode(a);
     // one spare: a sixth operand is parsed before it is refused
     ParsedOperand ops[kMaxOperands + 1];
     size_t count = 0;
@@ -190,7 +200,7 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
         emitword(a, res.bits & 0xFFFF);
     }
     if (rv) a.cur->relend = a.cur->loc;
-    if (fresh && !res.reloc && res.error.empty() && a.errcalls == errs) rememberinsn(a, m, marks, res);
+    if (fresh && !res.reloc && res.error.empty() && a.errcalls == errs) rememberinsn(a, m, marks, mode, res);
 }
 
 }  // namespace as

@@ -143,6 +143,23 @@ std::string scanname(Assembler& a) {
     return name;
 }
 
+bool scanview(Assembler& a, std::string_view& out) {
+    if (recording(a) || !a.litstack.empty()) return false;
+    asmskip(a);
+    const std::string& l = a.line;
+    size_t p = a.pos;
+    char c = p < l.size() ? l[p] : '\0';
+    if (isdigit_(c)) return false;
+    out = {};
+    if (!(isalpha_(c) || (c == '.' && a.dotnames))) return true;
+    size_t end = p;
+    while (end < l.size() && (isalnum_(l[end]) || l[end] == '$' || (l[end] == '.' && a.dotnames))) end++;
+    if (end - p > kMaxName) return false;
+    out = std::string_view(l).substr(p, end - p);
+    a.pos = end;
+    return true;
+}
+
 // A name inside a text literal or a body being recorded.
 static void scanlong(Assembler& a, std::string& name, bool rec) {
     char c;
@@ -327,8 +344,11 @@ static int scantoken(Assembler& a) {
                 return T_NUMBER;
             }
         }
-        a.tokname = scanname(a);
-        const std::string& name = a.tokname;
+        std::string_view name;
+        if (!scanview(a, name)) {
+            a.tokname = scanname(a);
+            name = a.tokname;
+        }
         if (name.empty()) {
             if (c == '.') return one(T_DOT);
             return one(T_UNKNOWN);
@@ -366,8 +386,7 @@ static int scantoken(Assembler& a) {
     }
 }
 
-// The scanner state a token depends on besides the text.
-static uint8_t tokenmode(const Assembler& a) {
+uint8_t tokenmode(const Assembler& a) {
     return static_cast<uint8_t>(a.base | (a.dotnames ? 0x20 : 0) | (a.afterdefine ? 0x40 : 0));
 }
 
@@ -420,20 +439,13 @@ static int replaytoken(Assembler& a) {
     return c.tok;
 }
 
-bool skiptokens(Assembler& a, uint16_t n) {
-    if (!a.tokline || !a.tokreplay || n == 0) return false;
-    LineMemo& m = *a.tokline;
-    if (a.toknext != m.tokfirst || n > m.tokcount || a.pos != a.tokexpect || !a.litstack.empty() ||
-        !a.backtokens.empty() || recording(a))
+bool skipoperands(Assembler& a, const LineMemo& m) {
+    if (a.tokline != &m || (a.tokreplay ? a.toknext != m.tokfirst : m.tokcount != 0) || a.pos != m.tokstart ||
+        !a.litstack.empty() || !a.backtokens.empty() || recording(a) || tokenmode(a) != m.insnmode)
         return false;
-    uint8_t mode = tokenmode(a);
-    const CachedToken* t = &a.tokmemo->tokens[m.tokfirst];
-    for (uint16_t i = 0; i < n; i++)
-        if (t[i].mode != mode || t[i].tok == T_SYMBOL || t[i].tok == T_MUL) return false;
-    a.toknext = m.tokfirst + n;
-    a.tokexpect = t[n - 1].end;
-    a.pos = t[n - 1].end;
-    a.backtokens.push_back(t[n - 1].tok);
+    a.pos = m.insnend;
+    a.backtokens.push_back(m.insnlast);
+    a.tokline = nullptr;
     return true;
 }
 

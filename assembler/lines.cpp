@@ -663,12 +663,13 @@ static const OpcodeEntry* findopcode(Assembler& a, std::string_view opname, Line
         a.sizeletter = static_cast<char>(memo->sizeletter);
         a.recmark = (memo->state & MEMO_RECMARK) != 0;
         a.ovmark = (memo->state & MEMO_OVMARK) != 0;
-        return memo->entry;
+        return memo->entry ? a.ops.store[memo->entry - 1].get() : nullptr;
     }
     const OpcodeEntry* e = lookupopcode(a, opname);
     if (memo && !a.skipoverride) {
-        if (memo->entry != e) memo->insnsize = 0;
-        memo->entry = e;
+        uint32_t id = e ? e->id + 1 : 0;
+        if (memo->entry != id) memo->insnsize = 0;
+        memo->entry = id;
         memo->generation = a.ops.generation;
         memo->sizeletter = static_cast<uint8_t>(a.sizeletter);
         memo->state = static_cast<uint8_t>((memo->state & (MEMO_HEAD | MEMO_NOHEAD)) | MEMO_ENTRY |
@@ -720,7 +721,12 @@ void asmline(Assembler& a, const std::string& text) {
             opname = opbuf;
             simple = false;
         } else {
-            std::string name = scanname(a);
+            std::string namebuf;
+            std::string_view name;
+            if (!scanview(a, name)) {
+                namebuf = scanname(a);
+                name = namebuf;
+            }
             if (name.empty()) {
                 if (!atend(a) && assembling(a) && !recording) asmerr(a, "bad comment delimiter");
                 bool macrobody = a.recmacro;
@@ -744,7 +750,7 @@ void asmline(Assembler& a, const std::string& text) {
             // a name scanned from the line is the line's text unless it was cut short
             if (name.size() != nameend - start) {
                 std::string& buf = label.empty() ? opbuf : labelbuf;
-                buf = name;
+                buf = std::string(name);
                 (label.empty() ? opname : label) = buf;
                 simple = false;
             }
@@ -757,10 +763,12 @@ void asmline(Assembler& a, const std::string& text) {
                     simple = false;
                 } else {
                     oppos = a.pos;
-                    opbuf = scanname(a);
-                    opname = opbuf;
-                    if (opbuf.size() == a.pos - oppos) opname = std::string_view(a.line).substr(oppos, opbuf.size());
-                    else simple = false;
+                    if (!scanview(a, opname)) {
+                        opbuf = scanname(a);
+                        opname = opbuf;
+                        if (opbuf.size() == a.pos - oppos) opname = std::string_view(a.line).substr(oppos, opbuf.size());
+                        else simple = false;
+                    }
                 }
             }
         }

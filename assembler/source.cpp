@@ -198,6 +198,9 @@ bool opensrc(Assembler& a, const std::string& name) {
     if (!memo) {
         memo = std::make_unique<TextMemo>();
         memo->lines.resize(text->lines.size());
+        // a token takes a character at least, or ends a line: the reserve is
+        // never outgrown, and only the part written takes memory
+        memo->tokens.reserve(text->bytes.size() + text->lines.size());
     }
     r.memo = memo.get();
     r.text = std::move(text);

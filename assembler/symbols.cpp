@@ -131,6 +131,7 @@ void SymbolTable::clear() {
 
 OpcodeEntry* OpcodeTable::add(std::string_view name, uint8_t flags, int value, DirectiveHandler h) {
     auto e = std::make_unique<OpcodeEntry>();
+    e->id = static_cast<uint32_t>(store.size());
     e->name = lower(name);
     e->flags = flags;
     e->value = value;
@@ -144,6 +145,7 @@ OpcodeEntry* OpcodeTable::add(std::string_view name, uint8_t flags, int value, D
 
 OpcodeEntry* OpcodeTable::addoverride(std::string_view name, OpcodeEntry* older) {
     auto e = std::make_unique<OpcodeEntry>();
+    e->id = static_cast<uint32_t>(store.size());
     e->name = lower(name);
     generation++;
     auto& v = names[e->name];
