@@ -210,11 +210,11 @@ struct Expansion {
     bool restoremlist = false;
 };
 
-// A file's lines as read once for all passes of a source.
+// A file's text as read once for all passes of a source (its lines are
+// found by the TextMemo made for it).
 struct SourceText {
-    int status = 0;                  // 0 read, 1 missing, 2 a line too long
+    int status = 0;                  // 0 read, 1 missing, 2 a line too long, 3 too large
     std::string bytes;
-    std::vector<std::string_view> lines;  // views of bytes, without line ends
 };
 
 // What a line of a file gave when it was last read, so that later passes
@@ -234,7 +234,8 @@ struct LineMemo {
     uint32_t tokfirst = 0;      // first token in TextMemo::tokens
     uint16_t tokcount = 0;
     uint16_t tokstart = 0;      // cursor before the first token
-    uint16_t labelpos = 0, oppos = 0, after = 0;
+    uint32_t start = 0, length = 0;  // the line's place in the file text, without its end
+    uint16_t after = 0;         // cursor after the label and opcode
     uint8_t labellen = 0, oplen = 0;
     uint8_t sizeletter = 0;
     uint8_t state = 0;          // MEMO_ flags

@@ -706,8 +706,12 @@ void asmline(Assembler& a, const std::string& text) {
     std::string labelbuf, opbuf;  // names not as the line spells them
     if (memo && (memo->state & MEMO_HEAD)) {
         std::string_view line = a.line;
-        label = line.substr(memo->labelpos, memo->labellen);
-        opname = line.substr(memo->oppos, memo->oplen);
+        // the first name starts the line after its blanks; an opcode after a
+        // label ends where the scan stopped
+        size_t start = line.find_first_not_of(" \t");
+        if (start == std::string_view::npos) start = line.size();
+        label = line.substr(start, memo->labellen);
+        opname = line.substr(memo->labellen ? memo->after - memo->oplen : start, memo->oplen);
         a.pos = memo->after;
     } else {
         uint32_t errs = a.errcalls;
@@ -772,10 +776,9 @@ void asmline(Assembler& a, const std::string& text) {
                 }
             }
         }
-        if (simple && a.errcalls == errs && label.size() <= 0xFF && opname.size() <= 0xFF) {
-            memo->labelpos = static_cast<uint16_t>(start);
+        if (simple && a.errcalls == errs && label.size() <= 0xFF && opname.size() <= 0xFF &&
+            oppos == (label.empty() ? start : a.pos - opname.size())) {
             memo->labellen = static_cast<uint8_t>(label.size());
-            memo->oppos = static_cast<uint16_t>(oppos);
             memo->oplen = static_cast<uint8_t>(opname.size());
             memo->after = static_cast<uint16_t>(a.pos);
             memo->state |= MEMO_HEAD;
