@@ -229,21 +229,21 @@ struct CachedToken {
 };
 
 struct LineMemo {
+    uint32_t start = 0, length = 0;  // the line's place in the file text, without its end
     uint32_t entry = 0;         // OpcodeEntry::id + 1, 0 none
     uint32_t generation = 0;    // the opcode table's when entry was found
     uint32_t tokfirst = 0;      // first token in TextMemo::tokens
-    uint16_t tokcount = 0;
-    uint16_t tokstart = 0;      // cursor before the first token
-    uint32_t start = 0, length = 0;  // the line's place in the file text, without its end
-    uint16_t after = 0;         // cursor after the label and opcode
-    uint8_t labellen = 0, oplen = 0;
-    uint8_t sizeletter = 0;
-    uint8_t state = 0;          // MEMO_ flags
     // An instruction whose operands are constants (no symbol, no location
     // counter) encodes the same wherever it lies: its bits and size, and
     // where its operands ended (from tokstart), in place of their tokens.
     uint32_t bits = 0;
+    uint16_t tokcount = 0;
+    uint16_t tokstart = 0;      // cursor before the first token
+    uint16_t after = 0;         // cursor after the label and opcode
     uint16_t insnend = 0;       // cursor after the operands
+    uint8_t labellen = 0, oplen = 0;
+    uint8_t sizeletter = 0;
+    uint8_t state = 0;          // MEMO_ flags
     uint8_t insnsize = 0;       // 0: nothing remembered
     uint8_t insnmarks = 0;      // record and overflow marks it was encoded with
     uint8_t insnlast = 0;       // the token the operands ended at, pushed back
