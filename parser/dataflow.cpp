@@ -564,7 +564,7 @@ void sharegroup(Parser& P, uint32_t group) {
         if (m == rep) continue;
         Symbol* s = W.tracked[m];
         s->sclass = sc::Alias;
-        s->blocklink = r;
+        s->standsfor = r;
         r->weight = static_cast<uint16_t>(std::min<uint32_t>(0xFFFFu, uint32_t{r->weight} + s->weight));
     }
 }

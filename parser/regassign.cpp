@@ -248,7 +248,7 @@ void decidelocals(Parser& P, StmtNode* block) {
     }
     // aliases take the storage of the symbol they stand for
     for (Symbol* s : list) {
-        Symbol* rep = s->sclass == sc::Alias ? s->blocklink : nullptr;
+        Symbol* rep = s->sclass == sc::Alias ? s->standsfor : nullptr;
         if (!rep) continue;
         bool inreg = livesinregister(rep);
         if (rep->sclass == sc::RegParam && inreg) {
