@@ -118,6 +118,7 @@ void lowerstmt(Parser& P, StmtNode* st) {
     case sk::Switch:
         lowerexpr(P, st->expr, 0);
         if (st->body) lowerstmt(P, st->body);
+        lowerswitch(P, st);
         break;
     default: break;
     }

@@ -802,6 +802,8 @@ void decidelocals(Parser& P, StmtNode* block);
 // The parameters that arrive in registers get flag RegPassed: the rule
 // that callers follow (toollib/ir).
 void markregpassed(Parser& P, Symbol* func);
+// switchlower.cpp: switches without tables become jumps, ifs and blocks.
+void lowerswitch(Parser& P, StmtNode* st);
 // dataflow.cpp: the register test of the data flow.
 int regok(Parser& P, Symbol* s, uint32_t candidates);
 

@@ -128,10 +128,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "function f\n"
                  "  param a class 25 offset 0 flags 0x04000e: int\n"
                  "  compound flags 0x040\n"
-                 "    switch flags 0x041: a:int\n"
-                 "      case 1 -> 3\n"
-                 "      body\n"
+                 // lowered: a switch with one case is an if
+                 "    if flags 0x041: (== int a:int 1:int)\n"
+                 "      then\n"
                  "        compound flags 0x048\n"
+                 "          goto flags 0x008 <anonymous>\n"
                  "          expr: (call int &g:ptr(fn(int)))\n"
                  "          break flags 0x028 label 3\n"
                  "    return flags 0x008\n",

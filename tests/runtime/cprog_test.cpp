@@ -246,6 +246,21 @@ const CProgram kPrograms[] = {
      "  return 0;\n"
      "}\n",
      23553},
+    {"switches_on_constants_with_one_case_or_none",
+     "int result;\n"
+     "int g;\n"
+     "static int one(int x) { int r = 1; switch (x) { case 3: r = 30; break; } return r; }\n"
+     "static int oned(int x) { int r = 2; switch (x) { case -4: r += 40; default: r += 5; } return r; }\n"
+     "static int konst(void) { int r = 0; switch (2) { case 1: r = 10; case 2: r += 20; case 3: r += 30; break; case 4: r = 99; } return r; }\n"
+     "static int none(int x) { int r = 3; switch (x) { case 7: break; } switch (x + 1) { default: r += x; } return r; }\n"
+     "static int jumpin(int x) { int r = 0; switch (x) { r = 100; inside: r += 1; break; case 1: r += 10; if (r < 20) goto inside; } return r; }\n"
+     "int main(void) {\n"
+     "  int i, s = 0;\n"
+     "  for (i = -5; i < 6; i++) s = s * 5 + one(i) + oned(i) + konst() + none(i) + jumpin(i);\n"
+     "  result = s;\n"
+     "  return 0;\n"
+     "}\n",
+     764778091},
 };
 
 class CPrograms : public rt::RuntimeTest, public ::testing::WithParamInterface<CProgram> {};

@@ -1,7 +1,8 @@
-// Registers for locals and parameters, and the data flow over locals:
-// what the intermediate file shows of them (storage codes of the leaves,
-// the 217 and 145 records, tail-call marks, dropped stores, shared slots)
-// and the "used before set" warning.
+// What per-function lowering leaves in the intermediate file: registers
+// for locals and parameters and the data flow over locals (storage codes of
+// the leaves, the 217 and 145 records, tail-call marks, dropped stores,
+// shared slots, the "used before set" warning), and switches that need no
+// table.
 #include "tests/parser/harness.h"
 
 namespace {
@@ -159,6 +160,39 @@ INSTANTIATE_TEST_SUITE_P(
               {"-a2"},
               {"129 -8"},
               {}}),
+    [](const testing::TestParamInfo<Shape>& i) { return std::string(i.param.name); });
+
+class Switches : public testing::TestWithParam<Shape> {};
+
+TEST_P(Switches, WithoutATable) {
+    const Shape& c = GetParam();
+    Compiled r = compile(std::string("int g;\n") + c.source, c.options);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const std::string& t : c.present) EXPECT_NE(r.text.find(t), std::string::npos) << t << "\n" << r.text;
+    for (const std::string& t : c.absent) EXPECT_EQ(r.text.find(t), std::string::npos) << t << "\n" << r.text;
+}
+
+// 185 starts the tables of a switch; 138 branches on ==, 143 on !=.
+INSTANTIATE_TEST_SUITE_P(
+    Table, Switches,
+    testing::Values(
+        Shape{"constant_jumps_to_its_case",
+              "void f(void) { switch (2) { case 1: g = 1; break; case 2: g = 2; break; case 3: g = 3; } }\n",
+              {},
+              {"(leaf int [0] 2 0 0)"},
+              {"185 ", "(leaf int [0] 1 0 0)", "(leaf int [0] 3 0 0)"}},
+        Shape{"constant_without_its_case_or_default_is_nothing",
+              "void f(void) { switch (9) { case 1: g = 1; break; } }\n",
+              {},
+              {},
+              {"185 ", "(leaf int [0] 1 0 0)"}},
+        Shape{"single_case_is_an_if", "void f(int x) { switch (x) { case 5: g = 5; break; } }\n", {}, {"143 "}, {"185 "}},
+        Shape{"single_case_and_default", "void f(int x) { switch (x) { case 5: g = 5; break; default: g = 6; } }\n",
+              {}, {"143 "}, {"185 "}},
+        Shape{"two_cases_keep_the_switch",
+              "void f(int x) { switch (x) { case 5: g = 5; break; case 6: g = 6; } }\n", {}, {"185 "}, {}},
+        Shape{"goto_into_a_caseless_switch_keeps_it",
+              "void f(int x) { goto in; switch (x) { in: g = 1; } }\n", {}, {"(leaf int [0] 1 0 0)"}, {}}),
     [](const testing::TestParamInfo<Shape>& i) { return std::string(i.param.name); });
 
 TEST(DataFlowWarnings, UsedBeforeSetAtWarningLevelOne) {
