@@ -246,7 +246,7 @@ const CProgram kPrograms[] = {
      "  return 0;\n"
      "}\n",
      23553},
-    {"switches_on_constants_with_one_case_or_none",
+    {"switches_on_constants_with_one_case_or_none_and_narrow_register_parameters",
      "int result;\n"
      "int g;\n"
      "static int one(int x) { int r = 1; switch (x) { case 3: r = 30; break; } return r; }\n"
@@ -254,13 +254,18 @@ const CProgram kPrograms[] = {
      "static int konst(void) { int r = 0; switch (2) { case 1: r = 10; case 2: r += 20; case 3: r += 30; break; case 4: r = 99; } return r; }\n"
      "static int none(int x) { int r = 3; switch (x) { case 7: break; } switch (x + 1) { default: r += x; } return r; }\n"
      "static int jumpin(int x) { int r = 0; switch (x) { r = 100; inside: r += 1; break; case 1: r += 10; if (r < 20) goto inside; } return r; }\n"
+     "static int narrow(unsigned char c, short h, signed char d, double w) {\n"
+     "  int i, t = 0;\n"
+     "  for (i = 0; i < 5; i++) { t += c * h - d; c += 100; h -= 20000; d -= 50; w = w * 1.5; }\n"
+     "  return t + (int)w;\n"
+     "}\n"
      "int main(void) {\n"
      "  int i, s = 0;\n"
      "  for (i = -5; i < 6; i++) s = s * 5 + one(i) + oned(i) + konst() + none(i) + jumpin(i);\n"
-     "  result = s;\n"
+     "  result = s + narrow(200, 30000, -100, 2.0) + narrow(3, -4, 5, 0.5);\n"
      "  return 0;\n"
      "}\n",
-     764778091},
+     765080996},
 };
 
 class CPrograms : public rt::RuntimeTest, public ::testing::WithParamInterface<CProgram> {};
