@@ -3,6 +3,8 @@
 // the leaves, the 217 and 145 records, tail-call marks, dropped stores,
 // shared slots, the "used before set" warning), and switches that need no
 // table.
+#include <algorithm>
+
 #include "tests/parser/harness.h"
 
 namespace {
@@ -194,6 +196,53 @@ INSTANTIATE_TEST_SUITE_P(
         Shape{"goto_into_a_caseless_switch_keeps_it",
               "void f(int x) { goto in; switch (x) { in: g = 1; } }\n", {}, {"(leaf int [0] 1 0 0)"}, {}}),
     [](const testing::TestParamInfo<Shape>& i) { return std::string(i.param.name); });
+
+struct Prototype {
+    const char* name;
+    const char* params;
+    std::vector<std::string> options;
+    std::vector<uint8_t> codes;  // the file type codes of the parameters
+    bool variadic = false;
+};
+
+class ArgumentRegisters : public testing::TestWithParam<Prototype> {};
+
+// The parameters written as 217 records are those that toollib/ir's rule,
+// which the generator follows for callers, puts in registers.
+TEST_P(ArgumentRegisters, AgreeWithTheSharedRule) {
+    const Prototype& c = GetParam();
+    Compiled r = compile(std::string("struct s { int a, b; };\nint f") + c.params + " { return 0; }\n", c.options);
+    ASSERT_EQ(r.status, 0) << r.err;
+    bool fr = std::find(c.options.begin(), c.options.end(), "-fr") != c.options.end();
+    bool single = std::find(c.options.begin(), c.options.end(), "-f") != c.options.end();
+    ir::ArgRegs rule(fr, single, c.variadic);
+    size_t want = 0;
+    for (uint8_t code : c.codes) {
+        if (rule.next(code).kind == ir::ArgPlace::Stack) break;
+        ++want;
+    }
+    size_t got = 0;
+    for (size_t at = r.text.find("\n217 "); at != std::string::npos; at = r.text.find("\n217 ", at + 1)) ++got;
+    EXPECT_EQ(got, want) << r.text;
+}
+
+constexpr uint8_t I = ir::T_INT, D = ir::T_DOUBLE, S = ir::T_STRUCT, F = ir::T_FLOAT;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ArgumentRegisters,
+    testing::Values(
+        Prototype{"seven_ints_a_double_and_an_int", "(int a, int b, int c, int d, int e, int f, int g, double h, int i)", {},
+                  {I, I, I, I, I, I, I, D, I}},
+        Prototype{"a_struct_first", "(struct s v, int x)", {}, {S, I}},
+        Prototype{"more_than_eight", "(int a, int b, int c, int d, int e, int f, int g, int h, int i, int j)", {},
+                  {I, I, I, I, I, I, I, I, I, I}},
+        Prototype{"floats_promoted_to_double", "(float a, float b, int c, float d)", {}, {D, D, I, D}},
+        Prototype{"floats_single_with_f", "(float a, double b, int c)", {"-f"}, {F, F, I}},
+        Prototype{"floats_in_float_registers_with_fr", "(double a, float b, double c, double d, double e, int x)", {"-fr"},
+                  {D, D, D, D, D, I}},
+        Prototype{"old_style", "(a, b, c) int a; double b; int c;", {}, {I, D, I}},
+        Prototype{"variadic", "(int a, ...)", {}, {I}, true}),
+    [](const testing::TestParamInfo<Prototype>& i) { return std::string(i.param.name); });
 
 TEST(DataFlowWarnings, UsedBeforeSetAtWarningLevelOne) {
     const char* source =
