@@ -211,6 +211,25 @@ private:
         continues = savedcontinues;
     }
 
+    // An expression of its own (initialisation, step), when there is one.
+    void sideblock(ExprNode* e) {
+        if (!e) return;
+        exprflow(e, 0);
+        endblock(true);
+    }
+
+    // The body and step of a for or counted loop, back to its head; then
+    // the exits (the test's or the count's) and the breaks go on.
+    void stepped(StmtNode* st, int head, const Exits& exits) {
+        Exits brk, cont;
+        loopbody(st->body, brk, cont);
+        pending.insert(pending.end(), cont.begin(), cont.end());
+        sideblock(st->incr);
+        for (int p : pending) edge(p, head);
+        pending = exits;
+        pending.insert(pending.end(), brk.begin(), brk.end());
+    }
+
     void stmtflow(StmtNode* st);
 };
 
@@ -310,10 +329,7 @@ void Flow::stmtflow(StmtNode* st) {
         break;
     }
     case sk::For: {
-        if (st->init) {
-            exprflow(st->init, 0);
-            endblock(true);
-        }
+        sideblock(st->init);
         Exits entry = pending;
         bool onentry = st->expr && st->init && entrytest(P, st->init, st->expr) == 2;
         if (onentry) st->expr->nflags |= kTrueOnEntry;
@@ -325,38 +341,17 @@ void Flow::stmtflow(StmtNode* st) {
             yes.assign(1, head);
         pending = yes;
         if (onentry) pending.insert(pending.end(), entry.begin(), entry.end());
-        Exits brk, cont;
-        loopbody(st->body, brk, cont);
-        pending.insert(pending.end(), cont.begin(), cont.end());
-        if (st->incr) {
-            exprflow(st->incr, 0);
-            endblock(true);
-        }
-        for (int p : pending) edge(p, head);
-        pending = no;
-        pending.insert(pending.end(), brk.begin(), brk.end());
+        stepped(st, head, no);
         break;
     }
     case sk::CountedLoop: {
         // the count is taken once; the body runs that many times (maybe none)
-        if (st->init) {
-            exprflow(st->init, 0);
-            endblock(true);
-        }
+        sideblock(st->init);
         exprflow(st->expr, 2);
         endblock(true);
         Exits skip = pending;
         int head = newblock();
-        Exits brk, cont;
-        loopbody(st->body, brk, cont);
-        pending.insert(pending.end(), cont.begin(), cont.end());
-        if (st->incr) {
-            exprflow(st->incr, 0);
-            endblock(true);
-        }
-        for (int p : pending) edge(p, head);
-        pending.insert(pending.end(), skip.begin(), skip.end());
-        pending.insert(pending.end(), brk.begin(), brk.end());
+        stepped(st, head, skip);
         break;
     }
     case sk::Switch: {

@@ -20,6 +20,37 @@ struct CProgram {
     const char* option = nullptr;  // for qvppc, when the program needs one
 };
 
+// Locals whose lives do not overlap: in shared slots, and in registers.
+const char* const kDisjointLives =
+     "int result;\n"
+     "static int twice(int v) { return v * 2 + 1; }\n"
+     "static int phases(int n) {\n"
+     "  int a, b, c, d, e, s = 0;\n"
+     "  char k;\n"
+     "  a = n + 1; s += twice(a);\n"
+     "  b = a * 3; s += twice(b);\n"
+     "  c = s - b; s += c;\n"
+     "  k = (char)(c & 0x7F); s += k;\n"
+     "  d = n; while (d > 0) { s += d; d -= 2; }\n"
+     "  e = (d = 4) + n; s += e + d;\n"
+     "  { int in1 = s & 15; s += twice(in1); }\n"
+     "  { int in2 = s & 7; { int in3 = in2 + 1; s += in3 * in2; } s += in2; }\n"
+     "  return s;\n"
+     "}\n"
+     "static int cond(int x) {\n"
+     "  int p, q, r = 0;\n"
+     "  p = x * 5;\n"
+     "  if (x > 2 && (q = twice(x)) > 6) r = q; else r = p;\n"
+     "  q = 3;\n"
+     "  return r + q + p;\n"
+     "}\n"
+     "int main(void) {\n"
+     "  int i, s = 0;\n"
+     "  for (i = 0; i < 6; i++) s = s * 3 + phases(i) + cond(i);\n"
+     "  result = s;\n"
+     "  return 0;\n"
+     "}\n";
+
 const CProgram kPrograms[] = {
     {"calls_and_a_for_loop",
      "int result;\n"
@@ -186,66 +217,8 @@ const CProgram kPrograms[] = {
      "  return 0;\n"
      "}\n",
      70804},
-    {"locals_with_disjoint_lives_share_slots",
-     "int result;\n"
-     "static int twice(int v) { return v * 2 + 1; }\n"
-     "static int phases(int n) {\n"
-     "  int a, b, c, d, e, s = 0;\n"
-     "  char k;\n"
-     "  a = n + 1; s += twice(a);\n"
-     "  b = a * 3; s += twice(b);\n"
-     "  c = s - b; s += c;\n"
-     "  k = (char)(c & 0x7F); s += k;\n"
-     "  d = n; while (d > 0) { s += d; d -= 2; }\n"
-     "  e = (d = 4) + n; s += e + d;\n"
-     "  { int in1 = s & 15; s += twice(in1); }\n"
-     "  { int in2 = s & 7; { int in3 = in2 + 1; s += in3 * in2; } s += in2; }\n"
-     "  return s;\n"
-     "}\n"
-     "static int cond(int x) {\n"
-     "  int p, q, r = 0;\n"
-     "  p = x * 5;\n"
-     "  if (x > 2 && (q = twice(x)) > 6) r = q; else r = p;\n"
-     "  q = 3;\n"
-     "  return r + q + p;\n"
-     "}\n"
-     "int main(void) {\n"
-     "  int i, s = 0;\n"
-     "  for (i = 0; i < 6; i++) s = s * 3 + phases(i) + cond(i);\n"
-     "  result = s;\n"
-     "  return 0;\n"
-     "}\n",
-     23553, "-p-a2"},
-    {"locals_with_disjoint_lives_share_registers",
-     "int result;\n"
-     "static int twice(int v) { return v * 2 + 1; }\n"
-     "static int phases(int n) {\n"
-     "  int a, b, c, d, e, s = 0;\n"
-     "  char k;\n"
-     "  a = n + 1; s += twice(a);\n"
-     "  b = a * 3; s += twice(b);\n"
-     "  c = s - b; s += c;\n"
-     "  k = (char)(c & 0x7F); s += k;\n"
-     "  d = n; while (d > 0) { s += d; d -= 2; }\n"
-     "  e = (d = 4) + n; s += e + d;\n"
-     "  { int in1 = s & 15; s += twice(in1); }\n"
-     "  { int in2 = s & 7; { int in3 = in2 + 1; s += in3 * in2; } s += in2; }\n"
-     "  return s;\n"
-     "}\n"
-     "static int cond(int x) {\n"
-     "  int p, q, r = 0;\n"
-     "  p = x * 5;\n"
-     "  if (x > 2 && (q = twice(x)) > 6) r = q; else r = p;\n"
-     "  q = 3;\n"
-     "  return r + q + p;\n"
-     "}\n"
-     "int main(void) {\n"
-     "  int i, s = 0;\n"
-     "  for (i = 0; i < 6; i++) s = s * 3 + phases(i) + cond(i);\n"
-     "  result = s;\n"
-     "  return 0;\n"
-     "}\n",
-     23553},
+    {"locals_with_disjoint_lives_share_slots", kDisjointLives, 23553, "-p-a2"},
+    {"locals_with_disjoint_lives_share_registers", kDisjointLives, 23553},
     {"switches_on_constants_with_one_case_or_none_and_narrow_register_parameters",
      "int result;\n"
      "int g;\n"
