@@ -19,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "toollib/isa/encode.h"
 #include "toollib/options.h"
 #include "toollib/strings.h"
 
@@ -69,6 +70,7 @@ struct AsmSymbol {
     int regcode = 0;            // register name
     std::vector<long> xref;     // global lines of references
     bool definedthispass = false;
+    uint32_t id = 0;            // position in the table's store
 };
 
 // Open addressing over (hash, symbol): a lookup touches one contiguous
@@ -118,13 +120,16 @@ struct OpcodeEntry {
     bool overrides = false;      // a macro that hides an older entry of its name
     bool dead = false;           // a forgotten macro
     DirectiveHandler handler = nullptr;
+    uint32_t id = 0;             // position in the table's store
     int insn = -1;               // instruction: index into the target's mnemonic list
+    isa::NameRows rows;          // instruction: its encoding entries
     std::shared_ptr<MacroBody> body;
 };
 
 
 struct OpcodeTable {
     std::vector<std::unique_ptr<OpcodeEntry>> store;
+    uint32_t generation = 0;    // counts the changes: a remembered lookup is stale once it moves
     // lower-cased names, newest entry first
     std::unordered_map<std::string, std::vector<OpcodeEntry*>, tl::NameHash, std::equal_to<>> names;
     OpcodeEntry* add(std::string_view name, uint8_t flags, int value, DirectiveHandler h);
@@ -205,17 +210,57 @@ struct Expansion {
     bool restoremlist = false;
 };
 
-// A file's lines as read once for all passes of a source.
+// A file's text as read once for all passes of a source (its lines are
+// found by the TextMemo made for it).
 struct SourceText {
-    int status = 0;                  // 0 read, 1 missing, 2 a line too long
+    int status = 0;                  // 0 read, 1 missing, 2 a line too long, 3 too large
     std::string bytes;
-    std::vector<std::string_view> lines;  // views of bytes, without line ends
+};
+
+// What a line of a file gave when it was last read, so that later passes
+// need not scan it again: where its label and opcode lie, the opcode entry
+// found (while the opcode table is unchanged) and the tokens its operands
+// gave, each with the scanner state it was read in.
+struct CachedToken {
+    uint16_t end;               // cursor after the token
+    uint8_t tok;
+    uint8_t mode;               // scanner state (tokenmode)
+    uint32_t value;             // number, register, symbol id or string length
+};
+
+struct LineMemo {
+    uint32_t start = 0, length = 0;  // the line's place in the file text, without its end
+    uint32_t entry = 0;         // OpcodeEntry::id + 1, 0 none
+    uint32_t generation = 0;    // the opcode table's when entry was found
+    uint32_t tokfirst = 0;      // first token in TextMemo::tokens
+    // An instruction whose operands are constants (no symbol, no location
+    // counter) encodes the same wherever it lies: its bits and size, and
+    // where its operands ended (from tokstart), in place of their tokens.
+    uint32_t bits = 0;
+    uint16_t tokcount = 0;
+    uint16_t tokstart = 0;      // cursor before the first token
+    uint16_t after = 0;         // cursor after the label and opcode
+    uint16_t insnend = 0;       // cursor after the operands
+    uint8_t labellen = 0, oplen = 0;
+    uint8_t sizeletter = 0;
+    uint8_t state = 0;          // MEMO_ flags
+    uint8_t insnsize = 0;       // 0: nothing remembered
+    uint8_t insnmarks = 0;      // record and overflow marks it was encoded with
+    uint8_t insnlast = 0;       // the token the operands ended at, pushed back
+    uint8_t insnmode = 0;       // the scanner state they were read in
+};
+enum : uint8_t { MEMO_HEAD = 0x01, MEMO_ENTRY = 0x02, MEMO_RECMARK = 0x04, MEMO_OVMARK = 0x08, MEMO_NOHEAD = 0x10 };
+
+struct TextMemo {
+    std::vector<LineMemo> lines;
+    std::vector<CachedToken> tokens;
 };
 
 struct Reader {
     char kind = 'F';
     FileRecord* file = nullptr;
     std::shared_ptr<const SourceText> text;  // file text
+    TextMemo* memo = nullptr;
     size_t nextline = 0;
     bool ended = false;              // end directive met
     std::unique_ptr<Expansion> exp;
@@ -262,6 +307,10 @@ struct Assembler {
     // reads the same text
     std::map<std::string, std::shared_ptr<const SourceText>, std::less<>> sources;
     std::vector<Reader> readers;
+    // what the lines of each file gave; symbol ids in it belong to the
+    // current symbol table, so it is dropped with it
+    std::unordered_map<const SourceText*, std::unique_ptr<TextMemo>> memos;
+    LineMemo* linememo = nullptr;    // of the line nextline gave, if a file line
     long globline = 0;
     int depcolumn = 0;
     bool overriding = false;    // a #line or .sfile override is active
@@ -285,6 +334,13 @@ struct Assembler {
     std::string tokname, tokstr;
     AsmSymbol* toksym = nullptr;
     int tokreg = 0;
+    uint32_t errcalls = 0;      // asmerr calls, in every pass
+    TextMemo* tokmemo = nullptr;     // the text whose line is being scanned
+    LineMemo* tokline = nullptr;     // replaying or recording its tokens
+    bool tokreplay = false;
+    uint32_t toknext = 0;            // replay: next token; record: unused
+    uint16_t tokexpect = 0;          // cursor the next token must start at
+    bool tokvolatile = false;        // a token read a value that may change (a symbol, *)
     int exprdepth = 0;          // terms open inside each other (expr.cpp)
     // conditionals
     std::vector<CondLevel> conds;
@@ -381,10 +437,25 @@ void asmskip(Assembler& a);
 bool atend(Assembler& a);
 bool lineend(Assembler& a);  // also sees a pushed-back token
 int gettoken(Assembler& a);
-void ungettoken(Assembler& a, int tok);
+void toomanyback(Assembler& a);
+inline void ungettoken(Assembler& a, int tok) {
+    if (a.backtokens.size() >= 5) return toomanyback(a);
+    a.backtokens.push_back(tok);
+}
 bool needtoken(Assembler& a, int tok);
 void resettokens(Assembler& a);
+// Replays or records the tokens of the line m remembers (none: scan only).
+void starttokens(Assembler& a, LineMemo* m);
+// Moves the cursor past operands whose encoding m remembers, their last
+// token pushed back as the scan left it; false when the line is not where
+// it was when they were read. Nothing more of the line is remembered.
+bool skipoperands(Assembler& a, const LineMemo& m);
+// The scanner state a token depends on besides the text.
+uint8_t tokenmode(const Assembler& a);
 std::string scanname(Assembler& a);
+// A name as the line spells it (no literal open, no body being recorded):
+// its view and the cursor past it; false, where only scanname can read it.
+bool scanview(Assembler& a, std::string_view& out);
 int prefixnumber(Assembler& a, int base);
 const char* scannum(Assembler& a, const char* text, uint32_t& out, bool& bad);
 void getexpr(Assembler& a, AsmValue& v);

@@ -65,6 +65,7 @@ Diagnostic diaghere(const Assembler& a, std::string msg) {
 }
 
 void asmerr(Assembler& a, std::string msg) {
+    a.errcalls++;
     if (a.pass == 0 || a.pending) return;
     a.pending = diaghere(a, std::move(msg));
 }

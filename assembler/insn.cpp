@@ -100,24 +100,66 @@ void registerinsns(Assembler& a) {
     for (size_t i = 0; i < names.size(); i++) {
         std::string n = names[i];
         if (!n.empty() && n.back() == '.') continue;  // reached through the record mark
-        a.ops.add(n, OP_INSN, 0, nullptr)->insn = static_cast<int>(i);
+        OpcodeEntry* e = a.ops.add(n, OP_INSN, 0, nullptr);
+        e->insn = static_cast<int>(i);
+        e->rows = isa::namerows(e->name);
     }
+}
+
+// The encoding of a line of constant operands, remembered for later passes.
+static void rememberinsn(Assembler& a, LineMemo* m, uint8_t marks, uint8_t mode, const isa::EncodeResult& res) {
+    if (m != a.tokline || a.tokvolatile || a.backtokens.size() != 1 || a.pos > 0xFFFF) return;
+    auto& toks = a.tokmemo->tokens;
+    if (a.tokreplay) {
+        if (a.toknext == m->tokfirst) return;
+    } else {
+        // the tokens just recorded are not needed again: the memory is given back
+        if (m->tokcount == 0 || m->tokfirst + m->tokcount != toks.size()) return;
+        toks.resize(m->tokfirst);
+        m->tokcount = 0;
+        a.tokline = nullptr;
+    }
+    m->bits = res.bits;
+    m->insnsize = static_cast<uint8_t>(res.size);
+    m->insnend = static_cast<uint16_t>(a.pos);
+    m->insnlast = static_cast<uint8_t>(a.backtokens.back());
+    m->insnmode = mode;
+    m->insnmarks = marks;
 }
 
 void asminsn(Assembler& a, const OpcodeEntry& e) {
     a.dotnames = false;
-    ParsedOperand ops[kMaxOperands];
-    isa::Operand operands[kMaxOperands];
+    bool record = a.recmark || a.sizeletter != 0;
+    uint8_t marks = static_cast<uint8_t>(1 | (record ? 2 : 0) | (a.ovmark ? 4 : 0));
+    LineMemo* m = a.tokline;
+    bool absolute = (a.cur->attr & SA_ABS) != 0;
+    if (m && !absolute && m->insnsize && m->entry == e.id + 1 && m->insnmarks == marks && skipoperands(a, *m)) {
+        a.dotnames = true;
+        if (m->insnsize == 2) {
+            emitword(a, m->bits & 0xFFFF);
+        } else {
+            emitword(a, m->bits >> 16);
+            emitword(a, m->bits & 0xFFFF);
+        }
+        return;
+    }
+    // a line read straight from its file, its operands not scanned yet
+    bool fresh = m && !absolute && (a.tokreplay ? a.toknext == m->tokfirst : m->tokcount == 0) &&
+                 a.backtokens.empty();
+    a.tokvolatile = false;
+    uint32_t errs = a.errcalls;
+    uint8_t mode = tokenmode(a);
+    // one spare: a sixth operand is parsed before it is refused
+    ParsedOperand ops[kMaxOperands + 1];
     size_t count = 0;
     for (;;) {
-        ParsedOperand p;
+        ParsedOperand& p = ops[count];
         if (!getoperand(a, p)) break;
         if (count >= kMaxOperands) {
             asmerr(a, "bad addressing mode");
             break;
         }
-        operands[count] = p.op;
-        ops[count++] = p;
+        count++;
         int t = gettoken(a);
         if (t != T_COMMA) {
             ungettoken(a, t);
@@ -125,12 +167,13 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
         }
     }
     a.dotnames = true;
+    isa::Operand operands[kMaxOperands];
+    for (size_t i = 0; i < count; i++) operands[i] = ops[i].op;
     isa::EncodeContext ctx;
     ctx.address = here(a);
     ctx.section = a.cur->index;
     ctx.absolute_section = (a.cur->attr & SA_ABS) != 0;
-    bool record = a.recmark || a.sizeletter != 0;
-    isa::EncodeResult res = isa::encodeinsn(e.name, record, a.ovmark, std::span(operands, count), ctx);
+    isa::EncodeResult res = isa::encodeinsn(e.name, e.rows, record, a.ovmark, std::span(operands, count), ctx);
     if (!res.insn || res.size == 0) {
         asmerr(a, res.error.empty() ? "bad addressing mode" : res.error);
         return;
@@ -157,6 +200,7 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
         emitword(a, res.bits & 0xFFFF);
     }
     if (rv) a.cur->relend = a.cur->loc;
+    if (fresh && !res.reloc && res.error.empty() && a.errcalls == errs) rememberinsn(a, m, marks, mode, res);
 }
 
 }  // namespace as

@@ -90,18 +90,13 @@ bool atend(Assembler& a) {
 }
 
 void resettokens(Assembler& a) {
+    a.tokline = nullptr;
     a.backtokens.clear();
     a.litcount = 0;
     a.litstack.clear();
 }
 
-void ungettoken(Assembler& a, int tok) {
-    if (a.backtokens.size() >= 5) {
-        asmerr(a, "too many back tokens");
-        return;
-    }
-    a.backtokens.push_back(tok);
-}
+void toomanyback(Assembler& a) { asmerr(a, "too many back tokens"); }
 
 bool needtoken(Assembler& a, int tok) {
     int t = gettoken(a);
@@ -146,6 +141,23 @@ std::string scanname(Assembler& a) {
         name.resize(kMaxName);
     }
     return name;
+}
+
+bool scanview(Assembler& a, std::string_view& out) {
+    if (recording(a) || !a.litstack.empty()) return false;
+    asmskip(a);
+    const std::string& l = a.line;
+    size_t p = a.pos;
+    char c = p < l.size() ? l[p] : '\0';
+    if (isdigit_(c)) return false;
+    out = {};
+    if (!(isalpha_(c) || (c == '.' && a.dotnames))) return true;
+    size_t end = p;
+    while (end < l.size() && (isalnum_(l[end]) || l[end] == '$' || (l[end] == '.' && a.dotnames))) end++;
+    if (end - p > kMaxName) return false;
+    out = std::string_view(l).substr(p, end - p);
+    a.pos = end;
+    return true;
 }
 
 // A name inside a text literal or a body being recorded.
@@ -259,12 +271,7 @@ int prefixnumber(Assembler& a, int base) {
     return T_NUMBER;
 }
 
-int gettoken(Assembler& a) {
-    if (!a.backtokens.empty()) {
-        int t = a.backtokens.back();
-        a.backtokens.pop_back();
-        return t;
-    }
+static int scantoken(Assembler& a) {
     int substitutions = 0;
     for (;;) {
         asmskip(a);
@@ -337,8 +344,11 @@ int gettoken(Assembler& a) {
                 return T_NUMBER;
             }
         }
-        a.tokname = scanname(a);
-        const std::string& name = a.tokname;
+        std::string_view name;
+        if (!scanview(a, name)) {
+            a.tokname = scanname(a);
+            name = a.tokname;
+        }
         if (name.empty()) {
             if (c == '.') return one(T_DOT);
             return one(T_UNKNOWN);
@@ -374,6 +384,121 @@ int gettoken(Assembler& a) {
         a.toksym = refsym(a, s ? s : a.syms.find(name));
         return T_SYMBOL;
     }
+}
+
+uint8_t tokenmode(const Assembler& a) {
+    return static_cast<uint8_t>(a.base | (a.dotnames ? 0x20 : 0) | (a.afterdefine ? 0x40 : 0));
+}
+
+void starttokens(Assembler& a, LineMemo* m) {
+    a.tokline = nullptr;
+    if (!m || a.line.size() >= 0xFFFF || recording(a)) return;
+    a.tokline = m;
+    a.tokreplay = m->tokcount > 0;
+    a.toknext = m->tokfirst;
+    a.tokexpect = m->tokstart;
+}
+
+// The next token as the line gave it before, when the cursor and the
+// scanner state are where they were then; -1 otherwise (and the rest of
+// the line is scanned).
+static int replaytoken(Assembler& a) {
+    LineMemo& m = *a.tokline;
+    if (a.toknext >= m.tokfirst + m.tokcount || a.pos != a.tokexpect || !a.litstack.empty() ||
+        recording(a)) {
+        a.tokline = nullptr;
+        return -1;
+    }
+    const CachedToken& c = a.tokmemo->tokens[a.toknext];
+    if (c.mode != tokenmode(a)) {
+        a.tokline = nullptr;
+        return -1;
+    }
+    switch (c.tok) {
+    case T_NUMBER: a.tokval = c.value; break;
+    case T_REG: a.tokreg = static_cast<int>(c.value); break;
+    case T_STRING: a.tokstr.assign(a.line, c.end - 1 - c.value, c.value); break;
+    case T_MUL: a.tokvolatile = true; break;
+    case T_SYMBOL: {
+        a.tokvolatile = true;
+        // a name that became a text literal, or a local label of another
+        // block, is scanned anew
+        AsmSymbol* s = c.value < a.syms.store.size() ? a.syms.store[c.value].get() : nullptr;
+        if (!s || (s->iflags & SI_LITERAL) || ((s->iflags & SI_LOCAL) && s->block != a.syms.block)) {
+            a.tokline = nullptr;
+            return -1;
+        }
+        a.toksym = refsym(a, s);
+        break;
+    }
+    default: break;
+    }
+    a.toknext++;
+    a.tokexpect = c.end;
+    a.pos = c.end;
+    return c.tok;
+}
+
+bool skipoperands(Assembler& a, const LineMemo& m) {
+    if (a.tokline != &m || (a.tokreplay ? a.toknext != m.tokfirst : m.tokcount != 0) || a.pos != m.tokstart ||
+        !a.litstack.empty() || !a.backtokens.empty() || recording(a) || tokenmode(a) != m.insnmode)
+        return false;
+    a.pos = m.insnend;
+    a.backtokens.push_back(m.insnlast);
+    a.tokline = nullptr;
+    return true;
+}
+
+static void recordtoken(Assembler& a, size_t start, uint8_t mode, int t) {
+    LineMemo& m = *a.tokline;
+    uint32_t value = 0;
+    switch (t) {
+    case T_NUMBER: value = a.tokval; break;
+    case T_REG: value = static_cast<uint32_t>(a.tokreg); break;
+    case T_STRING: value = static_cast<uint32_t>(a.tokstr.size()); break;
+    case T_SYMBOL: value = a.toksym->id; break;
+    default: break;
+    }
+    auto& toks = a.tokmemo->tokens;
+    if (m.tokcount == 0) {
+        m.tokfirst = static_cast<uint32_t>(toks.size());
+        m.tokstart = static_cast<uint16_t>(start);
+    } else if (start != a.tokexpect || m.tokfirst + m.tokcount != toks.size() || m.tokcount == 0xFFFF) {
+        a.tokline = nullptr;
+        return;
+    }
+    toks.push_back({static_cast<uint16_t>(a.pos), static_cast<uint8_t>(t), mode, value});
+    m.tokcount++;
+    a.tokexpect = static_cast<uint16_t>(a.pos);
+}
+
+int gettoken(Assembler& a) {
+    if (!a.backtokens.empty()) {
+        int t = a.backtokens.back();
+        a.backtokens.pop_back();
+        return t;
+    }
+    if (a.tokline && a.tokreplay) {
+        int t = replaytoken(a);
+        if (t >= 0) return t;
+    }
+    if (!a.tokline || a.tokreplay || !a.litstack.empty() || recording(a)) {
+        a.tokline = nullptr;
+        a.tokvolatile = true;
+        return scantoken(a);
+    }
+    // a token straight from the line, with no error, is remembered
+    size_t start = a.pos;
+    uint8_t mode = tokenmode(a);
+    uint32_t errs = a.errcalls;
+    int lits = a.litcount;
+    int t = scantoken(a);
+    if (t == T_SYMBOL || t == T_MUL) a.tokvolatile = true;
+    if (a.tokline && a.errcalls == errs && a.litcount == lits && a.litstack.empty() && !recording(a))
+        recordtoken(a, start, mode, t);
+    else
+        a.tokline = nullptr;
+    return t;
 }
 
 bool getstring(Assembler& a, std::string& out) {

@@ -581,7 +581,7 @@ const DirectiveRow kDirectives[] = {
     {".dopt", dodebug, 128, D},
 };
 
-const OpcodeEntry* lookupopcode(Assembler& a, const std::string& name) {
+const OpcodeEntry* lookupopcode(Assembler& a, std::string_view name) {
     a.sizeletter = 0;
     a.recmark = a.ovmark = false;
     if (name.size() >= 3 && name[name.size() - 2] == '.') {
@@ -596,7 +596,7 @@ const OpcodeEntry* lookupopcode(Assembler& a, const std::string& name) {
         return full;
     }
     if (name.size() >= 2 && name.back() == '.') {
-        std::string base = name.substr(0, name.size() - 1);
+        std::string_view base = name.substr(0, name.size() - 1);
         a.recmark = true;
         if (const OpcodeEntry* e = a.ops.find(base, a.skipoverride)) return e;
         if (base.size() >= 2 && base.back() == 'o') {
@@ -657,10 +657,34 @@ void deflabel(Assembler& a, std::string_view name) {
     if (a.listing) lstlabel(a);
 }
 
+// The opcode entry of a line, remembered while the opcode table stays as it was.
+static const OpcodeEntry* findopcode(Assembler& a, std::string_view opname, LineMemo* memo) {
+    if (memo && !a.skipoverride && (memo->state & MEMO_ENTRY) && memo->generation == a.ops.generation) {
+        a.sizeletter = static_cast<char>(memo->sizeletter);
+        a.recmark = (memo->state & MEMO_RECMARK) != 0;
+        a.ovmark = (memo->state & MEMO_OVMARK) != 0;
+        return memo->entry ? a.ops.store[memo->entry - 1].get() : nullptr;
+    }
+    const OpcodeEntry* e = lookupopcode(a, opname);
+    if (memo && !a.skipoverride) {
+        uint32_t id = e ? e->id + 1 : 0;
+        if (memo->entry != id) memo->insnsize = 0;
+        memo->entry = id;
+        memo->generation = a.ops.generation;
+        memo->sizeletter = static_cast<uint8_t>(a.sizeletter);
+        memo->state = static_cast<uint8_t>((memo->state & (MEMO_HEAD | MEMO_NOHEAD)) | MEMO_ENTRY |
+                                           (a.recmark ? MEMO_RECMARK : 0) | (a.ovmark ? MEMO_OVMARK : 0));
+    }
+    return e;
+}
+
 void asmline(Assembler& a, const std::string& text) {
-    a.line = text;
+    LineMemo* memo = a.linememo;
+    a.linememo = nullptr;
+    if (&text != &a.line) a.line = text;
     a.pos = 0;
     resettokens(a);
+    if (a.line.size() >= 0xFFFF || a.opt.m) memo = nullptr;
     a.exprdepth = 0;
     a.afterdefine = false;
     a.dotnames = true;
@@ -677,44 +701,93 @@ void asmline(Assembler& a, const std::string& text) {
         return;
     }
     bool recording = a.recmacro || a.recrepeat;
-    asmskip(a);
-    std::string label, opname;
-    char c = curc(a);
-    if (c == '#' || c == '-') {
-        advance(a);
-        opname = std::string(1, c) + scanname(a);
+    if (recording) memo = nullptr;
+    std::string_view label, opname;
+    std::string labelbuf, opbuf;  // names not as the line spells them
+    if (memo && (memo->state & MEMO_HEAD)) {
+        std::string_view line = a.line;
+        // the first name starts the line after its blanks; an opcode after a
+        // label ends where the scan stopped
+        size_t start = line.find_first_not_of(" \t");
+        if (start == std::string_view::npos) start = line.size();
+        label = line.substr(start, memo->labellen);
+        opname = line.substr(memo->labellen ? memo->after - memo->oplen : start, memo->oplen);
+        a.pos = memo->after;
     } else {
-        size_t start = a.pos;
-        std::string name = scanname(a);
-        if (name.empty()) {
-            if (!atend(a) && assembling(a) && !recording) asmerr(a, "bad comment delimiter");
-            bool macrobody = a.recmacro;
-            if (recording) storebody(a, nullptr, text);
-            if (!recording || macrobody) lstline(a);
-            printerr(a);
-            return;
-        }
+        uint32_t errs = a.errcalls;
         asmskip(a);
-        if (curc(a) == ':') {
+        size_t start = a.pos, oppos = 0;
+        bool simple = memo && !(memo->state & MEMO_NOHEAD);
+        char c = curc(a);
+        if (c == '#' || c == '-') {
             advance(a);
-            label = name;
-            if (a.opt.mi && assembling(a) && !recording) a.syms.find(name)->flags |= SYM_PUBLIC;
-        } else if (start == 0 && iscolumn0label(a, text)) {
-            label = name;
+            opbuf = std::string(1, c) + scanname(a);
+            opname = opbuf;
+            simple = false;
         } else {
-            opname = name;
-        }
-        if (!label.empty()) {
+            std::string namebuf;
+            std::string_view name;
+            if (!scanview(a, name)) {
+                namebuf = scanname(a);
+                name = namebuf;
+            }
+            if (name.empty()) {
+                if (!atend(a) && assembling(a) && !recording) asmerr(a, "bad comment delimiter");
+                bool macrobody = a.recmacro;
+                if (recording) storebody(a, nullptr, text);
+                if (!recording || macrobody) lstline(a);
+                printerr(a);
+                return;
+            }
+            size_t nameend = a.pos;
             asmskip(a);
-            if (curc(a) == '#') {
+            if (curc(a) == ':') {
                 advance(a);
-                opname = "#" + scanname(a);
+                label = std::string_view(a.line).substr(start, nameend - start);
+                if (a.opt.mi && assembling(a) && !recording) a.syms.find(name)->flags |= SYM_PUBLIC;
+            } else if (start == 0 && iscolumn0label(a, text)) {
+                label = std::string_view(a.line).substr(start, nameend - start);
             } else {
-                opname = scanname(a);
+                opname = std::string_view(a.line).substr(start, nameend - start);
+                oppos = start;
+            }
+            // a name scanned from the line is the line's text unless it was cut short
+            if (name.size() != nameend - start) {
+                std::string& buf = label.empty() ? opbuf : labelbuf;
+                buf = std::string(name);
+                (label.empty() ? opname : label) = buf;
+                simple = false;
+            }
+            if (!label.empty()) {
+                asmskip(a);
+                if (curc(a) == '#') {
+                    advance(a);
+                    opbuf = "#" + scanname(a);
+                    opname = opbuf;
+                    simple = false;
+                } else {
+                    oppos = a.pos;
+                    if (!scanview(a, opname)) {
+                        opbuf = scanname(a);
+                        opname = opbuf;
+                        if (opbuf.size() == a.pos - oppos) opname = std::string_view(a.line).substr(oppos, opbuf.size());
+                        else simple = false;
+                    }
+                }
             }
         }
+        if (simple && a.errcalls == errs && label.size() <= 0xFF && opname.size() <= 0xFF &&
+            oppos == (label.empty() ? start : a.pos - opname.size())) {
+            memo->labellen = static_cast<uint8_t>(label.size());
+            memo->oplen = static_cast<uint8_t>(opname.size());
+            memo->after = static_cast<uint16_t>(a.pos);
+            memo->state |= MEMO_HEAD;
+        } else if (memo) {
+            memo->state |= MEMO_NOHEAD;
+        }
     }
-    const OpcodeEntry* e = opname.empty() ? nullptr : lookupopcode(a, opname);
+    const OpcodeEntry* e = opname.empty() ? nullptr : findopcode(a, opname, memo);
+    if (!recording) starttokens(a, memo);
     if (recording) {
         // macro bodies are listed as written; repeat bodies only as expanded
         bool macrobody = a.recmacro;
@@ -724,7 +797,7 @@ void asmline(Assembler& a, const std::string& text) {
         return;
     }
     if (!opname.empty() && !e) {
-        if (assembling(a)) reporterr(a, "unknown instruction " + opname, true);
+        if (assembling(a)) reporterr(a, "unknown instruction " + std::string(opname), true);
         if (assembling(a) && !label.empty()) deflabel(a, label);
         lstline(a);
         printerr(a);

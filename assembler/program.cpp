@@ -151,8 +151,8 @@ static bool runpass(Assembler& a) {
         printerr(a);
     }
     if (a.opt.x) debugmacro(a);
-    std::string text;
-    while (nextline(a, text)) asmline(a, text);
+    // the line is read straight into the cursor's text
+    while (nextline(a, a.line)) asmline(a, a.line);
     a.lastlines = a.files.empty() ? 0 : a.files[0]->lines;
     if (a.opt.x) {
         debugend(a);
@@ -188,6 +188,7 @@ int asmfile(Assembler& a, const std::string& src) {
         if (dot != std::string::npos && dot >= start && src.compare(dot, 3, ".qv") == 0) a.opt.x = 0;
     }
     a.files.clear();
+    a.memos.clear();
     a.sources.clear();
     a.printed.clear();
     a.errors = 0;

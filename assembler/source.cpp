@@ -24,7 +24,10 @@ constexpr long kMaxPassLines = 1000000;    // lines per pass, expansions include
 
 constexpr size_t kMaxLine = 16u << 20;      // bytes in one line
 
-enum class Read { Ok, Missing, TooLong };
+enum class Read { Ok, Missing, TooLong, TooBig };
+
+// Lines are found by 32-bit offsets into their file's text.
+constexpr size_t kMaxText = 0xFFFFFFFFu;
 
 // A source file's text. A line longer than kMaxLine ends the reading, so a
 // device that never ends a line (or never ends) is refused, not swallowed.
@@ -44,7 +47,8 @@ Read readsource(const std::string& name, std::string& text) {
     size_t linelen = 0;  // bytes since the last line end
     size_t len = 0, n;
     do {
-        if (text.size() - len < chunk) text.resize(len + chunk);
+        // grow only when full: a file read in one piece is not copied again
+        if (text.size() == len) text.resize(len + chunk);
         n = std::fread(text.data() + len, 1, text.size() - len, fp);
         for (const char *p = text.data() + len, *end = p + n; p < end;) {
             const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
@@ -57,6 +61,7 @@ Read readsource(const std::string& name, std::string& text) {
             p = nl ? nl + 1 : end;
         }
         len += n;
+        if (len > kMaxText) result = Read::TooBig;
         chunk = 65536;
     } while (result == Read::Ok && n > 0);
     text.resize(len);
@@ -66,8 +71,7 @@ Read readsource(const std::string& name, std::string& text) {
     return result;
 }
 
-std::vector<std::string_view> splitlines(const std::string& text) {
-    std::vector<std::string_view> lines;
+void splitlines(const std::string& text, std::vector<LineMemo>& lines) {
     lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     size_t start = 0;
     while (start < text.size()) {
@@ -75,11 +79,12 @@ std::vector<std::string_view> splitlines(const std::string& text) {
         size_t end = nl == std::string::npos ? text.size() : nl;
         size_t e = end;
         if (e > start && text[e - 1] == '\r') e--;
-        lines.emplace_back(text.data() + start, e - start);
+        LineMemo& m = lines.emplace_back();
+        m.start = static_cast<uint32_t>(start);
+        m.length = static_cast<uint32_t>(e - start);
         if (nl == std::string::npos) break;
         start = nl + 1;
     }
-    return lines;
 }
 
 void depname(Assembler& a, const std::string& name) {
@@ -135,7 +140,6 @@ bool opensrc(Assembler& a, const std::string& name) {
             auto t = std::make_shared<SourceText>();
             Read got = readsource(path, t->bytes);
             t->status = static_cast<int>(got);
-            if (got == Read::Ok) t->lines = splitlines(t->bytes);
             it = a.sources.emplace(path, std::move(t)).first;
         }
         out = it->second;
@@ -157,7 +161,9 @@ bool opensrc(Assembler& a, const std::string& name) {
         }
     }
     if (got != Read::Ok) {
-        a.openfailure = got == Read::TooLong ? "line too long" : "can't open " + name;
+        a.openfailure = got == Read::TooLong ? "line too long"
+                        : got == Read::TooBig ? "file too large: " + name
+                                              : "can't open " + name;
         reporterr(a, a.openfailure, a.opt.md != 0);
         return false;
     }
@@ -193,6 +199,15 @@ bool opensrc(Assembler& a, const std::string& name) {
     Reader r;
     r.kind = 'F';
     r.file = rec;
+    auto& memo = a.memos[text.get()];
+    if (!memo) {
+        memo = std::make_unique<TextMemo>();
+        splitlines(text->bytes, memo->lines);
+        // a token takes a character at least, or ends a line: the reserve is
+        // never outgrown, and only the part written takes memory
+        memo->tokens.reserve(text->bytes.size() + memo->lines.size());
+    }
+    r.memo = memo.get();
     r.text = std::move(text);
     a.readers.push_back(std::move(r));
     return true;
@@ -227,12 +242,16 @@ bool nextline(Assembler& a, std::string& out) {
         Reader& r = a.readers.back();
         if (r.kind == 'M') {
             if (expandline(a, *r.exp, out)) {
+                a.linememo = nullptr;
                 a.globline++;
                 a.fromexpansion = true;
                 return true;
             }
-        } else if (!r.ended && r.nextline < r.text->lines.size()) {
-            out = r.text->lines[r.nextline++];
+        } else if (!r.ended && r.nextline < r.memo->lines.size()) {
+            LineMemo& m = r.memo->lines[r.nextline++];
+            a.linememo = &m;
+            a.tokmemo = r.memo;
+            out.assign(r.text->bytes, m.start, m.length);
             r.file->lines++;
             a.globline++;
             a.fromexpansion = false;

@@ -88,6 +88,7 @@ AsmSymbol* SymbolTable::find(std::string_view name) {
     int hb = hashname(name, false);
     auto sym = std::make_unique<AsmSymbol>();
     sym->name = std::string(name);
+    sym->id = static_cast<uint32_t>(store.size());
     if (islocalname(name)) {
         sym->iflags |= SI_LOCAL;
         sym->block = block;
@@ -102,7 +103,9 @@ AsmSymbol* SymbolTable::find(std::string_view name) {
 AsmSymbol* SymbolTable::restore(const AsmSymbol& s) {
     AsmSymbol* n = find(s.name);
     int before = n->block;
+    uint32_t id = n->id;
     *n = s;
+    n->id = id;
     if (n->block != before) {
         // a local label keeps its own block: index the table anew
         index.clear();
@@ -128,10 +131,12 @@ void SymbolTable::clear() {
 
 OpcodeEntry* OpcodeTable::add(std::string_view name, uint8_t flags, int value, DirectiveHandler h) {
     auto e = std::make_unique<OpcodeEntry>();
+    e->id = static_cast<uint32_t>(store.size());
     e->name = lower(name);
     e->flags = flags;
     e->value = value;
     e->handler = h;
+    generation++;
     auto& v = names[e->name];
     v.insert(v.begin(), e.get());
     store.push_back(std::move(e));
@@ -140,7 +145,9 @@ OpcodeEntry* OpcodeTable::add(std::string_view name, uint8_t flags, int value, D
 
 OpcodeEntry* OpcodeTable::addoverride(std::string_view name, OpcodeEntry* older) {
     auto e = std::make_unique<OpcodeEntry>();
+    e->id = static_cast<uint32_t>(store.size());
     e->name = lower(name);
+    generation++;
     auto& v = names[e->name];
     auto it = v.begin();
     while (it != v.end() && *it != older) ++it;
@@ -178,6 +185,7 @@ OpcodeEntry* OpcodeTable::find(std::string_view name, bool skipoverride) const {
 }
 
 void OpcodeTable::forgetmacros() {
+    generation++;
     for (auto& [name, v] : names) {
         for (OpcodeEntry* e : v)
             if (e->flags & OP_MACRO) {
@@ -281,6 +289,7 @@ void resetsyms(Assembler& a) {
     for (AsmSymbol* s : a.syms.list())
         if (s->iflags & (SI_CMDLINE | SI_REGISTER)) saved.push_back(*s);
     a.syms.clear();
+    a.memos.clear();
     for (auto& s : saved) {
         a.syms.restore(s)->xref.clear();
     }

@@ -19,64 +19,44 @@ constexpr uint8_t kTailCall = 0x40;  // call node: in tail position
 
 bool isconstleaf(const ExprNode* e) { return isleaf(e) && !(e->leafbits & (leaf::Symbol | leaf::Literal)); }
 
-// Calls left in a tree; tail-call marks go, as nothing here proves that a
-// callee cannot see the caller's frame.
-void countcalls(Parser& P, ExprNode* e) {
+// Calls left in a tree, and of them those in tail position. A callee
+// that could see the caller's frame (a local whose address was taken)
+// makes no call a tail call.
+void countcalls(Parser& P, ExprNode* e, bool tailok) {
     while (e) {
         if (e->op == opc::Call) {
-            e->nflags = static_cast<uint8_t>(e->nflags & ~kTailCall);
-            if (!putasmcall(P, e, 1, nullptr)) ++P.fn.callsmade;
+            if (!tailok) e->nflags = static_cast<uint8_t>(e->nflags & ~kTailCall);
+            if (!putasmcall(P, e, 1, nullptr)) {
+                ++P.fn.callsmade;
+                if (e->nflags & kTailCall) ++P.fn.tailcalls;
+            }
         }
         if (e->op == opc::Sequence) {
             e = e->right;
             continue;
         }
-        countcalls(P, e->left);
-        countcalls(P, e->middle);
+        countcalls(P, e->left, tailok);
+        countcalls(P, e->middle, tailok);
         e = e->right;
     }
+}
+
+bool frameescapes(Parser& P) {
+    for (Symbol* p : P.fn.params)
+        if (p->flags & sf::AddrTaken) return true;
+    for (StmtNode* c = P.fn.compounds; c; c = c->aux)
+        for (Symbol* s = c->locals; s; s = s->next)
+            if ((s->sclass == sc::Auto || s->sclass == sc::Register) && (s->flags & sf::AddrTaken)) return true;
+    return false;
 }
 
 void lowerexpr(Parser& P, ExprNode* e, uint16_t width) {
     if (!e) return;
     foldexpr(P, e, width);
-    countcalls(P, e);
+    countcalls(P, e, P.fn.tailok);
 }
 
 void lowerstmt(Parser& P, StmtNode* st);
-
-// The locals of a block: frame offsets below the current offset, statics
-// and externs declared.
-void layoutlocals(Parser& P, StmtNode* block) {
-    FuncState& F = P.fn;
-    for (Symbol* s = block->locals; s; s = s->next) {
-        switch (s->sclass) {
-        case sc::Auto:
-        case sc::Register: {
-            if (isfunction(s->type)) break;
-            uint32_t size = typesize(P, s->type);
-            F.localoffset = alignup(static_cast<int32_t>(static_cast<uint32_t>(F.localoffset) - size), s->type);
-            s->value = static_cast<uint32_t>(F.localoffset);
-            if (s->sclass == sc::Register) s->attributes = 0;
-            break;
-        }
-        case sc::Extern:
-            if ((s->flags & sf::Referenced) && !(s->flags & sf::Hidden)) putdef(P, s, 0);
-            break;
-        case sc::Static:
-            if (!isfunction(s->type) && !(s->flags & sf::Written)) {
-                s->flags |= sf::Written;
-                putspaces(P);
-                putdatalabel(P, s);
-                putreserve(P, typesize(P, s->type));
-                putenddata(P);
-            }
-            break;
-        default: break;
-        }
-    }
-    if (F.localoffset < F.lowestlocal) F.lowestlocal = F.localoffset;
-}
 
 void lowerlist(Parser& P, StmtNode* list) {
     for (StmtNode* s = list; s; s = s->next)
@@ -95,9 +75,11 @@ void lowerstmt(Parser& P, StmtNode* st) {
         break;
     case sk::Compound: {
         int32_t saved = F.localoffset;
-        layoutlocals(P, st);
+        uint32_t savedfree = F.freeint & 0xFFFF;  // r15 and r14 stay taken after a nested block
+        decidelocals(P, st);
         lowerlist(P, st->body);
         F.localoffset = saved;
+        F.freeint = savedfree;
         break;
     }
     case sk::Do:
@@ -136,6 +118,7 @@ void lowerstmt(Parser& P, StmtNode* st) {
     case sk::Switch:
         lowerexpr(P, st->expr, 0);
         if (st->body) lowerstmt(P, st->body);
+        lowerswitch(P, st);
         break;
     default: break;
     }
@@ -433,6 +416,20 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         }
         if (st->asmtext && !st->body) putasmtext(P, st->asmtext->data(), st->asmtext->size());
         break;
+    case sk::RegLoad: {
+        // the register takes the parameter's value from its slot; from
+        // here on the parameter is that register
+        Symbol* s = st->expr && st->expr->sym ? st->expr->sym : nullptr;
+        if (!s) break;
+        int reg = s->attributes;
+        s->sclass = sc::Param;
+        s->attributes = defaultspace(P, 0, sc::Param, codeof(s->type));
+        putspecial(P, st->expr, regstorage(reg));
+        s->sclass = sc::Register;
+        s->value = 0;
+        s->attributes = static_cast<uint16_t>(reg);
+        break;
+    }
     case sk::Break: putjump(P, B); break;
     case sk::Continue: putjump(P, C); break;
     case sk::Goto:
@@ -551,18 +548,13 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
 
 }  // namespace
 
-void flowlocals(Parser&, StmtNode*) {}
-
-void assignregs(Parser& P, StmtNode*) {
-    P.fn.intmask = 0x3FFFF;
-    P.fn.floatmask = P.opt.fr ? 0x3FFFF : 0;
-}
-
 void lowerfunc(Parser& P, StmtNode* body) {
     FuncState& F = P.fn;
     F.localoffset = 0;
     F.lowestlocal = 0;
     F.callsmade = 0;
+    F.tailcalls = 0;
+    F.tailok = !frameescapes(P);
     if (body) lowerstmt(P, body);
 }
 
@@ -571,15 +563,9 @@ void lowerstmtexpr(Parser& P, StmtNode* list) { lowerlist(P, list); }
 void putfunc(Parser& P, Symbol* s, StmtNode* body, uint32_t declline, uint32_t braceline, uint32_t paramsize) {
     if (P.errors || P.opt.an) return;
     FuncState& F = P.fn;
-    // the parameters that arrive in registers: the rule the callers follow
-    ir::ArgRegs regs(P.opt.fr != 0, P.opt.f != 0, (s->attributes & attr::Volatile) != 0);
+    markregpassed(P, s);
     size_t inregs = 0;
-    for (Symbol* p : F.params) {
-        ir::ArgPlace place = regs.next(irtypecode(p->type));
-        if (place.kind == ir::ArgPlace::Stack) break;
-        p->flags |= sf::RegPassed;
-        ++inregs;
-    }
+    while (inregs < F.params.size() && (F.params[inregs]->flags & sf::RegPassed)) ++inregs;
     if (body && body->file) putfilename(P, &body->file->name);
     putdef(P, s, 0x800);
     if (ir::Output* o = irsink(P)) {
@@ -594,9 +580,10 @@ void putfunc(Parser& P, Symbol* s, StmtNode* body, uint32_t declline, uint32_t b
         if ((p->flags & sf::Promoted) && !ty::isfloating(code)) offset -= 4 - typesize(P, p->type);
         if (ir::Output* o = irsink(P)) o->u8(ir::R_PARAM);
         puttype(P, p->type, 0);
+        bool inreg = p->sclass == sc::RegParam && p->attributes >= 1 && p->attributes <= 36;
         if (ir::Output* o = irsink(P)) {
             o->u32(offset);
-            o->u8(0);
+            o->u8(static_cast<uint8_t>(inreg ? regstorage(p->attributes) : 0));
         }
     }
     if (ir::Output* o = irsink(P)) {
@@ -609,7 +596,7 @@ void putfunc(Parser& P, Symbol* s, StmtNode* body, uint32_t declline, uint32_t b
         o->u8(ir::R_REGMASKS);
         o->u32(F.intmask);
         o->u32(F.floatmask);
-        o->u8(F.callsmade ? 1 : 0);
+        o->u8(F.callsmade != F.tailcalls ? 1 : 0);
     }
     putstmts(P, body, 0, 0);
     if (ir::Output* o = irsink(P)) o->u8(ir::R_ENDFUNC);

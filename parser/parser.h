@@ -416,6 +416,20 @@ struct Expansion {
     bool active = false;
 };
 
+// Data flow over a function's most important locals (dataflow.cpp): the
+// tracked locals, each with its bit and the compound statement that
+// declares it, and the compound statements with their nesting.
+struct FlowScope {
+    StmtNode* block = nullptr;
+    int depth = 0;
+    int parent = -1;
+};
+struct FlowState {
+    std::vector<Symbol*> tracked;  // heaviest first
+    std::vector<int> scopeof;      // the scope index of each tracked local
+    std::vector<FlowScope> scopes;
+};
+
 struct FuncState {
     Symbol* func = nullptr;
     TypeNode* rettype = nullptr;
@@ -448,6 +462,11 @@ struct FuncState {
     uint32_t intmask = 0x3FFFF;      // integer registers never taken (record 145)
     uint32_t floatmask = 0;          // float registers never taken (record 145)
     uint32_t callsmade = 0;          // calls left in the lowered body
+    uint32_t tailcalls = 0;          // of them, calls in tail position
+    bool tailok = true;              // no local's address escapes: tail calls may stay
+    uint32_t freeint = 0x3FFFF;      // integer registers free in the current block
+    uint32_t freefloat = 0;          // float registers free for the rest of the function
+    FlowState flow;                  // data flow over the locals (dataflow.cpp)
 };
 
 // What a caller of the front end can change: the writer, an output-free
@@ -761,7 +780,7 @@ ExprNode* newtemp(Parser& P, TypeNode* type);
 StmtNode* mkassign(Parser& P, ExprNode* temp, ExprNode* value);
 StmtNode* bindinlinearg(Parser& P, Symbol* param, Symbol* head, ExprNode* arg, StmtNode* block);
 
-// later.cpp: the per-function passes that come later; for now they change nothing.
+// dataflow.cpp, regassign.cpp and later.cpp: the per-function passes.
 void flowlocals(Parser& P, StmtNode* body);
 void assignregs(Parser& P, StmtNode* body);
 void lowerfunc(Parser& P, StmtNode* body);
@@ -772,6 +791,21 @@ StmtNode* hoistinvariants(Parser& P, StmtNode* loop, uint32_t start, int calls);
 void whiletofor(Parser& P, StmtNode* loop, StmtNode* previous);
 int entrytest(Parser& P, ExprNode* init, ExprNode* cond);
 void freeitemps(Parser& P);
+
+// regassign.cpp: register assignment for locals and parameters, and the
+// decisions lowering makes for each block's symbols.
+uint32_t regcandidates(Parser& P, TypeNode* t, uint32_t free);
+int takereg(Parser& P, uint32_t candidates);
+int regtry(Parser& P, Symbol* s);
+int regparam(Parser& P, StmtNode* block, Symbol* p);
+void decidelocals(Parser& P, StmtNode* block);
+// The parameters that arrive in registers get flag RegPassed: the rule
+// that callers follow (toollib/ir).
+void markregpassed(Parser& P, Symbol* func);
+// switchlower.cpp: switches without tables become jumps, ifs and blocks.
+void lowerswitch(Parser& P, StmtNode* st);
+// dataflow.cpp: the register test of the data flow.
+int regok(Parser& P, Symbol* s, uint32_t candidates);
 
 // writer.cpp, exprwrite.cpp, debugwrite.cpp: the put operations are
 // declared in parser/irwrite.h.

@@ -110,6 +110,7 @@ struct Symbol {
     StmtNode* stmt = nullptr;     // goto, case or default label: the labelled statement
     const unsigned char* name = nullptr;  // interned, or null
     Symbol* blocklink = nullptr;
+    Symbol* standsfor = nullptr;  // alias (class 26): the symbol whose storage it shares
     TokenRecording* body = nullptr;  // inline function: the recorded tokens of its body
     uint32_t value = 0;           // enumerator, offset, frame offset, address, case value, label number
     uint32_t declstamp = 0, setstamp = 0, prevsetstamp = 0, usestamp = 0;

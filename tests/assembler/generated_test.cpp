@@ -51,3 +51,15 @@ TEST_F(AsmTest, LongRunOfForwardBranchesSettles) {
     for (size_t at = 4; at < 4u * n; at++) same = same && text[at] == text[at % 4];
     EXPECT_TRUE(same);
 }
+
+TEST_F(AsmTest, FileReadTwiceInAnotherStateIsScannedAnew) {
+    // the second reading of inc.s is in base 16 and has its own local
+    // label; the values equated after their use are not taken as constants
+    write("inc.s", " li r3,10\n li r4,1$-top\n add r3,r4\n1$: blr\n");
+    write("t.s", "top:\n include \"inc.s\"\n base 16\n include \"inc.s\"\n"
+                 " li r5,C\n e_add16i r3,r4,C*2\nC: equ 5\n");
+    Result r = run({"-si", "t.s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(hex(sectionbytes(readbytes("t.o"), ".text")),
+              "48 A3 48 64 04 43 00 04 49 03 48 E4 04 43 00 04 48 55 1C 64 00 0A");
+}

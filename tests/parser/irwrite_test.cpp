@@ -532,7 +532,8 @@ std::vector<int> codes(const std::vector<std::string>& lines) {
 
 TEST(IrFunctions, AFunctionIsItsDefinitionParametersFrameMasksBodyAndEnd) {
     Scratch s;
-    IrRun r = irrun(s, "int g;\nint f(int a, int b) { int t; t = a + b; return t; }\n");
+    // -a2: the local stays in the frame
+    IrRun r = irrun(s, "int g;\nint f(int a, int b) { int t; t = a + b; return t; }\n", {"-a2"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<int> c = codes(records(r.file));
     auto at = std::find(c.begin(), c.end(), 134);

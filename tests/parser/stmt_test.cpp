@@ -23,7 +23,10 @@ class StatementTree : public testing::TestWithParam<TreeCase> {};
 TEST_P(StatementTree, Dump) {
     Scratch s;
     const TreeCase& c = GetParam();
-    RunResult r = parsedump(s, c.source, c.options);
+    // the trees as parsed: no data flow, no registers
+    std::vector<std::string> options = c.options;
+    options.insert(options.end(), {"-ns", "-a2"});
+    RunResult r = parsedump(s, c.source, options);
     EXPECT_EQ(functiontext(r.out, c.name), c.tree) << c.source;
     EXPECT_EQ(r.err, c.err) << c.source;
 }
@@ -36,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  "f",
                  "function f\n"
-                 "  param a class 25 offset 0 flags 0x00400e: int\n"
+                 "  param a class 25 offset 0 flags 0x04400e: int\n"
                  "  compound flags 0x040\n"
                  "    switch flags 0x041: a:int\n"
                  "      case -1 -> 5\n"
@@ -54,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"-w1"},
                  "f",
                  "function f\n"
-                 "  param i class 25 offset 0 flags 0x00400e: int\n"
+                 "  param i class 25 offset 0 flags 0x04400e: int\n"
                  "  compound flags 0x048\n"
                  "    return flags 0x008: i:int\n"
                  "    expr flags 0x010: (= int i:int 2:int)\n"
@@ -104,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"-w1"},
                  "f",
                  "function f\n"
-                 "  param a class 25 offset 0 flags 0x00000e: int\n"
+                 "  param a class 25 offset 0 flags 0x04000e: int\n"
                  "  compound\n"
                  "    if: (!= int a:int 0:int)\n"
                  "      then\n"
@@ -113,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "#warning cpppc t.c:1(32) missing explicit return\n"},
         TreeCase{"a void function returns silently", "void f(int a) { a = 1; }", {"-w1"}, "f",
                  "function f\n"
-                 "  param a class 25 offset 0 flags 0x00400e: int\n"
+                 "  param a class 25 offset 0 flags 0x04400e: int\n"
                  "  compound\n"
                  "    expr: (= int a:int 1:int)\n"
                  "    return flags 0x008\n",
@@ -123,12 +126,13 @@ INSTANTIATE_TEST_SUITE_P(
                  {"-w1"},
                  "f",
                  "function f\n"
-                 "  param a class 25 offset 0 flags 0x00000e: int\n"
+                 "  param a class 25 offset 0 flags 0x04000e: int\n"
                  "  compound flags 0x040\n"
-                 "    switch flags 0x041: a:int\n"
-                 "      case 1 -> 3\n"
-                 "      body\n"
+                 // lowered: a switch with one case is an if
+                 "    if flags 0x041: (== int a:int 1:int)\n"
+                 "      then\n"
                  "        compound flags 0x048\n"
+                 "          goto flags 0x008 <anonymous>\n"
                  "          expr: (call int &g:ptr(fn(int)))\n"
                  "          break flags 0x028 label 3\n"
                  "    return flags 0x008\n",
@@ -138,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  "f",
                  "function f\n"
-                 "  param i class 25 offset 0 flags 0x00400e: int\n"
+                 "  param i class 25 offset 0 flags 0x04400e: int\n"
                  "  compound\n"
                  "    do flags 0x003: (< int i:int 5:int)\n"
                  "      body\n"
@@ -157,10 +161,10 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  "f",
                  "function f\n"
-                 "  param a class 25 offset 3 flags 0x00008e: char\n"
-                 "  param b class 25 offset 4 flags 0x00000c: double\n"
-                 "  param c class 25 offset 14 flags 0x00008e: short\n"
-                 "  param x class 25 offset 16 flags 0x00048e: float\n"
+                 "  param a class 25 offset 3 flags 0x04008e: char\n"
+                 "  param b class 25 offset 4 flags 0x04000c: double\n"
+                 "  param c class 25 offset 14 flags 0x04008e: short\n"
+                 "  param x class 25 offset 16 flags 0x04048e: float\n"
                  "  compound flags 0x008\n"
                  "    expr: (= float x:float (cast float x:double))\n"
                  "    return flags 0x008: (cast int (+ float (+ int a:char c:short) x:float))\n",
@@ -170,17 +174,17 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  "f",
                  "function f\n"
-                 "  param x class 25 offset 3 flags 0x00008e: enum e\n"
-                 "  param q class 25 offset 7 flags 0x00008c: ptr(char)\n"
+                 "  param x class 25 offset 3 flags 0x04008e: enum e\n"
+                 "  param q class 25 offset 7 flags 0x04008c: ptr(char)\n"
                  "  compound flags 0x008\n"
-                 "    local y class 128 flags 0x004026 value 4294967295: enum e\n"
+                 "    local y class 128 flags 0x044026 value 4294967295: enum e\n"
                  "    expr: (= enum e y:enum e 0:int)\n"
                  "    return flags 0x008: (== int x:uchar 1:int)\n",
                  ""},
         TreeCase{"old-style parameters", "int f(a, b) char a; { return a + b; }", {}, "f",
                  "function f\n"
-                 "  param a class 25 offset 3 flags 0x00008e: char\n"
-                 "  param b class 25 offset 4 flags 0x00000e: int\n"
+                 "  param a class 25 offset 3 flags 0x04008e: char\n"
+                 "  param b class 25 offset 4 flags 0x04000e: int\n"
                  "  compound flags 0x008\n"
                  "    return flags 0x008: (+ int a:char b:int)\n",
                  ""},
@@ -190,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "f",
                  "function f\n"
                  "  compound\n"
-                 "    local i class 128 flags 0x004006 value 4294967292: int\n"
+                 "    local i class 128 flags 0x044006 value 4294967292: int\n"
                  "    for flags 0x100\n"
                  "      init: (= int i:int 0:int)\n"
                  "      test: (< int i:int 10:int)\n"
@@ -213,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "f",
                  "function f\n"
                  "  compound\n"
-                 "    local x class 128 flags 0x004026 value 4294967292: int\n"
+                 "    local x class 128 flags 0x044026 value 4294967292: int\n"
                  "    expr: (= int x:int (+ int x:int 1:int))\n"
                  "    return flags 0x008\n",
                  ""}));

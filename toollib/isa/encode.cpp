@@ -295,6 +295,16 @@ EncodeResult encoderow(const Insn& row, bool record, bool overflow, std::span<co
     return res;
 }
 
+// mayencode for a row that does not carry the written name itself.
+static bool maygeneric(const Insn& row, std::span<const Operand> ops) {
+    for (size_t i = 0; i < ops.size() && i < row.ops.size(); ++i) {
+        Opd k = row.ops[i];
+        if ((k == Opd::SD4W || k == Opd::SD4H || k == Opd::SD4B) && ops[i].cls == ClsDisp && ops[i].base == 0)
+            return false;
+    }
+    return true;
+}
+
 bool mayencode(const Insn& row, std::string_view written, std::span<const Operand> ops) {
     if (row.name == written) return true;
     for (size_t i = 0; i < ops.size() && i < row.ops.size(); ++i) {
@@ -305,35 +315,57 @@ bool mayencode(const Insn& row, std::string_view written, std::span<const Operan
     return true;
 }
 
+NameRows namerows(std::string_view name) {
+    NameRows r;
+    r.rows = rowsof(name);
+    std::string dotted = std::string(name) + ".";
+    r.dotrows = rowsof(dotted);
+    auto same = [](const std::vector<const Insn*>* rows, std::string_view n) {
+        uint64_t bits = 0;
+        if (rows)
+            for (size_t i = 0; i < rows->size() && i < 64; i++)
+                if ((*rows)[i]->name == n) bits |= uint64_t{1} << i;
+        return bits;
+    };
+    r.samename = same(r.rows, name);
+    r.dotsame = same(r.dotrows, name);
+    return r;
+}
+
 EncodeResult encodeinsn(std::string_view name, bool record, bool overflow,
+                        std::span<const Operand> ops, const EncodeContext& ctx) {
+    return encodeinsn(name, namerows(name), record, overflow, ops, ctx);
+}
+
+EncodeResult encodeinsn(std::string_view name, const NameRows& nr, bool record, bool overflow,
                         std::span<const Operand> ops, const EncodeContext& ctx) {
     EncodeResult res;
     // A name whose record form is built in (e_add2i.) is reached as its base
     // name with the record mark; its base name alone is no instruction.
-    const auto* rows = rowsof(name);
-    std::string dotted;
-    if (record || !rows) dotted = std::string(name) + ".";
-    const auto* dotrows = record ? rowsof(dotted) : nullptr;
+    const auto* rows = nr.rows;
+    const auto* dotrows = record ? nr.dotrows : nullptr;
     // the rows of the name with the record mark as written, then the rows
-    // of its built-in record form
+    // of its built-in record form; f(row, record, written as named)
     auto eachtry = [&](auto&& f) {
         if (rows)
-            for (const Insn* in : *rows)
-                if (f(in, record)) return true;
+            for (size_t i = 0; i < rows->size(); i++)
+                if (f((*rows)[i], record, i < 64 ? ((nr.samename >> i) & 1) != 0 : (*rows)[i]->name == name))
+                    return true;
         if (dotrows)
-            for (const Insn* in : *dotrows)
-                if (f(in, false)) return true;
+            for (size_t i = 0; i < dotrows->size(); i++)
+                if (f((*dotrows)[i], false, i < 64 ? ((nr.dotsame >> i) & 1) != 0 : (*dotrows)[i]->name == name))
+                    return true;
         return false;
     };
     if ((!rows || rows->empty()) && (!dotrows || dotrows->empty())) {
-        dotted = std::string(name) + ".";
-        dotrows = rowsof(dotted);
+        std::string dotted = std::string(name) + ".";
+        dotrows = nr.dotrows;
         if (!rows && !dotrows) res.error = "bad addressing mode";
         else if (dotrows) res.error = std::string(name) + " must be written " + dotted;
         else res.error = std::string(name) + " is not a VLE instruction";
         return res;
     }
-    if (!eachtry([](const Insn* in, bool) { return (in->flags & FVle) != 0; })) {
+    if (!eachtry([](const Insn* in, bool, bool) { return (in->flags & FVle) != 0; })) {
         res.error = std::string(name) + " is not a VLE instruction";
         return res;
     }
@@ -343,9 +375,9 @@ EncodeResult encodeinsn(std::string_view name, bool record, bool overflow,
     }
     std::string why;
     EncodeResult found;
-    if (eachtry([&](const Insn* in, bool rec) {
+    if (eachtry([&](const Insn* in, bool rec, bool named) {
             if (!(in->flags & FVle)) return false;
-            if (!mayencode(*in, name, ops)) return false;
+            if (!named && !maygeneric(*in, ops)) return false;
             EncodeResult r = encoderow(*in, rec, overflow, ops, ctx, &why);
             if (r.insn || !r.error.empty()) {
                 found = std::move(r);

@@ -112,6 +112,16 @@ bool mayencode(const Insn& row, std::string_view written, std::span<const Operan
 // Chooses the form and encodes. Only VLE-usable entries are tried.
 EncodeResult encodeinsn(std::string_view name, bool record, bool overflow,
                         std::span<const Operand> ops, const EncodeContext& ctx);
+// The entries of a name, found once for a caller that encodes it often.
+struct NameRows {
+    const std::vector<const Insn*>* rows = nullptr;     // of the name
+    const std::vector<const Insn*>* dotrows = nullptr;  // of its built-in record form
+    uint64_t samename = 0;  // bit i: rows[i] carries the name itself (not as generic name)
+    uint64_t dotsame = 0;   // the same for dotrows
+};
+NameRows namerows(std::string_view name);
+EncodeResult encodeinsn(std::string_view name, const NameRows& rows, bool record, bool overflow,
+                        std::span<const Operand> ops, const EncodeContext& ctx);
 
 // ---- assembler tables -------------------------------------------------
 struct RegisterName {
