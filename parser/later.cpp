@@ -16,6 +16,8 @@ namespace cpppc {
 namespace {
 
 constexpr uint8_t kTailCall = 0x40;  // call node: in tail position
+constexpr uint8_t kTrueOnEntry = 2;  // for loop's condition: holds on entry
+constexpr uint32_t kLaidOut = 0x040000;  // symbol: through its block's decisions
 
 bool isconstleaf(const ExprNode* e) { return isleaf(e) && !(e->leafbits & (leaf::Symbol | leaf::Literal)); }
 
@@ -74,6 +76,7 @@ void layoutlocals(Parser& P, StmtNode* block) {
             break;
         default: break;
         }
+        s->flags |= kLaidOut;
     }
     if (F.localoffset < F.lowestlocal) F.lowestlocal = F.localoffset;
 }
@@ -108,6 +111,12 @@ void lowerstmt(Parser& P, StmtNode* st) {
     case sk::CountedLoop:
         lowerexpr(P, st->init, 0);
         lowerexpr(P, st->expr, 0);
+        if (st->kind == sk::For && st->init && st->expr) {
+            // a test known on entry: no jump to it first, or no loop
+            int entry = entrytest(P, st->init, st->expr);
+            if (entry == 2) st->expr->nflags |= kTrueOnEntry;
+            if (entry == 1) st->expr = mkconst(P, 0, P.types.sint);
+        }
         if (st->body) lowerstmt(P, st->body);
         lowerexpr(P, st->incr, 0);
         break;
@@ -403,6 +412,56 @@ uint32_t putswitch(Parser& P, uint32_t D, uint32_t K, Symbol* cases, uint32_t si
 
 bool isconstcond(const ExprNode* e) { return !e || (isconstleaf(e) && !ty::isfloating(tcode(e))); }
 
+void putloopmark(Parser& P, uint32_t label, uint8_t start) {
+    if (ir::Output* o = irsink(P)) {
+        o->u8(ir::R_LOOP);
+        o->u16(static_cast<uint16_t>(label));
+        o->u8(start);
+    }
+}
+
+// A counted loop: its body between the two loop records, or, with a known
+// trip count, its body once per run with the variable's successive values
+// in place of the variable, then the final value when anything reads it.
+void putcounted(Parser& P, StmtNode* st) {
+    putexprstmt(P, st->init);
+    const LoopNote* note = loopnote(P, st);
+    if ((st->flags & sflag::KnownTrips) && note && note->unrolled && isconstleaf(st->expr)) {
+        Symbol* v = note->var;
+        ExprNode* saved = v->valueexpr;
+        uint32_t replaced = v->flags & sf::Replaced;
+        uint32_t value = note->start;
+        for (uint32_t k = 0; k < st->expr->value && !P.errors; ++k) {
+            v->valueexpr = mkconst(P, narrowvalue(P, value, v->type), v->type);
+            v->flags |= sf::Replaced;
+            putstmts(P, st->body, 0, 0);
+            value += note->up ? 1u : 0xFFFFFFFFu;
+        }
+        v->valueexpr = saved;
+        v->flags = (v->flags & ~sf::Replaced) | replaced;
+        if (v->flags & sf::Referenced) {
+            ExprNode* target = newexpr(P, opc::Leaf);
+            target->leafbits = leaf::Contents | leaf::Symbol | leaf::InitTarget;
+            target->sym = v;
+            target->type = v->type;
+            putexprstmt(P, mknode(P, 95, v->type, target, mkconst(P, narrowvalue(P, value, v->type), v->type)));
+        }
+        return;
+    }
+    uint32_t L = newlabel(P), N = newlabel(P), X = newlabel(P);
+    putloopmark(P, L, 1);
+    putexpr(P, st->expr, 0);
+    putstmts(P, st->body, N, X);
+    if (st->file) putfilename(P, &st->file->name);
+    if (st->flags & sflag::Continued)
+        putjumplabel(P, 0, N, st->firstline, 0);
+    else
+        putline(P, st->firstline);
+    putexprstmt(P, st->incr);
+    putloopmark(P, L, 0);
+    if (st->flags & sflag::Breaks) putjumplabel(P, 0, X, 0, 0);
+}
+
 void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
     if (P.errors || !st) return;
     if (st->file) putfilename(P, &st->file->name);
@@ -518,18 +577,19 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
             putjumplabel(P, 0, K, 0, 0);
             break;
         }
-        uint32_t E = newlabel(P), X = newlabel(P);
-        putjump(P, E);
+        uint32_t E = (st->expr->nflags & kTrueOnEntry) ? 0 : newlabel(P), X = newlabel(P);
+        if (E) putjump(P, E);
         putjumplabel(P, 0, T, bodyline, 0);
         putstmts(P, st->body, K, X);
         if (st->file) putfilename(P, &st->file->name);
         putjumplabel(P, 0, K, st->firstline, 0);
         putexprstmt(P, st->incr);
-        putjumplabel(P, 0, E, st->firstline, 1);
+        if (E) putjumplabel(P, 0, E, st->firstline, 1);
         putcond(P, st->expr, T, 0);
         putjumplabel(P, 0, X, 0, 0);
         break;
     }
+    case sk::CountedLoop: putcounted(P, st); break;
     case sk::Switch: {
         TypeNode* vt = promotetype(P, st->expr ? st->expr->type : P.types.sint, 0);
         uint32_t size = typesize(P, vt);
@@ -580,6 +640,14 @@ void putfunc(Parser& P, Symbol* s, StmtNode* body, uint32_t declline, uint32_t b
         p->flags |= sf::RegPassed;
         ++inregs;
     }
+    if (P.opt.x && !P.opt.xd) {
+        // the function's debug entry: its link entry, lines, return type and scopes
+        filedebug(P, s);
+        putvalue(P, declline, 4);
+        putvalue(P, body ? body->lastline : declline, 4);
+        putdebugtype(P, isfunction(s->type) ? s->type->subtype : s->type, 1, s, 1);
+        putscopes(P, body);
+    }
     if (body && body->file) putfilename(P, &body->file->name);
     putdef(P, s, 0x800);
     if (ir::Output* o = irsink(P)) {
@@ -615,17 +683,5 @@ void putfunc(Parser& P, Symbol* s, StmtNode* body, uint32_t declline, uint32_t b
     if (ir::Output* o = irsink(P)) o->u8(ir::R_ENDFUNC);
     P.irw.funcno += 2;
 }
-
-void makecountedloop(Parser&, StmtNode*, uint16_t, uint32_t, uint32_t) {}
-
-StmtNode* reducestrength(Parser&, StmtNode* loop, Symbol*, uint32_t) { return loop; }
-
-StmtNode* hoistinvariants(Parser&, StmtNode*, uint32_t, int) { return nullptr; }
-
-void whiletofor(Parser&, StmtNode*, StmtNode*) {}
-
-int entrytest(Parser&, ExprNode*, ExprNode*) { return 0; }
-
-void freeitemps(Parser&) {}
 
 }  // namespace cpppc

@@ -406,6 +406,17 @@ struct LoopRecord {
     uint16_t rank = 1;
 };
 
+// A loop rewritten by loops.cpp: its variable, and for a fully unrolled
+// loop the start value and direction; the variable's initialization and
+// step may go once the whole body shows that nothing else reads it.
+struct LoopNote {
+    StmtNode* loop = nullptr;
+    Symbol* var = nullptr;
+    uint32_t start = 0;
+    bool up = true;
+    bool unrolled = false;
+};
+
 // What an inline expansion in progress keeps; saved and restored around
 // a nested one.
 struct Expansion {
@@ -448,6 +459,8 @@ struct FuncState {
     uint32_t intmask = 0x3FFFF;      // integer registers never taken (record 145)
     uint32_t floatmask = 0;          // float registers never taken (record 145)
     uint32_t callsmade = 0;          // calls left in the lowered body
+    std::vector<Symbol*> itemps;     // the function's induction temporaries
+    std::vector<LoopNote> loopnotes; // the loops rewritten so far
 };
 
 // What a caller of the front end can change: the writer, an output-free
@@ -772,6 +785,10 @@ StmtNode* hoistinvariants(Parser& P, StmtNode* loop, uint32_t start, int calls);
 void whiletofor(Parser& P, StmtNode* loop, StmtNode* previous);
 int entrytest(Parser& P, ExprNode* init, ExprNode* cond);
 void freeitemps(Parser& P);
+// loops.cpp: what the loop rewrites leave for the end of the body.
+void finishloops(Parser& P, StmtNode* body);
+const LoopNote* loopnote(Parser& P, const StmtNode* loop);
+bool assignsin(const StmtNode* body, const Symbol* var);  // the statement assigns the variable
 
 // writer.cpp, exprwrite.cpp, debugwrite.cpp: the put operations are
 // declared in parser/irwrite.h.

@@ -126,7 +126,7 @@ TEST(Initializers, LocalCopyIsConstAndAssigned) {
     std::vector<std::string> fn = section(r.out, "functions");
     std::string text;
     for (const std::string& l : fn) text += l + "\n";
-    EXPECT_NE(text.find("local a class 151 flags 0x000066"), std::string::npos) << text;
+    EXPECT_NE(text.find("local a class 151 flags 0x040066"), std::string::npos) << text;
     EXPECT_NE(text.find("expr: (= struct ? a:struct ? a:struct ?)"), std::string::npos) << text;
     // without -sa the copies are const
     EXPECT_NE(r.out.find("putdatalabel a"), std::string::npos);
