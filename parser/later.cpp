@@ -117,6 +117,16 @@ void lowerstmt(Parser& P, StmtNode* st) {
             if (entry == 2) st->expr->nflags |= kTrueOnEntry;
             if (entry == 1) st->expr = mkconst(P, 0, P.types.sint);
         }
+        if (st->kind == sk::For && isconstleaf(st->expr) && st->expr->value == 0 && !ty::isfloating(tcode(st->expr)) &&
+            !(st->flags & sflag::HasLabel)) {
+            // never runs: only the initialization stays
+            st->kind = st->init ? sk::Expr : sk::Block;
+            st->expr = st->init;
+            st->init = st->incr = nullptr;
+            st->body = nullptr;
+            st->flags &= sflag::HasCase | sflag::Unreachable;
+            break;
+        }
         if (st->body) lowerstmt(P, st->body);
         lowerexpr(P, st->incr, 0);
         break;

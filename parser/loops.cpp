@@ -296,8 +296,8 @@ struct Reducer {
         bool named = isnamedaddr(base);
         if (!named && !invariant(base, facts, {})) return false;
         for (Candidate& c : cands) {
-            if (!sameexpr(P, c.index, e->right, 1) || tcode(c.base) != tcode(base)) continue;
-            bool match = named ? isnamedaddr(c.base) && c.base->sym == base->sym && c.base->type == base->type
+            if (!sameexpr(P, c.index, e->right, 1) || !sametype(P, c.base->type, base->type)) continue;
+            bool match = named ? isnamedaddr(c.base) && c.base->sym == base->sym
                                : !isnamedaddr(c.base) && sameexpr(P, c.base, base, 1);
             if (!match) continue;
             c.adds.push_back(e);
