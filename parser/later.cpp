@@ -422,6 +422,16 @@ uint32_t putswitch(Parser& P, uint32_t D, uint32_t K, Symbol* cases, uint32_t si
 
 bool isconstcond(const ExprNode* e) { return !e || (isconstleaf(e) && !ty::isfloating(tcode(e))); }
 
+// A loop's step, one statement per part of its comma chain.
+void putsteps(Parser& P, ExprNode* e) {
+    if (e && e->op == opc::Comma) {
+        putsteps(P, e->left);
+        putsteps(P, e->right);
+    } else {
+        putexprstmt(P, e);
+    }
+}
+
 void putloopmark(Parser& P, uint32_t label, uint8_t start) {
     if (ir::Output* o = irsink(P)) {
         o->u8(ir::R_LOOP);
@@ -467,7 +477,7 @@ void putcounted(Parser& P, StmtNode* st) {
         putjumplabel(P, 0, N, st->firstline, 0);
     else
         putline(P, st->firstline);
-    putexprstmt(P, st->incr);
+    putsteps(P, st->incr);
     putloopmark(P, L, 0);
     if (st->flags & sflag::Breaks) putjumplabel(P, 0, X, 0, 0);
 }
@@ -581,7 +591,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
             putstmts(P, st->body, N, K);
             if (st->incr) {
                 putjumplabel(P, 0, N, st->firstline, 0);
-                putexprstmt(P, st->incr);
+                putsteps(P, st->incr);
             }
             putjump(P, T);
             putjumplabel(P, 0, K, 0, 0);
@@ -593,7 +603,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         putstmts(P, st->body, K, X);
         if (st->file) putfilename(P, &st->file->name);
         putjumplabel(P, 0, K, st->firstline, 0);
-        putexprstmt(P, st->incr);
+        putsteps(P, st->incr);
         if (E) putjumplabel(P, 0, E, st->firstline, 1);
         putcond(P, st->expr, T, 0);
         putjumplabel(P, 0, X, 0, 0);
