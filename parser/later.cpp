@@ -422,6 +422,36 @@ uint32_t putswitch(Parser& P, uint32_t D, uint32_t K, Symbol* cases, uint32_t si
 
 bool isconstcond(const ExprNode* e) { return !e || (isconstleaf(e) && !ty::isfloating(tcode(e))); }
 
+// With -l, the source range of a statement or of one part of it: 0 the
+// whole statement, 1 a do loop's test, 2 a for loop's initialization, 3 its
+// step, 4 its test (and the ends of a counted loop).
+void putrange(Parser& P, const StmtNode* st, int part) {
+    if (!P.opt.l || !st->lastline) return;  // made by the parser: no place of its own
+    uint32_t l1 = st->firstline, l2 = st->lastline;
+    uint32_t c1 = st->firstcol, c2 = st->lastcol;
+    switch (part) {
+    case 1: l1 = st->partline1, c1 = st->partcol1; break;
+    case 2: l2 = st->partline1, c2 = st->partcol1; break;
+    case 3: l1 = st->partline2, c1 = st->partcol2 + 1u; break;
+    case 4: l1 = st->partline1, c1 = st->partcol1 + 1u, l2 = st->partline2, c2 = st->partcol2; break;
+    default: break;
+    }
+    if (ir::Output* o = irsink(P)) {
+        o->u8(ir::R_SRCRANGE);
+        o->u32(l1);
+        o->u16(static_cast<uint16_t>(c1));
+        o->u32(l2);
+        o->u16(static_cast<uint16_t>(c2));
+    }
+}
+
+// The initialization of a for loop, with its range when it has columns.
+void putinit(Parser& P, const StmtNode* st) {
+    if (!st->init) return;
+    if (st->firstcol < st->partcol1) putrange(P, st, 2);
+    putexprstmt(P, st->init);
+}
+
 // A loop's step, one statement per part of its comma chain.
 void putsteps(Parser& P, ExprNode* e) {
     if (e && e->op == opc::Comma) {
@@ -444,7 +474,7 @@ void putloopmark(Parser& P, uint32_t label, uint8_t start) {
 // trip count, its body once per run with the variable's successive values
 // in place of the variable, then the final value when anything reads it.
 void putcounted(Parser& P, StmtNode* st) {
-    putexprstmt(P, st->init);
+    putinit(P, st);
     const LoopNote* note = loopnote(P, st);
     if ((st->flags & sflag::KnownTrips) && note && note->unrolled && isconstleaf(st->expr)) {
         Symbol* v = note->var;
@@ -469,6 +499,7 @@ void putcounted(Parser& P, StmtNode* st) {
         return;
     }
     uint32_t L = newlabel(P), N = newlabel(P), X = newlabel(P);
+    putrange(P, st, 4);
     putloopmark(P, L, 1);
     putexpr(P, st->expr, 0);
     putstmts(P, st->body, N, X);
@@ -477,7 +508,9 @@ void putcounted(Parser& P, StmtNode* st) {
         putjumplabel(P, 0, N, st->firstline, 0);
     else
         putline(P, st->firstline);
+    if (st->incr) putrange(P, st, 3);
     putsteps(P, st->incr);
+    putrange(P, st, 4);
     putloopmark(P, L, 0);
     if (st->flags & sflag::Breaks) putjumplabel(P, 0, X, 0, 0);
 }
@@ -491,7 +524,10 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         putline(P, st->firstline);
     switch (st->kind) {
     case sk::Expr:
-    case sk::DeferredInit: putexprstmt(P, st->expr); break;
+    case sk::DeferredInit:
+        if (!(st->flags & sflag::NoValue)) putrange(P, st, 0);
+        putexprstmt(P, st->expr);
+        break;
     case sk::Block: {
         putexprstmt(P, st->expr);
         if (st->body) {
@@ -507,23 +543,33 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         break;
     case sk::AsmLine:
         for (StmtNode* l = st->body; l; l = l->next) {
+            putrange(P, l, 0);
             putline(P, l->firstline);
             if (l->asmtext) putasmtext(P, l->asmtext->data(), l->asmtext->size());
         }
         if (st->asmtext && !st->body) putasmtext(P, st->asmtext->data(), st->asmtext->size());
         break;
-    case sk::Break: putjump(P, B); break;
-    case sk::Continue: putjump(P, C); break;
+    case sk::Break:
+        putrange(P, st, 0);
+        putjump(P, B);
+        break;
+    case sk::Continue:
+        putrange(P, st, 0);
+        putjump(P, C);
+        break;
     case sk::Goto:
+        if (!(st->flags & sflag::NoValue)) putrange(P, st, 0);
         putexprstmt(P, st->expr);
         if (st->gotolabel && st->gotolabel->stmt) putjump(P, st->gotolabel->stmt->label);
         break;
     case sk::Return:
+        putrange(P, st, 0);
         if (st->expr) putspecial(P, st->expr, ir::S_RESULT);
         if (ir::Output* o = irsink(P)) o->u8(ir::R_RETURN);
         break;
     case sk::If: {
         uint32_t E = newlabel(P);
+        putrange(P, st, 0);
         putcond(P, st->expr, E, 1);
         uint32_t BB = B;
         if (st->flags & sflag::Breaks) BB = newlabel(P);
@@ -546,6 +592,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
             uint32_t X = newlabel(P);
             putstmts(P, st->body, K, X);
             putjumplabel(P, 0, K, st->lastline, 0);
+            putrange(P, st, 1);
             if (st->file) putfilename(P, &st->file->name);
             putcond(P, st->expr, T, 0);
             putjumplabel(P, 0, X, 0, 0);
@@ -568,6 +615,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
             putjumplabel(P, 0, T, bodyline, 0);
             putstmts(P, st->body, K, X);
             putjumplabel(P, 0, K, st->firstline, 1);
+            putrange(P, st, 0);
             if (st->file) putfilename(P, &st->file->name);
             putcond(P, st->expr, T, 0);
             putjumplabel(P, 0, X, 0, 0);
@@ -580,7 +628,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         break;
     }
     case sk::For: {
-        putexprstmt(P, st->init);
+        putinit(P, st);
         uint32_t T = newlabel(P), K = newlabel(P);
         uint32_t bodyline = st->body ? st->body->firstline : st->firstline;
         bool constant = isconstcond(st->expr);
@@ -591,6 +639,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
             putstmts(P, st->body, N, K);
             if (st->incr) {
                 putjumplabel(P, 0, N, st->firstline, 0);
+                putrange(P, st, 3);
                 putsteps(P, st->incr);
             }
             putjump(P, T);
@@ -603,8 +652,10 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         putstmts(P, st->body, K, X);
         if (st->file) putfilename(P, &st->file->name);
         putjumplabel(P, 0, K, st->firstline, 0);
+        if (st->incr) putrange(P, st, 3);
         putsteps(P, st->incr);
         if (E) putjumplabel(P, 0, E, st->firstline, 1);
+        putrange(P, st, 4);
         putcond(P, st->expr, T, 0);
         putjumplabel(P, 0, X, 0, 0);
         break;
@@ -613,6 +664,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
     case sk::Switch: {
         TypeNode* vt = promotetype(P, st->expr ? st->expr->type : P.types.sint, 0);
         uint32_t size = typesize(P, vt);
+        putrange(P, st, 0);
         putspecial(P, st->expr, ir::S_SWITCH);
         uint32_t D = newlabel(P);
         if (ir::Output* o = irsink(P)) {

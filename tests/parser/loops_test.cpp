@@ -171,5 +171,22 @@ TEST(Unroll, OtherInitializersRunOnceBeforeTheCopies) {
     EXPECT_EQ(count(text, "194 "), 2u) << text;
 }
 
+// -l: the source ranges of statements and of the parts of loops.
+TEST(SourceRanges, StatementsAndLoopParts) {
+    Scratch s;
+    std::string text = irtext(s,
+                              "int g(int);\nint f(int n) {\n  int i, s;\n  for (i = 0; i < n; i++) s += g(i);\n"
+                              "  do s--; while (s > 9);\n  return s;\n}\n",
+                              {"-l"});
+    // the initialization, the body statement, the step, the test
+    for (const char* range : {"188 4 2 4 12\n150 (=", "188 4 26 4 35\n150 (+=", "188 4 20 4 35\n150 (+=",
+                              "188 4 13 4 19\n141 "})
+        EXPECT_NE(text.find(range), std::string::npos) << range << "\n" << text;
+    // the do loop's test from its while, and the return statement
+    EXPECT_NE(text.find("188 5 16 5 23\n136 "), std::string::npos) << text;
+    EXPECT_NE(text.find("188 6 2 6 10\n150 "), std::string::npos) << text;
+    EXPECT_EQ(irtext(s, "int f(int n) { return n; }\n").find("188 "), std::string::npos);
+}
+
 }  // namespace
 }  // namespace cpppctest
