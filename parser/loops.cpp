@@ -396,7 +396,9 @@ int entrytest(Parser& P, ExprNode* init, ExprNode* cond) {
 void whiletofor(Parser& P, StmtNode* loop, StmtNode* previous) {
     if (loop->kind != sk::While || !previous || previous->kind != sk::Expr || !previous->expr) return;
     ExprNode* set = previous->expr;
-    if (set->op != tok::Assign || (loop->flags & sflag::Continued) || !loop->body) return;
+    // a jump to the loop must not run the assignment again
+    if (set->op != tok::Assign || (loop->flags & sflag::Continued) || !loop->body || loop->label) return;
+    if (previous->flags & sflag::Unreachable) return;
     StmtNode* last = loop->body;
     StmtNode* before = nullptr;
     if (last->kind == sk::Compound) {

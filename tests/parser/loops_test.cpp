@@ -106,6 +106,12 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  {"while"},
                  {"counted"}},
+        LoopCase{"a while loop that a goto reaches stays",
+                 std::string(kArrays) +
+                     "int f(void) { int x; x = 0;\nL: while (x < 10) { a[x] = x; x += 1; } if (a[1] < 5) { a[1] = 9; goto L; } return x; }",
+                 {},
+                 {"while"},
+                 {"counted"}},
         LoopCase{"an invariant assignment leaves a do loop",
                  "int f(int n) { int k, s = 0; do { k = n * 2; s += k; } while (s < 100); return s; }",
                  {},
