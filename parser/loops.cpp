@@ -532,7 +532,8 @@ void makecountedloop(Parser& P, StmtNode* loop, uint16_t rank, uint32_t operatio
     if (!set || !isintconst(set->right)) {
         // counting down to zero from any start
         if (rank > 1 || up || cond->op != 80 || !isintconst(bound) || bound->value != 0) return;
-        if (size != 4 && signedtype(vt)) return;
+        // a negative start runs until a break, a goto or a return ends the loop
+        if (signedtype(vt)) return;
         count = copyleaf(P, varleaf);
     } else if (!isintconst(bound)) {
         // from 0 up to an invariant bound
