@@ -471,16 +471,11 @@ StmtNode* hoistinvariants(Parser& P, StmtNode* loop, uint32_t start, int calls) 
     }
     // do: { moved statements; do rest while (test); }
     StmtNode* inner = newstmt(P, sk::Do);
-    inner->expr = loop->expr;
-    inner->firstline = loop->firstline;
-    inner->firstcol = loop->firstcol;
-    inner->lastline = loop->lastline;
-    inner->lastcol = loop->lastcol;
-    inner->partline1 = loop->partline1;
-    inner->partcol1 = loop->partcol1;
-    inner->partline2 = loop->partline2;
-    inner->partcol2 = loop->partcol2;
-    inner->file = loop->file;
+    StmtNode* link = inner->link;
+    *inner = *loop;  // kind, test, positions, file
+    inner->link = link;
+    inner->next = nullptr;
+    inner->label = 0;
     inner->flags = static_cast<uint16_t>(loop->flags & ~(sflag::HasCase | sflag::HasLabel));
     if (compound) {
         inner->body = loop->body;
