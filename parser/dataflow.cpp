@@ -20,7 +20,6 @@ namespace cpppc {
 
 namespace {
 
-constexpr uint32_t kLaidOut = 0x040000;
 constexpr uint8_t kTailCall = 0x40;  // call node: in tail position
 constexpr uint8_t kTrueOnEntry = 2;  // condition node: holds when the loop starts
 constexpr int kMaxTracked = 32;
@@ -675,7 +674,7 @@ int regok(Parser& P, Symbol* s, uint32_t candidates) {
     for (size_t k = 0; k < at; ++k) {
         const Symbol* t = W.tracked[k];
         if (t->weight == s->weight) break;
-        if ((t->flags & kLaidOut) || t->sclass == sc::Alias) continue;
+        if ((t->flags & sf::LaidOut) || t->sclass == sc::Alias) continue;
         if (depthof(W, W.scopeof[k]) > mydepth && inside(W, W.scopeof[k], W.scopeof[at]))
             candidates &= candidates - 1;  // one register kept for it
     }

@@ -8,6 +8,7 @@
 // enum layout is written once per source file and referred to afterwards:
 // a label number greater than the current file's name record label was
 // written for this file.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,7 +20,6 @@ namespace cpppc {
 
 namespace {
 
-constexpr uint32_t kLaidOut = 0x040000;      // a local that lowering gave a place
 constexpr uint32_t kAliasesOther = 0x400000; // a nostack parameter aliasing another object
 constexpr uint8_t kFileTag = 140;
 constexpr uint8_t kLabelTag = 18;
@@ -244,16 +244,25 @@ bool described(Parser& P, Symbol* s) {
     if (s->sclass == sc::Placed && P.opt.xu && !(s->flags & sf::Referenced)) return false;
     if (s->sclass == sc::Static && !(s->flags & sf::Referenced) && !P.opt.ku) return false;
     if (s->flags & sf::Hidden) return false;
-    if ((s->sclass == sc::Auto || s->sclass == sc::Register) && !(s->flags & kLaidOut)) return false;
+    if ((s->sclass == sc::Auto || s->sclass == sc::Register) && !(s->flags & sf::LaidOut)) return false;
     return true;
 }
 
 // The symbols of a function's scopes: the body and the compound
-// statements chained from it.
+// statements chained from it. The parameters belong to the body's scope
+// and end its list, the highest frame offset first (unless -s).
 template <class F>
-void eachlocal(StmtNode* body, F f) {
-    for (StmtNode* b = body; b; b = b->aux)
+void eachlocal(Parser& P, StmtNode* body, F f) {
+    for (StmtNode* b = body; b; b = b->aux) {
         for (Symbol* s = b->locals; s; s = s->next) f(s);
+        if (b != body) continue;
+        std::vector<Symbol*> params = P.fn.params;
+        if (!P.opt.s)
+            std::stable_sort(params.begin(), params.end(), [](const Symbol* x, const Symbol* y) {
+                return static_cast<int32_t>(x->value) > static_cast<int32_t>(y->value);
+            });
+        for (Symbol* p : params) f(p);
+    }
 }
 
 }  // namespace
@@ -410,7 +419,7 @@ void putdebuglabel(Parser& P, Symbol* label, int pass) {
 
 void putscopes(Parser& P, StmtNode* body) {
     bool any = false;
-    eachlocal(body, [&](Symbol* s) {
+    eachlocal(P, body, [&](Symbol* s) {
         if (s->sclass != sc::Extern && s->sclass != sc::AddrReg && (s->sclass != sc::Typedef || P.opt.xx) &&
             !isfunction(s->type))
             any = true;
@@ -424,11 +433,11 @@ void putscopes(Parser& P, StmtNode* body) {
         uint32_t s = nextlabel(P);
         putdref(P, s);
         putdref(P, h);
-        eachlocal(body, [&](Symbol* x) { putdebugsym(P, x, 0); });
+        eachlocal(P, body, [&](Symbol* x) { putdebugsym(P, x, 0); });
         if (P.opt.xx)
             for (Symbol* l = P.syms.scopes.labels; l; l = l->next) putdebuglabel(P, l, 0);
         putdlabel(P, s);
-        eachlocal(body, [&](Symbol* x) { putdebugsym(P, x, 1); });
+        eachlocal(P, body, [&](Symbol* x) { putdebugsym(P, x, 1); });
         if (P.opt.xx)
             for (Symbol* l = P.syms.scopes.labels; l; l = l->next) putdebuglabel(P, l, 1);
         putdref(P, 0);
@@ -456,7 +465,7 @@ void putdstrings(Parser& P, StmtNode* scopes, uint32_t flag) {
         ++count;
     };
     for (Symbol* s = P.syms.scopes.ordinary; s; s = s->next) one(s);
-    eachlocal(scopes, one);
+    eachlocal(P, scopes, one);
     if (!P.opt.an) {
         putvalue(P, count, 4);
     } else if (at >= 0 && irsink(P)) {

@@ -156,6 +156,7 @@ public:
             inlineprototype(usedbefore);
         } else {
             if (!P.opt.an) {
+                finishloops(P, body);
                 if (!P.opt.ns) flowlocals(P, body);
                 assignregs(P, body);
                 putspaces(P);
@@ -332,6 +333,8 @@ private:
         F.loops = nullptr;
         F.loopstore.clear();
         F.temps.clear();
+        F.itemps.clear();
+        F.loopnotes.clear();
         P.ex.defining = nullptr;
         releasestmts(P);
         releaseexprs(P);

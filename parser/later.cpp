@@ -16,6 +16,7 @@ namespace cpppc {
 namespace {
 
 constexpr uint8_t kTailCall = 0x40;  // call node: in tail position
+constexpr uint8_t kTrueOnEntry = 2;  // for loop's condition: holds on entry
 
 bool isconstleaf(const ExprNode* e) { return isleaf(e) && !(e->leafbits & (leaf::Symbol | leaf::Literal)); }
 
@@ -90,6 +91,22 @@ void lowerstmt(Parser& P, StmtNode* st) {
     case sk::CountedLoop:
         lowerexpr(P, st->init, 0);
         lowerexpr(P, st->expr, 0);
+        if (st->kind == sk::For && st->init && st->expr) {
+            // a test known on entry: no jump to it first, or no loop
+            int entry = entrytest(P, st->init, st->expr);
+            if (entry == 2) st->expr->nflags |= kTrueOnEntry;
+            if (entry == 1) st->expr = mkconst(P, 0, P.types.sint);
+        }
+        if (st->kind == sk::For && isconstleaf(st->expr) && st->expr->value == 0 && !ty::isfloating(tcode(st->expr)) &&
+            !(st->flags & sflag::HasLabel)) {
+            // never runs: only the initialization stays
+            st->kind = st->init ? sk::Expr : sk::Block;
+            st->expr = st->init;
+            st->init = st->incr = nullptr;
+            st->body = nullptr;
+            st->flags &= sflag::HasCase | sflag::Unreachable;
+            break;
+        }
         if (st->body) lowerstmt(P, st->body);
         lowerexpr(P, st->incr, 0);
         break;
@@ -386,6 +403,99 @@ uint32_t putswitch(Parser& P, uint32_t D, uint32_t K, Symbol* cases, uint32_t si
 
 bool isconstcond(const ExprNode* e) { return !e || (isconstleaf(e) && !ty::isfloating(tcode(e))); }
 
+// With -l, the source range of a statement or of one part of it: 0 the
+// whole statement, 1 a do loop's test, 2 a for loop's initialization, 3 its
+// step, 4 its test (and the ends of a counted loop).
+void putrange(Parser& P, const StmtNode* st, int part) {
+    if (!P.opt.l || !st->lastline) return;  // made by the parser: no place of its own
+    uint32_t l1 = st->firstline, l2 = st->lastline;
+    uint32_t c1 = st->firstcol, c2 = st->lastcol;
+    switch (part) {
+    case 1: l1 = st->partline1, c1 = st->partcol1; break;
+    case 2: l2 = st->partline1, c2 = st->partcol1; break;
+    case 3: l1 = st->partline2, c1 = st->partcol2 + 1u; break;
+    case 4: l1 = st->partline1, c1 = st->partcol1 + 1u, l2 = st->partline2, c2 = st->partcol2; break;
+    default: break;
+    }
+    if (ir::Output* o = irsink(P)) {
+        o->u8(ir::R_SRCRANGE);
+        o->u32(l1);
+        o->u16(static_cast<uint16_t>(c1));
+        o->u32(l2);
+        o->u16(static_cast<uint16_t>(c2));
+    }
+}
+
+// The initialization of a for loop, with its range when it has columns.
+void putinit(Parser& P, const StmtNode* st) {
+    if (!st->init) return;
+    if (st->firstcol < st->partcol1) putrange(P, st, 2);
+    putexprstmt(P, st->init);
+}
+
+// A loop's step, one statement per part of its comma chain.
+void putsteps(Parser& P, ExprNode* e) {
+    if (e && e->op == opc::Comma) {
+        putsteps(P, e->left);
+        putsteps(P, e->right);
+    } else {
+        putexprstmt(P, e);
+    }
+}
+
+void putloopmark(Parser& P, uint32_t label, uint8_t start) {
+    if (ir::Output* o = irsink(P)) {
+        o->u8(ir::R_LOOP);
+        o->u16(static_cast<uint16_t>(label));
+        o->u8(start);
+    }
+}
+
+// A counted loop: its body between the two loop records, or, with a known
+// trip count, its body once per run with the variable's successive values
+// in place of the variable, then the final value when anything reads it.
+void putcounted(Parser& P, StmtNode* st) {
+    putinit(P, st);
+    const LoopNote* note = loopnote(P, st);
+    if ((st->flags & sflag::KnownTrips) && note && note->unrolled && isconstleaf(st->expr)) {
+        Symbol* v = note->var;
+        ExprNode* saved = v->valueexpr;
+        uint32_t replaced = v->flags & sf::Replaced;
+        uint32_t value = note->start;
+        for (uint32_t k = 0; k < st->expr->value && !P.errors; ++k) {
+            v->valueexpr = mkconst(P, narrowvalue(P, value, v->type), v->type);
+            v->flags |= sf::Replaced;
+            putstmts(P, st->body, 0, 0);
+            value += note->up ? 1u : 0xFFFFFFFFu;
+        }
+        v->valueexpr = saved;
+        v->flags = (v->flags & ~sf::Replaced) | replaced;
+        if (v->flags & sf::Referenced) {
+            ExprNode* target = newexpr(P, opc::Leaf);
+            target->leafbits = leaf::Contents | leaf::Symbol | leaf::InitTarget;
+            target->sym = v;
+            target->type = v->type;
+            putexprstmt(P, mknode(P, 95, v->type, target, mkconst(P, narrowvalue(P, value, v->type), v->type)));
+        }
+        return;
+    }
+    uint32_t L = newlabel(P), N = newlabel(P), X = newlabel(P);
+    putrange(P, st, 4);
+    putloopmark(P, L, 1);
+    putexpr(P, st->expr, 0);
+    putstmts(P, st->body, N, X);
+    if (st->file) putfilename(P, &st->file->name);
+    if (st->flags & sflag::Continued)
+        putjumplabel(P, 0, N, st->firstline, 0);
+    else
+        putline(P, st->firstline);
+    if (st->incr) putrange(P, st, 3);
+    putsteps(P, st->incr);
+    putrange(P, st, 4);
+    putloopmark(P, L, 0);
+    if (st->flags & sflag::Breaks) putjumplabel(P, 0, X, 0, 0);
+}
+
 void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
     if (P.errors || !st) return;
     if (st->file) putfilename(P, &st->file->name);
@@ -395,7 +505,10 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         putline(P, st->firstline);
     switch (st->kind) {
     case sk::Expr:
-    case sk::DeferredInit: putexprstmt(P, st->expr); break;
+    case sk::DeferredInit:
+        if (!(st->flags & sflag::NoValue)) putrange(P, st, 0);
+        putexprstmt(P, st->expr);
+        break;
     case sk::Block: {
         putexprstmt(P, st->expr);
         if (st->body) {
@@ -411,6 +524,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         break;
     case sk::AsmLine:
         for (StmtNode* l = st->body; l; l = l->next) {
+            putrange(P, l, 0);
             putline(P, l->firstline);
             if (l->asmtext) putasmtext(P, l->asmtext->data(), l->asmtext->size());
         }
@@ -430,18 +544,27 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         s->attributes = static_cast<uint16_t>(reg);
         break;
     }
-    case sk::Break: putjump(P, B); break;
-    case sk::Continue: putjump(P, C); break;
+    case sk::Break:
+        putrange(P, st, 0);
+        putjump(P, B);
+        break;
+    case sk::Continue:
+        putrange(P, st, 0);
+        putjump(P, C);
+        break;
     case sk::Goto:
+        if (!(st->flags & sflag::NoValue)) putrange(P, st, 0);
         putexprstmt(P, st->expr);
         if (st->gotolabel && st->gotolabel->stmt) putjump(P, st->gotolabel->stmt->label);
         break;
     case sk::Return:
+        putrange(P, st, 0);
         if (st->expr) putspecial(P, st->expr, ir::S_RESULT);
         if (ir::Output* o = irsink(P)) o->u8(ir::R_RETURN);
         break;
     case sk::If: {
         uint32_t E = newlabel(P);
+        putrange(P, st, 0);
         putcond(P, st->expr, E, 1);
         uint32_t BB = B;
         if (st->flags & sflag::Breaks) BB = newlabel(P);
@@ -464,6 +587,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
             uint32_t X = newlabel(P);
             putstmts(P, st->body, K, X);
             putjumplabel(P, 0, K, st->lastline, 0);
+            putrange(P, st, 1);
             if (st->file) putfilename(P, &st->file->name);
             putcond(P, st->expr, T, 0);
             putjumplabel(P, 0, X, 0, 0);
@@ -486,6 +610,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
             putjumplabel(P, 0, T, bodyline, 0);
             putstmts(P, st->body, K, X);
             putjumplabel(P, 0, K, st->firstline, 1);
+            putrange(P, st, 0);
             if (st->file) putfilename(P, &st->file->name);
             putcond(P, st->expr, T, 0);
             putjumplabel(P, 0, X, 0, 0);
@@ -498,7 +623,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         break;
     }
     case sk::For: {
-        putexprstmt(P, st->init);
+        putinit(P, st);
         uint32_t T = newlabel(P), K = newlabel(P);
         uint32_t bodyline = st->body ? st->body->firstline : st->firstline;
         bool constant = isconstcond(st->expr);
@@ -509,27 +634,32 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
             putstmts(P, st->body, N, K);
             if (st->incr) {
                 putjumplabel(P, 0, N, st->firstline, 0);
-                putexprstmt(P, st->incr);
+                putrange(P, st, 3);
+                putsteps(P, st->incr);
             }
             putjump(P, T);
             putjumplabel(P, 0, K, 0, 0);
             break;
         }
-        uint32_t E = newlabel(P), X = newlabel(P);
-        putjump(P, E);
+        uint32_t E = (st->expr->nflags & kTrueOnEntry) ? 0 : newlabel(P), X = newlabel(P);
+        if (E) putjump(P, E);
         putjumplabel(P, 0, T, bodyline, 0);
         putstmts(P, st->body, K, X);
         if (st->file) putfilename(P, &st->file->name);
         putjumplabel(P, 0, K, st->firstline, 0);
-        putexprstmt(P, st->incr);
-        putjumplabel(P, 0, E, st->firstline, 1);
+        if (st->incr) putrange(P, st, 3);
+        putsteps(P, st->incr);
+        if (E) putjumplabel(P, 0, E, st->firstline, 1);
+        putrange(P, st, 4);
         putcond(P, st->expr, T, 0);
         putjumplabel(P, 0, X, 0, 0);
         break;
     }
+    case sk::CountedLoop: putcounted(P, st); break;
     case sk::Switch: {
         TypeNode* vt = promotetype(P, st->expr ? st->expr->type : P.types.sint, 0);
         uint32_t size = typesize(P, vt);
+        putrange(P, st, 0);
         putspecial(P, st->expr, ir::S_SWITCH);
         uint32_t D = newlabel(P);
         if (ir::Output* o = irsink(P)) {
@@ -566,6 +696,14 @@ void putfunc(Parser& P, Symbol* s, StmtNode* body, uint32_t declline, uint32_t b
     markregpassed(P, s);
     size_t inregs = 0;
     while (inregs < F.params.size() && (F.params[inregs]->flags & sf::RegPassed)) ++inregs;
+    if (P.opt.x && !P.opt.xd) {
+        // the function's debug entry: its link entry, lines, return type and scopes
+        filedebug(P, s);
+        putvalue(P, declline, 4);
+        putvalue(P, body ? body->lastline : declline, 4);
+        putdebugtype(P, isfunction(s->type) ? s->type->subtype : s->type, 1, s, 1);
+        putscopes(P, body);
+    }
     if (body && body->file) putfilename(P, &body->file->name);
     putdef(P, s, 0x800);
     if (ir::Output* o = irsink(P)) {
@@ -602,17 +740,5 @@ void putfunc(Parser& P, Symbol* s, StmtNode* body, uint32_t declline, uint32_t b
     if (ir::Output* o = irsink(P)) o->u8(ir::R_ENDFUNC);
     P.irw.funcno += 2;
 }
-
-void makecountedloop(Parser&, StmtNode*, uint16_t, uint32_t, uint32_t) {}
-
-StmtNode* reducestrength(Parser&, StmtNode* loop, Symbol*, uint32_t) { return loop; }
-
-StmtNode* hoistinvariants(Parser&, StmtNode*, uint32_t, int) { return nullptr; }
-
-void whiletofor(Parser&, StmtNode*, StmtNode*) {}
-
-int entrytest(Parser&, ExprNode*, ExprNode*) { return 0; }
-
-void freeitemps(Parser&) {}
 
 }  // namespace cpppc

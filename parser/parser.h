@@ -406,6 +406,17 @@ struct LoopRecord {
     uint16_t rank = 1;
 };
 
+// A loop rewritten by loops.cpp: its variable, and for a fully unrolled
+// loop the start value and direction; the variable's initialization and
+// step may go once the whole body shows that nothing else reads it.
+struct LoopNote {
+    StmtNode* loop = nullptr;
+    Symbol* var = nullptr;
+    uint32_t start = 0;
+    bool up = true;
+    bool unrolled = false;
+};
+
 // What an inline expansion in progress keeps; saved and restored around
 // a nested one.
 struct Expansion {
@@ -467,6 +478,8 @@ struct FuncState {
     uint32_t freeint = 0x3FFFF;      // integer registers free in the current block
     uint32_t freefloat = 0;          // float registers free for the rest of the function
     FlowState flow;                  // data flow over the locals (dataflow.cpp)
+    std::vector<Symbol*> itemps;     // the function's induction temporaries
+    std::vector<LoopNote> loopnotes; // the loops rewritten so far
 };
 
 // What a caller of the front end can change: the writer, an output-free
@@ -791,6 +804,10 @@ StmtNode* hoistinvariants(Parser& P, StmtNode* loop, uint32_t start, int calls);
 void whiletofor(Parser& P, StmtNode* loop, StmtNode* previous);
 int entrytest(Parser& P, ExprNode* init, ExprNode* cond);
 void freeitemps(Parser& P);
+// loops.cpp: what the loop rewrites leave for the end of the body.
+void finishloops(Parser& P, StmtNode* body);
+const LoopNote* loopnote(Parser& P, const StmtNode* loop);
+bool assignsin(const StmtNode* body, const Symbol* var);  // the statement assigns the variable
 
 // regassign.cpp: register assignment for locals and parameters, and the
 // decisions lowering makes for each block's symbols.

@@ -20,7 +20,6 @@ namespace {
 constexpr uint32_t kMask = 0x3FFFF;
 constexpr uint32_t kFloatSet = 0x100000;
 constexpr uint32_t kPairSet = 0x200000;
-constexpr uint32_t kLaidOut = 0x040000;   // the symbol went through its block's decisions
 constexpr uint32_t kAliasCopy = 0x400000;  // an alias took another symbol's storage
 
 bool isparam(const Symbol* s) { return s->sclass == sc::Param || s->sclass == sc::RegParam; }
@@ -213,7 +212,7 @@ void decidelocals(Parser& P, StmtNode* block) {
         }
         if (s->sclass == sc::Alias) continue;
         if (s->sclass == sc::Register && !(s->flags & (sf::Untracked | sf::Expanding)) && regtry(P, s)) {
-            s->flags |= kLaidOut;
+            s->flags |= sf::LaidOut;
             continue;
         }
         switch (s->sclass) {
@@ -244,7 +243,7 @@ void decidelocals(Parser& P, StmtNode* block) {
             break;
         default: break;
         }
-        s->flags |= kLaidOut;
+        s->flags |= sf::LaidOut;
     }
     // aliases take the storage of the symbol they stand for
     for (Symbol* s : list) {
@@ -260,7 +259,7 @@ void decidelocals(Parser& P, StmtNode* block) {
             s->flags |= rep->flags & sf::RegPassed;
         }
         if (inreg) s->attributes = rep->attributes;
-        s->flags |= kAliasCopy | kLaidOut;
+        s->flags |= kAliasCopy | sf::LaidOut;
     }
     if (F.localoffset < F.lowestlocal) F.lowestlocal = F.localoffset;
 }

@@ -329,7 +329,8 @@ private:
         --P.ex.loopdepth;
         bool forever = st->kind == sk::For && (!st->expr || isnonzeroconst(constcond(st->expr)));
         if (forever && !(st->flags & (sflag::Breaks | sflag::HasGoto))) st->flags |= sflag::NoComplete;
-        if (record) poploop(P, true);
+        // a counted loop keeps the count register: the loops around it stay uncounted
+        if (record) poploop(P, st->kind != sk::CountedLoop || (st->flags & sflag::KnownTrips));
         if (P.ex.loopdepth == 0) freeitemps(P);
         forgetall(P);
     }
@@ -340,7 +341,7 @@ private:
         if (bodyhaslabel(st)) return;
         uint32_t start = bodystart;
         if (var->usestamp >= bodystart) st->flags |= sflag::VarUsed;
-        if (var->setstamp >= bodystart) st->flags |= sflag::VarSet;
+        if (assignsin(st->body, var)) st->flags |= sflag::VarSet;
         if (P.ex.calls == calls) {
             makecountedloop(P, st, rank, P.ex.operators - operations, start);
             if (st->kind == sk::CountedLoop) {
@@ -379,8 +380,9 @@ private:
         if (isnonzeroconst(constcond(st->expr)) && !(st->flags & (sflag::Breaks | sflag::HasGoto)))
             st->flags |= sflag::NoComplete;
         expandexpr(P, &st->expr, true, true);
-        hoistinvariants(P, st, start, P.ex.calls != calls);
+        StmtNode* inner = hoistinvariants(P, st, start, P.ex.calls != calls);
         loopend(st, false);
+        if (inner) atlast(P, inner);
     }
 
     void forloop(StmtNode* st) {

@@ -442,6 +442,28 @@ TEST(IrDebug, FunctionEntryStartsItsLinkEntry) {
     EXPECT_EQ(entry[4], "200 " + name[-1].substr(6) + " 0");
 }
 
+// Whole functions compiled with -x: each link entry holds the return type
+// word at offset 20 and the function's symbol list at 28, parameters last.
+TEST(IrDebug, FunctionsDescribeTheirReturnTypesAndLocals) {
+    Scratch s;
+    IrRun r = irrun(s, "int g;\nchar f(int n, char *p) { int k = n; short t = 2; return (char)(k + t + *p); }\n"
+                       "double h(void) { double d = 1.0; return d; }\nvoid v(void) { }\n", {"-x"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string list = debuglist(r);
+    EXPECT_NE(list.find("file t.c\n"
+                        "  function f storage 6 lines 2-2 type 0x00000008\n"
+                        "    symbol t storage 3 location 2 type 0x00000010\n"
+                        "    symbol k storage 3 location 8 type 0x00000018\n"
+                        "    symbol p storage 7 location 6 type 0x40000008\n"
+                        "    symbol n storage 7 location 0 type 0x00000018\n"
+                        "  function h storage 6 lines 3-3 type 0x00000029\n"
+                        "    symbol d storage 3 location 8 type 0x00000029\n"
+                        "  function v storage 6 lines 4-4 type 0x00000050\n"
+                        "  end lines 1-4\n"),
+              std::string::npos)
+        << list;
+}
+
 TEST(IrDebug, NostackParametersLiveInTheLocalArea) {
     Scratch s;
     IrRun r = irrun(s, "int g;\n", {"-x"}, [](Parser& P) {

@@ -188,19 +188,20 @@ INSTANTIATE_TEST_SUITE_P(
                  "  compound flags 0x008\n"
                  "    return flags 0x008: (+ int a:char b:int)\n",
                  ""},
-        TreeCase{"a for loop stepping its variable",
+        TreeCase{"a for loop stepping its variable: counted, its address stepped, the variable gone",
                  "int a[10]; void f(void) { int i; for (i = 0; i < 10; i++) a[i] = 0; }",
                  {},
                  "f",
                  "function f\n"
                  "  compound\n"
-                 "    local i class 128 flags 0x044006 value 4294967292: int\n"
-                 "    for flags 0x100\n"
-                 "      init: (= int i:int 0:int)\n"
-                 "      test: (< int i:int 10:int)\n"
-                 "      incr: (+= int i:int 1:int)\n"
+                 "    local .itmp_1. class 128 flags 0x040006 value 4294967294: ptr(int)\n"
+                 "    local i class 128 flags 0x044004 value 4294967288: int\n"
+                 "    counted flags 0x100\n"
+                 "      init: (= ptr(int) .itmp_1.:ptr(int) &a:ptr(int))\n"
+                 "      test: 10:int\n"
+                 "      incr: (+= ptr(int) .itmp_1.:ptr(int) 4:int)\n"
                  "      body\n"
-                 "        expr: (= int (ind int (+ ptr(int) &a:ptr(int) (<< int i:int 2:int))) 0:int)\n"
+                 "        expr: (= int (ind int .itmp_1.:ptr(int)) 0:int)\n"
                  "    return flags 0x008\n",
                  ""},
         TreeCase{"asm lines", "void f(void) {\n#asm\n nop\n\n se_isync\n#endasm\n}\n", {}, "f",

@@ -239,6 +239,75 @@ const CProgram kPrograms[] = {
      "  return 0;\n"
      "}\n",
      765080996},
+    {"counted_loops_reduced_addresses_and_wrapping_chars",
+     "int result;\n"
+     "int a[17];\n"
+     "unsigned char buf[256];\n"
+     "short sh[10];\n"
+     "struct pt { int x; short y; char c; } v[6];\n"
+     "int g;\n"
+     "int sum(int *p, int n) { int i, s = 0; for (i = 0; i < n; i++) s += p[i]; return s; }\n"
+     "int down(unsigned n) { unsigned k; int s = 0; for (k = n; k != 0; k--) s += 3; return s + (int)k; }\n"
+     "int back(int n) { int i, s = 0; for (i = n; i != 0; i -= 1) s = s * 3 + 1; return s; }\n"
+     "int main(void) {\n"
+     "  int i, j, s = 0;\n"
+     "  for (i = 5; i < 3; i++) s += i;\n"
+     "  s += i;\n"
+     "  for (i = 0; i < 16; i += 1) a[i] = i * 3 + 1;\n"
+     "  s += i;\n"
+     "  for (i = 0; i < 15; i++) s += a[i] * 2 + a[i + 1];\n"
+     "  for (i = 0; i < 16; i++) a[i] = a[i] - 1;\n"
+     "  s = s * 7 + sum(a, 16) + sum(a, 0) + sum(a, -3) + down(5) + down(0) + back(4);\n"
+     "  { unsigned char c; for (c = 250; c != 10; c++) buf[c] = 1; s += c; }\n"
+     "  for (i = 0; i < 256; i++) s += buf[i] * (i & 7);\n"
+     "  for (i = 9; i >= 0; i--) { sh[i] = (short)(i * 1000 - 3000); s = s * 3 + sh[i]; }\n"
+     "  for (i = 0; i < 6; i++) { v[i].x = i; v[i].y = (short)(i * i); v[i].c = (char)(i - 3); }\n"
+     "  for (i = 5; i > 0; --i) s += v[i].x * v[i].y + v[i].c;\n"
+     "  for (g = 0; g < 5; g++) a[g] += g;\n"
+     "  s += g + a[4];\n"
+     "  for (i = 0, j = 10; i < 10; i++) { buf[i] = (unsigned char)j; buf[i + 1] = 2; buf[i + 2] = 3; j--; }\n"
+     "  for (i = 0; i < 12; i++) s += buf[i];\n"
+     "  for (i = 100; i <= 103; i++) s += i;\n"
+     "  for (i = 3; i >= 3; i--) s += i;\n"
+     "  for (i = 7; i == 7; i++) s += 100;\n"
+     "  s += i;\n"
+     "  result = s; return 0;\n"
+     "}\n",
+     627280600},
+    {"unrolled_loops",
+     "#pragma unroll 100\n"
+     "int result;\n"
+     "int a[8] = {5, 6, 7, 8, 9, 10, 11, 12};\n"
+     "int four(void) { int i, s = 0; for (i = 0; i < 4; i++) s += a[i] * i; return s * 10 + i; }\n"
+     "int more(void) { int i, j, s = 0; for (j = 2, i = 0; i < 3; i++) s += j * a[i] + i; return s + i + j; }\n"
+     "int downs(void) { int i, s = 0; for (i = 6; i > 2; i--) s = s * 2 + a[i]; return s; }\n"
+     "int zero(void) { int i, s = 1; for (i = 4; i < 4; i++) s += 9; return s + i; }\n"
+     "int nested(void) { int i, j, s = 0; for (i = 0; i < 3; i++) for (j = 0; j < 2; j++) s += a[i + j] * (i + 1); return s + i * 100 + j; }\n"
+     "int chars(void) { signed char c; int s = 0; for (c = -2; c < 2; c++) s = s * 5 + c; return s + c; }\n"
+     "int main(void) { result = four() + more() * 1000 + downs() * 7 + zero() + nested() * 3 + chars(); return 0; }\n",
+     46407},
+    {"hoisting_and_while_to_for",
+     "int result;\n"
+     "int a[20];\n"
+     "int g = 3;\n"
+     "int bump(void) { g = g + 1; return g; }\n"
+     "int main(void) {\n"
+     "  int k = 0, s = 0, n = 4, x, q0 = 1, *q = &q0, m = 0, i, t = 0;\n"
+     "  do { k = *q; *q = k + 1; s += k; } while (s < 100);\n"
+     "  s = s * 3 + k;\n"
+     "  do { m = n * 2; s += m; } while (s < 400);\n"
+     "  for (i = 0; i < 10; i++) { k = n * 3; t += k + i; }\n"
+     "  for (i = 0; i < 5; i++) { k = g; t += k + bump(); }\n"
+     "  x = 0;\n"
+     "  while (x < 10) { a[x] = x * x; x += 1; }\n"
+     "  x = 0;\n"
+     "  while (x < 20) { if (x & 1) { x += 1; continue; } a[x] += 2; x += 1; }\n"
+     "  for (i = 0; i < 20; i++) t += a[i];\n"
+     "  i = 0;\n"
+     "  do { int w = i * 2; t += w; i++; } while (i < 5);\n"
+     "  result = s * 1000 + t + x + k + m; return 0;\n"
+     "}\n",
+     401580},
 };
 
 class CPrograms : public rt::RuntimeTest, public ::testing::WithParamInterface<CProgram> {};
