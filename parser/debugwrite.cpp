@@ -19,7 +19,7 @@ namespace cpppc {
 
 namespace {
 
-constexpr uint32_t kLaidOut = 0x040000;      // a local that lowering gave a place
+constexpr uint32_t kLaidOut = sf::LaidOut;   // a local that lowering gave a place
 constexpr uint32_t kAliasesOther = 0x400000; // a nostack parameter aliasing another object
 constexpr uint8_t kFileTag = 140;
 constexpr uint8_t kLabelTag = 18;
@@ -436,6 +436,14 @@ void putscopes(Parser& P, StmtNode* body) {
     putdlabel(P, h);
     putdstrings(P, body, sf::Called);
     putdstrings(P, nullptr, sf::UsedObject);
+}
+
+void putdebugbody(Parser& P, Symbol* f, StmtNode* body, uint32_t declline) {
+    putvalue(P, declline, 4);
+    putvalue(P, body ? body->lastline : declline, 4);
+    TypeNode* r = isfunction(f->type) ? f->type->subtype : f->type;
+    putdebugtype(P, r, 1, f, 1);
+    putscopes(P, body);
 }
 
 void putdstrings(Parser& P, StmtNode* scopes, uint32_t flag) {

@@ -57,6 +57,7 @@ void layoutlocals(Parser& P, StmtNode* block) {
             uint32_t size = typesize(P, s->type);
             F.localoffset = alignup(static_cast<int32_t>(static_cast<uint32_t>(F.localoffset) - size), s->type);
             s->value = static_cast<uint32_t>(F.localoffset);
+            s->flags |= sf::LaidOut;
             if (s->sclass == sc::Register) s->attributes = 0;
             break;
         }
@@ -403,6 +404,31 @@ uint32_t putswitch(Parser& P, uint32_t D, uint32_t K, Symbol* cases, uint32_t si
 
 bool isconstcond(const ExprNode* e) { return !e || (isconstleaf(e) && !ty::isfloating(tcode(e))); }
 
+// With -l: the source range (188) of a statement or of one of its parts
+// (0 whole, 1 do test, 2 for initialisation, 3 for step, 4 for test).
+void putrange(Parser& P, const StmtNode* st, int part) {
+    if (!P.opt.l) return;
+    uint32_t l1 = st->firstline, l2 = st->lastline;
+    uint16_t c1 = st->firstcol, c2 = st->lastcol;
+    switch (part) {
+    case 1: l1 = st->partline1, c1 = st->partcol1; break;
+    case 2: l2 = st->partline1, c2 = st->partcol1; break;
+    case 3: l1 = st->partline2, c1 = static_cast<uint16_t>(st->partcol2 + 1); break;
+    case 4:
+        l1 = st->partline1, c1 = static_cast<uint16_t>(st->partcol1 + 1);
+        l2 = st->partline2, c2 = st->partcol2;
+        break;
+    default: break;
+    }
+    if (ir::Output* o = irsink(P)) {
+        o->u8(ir::R_SRCRANGE);
+        o->u32(l1);
+        o->u16(c1);
+        o->u32(l2);
+        o->u16(c2);
+    }
+}
+
 void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
     if (P.errors || !st) return;
     if (st->file) putfilename(P, &st->file->name);
@@ -412,7 +438,10 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         putline(P, st->firstline);
     switch (st->kind) {
     case sk::Expr:
-    case sk::DeferredInit: putexprstmt(P, st->expr); break;
+    case sk::DeferredInit:
+        if (!(st->flags & sflag::NoValue)) putrange(P, st, 0);
+        putexprstmt(P, st->expr);
+        break;
     case sk::Block: {
         putexprstmt(P, st->expr);
         if (st->body) {
@@ -428,23 +457,33 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         break;
     case sk::AsmLine:
         for (StmtNode* l = st->body; l; l = l->next) {
+            putrange(P, l, 0);
             putline(P, l->firstline);
             if (l->asmtext) putasmtext(P, l->asmtext->data(), l->asmtext->size());
         }
         if (st->asmtext && !st->body) putasmtext(P, st->asmtext->data(), st->asmtext->size());
         break;
-    case sk::Break: putjump(P, B); break;
-    case sk::Continue: putjump(P, C); break;
+    case sk::Break:
+        putrange(P, st, 0);
+        putjump(P, B);
+        break;
+    case sk::Continue:
+        putrange(P, st, 0);
+        putjump(P, C);
+        break;
     case sk::Goto:
+        if (!(st->flags & sflag::NoValue)) putrange(P, st, 0);
         putexprstmt(P, st->expr);
         if (st->gotolabel && st->gotolabel->stmt) putjump(P, st->gotolabel->stmt->label);
         break;
     case sk::Return:
+        putrange(P, st, 0);
         if (st->expr) putspecial(P, st->expr, ir::S_RESULT);
         if (ir::Output* o = irsink(P)) o->u8(ir::R_RETURN);
         break;
     case sk::If: {
         uint32_t E = newlabel(P);
+        putrange(P, st, 0);
         putcond(P, st->expr, E, 1);
         uint32_t BB = B;
         if (st->flags & sflag::Breaks) BB = newlabel(P);
@@ -467,6 +506,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
             uint32_t X = newlabel(P);
             putstmts(P, st->body, K, X);
             putjumplabel(P, 0, K, st->lastline, 0);
+            putrange(P, st, 1);
             if (st->file) putfilename(P, &st->file->name);
             putcond(P, st->expr, T, 0);
             putjumplabel(P, 0, X, 0, 0);
@@ -489,6 +529,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
             putjumplabel(P, 0, T, bodyline, 0);
             putstmts(P, st->body, K, X);
             putjumplabel(P, 0, K, st->firstline, 1);
+            putrange(P, st, 0);
             if (st->file) putfilename(P, &st->file->name);
             putcond(P, st->expr, T, 0);
             putjumplabel(P, 0, X, 0, 0);
@@ -501,6 +542,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         break;
     }
     case sk::For: {
+        if (st->init && st->firstcol < st->partcol1) putrange(P, st, 2);
         putexprstmt(P, st->init);
         uint32_t T = newlabel(P), K = newlabel(P);
         uint32_t bodyline = st->body ? st->body->firstline : st->firstline;
@@ -511,6 +553,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
             uint32_t N = st->incr ? newlabel(P) : T;
             putstmts(P, st->body, N, K);
             if (st->incr) {
+                putrange(P, st, 3);
                 putjumplabel(P, 0, N, st->firstline, 0);
                 putexprstmt(P, st->incr);
             }
@@ -523,9 +566,11 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         putjumplabel(P, 0, T, bodyline, 0);
         putstmts(P, st->body, K, X);
         if (st->file) putfilename(P, &st->file->name);
+        if (st->incr) putrange(P, st, 3);
         putjumplabel(P, 0, K, st->firstline, 0);
         putexprstmt(P, st->incr);
         putjumplabel(P, 0, E, st->firstline, 1);
+        putrange(P, st, 4);
         putcond(P, st->expr, T, 0);
         putjumplabel(P, 0, X, 0, 0);
         break;
@@ -533,6 +578,7 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
     case sk::Switch: {
         TypeNode* vt = promotetype(P, st->expr ? st->expr->type : P.types.sint, 0);
         uint32_t size = typesize(P, vt);
+        putrange(P, st, 0);
         putspecial(P, st->expr, ir::S_SWITCH);
         uint32_t D = newlabel(P);
         if (ir::Output* o = irsink(P)) {
@@ -579,6 +625,10 @@ void putfunc(Parser& P, Symbol* s, StmtNode* body, uint32_t declline, uint32_t b
         if (place.kind == ir::ArgPlace::Stack) break;
         p->flags |= sf::RegPassed;
         ++inregs;
+    }
+    if (P.opt.x && !P.opt.xd) {
+        filedebug(P, s);
+        putdebugbody(P, s, body, declline);
     }
     if (body && body->file) putfilename(P, &body->file->name);
     putdef(P, s, 0x800);

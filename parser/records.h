@@ -63,6 +63,7 @@ constexpr uint32_t FileLevel = 0x000800;
 constexpr uint32_t Implicit = 0x001000;     // function declared implicitly by a call
 constexpr uint32_t Assigned = 0x004000;     // temporary: in use
 constexpr uint32_t Expanding = 0x010000;    // inline function being expanded; parameter bound
+constexpr uint32_t LaidOut = 0x040000;      // local: lowering gave it its frame place
 constexpr uint32_t Replaced = 0x080000;     // replaced by valueexpr when written out
 constexpr uint32_t SharesStorage = 0x100000;  // promoted member of an anonymous union after the first
 constexpr uint32_t PlacedLocal = 0x200000;

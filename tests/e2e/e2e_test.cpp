@@ -1,0 +1,139 @@
+// The end-to-end corpus: every program of progs/ is compiled by our chain
+// (qvbuild: cpppc, cgppc, coppc, cappc) and run on the simulator, where it
+// checks itself: `result` ends 0, else it names the line of the first
+// check that failed. Each program runs without and with the optimizer;
+// the compiler's option variants run on a share of the programs each, so
+// that every variant meets several programs and CI stays short. Programs
+// named target_* use what only this target has ("dir" data, inline
+// assembly, 4-byte long); the others are plain C whose checks also hold
+// under the host compiler and under the PowerPC cross compiler run by the
+// user-mode emulator.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "rig.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> programs() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(fs::path(E2E_DIR) / "progs")) {
+        std::string name = e.path().filename().string();
+        if (e.path().extension() == ".c" && name != "harness.c") names.push_back(e.path().stem().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool shared(const std::string& name) { return name.rfind("target_", 0) != 0; }
+
+struct Variant {
+    const char* name;
+    std::vector<std::string> options;
+    int share;  // runs on every program whose index modulo 3 is this (-1: all)
+};
+
+const Variant kVariants[] = {
+    {"plain", {}, -1},
+    {"optimized", {"-O"}, -1},
+    {"no_cse", {"-g-nc"}, 0},
+    {"no_address_table", {"-g-nt"}, 1},
+    {"interrupt_model_0", {"-g-im0"}, 2},
+    {"code_model_4", {"-g-cm4"}, 0},
+    {"debug", {"+debug"}, 1},
+    {"no_content_cache", {"-g-nr"}, 2},
+};
+
+struct Case {
+    std::string program;
+    const Variant* variant;
+};
+
+std::vector<Case> cases() {
+    std::vector<Case> all;
+    std::vector<std::string> names = programs();
+    for (const Variant& v : kVariants)
+        for (size_t i = 0; i < names.size(); ++i)
+            if (v.share < 0 || int(i % 3) == v.share) all.push_back({names[i], &v});
+    return all;
+}
+
+class Corpus : public rt::RuntimeTest, public ::testing::WithParamInterface<Case> {
+protected:
+    // The program and the shared header in the private directory: qvbuild
+    // writes the assembly text beside each source.
+    void copyin(const std::string& name) {
+        fs::copy_file(fs::path(E2E_DIR) / "progs" / (name + ".c"), dir / (name + ".c"));
+        fs::copy_file(fs::path(E2E_DIR) / "progs" / "e2e.h", dir / "e2e.h");
+    }
+};
+
+TEST_P(Corpus, ProgramChecksItselfOnTheSimulator) {
+    const Case& c = GetParam();
+    copyin(c.program);
+    std::vector<std::string> args = c.variant->options;
+    args.insert(args.end(), {"-i" + (fs::path(E2E_DIR) / "include").string(), "-o", path("prog.o"),
+                             path(c.program + ".c")});
+    ASSERT_EQ(qvbuild(args), 0) << errors;
+    ASSERT_EQ(vekrun({"-p", "result", path("prog.o")}), 0) << errors << host.out;
+    EXPECT_NE(host.out.find("main returned: 0\nresult = 0\n"), std::string::npos)
+        << "a nonzero result is the line of the first failed check\n"
+        << host.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, Corpus, ::testing::ValuesIn(cases()), [](const ::testing::TestParamInfo<Case>& i) {
+    return i.param.program + "_" + i.param.variant->name;
+});
+
+// ---- the outside compilers
+
+class OutsideCompiler : public rt::RuntimeTest {
+protected:
+    // Compiles every shared program with compile (the program's source and
+    // the harness, to "%o"), all at once, then runs each with run and
+    // expects "0" from the harness.
+    void agree(const std::string& compile, const std::string& run) {
+        std::vector<std::string> names;
+        for (const std::string& n : programs())
+            if (shared(n)) names.push_back(n);
+        fs::path progs = fs::path(E2E_DIR) / "progs";
+        std::string cmd = "(";
+        for (const std::string& n : names) {
+            std::string line = compile + " -w -Dmain=e2emain -o " + path(n) + " " + (progs / (n + ".c")).string() +
+                               " " + (progs / "harness.c").string();
+            cmd += line + " & ";
+        }
+        cmd += "wait) >/dev/null 2>&1";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        for (const std::string& n : names) {
+            SCOPED_TRACE(n);
+            std::string out;
+            if (FILE* f = popen((run + path(n) + " 2>&1").c_str(), "r")) {
+                char buf[128];
+                while (std::fgets(buf, sizeof buf, f)) out += buf;
+                pclose(f);
+            }
+            EXPECT_EQ(out, "0\n") << "a nonzero result is the line of the first failed check";
+        }
+    }
+};
+
+TEST_F(OutsideCompiler, HostCompilerPassesTheSharedChecks) {
+    if (std::system("cc --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no host C compiler";
+    agree("cc -O1", "");
+}
+
+TEST_F(OutsideCompiler, PowerPcCrossCompilerPassesTheSharedChecks) {
+    if (std::system("powerpc-linux-gnu-gcc --version >/dev/null 2>&1 && qemu-ppc -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "powerpc-linux-gnu-gcc or qemu-ppc is not installed";
+    agree("powerpc-linux-gnu-gcc -O1 -static", "qemu-ppc ");
+}
+
+}  // namespace
