@@ -432,6 +432,7 @@ struct Builder {
                     throw Damaged{"INCONSISTENT DEBUG INFO.\nFILE: " + r->file +
                                   "\nIS REREFENCED BUT CANNOT BE FOUND"};
                 FunctionRecord* f = findfunction(file, r->func);
+                if (!f) f = findfunction(file, std::string(cname(r->func)));
                 if (!f) {
                     auto fn = std::make_unique<FunctionRecord>();
                     fn->file = file;
