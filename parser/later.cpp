@@ -404,10 +404,11 @@ uint32_t putswitch(Parser& P, uint32_t D, uint32_t K, Symbol* cases, uint32_t si
 
 bool isconstcond(const ExprNode* e) { return !e || (isconstleaf(e) && !ty::isfloating(tcode(e))); }
 
-// With -l: the source range (188) of a statement or of one of its parts
-// (0 whole, 1 do test, 2 for initialisation, 3 for step, 4 for test).
+// With -l (or -x: debug information needs the lines): the source range
+// (188) of a statement or of one of its parts (0 whole, 1 do test, 2 for
+// initialisation, 3 for step, 4 for test).
 void putrange(Parser& P, const StmtNode* st, int part) {
-    if (!P.opt.l) return;
+    if (!P.opt.l && !P.opt.x) return;
     uint32_t l1 = st->firstline, l2 = st->lastline;
     uint16_t c1 = st->firstcol, c2 = st->lastcol;
     switch (part) {

@@ -10,6 +10,7 @@
 // user-mode emulator.
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -137,3 +138,45 @@ TEST_F(OutsideCompiler, PowerPcCrossCompilerPassesTheSharedChecks) {
 }
 
 }  // namespace
+
+// ---- source-level debugging of compiled C
+
+class SourceDebug : public rt::RuntimeTest {};
+
+TEST_F(SourceDebug, VekStopsAtASourceLineAndPrintsLocals) {
+    write("dbg.c",
+          "int total;\n"                                           // 1
+          "struct pair { int a; short b; };\n"                     // 2
+          "static int add(int x, int y)\n"                         // 3
+          "{\n"                                                    // 4
+          "    int sum = x + y;\n"                                 // 5
+          "    return sum;\n"                                      // 6
+          "}\n"                                                    // 7
+          "int main(void)\n"                                       // 8
+          "{\n"                                                    // 9
+          "    int i, acc = 0;\n"                                  // 10
+          "    struct pair p;\n"                                   // 11
+          "    int *q = &acc;\n"                                   // 12
+          "    p.a = 3;\n"                                         // 13
+          "    p.b = 4;\n"                                         // 14
+          "    for (i = 1; i <= 4; i++)\n"                         // 15
+          "        acc = add(acc, i);\n"                           // 16
+          "    total = acc + p.a + *q;\n"                          // 17
+          "    return 0;\n"                                        // 18
+          "}\n");
+    // -xp: the debug information names the file without its path
+    ASSERT_EQ(qvbuild({"+debug", "-p-xp", "-o", path("dbg.o"), path("dbg.c")}), 0) << errors;
+    const std::string src = "dbg.c";
+    write("cmds", "break " + src + ":6\ngo\nx sum\nstack\ndelete *\nbreak " + src +
+                      ":17\ngo\nx acc\nx i\nx p.a\nx p.b\nx *q\nquit\n");
+    std::string cmd = std::string(BIN_DIR) + "/vek -c " + path("dbg.o") + " <" + path("cmds") + " >" + path("out") +
+                      " 2>&1";
+    int status = std::system(cmd.c_str());
+    std::ifstream in(path("out"));
+    std::string out((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("***** breakpoint " + src + ":6\n    sum = 1\nadd()\nmain()\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("***** breakpoint " + src + ":17\n    acc = 10\n    i = 5\n    p.a = 3\n    p.b = 4\n    *q = 10\n"),
+              std::string::npos)
+        << out;
+}
