@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "  param x class 25 offset 3 flags 0x00008e: enum e\n"
                  "  param q class 25 offset 7 flags 0x00008c: ptr(char)\n"
                  "  compound flags 0x008\n"
-                 "    local y class 128 flags 0x004026 value 4294967295: enum e\n"
+                 "    local y class 128 flags 0x044026 value 4294967295: enum e\n"
                  "    expr: (= enum e y:enum e 0:int)\n"
                  "    return flags 0x008: (== int x:uchar 1:int)\n",
                  ""},
@@ -190,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "f",
                  "function f\n"
                  "  compound\n"
-                 "    local i class 128 flags 0x004006 value 4294967292: int\n"
+                 "    local i class 128 flags 0x044006 value 4294967292: int\n"
                  "    for flags 0x100\n"
                  "      init: (= int i:int 0:int)\n"
                  "      test: (< int i:int 10:int)\n"
@@ -213,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "f",
                  "function f\n"
                  "  compound\n"
-                 "    local x class 128 flags 0x004026 value 4294967292: int\n"
+                 "    local x class 128 flags 0x044026 value 4294967292: int\n"
                  "    expr: (= int x:int (+ int x:int 1:int))\n"
                  "    return flags 0x008\n",
                  ""}));
