@@ -9,8 +9,10 @@
 // under the host compiler and under the PowerPC cross compiler run by the
 // user-mode emulator.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <iterator>
+#include <set>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "rig.h"
+#include "tests/isa/oracle.h"
 
 namespace fs = std::filesystem;
 
@@ -179,4 +182,78 @@ TEST_F(SourceDebug, VekStopsAtASourceLineAndPrintsLocals) {
     EXPECT_NE(out.find("***** breakpoint " + src + ":17\n    acc = 10\n    i = 5\n    p.a = 3\n    p.b = 4\n    *q = 10\n"),
               std::string::npos)
         << out;
+}
+
+// ---- the corpus's instructions beside the cross assembler
+
+// Each distinct instruction line of the corpus's generated text whose
+// operands are registers and numbers only is assembled by cappc; the
+// bytes, disassembled by the cross disassembler and assembled again by the
+// cross assembler, come out the same.
+class CorpusInstructions : public rt::RuntimeTest {};
+
+bool plainoperands(const std::string& ops) {
+    for (size_t i = 0; i < ops.size(); ++i) {
+        char c = ops[i];
+        if (std::isdigit(static_cast<unsigned char>(c)) || c == ',' || c == '(' || c == ')' || c == '-') continue;
+        if (c == 'r' && i + 1 < ops.size() && std::isdigit(static_cast<unsigned char>(ops[i + 1]))) continue;
+        return false;
+    }
+    return true;
+}
+
+TEST_F(CorpusInstructions, CrossAssemblerGivesTheSameBytes) {
+    if (!oracle::available()) GTEST_SKIP() << "powerpc-linux-gnu-as/objdump/objcopy not installed";
+    std::set<std::string> lines;
+    fs::copy_file(fs::path(E2E_DIR) / "progs" / "e2e.h", dir / "e2e.h");
+    // all compiled at once, then read one by one
+    std::string all = "(";
+    for (const std::string& n : programs()) {
+        fs::copy_file(fs::path(E2E_DIR) / "progs" / (n + ".c"), dir / (n + ".c"));
+        all += std::string(BIN_DIR) + "/qvppc -s -no -i" + (fs::path(E2E_DIR) / "include").string() + " " +
+               path(n + ".c") + " & ";
+    }
+    all += "wait) >/dev/null 2>&1";
+    ASSERT_EQ(std::system(all.c_str()), 0);
+    for (const std::string& n : programs()) {
+        ASSERT_TRUE(fs::exists(dir / (n + ".s"))) << n;
+        std::ifstream in(path(n + ".s"));
+        for (std::string line; std::getline(in, line);) {
+            if (line.size() < 2 || line[0] != '\t' || line[1] == '.') continue;
+            size_t tab = line.find('\t', 1);
+            std::string op = line.substr(1, tab == std::string::npos ? std::string::npos : tab - 1);
+            std::string ops = tab == std::string::npos ? "" : line.substr(tab + 1);
+            if (op.empty() || !std::islower(static_cast<unsigned char>(op[0])) || !plainoperands(ops)) continue;
+            if (op == "dc" || op.rfind("dc.", 0) == 0 || op.rfind("ds", 0) == 0 || op == "align" || op == "even" ||
+                op == "switch" || op == "xdef" || op == "xref" || op == "end" || op == "use" || op == "org")
+                continue;
+            lines.insert(line);
+        }
+    }
+    ASSERT_GT(lines.size(), 50u);
+    std::string text = "\tswitch\t.text\n";
+    for (const std::string& l : lines) text += l + "\n";
+    text += "\txdef\tzzend\nzzend:\n";
+    write("all.s", text);
+    std::string cmd = std::string(BIN_DIR) + "/cappc -o " + path("all.o") + " " + path("all.s") + " >" + path("err") +
+                      " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << text;
+    rt::Machine m(path("all.o"));
+    ASSERT_TRUE(m.loaded());
+    uint32_t end = m.symbol("zzend");
+    ASSERT_GT(end, 0u);
+    std::vector<uint8_t> ours(end);
+    m.session().target.mem.getmem(ours.data(), 0, ours.size());
+    std::vector<oracle::Disassembled> dis = oracle::disassemble(ours, true);
+    for (const oracle::Disassembled& d : dis) ASSERT_NE(d.mnemonic, ".long") << "undecodable at " << d.offset;
+    oracle::Assembled theirs = oracle::assemble(oracle::reassemblable(dis), true);
+    ASSERT_TRUE(theirs.errors.empty()) << theirs.errors.begin()->second;
+    ASSERT_EQ(theirs.bytes.size(), ours.size());
+    for (size_t i = 0; i < ours.size(); ++i) {
+        if (theirs.bytes[i] == ours[i]) continue;
+        const oracle::Disassembled* at = &dis.front();
+        for (const oracle::Disassembled& d : dis)
+            if (d.offset <= i) at = &d;
+        FAIL() << "bytes differ at " << i << ": " << at->bytes << " " << at->mnemonic << " " << at->operands;
+    }
 }

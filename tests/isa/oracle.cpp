@@ -146,4 +146,26 @@ std::vector<Disassembled> parse(const std::string& text) {
     return out;
 }
 
+// The disassembly as text the cross assembler takes back.
+std::vector<std::string> reassemblable(const std::vector<oracle::Disassembled>& dis) {
+    std::vector<std::string> lines;
+    for (const oracle::Disassembled& d : dis) {
+        std::string ops = d.operands;
+        // a branch target: "8 <sym>" or "0x3bdc"
+        bool branch = d.mnemonic.rfind("e_b", 0) == 0 || d.mnemonic.rfind("se_b", 0) == 0;
+        size_t lt = ops.find(" <");
+        if (lt != std::string::npos) ops = ops.substr(0, lt);
+        size_t comma = ops.rfind(',');
+        size_t start = comma == std::string::npos ? 0 : comma + 1;
+        std::string target = ops.substr(start);
+        if (target.rfind("0x", 0) == 0) target = target.substr(2);
+        if (branch && (lt != std::string::npos || ops.compare(start, 2, "0x") == 0))
+            ops = ops.substr(0, start) + "o" + target;
+        char label[24];
+        std::snprintf(label, sizeof label, "o%x: ", d.offset);
+        lines.push_back(label + d.mnemonic + " " + ops);
+    }
+    return lines;
+}
+
 }  // namespace oracle

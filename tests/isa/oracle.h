@@ -29,6 +29,10 @@ struct Disassembled {
 // Disassembles bytes placed at offset 0 of a VLE (or classic) section.
 std::vector<Disassembled> disassemble(const std::vector<uint8_t>& bytes, bool vle);
 
+// The disassembly as text the cross assembler takes back: every line
+// labelled "o<offset>", branch targets by those labels.
+std::vector<std::string> reassemblable(const std::vector<Disassembled>& dis);
+
 // The few instructions the outside tools spell differently (SPE
 // accumulating halfword forms without their final "w"): our name to theirs
 // and back; other names are returned as they are.
