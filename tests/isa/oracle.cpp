@@ -168,4 +168,28 @@ std::vector<std::string> reassemblable(const std::vector<oracle::Disassembled>& 
     return lines;
 }
 
+std::string crosscheck(const std::vector<uint8_t>& ours) {
+    std::vector<Disassembled> dis = disassemble(ours, true);
+    if (dis.empty()) return "nothing disassembled";
+    for (const Disassembled& d : dis)
+        if (d.mnemonic == ".long") return "undecodable at " + std::to_string(d.offset);
+    Assembled theirs = assemble(reassemblable(dis), true);
+    if (!theirs.errors.empty()) return "the cross assembler: " + theirs.errors.begin()->second;
+    if (theirs.bytes.size() != ours.size())
+        return "sizes differ: " + std::to_string(theirs.bytes.size()) + " for " + std::to_string(ours.size());
+    for (size_t i = 0; i < ours.size(); ++i) {
+        if (theirs.bytes[i] == ours[i]) continue;
+        std::string near = "bytes differ at " + std::to_string(i) + " near:\n";
+        for (const Disassembled& d : dis) {
+            if (d.offset + 8 < i || d.offset > i + 8) continue;
+            char theirbytes[16];
+            std::snprintf(theirbytes, sizeof theirbytes, " / %02x%02x", theirs.bytes[d.offset],
+                          d.offset + 1 < theirs.bytes.size() ? theirs.bytes[d.offset + 1] : 0);
+            near += std::to_string(d.offset) + ": " + d.bytes + theirbytes + " " + d.mnemonic + " " + d.operands + "\n";
+        }
+        return near;
+    }
+    return "";
+}
+
 }  // namespace oracle
