@@ -165,6 +165,7 @@ RegSet sideeffects(Gen& G, GenNode* n, RegSet s) {
 }
 
 RegSet gencond(Gen& G, InsertPoint* ip, int cond, uint16_t label, GenNode* l, GenNode* r, RegSet s) {
+    if (!setvalid(s)) return s;
     GenNode* cmp = newnode(G);
     cond = prepcompare(G, cmp, l, r, cond);
     if (cond == 161 || cond == 139) {
@@ -183,7 +184,8 @@ RegSet gencond(Gen& G, InsertPoint* ip, int cond, uint16_t label, GenNode* l, Ge
         return s;
     }
     s = gencompare(G, cmp, s);
-    if (!setvalid(s)) genpanic(G, "X ? Y");
+    // a call inside needs registers the caller holds: the caller tries again
+    if (!setvalid(s)) return s;
     if (ip) {
         flushcode(G, ip);
         LabelRecord* lr = findlabel(G, label);
@@ -211,7 +213,7 @@ InsertPoint genjump(Gen& G, InsertPoint ip, int code, uint16_t label, GenNode* l
     RegSet s = G.regs.base;
     setor(s, G.regs.freeset);
     InsertPoint p = ip;
-    gencond(G, &p, code, label, left, right, s);
+    if (!setvalid(gencond(G, &p, code, label, left, right, s))) genpanic(G, "X ? Y");
     flushcode(G, &p);
     return p;
 }
@@ -219,6 +221,7 @@ InsertPoint genjump(Gen& G, InsertPoint ip, int code, uint16_t label, GenNode* l
 // Branch code that reaches f when the condition is false (jumpfalse) or t
 // when it is true (jumptrue); the text goes straight into the code text.
 RegSet jumpbranch(Gen& G, GenNode* c, uint16_t target, bool whentrue, RegSet s) {
+    if (!setvalid(s)) return s;
     switch (c->op) {
         case ir::O_COMMA:
             s = sideeffects(G, c->left, s);
@@ -400,9 +403,14 @@ RegSet gencondvalue(Gen& G, GenNode* n, GenNode* c, GenNode* x, GenNode* y, RegS
         G.ex.hint = hint;
         if (!setvalid(u)) genpanic(G, ": X");
         if (plainreg(y->loc.reg) != xr || y->loc.indir) {
+            // the move leaves y in x's register: the registers y held go back
+            GenNode held;
+            held.loc = y->loc;
+            held.flags = y->flags;
             GenNode* target = locleaf(G, x->loc, 0);
             u = movevalue(G, target, y, u);
             if (!setvalid(u)) genpanic(G, ": X");
+            ownregs(&held, &u, 1);
         }
         u = release(G, y, u);
         setdel(u, xr);

@@ -9,6 +9,7 @@
 // whole template succeeded, so that a failed helper move leaves nothing
 // behind.
 #include <algorithm>
+#include <cstring>
 
 #include "generator/gen.h"
 
@@ -197,6 +198,42 @@ struct Expansion {
         }
     }
 
+    // A constant operand of a helper as the words it passes: an integer
+    // constant beside a float or double operand is that value in the
+    // operand's format (high word first).
+    void constwords(uint8_t type, uint32_t w[2]) const {
+        int32_t c = R->loc.offset;
+        uint8_t own = R->typecode();
+        bool uns = own == ir::T_UINT || own == ir::T_USHORT || own == ir::T_UCHAR;
+        double v = uns ? double(uint32_t(c)) : double(c);
+        if (type == ir::T_DOUBLE) {
+            uint64_t bits;
+            std::memcpy(&bits, &v, sizeof bits);
+            w[0] = uint32_t(bits >> 32);
+            w[1] = uint32_t(bits);
+        } else if (type == ir::T_FLOAT) {
+            float f = float(v);
+            std::memcpy(&w[0], &f, sizeof f);
+        } else {
+            w[0] = uint32_t(c);
+        }
+    }
+
+    void loadword(uint8_t reg, uint32_t w) {
+        int32_t c = static_cast<int32_t>(w);
+        std::string r = genregname(reg);
+        if (c >= -32768 && c <= 32767) {
+            out += " li " + r + "," + numtext32(c, -10) + ";";
+        } else {
+            out += " lis " + r + "," + numtext32(int32_t(w >> 16), -10) + ";";
+            if (w & 0xFFFF) {
+                out += " ori " + r + "," + numtext32(int32_t(w & 0xFFFF), -10) + ";";
+                ++size;
+            }
+        }
+        ++size;
+    }
+
     // 'O': the left operand to the helper's first argument (r3, or r3:r4),
     // the right to the second (r4, or r5:r6); a commutative operator may
     // exchange them when that saves moves. A constant right operand (a
@@ -206,7 +243,7 @@ struct Expansion {
         uint8_t a[2] = {gpr(3), gpr(4)}, b[2] = {dbl ? gpr(5) : gpr(4), gpr(6)};
         int nw = dbl ? 2 : 1;
         uint8_t lw[2] = {}, rw[2] = {};
-        bool rconst = isplainconst(R) || (R->loc.reg == 0 && R->loc.indir == 0 && R->loc.name.empty());
+        bool rconst = R->loc.reg == 0 && R->loc.indir == 0 && R->loc.name.empty();
         if (words(L->loc.reg, lw) != nw) return false;
         if (!rconst && words(R->loc.reg, rw) != nw) return false;
         auto plan = [&](const uint8_t* lt, const uint8_t* rt) {
@@ -232,10 +269,9 @@ struct Expansion {
         }
         writemoves(moves);
         if (rconst) {
-            for (int i = 0; i < nw; ++i) {
-                out += " li " + genregname(rt[i]) + "," + numtext32(dbl ? 0 : R->loc.offset, -10) + ";";
-                ++size;
-            }
+            uint32_t w[2] = {};
+            constwords(dbl ? ir::T_DOUBLE : L->loc.type & 15, w);
+            for (int i = 0; i < nw; ++i) loadword(rt[i], w[i]);
         }
         for (int i = 0; i < nw; ++i) {
             setdel(G.regs.scratch, lt[i]);

@@ -331,6 +331,31 @@ RegSet genbinop(Gen& G, GenNode* n, uint32_t w, RegSet s, const Row* R) {
     return found ? result : failset();
 }
 
+namespace {
+
+// The value of n, in a register of its own, stored into L. When the value
+// is used, the register that holds it stays the result (the store would
+// make the result the place stored to and lose the register).
+RegSet storevalue(Gen& G, GenNode* L, GenNode* n, uint32_t w, RegSet s) {
+    if (w & W_NOVALUE) {
+        n->flags |= NF_RELEASEAFTER;
+        return movevalue(G, L, n, s);
+    }
+    Location held = n->loc;
+    uint32_t heldflags = n->flags;
+    uint8_t reg = plainreg(held.reg);
+    bool inreg = held.indir == 0 && (heldflags & NF_OWNSREG) && ((reg >= 1 && reg <= 64) || ispair(reg));
+    s = movevalue(G, L, n, s);
+    if (setvalid(s) && inreg) {
+        n->loc = held;
+        n->flags = heldflags;
+        setdel(s, reg);
+    }
+    return s;
+}
+
+}  // namespace
+
 RegSet genasgn(Gen& G, GenNode* n, uint32_t w, RegSet s, uint32_t d) {
     GenNode* L = n->left;
     if (!n->typecode()) {
@@ -388,8 +413,7 @@ RegSet genasgn(Gen& G, GenNode* n, uint32_t w, RegSet s, uint32_t d) {
                 if (!setvalid(t)) return t;
             }
         }
-        if (w & W_NOVALUE) n->flags |= NF_RELEASEAFTER;
-        return movevalue(G, L, n, t);
+        return storevalue(G, L, n, w, t);
     }
     RegSet before = s;
     s = genexpr(G, L, d | W_DEST, s, L->typecode());
@@ -410,8 +434,7 @@ RegSet genasgn(Gen& G, GenNode* n, uint32_t w, RegSet s, uint32_t d) {
     n->left = saved;
     if (!setvalid(r)) return r;
     if (!R) {
-        if (w & W_NOVALUE) n->flags |= NF_RELEASEAFTER;
-        r = movevalue(G, L, n, r);
+        r = storevalue(G, L, n, w, r);
     } else {
         n->flags = L->flags & (NF_OWNSREG | NF_OWNSINDEX);
     }

@@ -9,6 +9,8 @@
 // restores its snapshot and tries another way.
 #include <algorithm>
 
+#include <cstring>
+
 #include "generator/gen.h"
 
 namespace cg {
@@ -340,6 +342,63 @@ RegSet movevalue(Gen& G, GenNode* dest, GenNode* src, RegSet s) {
 
 // ---- forcing an operand into place ----
 
+namespace {
+
+// A float or double constant wanted in registers: the integer it holds as
+// that format's words, loaded directly (high word first); false when n is
+// no such constant or no register is free (s then unchanged).
+bool floatconst(Gen& G, GenNode* n, uint32_t k, RegSet& s) {
+    Location& l = n->loc;
+    uint8_t lt = l.type & 15;
+    if (!(k & LK_REG) || l.indir || l.reg || !l.name.empty() || (lt != ir::T_FLOAT && lt != ir::T_DOUBLE)) return false;
+    GenNode blank;
+    if (!allocreg(G, &blank, LK_REG, s, lt, nullptr)) return false;
+    uint8_t own = n->left ? n->left->typecode() : n->typecode();
+    bool uns = own == ir::T_UINT || own == ir::T_USHORT || own == ir::T_UCHAR;
+    double v = uns ? double(uint32_t(l.offset)) : double(l.offset);
+    uint32_t w[2] = {};
+    uint8_t regs[2] = {blank.loc.reg, 0};
+    int nw = 1;
+    if (lt == ir::T_DOUBLE) {
+        uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        w[0] = uint32_t(bits >> 32);
+        w[1] = uint32_t(bits);
+        regs[0] = static_cast<uint8_t>(blank.loc.reg - 61);
+        regs[1] = static_cast<uint8_t>(blank.loc.reg - 60);
+        nw = 2;
+    } else {
+        float f = float(v);
+        std::memcpy(&w[0], &f, sizeof f);
+    }
+    std::string text;
+    int units = 0;
+    for (int i = 0; i < nw; ++i) {
+        std::string r = genregname(regs[i]);
+        int32_t c = static_cast<int32_t>(w[i]);
+        if (c >= -32768 && c <= 32767) {
+            text += " li " + r + "," + std::to_string(c) + ";";
+        } else {
+            text += " lis " + r + "," + std::to_string(w[i] >> 16) + ";";
+            if (w[i] & 0xFFFF) {
+                text += " ori " + r + "," + std::to_string(w[i] & 0xFFFF) + ";";
+                ++units;
+            }
+        }
+        ++units;
+        cacheforget(G, regs[i]);
+    }
+    emit(G, text, units);
+    uint32_t type = l.type;
+    n->loc = blank.loc;
+    n->loc.type = type;
+    n->flags |= NF_OWNSREG;
+    setdel(s, blank.loc.reg);
+    return true;
+}
+
+}  // namespace
+
 RegSet forceloc(Gen& G, GenNode* n, uint32_t k, RegSet s, uint8_t t) {
     for (int round = 0; round < 16; ++round) {
         if (!setvalid(s)) return s;
@@ -405,6 +464,7 @@ RegSet forceloc(Gen& G, GenNode* n, uint32_t k, RegSet s, uint8_t t) {
             addrtable(G, n, false);
             continue;
         }
+        if (floatconst(G, n, k, s)) continue;
         // a register of its own
         ownregs(n, &s, 1);
         GenNode blank;

@@ -447,6 +447,14 @@ void putscopes(Parser& P, StmtNode* body) {
     putdstrings(P, nullptr, sf::UsedObject);
 }
 
+void putdebugbody(Parser& P, Symbol* f, StmtNode* body, uint32_t declline) {
+    putvalue(P, declline, 4);
+    putvalue(P, body ? body->lastline : declline, 4);
+    TypeNode* r = isfunction(f->type) ? f->type->subtype : f->type;
+    putdebugtype(P, r, 1, f, 1);
+    putscopes(P, body);
+}
+
 void putdstrings(Parser& P, StmtNode* scopes, uint32_t flag) {
     long at = -1;
     if (P.opt.an && irsink(P) && P.out) {

@@ -94,6 +94,9 @@ void putdebugfile(Parser& P, const std::string& name, uint32_t a, uint32_t b);
 uint32_t putdebugfunc(Parser& P, const std::string& name, Symbol* f, uint32_t a, uint32_t b);
 void putdebugfileend(Parser& P, Symbol* syms, uint32_t a, uint32_t b, uint32_t lines);
 void putscopes(Parser& P, StmtNode* body);
+// The rest of a function's entry after its link entry: its lines, its
+// return type's word and description, and its symbols.
+void putdebugbody(Parser& P, Symbol* f, StmtNode* body, uint32_t declline);
 void putdebugsym(Parser& P, Symbol* s, int pass);
 void putdebugtype(Parser& P, TypeNode* t, int pass, Symbol* s, int top);
 void putdebuglabel(Parser& P, Symbol* label, int pass);

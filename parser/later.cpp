@@ -403,11 +403,12 @@ uint32_t putswitch(Parser& P, uint32_t D, uint32_t K, Symbol* cases, uint32_t si
 
 bool isconstcond(const ExprNode* e) { return !e || (isconstleaf(e) && !ty::isfloating(tcode(e))); }
 
-// With -l, the source range of a statement or of one part of it: 0 the
+// With -l or -x, the source range of a statement or of one part of it: 0 the
 // whole statement, 1 a do loop's test, 2 a for loop's initialization, 3 its
 // step, 4 its test (and the ends of a counted loop).
 void putrange(Parser& P, const StmtNode* st, int part) {
-    if (!P.opt.l || !st->lastline) return;  // made by the parser: no place of its own
+    // -x needs the lines too; a statement made by the parser has no place of its own
+    if ((!P.opt.l && !P.opt.x) || !st->lastline) return;
     uint32_t l1 = st->firstline, l2 = st->lastline;
     uint32_t c1 = st->firstcol, c2 = st->lastcol;
     switch (part) {
@@ -699,10 +700,7 @@ void putfunc(Parser& P, Symbol* s, StmtNode* body, uint32_t declline, uint32_t b
     if (P.opt.x && !P.opt.xd) {
         // the function's debug entry: its link entry, lines, return type and scopes
         filedebug(P, s);
-        putvalue(P, declline, 4);
-        putvalue(P, body ? body->lastline : declline, 4);
-        putdebugtype(P, isfunction(s->type) ? s->type->subtype : s->type, 1, s, 1);
-        putscopes(P, body);
+        putdebugbody(P, s, body, declline);
     }
     if (body && body->file) putfilename(P, &body->file->name);
     putdef(P, s, 0x800);

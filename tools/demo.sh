@@ -26,5 +26,6 @@ cp "$here/demo/sum.c" "$tmp/sum_c.c"
 "$bin/qvbuild" -o "$tmp/sum_c.o" "$tmp/sum_c.c" || exit 1
 echo "== vekrun -p total sum_c.o (main returns the sum, also stored in total)"
 "$bin/vekrun" -p total "$tmp/sum_c.o" 2>&1 || exit 1
-echo "== vek -c sum_c.o: break at _sum, go, regs (r3 holds the argument 10)"
-printf 'break _sum\ngo\nregs\nquit\n' | "$bin/vek" -c "$tmp/sum_c.o" 2>&1
+echo "== qvbuild +debug -p-xp, then vek -c: stop at sum_c.c:10 (return s), print the locals and the stack"
+"$bin/qvbuild" +debug -p-xp -o "$tmp/sum_c.o" "$tmp/sum_c.c" || exit 1
+printf 'break sum_c.c:10\ngo\nx s\nx i\nstack\nquit\n' | "$bin/vek" -c "$tmp/sum_c.o" 2>&1

@@ -146,4 +146,50 @@ std::vector<Disassembled> parse(const std::string& text) {
     return out;
 }
 
+// The disassembly as text the cross assembler takes back.
+std::vector<std::string> reassemblable(const std::vector<oracle::Disassembled>& dis) {
+    std::vector<std::string> lines;
+    for (const oracle::Disassembled& d : dis) {
+        std::string ops = d.operands;
+        // a branch target: "8 <sym>" or "0x3bdc"
+        bool branch = d.mnemonic.rfind("e_b", 0) == 0 || d.mnemonic.rfind("se_b", 0) == 0;
+        size_t lt = ops.find(" <");
+        if (lt != std::string::npos) ops = ops.substr(0, lt);
+        size_t comma = ops.rfind(',');
+        size_t start = comma == std::string::npos ? 0 : comma + 1;
+        std::string target = ops.substr(start);
+        if (target.rfind("0x", 0) == 0) target = target.substr(2);
+        if (branch && (lt != std::string::npos || ops.compare(start, 2, "0x") == 0))
+            ops = ops.substr(0, start) + "o" + target;
+        char label[24];
+        std::snprintf(label, sizeof label, "o%x: ", d.offset);
+        lines.push_back(label + d.mnemonic + " " + ops);
+    }
+    return lines;
+}
+
+std::string crosscheck(const std::vector<uint8_t>& ours) {
+    std::vector<Disassembled> dis = disassemble(ours, true);
+    if (dis.empty()) return "nothing disassembled";
+    for (const Disassembled& d : dis)
+        if (d.mnemonic == ".long") return "undecodable at " + std::to_string(d.offset);
+    Assembled theirs = assemble(reassemblable(dis), true);
+    if (!theirs.errors.empty()) return "the cross assembler: " + theirs.errors.begin()->second;
+    if (theirs.bytes.size() != ours.size())
+        return "sizes differ: " + std::to_string(theirs.bytes.size()) + " for " + std::to_string(ours.size());
+    for (size_t i = 0; i < ours.size(); ++i) {
+        if (theirs.bytes[i] == ours[i]) continue;
+        std::string near = "bytes differ at " + std::to_string(i) + " near:\n";
+        for (const Disassembled& d : dis) {
+            if (d.offset + 8 < i || d.offset > i + 8) continue;
+            char theirbytes[16];
+            std::snprintf(theirbytes, sizeof theirbytes, " / %02x%02x", theirs.bytes[d.offset],
+                          d.offset + 1 < theirs.bytes.size() ? theirs.bytes[d.offset + 1] : 0);
+            near += std::to_string(d.offset) + ": " + d.bytes + theirbytes + " " + d.mnemonic + " " + d.operands + "\n";
+        }
+        return near;
+    }
+    return "";
+}
+
 }  // namespace oracle

@@ -29,6 +29,15 @@ struct Disassembled {
 // Disassembles bytes placed at offset 0 of a VLE (or classic) section.
 std::vector<Disassembled> disassemble(const std::vector<uint8_t>& bytes, bool vle);
 
+// The disassembly as text the cross assembler takes back: every line
+// labelled "o<offset>", branch targets by those labels.
+std::vector<std::string> reassemblable(const std::vector<Disassembled>& dis);
+
+// VLE code bytes disassembled by the cross disassembler and that text
+// assembled again by the cross assembler: "" when the bytes come back the
+// same, else what differs and the instructions near it.
+std::string crosscheck(const std::vector<uint8_t>& ours);
+
 // The few instructions the outside tools spell differently (SPE
 // accumulating halfword forms without their final "w"): our name to theirs
 // and back; other names are returned as they are.

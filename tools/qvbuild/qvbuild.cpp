@@ -25,8 +25,7 @@ namespace qvbuild {
 
 namespace {
 
-// Until the optimizer exists the generated text goes straight to the
-// assembler.
+// Without -O the generated text goes straight to the assembler.
 constexpr const char* kNoOptimizer = "-no";
 constexpr int kMaxAssemblies = 6;
 
@@ -38,6 +37,7 @@ struct Options {
     const char* output = nullptr;
     const char* runtime = nullptr;
     int32_t verbose = 0;
+    int32_t optimize = 0;
     tl::CountdownList defines, genopts, includes, parseropts, selections;
 };
 
@@ -121,7 +121,8 @@ std::optional<std::string> compile(Build& b, const std::string& path) {
         say(out + " is in the way of " + path + "'s assembly text");
         return std::nullopt;
     }
-    std::vector<std::string> args{"-s", kNoOptimizer};
+    std::vector<std::string> args{"-s"};
+    if (!b.opt.optimize) args.push_back(kNoOptimizer);
     for (const std::string& d : b.opt.defines.items) args.push_back("-d" + d);
     for (const std::string& i : b.opt.includes.items) args.push_back("-i" + i);
     for (const std::string& p : b.opt.parseropts.items) args.push_back("-p" + p);
@@ -351,6 +352,7 @@ int run(int argc, char** argv) {
                       {"g*>  code generator options", &b.opt.genopts},
                       {"i*>  path for include", &b.opt.includes},
                       {"o*   output file name", &b.opt.output},
+                      {"O    run the optimizer", &b.opt.optimize},
                       {"p*>  parser options", &b.opt.parseropts},
                       {"r*   run-time library directory", &b.opt.runtime},
                       {"v    verbose", &b.opt.verbose},

@@ -317,8 +317,9 @@ int Debugger::setposition(LineRecord* rec, const PointInfo& pi) {
         }
     }
     if (pi.frame) {
+        // the frame record follows the prologue: r1 has moved by its end line
         FrameHooks hooks;
-        setframebase(hooks.framebase(s.target.regs, pi.frame->owner));
+        setframebase(hooks.framebaseatpc(s.target.regs, pi.frame));
     }
     if (LineRecord* line = pi.line) {
         mode.enteredpending = entering ? line : nullptr;

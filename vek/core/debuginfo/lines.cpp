@@ -98,9 +98,28 @@ LineRecord* findexitrec(const DebugInfo& di, LineRecord* rec, uint32_t pc) {
     return nullptr;
 }
 
+std::string_view cname(std::string_view label) {
+    if (size_t d = label.rfind('$'); d != std::string_view::npos && d + 1 < label.size() &&
+                                      label.find_first_not_of("0123456789", d + 1) == std::string_view::npos)
+        label = label.substr(0, d);
+    if (label.size() > 1 && label[0] == 'L') {
+        size_t k = 1;
+        while (k < label.size() && label[k] >= '0' && label[k] <= '7') ++k;
+        if (k > 1 && k < label.size() && label[k] == '_') return label.substr(k + 1);
+        return label;
+    }
+    if (label.size() > 1 && label[0] == '_') return label.substr(1);
+    return label;
+}
+
 LineRecord* findtablesmark(const DebugInfo& di, const char* file, std::string_view func) {
     for (LineRecord* r : di.lines)
         if (r->kind == kind::Tables && r->func == func && (!file || r->file == file)) return r;
+    // The compiler names a function's tables by its C name, its code by its label.
+    std::string_view plain = cname(func);
+    if (plain != func)
+        for (LineRecord* r : di.lines)
+            if (r->kind == kind::Tables && r->func == plain && (!file || r->file == file)) return r;
     return nullptr;
 }
 

@@ -70,6 +70,11 @@ FunctionRecord* findfunc(const DebugInfo& di, std::string_view name, const char*
 bool iscoretwofile(const FileRecord* file);
 int coreat(uint32_t splitmask, uint32_t address, uint32_t pc0, uint32_t pc1);
 void freedebuginfo(DebugInfo& di);
+// The C name of a function's label: "_name" for a public function, "L" +
+// octal digits + "_name" for a static one, either with the "$n" suffix
+// that a program builder adds; other names as they are. The compiler's
+// tables name a function by its C name, its code by its label.
+std::string_view cname(std::string_view label);
 std::string listfiles(const DebugInfo& di);
 
 }  // namespace vek

@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "vek/core/debuginfo/debuginfo.h"
+#include "vek/core/debuginfo/lookup.h"
 
 namespace vek {
 
@@ -72,6 +73,15 @@ struct Section {
     // The most entries of `stride` bytes a walk can meet before it repeats.
     uint32_t walklimit(uint32_t stride) const { return sec.size / stride + 1; }
 };
+
+// Whether an attribute-table record's text names the module: the same
+// text, or the compiler's form, the module's file name, ":" and a number.
+bool tablefor(std::string_view table, std::string_view module) {
+    if (table == module) return true;
+    if (table.size() <= module.size() + 1 || table.substr(0, module.size()) != module || table[module.size()] != ':')
+        return false;
+    return table.find_first_not_of("0123456789", module.size() + 1) == std::string_view::npos;
+}
 
 struct Builder {
     DebugInfo& di;
@@ -319,7 +329,7 @@ struct Builder {
             }
         }
         for (LineRecord* a : di.attrs)
-            if (a->text == module->text) {
+            if (tablefor(a->text, module->text)) {
                 file->attrrec = a;
                 break;
             }
@@ -367,6 +377,9 @@ struct Builder {
         indexrecords();
         for (LineRecord* r : di.lines)
             if (r->kind == kind::Start) starts.try_emplace(key(r->file, r->func), r);
+        // the tables may name a function by its C name
+        for (LineRecord* r : di.lines)
+            if (r->kind == kind::Start) starts.try_emplace(key(r->file, std::string(cname(r->func))), r);
 
         const LineRecord* module = nullptr;
         bool firstmodule = true;
@@ -433,6 +446,7 @@ struct Builder {
                     throw Damaged{"INCONSISTENT DEBUG INFO.\nFILE: " + r->file +
                                   "\nIS REREFENCED BUT CANNOT BE FOUND"};
                 FunctionRecord* f = findfunction(file, r->func);
+                if (!f) f = findfunction(file, std::string(cname(r->func)));
                 if (!f) {
                     auto fn = std::make_unique<FunctionRecord>();
                     fn->file = file;
