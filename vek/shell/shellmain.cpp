@@ -17,6 +17,8 @@ namespace vek {
 
 namespace shell {
 
+AttachViews attachviews = nullptr;
+
 void DebuggerCommands::docmd(const std::string& line) { d_.docmd(line.c_str(), 1); }
 
 void DebuggerCommands::doblock(const std::string& line) { d_.doblock(line.c_str(), 1); }
@@ -73,12 +75,15 @@ int shellmain(StartState& st) {
             platform::setwindowhost(nullptr);
             return 1;
         }
+        // the views, before the saved layout opens them; they go before the frame
+        std::unique_ptr<shell::Views> views = shell::attachviews ? shell::attachviews(frame, *st.debugger) : nullptr;
         frame.startup();
         shell::amcload(frame, QCoreApplication::applicationDirPath().toStdString());
         // the program is loaded as the Load menu does (recent files, journal)
         st.load = [&frame](const std::string& file) { frame.dispatch(102, QString::fromStdString(file)); };
         runstart(st);
         st.load = nullptr;
+        if (views) views->refresh();
         if (const char* shot = std::getenv("VEK_BANNERSHOT"); shot && *shot && banner)
             banner->grab().save(QString::fromLocal8Bit(shot));
         banner.reset();
@@ -93,6 +98,7 @@ int shellmain(StartState& st) {
         } else if (!st.debugger->quitting && frame.isVisible()) {
             QApplication::exec();
         }
+        views.reset();
         frame.shutdown();
         shell::amcunload();
         if (status == 0) status = exitstatus(st);

@@ -418,8 +418,9 @@ void SourceViews::showlocation(const std::string& file, int line, uint32_t colum
             pane->settext(file, std::move(text), k, line);
             shownfile_ = file;
         } else {
-            // a stop never waits for an answer: one report per name and path
-            if (reported_.insert(file).second) puterror({"Can't open ", file, "\n"});
+            // a stop never waits for an answer nor fails the run: one
+            // line of output per name and path
+            if (reported_.insert(file).second) puttext({"Can't open ", file, "\n"});
             pane->settext(file, {}, SourceKind::Other, 0);
             shownfile_.clear();
             return;

@@ -46,6 +46,7 @@ public:
     void gotoline(int line);
     // The current statement (line 0: none shown).
     void setcurrent(int line, uint32_t column, uint32_t endcolumn);
+    int currentline() const { return curline_; }
     void setmark(int line, int first, int last);
     SourceColumns& columns() { return cols_; }
     int prefixcols() const override;

@@ -1,0 +1,204 @@
+// The views in the main window over a real debugger: a program loaded and
+// stepped through the menu ids, the windows checked after each stop.
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTreeView>
+
+#include <fstream>
+
+#include "tests/vekshell/shelltest.h"
+#include "vek/command/control/control.h"
+#include "vek/core/session/session.h"
+#include "vek/shell/shellmain.h"
+#include "vek/views/machinedialogs.h"
+#include "vek/views/windows.h"
+
+using namespace vek::views;
+
+namespace {
+
+// The object file of the loop program, assembled once per process.
+const std::string& program() {
+    static std::string path = [] {
+        std::string obj = scratch::processdir().file("loop.o");
+        std::string cmd = std::string(CAPPC_PATH) + " -a -o " + obj + " " + LOOP_SOURCE + " >/dev/null";
+        return std::system(cmd.c_str()) == 0 ? obj : std::string();
+    }();
+    return path;
+}
+
+class Windows : public vekshelltest::ShellTest {
+protected:
+    scratch::Dir src;
+    std::unique_ptr<vek::Session> session;
+    std::unique_ptr<vek::Debugger> d;
+    std::unique_ptr<vek::shell::DebuggerCommands> commands;
+    std::unique_ptr<ViewSet> views;
+
+    // A frame with the views over a debugger that loaded the program.
+    vek::shell::MainWindow& open() {
+        session = vek::freshsession();
+        d = std::make_unique<vek::Debugger>(*session);
+        d->quiet = true;
+        commands = std::make_unique<vek::shell::DebuggerCommands>(*d);
+        auto& frame = start(commands.get());
+        std::ofstream c(src.file("main.c"));
+        for (int i = 1; i <= 18; ++i) c << "/* line " << i << " */\n";
+        c.close();
+        frame.config.path = src.path().string();
+        views = std::make_unique<ViewSet>(frame, *d);
+        EXPECT_FALSE(program().empty());
+        frame.dispatch(102, QString::fromStdString(program()));
+        return frame;
+    }
+    void TearDown() override {
+        views.reset();
+        formanswer() = nullptr;
+        vekshelltest::ShellTest::TearDown();
+        d.reset();
+        session.reset();
+    }
+    std::vector<QString> titles() {
+        std::vector<QString> t;
+        for (auto* sub : shell->frame().mdi()->subWindowList()) t.push_back(sub->windowTitle());
+        return t;
+    }
+    bool hastitle(const QString& title) {
+        auto t = titles();
+        return std::find(t.begin(), t.end(), title) != t.end();
+    }
+    static void settle() { QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+};
+
+TEST_F(Windows, MainSourceWindowFollowsEachStop) {
+    auto& frame = open();
+    // at the start-up code: no source line, the Disassembly instead
+    SourcePane* main = views->sources.mainpane();
+    EXPECT_EQ(main->currentline(), 0);
+    EXPECT_NE(views->machine.disasm, nullptr);
+    EXPECT_EQ(frame.windowTitle().toStdString(), "Vek (" + program() + ")");
+    frame.dispatch(203);   // step
+    EXPECT_EQ(main->file(), "main.c");
+    EXPECT_EQ(main->currentline(), 10);
+    EXPECT_EQ(frame.windowTitle().toStdString(), "Vek (" + program() + ")  main():main.c:10 ");
+    for (int n = 0; n < 4 && d->innermost()->func->name == "main"; ++n) {
+        frame.dispatch(203);
+        EXPECT_EQ(main->currentline(), int(d->innermost()->line));
+    }
+    EXPECT_EQ(d->innermost()->func->name, "add");
+    // a line with code knows its address and events; a click's command
+    // reaches the interpreter and the line shows the event
+    LineInfo info = views->sources.lineinfo("main.c", 16);
+    EXPECT_TRUE(info.hascode);
+    EXPECT_EQ(info.event, 0);
+    EXPECT_FALSE(views->sources.lineinfo("main.c", 12).hascode);
+    sendcmd(frame, "break main.c:16");
+    ASSERT_EQ(d->events.size(), 1u);
+    EXPECT_NE(views->sources.lineinfo("main.c", 16).event, 0);
+    frame.dispatch(201);   // go: stops at the event
+    EXPECT_EQ(main->currentline(), 16);
+}
+
+TEST_F(Windows, MachineWindowsOpenFromTheMenuAndFollowTheStop) {
+    auto& frame = open();
+    ASSERT_NE(views->machine.disasm, nullptr);   // opened at the start-up code
+    frame.dispatch(310);
+    frame.dispatch(330);
+    ASSERT_NE(views->machine.dviews[0], nullptr);
+    ASSERT_NE(views->machine.rviews[0], nullptr);
+    ASSERT_NE(views->machine.sviews[0], nullptr);
+    const uint32_t before = d->pc();
+    EXPECT_EQ(views->machine.dviews[0]->model().start, before);
+    auto highlighted = [&](uint32_t pc) {
+        const DisasmPane& p = views->machine.dviews[0]->model();
+        return pc >= p.hlstart && pc < p.hlnext;
+    };
+    frame.dispatch(203);
+    while (d->innermost()->func->name == "main") frame.dispatch(203);   // into add: two frames
+    EXPECT_NE(d->pc(), before);
+    EXPECT_TRUE(highlighted(d->pc()));
+    EXPECT_EQ(views->machine.sviews[0]->model().lines.size(), 2u);
+    // the Memory command opens a data window at the address typed
+    formanswer() = [](FormDialog& f) {
+        f.setfield(0, "0x1000");
+        f.ok();
+    };
+    frame.dispatch(360);
+    EXPECT_TRUE(hastitle("data:0x1000"));
+    frame.dispatch(320);   // closes
+    settle();
+    EXPECT_EQ(views->machine.disasm, nullptr);
+}
+
+TEST_F(Windows, BrowsersAndEventsFromTheMenu) {
+    auto& frame = open();
+    frame.dispatch(640);
+    EXPECT_TRUE(hastitle("File Browser"));
+    frame.dispatch(650);
+    EXPECT_TRUE(hastitle("Function Browser"));
+    frame.dispatch(671);
+    EXPECT_TRUE(hastitle("Symbols"));
+    // the file picked opens its source browser
+    formanswer() = [](FormDialog& f) { f.ok(); };
+    frame.dispatch(620);
+    EXPECT_TRUE(hastitle("Browser: main.c"));
+    // no events: a box, no window
+    frame.dispatch(621);
+    EXPECT_EQ(views->events, nullptr);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, "NO DEFINED EVENTS");
+    sendcmd(frame, "break main.c:16");
+    frame.dispatch(621);
+    ASSERT_NE(views->events, nullptr);
+    const int lines = views->events->buffer().lines();
+    sendcmd(frame, "break main.c:17");
+    EXPECT_GT(views->events->buffer().lines(), lines);   // rebuilt after the command
+}
+
+TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
+    auto& frame = open();
+    // a static variable of main at 0x2000
+    vek::FunctionRecord* main = vek::findfunc(d->di(), "main", nullptr);
+    ASSERT_NE(main, nullptr);
+    vek::VarRecord s;
+    s.name = "s";
+    s.type = 24;
+    s.sclass = vek::sc::Fix;
+    s.value = 0x2000;
+    main->vars.push_back(s);
+    frame.dispatch(335);
+    ASSERT_NE(views->locals, nullptr);
+    auto* model = views->locals->pane(0)->model();
+    EXPECT_EQ(model->rowCount(), 0);   // no frame yet
+    while (!d->innermost() || d->innermost()->line < 13) frame.dispatch(203);
+    ASSERT_EQ(model->rowCount(), 1);
+    QModelIndex head = model->index(0, 0);
+    EXPECT_EQ(head.data().toString(), "main()");
+    ASSERT_EQ(model->rowCount(head), 1);
+    EXPECT_TRUE(model->index(0, 0, head).data().toString().endsWith("s = 0"));
+    session->target.mem.putlong(0x2000, 7);
+    sendcmd(frame, "x 1");   // a data command refreshes the data windows
+    EXPECT_TRUE(model->index(0, 0, head).data().toString().endsWith("s = 7"));
+    while (d->innermost()->func->name == "main") frame.dispatch(203);
+    EXPECT_EQ(model->rowCount(), 0);   // add has no variables
+    frame.dispatch(335);
+    settle();
+    EXPECT_EQ(views->locals, nullptr);
+
+    frame.dispatch(340);
+    ASSERT_NE(views->monitors, nullptr);
+    sendcmd(frame, "monit 1+2");
+    QTreeWidget* tree = views->monitors->view();
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), "1+2 = 3");
+    views->monitors->command(342, tree->topLevelItem(0));
+    EXPECT_TRUE(d->monitors.empty());
+
+    frame.dispatch(301);
+    ASSERT_NE(views->project, nullptr);
+    EXPECT_EQ(views->project->tabs()->count(), 3);
+    frame.dispatch(632);
+    EXPECT_TRUE(hastitle("Application Variables Browser"));
+}
+
+}  // namespace
