@@ -1,5 +1,6 @@
 // The views in the main window over a real debugger: a program loaded and
 // stepped through the menu ids, the windows checked after each stop.
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTreeView>
@@ -11,6 +12,7 @@
 #include "vek/core/session/session.h"
 #include "vek/shell/shellmain.h"
 #include "vek/views/machinedialogs.h"
+#include "vek/views/qt/eventdialogs.h"
 #include "vek/views/windows.h"
 
 using namespace vek::views;
@@ -153,6 +155,21 @@ TEST_F(Windows, BrowsersAndEventsFromTheMenu) {
     const int lines = views->events->buffer().lines();
     sendcmd(frame, "break main.c:17");
     EXPECT_GT(views->events->buffer().lines(), lines);   // rebuilt after the command
+    // Shift and Ctrl on an event: its editor; the edit replaces it
+    EventsPane* ev = views->events;
+    bool edited = false;
+    vek::shell::responder().dialog = [&](QDialog* dialog) {
+        auto* editor = dynamic_cast<CodeEventDialog*>(dialog);
+        ASSERT_NE(editor, nullptr);
+        editor->count->setText("3");
+        editor->ok();
+        edited = true;
+    };
+    QTest::mouseDClick(ev, Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier, QPoint(4, 2));
+    EXPECT_TRUE(edited);
+    bool three = false;
+    for (const auto& e : d->events) three |= !e->removed && e->count == 3;
+    EXPECT_TRUE(three) << (boxes.empty() ? "" : boxes.back().text);
 }
 
 TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {

@@ -318,7 +318,10 @@ bool ViewSet::command(int32_t id) {
     case 620: askfile(); return true;
     case 621:
         if (events) frame_.mdi()->setActiveSubWindow(views::hostof(events));
-        else events = browsers.browseevents(d_);
+        else if ((events = browsers.browseevents(d_)))
+            events->show = [this](const EventRecord& e) {
+                if (e.file) sources.opensrcwin(e.file->name, int(e.first));
+            };
         return true;
     case 622: askfunction(); return true;
     case 625: browsesource(); return true;
