@@ -2,6 +2,7 @@
 // stepped through the menu ids, the windows checked after each stop.
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMdiSubWindow>
 #include <QTreeView>
 
@@ -9,6 +10,7 @@
 
 #include "tests/vekshell/shelltest.h"
 #include "vek/command/control/control.h"
+#include "vek/command/data/data.h"
 #include "vek/core/session/session.h"
 #include "vek/shell/shellmain.h"
 #include "vek/views/machinedialogs.h"
@@ -41,6 +43,7 @@ protected:
     vek::shell::MainWindow& open() {
         session = vek::freshsession();
         d = std::make_unique<vek::Debugger>(*session);
+        vek::adddatacommands();
         d->quiet = true;
         commands = std::make_unique<vek::shell::DebuggerCommands>(*d);
         auto& frame = start(commands.get());
@@ -196,6 +199,34 @@ TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
     session->target.mem.putlong(0x2000, 7);
     sendcmd(frame, "x 1");   // a data command refreshes the data windows
     EXPECT_TRUE(model->index(0, 0, head).data().toString().endsWith("s = 7"));
+
+    // a monitor of it: its popup updates it through the interpreter
+    frame.dispatch(340);
+    ASSERT_NE(views->monitors, nullptr);
+    sendcmd(frame, "monit s");
+    QTreeWidget* mtree = views->monitors->view();
+    ASSERT_EQ(mtree->topLevelItemCount(), 1);
+    EXPECT_EQ(mtree->topLevelItem(0)->text(0), "s = 7");
+    QMenu* popup = views->monitors->popupfor(mtree->topLevelItem(0));
+    ASSERT_NE(popup, nullptr);
+    QString field;
+    formanswer() = [&](FormDialog& f) {
+        field = QString::fromStdString(f.field(0));
+        f.setfield(0, "9");
+        f.ok();
+    };
+    views->monitors->command(350, mtree->topLevelItem(0));
+    EXPECT_EQ(field.trimmed(), "7");
+    EXPECT_EQ(frame.journal.back(), "updat s=9");
+    EXPECT_EQ(session->target.mem.getbyte(0x2003), 9) << (boxes.empty() ? "" : boxes.back().text);
+    EXPECT_EQ(mtree->topLevelItem(0)->text(0), "s = 9");
+    views->monitors->command(341, mtree->topLevelItem(0));
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().caption, "Address of");
+    EXPECT_NE(boxes.back().text.find("2000"), std::string::npos) << boxes.back().text;
+    sendcmd(frame, "del /m *");
+    frame.dispatch(340);
+
     while (d->innermost()->func->name == "main") frame.dispatch(203);
     EXPECT_EQ(model->rowCount(), 0);   // add has no variables
     frame.dispatch(335);

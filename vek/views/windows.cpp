@@ -498,6 +498,14 @@ void ViewSet::togglemonitors() {
     }
     monitors = new MonitorsView(montree);
     monitors->rmmonit = [this](int number) { d_.rmmonit(number); };
+    monitors->outside = [this](int id, const MonItem& m) {
+        if (id == 350) {
+            updatevar(m.expr);
+            return;
+        }
+        std::string text = capture("eval &" + m.expr);
+        if (!text.empty()) errorbox(frame_, "Address of", text);
+    };
     host("Monitors", monitors);
     monsignature_.clear();
     syncmonitors();
@@ -536,9 +544,22 @@ void ViewSet::toggleproject(bool fill) {
     frame_.tbcheck(301, project->isVisible());
 }
 
+std::string ViewSet::capture(const std::string& line) {
+    const char* text = WinitFakeIo();
+    sendcmd(frame_, line);
+    std::string out = text;
+    WinStopFakeIo();
+    return out;
+}
+
 void ViewSet::updatevar(const std::string& name) {
-    FormDialog f(&frame_, "Update");
-    const int field = f.addfield(QString::fromStdString(name), "");
+    // the field starts with the value shown after the first '='
+    std::string value = capture("eval " + name);
+    const size_t eq = value.find('=');
+    value = eq == std::string::npos ? std::string() : value.substr(eq + 1);
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+    FormDialog f(&frame_, QString::fromStdString("Update  " + name));
+    const int field = f.addfield(QString::fromStdString(name), QString::fromStdString(value));
     f.onok = [this, field](FormDialog& x) {
         if (x.field(field).empty()) {
             frame_.beep();

@@ -92,7 +92,10 @@ private:
     void symbolbrowser();
     void codeevent();
     void openaggregate(AggregateWindow& w);
+    // The update dialog of an expression: "updat name=value" on OK.
     void updatevar(const std::string& name);
+    // A command's output, captured.
+    std::string capture(const std::string& line);
     shell::HostWindow* host(const QString& title, QWidget* view, uint32_t splitbit = 0);
     LineInfo lineinfo(const std::string& file, int line);
 
