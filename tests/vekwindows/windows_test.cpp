@@ -143,6 +143,8 @@ TEST_F(Windows, BrowsersAndEventsFromTheMenu) {
     EXPECT_TRUE(hastitle("Function Browser"));
     frame.dispatch(671);
     EXPECT_TRUE(hastitle("Symbols"));
+    frame.dispatch(130);
+    EXPECT_TRUE(hastitle("Map"));
     // the file picked opens its source browser
     formanswer() = [](FormDialog& f) { f.ok(); };
     frame.dispatch(620);

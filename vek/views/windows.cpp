@@ -311,7 +311,15 @@ LineInfo ViewSet::lineinfo(const std::string& file, int line) {
 
 bool ViewSet::command(int32_t id) {
     switch (id) {
+    case 130: showmap(); return true;
     case 360: askmemwin(frame_, d_, machine); return true;
+    case 703:
+        // the selection of the active source window becomes a monitor
+        if (auto* sub = frame_.mdi()->activeSubWindow())
+            if (auto* h = dynamic_cast<HostWindow*>(sub))
+                if (auto* p = dynamic_cast<SourcePane*>(h->pane(0)); p && !p->lastselection.empty())
+                    sendcmd(frame_, "monit " + p->lastselection);
+        return true;
     case 440:
         if (editpath(frame_)) sources.pathchanged();
         return true;
@@ -340,6 +348,18 @@ bool ViewSet::command(int32_t id) {
     case 805: codeevent(); return true;
     default: return false;
     }
+}
+
+void ViewSet::showmap() {
+    std::vector<MapSection> sections;
+    for (const LoadSegment& seg : d_.s.prog.segments) sections.push_back({seg.name, seg.address, seg.last});
+    auto* pane = new ListPane(frame_, shell::FontKind::Browser);
+    auto* h = new HostWindow(frame_, "Map", 0);
+    h->setpane(0, pane);
+    frame_.mdi()->addSubWindow(h);
+    pane->buffer().assign(maptext(sections));
+    pane->textchanged(0);
+    h->show();
 }
 
 void ViewSet::askfile() {

@@ -85,6 +85,7 @@ private:
     void openvarbrowser(int kind, bool values, bool locations);
     void fillvarbrowser(VarTreePane& pane, int kind);
     void syncmonitors();
+    void showmap();
     void askfile();
     void askfunction();
     void browsesource();
