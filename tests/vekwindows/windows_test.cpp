@@ -102,6 +102,12 @@ TEST_F(Windows, MainSourceWindowFollowsEachStop) {
     EXPECT_NE(views->sources.lineinfo("main.c", 16).event, 0);
     frame.dispatch(201);   // go: stops at the event
     EXPECT_EQ(main->currentline(), 16);
+    // the executions column counts the runs of each line
+    frame.action(10012)->trigger();
+    EXPECT_EQ(main->columns().coverage, Coverage::Executions);
+    EXPECT_EQ(views->sources.lineinfo("main.c", 15).hits, 6u);
+    frame.action(10014)->trigger();
+    EXPECT_TRUE(main->columns().address);
 }
 
 TEST_F(Windows, MachineWindowsOpenFromTheMenuAndFollowTheStop) {

@@ -140,6 +140,9 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
                                     [this] { return static_cast<QWidget*>(project.data()); },
                                     [this](bool) { toggleproject(false); }));
 
+    // the Source Information choices of the frame reach every source pane
+    for (int32_t id : {10010, 10011, 10012, 10013, 10014})
+        if (QAction* a = frame_.action(id)) QObject::connect(a, &QAction::triggered, &frame_, [this] { synccolumns(); });
     d_.viewrefresh = [this] {
         if (d_.quitting) return;
         checkload();
@@ -245,7 +248,16 @@ void ViewSet::refresh() {
     checkload();
     refreshmachineviews(d_, machine);
     if (events) events->rebuild();
-    for (SourcePane* p : sources.panes()) p->update();
+    synccolumns();
+}
+
+void ViewSet::synccolumns() {
+    for (SourcePane* p : sources.panes()) {
+        SourceColumns& c = p->columns();
+        c.address = frame_.addresscolumn;
+        c.coverage = frame_.coverage >= 10010 && frame_.coverage <= 10012 ? Coverage(frame_.coverage) : Coverage::None;
+        p->update();
+    }
 }
 
 void ViewSet::showstop() {
@@ -254,6 +266,7 @@ void ViewSet::showstop() {
     views::showlocation(sources, d_, [this] {
         if (!machine.disasm) frame_.dispatch(320);
     });
+    synccolumns();
     const StopLocation loc = stoplocation(d_);
     std::string function;
     if (loc.show != StopLocation::Show::Disassembly) function = loc.function.empty() ? "." : loc.function;

@@ -86,6 +86,7 @@ private:
     void fillvarbrowser(VarTreePane& pane, int kind);
     void syncmonitors();
     void showmap();
+    void synccolumns();
     void askfile();
     void askfunction();
     void browsesource();
