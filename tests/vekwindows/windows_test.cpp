@@ -129,6 +129,19 @@ TEST_F(Windows, MachineWindowsOpenFromTheMenuAndFollowTheStop) {
     EXPECT_NE(d->pc(), before);
     EXPECT_TRUE(highlighted(d->pc()));
     EXPECT_EQ(views->machine.sviews[0]->model().lines.size(), 2u);
+    // Save on the strips of the Registers and Stack windows
+    auto save = [&](vek::shell::HostWindow* host, const std::string& name) {
+        std::string path = src.file(name);
+        vek::shell::responder().file = [path](const QString&) { return QString::fromStdString(path); };
+        for (QMenuBar* bar : host->findChildren<QMenuBar*>())
+            for (QAction* a : bar->actions())
+                if (a->data().toInt() == 118) a->trigger();
+        vek::shell::responder().file = nullptr;
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_NE(save(views->machine.regs, "r.reg").find("r3:"), std::string::npos);
+    EXPECT_NE(save(views->machine.stack, "s.mon").find("add("), std::string::npos);
     // the Memory command opens a data window at the address typed
     formanswer() = [](FormDialog& f) {
         f.setfield(0, "0x1000");
