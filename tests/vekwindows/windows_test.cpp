@@ -152,6 +152,12 @@ TEST_F(Windows, MachineWindowsOpenFromTheMenuAndFollowTheStop) {
     frame.dispatch(320);   // closes
     settle();
     EXPECT_EQ(views->machine.disasm, nullptr);
+    // the window commands of the command language
+    sendcmd(frame, "disa");
+    EXPECT_NE(views->machine.disasm, nullptr);
+    sendcmd(frame, "wregs");
+    settle();
+    EXPECT_EQ(views->machine.regs, nullptr);
 }
 
 TEST_F(Windows, BrowsersAndEventsFromTheMenu) {
@@ -266,8 +272,13 @@ TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
     frame.dispatch(301);
     ASSERT_NE(views->project, nullptr);
     EXPECT_EQ(views->project->tabs()->count(), 3);
-    frame.dispatch(632);
+    sendcmd(frame, "vars");
     EXPECT_TRUE(hastitle("Application Variables Browser"));
+    const size_t windows = titles().size();
+    frame.dispatch(632);   // the same place: nothing new
+    EXPECT_EQ(titles().size(), windows);
+    frame.dispatch(630);
+    EXPECT_TRUE(hastitle("Current Function Variables Browser"));
 }
 
 }  // namespace

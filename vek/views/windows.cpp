@@ -149,6 +149,7 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
         showstop();
         refreshmachineviews(d_, machine);
     };
+    d_.windowcmd = [this](const std::string& word, const std::string& letters) { windowcommand(word, letters); };
     oldmonitorview_ = d_.monitorview;
     d_.monitorview = [this] {
         if (oldmonitorview_) oldmonitorview_();
@@ -185,6 +186,7 @@ ViewSet::~ViewSet() {
         frame_.registerview(id, {[] { return false; }, [] { return false; }, [](bool) {}});
     d_.monitorview = oldmonitorview_;
     d_.viewrefresh = nullptr;
+    d_.windowcmd = nullptr;
     d_.dropaggregates = nullptr;
     d_.aggregatewins = 0;
     ExprHooks& hooks = exprenv().hooks;
@@ -286,7 +288,7 @@ void ViewSet::refreshvars() {
         for (int core = 0; core < 2; ++core) locals->refreshlocals(core, currentlocals(core), frameaddr(core));
     if (globals) globals->refreshtexts();
     for (auto& [kind, pane] : varbrowsers)
-        if (pane && !pane->frozen) fillvarbrowser(*pane, kind);
+        if (pane && !pane->frozen && kind != 1) fillvarbrowser(*pane, kind);
     for (auto& [w, view] : aggviews)
         if (view) view->sync();
 }
@@ -361,6 +363,19 @@ bool ViewSet::command(int32_t id) {
     case 805: codeevent(); return true;
     default: return false;
     }
+}
+
+void ViewSet::windowcommand(const std::string& word, const std::string& letters) {
+    if (word == "disa") frame_.dispatch(320);
+    else if (word == "wregs") frame_.dispatch(310);
+    else if (word == "wstack") frame_.dispatch(330);
+    else if (word == "maximize") frame_.showMaximized();
+    else if (word == "minimize") frame_.showMinimized();
+    else if (word == "cmdwin")
+        for (char c : letters) frame_.showcmdwin(c == 'S');
+    else if (word == "vars" && !varbrowsers[632] && !varbrowsers[1])
+        // the application browser's place, filled once from the current frame
+        openvarbrowser(1, true, letters.find('A') != std::string::npos);
 }
 
 void ViewSet::showmap() {
@@ -484,10 +499,12 @@ void ViewSet::togglevars(int id) {
 }
 
 void ViewSet::openvarbrowser(int kind, bool values, bool locations) {
-    if (auto it = varbrowsers.find(kind); it != varbrowsers.end() && it->second) {
-        frame_.mdi()->setActiveSubWindow(views::hostof(it->second));
-        return;
-    }
+    // the `vars` browser counts as the application browser
+    for (int k : {kind, kind == 632 ? 1 : kind})
+        if (auto it = varbrowsers.find(k); it != varbrowsers.end() && it->second) {
+            frame_.mdi()->setActiveSubWindow(views::hostof(it->second));
+            return;
+        }
     auto* pane = new VarTreePane(TreeKind::Browser, exprsource(), &formats);
     pane->tree.showvalues = values;
     pane->tree.showlocations = locations;
@@ -505,7 +522,7 @@ void ViewSet::fillvarbrowser(VarTreePane& pane, int kind) {
     const LocalsFrame frame = currentlocals(0);
     const VarAddrFn addr = frameaddr(0);
     pane.model()->reset([&] {
-        if (kind == 630) {
+        if (kind == 630 || kind == 1) {
             filllocals(pane.tree, frame, addr);
         } else if (kind == 631) {
             pane.tree.frameset = frame.frameset;

@@ -86,6 +86,7 @@ private:
     void fillvarbrowser(VarTreePane& pane, int kind);
     void syncmonitors();
     void showmap();
+    void windowcommand(const std::string& word, const std::string& letters);
     void synccolumns();
     void askfile();
     void askfunction();

@@ -213,6 +213,9 @@ struct Debugger {
     // The windows' refresh after every outermost command that does not ask
     // otherwise (the stop location, registers), when there are windows.
     std::function<void()> viewrefresh;
+    // The window commands (disa, wregs, wstack, cmdwin, maximize, minimize,
+    // vars) with their option letters; without windows they do nothing.
+    std::function<void(const std::string& word, const std::string& letters)> windowcmd;
     bool eventschanged = true;       // the address index must be rebuilt
 
     // ---- interpreter
