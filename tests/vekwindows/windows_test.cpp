@@ -48,7 +48,7 @@ protected:
         commands = std::make_unique<vek::shell::DebuggerCommands>(*d);
         auto& frame = start(commands.get());
         std::ofstream c(src.file("main.c"));
-        for (int i = 1; i <= 18; ++i) c << "/* line " << i << " */\n";
+        for (int i = 1; i <= 18; ++i) c << (i == 13 ? "    s = 0;" : "/* line */") << "\n";
         c.close();
         frame.config.path = src.path().string();
         views = std::make_unique<ViewSet>(frame, *d);
@@ -226,6 +226,24 @@ TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
     session->target.mem.putlong(0x2000, 7);
     sendcmd(frame, "x 1");   // a data command refreshes the data windows
     EXPECT_TRUE(model->index(0, 0, head).data().toString().endsWith("s = 7"));
+
+    // a right click on it in the source: its popup, Monitor chosen
+    SourcePane* src = views->sources.mainpane();
+    ASSERT_EQ(src->currentline(), 13);
+    const QPoint at((src->prefixcols() + 4 - src->scroll().firstcol) * src->charwidth() + src->charwidth() / 2,
+                    (13 - 1 - src->scroll().firstline) * src->lineheight() + src->lineheight() / 2);
+    EXPECT_EQ(src->wordat(at), "s");
+    std::vector<QString> items;
+    views->popupanswer = [&](QMenu& menu) {
+        for (QAction* a : menu.actions()) items.push_back(a->text());
+        return 902;
+    };
+    QTest::mouseClick(src, Qt::RightButton, Qt::NoModifier, at);
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items[0], "&Evaluate...  s");
+    EXPECT_EQ(frame.journal.back(), "monit s");
+    ASSERT_EQ(d->monitors.size(), 1u);
+    sendcmd(frame, "del /m *");
 
     // a monitor of it: its popup updates it through the interpreter
     frame.dispatch(340);

@@ -4,6 +4,7 @@
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QMdiArea>
+#include <QMenu>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -107,6 +108,9 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
     frame_.viewcommand = [this](int32_t id) { return command(id); };
     sources.lineinfo = [this](const std::string& file, int line) { return lineinfo(file, line); };
     sources.debug = &d_.di();
+    sources.onword = [this](const std::string& word, QPoint at, Qt::KeyboardModifiers mods) {
+        wordpopup(word, at, mods);
+    };
     browsers.funcactive = [this](const std::string& name) {
         const FunctionRecord* f = findfunc(d_.di(), name, nullptr);
         return f && Debugger::funcstate(f) == 1;
@@ -376,6 +380,74 @@ void ViewSet::windowcommand(const std::string& word, const std::string& letters)
     else if (word == "vars" && !varbrowsers[632] && !varbrowsers[1])
         // the application browser's place, filled once from the current frame
         openvarbrowser(1, true, letters.find('A') != std::string::npos);
+}
+
+PopupHooks ViewSet::popuphooks() {
+    PopupHooks h;
+    h.eval = [](const std::string& text) {
+        ExprNote note;
+        const char* p = text.c_str();
+        int error = 0;
+        ExprPtr v(xexpr(p, error, 0));
+        note.error = v ? error : msgid::Syntax;
+        if (!v) return note;
+        note.kind = v->kind;
+        note.type = aggregaterecord(*v);
+        note.address = v->address;
+        note.value2 = v->value2;
+        return note;
+    };
+    h.findfunc = [this](const std::string& name) -> const FunctionRecord* {
+        return findfunc(d_.di(), name, nullptr);
+    };
+    h.docmd = [this](const std::string& line) { sendcmd(frame_, line); };
+    h.capture = [this](const std::string& line) { return capture(line); };
+    h.dbreak = [this](const std::string& rest) { sendcmd(frame_, "dbreak " + rest); };
+    h.box = [this](const std::string& title, const std::string& text) { errorbox(frame_, title, text); };
+    h.error = [](const std::string& text) { puterror({text}); };
+    h.getbyte = [this](uint32_t a) { return d_.s.target.mem.getbyte(a); };
+    h.putbyte = [this](uint32_t a, uint8_t v) { d_.s.target.mem.putbyte(a, v); };
+    h.beep = [this] { frame_.beep(); };
+    h.addmemmonit = [this](const std::string& name, uint32_t address, char size) {
+        d_.addmemmonit(name, address, size == 'b' ? 927 : size == 'w' ? 928 : 929);
+    };
+    h.update = [this](const std::string& name) { updatevar(name); };
+    return h;
+}
+
+void ViewSet::wordpopup(const std::string& word, QPoint at, Qt::KeyboardModifiers mods) {
+    ExprPopup popup(popuphooks());
+    int keys = 0;
+    if (mods & Qt::ShiftModifier) keys |= popkey::Shift;
+    if (mods & Qt::ControlModifier) keys |= popkey::Ctrl;
+    if (frame_.heldletters.count('A')) keys |= popkey::A;
+    if (frame_.heldletters.count('R')) keys |= popkey::R;
+    if (frame_.heldletters.count('W')) keys |= popkey::W;
+    const ExprPopup::Outcome outcome = popup.click(word, word, keys);
+    if (outcome == ExprPopup::Outcome::Nothing || outcome == ExprPopup::Outcome::Ran || popup.items.empty()) return;
+    QMenu menu(&frame_);
+    for (const PopupItem& item : popup.items) {
+        QAction* a = menu.addAction(QString::fromStdString(item.text));
+        a->setData(item.id);
+        a->setEnabled(item.enabled);
+    }
+    int id = 0;
+    if (popupanswer) {
+        id = popupanswer(menu);
+    } else if (QAction* a = menu.exec(at)) {
+        id = a->data().toInt();
+    }
+    if (!id) return;
+    if (outcome == ExprPopup::Outcome::LabelPopup) {
+        // a label: its address
+        if (const ProgramSymbol* s = rensym(word)) {
+            popup.symname = word;
+            popup.symvalue = s->value;
+            popup.symcommand(920);
+        }
+        return;
+    }
+    popup.command(id);
 }
 
 void ViewSet::showmap() {

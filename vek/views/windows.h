@@ -13,6 +13,7 @@
 #include "vek/shell/shellmain.h"
 #include "vek/views/machinehosts.h"
 #include "vek/views/qt/browsers.h"
+#include "vek/views/varmodel/exprpopup.h"
 #include "vek/views/varwindows.h"
 
 namespace vek {
@@ -63,6 +64,10 @@ public:
     void showstop();
     // The menu ids the views carry out; false for others.
     bool command(int32_t id);
+    // The popups of a word under the mouse in a source pane.
+    void wordpopup(const std::string& word, QPoint at, Qt::KeyboardModifiers mods);
+    // Tests choose a popup's item here instead of a user (0: none).
+    std::function<int(QMenu&)> popupanswer;
 
     SourceViews sources;
     Browsers browsers;
@@ -86,6 +91,7 @@ private:
     void fillvarbrowser(VarTreePane& pane, int kind);
     void syncmonitors();
     void showmap();
+    PopupHooks popuphooks();
     void windowcommand(const std::string& word, const std::string& letters);
     void synccolumns();
     void askfile();
