@@ -287,6 +287,31 @@ TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
     views->monitors->command(342, tree->topLevelItem(0));
     EXPECT_TRUE(d->monitors.empty());
 
+    // the data event editor lists the file-scope variables
+    vek::FileRecord* file = vek::findfile(d->di(), "main.c");
+    ASSERT_TRUE(file && !file->funcs.empty());
+    vek::VarRecord g = s;
+    g.name = "g";
+    g.sclass = vek::sc::FixExt;
+    g.value = 0x3000;
+    file->funcs.back()->vars.push_back(g);
+    formanswer() = [](FormDialog& f) { f.ok(); };
+    frame.dispatch(806);
+    EXPECT_EQ(frame.journal.back(), "dbreak /T:A  g {}");
+    ASSERT_EQ(d->events.size(), 1u);
+    EXPECT_NE(d->eventcommand(*d->events[0]).find(" g"), std::string::npos);
+    // its edit from the events browser keeps the access and takes the count
+    frame.dispatch(621);
+    ASSERT_NE(views->events, nullptr);
+    formanswer() = [](FormDialog& f) {
+        f.setfield(0, "4");   // the hit count
+        f.ok();
+    };
+    QTest::mouseDClick(views->events.data(), Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier, QPoint(4, 2));
+    ASSERT_EQ(d->events.size(), 1u);
+    EXPECT_EQ(d->events[0]->count, 4u);
+    EXPECT_EQ(d->events[0]->cls, 'D');
+
     frame.dispatch(301);
     ASSERT_NE(views->project, nullptr);
     EXPECT_EQ(views->project->tabs()->count(), 3);

@@ -345,10 +345,12 @@ bool ViewSet::command(int32_t id) {
     case 620: askfile(); return true;
     case 621:
         if (events) frame_.mdi()->setActiveSubWindow(views::hostof(events));
-        else if ((events = browsers.browseevents(d_)))
+        else if ((events = browsers.browseevents(d_))) {
             events->show = [this](const EventRecord& e) {
                 if (e.file) sources.opensrcwin(e.file->name, int(e.first));
             };
+            events->editdata = [this](int number) { dataevent(number); };
+        }
         return true;
     case 622: askfunction(); return true;
     case 625: browsesource(); return true;
@@ -365,6 +367,14 @@ bool ViewSet::command(int32_t id) {
     case 383:
     case 384: openvarbrowser(630, id >= 383, id == 384); return true;
     case 805: codeevent(); return true;
+    case 806: dataevent(0); return true;
+    case 807: {
+        // the time event editor makes no event
+        FormDialog f(&frame_, "Time Event Editor");
+        f.addfield("Hit count", "");
+        f.ask();
+        return true;
+    }
     default: return false;
     }
 }
@@ -538,6 +548,61 @@ void ViewSet::symbolbrowser() {
                         false);
     shell::answerlater(dialog);
     dialog.exec();
+}
+
+void ViewSet::dataevent(int number) {
+    // the file-scope variables of every listed file, in list order
+    std::vector<std::string> names;
+    for (const FileRecord* file : listedfiles(d_.di())) {
+        if (file->funcs.empty()) continue;
+        for (const VarRecord& v : file->funcs.back()->vars)
+            if (v.sclass != sc::TType && v.sclass != sc::TLabel && v.sclass != sc::TGLabel && !v.name.empty())
+                names.push_back(v.name);
+    }
+    const EventRecord* old = number ? d_.findnumber(number) : nullptr;
+    char access = 'A';
+    int chosen = 0;
+    if (old) {
+        const std::string line = d_.eventcommand(*old);
+        if (size_t t = line.find("/T:"); t != std::string::npos && t + 3 < line.size()) access = line[t + 3];
+        else if (old->kind == 'R' || old->kind == 'W') access = old->kind;
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] == old->text) chosen = int(i);
+    }
+    if (names.empty()) {
+        frame_.beep();
+        return;
+    }
+    QStringList items;
+    for (const std::string& n : names) items << QString::fromStdString(n);
+    FormDialog f(&frame_, "Data Event Editor");
+    const int variable = f.addchoice("Variable", items, chosen);
+    const int watch = f.addcheck("Watchpoint", old && old->watch);
+    const int status = f.addchoice("Status", {"Active", "Suspended"}, old && !old->enabled ? 1 : 0);
+    const int count = f.addfield("Hit count", old ? QString::number(old->count) : QString());
+    const int action = f.addfield("Action", old ? QString::fromStdString(old->body) : QString());
+    std::string command;
+    f.onok = [&](FormDialog& x) {
+        const int at = x.choice(variable);
+        if (at < 0 || at >= int(names.size())) return false;
+        command = builddataevent(x.check(watch), access, x.field(count), names[size_t(at)], x.field(action));
+        if (command.size() > MaxEventCommand) {
+            errorbox(frame_, "Error", "Command too long");
+            return false;
+        }
+        return true;
+    };
+    if (!f.ask()) return;
+    puttext({"VAR EVENT DOCMD: ", command, "\n"});
+    const bool suspended = f.choice(status) == 1;
+    auto run = [this](const std::string& line, int) { sendcmd(frame_, line); };
+    if (old) {
+        replaceevent(d_, number, command, suspended, "dbreak", run);
+        return;
+    }
+    d_.lastevent = 0;
+    sendcmd(frame_, command);
+    if (suspended && d_.lastevent) sendcmd(frame_, "dbreak /s " + std::to_string(d_.lastevent));
 }
 
 void ViewSet::codeevent() {

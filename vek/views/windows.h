@@ -100,6 +100,8 @@ private:
     void listsymbols(bool byname);
     void symbolbrowser();
     void codeevent();
+    // The data event editor (number: the event edited, 0 a new one).
+    void dataevent(int number);
     void openaggregate(AggregateWindow& w);
     // The update dialog of an expression: "updat name=value" on OK.
     void updatevar(const std::string& name);

@@ -133,9 +133,10 @@ void EventsPane::command(int id) {
         sendcmd(frame_, c);
     }
     if (id == 803) {
-        // the code event editor; data and time events have none here
-        if (chosen_->kind == 'd') {
-            frame_.beep();
+        // the code event editor; data events have their own
+        if (chosen_->cls == 'D') {
+            if (editdata) editdata(chosen_->number);
+            else frame_.beep();
             return;
         }
         CodeEventDialog dialog(frame_, &d_, chosen_->number);

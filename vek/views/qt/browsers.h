@@ -37,6 +37,8 @@ public:
     void command(int id);
     // 808: shows the source of a line event.
     std::function<void(const EventRecord&)> show;
+    // 803 on a data event: its editor.
+    std::function<void(int number)> editdata;
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
