@@ -226,6 +226,11 @@ TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
     session->target.mem.putlong(0x2000, 7);
     sendcmd(frame, "x 1");   // a data command refreshes the data windows
     EXPECT_TRUE(model->index(0, 0, head).data().toString().endsWith("s = 7"));
+    // Update in the window writes the target
+    EXPECT_FALSE(views->locals->pane(0)->applyupdate(model->index(0, 0, head), "xyz"));
+    EXPECT_TRUE(views->locals->pane(0)->applyupdate(model->index(0, 0, head), "5+6"));
+    EXPECT_EQ(session->target.mem.getbyte(0x2003), 11);
+    session->target.mem.putlong(0x2000, 7);
 
     // a right click on it in the source: its popup, Monitor chosen
     SourcePane* src = views->sources.mainpane();

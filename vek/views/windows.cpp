@@ -69,6 +69,45 @@ MonValue evalmonitor(const MonItem& m) {
     return v;
 }
 
+QStringList qlist(const std::vector<std::string>& names) {
+    QStringList items;
+    for (const std::string& n : names) items << QString::fromStdString(n);
+    return items;
+}
+
+// The Update of a variable pane: the text evaluated and converted to the
+// variable's type, written where the variable lives.
+bool evalupdate(const std::string& text, const VarRecord& var, uint64_t& value) {
+    const char* p = text.c_str();
+    int error = 0;
+    ExprPtr v(xexpr(p, error, 1));
+    while (*p == ' ' || *p == '\t') ++p;
+    if (!v || error || *p) return false;
+    const uint8_t code = uint8_t(var.type);
+    const bool floattarget = (var.type >> 8) == 0 && (code == tc::Float || code == tc::Double || code == tc::LDouble);
+    if (floattarget) {
+        ExprValue d;
+        d.setdbl(v->isfloat() ? v->dbl() : inttodbl(v->u32(), v->base()));
+        value = d.bits;
+    } else {
+        value = v->isfloat() ? dbltoint(v->dbl(), code) : v->bits;
+    }
+    return true;
+}
+
+void writeupdate(const VarRecord& var, uint32_t address, uint64_t value) {
+    ExprValue e;
+    fromvar(e, var);
+    if (isregisterkind(var.sclass)) {
+        e.kind = var.sclass;
+        e.address = var.value;
+    } else {
+        e.kind = term::Mem;
+        e.address = address;
+    }
+    writeval(e, value);
+}
+
 void errorbox(shell::MainWindow& frame, const std::string& caption, const std::string& text) {
     platform::BoxRequest box;
     box.caption = caption;
@@ -479,10 +518,8 @@ void ViewSet::askfile() {
         frame_.beep();
         return;
     }
-    QStringList items;
-    for (const std::string& n : names) items << QString::fromStdString(n);
     FormDialog f(&frame_, "File Browser");
-    const int choice = f.addchoice("File", items, 0);
+    const int choice = f.addchoice("File", qlist(names), 0);
     if (!f.ask()) return;
     const int at = f.choice(choice);
     if (at >= 0 && at < int(names.size())) sources.opensrcwin(names[size_t(at)], 0);
@@ -573,10 +610,8 @@ void ViewSet::dataevent(int number) {
         frame_.beep();
         return;
     }
-    QStringList items;
-    for (const std::string& n : names) items << QString::fromStdString(n);
     FormDialog f(&frame_, "Data Event Editor");
-    const int variable = f.addchoice("Variable", items, chosen);
+    const int variable = f.addchoice("Variable", qlist(names), chosen);
     const int watch = f.addcheck("Watchpoint", old && old->watch);
     const int status = f.addchoice("Status", {"Active", "Suspended"}, old && !old->enabled ? 1 : 0);
     const int count = f.addfield("Hit count", old ? QString::number(old->count) : QString());
@@ -614,6 +649,16 @@ void ViewSet::codeevent() {
 
 // ---- variable windows ----------------------------------------------------
 
+void ViewSet::bindpane(VarTreePane& p) {
+    p.beep = [this] { frame_.beep(); };
+    p.info = [this](const std::string& title, const std::string& text) { errorbox(frame_, title, text); };
+    p.evaluate = evalupdate;
+    p.writeback = [this](const VarRecord& var, uint32_t address, uint64_t value) {
+        writeupdate(var, address, value);
+        d_.refreshdata();
+    };
+}
+
 void ViewSet::togglevars(int id) {
     QPointer<VarWindow>& win = id == 335 ? locals : globals;
     if (win) {
@@ -624,10 +669,7 @@ void ViewSet::togglevars(int id) {
     const bool split = frame_.splitmask & (islocals ? SplitLocals : SplitGlobals);
     win = new VarWindow(islocals ? TreeKind::Locals : TreeKind::Globals, split, exprsource(), &formats);
     for (int core = 0; core < 2; ++core)
-        if (VarTreePane* p = win->pane(core)) {
-            p->beep = [this] { frame_.beep(); };
-            p->info = [this](const std::string& title, const std::string& text) { errorbox(frame_, title, text); };
-        }
+        if (VarTreePane* p = win->pane(core)) bindpane(*p);
     host(islocals ? "Locals" : "Globals", win);
     for (int core = 0; core < 2; ++core) {
         if (islocals) win->refreshlocals(core, currentlocals(core), frameaddr(core));
@@ -645,8 +687,7 @@ void ViewSet::openvarbrowser(int kind, bool values, bool locations) {
     auto* pane = new VarTreePane(TreeKind::Browser, exprsource(), &formats);
     pane->tree.showvalues = values;
     pane->tree.showlocations = locations;
-    pane->beep = [this] { frame_.beep(); };
-    pane->info = [this](const std::string& title, const std::string& text) { errorbox(frame_, title, text); };
+    bindpane(*pane);
     varbrowsers[kind] = pane;
     const char* title = kind == 630   ? "Current Function Variables Browser"
                         : kind == 631 ? "Current File Variables Browser"
@@ -760,7 +801,7 @@ void ViewSet::updatevar(const std::string& name) {
 
 void ViewSet::openaggregate(AggregateWindow& w) {
     auto* view = new AggregateView(w, exprsource());
-    view->pane()->beep = [this] { frame_.beep(); };
+    bindpane(*view->pane());
     aggviews[&w] = view;
     HostWindow* h = host(QString::fromStdString(w.title), view);
     // a window the user closes leaves the list

@@ -85,6 +85,8 @@ public:
 private:
     void checkload();
     void togglevars(int id);
+    // Beep, Info and Update of a variable pane.
+    void bindpane(VarTreePane& pane);
     void togglemonitors();
     void toggleproject(bool fill);
     void openvarbrowser(int kind, bool values, bool locations);
