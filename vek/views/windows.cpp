@@ -238,9 +238,16 @@ ViewSet::~ViewSet() {
     hooks.aggregatewindow = nullptr;
     aggregates.opened = nullptr;
     aggregates.closing = nullptr;
-    // the windows hold references into this set
-    for (QMdiSubWindow* sub : frame_.mdi()->subWindowList())
-        if (sub != frame_.cmdhost()) delete sub;
+    // the windows of the views hold references into this set; others stay
+    for (QMdiSubWindow* sub : frame_.mdi()->subWindowList()) {
+        auto* h = dynamic_cast<HostWindow*>(sub);
+        if (!h || h == frame_.cmdhost()) continue;
+        QWidget* pane = h->pane(0);
+        bool ours = dynamic_cast<TextPane*>(pane) || dynamic_cast<HolderPane*>(pane) || h == machine.disasm ||
+                    h == machine.regs || h == machine.stack;
+        for (const QPointer<HostWindow>& m : machine.memory) ours |= h == m;
+        if (ours) delete h;
+    }
     delete project.data();
 }
 
