@@ -183,10 +183,6 @@ TEST(Exports, TheProgramExportsExactlyTheListedNames) {
         }
         // the linker's own marks
         if (name == "_edata" || name == "_end" || name == "_fini" || name == "_init") continue;
-        // Qt's own inline members, kept visible for the Qt libraries.
-        if (name.rfind("_ZN", 0) == 0 && name.find("3vek") == std::string::npos &&
-            (name.find("10QByteArray") != std::string::npos || name.find("7QString") != std::string::npos))
-            continue;
         if (name.rfind("_Z", 0) == 0 && name.find("St") != std::string::npos && name.find("3vek") == std::string::npos &&
             name.find("8platform") == std::string::npos && name.find("2tl") == std::string::npos)
             continue;

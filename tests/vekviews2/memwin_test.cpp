@@ -338,4 +338,14 @@ TEST(MemPeek, WindowsMakeNoPages) {
     EXPECT_EQ(mem.peeklong(0x2000), 0x12345678u);
 }
 
+TEST(MapList, OneLinePerSectionWithItsSize) {
+    const std::vector<MapSection> sections = {
+        {".text", 0x1000, 0x1001}, {"a_very_long_section_name", 0x2000, 0x2000}, {"all", 0, 0xFFFFFFFF}};
+    EXPECT_EQ(maptext(sections),
+              "  \x03.text            \x01" "0x00001000  0x00001001 (\x02" "2\x01 bytes) \n"
+              "  \x03" "a_very_long_sect \x01" "0x00002000  0x00002000 (\x02" "1\x01 bytes) \n"
+              "  \x03" "all              \x01" "0x00000000  0xffffffff (\x02" "4294967296\x01 bytes) \n");
+}
+
 }  // namespace
+

@@ -891,6 +891,8 @@ int MainWindow::dispatch(int32_t id, const QString& param) {
         it->second.show(!open);
         setchecked(id, !open);
         tbcheck(id, !open);
+    } else if (viewcommand && viewcommand(id)) {
+        return 0;
     } else if (exportstate().menucommand) {
         // Ids of extension items (AllocateMenuIDs, tool-bar buttons).
         exportstate().menucommand(int(id));

@@ -205,6 +205,9 @@ public:
     void mdiupdate();
     int arrangement() const { return arrangement_; }
     void registerview(int32_t id, ViewToggle toggle) { views_[id] = std::move(toggle); }
+    // Menu ids the views carry out (browsers, dialogs, view windows): true
+    // when the id was taken.
+    std::function<bool(int32_t)> viewcommand;
     // A child's rectangle in the MDI area as left, top, right, bottom.
     Rect childrect(QMdiSubWindow* child) const;
     void placechild(QMdiSubWindow* child, const Rect& rect);

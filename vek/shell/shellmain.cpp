@@ -22,6 +22,8 @@ namespace vek {
 
 namespace shell {
 
+AttachViews attachviews = nullptr;
+
 void DebuggerCommands::docmd(const std::string& line) { d_.docmd(line.c_str(), 1); }
 
 void DebuggerCommands::doblock(const std::string& line) { d_.doblock(line.c_str(), 1); }
@@ -97,6 +99,8 @@ int shellmain(StartState& st) {
             platform::setwindowhost(nullptr);
             return 1;
         }
+        // the views, before the saved layout opens them; they go before the frame
+        std::unique_ptr<shell::Views> views = shell::attachviews ? shell::attachviews(frame, *st.debugger) : nullptr;
         frame.startup();
         shell::LoadProgress progress(frame);
         st.session->loadreport.progress = &progress;
@@ -111,6 +115,7 @@ int shellmain(StartState& st) {
         st.load = [&frame](const std::string& file) { frame.dispatch(102, QString::fromStdString(file)); };
         runstart(st);
         st.load = nullptr;
+        if (views) views->refresh();
         if (const char* shot = std::getenv("VEK_BANNERSHOT"); shot && *shot && banner)
             banner->grab().save(QString::fromLocal8Bit(shot));
         banner.reset();
@@ -126,6 +131,7 @@ int shellmain(StartState& st) {
             QApplication::exec();
         }
         closeextensions();   // while the frame they were given is there
+        views.reset();
         frame.shutdown();
         st.session->loadreport.progress = nullptr;
         st.debugger->sessionio = nullptr;  // it holds the main window

@@ -2,6 +2,7 @@
 // control's command interpreter.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "vek/shell/commands.h"
@@ -17,6 +18,20 @@ struct Debugger;
 int shellmain(StartState& state);
 
 namespace shell {
+
+class MainWindow;
+
+// The debugger's windows joined to the main window (they live in the views
+// library): made once the main window is up, kept while it lives.
+class Views {
+public:
+    virtual ~Views() = default;
+    // Brings every open view to the debugger's state (after the start-up).
+    virtual void refresh() {}
+};
+using AttachViews = std::unique_ptr<Views> (*)(MainWindow& frame, Debugger& debugger);
+// Set by the program's main when the views are built in; null: none.
+extern AttachViews attachviews;
 
 // Menu commands, typed lines and command files go to the debugger's
 // command interpreter with the user flag set.

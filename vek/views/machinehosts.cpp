@@ -1,10 +1,14 @@
 // The Disassembly, Registers and Stack windows in the main window.
 #include "vek/views/machinehosts.h"
 
+#include <QFileDialog>
 #include <QMdiArea>
 #include <QVBoxLayout>
 
 #include "vek/command/control/control.h"
+#include "platform/files.h"
+#include "vek/core/support/output.h"
+#include "vek/shell/printing.h"
 #include "vek/shell/shell.h"
 #include "vek/views/machinedialogs.h"
 #include "vek/views/machinemodel/bind.h"
@@ -41,6 +45,54 @@ HostWindow* openhost(MainWindow& frame, const QString& title, uint32_t bit) {
 }
 
 int cores(MainWindow& frame, uint32_t bit) { return frame.splitmask & bit ? 2 : 1; }
+
+// Asks where a window's text goes and writes it there ("Can't write " and
+// the path when it cannot).
+void savetext(QWidget* owner, const QString& title, const QString& filter, const QString& extension,
+              const std::string& text) {
+    QString path = shell::responder().file ? shell::responder().file(title)
+                                           : QFileDialog::getSaveFileName(owner, title, {}, filter);
+    if (path.isEmpty()) return;
+    if (!path.contains('.')) path += extension;
+    if (!platform::writefile(path.toStdString(), text)) puterror({"Can't write ", path.toStdString()});
+}
+
+// Prints a text line by line.
+void printlines(const char* title, const std::string& text) {
+    struct Lines {
+        std::vector<std::string> all;
+        size_t next = 0;
+    } lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        lines.all.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    shell::vekprintfile(
+        title,
+        [](int first, void* arg, void*) -> const char* {
+            auto* l = static_cast<Lines*>(arg);
+            if (first) l->next = 0;
+            return l->next < l->all.size() ? l->all[l->next++].c_str() : nullptr;
+        },
+        &lines, nullptr);
+}
+
+// A strip of plain items above a view.
+QMenuBar* addstrip(Pane* pane, std::initializer_list<std::pair<int32_t, const char*>> items,
+                   std::function<void(int32_t)> handler) {
+    auto* strip = new QMenuBar(pane);
+    strip->setNativeMenuBar(false);
+    for (auto [id, text] : items) {
+        QAction* a = strip->addAction(text);
+        a->setData(id);
+        QObject::connect(a, &QAction::triggered, strip, [handler, id = id] { handler(id); });
+    }
+    static_cast<QVBoxLayout*>(pane->layout())->insertWidget(0, strip);
+    return strip;
+}
 
 }  // namespace
 
@@ -83,7 +135,17 @@ void registermachineviews(MainWindow& frame, Debugger& d, MachineWindows& w) {
                                         auto* v = new RegistersView(w.host, [&d, c] { return regsource(d, c); });
                                         v->running = [&d] { return d.flags.running.load() != 0; };
                                         w.rviews[size_t(c)] = v;
-                                        w.regs->setpane(c, new ViewPane(v));
+                                        auto* pane = new ViewPane(v);
+                                        addstrip(pane, {{119, "Refresh"}, {118, "Save"}, {121, "Print"}},
+                                                 [&d, v, c](int32_t id) {
+                                                     if (id == 119) v->refresh(true);
+                                                     const std::string text = registertext(regsource(d, c));
+                                                     if (id == 118)
+                                                         savetext(v, "Save Variable Usage", "Register Files(*.reg)",
+                                                                  ".reg", text + "\n");
+                                                     if (id == 121) printlines("Registers", text);
+                                                 });
+                                        w.regs->setpane(c, pane);
                                     }
                                 },
                                 [&w] { w.rviews = {}; }));
@@ -93,7 +155,12 @@ void registermachineviews(MainWindow& frame, Debugger& d, MachineWindows& w) {
                                     w.stack = openhost(frame, "Stack", SplitStack);
                                     auto* v = new StackView(w.host);
                                     w.sviews[0] = v;
-                                    w.stack->setpane(0, new ViewPane(v));
+                                    auto* pane = new ViewPane(v);
+                                    addstrip(pane, {{118, "Save"}}, [v](int32_t) {
+                                        savetext(v, "Save Stack", "Stack Files(*.mon)", ".mon",
+                                                 stacklayout(v->model()));
+                                    });
+                                    w.stack->setpane(0, pane);
                                     v->setlines(stacklines(d));
                                 },
                                 [&w] { w.sviews = {}; }));

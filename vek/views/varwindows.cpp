@@ -2,10 +2,15 @@
 #include "vek/views/varwindows.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSplitter>
 #include <QVBoxLayout>
+
+#include "vek/core/support/output.h"
 
 namespace vek {
 
@@ -76,9 +81,34 @@ MonitorsView::MonitorsView(MonitorTree& tree, QWidget* parent) : QWidget(parent)
     setWindowTitle(QStringLiteral("Monitors"));
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
+    lay->setSpacing(0);
+    strip_ = new QMenuBar(this);
+    strip_->setNativeMenuBar(false);
+    QAction* save = strip_->addAction(QStringLiteral("Save"));
+    save->setData(118);
+    connect(save, &QAction::triggered, this, [this] {
+        QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Monitors"), {},
+                                                    QStringLiteral("Usage Files(*.mon);;All Files(*.*)"));
+        if (path.isEmpty()) return;
+        if (!path.contains('.')) path += QStringLiteral(".mon");
+        this->save(path);
+    });
+    lay->addWidget(strip_);
     view_ = new QTreeWidget(this);
     view_->setHeaderHidden(true);
     view_->setRootIsDecorated(true);
+    view_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view_, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        QTreeWidgetItem* it = view_->itemAt(p);
+        MonItem* m = itemof(it);
+        if (!m) return;
+        if (QApplication::keyboardModifiers() & Qt::ShiftModifier) {
+            command(342, it);
+            return;
+        }
+        if (QMenu* menu = popupfor(it))
+            if (QAction* a = menu->exec(view_->viewport()->mapToGlobal(p))) command(a->data().toInt(), it);
+    });
     connect(view_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* it) {
         MonItem* m = itemof(it);
         if (m && !m->expanded) {
@@ -121,8 +151,51 @@ void MonitorsView::rebuild() {
     for (auto& m : tree_.items) additem(nullptr, m.get());
 }
 
+QMenu* MonitorsView::popupfor(QTreeWidgetItem* item) {
+    MonItem* m = itemof(item);
+    if (!m) return nullptr;
+    const MonitorTree::Popup p = tree_.popupfor(*m);
+    delete popup_;
+    popup_ = new QMenu(this);
+    auto add = [](QMenu* menu, int id, const char* text, bool on) {
+        QAction* a = menu->addAction(QString::fromUtf8(text));
+        a->setData(id);
+        a->setEnabled(on);
+    };
+    add(popup_, 353, "Delete &All", p.deleteall);
+    add(popup_, 350, "&Update", p.update);
+    add(popup_, 341, "Address &of", p.addressof2);
+    add(popup_, 342, "&Delete", p.del);
+    QMenu* format = popup_->addMenu(QStringLiteral("&Format"));
+    format->setEnabled(p.format);
+    add(format, 344, "&Character", true);
+    add(format, 352, "&Binary", true);
+    add(format, 345, "&Octal", true);
+    add(format, 346, "&Decimal", true);
+    add(format, 347, "&Unsigned", true);
+    add(format, 348, "&Hexadecimal", true);
+    add(format, 349, "&String", p.string);
+    add(format, 343, "&Address of", p.addressof);
+    return popup_;
+}
+
+bool MonitorsView::save(const QString& path) {
+    QFile f(path);
+    const std::string text = tree_.savetext();
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        f.write(text.data(), qint64(text.size())) != qint64(text.size())) {
+        puterror({"Can't write ", path.toStdString()});
+        return false;
+    }
+    return true;
+}
+
 void MonitorsView::command(int id, QTreeWidgetItem* item) {
     MonItem* m = itemof(item);
+    if (m && (id == 341 || id == 350)) {
+        if (outside) outside(id, *m);
+        return;
+    }
     static const std::pair<int, char> letters[] = {{344, 'c'}, {352, 'b'}, {345, 'o'}, {346, 'd'},
                                                    {347, 'u'}, {348, 'x'}, {349, 'S'}};
     if (id == 353) {

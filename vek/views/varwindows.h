@@ -18,6 +18,7 @@
 #include "vek/views/varviews.h"
 
 class QMenu;
+class QMenuBar;
 
 namespace vek {
 
@@ -60,12 +61,20 @@ public:
     QTreeWidget* view() const { return view_; }
     void rebuild();
     std::function<void(int number)> rmmonit;   // Delete, Delete All (-1)
+    // 341 Address of, 350 Update: what the window cannot do alone.
+    std::function<void(int id, const MonItem&)> outside;
     void command(int id, QTreeWidgetItem* item);
     MonItem* itemof(QTreeWidgetItem* item) const;
+    // The popup of an item with its ids and enabled states (null: none).
+    QMenu* popupfor(QTreeWidgetItem* item);
+    bool save(const QString& path);
+    QMenuBar* strip() const { return strip_; }
 
 private:
     MonitorTree& tree_;
     QTreeWidget* view_;
+    QMenuBar* strip_;
+    QMenu* popup_ = nullptr;
     void additem(QTreeWidgetItem* parent, MonItem* m);
 };
 

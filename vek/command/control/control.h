@@ -210,6 +210,16 @@ struct Debugger {
     uint16_t lastevent = 0;
     char locerror = 0;
     int walking = 0;                 // chkevents walks in progress
+    // Aggregate windows open on screen; every event test after a step
+    // closes or freezes them through dropaggregates.
+    int aggregatewins = 0;
+    std::function<void()> dropaggregates;
+    // The windows' refresh after every outermost command that does not ask
+    // otherwise (the stop location, registers), when there are windows.
+    std::function<void()> viewrefresh;
+    // The window commands (disa, wregs, wstack, cmdwin, maximize, minimize,
+    // vars) with their option letters; without windows they do nothing.
+    std::function<void(const std::string& word, const std::string& letters)> windowcmd;
     bool eventschanged = true;       // the address index must be rebuilt
 
     // ---- interpreter

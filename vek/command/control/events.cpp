@@ -297,6 +297,7 @@ bool Debugger::hasaddrevent(uint32_t address) {
 }
 
 EventRecord* Debugger::chkevents(CallFrame* frame, LineRecord* line, bool afterstep) {
+    if (aggregatewins && afterstep && dropaggregates) dropaggregates();
     if (events.empty()) return nullptr;
     const uint32_t at = pc();
     const bool perinsn = !afterstep;

@@ -554,6 +554,7 @@ Cursor Debugger::dispatchcmd(Cursor text, int user) {
     if (!norefresh) ++refreshing;
     // Internal events live for the outermost command that made them.
     if (cleanup && !norefresh && mode.level == 0) dropinternalevents();
+    if (viewrefresh && !norefresh && mode.level == 0 && !flags.running.load()) viewrefresh();
     return result;
 }
 

@@ -178,12 +178,21 @@ Cursor cmdstart(Debugger& d, Cursor text, int user) {
 }
 
 // Window toggles: a screen's views act on them; without one they do nothing.
-Cursor cmdwindow(Debugger&, Cursor text, int) { return text; }
-Cursor cmdmainwindow(Debugger&, Cursor text, int) { return restofline(text); }
+template <const char* Word> Cursor cmdwindow(Debugger& d, Cursor text, int) {
+    if (d.windowcmd) d.windowcmd(Word, "");
+    return text;
+}
+template <const char* Word> Cursor cmdmainwindow(Debugger& d, Cursor text, int) {
+    if (d.windowcmd) d.windowcmd(Word, "");
+    return restofline(text);
+}
+constexpr char kDisa[] = "disa", kWregs[] = "wregs", kWstack[] = "wstack", kMaximize[] = "maximize",
+               kMinimize[] = "minimize";
 
-Cursor cmdcmdwin(Debugger&, Cursor text, int) {
+Cursor cmdcmdwin(Debugger& d, Cursor text, int) {
     Options o;
     Cursor p = readoptions(text, "HS", "", o);
+    if (p && d.windowcmd) d.windowcmd("cmdwin", o.letters);
     return p ? p : restofline(text);
 }
 
@@ -308,11 +317,11 @@ void addprogramcommands() {
     sethandler("sys", cmdsys);
     sethandler("start", cmdstart);
     sethandler("cmdwin", cmdcmdwin);
-    sethandler("maximize", cmdmainwindow);
-    sethandler("minimize", cmdmainwindow);
-    sethandler("disa", cmdwindow);
-    sethandler("wregs", cmdwindow);
-    sethandler("wstack", cmdwindow);
+    sethandler("maximize", cmdmainwindow<kMaximize>);
+    sethandler("minimize", cmdmainwindow<kMinimize>);
+    sethandler("disa", cmdwindow<kDisa>);
+    sethandler("wregs", cmdwindow<kWregs>);
+    sethandler("wstack", cmdwindow<kWstack>);
     sethandler("a", cmdactiv);
     sethandler("activ", cmdactiv);
     sethandler("deact", cmddeact);

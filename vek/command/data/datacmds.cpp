@@ -182,7 +182,9 @@ Cursor cmdvars(Debugger& d, Cursor text, int) {
     Cursor p = readoptions(text, "AV", "", o);
     if (!p) return lineend(text);
     LocationSpec loc;
-    return parseloc(d.loc, p, loc);
+    Cursor after = parseloc(d.loc, p, loc);
+    if (d.windowcmd) d.windowcmd("vars", o.letters);
+    return after;
 }
 
 // ---- print, perf

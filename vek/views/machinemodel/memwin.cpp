@@ -458,4 +458,18 @@ std::string maincaption(bool cancelled, const std::string& path, const std::stri
     return t;
 }
 
+std::string maptext(const std::vector<MapSection>& sections) {
+    std::string t;
+    for (const MapSection& s : sections) {
+        char line[96];
+        std::string name = s.name.substr(0, 16);
+        name.resize(16, ' ');
+        // the size in 64 bits: a section over all 4 GiB has 2^32 bytes
+        const uint64_t size = s.last >= s.start ? uint64_t(s.last) - s.start + 1 : 0;
+        std::snprintf(line, sizeof line, "0x%08x  0x%08x (", unsigned(s.start), unsigned(s.last));
+        t += "  \x03" + name + " \x01" + line + "\x02" + std::to_string(size) + "\x01 bytes) \n";
+    }
+    return t;
+}
+
 }  // namespace vek::views

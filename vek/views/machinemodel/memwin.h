@@ -113,6 +113,14 @@ std::string srecdump(const MemEnv& env, uint32_t from, uint32_t to);
 // Writes a dump to path; false after reporting "Can't write " and the path.
 bool writedump(const std::string& path, const std::string& text, const std::function<void(const std::string&)>& error);
 
+// The "Map" list text: one line per loaded section (name, first and last
+// address, size).
+struct MapSection {
+    std::string name;
+    uint32_t start = 0, last = 0;
+};
+std::string maptext(const std::vector<MapSection>& sections);
+
 // The main window's caption.
 std::string maincaption(bool cancelled, const std::string& path, const std::string& function,
                         const std::string& file, uint32_t line);

@@ -11,6 +11,8 @@
 #include "vek/core/support/messages.h"
 #include "vek/core/support/output.h"
 #include "vek/views/model/eventview.h"
+#include "vek/views/qt/eventdialogs.h"
+#include "vek/core/support/symbols.h"
 
 namespace vek::views {
 
@@ -130,6 +132,19 @@ void EventsPane::command(int id) {
         chosen_ = nullptr;
         sendcmd(frame_, c);
     }
+    if (id == 803) {
+        // the code event editor; data events have their own
+        if (chosen_->cls == 'D') {
+            if (editdata) editdata(chosen_->number);
+            else frame_.beep();
+            return;
+        }
+        CodeEventDialog dialog(frame_, &d_, chosen_->number);
+        dialog.issymbol = [](const std::string& name) { return rensym(name) != nullptr; };
+        shell::answerlater(dialog);
+        dialog.exec();
+    }
+    if (id == 808 && chosen_->kind == 't' && show) show(*chosen_);
 }
 
 void EventsPane::clickat(QPoint at, Qt::KeyboardModifiers mods) {
@@ -144,7 +159,7 @@ void EventsPane::clickat(QPoint at, Qt::KeyboardModifiers mods) {
     bool shift = mods & Qt::ShiftModifier, ctrl = mods & Qt::ControlModifier;
     if (shift && !ctrl) return command(801);
     if (ctrl && !shift) return command(802);
-    if (shift && ctrl) return;   // 803: the editor dialog
+    if (shift && ctrl) return command(803);
     QMenu menu(this);
     for (auto [id, text] : {std::pair{801, "&On/Off"}, {802, "&Delete"}, {803, "&Edit"}, {808, "&Show"}}) {
         QAction* a = menu.addAction(text);

@@ -32,8 +32,13 @@ public:
     EventsPane(shell::MainWindow& frame, Debugger& d);
     void rebuild();
     const EventRecord* chosen() const { return chosen_; }
-    // Runs a popup command (801 on/off, 802 delete) on the chosen event.
+    // Runs a popup command (801 on/off, 802 delete, 803 edit, 808 show) on
+    // the chosen event.
     void command(int id);
+    // 808: shows the source of a line event.
+    std::function<void(const EventRecord&)> show;
+    // 803 on a data event: its editor.
+    std::function<void(int number)> editdata;
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;

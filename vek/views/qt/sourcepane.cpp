@@ -1,6 +1,8 @@
 // Source panes, their search dialog, and the source windows (see sourcepane.h).
 #include "vek/views/qt/sourcepane.h"
 
+#include <cctype>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -232,6 +234,26 @@ void SourcePane::clickat(QPoint at, Qt::KeyboardModifiers mods, bool dbl) {
         if (!c.empty()) sendcmd(frame_, c);
         return;
     }
+    if (!dbl && onword) {
+        std::string word = wordat(at);
+        if (!word.empty()) onword(word, mapToGlobal(at), mods);
+    }
+}
+
+std::string SourcePane::wordat(QPoint at) const {
+    const int line = lineat(at.y());
+    if (!line) return {};
+    const int col = columnat(at.x()) + scroll_.firstcol - prefixcols();
+    const std::string v = visibletext(text_.line(line));
+    auto inword = [&](int i) {
+        return i >= 0 && i < int(v.size()) && (std::isalnum(uint8_t(v[size_t(i)])) || v[size_t(i)] == '_');
+    };
+    if (!inword(col)) return {};
+    int a = col, b = col;
+    while (inword(a - 1)) --a;
+    while (inword(b + 1)) ++b;
+    if (std::isdigit(uint8_t(v[size_t(a)]))) return {};
+    return v.substr(size_t(a), size_t(b - a + 1));
 }
 
 void SourcePane::selection(QPoint from, QPoint to) {
@@ -330,6 +352,9 @@ SourcePane* SourceViews::makewindow(const QString& title, uint16_t k, const std:
     host->setpane(0, pane);
     frame_.mdi()->addSubWindow(host);
     pane->lineinfo = [this](const std::string& f, int l) { return lineinfo ? lineinfo(f, l) : LineInfo{}; };
+    pane->onword = [this](const std::string& w, QPoint at, Qt::KeyboardModifiers mods) {
+        if (onword) onword(w, at, mods);
+    };
     host->show();
     return pane;
 }
@@ -418,8 +443,9 @@ void SourceViews::showlocation(const std::string& file, int line, uint32_t colum
             pane->settext(file, std::move(text), k, line);
             shownfile_ = file;
         } else {
-            // a stop never waits for an answer: one report per name and path
-            if (reported_.insert(file).second) puterror({"Can't open ", file, "\n"});
+            // a stop never waits for an answer nor fails the run: one
+            // line of output per name and path
+            if (reported_.insert(file).second) puttext({"Can't open ", file, "\n"});
             pane->settext(file, {}, SourceKind::Other, 0);
             shownfile_.clear();
             return;

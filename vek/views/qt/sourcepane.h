@@ -46,6 +46,7 @@ public:
     void gotoline(int line);
     // The current statement (line 0: none shown).
     void setcurrent(int line, uint32_t column, uint32_t endcolumn);
+    int currentline() const { return curline_; }
     void setmark(int line, int first, int last);
     SourceColumns& columns() { return cols_; }
     int prefixcols() const override;
@@ -60,6 +61,11 @@ public:
 
     std::function<LineInfo(const std::string& file, int line)> lineinfo;
     std::string lastselection;   // the text of the last selection in the text
+    // A right click on a word of the text: the word, the point on screen and
+    // the keys held.
+    std::function<void(const std::string& word, QPoint global, Qt::KeyboardModifiers mods)> onword;
+    // The word (letters, digits, '_') at a cell; empty when none.
+    std::string wordat(QPoint at) const;
 
 protected:
     void paintline(QPainter& p, int line, int y) override;
@@ -108,6 +114,8 @@ public:
     bool loadsource(const std::string& name, bool ask, std::string& text, SourceKind& kind);
 
     std::function<LineInfo(const std::string& file, int line)> lineinfo;
+    // A right click on a word of any pane (its popups).
+    std::function<void(const std::string& word, QPoint global, Qt::KeyboardModifiers mods)> onword;
     const DebugInfo* debug = nullptr;   // kinds, #define and typedef names
 
 private:

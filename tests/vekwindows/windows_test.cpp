@@ -1,0 +1,332 @@
+// The views in the main window over a real debugger: a program loaded and
+// stepped through the menu ids, the windows checked after each stop.
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMdiSubWindow>
+#include <QTreeView>
+
+#include <fstream>
+
+#include "tests/vekshell/shelltest.h"
+#include "vek/command/control/control.h"
+#include "vek/command/data/data.h"
+#include "vek/core/session/session.h"
+#include "vek/shell/shellmain.h"
+#include "vek/views/machinedialogs.h"
+#include "vek/views/qt/eventdialogs.h"
+#include "vek/views/windows.h"
+
+using namespace vek::views;
+
+namespace {
+
+// The object file of the loop program, assembled once per process.
+const std::string& program() {
+    static std::string path = [] {
+        std::string obj = scratch::processdir().file("loop.o");
+        std::string cmd = std::string(CAPPC_PATH) + " -a -o " + obj + " " + LOOP_SOURCE + " >/dev/null";
+        return std::system(cmd.c_str()) == 0 ? obj : std::string();
+    }();
+    return path;
+}
+
+class Windows : public vekshelltest::ShellTest {
+protected:
+    scratch::Dir src;
+    std::unique_ptr<vek::Session> session;
+    std::unique_ptr<vek::Debugger> d;
+    std::unique_ptr<vek::shell::DebuggerCommands> commands;
+    std::unique_ptr<ViewSet> views;
+
+    // A frame with the views over a debugger that loaded the program.
+    vek::shell::MainWindow& open() {
+        session = vek::freshsession();
+        d = std::make_unique<vek::Debugger>(*session);
+        vek::adddatacommands();
+        d->quiet = true;
+        commands = std::make_unique<vek::shell::DebuggerCommands>(*d);
+        auto& frame = start(commands.get());
+        std::ofstream c(src.file("main.c"));
+        for (int i = 1; i <= 18; ++i) c << (i == 13 ? "    s = 0;" : "/* line */") << "\n";
+        c.close();
+        frame.config.path = src.path().string();
+        views = std::make_unique<ViewSet>(frame, *d);
+        EXPECT_FALSE(program().empty());
+        frame.dispatch(102, QString::fromStdString(program()));
+        return frame;
+    }
+    void TearDown() override {
+        views.reset();
+        formanswer() = nullptr;
+        vekshelltest::ShellTest::TearDown();
+        d.reset();
+        session.reset();
+    }
+    std::vector<QString> titles() {
+        std::vector<QString> t;
+        for (auto* sub : shell->frame().mdi()->subWindowList()) t.push_back(sub->windowTitle());
+        return t;
+    }
+    bool hastitle(const QString& title) {
+        auto t = titles();
+        return std::find(t.begin(), t.end(), title) != t.end();
+    }
+    static void settle() { QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+};
+
+TEST_F(Windows, MainSourceWindowFollowsEachStop) {
+    auto& frame = open();
+    // at the start-up code: no source line, the Disassembly instead
+    SourcePane* main = views->sources.mainpane();
+    EXPECT_EQ(main->currentline(), 0);
+    EXPECT_NE(views->machine.disasm, nullptr);
+    EXPECT_EQ(frame.windowTitle().toStdString(), "Vek (" + program() + ")");
+    frame.dispatch(203);   // step
+    EXPECT_EQ(main->file(), "main.c");
+    EXPECT_EQ(main->currentline(), 10);
+    EXPECT_EQ(frame.windowTitle().toStdString(), "Vek (" + program() + ")  main():main.c:10 ");
+    for (int n = 0; n < 4 && d->innermost()->func->name == "main"; ++n) {
+        frame.dispatch(203);
+        EXPECT_EQ(main->currentline(), int(d->innermost()->line));
+    }
+    EXPECT_EQ(d->innermost()->func->name, "add");
+    // a line with code knows its address and events; a click's command
+    // reaches the interpreter and the line shows the event
+    LineInfo info = views->sources.lineinfo("main.c", 16);
+    EXPECT_TRUE(info.hascode);
+    EXPECT_EQ(info.event, 0);
+    EXPECT_FALSE(views->sources.lineinfo("main.c", 12).hascode);
+    sendcmd(frame, "break main.c:16");
+    ASSERT_EQ(d->events.size(), 1u);
+    EXPECT_NE(views->sources.lineinfo("main.c", 16).event, 0);
+    frame.dispatch(201);   // go: stops at the event
+    EXPECT_EQ(main->currentline(), 16);
+    // the executions column counts the runs of each line
+    frame.action(10012)->trigger();
+    EXPECT_EQ(main->columns().coverage, Coverage::Executions);
+    EXPECT_EQ(views->sources.lineinfo("main.c", 15).hits, 6u);
+    frame.action(10014)->trigger();
+    EXPECT_TRUE(main->columns().address);
+}
+
+TEST_F(Windows, MachineWindowsOpenFromTheMenuAndFollowTheStop) {
+    auto& frame = open();
+    ASSERT_NE(views->machine.disasm, nullptr);   // opened at the start-up code
+    frame.dispatch(310);
+    frame.dispatch(330);
+    ASSERT_NE(views->machine.dviews[0], nullptr);
+    ASSERT_NE(views->machine.rviews[0], nullptr);
+    ASSERT_NE(views->machine.sviews[0], nullptr);
+    const uint32_t before = d->pc();
+    EXPECT_EQ(views->machine.dviews[0]->model().start, before);
+    auto highlighted = [&](uint32_t pc) {
+        const DisasmPane& p = views->machine.dviews[0]->model();
+        return pc >= p.hlstart && pc < p.hlnext;
+    };
+    frame.dispatch(203);
+    while (d->innermost()->func->name == "main") frame.dispatch(203);   // into add: two frames
+    EXPECT_NE(d->pc(), before);
+    EXPECT_TRUE(highlighted(d->pc()));
+    EXPECT_EQ(views->machine.sviews[0]->model().lines.size(), 2u);
+    // Save on the strips of the Registers and Stack windows
+    auto save = [&](vek::shell::HostWindow* host, const std::string& name) {
+        std::string path = src.file(name);
+        vek::shell::responder().file = [path](const QString&) { return QString::fromStdString(path); };
+        for (QMenuBar* bar : host->findChildren<QMenuBar*>())
+            for (QAction* a : bar->actions())
+                if (a->data().toInt() == 118) a->trigger();
+        vek::shell::responder().file = nullptr;
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_NE(save(views->machine.regs, "r.reg").find("r3:"), std::string::npos);
+    EXPECT_NE(save(views->machine.stack, "s.mon").find("add("), std::string::npos);
+    // the Memory command opens a data window at the address typed
+    formanswer() = [](FormDialog& f) {
+        f.setfield(0, "0x1000");
+        f.ok();
+    };
+    frame.dispatch(360);
+    EXPECT_TRUE(hastitle("data:0x1000"));
+    frame.dispatch(320);   // closes
+    settle();
+    EXPECT_EQ(views->machine.disasm, nullptr);
+    // the window commands of the command language
+    sendcmd(frame, "disa");
+    EXPECT_NE(views->machine.disasm, nullptr);
+    sendcmd(frame, "wregs");
+    settle();
+    EXPECT_EQ(views->machine.regs, nullptr);
+}
+
+TEST_F(Windows, BrowsersAndEventsFromTheMenu) {
+    auto& frame = open();
+    frame.dispatch(640);
+    EXPECT_TRUE(hastitle("File Browser"));
+    frame.dispatch(650);
+    EXPECT_TRUE(hastitle("Function Browser"));
+    frame.dispatch(671);
+    EXPECT_TRUE(hastitle("Symbols"));
+    frame.dispatch(130);
+    EXPECT_TRUE(hastitle("Map"));
+    // the file picked opens its source browser
+    formanswer() = [](FormDialog& f) { f.ok(); };
+    frame.dispatch(620);
+    EXPECT_TRUE(hastitle("Browser: main.c"));
+    // no events: a box, no window
+    frame.dispatch(621);
+    EXPECT_EQ(views->events, nullptr);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, "NO DEFINED EVENTS");
+    sendcmd(frame, "break main.c:16");
+    frame.dispatch(621);
+    ASSERT_NE(views->events, nullptr);
+    const int lines = views->events->buffer().lines();
+    sendcmd(frame, "break main.c:17");
+    EXPECT_GT(views->events->buffer().lines(), lines);   // rebuilt after the command
+    // Shift and Ctrl on an event: its editor; the edit replaces it
+    EventsPane* ev = views->events;
+    bool edited = false;
+    vek::shell::responder().dialog = [&](QDialog* dialog) {
+        auto* editor = dynamic_cast<CodeEventDialog*>(dialog);
+        ASSERT_NE(editor, nullptr);
+        editor->count->setText("3");
+        editor->ok();
+        edited = true;
+    };
+    QTest::mouseDClick(ev, Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier, QPoint(4, 2));
+    EXPECT_TRUE(edited);
+    bool three = false;
+    for (const auto& e : d->events) three |= !e->removed && e->count == 3;
+    EXPECT_TRUE(three) << (boxes.empty() ? "" : boxes.back().text);
+}
+
+TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
+    auto& frame = open();
+    // a static variable of main at 0x2000
+    vek::FunctionRecord* main = vek::findfunc(d->di(), "main", nullptr);
+    ASSERT_NE(main, nullptr);
+    vek::VarRecord s;
+    s.name = "s";
+    s.type = 24;
+    s.sclass = vek::sc::Fix;
+    s.value = 0x2000;
+    main->vars.push_back(s);
+    frame.dispatch(335);
+    ASSERT_NE(views->locals, nullptr);
+    auto* model = views->locals->pane(0)->model();
+    EXPECT_EQ(model->rowCount(), 0);   // no frame yet
+    while (!d->innermost() || d->innermost()->line < 13) frame.dispatch(203);
+    ASSERT_EQ(model->rowCount(), 1);
+    QModelIndex head = model->index(0, 0);
+    EXPECT_EQ(head.data().toString(), "main()");
+    ASSERT_EQ(model->rowCount(head), 1);
+    EXPECT_TRUE(model->index(0, 0, head).data().toString().endsWith("s = 0"));
+    session->target.mem.putlong(0x2000, 7);
+    sendcmd(frame, "x 1");   // a data command refreshes the data windows
+    EXPECT_TRUE(model->index(0, 0, head).data().toString().endsWith("s = 7"));
+    // Update in the window writes the target
+    EXPECT_FALSE(views->locals->pane(0)->applyupdate(model->index(0, 0, head), "xyz"));
+    EXPECT_TRUE(views->locals->pane(0)->applyupdate(model->index(0, 0, head), "5+6"));
+    EXPECT_EQ(session->target.mem.getbyte(0x2003), 11);
+    session->target.mem.putlong(0x2000, 7);
+
+    // a right click on it in the source: its popup, Monitor chosen
+    SourcePane* src = views->sources.mainpane();
+    ASSERT_EQ(src->currentline(), 13);
+    const QPoint at((src->prefixcols() + 4 - src->scroll().firstcol) * src->charwidth() + src->charwidth() / 2,
+                    (13 - 1 - src->scroll().firstline) * src->lineheight() + src->lineheight() / 2);
+    EXPECT_EQ(src->wordat(at), "s");
+    std::vector<QString> items;
+    views->popupanswer = [&](QMenu& menu) {
+        for (QAction* a : menu.actions()) items.push_back(a->text());
+        return 902;
+    };
+    QTest::mouseClick(src, Qt::RightButton, Qt::NoModifier, at);
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items[0], "&Evaluate...  s");
+    EXPECT_EQ(frame.journal.back(), "monit s");
+    ASSERT_EQ(d->monitors.size(), 1u);
+    sendcmd(frame, "del /m *");
+
+    // a monitor of it: its popup updates it through the interpreter
+    frame.dispatch(340);
+    ASSERT_NE(views->monitors, nullptr);
+    sendcmd(frame, "monit s");
+    QTreeWidget* mtree = views->monitors->view();
+    ASSERT_EQ(mtree->topLevelItemCount(), 1);
+    EXPECT_EQ(mtree->topLevelItem(0)->text(0), "s = 7");
+    QMenu* popup = views->monitors->popupfor(mtree->topLevelItem(0));
+    ASSERT_NE(popup, nullptr);
+    QString field;
+    formanswer() = [&](FormDialog& f) {
+        field = QString::fromStdString(f.field(0));
+        f.setfield(0, "9");
+        f.ok();
+    };
+    views->monitors->command(350, mtree->topLevelItem(0));
+    EXPECT_EQ(field.trimmed(), "7");
+    EXPECT_EQ(frame.journal.back(), "updat s=9");
+    EXPECT_EQ(session->target.mem.getbyte(0x2003), 9) << (boxes.empty() ? "" : boxes.back().text);
+    EXPECT_EQ(mtree->topLevelItem(0)->text(0), "s = 9");
+    views->monitors->command(341, mtree->topLevelItem(0));
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().caption, "Address of");
+    EXPECT_NE(boxes.back().text.find("2000"), std::string::npos) << boxes.back().text;
+    sendcmd(frame, "del /m *");
+    frame.dispatch(340);
+
+    while (d->innermost()->func->name == "main") frame.dispatch(203);
+    EXPECT_EQ(model->rowCount(), 0);   // add has no variables
+    frame.dispatch(335);
+    settle();
+    EXPECT_EQ(views->locals, nullptr);
+
+    frame.dispatch(340);
+    ASSERT_NE(views->monitors, nullptr);
+    sendcmd(frame, "monit 1+2");
+    QTreeWidget* tree = views->monitors->view();
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), "1+2 = 3");
+    views->monitors->command(342, tree->topLevelItem(0));
+    EXPECT_TRUE(d->monitors.empty());
+
+    // the data event editor lists the file-scope variables
+    vek::FileRecord* file = vek::findfile(d->di(), "main.c");
+    ASSERT_TRUE(file && !file->funcs.empty());
+    vek::VarRecord g = s;
+    g.name = "g";
+    g.sclass = vek::sc::FixExt;
+    g.value = 0x3000;
+    file->funcs.back()->vars.push_back(g);
+    formanswer() = [](FormDialog& f) { f.ok(); };
+    frame.dispatch(806);
+    EXPECT_EQ(frame.journal.back(), "dbreak /T:A  g {}");
+    ASSERT_EQ(d->events.size(), 1u);
+    EXPECT_NE(d->eventcommand(*d->events[0]).find(" g"), std::string::npos);
+    // its edit from the events browser keeps the access and takes the count
+    frame.dispatch(621);
+    ASSERT_NE(views->events, nullptr);
+    formanswer() = [](FormDialog& f) {
+        f.setfield(0, "4");   // the hit count
+        f.ok();
+    };
+    QTest::mouseDClick(views->events.data(), Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier, QPoint(4, 2));
+    ASSERT_EQ(d->events.size(), 1u);
+    EXPECT_EQ(d->events[0]->count, 4u);
+    EXPECT_EQ(d->events[0]->cls, 'D');
+
+    frame.dispatch(301);
+    ASSERT_NE(views->project, nullptr);
+    EXPECT_EQ(views->project->tabs()->count(), 3);
+    sendcmd(frame, "vars");
+    EXPECT_TRUE(hastitle("Application Variables Browser"));
+    const size_t windows = titles().size();
+    frame.dispatch(632);   // the same place: nothing new
+    EXPECT_EQ(titles().size(), windows);
+    frame.dispatch(630);
+    EXPECT_TRUE(hastitle("Current Function Variables Browser"));
+}
+
+}  // namespace
