@@ -21,7 +21,6 @@ namespace cpppc {
 namespace {
 
 constexpr uint8_t kTailCall = 0x40;  // call node: in tail position
-constexpr uint8_t kTrueOnEntry = 2;  // condition node: holds when the loop starts
 constexpr int kMaxTracked = 32;
 constexpr size_t kSearchBudget = 20000;  // states of the slot-sharing search
 

@@ -16,7 +16,6 @@ namespace cpppc {
 namespace {
 
 constexpr uint8_t kTailCall = 0x40;  // call node: in tail position
-constexpr uint8_t kTrueOnEntry = 2;  // for loop's condition: holds on entry
 
 bool isconstleaf(const ExprNode* e) { return isleaf(e) && !(e->leafbits & (leaf::Symbol | leaf::Literal)); }
 

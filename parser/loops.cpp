@@ -20,7 +20,6 @@ namespace cpppc {
 
 namespace {
 
-constexpr uint8_t kTrueOnEntry = 2;      // node flag of a for loop's condition
 constexpr uint32_t kMaxUnrolled = 4096;  // copies of an unrolled body, whatever the limit says
 constexpr int kMaxCandidates = 4;        // reduced addresses per loop
 

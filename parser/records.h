@@ -205,6 +205,9 @@ constexpr uint8_t Overlaid = 0x20;  // overlaid member of an anonymous union: ne
 constexpr uint8_t Scaled = 0x80;    // value of a pointer assignment already scaled (a = a + i)
 }
 
+// ExprNode::nflags: a for loop's condition that holds when the loop starts
+constexpr uint8_t kTrueOnEntry = 2;
+
 struct ExprNode {
     ExprNode* link = nullptr;     // pool chain
     TypeNode* type = nullptr;

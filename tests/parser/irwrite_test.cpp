@@ -447,7 +447,7 @@ TEST(IrDebug, FunctionEntryStartsItsLinkEntry) {
 TEST(IrDebug, FunctionsDescribeTheirReturnTypesAndLocals) {
     Scratch s;
     IrRun r = irrun(s, "int g;\nchar f(int n, char *p) { int k = n; short t = 2; return (char)(k + t + *p); }\n"
-                       "double h(void) { double d = 1.0; return d; }\nvoid v(void) { }\n", {"-x"});
+                       "double h(void) { double d = 1.0; return d; }\nvoid v(void) { }\n", {"-x", "-a2"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string list = debuglist(r);
     EXPECT_NE(list.find("file t.c\n"
