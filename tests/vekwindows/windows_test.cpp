@@ -12,6 +12,7 @@
 #include "vek/command/control/control.h"
 #include "vek/command/data/data.h"
 #include "vek/core/session/session.h"
+#include "vek/shell/sessions.h"
 #include "vek/shell/shellmain.h"
 #include "vek/views/machinedialogs.h"
 #include "vek/views/qt/eventdialogs.h"
@@ -327,6 +328,31 @@ TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
     EXPECT_EQ(titles().size(), windows);
     frame.dispatch(630);
     EXPECT_TRUE(hastitle("Current Function Variables Browser"));
+}
+
+}  // namespace
+
+namespace {
+
+// A session keeps the open memory windows and opens them again.
+TEST_F(Windows, SessionsKeepTheMemoryWindows) {
+    auto& frame = open();
+    auto& memory = vek::shell::sessionmemorywindows();
+    vek::shell::DataWindowPlace code{true, 0x100, 16, 1, 1, 4, 10, 310, 20, 170};
+    vek::shell::DataWindowPlace data{false, 0x2000, 8, 0, 4, 3, 0, 260, 0, 120};
+    memory.open(code, true);
+    memory.open(data, true);
+    EXPECT_TRUE(hastitle("code:0x100"));
+    EXPECT_TRUE(hastitle("data:0x2000"));
+    std::vector<vek::shell::DataWindowPlace> listed = memory.list();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(vek::shell::datavalue(listed[0]).substr(0, 7), "C,100,1");
+    EXPECT_EQ(vek::shell::datavalue(listed[1]), vek::shell::datavalue(data));
+    memory.closeall();
+    settle();
+    EXPECT_FALSE(hastitle("data:0x2000"));
+    EXPECT_TRUE(memory.list().empty());
+    (void)frame;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "vek/command/control/control.h"
 #include "vek/command/expr/expr.h"
@@ -18,6 +19,7 @@
 #include "vek/views/machineexports.h"
 #include "vek/views/projectexports.h"
 #include "vek/views/qt/sourceexports.h"
+#include "vek/shell/sessions.h"
 #include "vek/views/model/location.h"
 #include "vek/views/model/browsers.h"
 #include "vek/views/qt/eventdialogs.h"
@@ -162,6 +164,41 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
     // the extensions' window exports reach these windows while the set lives
     bindmachineexports(frame_, d_, machine);
     bindsourceexports(frame_, d_, sources, browsers);
+    // sessions keep the memory windows (their Data section)
+    shell::SessionMemoryWindows& sm = shell::sessionmemorywindows();
+    sm.list = [this] {
+        std::vector<shell::DataWindowPlace> out;
+        for (const QPointer<HostWindow>& h : machine.memory) {
+            MemoryView* v = h && h->pane(0) ? h->pane(0)->findChild<MemoryView*>() : nullptr;
+            if (!v) continue;
+            const MemoryWindow& m = v->model();
+            shell::DataWindowPlace p;
+            p.code = m.kind == CodeWindow;
+            p.start = m.start;
+            p.bytesperline = uint32_t(m.bytesperline);
+            p.ascii = m.ascii ? 1 : 0;
+            p.size = uint32_t(m.size);
+            p.format = uint32_t(m.format);
+            const QRect g = h->geometry();
+            p.left = g.x(), p.top = g.y(), p.right = g.x() + g.width() + 1, p.bottom = g.y() + g.height() + 1;
+            out.push_back(p);
+        }
+        return out;
+    };
+    sm.closeall = [this] {
+        for (const QPointer<HostWindow>& h : machine.memory)
+            if (h) delete h.data();
+        machine.memory.clear();
+    };
+    sm.open = [this](const shell::DataWindowPlace& p, bool placed) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%x", p.start);
+        MemoryWindow m = p.code ? codewindow(p.start) : datawindow(p.start, int(p.size), int(p.format), p.ascii != 0);
+        if (!p.code) m.setformat(int(p.size), int(p.format), p.ascii != 0, int(p.bytesperline));
+        HostWindow* h = openmemwin(frame_, d_, machine, std::move(m), QString(p.code ? "code:" : "data:") + text, false);
+        if (h && placed && p.right - p.left > 1 && p.bottom - p.top > 1)
+            h->setGeometry(p.left, p.top, p.right - p.left - 1, p.bottom - p.top - 1);
+    };
     machine.host.command = [this](const std::string& line) { sendcmd(frame_, line); };
     machine.host.openframe = [this](int f) {
         if (f < 0 || f >= int(d_.frames.size())) return;
@@ -229,6 +266,7 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
 }
 
 ViewSet::~ViewSet() {
+    shell::sessionmemorywindows() = {};
     unbindprojectexports();
     unbindsourceexports();
     unbindmachineexports();
