@@ -12,6 +12,7 @@
 #include "vek/command/control/control.h"
 #include "vek/command/data/data.h"
 #include "vek/core/session/session.h"
+#include "vek/core/support/symbols.h"
 #include "vek/shell/shellmain.h"
 #include "vek/views/machinedialogs.h"
 #include "vek/views/qt/eventdialogs.h"
@@ -158,6 +159,50 @@ TEST_F(Windows, MachineWindowsOpenFromTheMenuAndFollowTheStop) {
     sendcmd(frame, "wregs");
     settle();
     EXPECT_EQ(views->machine.regs, nullptr);
+}
+
+TEST_F(Windows, RegisterLabelOpensItsUpdateDialog) {
+    auto& frame = open();
+    frame.dispatch(310);
+    RegistersView* v = views->machine.rviews[0];
+    ASSERT_NE(v, nullptr);
+    const unsigned r3 = 4;
+    const RegField* field = nullptr;
+    for (const RegField& f : regfields())
+        if (f.reg == r3) field = &f;
+    ASSERT_NE(field, nullptr);
+    auto dclick = [&] {
+        const QPoint at(field->labelfirst * v->cellwidth() + 1, field->line * v->lineheight() + 1);
+        QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, at);
+    };
+    // a text that is neither a number nor a symbol beeps and keeps the dialog
+    std::vector<std::string> typed{"xyz", "", "0x1234"};
+    QString caption;
+    size_t next = 0;
+    formanswer() = [&](FormDialog& f) {
+        caption = f.windowTitle();
+        while (next < typed.size()) {
+            f.setfield(0, QString::fromStdString(typed[next++]));
+            if (f.ok()) return;
+        }
+    };
+    const int beeps = frame.beeps;
+    dclick();
+    EXPECT_EQ(caption, "Update $r3");
+    EXPECT_EQ(frame.beeps, beeps + 2);
+    EXPECT_EQ(d->s.target.regs.getreg(r3), 0x1234u);
+    EXPECT_NE(v->model().last.find("00001234"), std::string::npos);
+    // a symbol's exact name gives its value; Cancel writes nothing
+    const vek::ProgramSymbol* main = vek::symtab().head;
+    while (main && (main->name.empty() || main->name[0] == '.' || main->value == 0x1234)) main = main->next;
+    ASSERT_NE(main, nullptr);
+    typed = {main->name};
+    next = 0;
+    dclick();
+    EXPECT_EQ(d->s.target.regs.getreg(r3), main->value);
+    formanswer() = [](FormDialog&) {};
+    dclick();
+    EXPECT_EQ(d->s.target.regs.getreg(r3), main->value);
 }
 
 TEST_F(Windows, BrowsersAndEventsFromTheMenu) {
