@@ -205,6 +205,35 @@ TEST_F(Windows, RegisterLabelOpensItsUpdateDialog) {
     EXPECT_EQ(d->s.target.regs.getreg(r3), main->value);
 }
 
+TEST_F(Windows, CycleCounterIsEditedInTheRegistersWindow) {
+    auto& frame = open();
+    frame.dispatch(310);
+    RegistersView* v = views->machine.rviews[0];
+    ASSERT_NE(v, nullptr);
+    vek::ProgramSymbol* time = vek::rensym(".time");
+    ASSERT_NE(time, nullptr);
+    time->value = 12;
+    auto at = [&](int row, int col) { return QPoint(col * v->cellwidth() + 1, row * v->lineheight() + 1); };
+    QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, at(12, 30));
+    ASSERT_TRUE(v->cycleedit().active);
+    const int beeps = frame.beeps;
+    QTest::keyClicks(v, "7a");   // the tens digit, then a letter that beeps
+    EXPECT_EQ(d->now(), 72u);
+    EXPECT_EQ(frame.beeps, beeps + 1);
+    QTest::keyClick(v, Qt::Key_Return);
+    EXPECT_FALSE(v->cycleedit().active);
+    // a digit taking the counter past 32 bits beeps and writes nothing
+    QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, at(12, 22));
+    QTest::keyClicks(v, "9");
+    EXPECT_EQ(d->now(), 72u);
+    EXPECT_EQ(frame.beeps, beeps + 2);
+    // Refresh ends the edit
+    for (QMenuBar* bar : views->machine.regs->findChildren<QMenuBar*>())
+        for (QAction* a : bar->actions())
+            if (a->data().toInt() == 119) a->trigger();
+    EXPECT_FALSE(v->cycleedit().active);
+}
+
 TEST_F(Windows, BrowsersAndEventsFromTheMenu) {
     auto& frame = open();
     frame.dispatch(640);

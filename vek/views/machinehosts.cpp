@@ -165,7 +165,7 @@ void registermachineviews(MainWindow& frame, Debugger& d, MachineWindows& w) {
                                         auto* pane = new ViewPane(v);
                                         addstrip(pane, {{119, "Refresh"}, {118, "Save"}, {121, "Print"}},
                                                  [&d, v, c](int32_t id) {
-                                                     if (id == 119) v->refresh(true);
+                                                     if (id == 119) v->endedit(), v->refresh(true);
                                                      const std::string text = registertext(regsource(d, c));
                                                      if (id == 118)
                                                          savetext(v, "Save Variable Usage", "Register Files(*.reg)",
