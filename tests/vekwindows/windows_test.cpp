@@ -234,6 +234,41 @@ TEST_F(Windows, CycleCounterIsEditedInTheRegistersWindow) {
     EXPECT_FALSE(v->cycleedit().active);
 }
 
+TEST_F(Windows, CodeLinesOpenTheEventAndSymbolPopups) {
+    auto& frame = open();
+    const uint32_t pc = d->pc();
+    sendcmd(frame, "break @" + std::to_string(pc));
+    ASSERT_EQ(d->events.size(), 1u);
+    const vek::EventRecord& ev = *d->events[0];
+    ASSERT_TRUE(ev.enabled);
+    ASSERT_TRUE(views->machine.host.eventcommand);
+    std::vector<QString> items;
+    views->popupanswer = [&](QMenu& m) {
+        items.clear();
+        for (QAction* a : m.actions()) items.push_back(a->text());
+        return 801;
+    };
+    views->machine.host.eventcommand(pc, 0);   // the popup: On/Off chosen
+    EXPECT_EQ(items, (std::vector<QString>{"&On/Off", "&Delete", "&Edit"}));
+    EXPECT_FALSE(ev.enabled);
+    views->machine.host.eventcommand(pc, 801);   // Shift: straight on again
+    EXPECT_TRUE(ev.enabled);
+    views->machine.host.eventcommand(pc + 2, 0);   // no event there: nothing
+    EXPECT_TRUE(ev.enabled);
+    // a word of an instruction opens the symbol popup
+    const vek::ProgramSymbol* sym = vek::symtab().head;
+    while (sym && (sym->name.empty() || sym->name[0] == '.')) sym = sym->next;
+    ASSERT_NE(sym, nullptr);
+    items.clear();
+    views->popupanswer = [&](QMenu& m) {
+        for (QAction* a : m.actions()) items.push_back(a->text());
+        return 0;
+    };
+    views->machine.host.symbol(sym->name);
+    EXPECT_FALSE(items.empty());
+    views->popupanswer = nullptr;
+}
+
 TEST_F(Windows, BrowsersAndEventsFromTheMenu) {
     auto& frame = open();
     frame.dispatch(640);

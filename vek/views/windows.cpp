@@ -1,7 +1,9 @@
 // The views joined to the main window (see windows.h).
 #include "vek/views/windows.h"
 
+#include <QCursor>
 #include <QDockWidget>
+#include <QGuiApplication>
 #include <QFileDialog>
 #include <QMdiArea>
 #include <QMenu>
@@ -20,6 +22,7 @@
 #include "vek/views/qt/sourceexports.h"
 #include "vek/views/model/location.h"
 #include "vek/views/model/browsers.h"
+#include "vek/views/model/eventview.h"
 #include "vek/views/qt/eventdialogs.h"
 #include "vek/views/varmodel/varbind.h"
 
@@ -163,6 +166,31 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
     bindmachineexports(frame_, d_, machine);
     bindsourceexports(frame_, d_, sources, browsers);
     machine.host.command = [this](const std::string& line) { sendcmd(frame_, line); };
+    // a code line's event (its popup for id 0) and a word's symbol popup
+    machine.host.eventcommand = [this](uint32_t address, int id) {
+        const EventRecord* ev = nullptr;
+        for (const auto& e : d_.events)
+            if (e && !e->removed && (e->kind == 'a' || e->kind == 's') && e->address == address) ev = &*e;
+        if (!ev) return;
+        if (!id) {
+            QMenu menu(&frame_);
+            for (auto [item, text] : {std::pair{801, "&On/Off"}, {802, "&Delete"}, {803, "&Edit"}})
+                menu.addAction(text)->setData(item);
+            if (popupanswer) id = popupanswer(menu);
+            else if (QAction* a = menu.exec(QCursor::pos())) id = a->data().toInt();
+        }
+        if (id == 801) sendcmd(frame_, onoffcommand(*ev));
+        if (id == 802) sendcmd(frame_, deletecommand(*ev));
+        if (id == 803) {
+            CodeEventDialog dialog(frame_, &d_, ev->number);
+            dialog.issymbol = [](const std::string& name) { return rensym(name) != nullptr; };
+            shell::answerlater(dialog);
+            dialog.exec();
+        }
+    };
+    machine.host.symbol = [this](const std::string& word) {
+        wordpopup(word, QCursor::pos(), QGuiApplication::keyboardModifiers());
+    };
     machine.host.openframe = [this](int f) {
         if (f < 0 || f >= int(d_.frames.size())) return;
         d_.current = f;
