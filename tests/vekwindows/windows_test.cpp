@@ -1,5 +1,7 @@
 // The views in the main window over a real debugger: a program loaded and
 // stepped through the menu ids, the windows checked after each stop.
+#include <QLabel>
+#include <QSignalSpy>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
@@ -267,6 +269,33 @@ TEST_F(Windows, CodeLinesOpenTheEventAndSymbolPopups) {
     views->machine.host.symbol(sym->name);
     EXPECT_FALSE(items.empty());
     views->popupanswer = nullptr;
+}
+
+TEST_F(Windows, AFrozenBrowserIsNotRefilledUntilAutoRefresh) {
+    auto& frame = open();
+    frame.dispatch(630);
+    vek::VarTreePane* pane = views->varbrowsers[630];
+    ASSERT_NE(pane, nullptr);
+    auto status = [&] { return pane->strip()->findChild<QLabel*>("status")->text(); };
+    auto choose = [&](int id) {
+        for (QAction* a : pane->strip()->findChildren<QAction*>())
+            if (a->data().toInt() == id) a->trigger();
+    };
+    QSignalSpy refills(pane->model(), &QAbstractItemModel::modelReset);
+    EXPECT_EQ(status(), "Auto Refresh");
+    frame.dispatch(203);
+    const qsizetype live = refills.count();
+    EXPECT_GT(live, 0);
+    choose(148);
+    EXPECT_TRUE(pane->frozen);
+    EXPECT_EQ(status(), "Frozen");
+    frame.dispatch(203);
+    frame.dispatch(203);
+    EXPECT_EQ(refills.count(), live);
+    choose(147);   // refilled at once
+    EXPECT_FALSE(pane->frozen);
+    EXPECT_EQ(status(), "Auto Refresh");
+    EXPECT_EQ(refills.count(), live + 1);
 }
 
 TEST_F(Windows, BrowsersAndEventsFromTheMenu) {

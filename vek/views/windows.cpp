@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QDockWidget>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QFileDialog>
 #include <QMdiArea>
 #include <QMenu>
@@ -737,6 +738,20 @@ void ViewSet::openvarbrowser(int kind, bool values, bool locations) {
                         : kind == 631 ? "Current File Variables Browser"
                                       : "Application Variables Browser";
     host(title, pane);
+    // the Status menu: a frozen browser keeps its contents until set back
+    auto* status = new QLabel(QStringLiteral("Auto Refresh"), pane->strip());
+    status->setObjectName("status");
+    pane->strip()->setCornerWidget(status, Qt::TopRightCorner);
+    QMenu* menu = pane->strip()->addMenu(QStringLiteral("Status"));
+    for (auto [id, text] : {std::pair{147, "Auto Refresh"}, {148, "Frozen"}}) {
+        QAction* a = menu->addAction(text);
+        a->setData(id);
+        QObject::connect(a, &QAction::triggered, pane, [this, pane, status, kind, id = id, text = text] {
+            pane->frozen = id == 148;
+            status->setText(text);
+            if (!pane->frozen && kind != 1) fillvarbrowser(*pane, kind);
+        });
+    }
     fillvarbrowser(*pane, kind);
 }
 
