@@ -1,5 +1,7 @@
 // The views in the main window over a real debugger: a program loaded and
 // stepped through the menu ids, the windows checked after each stop.
+#include <QLabel>
+#include <QSignalSpy>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
@@ -12,6 +14,7 @@
 #include "vek/command/control/control.h"
 #include "vek/command/data/data.h"
 #include "vek/core/session/session.h"
+#include "vek/core/support/symbols.h"
 #include "vek/shell/sessions.h"
 #include "vek/shell/shellmain.h"
 #include "vek/views/machinedialogs.h"
@@ -159,6 +162,141 @@ TEST_F(Windows, MachineWindowsOpenFromTheMenuAndFollowTheStop) {
     sendcmd(frame, "wregs");
     settle();
     EXPECT_EQ(views->machine.regs, nullptr);
+}
+
+TEST_F(Windows, RegisterLabelOpensItsUpdateDialog) {
+    auto& frame = open();
+    frame.dispatch(310);
+    RegistersView* v = views->machine.rviews[0];
+    ASSERT_NE(v, nullptr);
+    const unsigned r3 = 4;
+    const RegField* field = nullptr;
+    for (const RegField& f : regfields())
+        if (f.reg == r3) field = &f;
+    ASSERT_NE(field, nullptr);
+    auto dclick = [&] {
+        const QPoint at(field->labelfirst * v->cellwidth() + 1, field->line * v->lineheight() + 1);
+        QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, at);
+    };
+    // a text that is neither a number nor a symbol beeps and keeps the dialog
+    std::vector<std::string> typed{"xyz", "", "0x1234"};
+    QString caption;
+    size_t next = 0;
+    formanswer() = [&](FormDialog& f) {
+        caption = f.windowTitle();
+        while (next < typed.size()) {
+            f.setfield(0, QString::fromStdString(typed[next++]));
+            if (f.ok()) return;
+        }
+    };
+    const int beeps = frame.beeps;
+    dclick();
+    EXPECT_EQ(caption, "Update $r3");
+    EXPECT_EQ(frame.beeps, beeps + 2);
+    EXPECT_EQ(d->s.target.regs.getreg(r3), 0x1234u);
+    EXPECT_NE(v->model().last.find("00001234"), std::string::npos);
+    // a symbol's exact name gives its value; Cancel writes nothing
+    const vek::ProgramSymbol* main = vek::symtab().head;
+    while (main && (main->name.empty() || main->name[0] == '.' || main->value == 0x1234)) main = main->next;
+    ASSERT_NE(main, nullptr);
+    typed = {main->name};
+    next = 0;
+    dclick();
+    EXPECT_EQ(d->s.target.regs.getreg(r3), main->value);
+    formanswer() = [](FormDialog&) {};
+    dclick();
+    EXPECT_EQ(d->s.target.regs.getreg(r3), main->value);
+}
+
+TEST_F(Windows, CycleCounterIsEditedInTheRegistersWindow) {
+    auto& frame = open();
+    frame.dispatch(310);
+    RegistersView* v = views->machine.rviews[0];
+    ASSERT_NE(v, nullptr);
+    vek::ProgramSymbol* time = vek::rensym(".time");
+    ASSERT_NE(time, nullptr);
+    time->value = 12;
+    auto at = [&](int row, int col) { return QPoint(col * v->cellwidth() + 1, row * v->lineheight() + 1); };
+    QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, at(12, 30));
+    ASSERT_TRUE(v->cycleedit().active);
+    const int beeps = frame.beeps;
+    QTest::keyClicks(v, "7a");   // the tens digit, then a letter that beeps
+    EXPECT_EQ(d->now(), 72u);
+    EXPECT_EQ(frame.beeps, beeps + 1);
+    QTest::keyClick(v, Qt::Key_Return);
+    EXPECT_FALSE(v->cycleedit().active);
+    // a digit taking the counter past 32 bits beeps and writes nothing
+    QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, at(12, 22));
+    QTest::keyClicks(v, "9");
+    EXPECT_EQ(d->now(), 72u);
+    EXPECT_EQ(frame.beeps, beeps + 2);
+    // Refresh ends the edit
+    for (QMenuBar* bar : views->machine.regs->findChildren<QMenuBar*>())
+        for (QAction* a : bar->actions())
+            if (a->data().toInt() == 119) a->trigger();
+    EXPECT_FALSE(v->cycleedit().active);
+}
+
+TEST_F(Windows, CodeLinesOpenTheEventAndSymbolPopups) {
+    auto& frame = open();
+    const uint32_t pc = d->pc();
+    sendcmd(frame, "break @" + std::to_string(pc));
+    ASSERT_EQ(d->events.size(), 1u);
+    const vek::EventRecord& ev = *d->events[0];
+    ASSERT_TRUE(ev.enabled);
+    ASSERT_TRUE(views->machine.host.eventcommand);
+    std::vector<QString> items;
+    views->popupanswer = [&](QMenu& m) {
+        items.clear();
+        for (QAction* a : m.actions()) items.push_back(a->text());
+        return 801;
+    };
+    views->machine.host.eventcommand(pc, 0);   // the popup: On/Off chosen
+    EXPECT_EQ(items, (std::vector<QString>{"&On/Off", "&Delete", "&Edit"}));
+    EXPECT_FALSE(ev.enabled);
+    views->machine.host.eventcommand(pc, 801);   // Shift: straight on again
+    EXPECT_TRUE(ev.enabled);
+    views->machine.host.eventcommand(pc + 2, 0);   // no event there: nothing
+    EXPECT_TRUE(ev.enabled);
+    // a word of an instruction opens the symbol popup
+    const vek::ProgramSymbol* sym = vek::symtab().head;
+    while (sym && (sym->name.empty() || sym->name[0] == '.')) sym = sym->next;
+    ASSERT_NE(sym, nullptr);
+    items.clear();
+    views->popupanswer = [&](QMenu& m) {
+        for (QAction* a : m.actions()) items.push_back(a->text());
+        return 0;
+    };
+    views->machine.host.symbol(sym->name);
+    EXPECT_FALSE(items.empty());
+    views->popupanswer = nullptr;
+}
+
+TEST_F(Windows, AFrozenBrowserIsNotRefilledUntilAutoRefresh) {
+    auto& frame = open();
+    frame.dispatch(630);
+    vek::VarTreePane* pane = views->varbrowsers[630];
+    ASSERT_NE(pane, nullptr);
+    auto status = [&] { return pane->strip()->findChild<QLabel*>("status")->text(); };
+    auto choose = [&](int id) {
+        for (QAction* a : pane->strip()->findChildren<QAction*>())
+            if (a->data().toInt() == id) a->trigger();
+    };
+    QSignalSpy refills(pane->model(), &QAbstractItemModel::modelReset);
+    EXPECT_EQ(status(), "Auto Refresh");
+    frame.dispatch(203);
+    const qsizetype live = refills.count();
+    EXPECT_GT(live, 0);
+    choose(148);
+    EXPECT_TRUE(pane->frozen);
+    EXPECT_EQ(status(), "Frozen");
+    frame.dispatch(203);
+    frame.dispatch(203);
+    EXPECT_EQ(refills.count(), live);
+    choose(147);   // refilled at once
+    EXPECT_FALSE(pane->frozen);
+    EXPECT_EQ(status(), "Auto Refresh");
+    EXPECT_EQ(refills.count(), live + 1);
 }
 
 TEST_F(Windows, BrowsersAndEventsFromTheMenu) {

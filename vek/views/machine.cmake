@@ -15,6 +15,9 @@ if(Qt6_FOUND)
   add_library(vekmachineviews STATIC ${CMAKE_CURRENT_LIST_DIR}/machineviews.cpp
               ${CMAKE_CURRENT_LIST_DIR}/machinedialogs.cpp)
   target_link_libraries(vekmachineviews PUBLIC vekmachinemodel Qt6::Widgets)
+  if(TARGET vekshell)
+    target_link_libraries(vekmachineviews PUBLIC vekshell)   # the cycle-counter edit
+  endif()
   set_target_properties(vekmachineviews PROPERTIES UNITY_BUILD OFF AUTOMOC OFF)
   target_compile_definitions(vekmachineviews PUBLIC QT_NO_KEYWORDS)
 endif()

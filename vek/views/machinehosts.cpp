@@ -6,6 +6,9 @@
 #include <QVBoxLayout>
 
 #include "vek/command/control/control.h"
+#include "vek/command/expr/expr.h"
+#include "vek/core/support/symbols.h"
+#include "vek/core/target/registers.h"
 #include "platform/files.h"
 #include "vek/core/support/output.h"
 #include "vek/shell/printing.h"
@@ -94,6 +97,27 @@ QMenuBar* addstrip(Pane* pane, std::initializer_list<std::pair<int32_t, const ch
     return strip;
 }
 
+// The update dialog of a register label: "Update $" and the register's
+// name; OK takes a program symbol's exact name or a whole number, else it
+// beeps and stays. True when a value was written.
+bool updatereg(MainWindow& frame, Debugger& d, int core, unsigned reg) {
+    const RegSource src = regsource(d, core);
+    const uint32_t pc = d.s.target.regs.getcorepc(unsigned(core));
+    FormDialog dialog(&frame, QString("Update $") + regname(reg));
+    const int field = dialog.addfield("Value", QString::asprintf("0x%x", src.getreg(reg)));
+    uint32_t value = 0;
+    dialog.onok = [&](FormDialog& f) {
+        const std::string text = f.field(field);
+        if (const ProgramSymbol* s = text.empty() ? nullptr : rensym(text)) value = s->value;
+        else if (!readnumber(text, value)) return frame.beep(), false;
+        return true;
+    };
+    if (!dialog.ask()) return false;
+    src.storereg(reg, value);
+    syncregs(d.s.target.regs.getcorepc(unsigned(core)) != pc);
+    return true;
+}
+
 }  // namespace
 
 void registermachineviews(MainWindow& frame, Debugger& d, MachineWindows& w) {
@@ -134,11 +158,14 @@ void registermachineviews(MainWindow& frame, Debugger& d, MachineWindows& w) {
                                     for (int c = 0; c < cores(frame, SplitRegs); ++c) {
                                         auto* v = new RegistersView(w.host, [&d, c] { return regsource(d, c); });
                                         v->running = [&d] { return d.flags.running.load() != 0; };
+                                        v->dialog = [&frame, &d, &w, c](unsigned reg) {
+                                            if (updatereg(frame, d, c, reg)) refreshmachineviews(d, w);
+                                        };
                                         w.rviews[size_t(c)] = v;
                                         auto* pane = new ViewPane(v);
                                         addstrip(pane, {{119, "Refresh"}, {118, "Save"}, {121, "Print"}},
                                                  [&d, v, c](int32_t id) {
-                                                     if (id == 119) v->refresh(true);
+                                                     if (id == 119) v->endedit(), v->refresh(true);
                                                      const std::string text = registertext(regsource(d, c));
                                                      if (id == 118)
                                                          savetext(v, "Save Variable Usage", "Register Files(*.reg)",

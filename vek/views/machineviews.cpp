@@ -308,6 +308,11 @@ void RegistersView::refresh(bool always) {
 }
 
 bool RegistersView::caret(int& row, int& col) const {
+    if (cycles_.active) {
+        row = cycles_.row;
+        col = cycles_.caret;
+        return true;
+    }
     if (!p_.editing) return false;
     row = p_.caretrow;
     col = p_.caretcol;
@@ -330,8 +335,13 @@ void RegistersView::mouseDoubleClickEvent(QMouseEvent* e) {
     int row, col;
     cellat(e->position().toPoint(), row, col);
     const RegSource s = source_();
+    cycles_.end();
     const RegClick c = regclick(p_, s, row, col, running && running());
     if (c.what == RegClick::Beep) beep();
+    if (c.what == RegClick::CycleEdit) {
+        if (p_.editing) regendedit(p_, s);
+        cycles_.start(col, row, s.cycles);
+    }
     if (c.what == RegClick::Dialog && dialog) dialog(regfields()[size_t(c.field)].reg);
     setFocus();
     viewport()->update();
@@ -342,12 +352,26 @@ void RegistersView::keyPressEvent(QKeyEvent* e) {
     if (t.isEmpty()) return;
     const char16_t c = t.at(0).unicode();
     const RegSource s = source_();
-    if (c >= 256 || !regtype(p_, s, char(c))) beep();
+    if (cycles_.active) {
+        uint32_t counter = s.cycles;
+        const auto typed = c < 256 ? cycles_.type(char(c), counter) : shell::CycleEdit::Typed::Beep;
+        if (typed == shell::CycleEdit::Typed::Beep) beep();
+        if (typed == shell::CycleEdit::Typed::Digit && s.setcycles) s.setcycles(counter);
+    } else if (c >= 256 || !regtype(p_, s, char(c))) {
+        beep();
+    }
     refresh(false);
     viewport()->update();
 }
 
+void RegistersView::endedit() {
+    cycles_.end();
+    regendedit(p_, source_());
+    viewport()->update();
+}
+
 void RegistersView::focusOutEvent(QFocusEvent* e) {
+    cycles_.end();
     regendedit(p_, source_());
     viewport()->update();
     CellView::focusOutEvent(e);

@@ -15,6 +15,7 @@
 #include "vek/views/machinemodel/memwin.h"
 #include "vek/views/machinemodel/regwin.h"
 #include "vek/views/machinemodel/stackwin.h"
+#include "vek/shell/fields.h"
 
 namespace vek::views {
 
@@ -127,6 +128,9 @@ class RegistersView : public CellView {
 public:
     RegistersView(ViewHost& host, std::function<RegSource()> source, QWidget* parent = nullptr);
     RegisterPane& model() { return p_; }
+    const shell::CycleEdit& cycleedit() const { return cycles_; }
+    // Ends an edit in progress (register or cycle counter).
+    void endedit();
     // Rebuilds the text; paints only when it changed unless always.
     void refresh(bool always);
     std::function<bool()> running;
@@ -143,6 +147,7 @@ protected:
 private:
     std::function<RegSource()> source_;
     RegisterPane p_;
+    shell::CycleEdit cycles_;
     std::vector<std::string> lines_;
 };
 

@@ -1,7 +1,10 @@
 // The views joined to the main window (see windows.h).
 #include "vek/views/windows.h"
 
+#include <QCursor>
 #include <QDockWidget>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QFileDialog>
 #include <QMdiArea>
 #include <QMenu>
@@ -22,6 +25,7 @@
 #include "vek/shell/sessions.h"
 #include "vek/views/model/location.h"
 #include "vek/views/model/browsers.h"
+#include "vek/views/model/eventview.h"
 #include "vek/views/qt/eventdialogs.h"
 #include "vek/views/varmodel/varbind.h"
 
@@ -200,6 +204,31 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
             h->setGeometry(p.left, p.top, p.right - p.left - 1, p.bottom - p.top - 1);
     };
     machine.host.command = [this](const std::string& line) { sendcmd(frame_, line); };
+    // a code line's event (its popup for id 0) and a word's symbol popup
+    machine.host.eventcommand = [this](uint32_t address, int id) {
+        const EventRecord* ev = nullptr;
+        for (const auto& e : d_.events)
+            if (e && !e->removed && (e->kind == 'a' || e->kind == 's') && e->address == address) ev = &*e;
+        if (!ev) return;
+        if (!id) {
+            QMenu menu(&frame_);
+            for (auto [item, text] : {std::pair{801, "&On/Off"}, {802, "&Delete"}, {803, "&Edit"}})
+                menu.addAction(text)->setData(item);
+            if (popupanswer) id = popupanswer(menu);
+            else if (QAction* a = menu.exec(QCursor::pos())) id = a->data().toInt();
+        }
+        if (id == 801) sendcmd(frame_, onoffcommand(*ev));
+        if (id == 802) sendcmd(frame_, deletecommand(*ev));
+        if (id == 803) {
+            CodeEventDialog dialog(frame_, &d_, ev->number);
+            dialog.issymbol = [](const std::string& name) { return rensym(name) != nullptr; };
+            shell::answerlater(dialog);
+            dialog.exec();
+        }
+    };
+    machine.host.symbol = [this](const std::string& word) {
+        wordpopup(word, QCursor::pos(), QGuiApplication::keyboardModifiers());
+    };
     machine.host.openframe = [this](int f) {
         if (f < 0 || f >= int(d_.frames.size())) return;
         d_.current = f;
@@ -747,6 +776,20 @@ void ViewSet::openvarbrowser(int kind, bool values, bool locations) {
                         : kind == 631 ? "Current File Variables Browser"
                                       : "Application Variables Browser";
     host(title, pane);
+    // the Status menu: a frozen browser keeps its contents until set back
+    auto* status = new QLabel(QStringLiteral("Auto Refresh"), pane->strip());
+    status->setObjectName("status");
+    pane->strip()->setCornerWidget(status, Qt::TopRightCorner);
+    QMenu* menu = pane->strip()->addMenu(QStringLiteral("Status"));
+    for (auto [id, text] : {std::pair{147, "Auto Refresh"}, {148, "Frozen"}}) {
+        QAction* a = menu->addAction(text);
+        a->setData(id);
+        QObject::connect(a, &QAction::triggered, pane, [this, pane, status, kind, id = id, text = text] {
+            pane->frozen = id == 148;
+            status->setText(text);
+            if (!pane->frozen && kind != 1) fillvarbrowser(*pane, kind);
+        });
+    }
     fillvarbrowser(*pane, kind);
 }
 

@@ -65,6 +65,9 @@ RegSource regsource(Debugger& d, int core) {
     r.setinstructions = [](uint32_t v) {
         if (ProgramSymbol* s = rensym(".nbins")) s->value = v;
     };
+    r.setcycles = [](uint32_t v) {
+        if (ProgramSymbol* s = rensym(".time")) s->value = v;
+    };
     return r;
 }
 

@@ -15,6 +15,7 @@ struct RegSource {
     std::function<void(unsigned, uint32_t)> storereg;
     uint32_t instructions = 0, lastcycles = 0, cycles = 0;
     std::function<void(uint32_t)> setinstructions;
+    std::function<void(uint32_t)> setcycles;
 };
 
 // The text of one core's registers and counters.
