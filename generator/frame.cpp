@@ -171,10 +171,14 @@ std::string genframe(Gen& G) {
             const ParamEntry& p = f.params[i];
             if (!p.reg) continue;
             bool live = !stored(p);
-            if (live && (f.frameflags & FF_EXTENDPARAMS) && p.type <= 5) {
+            // a narrow parameter arrives as its caller's int: the body may
+            // read the register as the parameter only once it is narrowed,
+            // whether or not the register is also stored in its slot
+            if ((f.frameflags & FF_EXTENDPARAMS) && p.type <= 5 && (live || setin(G.ex.readinplace, p.reg))) {
                 const char* k = extkind(p.type);
                 if (*k) putasm(G, "%p;", {exttext(k, p.reg)});
-            } else if (!live && (f.frameflags & FF_STOREPARAMS)) {
+            }
+            if (!live && (f.frameflags & FF_STOREPARAMS)) {
                 if (ispair(p.reg)) {
                     putasm(G, " stw %p,OFST+%l(r1);", {genregname(static_cast<uint8_t>(p.reg - 61)), p.offset});
                     putasm(G, " stw %p,OFST+%l(r1);", {genregname(static_cast<uint8_t>(p.reg - 60)), p.offset + 4});

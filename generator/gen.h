@@ -240,6 +240,7 @@ struct ExprState {
     int movedepth = 10;          // moves that may still nest
     uint8_t lasttype = 0;        // the type code of the last type class matched
     RegSet spent;                // parameter registers whose value is gone
+    RegSet readinplace;          // parameter registers read as the parameter's value
     std::array<CacheEntry, 10> cache{};
     uint32_t stamp = 1;
     int savedregs = 0;           // saved registers the frame made available

@@ -721,6 +721,7 @@ bool paramreg(Gen& G, GenNode* n, RegSet* s) {
             l.access = 0;
             l.index = 0;
             setdel(G.regs.scratch, p->reg);
+            setadd(G.ex.readinplace, p->reg);
             return true;
         }
         setdel(G.ex.spent, p->reg);

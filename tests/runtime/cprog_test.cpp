@@ -51,6 +51,19 @@ const char* const kDisjointLives =
      "  return 0;\n"
      "}\n";
 
+// Narrow parameters take what the caller passed as an int and must narrow
+// it themselves, in memory and in registers alike.
+const char* const kNarrowParams =
+    "unsigned result;\n"
+    "static unsigned g(unsigned short c) { return c + 1u; }\n"
+    "static int s8(signed char c) { return c - 1; }\n"
+    "static unsigned f(unsigned a, unsigned char b, unsigned short c) {\n"
+    "  unsigned char u = a; unsigned short w = 7; signed char sc = a; short ss = 0;\n"
+    "  u += 200; w = w * c + a; sc = sc + 100; ss = c * 3;\n"
+    "  return u + w + sc + ss + b;\n"
+    "}\n"
+    "int main(void) { result = g(99999) + s8(383) * 7 + f(99999, 300, 70000) + f(250, 511, 65535); return 0; }\n";
+
 const CProgram kPrograms[] = {
     {"calls_and_a_for_loop",
      "int result;\n"
@@ -219,6 +232,8 @@ const CProgram kPrograms[] = {
      70804},
     {"locals_with_disjoint_lives_share_slots", kDisjointLives, 23553, "-p-a2"},
     {"locals_with_disjoint_lives_share_registers", kDisjointLives, 23553},
+    {"narrow_parameters_in_memory", kNarrowParams, 49846, "-p-a2"},
+    {"narrow_parameters_in_registers", kNarrowParams, 49846},
     {"switches_on_constants_with_one_case_or_none_and_narrow_register_parameters",
      "int result;\n"
      "int g;\n"
