@@ -168,9 +168,10 @@ int laterload(Optimizer& o, InsnNode*& place, const InsnRow& row) {
 }
 
 // ---- M4: mr T,S ----
-// A plain move mr T,S: its two registers.
+// A plain move mr T,S: its two registers. Any other two-operand form
+// (add T,S, or T,S, ...) is no move.
 bool moveregs(const InsnNode* n, uint32_t& t, uint32_t& s) {
-    if (hasrec(n) || operandcount(n->text) != 2) return false;
+    if (!isrow(n, rowids().mr) || hasrec(n) || operandcount(n->text) != 2) return false;
     t = firstreg(n), s = parsereg(restops(n));
     return t && s;
 }

@@ -396,6 +396,9 @@ const Case kKept[] = {
     // the wider extension is read on the way
     {"and of two extensions, one read between", "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|use (r3)|blr",
      "extzb r3|extzh r4|stw r4,_x(r13)|and r3,r4|blr"},
+    // the extracted bit is added, not moved: a two-operand add is no move
+    {"extracted bit added", "extrwi r3,r0,3,29|extrwi r4,r0,1,23|add r3,r4|use (r3)|blr",
+     "extrwi r3,r0,3,29|extrwi r4,r0,1,23|add r3,r4|blr"},
 };
 
 TEST_F(Rewrites, FaultCasesStayRight) {
