@@ -23,6 +23,9 @@ void CodeStore::addchars(std::string_view text) {
 }
 
 std::string_view CodeStore::takeline(bool& ok) {
+    // a text claimed when the writing stood at a chunk's closing NUL starts
+    // in the next chunk, where the writing went on
+    if (readpos_ % kChunk == kChunk - 1) ++readpos_;
     size_t chunk = readpos_ / kChunk;
     ok = chunk < chunks_.size();
     if (!ok) return {};

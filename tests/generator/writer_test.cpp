@@ -283,5 +283,23 @@ TEST(CodeStore, TextAcrossChunks) {
     EXPECT_FALSE(ok) << "no chunk after the last";
 }
 
+// A node's text that begins when the writing has just filled a chunk: its
+// claimed position is the chunk's closing NUL, and reading it back must give
+// the text in the next chunk, not an empty one (a loop's start was lost so).
+TEST(CodeStore, TextClaimedAtAChunkEnd) {
+    cg::CodeStore st;
+    st.restart();
+    st.addchars(std::string(cg::CodeStore::kChunk - 3, 'x') + "`");
+    st.claim();
+    ASSERT_EQ(st.writepos() % cg::CodeStore::kChunk, cg::CodeStore::kChunk - 1);
+    st.addchars(" mtctr r3;`");
+    uint32_t start = st.claim();
+    st.setread(start);
+    bool ok = false;
+    std::string_view line = st.takeline(ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(line, " mtctr r3;`");
+}
+
 }  // namespace
 }  // namespace cgtest
