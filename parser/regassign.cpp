@@ -88,39 +88,25 @@ uint32_t regcandidates(Parser& P, TypeNode* t, uint32_t free) {
     }
 }
 
-int takereg(Parser& P, uint32_t cand) {
-    FuncState& F = P.fn;
-    if (cand & kFloatSet) {
-        for (int k = 0; k < 18; ++k) {
-            uint32_t bit = 1u << k;
-            if (cand & bit) {
-                F.freefloat &= ~bit;
-                F.floatmask &= ~bit;
-                return k + 19;
-            }
-        }
-        return 0;
-    }
-    if (cand & kPairSet) {
-        for (int k = 0; k < 17; ++k) {
-            uint32_t two = 3u << k;
-            if ((cand & two) == two) {
-                F.freeint &= ~two;
-                F.intmask &= ~two;
-                return k + 2;
-            }
-        }
-        return 0;
-    }
-    for (int k = 0; k < 18; ++k) {
-        uint32_t bit = 1u << k;
-        if (cand & bit) {
-            F.freeint &= ~bit;
-            F.intmask &= ~bit;
-            return k + 1;
+// The first register of a candidate set (a pair: two adjacent bits),
+// taken out of the free set and the never-taken mask; 0 when none.
+static int takefirst(uint32_t cand, uint32_t& free, uint32_t& mask, uint32_t unit, int count, int base) {
+    for (int k = 0; k < count; ++k) {
+        uint32_t bits = unit << k;
+        if ((cand & bits) == bits) {
+            free &= ~bits;
+            mask &= ~bits;
+            return k + base;
         }
     }
     return 0;
+}
+
+int takereg(Parser& P, uint32_t cand) {
+    FuncState& F = P.fn;
+    if (cand & kFloatSet) return takefirst(cand, F.freefloat, F.floatmask, 1u, 18, 19);
+    if (cand & kPairSet) return takefirst(cand, F.freeint, F.intmask, 3u, 17, 2);
+    return takefirst(cand, F.freeint, F.intmask, 1u, 18, 1);
 }
 
 int regtry(Parser& P, Symbol* s) {
