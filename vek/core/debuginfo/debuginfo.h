@@ -175,6 +175,10 @@ struct DebugSection {
 // tables cleared) when the debug information is damaged.
 bool builddebugtables(DebugInfo& di, const DebugSection& sec, LoadReport& report,
                       bool nodupfiles = false);
+// Renames the register variables of a function after its tables are read,
+// by the descriptor of its frame record (the registers the code generator
+// moved into free scratch registers); builddebugtables calls it.
+void fixupvars(FunctionRecord& func);
 
 // The #define tables of the files: for each module the cross references
 // after its module record and up to the next one. Texts are read within

@@ -122,32 +122,6 @@ uint32_t FrameHooks::framebaseatpc(RegisterFile& regs, const LineRecord* at)
     return base;
 }
 
-void fixupvars(FunctionRecord& func)
-{
-    if (!func.frame) return;
-    const uint32_t d = func.frame->descriptor;
-    if (d) {
-        const uint32_t n = d & 0x1F, s = (d >> 5) & 0x1F, c = (d >> 10) & 0x1F;
-        auto rename = [&](uint32_t& v) {
-            uint32_t e = 36 - v;
-            if (e >= c && e < c + n) v = 36 - (e - c + s);
-        };
-        for (VarRecord& v : func.vars) {
-            if (v.sclass == sc::Reg || v.sclass == sc::RFArg) rename(v.value);
-            if (v.sclass == sc::RFArg) v.value2 = 33 - v.value2 / 4;
-            if (v.sclass == sc::RegArg) rename(v.value2);
-        }
-        return;
-    }
-    const bool noframe = func.frame->line == func.frame->endline;
-    for (VarRecord& v : func.vars) {
-        if (v.sclass == sc::RFArg) v.value2 = 33 - v.value2 / 4;
-        if (v.sclass == sc::FirstArg) {
-            v.value2 = 33 - v.value / 4;
-            if (noframe) v.sclass = sc::Reg, v.value = v.value2;
-        }
-    }
-}
 
 double fromtgtfloat(const uint8_t* b, bool isdouble)
 {

@@ -63,10 +63,6 @@ struct FrameHooks {
     uint32_t lastframebase() const { return last; }
 };
 
-// Renames the register variables of a function after its tables are read,
-// by the descriptor of its frame record.
-void fixupvars(FunctionRecord& func);
-
 // ---- target floating point
 
 // IEEE single (4 bytes) or double (8), big-endian, to a host double. Both
