@@ -84,7 +84,7 @@ void qualifiers(Parser& P, uint16_t& word) {
         if (t->code == kw::Const || t->code == kw::Volatile) {
             uint16_t bit = t->code == kw::Const ? attr::Const : attr::Volatile;
             if ((word & bit) && !P.opt.c99)
-                putdiag(P, "repeated qualifier specification");
+                putdiag(P, "repeated qualifier");
             else
                 word |= bit;
             continue;
@@ -121,10 +121,10 @@ void addtypespec(Parser& P, uint32_t& bits, uint32_t bit) {
         return;
     }
     if (bit == kBitConst || bit == kBitVolatile) {
-        if (!P.opt.c99) putdiag(P, "repeated qualifier specification");
+        if (!P.opt.c99) putdiag(P, "repeated qualifier");
         return;
     }
-    putdiag(P, "repeated type specification");
+    putdiag(P, "repeated type keyword");
 }
 
 int declspecs(Parser& P, Decl& d, uint32_t allowed) {
@@ -179,7 +179,7 @@ int declspecs(Parser& P, Decl& d, uint32_t allowed) {
                 any = true;
                 if (!P.opt.c99 && (((bits & kBitConst) && (td->attributes & attr::Const)) ||
                                    ((bits & kBitVolatile) && (td->attributes & attr::Volatile))))
-                    putdiag(P, "repeated qualifier specification");
+                    putdiag(P, "repeated qualifier");
                 typedeftype = td->type;
                 s.value = td->value;
                 mergespace(P, &s, td->attributes);
@@ -206,7 +206,7 @@ int declspecs(Parser& P, Decl& d, uint32_t allowed) {
         for (const SpecType& st : kSpecTypes)
             if (st.bits == bits) s.type = P.types.*st.node;
         if (!s.type) {
-            putdiag(P, "illegal type specification");
+            putdiag(P, "illegal combination of type keywords");
             s.type = P.types.sint;
         }
     }

@@ -6,7 +6,7 @@ static unsigned table[2048];
 
 unsigned work(unsigned rounds)
 {
-    unsigned hash = 2166136261u, seed = 12345;
+    unsigned hash = 0x52E6B439u, seed = 0x1D2Bu;
     for (unsigned r = 0; r < rounds; r++) {
         for (unsigned i = 0; i < sizeof sieve; i++) sieve[i] = 1;
         unsigned primes = 0;
@@ -16,7 +16,7 @@ unsigned work(unsigned rounds)
             for (unsigned j = 2 * i; j < sizeof sieve; j += i) sieve[j] = 0;
         }
         for (unsigned i = 0; i < 2048; i++) {
-            seed = seed * 1103515245u + 12345u;
+            seed = seed * 0xF2A74DE5u + 0x3A2Du;
             table[i] = seed >> 8;
         }
         for (unsigned gap = 1024; gap; gap /= 2)
@@ -25,7 +25,7 @@ unsigned work(unsigned rounds)
                 for (; j >= gap && table[j - gap] > v; j -= gap) table[j] = table[j - gap];
                 table[j] = v;
             }
-        for (unsigned i = 0; i < 2048; i++) hash = (hash ^ table[i]) * 16777619u;
+        for (unsigned i = 0; i < 2048; i++) hash = (hash ^ table[i]) * 0x269E0D37u;
         hash += primes;
     }
     return hash;

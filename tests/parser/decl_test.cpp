@@ -300,12 +300,12 @@ TEST_P(BadDeclarations, Reported) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, BadDeclarations,
     testing::Values(
-        BadCase{"int int x;", "#error cpppc t.c:1(4+3) repeated type specification\n"},
-        BadCase{"short long x;", "#error cpppc t.c:1(6+4) illegal type specification\n"},
-        BadCase{"long long long x;", "#error cpppc t.c:1(10+4) illegal type specification\n"},
+        BadCase{"int int x;", "#error cpppc t.c:1(4+3) repeated type keyword\n"},
+        BadCase{"short long x;", "#error cpppc t.c:1(6+4) illegal combination of type keywords\n"},
+        BadCase{"long long long x;", "#error cpppc t.c:1(10+4) illegal combination of type keywords\n"},
         BadCase{"extern static int x;", "#error cpppc t.c:1(7+6) invalid storage class\n"},
         BadCase{"auto int x;", "#error cpppc t.c:1(0+4) illegal storage class\n"},
-        BadCase{"const const int x;", "#error cpppc t.c:1(6+5) repeated qualifier specification\n"},
+        BadCase{"const const int x;", "#error cpppc t.c:1(6+5) repeated qualifier\n"},
         BadCase{"struct S { int a; };\nstruct S { int b; };", "#error cpppc t.c:2(7) redefined tag name S\n"},
         BadCase{"struct S { int a; };\nunion S u;",
                 "#error cpppc t.c:2(6) redefined tag type S\n#error cpppc t.c:2 struct/union size unknown\n"},

@@ -1,4 +1,4 @@
-// Location specifications, the statement lookups at shared addresses, the
+// Location texts, the statement lookups at shared addresses, the
 // profiling counters and target strings.
 #include "harness.h"
 #include "vek/core/debuginfo/lookup.h"

@@ -1,6 +1,6 @@
 // Questions the rest of the debugger asks of the debug information: which
 // record covers an address, which statement starts there, where a source
-// line is; location specifications ("main.c:12.5", "f()", "@0x100") and the
+// line is; location texts ("main.c:12.5", "f()", "@0x100") and the
 // lookups of files and functions by name.
 #pragma once
 
