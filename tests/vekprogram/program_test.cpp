@@ -104,6 +104,9 @@ TEST_F(Program, Files) {
     run("record k.in; record j.in\nrecord\n");
     EXPECT_NE(dir->read("j.in").find("x 1\nx 2\n"), std::string::npos);
     EXPECT_NE(host.text.find("log file already opened"), std::string::npos) << host.text;
+    // a record whose writes fail says so when it ends
+    std::string full = run("record /dev/full\nx 1\nrecord\n");
+    EXPECT_NE((full + host.text).find("Can't write /dev/full"), std::string::npos) << full << host.text;
     run("output o.txt; x 1; output\n");
     EXPECT_NE(dir->read("o.txt").find("    1 = 1"), std::string::npos) << dir->read("o.txt");
     std::string out = run("path \"a|b\"; path\npath \"|c\"; path\n");

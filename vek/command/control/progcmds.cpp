@@ -56,7 +56,11 @@ Cursor cmdrecord(Debugger& d, Cursor text, int) {
     Cursor end;
     const std::string name = filename(text, end, true);
     if (name.empty()) {
-        if (d.journal) std::fclose(d.journal);
+        if (d.journal) {
+            // the record ends here: a write the buffer kept back may fail now
+            const bool ok = !std::ferror(d.journal);
+            if (std::fclose(d.journal) != 0 || !ok) puterror({"Can't write ", d.recordpath, "\n"});
+        }
         d.journal = nullptr;
         d.recordpath.clear();
         return end;
