@@ -17,6 +17,8 @@ TEST_F(Channels, OpenCloseAndOptions) {
     EXPECT_TRUE(dir->exists("out.txt"));
     EXPECT_EQ(run("fopen /c:3 /x nope/x.txt"), "#error: Unknown Option x nope/x.txt\n");
     EXPECT_EQ(run("fopen /c:3 nope/x.txt"), "#error: Can't Open:nope/x.txt\n");
+    // writes that fail are told when the channel closes
+    EXPECT_EQ(run("fopen /c:4 /dev/full\nfwrite /c:4 \"x\"\nfclose 4"), "#error: Can't write /dev/full\n");
 }
 
 TEST_F(Channels, AppendKeepsWhatIsThere) {

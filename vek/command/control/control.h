@@ -178,6 +178,9 @@ struct Options {
 };
 Cursor readoptions(Cursor text, const char* known, const char* valued, Options& o, bool leadingblank = false,
                    bool filename = false);
+// An absolute path ("/tmp/prog.o") after a command that takes a file name
+// is the name, not options: a word with a second '/' or a '.' in it.
+bool isabsolutepath(Cursor p);
 
 // Gives a row of the table its handler (the command libraries built on run
 // control install theirs at start-up); false when no row has that word.

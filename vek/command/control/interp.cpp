@@ -14,9 +14,7 @@
 
 namespace vek {
 
-// An absolute path ("/tmp/prog.o") after a command that takes a file name
-// is the name, not options: a word with a second '/' or a '.' in it.
-static bool isabsolutepath(Cursor p) {
+bool isabsolutepath(Cursor p) {
     for (Cursor q = p + 1; *q && uint8_t(*q) > ' ' && *q != ';'; ++q)
         if (*q == '/' || *q == '.') return true;
     return false;

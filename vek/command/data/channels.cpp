@@ -64,7 +64,13 @@ Cursor cmdfopen(Debugger&, Cursor text, int) {
     Cursor p = skipblanks(text);
     bool append = false;
     int32_t number = 0;
-    while (*p == '/') {
+    // an absolute file name is not options; "/c:n" and "/a/c:n" are
+    auto isname = [](Cursor w) {
+        for (Cursor q = w; *q && uint8_t(*q) > ' '; ++q)
+            if (*q == ':') return false;
+        return isabsolutepath(w);
+    };
+    while (*p == '/' && !isname(p)) {
         ++p;
         while (*p && uint8_t(*p) > ' ') {
             const char c = char(std::toupper(uint8_t(*p)));
@@ -135,7 +141,9 @@ Cursor cmdfclose(Debugger&, Cursor text, int) {
     auto& list = datastate().channels;
     for (auto it = list.begin(); it != list.end(); ++it)
         if (it->number == number) {
-            std::fclose(it->file);
+            // the channel's buffered writes reach the file now
+            const bool ok = !std::ferror(it->file);
+            if (std::fclose(it->file) != 0 || !ok) puterror({"Can't write ", it->path, "\n"});
             list.erase(it);
             return p;
         }
