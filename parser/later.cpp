@@ -10,6 +10,7 @@
 #include "parser/exprtree.h"
 #include "parser/irwrite.h"
 #include "parser/parser.h"
+#include "parser/tokencodes.h"
 
 namespace cpppc {
 
@@ -48,6 +49,61 @@ bool frameescapes(Parser& P) {
         for (Symbol* s = c->locals; s; s = s->next)
             if ((s->sclass == sc::Auto || s->sclass == sc::Register) && (s->flags & sf::AddrTaken)) return true;
     return false;
+}
+
+// ---- locals that nothing uses ----
+
+bool unusedlocal(const Symbol* s) {
+    return (s->sclass == sc::Auto || s->sclass == sc::Register) && !(s->flags & sf::Referenced);
+}
+
+// An initialization of a local that nothing reads leaves only its value,
+// or nothing when the value has no side effects.
+void dropinits(Parser& P, ExprNode** slot) {
+    ExprNode* e = *slot;
+    if (!e) return;
+    if (e->op == opc::Comma) {
+        dropinits(P, &e->left);
+        dropinits(P, &e->right);
+        if (!e->left || !e->right) *slot = e->left ? e->left : e->right;
+        return;
+    }
+    if (e->op != tok::Assign || !isnamedcontents(e->left) || !(e->left->leafbits & leaf::InitTarget) ||
+        !unusedlocal(e->left->sym))
+        return;
+    *slot = isfree(P, e->right) ? nullptr : e->right;
+    if (!*slot) dropexpr(P, e->right);
+}
+
+void nameduses(Parser& P, StmtNode* st);
+
+// Every local that a tree still names keeps its storage.
+void namedin(Parser& P, ExprNode* e) {
+    while (e) {
+        if (e->op == opc::Leaf) {
+            if ((e->leafbits & leaf::Symbol) && e->sym && unusedlocal(e->sym)) e->sym->flags |= sf::Referenced;
+            return;
+        }
+        if (e->op == opc::Sequence)
+            for (StmtNode* t = e->stmts; t; t = t->next) nameduses(P, t);
+        namedin(P, e->left);
+        namedin(P, e->middle);
+        e = e->right;
+    }
+}
+
+void nameduses(Parser& P, StmtNode* st) {
+    if (!st || st->kind == sk::Break || st->kind == sk::Continue) return;  // their body is the loop they leave
+    if (st->kind == sk::Compound) {
+        for (StmtNode* t = st->body; t; t = t->next) nameduses(P, t);
+        return;
+    }
+    if (st->kind == sk::Expr || st->kind == sk::DeferredInit) dropinits(P, &st->expr);
+    namedin(P, st->expr);
+    namedin(P, st->init);
+    namedin(P, st->incr);
+    nameduses(P, st->body);
+    if (st->kind == sk::If) nameduses(P, st->aux);
 }
 
 void lowerexpr(Parser& P, ExprNode* e, uint16_t width) {
@@ -685,6 +741,7 @@ void lowerfunc(Parser& P, StmtNode* body) {
     F.callsmade = 0;
     F.tailcalls = 0;
     F.tailok = !frameescapes(P);
+    nameduses(P, body);
     if (body) lowerstmt(P, body);
 }
 

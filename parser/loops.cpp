@@ -255,7 +255,7 @@ bool bodylabels(const StmtNode* loop) {
 // ---- strength reduction ----
 
 struct Candidate {
-    ExprNode* base = nullptr;   // an address leaf or an invariant expression
+    ExprNode* base = nullptr;   // an address leaf or an invariant expression (none: only the index is reduced)
     ExprNode* index = nullptr;  // the scaled index (the variable, v * k or v << k)
     int32_t scale = 1;          // bytes per step of the variable
     std::vector<ExprNode*> adds;
@@ -293,9 +293,19 @@ struct Reducer {
         if (!scale) return false;
         ExprNode* base = e->left;
         bool named = isnamedaddr(base);
-        if (!named && !invariant(base, facts, {})) return false;
+        if (!named && !invariant(base, facts, {})) {
+            // a base that may change: the scaled index alone gets a temporary
+            if (scale == 1 || isretyped(e->right) || !sametype(P, e->right->type, var->type)) return false;
+            base = nullptr;
+        }
         for (Candidate& c : cands) {
-            if (!sameexpr(P, c.index, e->right, 1) || !sametype(P, c.base->type, base->type)) continue;
+            if (!sameexpr(P, c.index, e->right, 1) || !c.base != !base) continue;
+            if (!base) {
+                c.adds.push_back(e);
+                c.uses += 1;
+                return true;
+            }
+            if (!sametype(P, c.base->type, base->type)) continue;
             bool match = named ? isnamedaddr(c.base) && c.base->sym == base->sym
                                : !isnamedaddr(c.base) && sameexpr(P, c.base, base, 1);
             if (!match) continue;
@@ -372,6 +382,67 @@ ExprNode* templeaf(Parser& P, Symbol* t, TypeNode* type) {
 }
 
 uint16_t addweight(uint16_t w, uint32_t n) { return static_cast<uint16_t>(std::min<uint32_t>(w + n, 0xFFFF)); }
+
+// The scaled index of a candidate whose base may change becomes a
+// temporary of the index's type: set to the start value times the scale
+// before the loop and stepped by the scale beside the variable. The one
+// with the smallest step is noted for the loop's test.
+void reduceindex(Parser& P, StmtNode* loop, ExprNode* set, Candidate& c, bool up, uint32_t cost, LoopNote& n) {
+    TypeNode* type = c.index->type;
+    Symbol* t = newitemp(P, type);
+    uint32_t scale = static_cast<uint32_t>(c.scale);
+    ExprNode* value = isintconst(set->right)
+                          ? mkconst(P, narrowvalue(P, set->right->value * scale, type), type)
+                          : mknode(P, 99, type, copyleaf(P, set->right), mkconst(P, scale, type));
+    ExprNode* target = templeaf(P, t, type);
+    target->leafbits |= leaf::InitTarget;
+    appendcomma(P, &loop->init, mknode(P, tok::Assign, type, target, value));
+    appendcomma(P, &loop->incr, mknode(P, up ? 81 : 82, type, templeaf(P, t, type), mkconst(P, scale, type)));
+    for (ExprNode* add : c.adds) add->right = templeaf(P, t, type);
+    t->weight = addweight(t->weight, cost * (c.uses + 1) + 1);
+    Symbol* var = set->left->sym;
+    uint32_t drop = cost * c.uses;
+    var->weight = static_cast<uint16_t>(var->weight > drop ? var->weight - drop : 0);
+    if (!n.indextemp || scale < n.indexstep) {
+        n.indextemp = t;
+        n.indextype = type;
+        n.indexstep = scale;
+    }
+}
+
+// The loop's test moves onto the noted index temporary: v op b becomes
+// t op b × step. Only where every value of v that the test sees, times the
+// step, stays in v's type: a constant start, a test that the steps move
+// towards failing, and a bound (past it by one for <= and >=) whose
+// product does not wrap.
+bool rewritetest(Parser& P, LoopNote& n, ExprNode* set) {
+    StmtNode* loop = n.loop;
+    ExprNode* cond = loop->expr;
+    if (loop->kind != sk::For || !n.indextemp || !set || !isintconst(set->right) || !cond) return false;
+    if (!iscompare(cond->op) || !issymleaf(cond->left, n.var) || !isintconst(cond->right)) return false;
+    if (cond->left->value != 0 || !sametype(P, cond->left->type, n.indextype) ||
+        !sametype(P, cond->right->type, n.indextype))
+        return false;
+    TypeNode* vt = cond->left->type;
+    int64_t s = asnumber(P, set->right->value, vt);
+    int64_t b = asnumber(P, cond->right->value, vt);
+    int64_t last = b;  // the value at which the test fails
+    switch (cond->op) {
+    case 75: if (!n.up) return false; break;                           // <
+    case 78: if (!n.up) return false; last = b + 1; break;             // <=
+    case 77: if (n.up) return false; break;                            // >
+    case 76: if (n.up) return false; last = b - 1; break;              // >=
+    case 80: if (n.up ? s > b : s < b) return false; break;            // !=
+    default: return false;
+    }
+    int64_t k = n.indexstep;
+    if (!fits(P, last, vt) || !fits(P, s * k, vt) || !fits(P, last * k, vt) || !fits(P, b * k, vt)) return false;
+    cond->left = templeaf(P, n.indextemp, n.indextype);
+    cond->right = mkconst(P, static_cast<uint32_t>(b * k), cond->right->type);
+    n.indextemp->weight = addweight(n.indextemp->weight, n.cost);
+    n.var->weight = static_cast<uint16_t>(n.var->weight > n.cost ? n.var->weight - n.cost : 0);
+    return true;
+}
 
 }  // namespace
 
@@ -600,9 +671,14 @@ StmtNode* reducestrength(Parser& P, StmtNode* loop, Symbol* var, uint32_t start)
     uint32_t cost = 2u * static_cast<uint32_t>(P.ex.loopdepth) + 1;
     bool up = step->op == 81;
     bool any = false;
+    LoopNote n;
     for (int k = 0; k < kMaxCandidates && k < static_cast<int>(r.cands.size()); ++k) {
         Candidate& c = r.cands[k];
         if (c.scale == 1 && c.uses < 3 && covered < bodyrefs) continue;
+        if (!c.base) {
+            reduceindex(P, loop, set, c, up, cost, n);
+            continue;
+        }
         // the temporary holds a whole address, whatever the space of the sum
         TypeNode* type = pointerto(P, basetype(c.rep->type)->subtype, 0);
         Symbol* t = newitemp(P, type);
@@ -639,7 +715,13 @@ StmtNode* reducestrength(Parser& P, StmtNode* loop, Symbol* var, uint32_t start)
         var->weight = static_cast<uint16_t>(var->weight > drop ? var->weight - drop : 0);
         any = true;
     }
-    if (any) note(P, loop, var);
+    if (any || n.indextemp) {
+        LoopNote& kept = note(P, loop, var);
+        kept.indextemp = n.indextemp;
+        kept.indextype = n.indextype;
+        kept.indexstep = n.indexstep;
+        kept.cost = cost;
+    }
     return loop;
 }
 
@@ -675,7 +757,11 @@ void finishloops(Parser& P, StmtNode* body) {
         ExprNode* set = loop->init ? findinduction(P, loop->init, step->left) : nullptr;
         uint32_t counted = loop->kind == sk::CountedLoop ? refsexpr(loop->expr, n.var) : 0;
         uint32_t own = 1 + (set ? 1 : 0) + counted;
-        if (refsstmt(body, n.var) != own) continue;
+        uint32_t refs = refsstmt(body, n.var);
+        // the test alone still reads the variable: it may move onto a temporary
+        if (refs == own + 1 && loop->kind == sk::For && refsexpr(loop->expr, n.var) == 1 && rewritetest(P, n, set))
+            refs = own;
+        if (refs != own) continue;
         unlinkcomma(&loop->incr, step);
         if (set && !counted) unlinkcomma(&loop->init, set);
         if (!counted) {

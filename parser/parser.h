@@ -415,6 +415,10 @@ struct LoopNote {
     uint32_t start = 0;
     bool up = true;
     bool unrolled = false;
+    Symbol* indextemp = nullptr;  // the reduced index with the smallest step, for the loop's test
+    TypeNode* indextype = nullptr;
+    uint32_t indexstep = 0;
+    uint32_t cost = 0;            // weight of one use inside the loop
 };
 
 // What an inline expansion in progress keeps; saved and restored around

@@ -182,6 +182,24 @@ void assignregs(Parser& P, StmtNode* body) {
     }
 }
 
+namespace {
+
+// A local that nothing reads or writes, or a parameter that nothing names
+// and that arrives on the stack.
+bool unused(const Symbol* s) {
+    switch (s->sclass) {
+    case sc::Auto:
+    case sc::Register:
+        return !(s->flags & sf::Referenced) && !isfunction(s->type);
+    case sc::Param:
+    case sc::RegParam:
+        return !(s->flags & (sf::Referenced | sf::RegPassed));
+    default: return false;
+    }
+}
+
+}  // namespace
+
 void decidelocals(Parser& P, StmtNode* block) {
     FuncState& F = P.fn;
     std::vector<Symbol*> list;
@@ -195,6 +213,11 @@ void decidelocals(Parser& P, StmtNode* block) {
             putdiagat(P, s->useline, s->usecolumn, namelength(s->name), "%.*s undefined", namelength(s->name),
                       nametext(s->name));
             s->flags |= sf::Declared;
+        }
+        if (unused(s)) {
+            // no storage, no records: nothing names it
+            s->sclass = sc::Extern;
+            continue;
         }
         if (s->sclass == sc::Alias) continue;
         if (s->sclass == sc::Register && !(s->flags & (sf::Untracked | sf::Expanding)) && regtry(P, s)) {
