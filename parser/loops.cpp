@@ -721,6 +721,7 @@ StmtNode* reducestrength(Parser& P, StmtNode* loop, Symbol* var, uint32_t start)
         kept.indextype = n.indextype;
         kept.indexstep = n.indexstep;
         kept.cost = cost;
+        kept.up = up;
     }
     return loop;
 }

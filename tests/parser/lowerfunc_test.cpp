@@ -87,6 +87,12 @@ INSTANTIATE_TEST_SUITE_P(
               {},
               {"145 0x3FFFF 0x0 1", "129 -8"},
               {}},
+        Shape{"unnamed_locals_and_stack_parameters_take_no_frame_and_no_records",
+              "int g(int);\nint f(int p1, int p2, int p3, int p4, int p5, int p6, int p7, int p8, int spare)"
+              " { int a; char cbuf[10]; double dd; a = g(1); return a; }\n",
+              {"-a2", "-x"},
+              {"129 -4\n", "148 \"a\"", "148 \"p8\""},
+              {"cbuf", "\"dd\"", "spare"}},
         Shape{"only_register_locals_with_a2",
               "int f(int n) { register int r = 0; int m = 0; while (n--) { r += n; m += r; } return r + m; }\n",
               {"-a2"},
