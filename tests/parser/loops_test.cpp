@@ -36,6 +36,7 @@ TEST_P(LoopRewrite, Dump) {
 }
 
 const char* kArrays = "int a[10]; int g; unsigned char buf[256];\n";
+const char* kChanging = "int *gp; short *sp; int g; int h(void);\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LoopRewrite,
@@ -126,6 +127,42 @@ INSTANTIATE_TEST_SUITE_P(
                  "int f(int *q) { int k, s = 0; do { k = *q; *q = k + 1; s += k; } while (s < 100); return s; }",
                  {},
                  {"do", "body\n", "expr: (= int k:int (ind int q:ptr(int)))"},
+                 {}},
+        LoopCase{"a base the loop may change: its index is stepped and the test moves onto it",
+                 std::string(kChanging) + "void f(void) { int i; for (i = 0; i < 100; i++) gp[i] = h(); }",
+                 {},
+                 {"init: (= int .itmp_1.:int 0:int)", "test: (< int .itmp_1.:int 400:int)",
+                  "incr: (+= int .itmp_1.:int 4:int)", "(ind int (+ ptr(int) gp:ptr(int) .itmp_1.:int))"},
+                 {"i:int"}},
+        LoopCase{"counting down past zero: the bound scales with its sign",
+                 std::string(kChanging) + "void f(void) { int i; for (i = 5; i >= -5; i--) gp[i] = h(); }",
+                 {},
+                 {"init: (= int .itmp_1.:int 20:int)", "test: (>= int .itmp_1.:int -20:int)",
+                  "incr: (-= int .itmp_1.:int 4:int)"},
+                 {"i:int"}},
+        LoopCase{"the smallest step is tested with its own temporary",
+                 std::string(kChanging) + "void f(void) { int i; for (i = 0; i < 9; i++) { sp[i] = 0; gp[i] = h(); } }",
+                 {},
+                 {"init: (, int (= int .itmp_1.:int 0:int) (= int .itmp_2.:int 0:int))",
+                  "test: (< int .itmp_1.:int 18:int)",
+                  "incr: (, int (+= int .itmp_1.:int 2:int) (+= int .itmp_2.:int 4:int))"},
+                 {"i:int"}},
+        LoopCase{"an unsigned bound scales past the signed range",
+                 std::string(kChanging) +
+                     "void f(void) { unsigned u; for (u = 0; u < 0x30000000u; u++) { gp[u] = h(); if (g) break; } }",
+                 {},
+                 {"test: (< int .itmp_1.:uint 3221225472:uint)"},
+                 {"u:uint"}},
+        LoopCase{"a scaled bound that does not fit keeps the test on the variable",
+                 std::string(kChanging) +
+                     "void f(void) { int i; for (i = 0; i < 0x20000000; i++) { gp[i] = h(); if (g) break; } }",
+                 {},
+                 {"test: (< int i:int 536870912:int)", "incr: (, int (+= int i:int 1:int) (+= int .itmp_1.:int 4:int))"},
+                 {}},
+        LoopCase{"a variable read after its loop keeps the test",
+                 std::string(kChanging) + "int f(void) { int i; for (i = 0; i < 100; i++) gp[i] = h(); return i; }",
+                 {},
+                 {"test: (< int i:int 100:int)"},
                  {}},
         LoopCase{"a global read stays in a loop that calls",
                  "int h(void);\nint g;\nint f(void) { int i, k, s = 0; for (i = 0; i < 5; i++) { k = g; s += k + h(); } return s; }",
