@@ -50,8 +50,8 @@ static void clear(void)
    its loop's test move onto the index. */
 static void indexed(void)
 {
-    int i0, i1, i2, i3, i4, i5, i6, i7, i8, i9, i10, i11;
-    unsigned u0, u1, u2;
+    int i0, i1, i2, i3, i4, i5, i6, i7, i8, i9, i10, i11, i12;
+    unsigned u0, u1, u2, u3;
     gp = buf;
     for (i0 = 0; i0 < 10; i0++) gp[i0] = next();
     CHECK(sum(0, 24) == 55 && buf[9] == 10 && buf[10] == 0);
@@ -105,6 +105,11 @@ static void indexed(void)
     clear();
     for (i11 = 0; i11 < 4; i11++) gp[i11 * 2] = next();
     CHECK(buf[0] == 1 && buf[6] == 4 && buf[7] == 0 && sum(0, 24) == 10);
+    clear();
+    /* counted loops (no call) over the changing base */
+    for (i12 = 0; i12 < 5; i12++) gp[i12] = 7;
+    for (u3 = 20; u3 != 17; u3--) gp[u3] = 1;
+    CHECK(buf[4] == 7 && buf[5] == 0 && buf[18] == 1 && buf[17] == 0 && sum(0, 24) == 38);
 }
 
 int main(void)
