@@ -217,6 +217,7 @@ void decidelocals(Parser& P, StmtNode* block) {
         if (unused(s)) {
             // no storage, no records: nothing names it
             s->sclass = sc::Extern;
+            s->flags |= sf::LaidOut;
             continue;
         }
         if (s->sclass == sc::Alias) continue;

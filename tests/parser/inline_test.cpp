@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExpandCase{"an unused parameter still runs its argument once",
                    "y = u(h());",
                    {},
-                   {"local a class 139 flags 0x000004", "expr: (call int &h:ptr(fn(int)))", "goto .return_1.: (= int y:int 7:int)"}},
+                   {"local a class 139 flags 0x040004", "expr: (call int &h:ptr(fn(int)))", "goto .return_1.: (= int y:int 7:int)"}},
         ExpandCase{"with -nc every used argument is assigned",
                    "y = f(x);",
                    {"-nc"},

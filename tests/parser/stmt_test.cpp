@@ -195,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "function f\n"
                  "  compound\n"
                  "    local .itmp_1. class 128 flags 0x040006 value 4294967294: ptr(int)\n"
-                 "    local i class 139 flags 0x004004 value 0: int\n"
+                 "    local i class 139 flags 0x044004 value 0: int\n"
                  "    counted flags 0x100\n"
                  "      init: (= ptr(int) .itmp_1.:ptr(int) &a:ptr(int))\n"
                  "      test: 10:int\n"
