@@ -1,6 +1,7 @@
-/* Heavily used globals and statics inside functions that make calls:
-   arrays, scalars of every integer width, pointers, block statics and externs,
-   and blocks that a goto or a case label enters in the middle. */
+/* Heavily used objects inside functions that make calls: arrays of data
+   and of the frame, scalars of every integer width, pointers, block
+   statics and externs, and blocks that a goto or a case label enters in
+   the middle. */
 #include "e2e.h"
 
 int gi;
@@ -41,6 +42,19 @@ void pointers(void)
     }
     CHECK(gp == &garr[8] && gp[-1] == 9 && garr[0] == 2);
     CHECK(&garr[4] - gp == -4);
+}
+
+/* An array of the frame. */
+int sum(int n)
+{
+    int loc[8], i, s = 0;
+    for (i = 0; i < 8; i++)
+        loc[i] = bump(i);
+    for (i = 0; i < n; i++) {
+        loc[i & 7] += 2;
+        s += loc[(i + 3) & 7] + bump(loc[1]);
+    }
+    return s + loc[0] + loc[7];
 }
 
 /* Statics and externs of inner blocks. */
@@ -112,6 +126,7 @@ int main(void)
     int before, b;
     widths();
     pointers();
+    CHECK(sum(10) == 120);
     before = gi;
     b = blocks(12);
     CHECK(gi == before + 4);
