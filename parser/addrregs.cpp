@@ -11,6 +11,8 @@
 // past its front (a case label of a switch outside it, or any goto label
 // inside it) gets no address registers. The link ends with the block: a
 // reference after it uses the object directly.
+#include <vector>
+
 #include "parser/exprtree.h"
 #include "parser/parser.h"
 
@@ -31,11 +33,18 @@ bool ownsbody(const StmtNode* st) { return st->kind != sk::Break && st->kind != 
 // Calls outside tail position in a tree (statement expressions included).
 bool nontailcall(const Parser& P, const StmtNode* st);
 
-bool nontailcall(const Parser& P, const ExprNode* e) {
-    for (; e; e = e->right) {
+// A work list rather than recursion: a long chain `a + b + ...` costs no stack.
+bool nontailcall(const Parser& P, const ExprNode* root) {
+    std::vector<const ExprNode*> work{root};
+    while (!work.empty()) {
+        const ExprNode* e = work.back();
+        work.pop_back();
+        if (!e) continue;
         if (e->op == opc::Call && (!P.fn.tailok || !(e->nflags & kCallFlagTail))) return true;
         if (e->stmts && nontailcall(P, e->stmts)) return true;
-        if (nontailcall(P, e->left) || nontailcall(P, e->middle)) return true;
+        work.push_back(e->left);
+        work.push_back(e->middle);
+        work.push_back(e->right);
     }
     return false;
 }
