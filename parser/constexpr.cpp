@@ -19,8 +19,6 @@ namespace cpppc {
 
 namespace {
 
-constexpr uint32_t kBlockAlias = 0x800000;  // symbol flag of the lowering: keep the symbol itself
-
 // ((x & m) >> k) == c or != c, for c of 0 or 1.
 void testshift(ExprNode* e) {
     ExprNode* s = e->left;
@@ -109,7 +107,7 @@ private:
                 putdiag(P, "%s", msg);
             return;
         }
-        if (isnamed(e) && e->sym->blocklink && !(e->sym->flags & kBlockAlias)) {
+        if (isnamed(e) && e->sym->blocklink && !(e->sym->flags & sf::AddrRegister)) {
             Symbol* alias = e->sym->blocklink;
             if (!(e->leafbits & leaf::Contents)) {
                 e->sym = alias;

@@ -239,7 +239,8 @@ namespace {
 // Whether putdebugsym describes a symbol at all.
 bool described(Parser& P, Symbol* s) {
     if (!s->name || nametext(s->name)[0] == '.') return false;
-    if (s->sclass == sc::Extern || s->sclass == sc::AddrReg || isfunction(s->type)) return false;
+    if (s->sclass == sc::Extern || s->sclass == sc::AddrReg || (s->flags & sf::AddrRegister) || isfunction(s->type))
+        return false;
     if (s->sclass == sc::Typedef && !P.opt.xx) return false;
     if (s->sclass == sc::Placed && P.opt.xu && !(s->flags & sf::Referenced)) return false;
     if (s->sclass == sc::Static && !(s->flags & sf::Referenced) && !P.opt.ku) return false;
@@ -420,7 +421,8 @@ void putdebuglabel(Parser& P, Symbol* label, int pass) {
 void putscopes(Parser& P, StmtNode* body) {
     bool any = false;
     eachlocal(P, body, [&](Symbol* s) {
-        if (s->sclass != sc::Extern && s->sclass != sc::AddrReg && (s->sclass != sc::Typedef || P.opt.xx) &&
+        if (s->sclass != sc::Extern && s->sclass != sc::AddrReg && !(s->flags & sf::AddrRegister) &&
+            (s->sclass != sc::Typedef || P.opt.xx) &&
             !isfunction(s->type))
             any = true;
     });

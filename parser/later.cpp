@@ -134,6 +134,7 @@ void lowerstmt(Parser& P, StmtNode* st) {
         uint32_t savedfree = F.freeint & 0xFFFF;  // r15 and r14 stay taken after a nested block
         decidelocals(P, st);
         lowerlist(P, st->body);
+        addrblockend(P, st);
         F.localoffset = saved;
         F.freeint = savedfree;
         break;
@@ -587,6 +588,10 @@ void putstmts(Parser& P, StmtNode* st, uint32_t C, uint32_t B) {
         if (st->asmtext && !st->body) putasmtext(P, st->asmtext->data(), st->asmtext->size());
         break;
     case sk::RegLoad: {
+        if (st->expr && st->expr->op != opc::Leaf) {
+            putexprstmt(P, st->expr);  // an address register takes its object's address
+            break;
+        }
         // the register takes the parameter's value from its slot; from
         // here on the parameter is that register
         Symbol* s = st->expr && st->expr->sym ? st->expr->sym : nullptr;
@@ -742,6 +747,7 @@ void lowerfunc(Parser& P, StmtNode* body) {
     F.tailcalls = 0;
     F.tailok = !frameescapes(P);
     nameduses(P, body);
+    addrsetup(P, body);
     if (body) lowerstmt(P, body);
 }
 

@@ -479,6 +479,8 @@ struct FuncState {
     uint32_t callsmade = 0;          // calls left in the lowered body
     uint32_t tailcalls = 0;          // of them, calls in tail position
     bool tailok = true;              // no local's address escapes: tail calls may stay
+    bool addrregs = false;           // lowering may make address registers
+    std::vector<Symbol*> addrobjects;  // file-level objects heavy enough for one
     uint32_t freeint = 0x3FFFF;      // integer registers free in the current block
     uint32_t freefloat = 0;          // float registers free for the rest of the function
     FlowState flow;                  // data flow over the locals (dataflow.cpp)
@@ -823,6 +825,12 @@ void decidelocals(Parser& P, StmtNode* block);
 // The parameters that arrive in registers get flag RegPassed: the rule
 // that callers follow (toollib/ir).
 void markregpassed(Parser& P, Symbol* func);
+// addrregs.cpp: registers that hold the addresses of heavily used objects.
+void addrsetup(Parser& P, StmtNode* body);
+void addrcandidates(Parser& P, StmtNode* block, std::vector<Symbol*>& list);
+int addrregok(Parser& P);
+void addrload(Parser& P, StmtNode* block, Symbol* reg);
+void addrblockend(Parser& P, StmtNode* block);
 // switchlower.cpp: switches without tables become jumps, ifs and blocks.
 void lowerswitch(Parser& P, StmtNode* st);
 // dataflow.cpp: the register test of the data flow.

@@ -67,6 +67,7 @@ constexpr uint32_t LaidOut = 0x040000;      // local or parameter: lowering deci
 constexpr uint32_t Replaced = 0x080000;     // replaced by valueexpr when written out
 constexpr uint32_t SharesStorage = 0x100000;  // promoted member of an anonymous union after the first
 constexpr uint32_t PlacedLocal = 0x200000;
+constexpr uint32_t AddrRegister = 0x800000;  // a register that holds an object's address (its blocklink)
 }  // namespace sf
 
 // The 16-bit attribute word of objects, functions and pointed-to types.

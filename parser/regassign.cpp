@@ -206,8 +206,8 @@ void decidelocals(Parser& P, StmtNode* block) {
     for (Symbol* s = block->locals; s; s = s->next) list.push_back(s);
     if (block == F.compounds)
         for (Symbol* p : F.params) list.push_back(p);
-    if (list.empty()) return;
     orderlocals(P, list);
+    addrcandidates(P, block, list);
     for (Symbol* s : list) {
         if (!(s->flags & sf::Declared) && s->name) {
             putdiagat(P, s->useline, s->usecolumn, namelength(s->name), "%.*s undefined", namelength(s->name),
@@ -238,6 +238,15 @@ void decidelocals(Parser& P, StmtNode* block) {
             break;
         case sc::Param:
             if (mayregister(P, s)) regparam(P, block, s);
+            break;
+        case sc::AddrReg:
+            if (addrregok(P) && regtry(P, s)) {
+                s->sclass = sc::Register;
+                addrload(P, block, s);
+            } else if (s->blocklink) {
+                s->blocklink->blocklink = nullptr;  // its references stay direct
+                s->blocklink = nullptr;
+            }
             break;
         case sc::Extern:
             if ((s->flags & sf::Referenced) && !(s->flags & sf::Hidden)) putdef(P, s, 0);

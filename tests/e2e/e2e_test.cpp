@@ -53,6 +53,7 @@ const Variant kVariants[] = {
     {"code_model_4", {"-g-cm4"}, 0},
     {"debug", {"+debug"}, 1},
     {"no_content_cache", {"-g-nr"}, 2},
+    {"no_address_registers", {"-p-a4"}, 1},
 };
 
 struct Case {

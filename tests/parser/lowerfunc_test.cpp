@@ -113,6 +113,48 @@ INSTANTIATE_TEST_SUITE_P(
               {}}),
     [](const testing::TestParamInfo<Shape>& i) { return std::string(i.param.name); });
 
+// A register that holds an object's address: loaded at the block's front,
+// then the object is read through it (a leaf with a value is the register
+// plus that offset).
+constexpr const char* kGlobalLoop =
+    "int g;\nvoid f(void) { int i; for (i = 0; i < 8; i++) { h(g); g += i; } }\n";
+constexpr const char* kLoadOfG = "(= ptr>0x0 (leaf ptr>0x0 [0] 0 6 0) (leaf ptr>0x0 [0 0x81 \"g\"] 0 0 0))";
+constexpr const char* kLoadOfS = "(= ptr>0x0 (leaf ptr>0x0 [0] 0 6 0) (leaf ptr>0x0 [";
+
+class AddressRegisters : public testing::TestWithParam<Shape> {};
+
+TEST_P(AddressRegisters, AsTheFileShowsThem) { checkshape(GetParam(), "int h(int);\n"); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AddressRegisters,
+    testing::Values(
+        Shape{"heavy_global_through_r30", kGlobalLoop, {},
+              {kLoadOfG, "145 0x3FFFC 0x0 1", "(ind int (leaf ptr>0x0 [0] 0 6 0))"},
+              {"(leaf int [0 0x81 \"g\"]"}},
+        Shape{"none_with_a4", kGlobalLoop, {"-a4"}, {"(leaf int [0 0x81 \"g\"] 0 0 1)"}, {"(leaf ptr>0x0 [0] 0 6 0)"}},
+        Shape{"none_without_a_call",
+              "int g;\nvoid f(void) { int i; for (i = 0; i < 8; i++) g += i; }\n", {}, {}, {"(ind int"}},
+        Shape{"block_static_with_offsets",
+              "int f(int v) { int r = 0; switch (v) { case 0: case 1: { static int s[4]; s[0] = h(s[0]);"
+              " s[1] = h(s[1]); s[2] = h(s[2]); r = s[0] + s[1] + s[2]; } } return r; }\n",
+              {},
+              {kLoadOfS, "(ind int (leaf ptr>0x0 [0] 8 6 0))"},
+              {}},
+        // the load at the block's front would be skipped by these jumps
+        Shape{"none_in_a_block_a_case_label_enters",
+              "int f(int v) { int r = 0; switch (v) { case 0: { static int s[4]; s[0] = h(s[0]);"
+              " s[1] = h(s[1]); case 1: s[2] = h(s[2]); r = s[0] + s[1] + s[2]; } } return r; }\n",
+              {},
+              {"145 0x3FFFE 0x0 1"},
+              {kLoadOfS}},
+        Shape{"none_in_a_block_a_goto_enters",
+              "int f(int v) { int r = 0; if (v) goto in; { static int s[4]; s[0] = h(s[0]); s[1] = h(s[1]);"
+              " in: s[2] = h(s[2]); r = s[0] + s[1] + s[2]; } return r; }\n",
+              {},
+              {"145 0x3FFFE 0x0 1"},
+              {kLoadOfS}}),
+    [](const testing::TestParamInfo<Shape>& i) { return std::string(i.param.name); });
+
 class DataFlow : public testing::TestWithParam<Shape> {};
 
 TEST_P(DataFlow, AsTheFileShowsIt) { checkshape(GetParam(), ""); }
