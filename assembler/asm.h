@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "toollib/isa/encode.h"
+#include "toollib/memory.h"
 #include "toollib/options.h"
 #include "toollib/strings.h"
 
@@ -214,7 +215,8 @@ struct Expansion {
 // found by the TextMemo made for it).
 struct SourceText {
     int status = 0;                  // 0 read, 1 missing, 2 a line too long, 3 too large
-    std::string bytes;
+    tl::ByteBuffer bytes;
+    std::string_view text() const { return {bytes.data(), bytes.size()}; }
 };
 
 // What a line of a file gave when it was last read, so that later passes

@@ -215,7 +215,9 @@ AsmSymbol* refsym(Assembler& a, AsmSymbol* s) {
         s->firstref = curline(a);
         s->reffile = curfile(a);
     }
-    // a line is recorded once, however many passes read it
+    // a line is recorded once, however many passes read it (for the
+    // cross reference, the only reader of the list)
+    if (!a.opt.c) return s;
     auto it = std::lower_bound(s->xref.begin(), s->xref.end(), a.globline);
     if (it == s->xref.end() || *it != a.globline) s->xref.insert(it, a.globline);
     return s;
