@@ -9,6 +9,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -62,8 +63,8 @@ struct AsmSymbol {
     long defline = 0;           // line of definition in its file; -1 multiply defined
     long defglobal = 0;         // global line count at the definition in this pass
     long firstref = 0;
-    std::string reffile;
-    std::string deffile;
+    const std::string* reffile = nullptr;  // file names kept by Assembler::filenames
+    const std::string* deffile = nullptr;
     int number = 0;             // number in the object file
     uint32_t datasize = 0;      // size recorded by data directives under -x
     AsmSymbol* alias = nullptr; // alias target
@@ -77,7 +78,7 @@ struct AsmSymbol {
 // Open addressing over (hash, symbol): a lookup touches one contiguous
 // run of slots and compares names only where the hashes agree.
 struct SymIndex {
-    std::vector<std::pair<uint64_t, AsmSymbol*>> slots;  // size a power of two; null: empty
+    tl::LargeVector<std::pair<uint64_t, AsmSymbol*>> slots;  // size a power of two; null: empty
     size_t used = 0;
     static uint64_t hash(std::string_view name, int block);
     AsmSymbol* find(uint64_t h, std::string_view name, int block) const;
@@ -85,10 +86,33 @@ struct SymIndex {
     void clear();
 };
 
+// The symbols in the order they were made (AsmSymbol::id), in blocks that
+// never move, so that making one is no allocation of its own.
+class SymbolStore {
+public:
+    SymbolStore() = default;
+    SymbolStore(const SymbolStore&) = delete;
+    SymbolStore& operator=(const SymbolStore&) = delete;
+    ~SymbolStore() { clear(); }
+    size_t size() const { return count_; }
+    AsmSymbol* operator[](size_t i) const {
+        size_t b = static_cast<size_t>(std::bit_width(i / kFirst + 1)) - 1;
+        return blocks_[b] + (i - kFirst * ((size_t{1} << b) - 1));
+    }
+    AsmSymbol* add();  // a fresh symbol at the end
+    void clear();
+
+private:
+    // block b holds kFirst << b symbols: the store doubles, and nothing moves
+    static constexpr size_t kFirst = 256;
+    std::vector<AsmSymbol*> blocks_;  // raw storage
+    size_t count_ = 0;
+};
+
 // The 256 buckets keep the symbol-list order; the index finds a name in
 // constant time however many symbols there are.
 struct SymbolTable {
-    std::vector<std::unique_ptr<AsmSymbol>> store;
+    SymbolStore store;
     std::vector<AsmSymbol*> bucket[256];
     std::vector<int> runorder;  // buckets in list order (newest run first)
     SymIndex index;
@@ -171,7 +195,7 @@ struct AsmSection {
     // how far the last label defined here in this pass lies from where the
     // previous pass put it
     uint32_t shift = 0;
-    std::vector<uint8_t> data;
+    tl::LargeVector<uint8_t> data;
     std::vector<uint8_t> reloc;
 };
 
@@ -194,6 +218,7 @@ struct DebugRecord {
 struct FileRecord {
     std::string name;
     long lines = 0;
+    const std::string* kept = nullptr;  // the name in Assembler::filenames
 };
 
 struct Expansion {
@@ -254,8 +279,8 @@ struct LineMemo {
 enum : uint8_t { MEMO_HEAD = 0x01, MEMO_ENTRY = 0x02, MEMO_RECMARK = 0x04, MEMO_OVMARK = 0x08, MEMO_NOHEAD = 0x10 };
 
 struct TextMemo {
-    std::vector<LineMemo> lines;
-    std::vector<CachedToken> tokens;
+    tl::LargeVector<LineMemo> lines;
+    tl::LargeVector<CachedToken> tokens;
 };
 
 struct Reader {
@@ -302,6 +327,8 @@ struct Assembler {
     AsmSymbol* lastlabel = nullptr;
     // files
     std::vector<std::unique_ptr<FileRecord>> files;
+    // the names symbols were defined or referenced in, kept for the run
+    std::set<std::string, std::less<>> filenames;
     size_t filecursor = 0;
     size_t openings = 0;
     std::string openfailure;    // why the last opensrc failed
@@ -399,6 +426,8 @@ bool opensrc(Assembler& a, const std::string& name);
 bool nextline(Assembler& a, std::string& out);
 long curline(const Assembler& a);
 std::string curfile(const Assembler& a);
+// curfile's name as kept in a.filenames (for symbols to point to).
+const std::string* curfilekept(Assembler& a);
 void resetreaders(Assembler& a);
 void pushexpansion(Assembler& a, std::unique_ptr<Expansion> e);
 void popreader(Assembler& a);

@@ -423,7 +423,7 @@ static int replaytoken(Assembler& a) {
         a.tokvolatile = true;
         // a name that became a text literal, or a local label of another
         // block, is scanned anew
-        AsmSymbol* s = c.value < a.syms.store.size() ? a.syms.store[c.value].get() : nullptr;
+        AsmSymbol* s = c.value < a.syms.store.size() ? a.syms.store[c.value] : nullptr;
         if (!s || (s->iflags & SI_LITERAL) || ((s->iflags & SI_LOCAL) && s->block != a.syms.block)) {
             a.tokline = nullptr;
             return -1;

@@ -30,10 +30,10 @@ void noticechange(Assembler& a, bool changed) {
 
 void recorddef(Assembler& a, AsmSymbol* s) {
     if (!s->definedthispass && !(s->flags & SYM_DEFINED)) {
-        s->deffile = curfile(a);
+        s->deffile = curfilekept(a);
         s->defline = curline(a);
     } else if (s->defline == 0) {
-        s->deffile = curfile(a);
+        s->deffile = curfilekept(a);
         s->defline = curline(a);
     }
     s->defglobal = a.globline;

@@ -95,6 +95,9 @@ void initsects(Assembler& a) {
 
 void restartsects(Assembler& a) {
     for (auto& s : a.sects) {
+        // the previous pass's size is a close guess at this one's
+        if (!(s->attr & SA_BSS) && s->data.capacity() < s->loc && s->loc < (256u << 20))
+            s->data.reserve(s->loc + s->loc / 16);
         s->data.clear();
         s->reloc.clear();
         s->loc = s->relend = s->shift = 0;

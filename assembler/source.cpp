@@ -71,8 +71,8 @@ Read readsource(const std::string& name, tl::ByteBuffer& text) {
     return result;
 }
 
-void splitlines(std::string_view text, std::vector<LineMemo>& lines) {
-    tl::reservelarge(lines, static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+void splitlines(std::string_view text, tl::LargeVector<LineMemo>& lines) {
+    lines.reserve( static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     size_t start = 0;
     while (start < text.size()) {
         size_t nl = text.find('\n', start);
@@ -205,7 +205,7 @@ bool opensrc(Assembler& a, const std::string& name) {
         splitlines(text->text(), memo->lines);
         // a token takes a character at least, or ends a line: the reserve is
         // never outgrown, and only the part written takes memory
-        tl::reservelarge(memo->tokens, text->bytes.size() + memo->lines.size());
+        memo->tokens.reserve( text->bytes.size() + memo->lines.size());
     }
     r.memo = memo.get();
     r.text = std::move(text);
@@ -267,6 +267,16 @@ long curline(const Assembler& a) {
     for (auto it = a.readers.rbegin(); it != a.readers.rend(); ++it)
         if (it->kind == 'F') return it->file->lines;
     return 0;
+}
+
+const std::string* curfilekept(Assembler& a) {
+    for (auto it = a.readers.rbegin(); it != a.readers.rend(); ++it)
+        if (it->kind == 'F') {
+            FileRecord& f = *it->file;
+            if (!f.kept) f.kept = &*a.filenames.insert(f.name).first;
+            return f.kept;
+        }
+    return &*a.filenames.insert("command_line").first;
 }
 
 std::string curfile(const Assembler& a) {
