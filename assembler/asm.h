@@ -256,14 +256,18 @@ struct CachedToken {
 };
 
 struct LineMemo {
-    uint32_t start = 0, length = 0;  // the line's place in the file text, without its end
+    uint32_t start = 0;         // where the line starts in the file text (its end: the next one's start)
     uint32_t entry = 0;         // OpcodeEntry::id + 1, 0 none
     uint32_t generation = 0;    // the opcode table's when entry was found
-    uint32_t tokfirst = 0;      // first token in TextMemo::tokens
+    uint32_t labelsym = 0;      // the symbol the line's label named: AsmSymbol::id + 1, 0 none
     // An instruction whose operands are constants (no symbol, no location
     // counter) encodes the same wherever it lies: its bits and size, and
     // where its operands ended (from tokstart), in place of their tokens.
-    uint32_t bits = 0;
+    // A line keeps one or the other.
+    union {
+        uint32_t tokfirst = 0;  // first token in TextMemo::tokens, while tokcount > 0
+        uint32_t bits;          // while insnsize > 0
+    };
     uint16_t tokcount = 0;
     uint16_t tokstart = 0;      // cursor before the first token
     uint16_t after = 0;         // cursor after the label and opcode
@@ -340,6 +344,7 @@ struct Assembler {
     // current symbol table, so it is dropped with it
     std::unordered_map<const SourceText*, std::unique_ptr<TextMemo>> memos;
     LineMemo* linememo = nullptr;    // of the line nextline gave, if a file line
+    LineMemo* labelmemo = nullptr;   // of the line being assembled, if a file line
     long globline = 0;
     int depcolumn = 0;
     bool overriding = false;    // a #line or .sfile override is active
@@ -499,6 +504,9 @@ AsmValue symvalue(Assembler& a, AsmSymbol* s);
 void asmline(Assembler& a, const std::string& text);
 void registerdirectives(Assembler& a);
 void deflabel(Assembler& a, std::string_view name);
+// The symbol of a line's label (found or made), by way of the symbol the
+// line named before.
+AsmSymbol* labelsymbol(Assembler& a, std::string_view name);
 void leaveoffset(Assembler& a);
 
 // macros.cpp

@@ -110,15 +110,13 @@ void registerinsns(Assembler& a) {
 static void rememberinsn(Assembler& a, LineMemo* m, uint8_t marks, uint8_t mode, const isa::EncodeResult& res) {
     if (m != a.tokline || a.tokvolatile || a.backtokens.size() != 1 || a.pos > 0xFFFF) return;
     auto& toks = a.tokmemo->tokens;
-    if (a.tokreplay) {
-        if (a.toknext == m->tokfirst) return;
-    } else {
-        // the tokens just recorded are not needed again: the memory is given back
-        if (m->tokcount == 0 || m->tokfirst + m->tokcount != toks.size()) return;
-        toks.resize(m->tokfirst);
-        m->tokcount = 0;
-        a.tokline = nullptr;
-    }
+    // tokens kept from an earlier pass stay (they hold the line's place)
+    if (a.tokreplay) return;
+    // the tokens just recorded are not needed again: the memory is given back
+    if (m->tokcount == 0 || m->tokfirst + m->tokcount != toks.size()) return;
+    toks.resize(m->tokfirst);
+    m->tokcount = 0;
+    a.tokline = nullptr;
     m->bits = res.bits;
     m->insnsize = static_cast<uint8_t>(res.size);
     m->insnend = static_cast<uint16_t>(a.pos);

@@ -461,6 +461,7 @@ static void recordtoken(Assembler& a, size_t start, uint8_t mode, int t) {
     }
     auto& toks = a.tokmemo->tokens;
     if (m.tokcount == 0) {
+        m.insnsize = 0;  // the tokens take the place of a remembered encoding
         m.tokfirst = static_cast<uint32_t>(toks.size());
         m.tokstart = static_cast<uint16_t>(start);
     } else if (start != a.tokexpect || m.tokfirst + m.tokcount != toks.size() || m.tokcount == 0xFFFF) {

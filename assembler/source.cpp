@@ -72,16 +72,11 @@ Read readsource(const std::string& name, tl::ByteBuffer& text) {
 }
 
 void splitlines(std::string_view text, tl::LargeVector<LineMemo>& lines) {
-    lines.reserve( static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+    lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     size_t start = 0;
     while (start < text.size()) {
         size_t nl = text.find('\n', start);
-        size_t end = nl == std::string::npos ? text.size() : nl;
-        size_t e = end;
-        if (e > start && text[e - 1] == '\r') e--;
-        LineMemo& m = lines.emplace_back();
-        m.start = static_cast<uint32_t>(start);
-        m.length = static_cast<uint32_t>(e - start);
+        lines.emplace_back().start = static_cast<uint32_t>(start);
         if (nl == std::string::npos) break;
         start = nl + 1;
     }
@@ -248,10 +243,15 @@ bool nextline(Assembler& a, std::string& out) {
                 return true;
             }
         } else if (!r.ended && r.nextline < r.memo->lines.size()) {
-            LineMemo& m = r.memo->lines[r.nextline++];
+            size_t k = r.nextline++;
+            LineMemo& m = r.memo->lines[k];
             a.linememo = &m;
             a.tokmemo = r.memo;
-            out.assign(r.text->bytes.data() + m.start, m.length);
+            const char* text = r.text->bytes.data();
+            size_t end = k + 1 < r.memo->lines.size() ? r.memo->lines[k + 1].start - 1 : r.text->bytes.size();
+            if (end > m.start && text[end - 1] == '\n') end--;  // the last line's
+            if (end > m.start && text[end - 1] == '\r') end--;
+            out.assign(text + m.start, end - m.start);
             r.file->lines++;
             a.globline++;
             a.fromexpansion = false;
