@@ -289,7 +289,8 @@ void numbersyms(Assembler& a) {
         if (!(s->flags & (SYM_DEFINED | SYM_PUBLIC))) {
             if ((s->iflags & SI_IFDEF) && !(s->flags & SYM_REFERENCED)) continue;
             if (!(s->flags & SYM_REFERENCED)) continue;
-            if (!a.opt.u) lineerror(a, s->reffile ? *s->reffile : std::string(), s->firstref, "symbol " + s->name + " not defined");
+            if (!a.opt.u)
+                lineerror(a, s->reffile ? *s->reffile : std::string(), s->firstref, "symbol " + s->name + " not defined");
             a.errors++;
             continue;
         }
