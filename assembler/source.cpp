@@ -198,9 +198,8 @@ bool opensrc(Assembler& a, const std::string& name) {
     if (!memo) {
         memo = std::make_unique<TextMemo>();
         splitlines(text->text(), memo->lines);
-        // a token takes a character at least, or ends a line: the reserve is
-        // never outgrown, and only the part written takes memory
-        memo->tokens.reserve( text->bytes.size() + memo->lines.size());
+        // most lines keep no tokens (constant operands keep their encoding)
+        memo->tokens.reserve(memo->lines.size());
     }
     r.memo = memo.get();
     r.text = std::move(text);
