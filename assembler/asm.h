@@ -9,6 +9,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <map>
@@ -162,6 +163,18 @@ struct OpcodeTable {
     OpcodeEntry* addoverride(std::string_view name, OpcodeEntry* older);
     OpcodeEntry* find(std::string_view name, bool skipoverride = false) const;
     void forgetmacros();
+
+private:
+    // The latest lookups of short names, valid while the table is unchanged
+    // (stamp: generation + 1); a program uses few names many times.
+    struct Recent {
+        uint32_t stamp = 0;
+        uint8_t len = 0;
+        bool skipoverride = false;
+        char name[22] = {};
+        OpcodeEntry* entry = nullptr;
+    };
+    mutable std::array<Recent, 256> recent_{};
 };
 
 // ---- values (expr.cpp) ----

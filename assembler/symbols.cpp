@@ -6,6 +6,7 @@
 // so the same name is a different symbol after every ordinary label.
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <new>
 
 #include "assembler/asm.h"
@@ -189,18 +190,36 @@ OpcodeEntry* OpcodeTable::find(std::string_view name, bool skipoverride) const {
         big = lower(name);
         key = big;
     }
-    auto it = names.find(key);
-    if (it == names.end()) return nullptr;
-    bool skipping = skipoverride;
-    for (OpcodeEntry* e : it->second) {
-        if (e->dead) continue;
-        if (skipping && (e->flags & OP_MACRO) && e->overrides) {
-            skipping = false;
-            continue;
-        }
-        return e;
+    Recent* slot = nullptr;
+    uint32_t stamp = generation + 1;
+    if (key.size() <= sizeof slot->name && stamp != 0) {
+        slot = &recent_[(tl::NameHash::hash(key) + skipoverride) & (recent_.size() - 1)];
+        if (slot->stamp == stamp && slot->len == key.size() && slot->skipoverride == skipoverride &&
+            std::memcmp(slot->name, key.data(), key.size()) == 0)
+            return slot->entry;
     }
-    return nullptr;
+    OpcodeEntry* found = nullptr;
+    auto it = names.find(key);
+    if (it != names.end()) {
+        bool skipping = skipoverride;
+        for (OpcodeEntry* e : it->second) {
+            if (e->dead) continue;
+            if (skipping && (e->flags & OP_MACRO) && e->overrides) {
+                skipping = false;
+                continue;
+            }
+            found = e;
+            break;
+        }
+    }
+    if (slot) {
+        slot->stamp = stamp;
+        slot->len = static_cast<uint8_t>(key.size());
+        slot->skipoverride = skipoverride;
+        std::memcpy(slot->name, key.data(), key.size());
+        slot->entry = found;
+    }
+    return found;
 }
 
 void OpcodeTable::forgetmacros() {
