@@ -9,6 +9,8 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "toollib/isa/encode.h"
+#include "toollib/memory.h"
 #include "toollib/options.h"
 #include "toollib/strings.h"
 
@@ -61,8 +64,8 @@ struct AsmSymbol {
     long defline = 0;           // line of definition in its file; -1 multiply defined
     long defglobal = 0;         // global line count at the definition in this pass
     long firstref = 0;
-    std::string reffile;
-    std::string deffile;
+    const std::string* reffile = nullptr;  // file names kept by Assembler::filenames
+    const std::string* deffile = nullptr;
     int number = 0;             // number in the object file
     uint32_t datasize = 0;      // size recorded by data directives under -x
     AsmSymbol* alias = nullptr; // alias target
@@ -76,7 +79,7 @@ struct AsmSymbol {
 // Open addressing over (hash, symbol): a lookup touches one contiguous
 // run of slots and compares names only where the hashes agree.
 struct SymIndex {
-    std::vector<std::pair<uint64_t, AsmSymbol*>> slots;  // size a power of two; null: empty
+    tl::LargeVector<std::pair<uint64_t, AsmSymbol*>> slots;  // size a power of two; null: empty
     size_t used = 0;
     static uint64_t hash(std::string_view name, int block);
     AsmSymbol* find(uint64_t h, std::string_view name, int block) const;
@@ -84,10 +87,33 @@ struct SymIndex {
     void clear();
 };
 
+// The symbols in the order they were made (AsmSymbol::id), in blocks that
+// never move, so that making one is no allocation of its own.
+class SymbolStore {
+public:
+    SymbolStore() = default;
+    SymbolStore(const SymbolStore&) = delete;
+    SymbolStore& operator=(const SymbolStore&) = delete;
+    ~SymbolStore() { clear(); }
+    size_t size() const { return count_; }
+    AsmSymbol* operator[](size_t i) const {
+        size_t b = static_cast<size_t>(std::bit_width(i / kFirst + 1)) - 1;
+        return blocks_[b] + (i - kFirst * ((size_t{1} << b) - 1));
+    }
+    AsmSymbol* add();  // a fresh symbol at the end
+    void clear();
+
+private:
+    // block b holds kFirst << b symbols: the store doubles, and nothing moves
+    static constexpr size_t kFirst = 256;
+    std::vector<AsmSymbol*> blocks_;  // raw storage
+    size_t count_ = 0;
+};
+
 // The 256 buckets keep the symbol-list order; the index finds a name in
 // constant time however many symbols there are.
 struct SymbolTable {
-    std::vector<std::unique_ptr<AsmSymbol>> store;
+    SymbolStore store;
     std::vector<AsmSymbol*> bucket[256];
     std::vector<int> runorder;  // buckets in list order (newest run first)
     SymIndex index;
@@ -137,6 +163,18 @@ struct OpcodeTable {
     OpcodeEntry* addoverride(std::string_view name, OpcodeEntry* older);
     OpcodeEntry* find(std::string_view name, bool skipoverride = false) const;
     void forgetmacros();
+
+private:
+    // The latest lookups of short names, valid while the table is unchanged
+    // (stamp: generation + 1); a program uses few names many times.
+    struct Recent {
+        uint32_t stamp = 0;
+        uint8_t len = 0;
+        bool skipoverride = false;
+        char name[22] = {};
+        OpcodeEntry* entry = nullptr;
+    };
+    mutable std::array<Recent, 256> recent_{};
 };
 
 // ---- values (expr.cpp) ----
@@ -170,7 +208,7 @@ struct AsmSection {
     // how far the last label defined here in this pass lies from where the
     // previous pass put it
     uint32_t shift = 0;
-    std::vector<uint8_t> data;
+    tl::LargeVector<uint8_t> data;
     std::vector<uint8_t> reloc;
 };
 
@@ -193,6 +231,7 @@ struct DebugRecord {
 struct FileRecord {
     std::string name;
     long lines = 0;
+    const std::string* kept = nullptr;  // the name in Assembler::filenames
 };
 
 struct Expansion {
@@ -214,7 +253,8 @@ struct Expansion {
 // found by the TextMemo made for it).
 struct SourceText {
     int status = 0;                  // 0 read, 1 missing, 2 a line too long, 3 too large
-    std::string bytes;
+    tl::ByteBuffer bytes;
+    std::string_view text() const { return {bytes.data(), bytes.size()}; }
 };
 
 // What a line of a file gave when it was last read, so that later passes
@@ -229,14 +269,18 @@ struct CachedToken {
 };
 
 struct LineMemo {
-    uint32_t start = 0, length = 0;  // the line's place in the file text, without its end
+    uint32_t start = 0;         // where the line starts in the file text (its end: the next one's start)
     uint32_t entry = 0;         // OpcodeEntry::id + 1, 0 none
     uint32_t generation = 0;    // the opcode table's when entry was found
-    uint32_t tokfirst = 0;      // first token in TextMemo::tokens
+    uint32_t labelsym = 0;      // the symbol the line's label named: AsmSymbol::id + 1, 0 none
     // An instruction whose operands are constants (no symbol, no location
     // counter) encodes the same wherever it lies: its bits and size, and
     // where its operands ended (from tokstart), in place of their tokens.
-    uint32_t bits = 0;
+    // A line keeps one or the other.
+    union {
+        uint32_t tokfirst = 0;  // first token in TextMemo::tokens, while tokcount > 0
+        uint32_t bits;          // while insnsize > 0
+    };
     uint16_t tokcount = 0;
     uint16_t tokstart = 0;      // cursor before the first token
     uint16_t after = 0;         // cursor after the label and opcode
@@ -252,8 +296,8 @@ struct LineMemo {
 enum : uint8_t { MEMO_HEAD = 0x01, MEMO_ENTRY = 0x02, MEMO_RECMARK = 0x04, MEMO_OVMARK = 0x08, MEMO_NOHEAD = 0x10 };
 
 struct TextMemo {
-    std::vector<LineMemo> lines;
-    std::vector<CachedToken> tokens;
+    tl::LargeVector<LineMemo> lines;
+    tl::LargeVector<CachedToken> tokens;
 };
 
 struct Reader {
@@ -300,6 +344,8 @@ struct Assembler {
     AsmSymbol* lastlabel = nullptr;
     // files
     std::vector<std::unique_ptr<FileRecord>> files;
+    // the names symbols were defined or referenced in, kept for the run
+    std::set<std::string, std::less<>> filenames;
     size_t filecursor = 0;
     size_t openings = 0;
     std::string openfailure;    // why the last opensrc failed
@@ -311,6 +357,7 @@ struct Assembler {
     // current symbol table, so it is dropped with it
     std::unordered_map<const SourceText*, std::unique_ptr<TextMemo>> memos;
     LineMemo* linememo = nullptr;    // of the line nextline gave, if a file line
+    LineMemo* labelmemo = nullptr;   // of the line being assembled, if a file line
     long globline = 0;
     int depcolumn = 0;
     bool overriding = false;    // a #line or .sfile override is active
@@ -397,6 +444,8 @@ bool opensrc(Assembler& a, const std::string& name);
 bool nextline(Assembler& a, std::string& out);
 long curline(const Assembler& a);
 std::string curfile(const Assembler& a);
+// curfile's name as kept in a.filenames (for symbols to point to).
+const std::string* curfilekept(Assembler& a);
 void resetreaders(Assembler& a);
 void pushexpansion(Assembler& a, std::unique_ptr<Expansion> e);
 void popreader(Assembler& a);
@@ -468,6 +517,9 @@ AsmValue symvalue(Assembler& a, AsmSymbol* s);
 void asmline(Assembler& a, const std::string& text);
 void registerdirectives(Assembler& a);
 void deflabel(Assembler& a, std::string_view name);
+// The symbol of a line's label (found or made), by way of the symbol the
+// line named before.
+AsmSymbol* labelsymbol(Assembler& a, std::string_view name);
 void leaveoffset(Assembler& a);
 
 // macros.cpp

@@ -6,6 +6,9 @@
 // value, base register, suffix, section facts), emits the chosen bytes in the
 // section's byte order and writes the relocation record the encoder asks
 // for, before the halfword that holds the field.
+#include <new>
+#include <type_traits>
+
 #include "assembler/asm.h"
 
 #include "toollib/isa/encode.h"
@@ -20,6 +23,14 @@ struct ParsedOperand {
     isa::Operand op;
     AsmValue value;
 };
+
+// Room for a line's operands, each made as it is parsed: most lines have
+// two or three, and the rest of the room is never touched.
+union OperandSlot {
+    OperandSlot() {}
+    ParsedOperand p;
+};
+static_assert(std::is_trivially_destructible_v<ParsedOperand>);
 
 isa::Operand regoperand(int code) {
     isa::Operand op;
@@ -110,15 +121,13 @@ void registerinsns(Assembler& a) {
 static void rememberinsn(Assembler& a, LineMemo* m, uint8_t marks, uint8_t mode, const isa::EncodeResult& res) {
     if (m != a.tokline || a.tokvolatile || a.backtokens.size() != 1 || a.pos > 0xFFFF) return;
     auto& toks = a.tokmemo->tokens;
-    if (a.tokreplay) {
-        if (a.toknext == m->tokfirst) return;
-    } else {
-        // the tokens just recorded are not needed again: the memory is given back
-        if (m->tokcount == 0 || m->tokfirst + m->tokcount != toks.size()) return;
-        toks.resize(m->tokfirst);
-        m->tokcount = 0;
-        a.tokline = nullptr;
-    }
+    // tokens kept from an earlier pass stay (they hold the line's place)
+    if (a.tokreplay) return;
+    // the tokens just recorded are not needed again: the memory is given back
+    if (m->tokcount == 0 || m->tokfirst + m->tokcount != toks.size()) return;
+    toks.resize(m->tokfirst);
+    m->tokcount = 0;
+    a.tokline = nullptr;
     m->bits = res.bits;
     m->insnsize = static_cast<uint8_t>(res.size);
     m->insnend = static_cast<uint16_t>(a.pos);
@@ -150,10 +159,10 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
     uint32_t errs = a.errcalls;
     uint8_t mode = tokenmode(a);
     // one spare: a sixth operand is parsed before it is refused
-    ParsedOperand ops[kMaxOperands + 1];
+    OperandSlot slots[kMaxOperands + 1];
     size_t count = 0;
     for (;;) {
-        ParsedOperand& p = ops[count];
+        ParsedOperand& p = *new (&slots[count].p) ParsedOperand();
         if (!getoperand(a, p)) break;
         if (count >= kMaxOperands) {
             asmerr(a, "bad addressing mode");
@@ -167,8 +176,9 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
         }
     }
     a.dotnames = true;
-    isa::Operand operands[kMaxOperands];
-    for (size_t i = 0; i < count; i++) operands[i] = ops[i].op;
+    alignas(isa::Operand) unsigned char room[sizeof(isa::Operand) * kMaxOperands];
+    auto* operands = reinterpret_cast<isa::Operand*>(room);
+    for (size_t i = 0; i < count; i++) new (&operands[i]) isa::Operand(slots[i].p.op);
     isa::EncodeContext ctx;
     ctx.address = here(a);
     ctx.section = a.cur->index;
@@ -182,7 +192,7 @@ void asminsn(Assembler& a, const OpcodeEntry& e) {
     const AsmValue* rv = nullptr;
     int code = 0;
     if (res.reloc && res.reloc->operand < count) {
-        rv = &ops[res.reloc->operand].value;
+        rv = &slots[res.reloc->operand].p.value;
         code = static_cast<int>(res.reloc->code);
     }
     auto record_ = [&] {

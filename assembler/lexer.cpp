@@ -423,7 +423,7 @@ static int replaytoken(Assembler& a) {
         a.tokvolatile = true;
         // a name that became a text literal, or a local label of another
         // block, is scanned anew
-        AsmSymbol* s = c.value < a.syms.store.size() ? a.syms.store[c.value].get() : nullptr;
+        AsmSymbol* s = c.value < a.syms.store.size() ? a.syms.store[c.value] : nullptr;
         if (!s || (s->iflags & SI_LITERAL) || ((s->iflags & SI_LOCAL) && s->block != a.syms.block)) {
             a.tokline = nullptr;
             return -1;
@@ -461,6 +461,7 @@ static void recordtoken(Assembler& a, size_t start, uint8_t mode, int t) {
     }
     auto& toks = a.tokmemo->tokens;
     if (m.tokcount == 0) {
+        m.insnsize = 0;  // the tokens take the place of a remembered encoding
         m.tokfirst = static_cast<uint32_t>(toks.size());
         m.tokstart = static_cast<uint16_t>(start);
     } else if (start != a.tokexpect || m.tokfirst + m.tokcount != toks.size() || m.tokcount == 0xFFFF) {

@@ -30,10 +30,10 @@ void noticechange(Assembler& a, bool changed) {
 
 void recorddef(Assembler& a, AsmSymbol* s) {
     if (!s->definedthispass && !(s->flags & SYM_DEFINED)) {
-        s->deffile = curfile(a);
+        s->deffile = curfilekept(a);
         s->defline = curline(a);
     } else if (s->defline == 0) {
-        s->deffile = curfile(a);
+        s->deffile = curfilekept(a);
         s->defline = curline(a);
     }
     s->defglobal = a.globline;
@@ -102,7 +102,7 @@ void doequ(Assembler& a, const OpcodeEntry& e, std::string_view label) {
             bitsym = true;
         }
     }
-    AsmSymbol* s = a.syms.find(label);
+    AsmSymbol* s = labelsymbol(a, label);
     if (s->iflags & SI_REGISTER) {
         asmerr(a, "bad symbol name: " + s->name);
         return;
@@ -624,8 +624,20 @@ void registerdirectives(Assembler& a) {
     a.ops.add("vle", OP_DIRECTIVE, 0, dovle);
 }
 
-void deflabel(Assembler& a, std::string_view name) {
+AsmSymbol* labelsymbol(Assembler& a, std::string_view name) {
+    LineMemo* m = a.labelmemo;
+    if (m && m->labelsym && m->labelsym <= a.syms.store.size()) {
+        AsmSymbol* s = a.syms.store[m->labelsym - 1];
+        // the same name, and for a local label the same block
+        if (s->name == name && (!(s->iflags & SI_LOCAL) || s->block == a.syms.block)) return s;
+    }
     AsmSymbol* s = a.syms.find(name);
+    if (m) m->labelsym = s->id + 1;
+    return s;
+}
+
+void deflabel(Assembler& a, std::string_view name) {
+    AsmSymbol* s = labelsymbol(a, name);
     if (s->iflags & SI_REGISTER) {
         asmerr(a, "bad symbol name: " + s->name);
         return;
@@ -681,6 +693,7 @@ static const OpcodeEntry* findopcode(Assembler& a, std::string_view opname, Line
 void asmline(Assembler& a, const std::string& text) {
     LineMemo* memo = a.linememo;
     a.linememo = nullptr;
+    a.labelmemo = nullptr;
     if (&text != &a.line) a.line = text;
     a.pos = 0;
     resettokens(a);
@@ -702,6 +715,7 @@ void asmline(Assembler& a, const std::string& text) {
     }
     bool recording = a.recmacro || a.recrepeat;
     if (recording) memo = nullptr;
+    a.labelmemo = memo;
     std::string_view label, opname;
     std::string labelbuf, opbuf;  // names not as the line spells them
     if (memo && (memo->state & MEMO_HEAD)) {

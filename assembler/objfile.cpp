@@ -35,6 +35,13 @@ std::vector<uint8_t> objimage(Assembler& a) {
     for (auto& s : a.sects)
         if (s->number > 0) numbered.push_back(s.get());
     std::vector<uint8_t> out(28 + 40 * numbered.size(), 0);
+    size_t total = out.size();
+    for (AsmSection* s : numbered)
+        if (!(s->attr & SA_BSS)) total += s->data.size() + s->reloc.size();
+    std::vector<AsmSymbol*> list = a.syms.list();
+    for (AsmSymbol* s : list)
+        if (s->number > 0) total += 7 + s->name.size();
+    out.reserve(total);
     out[0] = 0xCC;
     out[1] = 3;
     out[2] = 8;
@@ -69,7 +76,6 @@ std::vector<uint8_t> objimage(Assembler& a) {
         out.insert(out.end(), s->name.begin(), s->name.end());
         symcount++;
     };
-    std::vector<AsmSymbol*> list = a.syms.list();
     for (AsmSymbol* s : list)
         if (!(s->iflags & SI_ALIAS) && s->number > 0)
             putsym(s, static_cast<uint8_t>(s->flags | ((s->iflags & SI_BITSYM) ? SYM_BIT : 0)));

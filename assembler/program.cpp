@@ -130,7 +130,7 @@ static bool runpass(Assembler& a) {
     resetmacros(a);
     restartsects(a);
     debugpassstart(a);
-    for (auto& s : a.syms.store) s->definedthispass = false;
+    for (size_t i = 0; i < a.syms.store.size(); i++) a.syms.store[i]->definedthispass = false;
     addinfo(a, "> " + a.objname + ": " + a.date + "\n");
 
     if (!opensrc(a, a.srcname)) {

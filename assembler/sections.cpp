@@ -25,6 +25,14 @@ SectWalk& walk(Assembler& a) { return a.sectwalk; }
 
 void putbytes(Assembler& a, uint32_t v, int n) {
     bool hilo = a.cur->attr & SA_HILO;
+    AsmSection* s = a.cur;
+    if (emitting(a) && !a.listing && !(s->attr & SA_BSS) && s != a.offsetsect.get()) {
+        // emitbyte n times, unlisted
+        for (int i = 0; i < n; i++) s->data.push_back(static_cast<uint8_t>(v >> (hilo ? 8 * (n - 1 - i) : 8 * i)));
+        s->loc += static_cast<uint32_t>(n);
+        s->iflags |= SCI_CONTENT;
+        return;
+    }
     for (int i = 0; i < n; i++) {
         int shift = hilo ? 8 * (n - 1 - i) : 8 * i;
         emitbyte(a, (v >> shift) & 0xFF);
@@ -95,6 +103,9 @@ void initsects(Assembler& a) {
 
 void restartsects(Assembler& a) {
     for (auto& s : a.sects) {
+        // the previous pass's size is a close guess at this one's
+        if (!(s->attr & SA_BSS) && s->data.capacity() < s->loc && s->loc < (256u << 20))
+            s->data.reserve(s->loc + s->loc / 16);
         s->data.clear();
         s->reloc.clear();
         s->loc = s->relend = s->shift = 0;

@@ -31,7 +31,7 @@ constexpr size_t kMaxText = 0xFFFFFFFFu;
 
 // A source file's text. A line longer than kMaxLine ends the reading, so a
 // device that never ends a line (or never ends) is refused, not swallowed.
-Read readsource(const std::string& name, std::string& text) {
+Read readsource(const std::string& name, tl::ByteBuffer& text) {
     text.clear();
     if (platform::pathkind(name) == platform::PathKind::Directory) return Read::Missing;
     std::FILE* fp = std::fopen(platform::hostpath(name).c_str(), "rb");
@@ -48,8 +48,8 @@ Read readsource(const std::string& name, std::string& text) {
     size_t len = 0, n;
     do {
         // grow only when full: a file read in one piece is not copied again
-        if (text.size() == len) text.resize(len + chunk);
-        n = std::fread(text.data() + len, 1, text.size() - len, fp);
+        if (text.capacity() == len) text.reserve(std::max(len + chunk, 2 * len));
+        n = std::fread(text.data() + len, 1, text.capacity() - len, fp);
         for (const char *p = text.data() + len, *end = p + n; p < end;) {
             const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
             linelen += static_cast<size_t>((nl ? nl : end) - p);
@@ -61,27 +61,22 @@ Read readsource(const std::string& name, std::string& text) {
             p = nl ? nl + 1 : end;
         }
         len += n;
+        text.setsize(len);
         if (len > kMaxText) result = Read::TooBig;
         chunk = 65536;
     } while (result == Read::Ok && n > 0);
-    text.resize(len);
     if (result == Read::Ok && std::ferror(fp)) result = Read::Missing;
     std::fclose(fp);
     if (result != Read::Ok) text.clear();
     return result;
 }
 
-void splitlines(const std::string& text, std::vector<LineMemo>& lines) {
+void splitlines(std::string_view text, tl::LargeVector<LineMemo>& lines) {
     lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     size_t start = 0;
     while (start < text.size()) {
         size_t nl = text.find('\n', start);
-        size_t end = nl == std::string::npos ? text.size() : nl;
-        size_t e = end;
-        if (e > start && text[e - 1] == '\r') e--;
-        LineMemo& m = lines.emplace_back();
-        m.start = static_cast<uint32_t>(start);
-        m.length = static_cast<uint32_t>(e - start);
+        lines.emplace_back().start = static_cast<uint32_t>(start);
         if (nl == std::string::npos) break;
         start = nl + 1;
     }
@@ -202,10 +197,9 @@ bool opensrc(Assembler& a, const std::string& name) {
     auto& memo = a.memos[text.get()];
     if (!memo) {
         memo = std::make_unique<TextMemo>();
-        splitlines(text->bytes, memo->lines);
-        // a token takes a character at least, or ends a line: the reserve is
-        // never outgrown, and only the part written takes memory
-        memo->tokens.reserve(text->bytes.size() + memo->lines.size());
+        splitlines(text->text(), memo->lines);
+        // most lines keep no tokens (constant operands keep their encoding)
+        memo->tokens.reserve(memo->lines.size());
     }
     r.memo = memo.get();
     r.text = std::move(text);
@@ -248,10 +242,15 @@ bool nextline(Assembler& a, std::string& out) {
                 return true;
             }
         } else if (!r.ended && r.nextline < r.memo->lines.size()) {
-            LineMemo& m = r.memo->lines[r.nextline++];
+            size_t k = r.nextline++;
+            LineMemo& m = r.memo->lines[k];
             a.linememo = &m;
             a.tokmemo = r.memo;
-            out.assign(r.text->bytes, m.start, m.length);
+            const char* text = r.text->bytes.data();
+            size_t end = k + 1 < r.memo->lines.size() ? r.memo->lines[k + 1].start - 1 : r.text->bytes.size();
+            if (end > m.start && text[end - 1] == '\n') end--;  // the last line's
+            if (end > m.start && text[end - 1] == '\r') end--;
+            out.assign(text + m.start, end - m.start);
             r.file->lines++;
             a.globline++;
             a.fromexpansion = false;
@@ -267,6 +266,16 @@ long curline(const Assembler& a) {
     for (auto it = a.readers.rbegin(); it != a.readers.rend(); ++it)
         if (it->kind == 'F') return it->file->lines;
     return 0;
+}
+
+const std::string* curfilekept(Assembler& a) {
+    for (auto it = a.readers.rbegin(); it != a.readers.rend(); ++it)
+        if (it->kind == 'F') {
+            FileRecord& f = *it->file;
+            if (!f.kept) f.kept = &*a.filenames.insert(f.name).first;
+            return f.kept;
+        }
+    return &*a.filenames.insert("command_line").first;
 }
 
 std::string curfile(const Assembler& a) {

@@ -6,10 +6,13 @@
 // so the same name is a different symbol after every ordinary label.
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <new>
 
 #include "assembler/asm.h"
 
 #include "toollib/isa/encode.h"
+#include "toollib/memory.h"
 #include "toollib/options.h"
 
 namespace as {
@@ -58,7 +61,7 @@ AsmSymbol* SymIndex::find(uint64_t h, std::string_view name, int block) const {
 
 void SymIndex::insert(uint64_t h, AsmSymbol* s) {
     if ((used + 1) * 2 > slots.size()) {
-        std::vector<std::pair<uint64_t, AsmSymbol*>> old(std::max<size_t>(64, slots.size() * 2));
+        tl::LargeVector<std::pair<uint64_t, AsmSymbol*>> old(std::max<size_t>(64, slots.size() * 2));
         old.swap(slots);
         used = 0;
         for (auto& [oh, os] : old)
@@ -81,23 +84,37 @@ AsmSymbol* SymbolTable::lookup(std::string_view name) const {
     return index.find(SymIndex::hash(name, b), name, b);
 }
 
+AsmSymbol* SymbolStore::add() {
+    if (count_ == kFirst * ((size_t{1} << blocks_.size()) - 1))
+        blocks_.push_back(static_cast<AsmSymbol*>(tl::largealloc((kFirst << blocks_.size()) * sizeof(AsmSymbol))));
+    AsmSymbol* s = new ((*this)[count_]) AsmSymbol();
+    count_++;
+    return s;
+}
+
+void SymbolStore::clear() {
+    for (size_t i = 0; i < count_; i++) (*this)[i]->~AsmSymbol();
+    for (size_t b = 0; b < blocks_.size(); b++) tl::largefree(blocks_[b], (kFirst << b) * sizeof(AsmSymbol));
+    blocks_.clear();
+    count_ = 0;
+}
+
 AsmSymbol* SymbolTable::find(std::string_view name) {
     int b = keyblock(name, block);
     uint64_t h = SymIndex::hash(name, b);
     if (AsmSymbol* s = index.find(h, name, b)) return s;
     int hb = hashname(name, false);
-    auto sym = std::make_unique<AsmSymbol>();
+    AsmSymbol* sym = store.add();
     sym->name = std::string(name);
-    sym->id = static_cast<uint32_t>(store.size());
+    sym->id = static_cast<uint32_t>(store.size() - 1);
     if (islocalname(name)) {
         sym->iflags |= SI_LOCAL;
         sym->block = block;
     }
     if (bucket[hb].empty()) runorder.insert(runorder.begin(), hb);
-    bucket[hb].push_back(sym.get());
-    index.insert(h, sym.get());
-    store.push_back(std::move(sym));
-    return store.back().get();
+    bucket[hb].push_back(sym);
+    index.insert(h, sym);
+    return sym;
 }
 
 AsmSymbol* SymbolTable::restore(const AsmSymbol& s) {
@@ -109,7 +126,10 @@ AsmSymbol* SymbolTable::restore(const AsmSymbol& s) {
     if (n->block != before) {
         // a local label keeps its own block: index the table anew
         index.clear();
-        for (auto& sp : store) index.insert(SymIndex::hash(sp->name, keyblock(sp->name, sp->block)), sp.get());
+        for (size_t i = 0; i < store.size(); i++) {
+            AsmSymbol* sp = store[i];
+            index.insert(SymIndex::hash(sp->name, keyblock(sp->name, sp->block)), sp);
+        }
     }
     return n;
 }
@@ -170,18 +190,36 @@ OpcodeEntry* OpcodeTable::find(std::string_view name, bool skipoverride) const {
         big = lower(name);
         key = big;
     }
-    auto it = names.find(key);
-    if (it == names.end()) return nullptr;
-    bool skipping = skipoverride;
-    for (OpcodeEntry* e : it->second) {
-        if (e->dead) continue;
-        if (skipping && (e->flags & OP_MACRO) && e->overrides) {
-            skipping = false;
-            continue;
-        }
-        return e;
+    Recent* slot = nullptr;
+    uint32_t stamp = generation + 1;
+    if (key.size() <= sizeof slot->name && stamp != 0) {
+        slot = &recent_[(tl::NameHash::hash(key) + skipoverride) & (recent_.size() - 1)];
+        if (slot->stamp == stamp && slot->len == key.size() && slot->skipoverride == skipoverride &&
+            std::memcmp(slot->name, key.data(), key.size()) == 0)
+            return slot->entry;
     }
-    return nullptr;
+    OpcodeEntry* found = nullptr;
+    auto it = names.find(key);
+    if (it != names.end()) {
+        bool skipping = skipoverride;
+        for (OpcodeEntry* e : it->second) {
+            if (e->dead) continue;
+            if (skipping && (e->flags & OP_MACRO) && e->overrides) {
+                skipping = false;
+                continue;
+            }
+            found = e;
+            break;
+        }
+    }
+    if (slot) {
+        slot->stamp = stamp;
+        slot->len = static_cast<uint8_t>(key.size());
+        slot->skipoverride = skipoverride;
+        std::memcpy(slot->name, key.data(), key.size());
+        slot->entry = found;
+    }
+    return found;
 }
 
 void OpcodeTable::forgetmacros() {
@@ -213,9 +251,11 @@ AsmSymbol* refsym(Assembler& a, AsmSymbol* s) {
     s->flags |= SYM_REFERENCED;
     if (!s->firstref) {
         s->firstref = curline(a);
-        s->reffile = curfile(a);
+        s->reffile = curfilekept(a);
     }
-    // a line is recorded once, however many passes read it
+    // a line is recorded once, however many passes read it (for the
+    // cross reference, the only reader of the list)
+    if (!a.opt.c) return s;
     auto it = std::lower_bound(s->xref.begin(), s->xref.end(), a.globline);
     if (it == s->xref.end() || *it != a.globline) s->xref.insert(it, a.globline);
     return s;
@@ -259,7 +299,7 @@ void numbersyms(Assembler& a) {
                 s->alias = nullptr;
             } else {
                 if (s->flags & SYM_PUBLIC) {
-                    lineerror(a, s->deffile, s->defline, "bad relocatable expression");
+                    lineerror(a, s->deffile ? *s->deffile : std::string(), s->defline, "bad relocatable expression");
                     a.errors++;
                 }
                 continue;
@@ -268,7 +308,8 @@ void numbersyms(Assembler& a) {
         if (!(s->flags & (SYM_DEFINED | SYM_PUBLIC))) {
             if ((s->iflags & SI_IFDEF) && !(s->flags & SYM_REFERENCED)) continue;
             if (!(s->flags & SYM_REFERENCED)) continue;
-            if (!a.opt.u) lineerror(a, s->reffile, s->firstref, "symbol " + s->name + " not defined");
+            if (!a.opt.u)
+                lineerror(a, s->reffile ? *s->reffile : std::string(), s->firstref, "symbol " + s->name + " not defined");
             a.errors++;
             continue;
         }
