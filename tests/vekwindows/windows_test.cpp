@@ -82,6 +82,18 @@ protected:
         return std::find(t.begin(), t.end(), title) != t.end();
     }
     static void settle() { QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    // A static variable s of main at 0x2000 (null without main).
+    const vek::VarRecord* addstatic() {
+        vek::FunctionRecord* main = vek::findfunc(d->di(), "main", nullptr);
+        if (!main) return nullptr;
+        vek::VarRecord s;
+        s.name = "s";
+        s.type = 24;
+        s.sclass = vek::sc::Fix;
+        s.value = 0x2000;
+        main->vars.push_back(s);
+        return &main->vars.back();
+    }
     // A control of a dialog by its number.
     static QPushButton* button(QDialog* dialog, int number) {
         auto* b = dialog->findChild<QPushButton*>(QString::number(number));
@@ -443,14 +455,7 @@ TEST_F(Windows, ExtensionsAddItemsToTheVariablePopupAndReadTheSelection) {
     ASSERT_NE(id, 0);
     EXPECT_EQ(VekInsertMenuItem(vars, int(vars->actions().size()), "&Trace", id), 1);
 
-    vek::FunctionRecord* fmain = vek::findfunc(d->di(), "main", nullptr);
-    ASSERT_NE(fmain, nullptr);
-    vek::VarRecord s;
-    s.name = "s";
-    s.type = 24;
-    s.sclass = vek::sc::Fix;
-    s.value = 0x2000;
-    fmain->vars.push_back(s);
+    ASSERT_NE(addstatic(), nullptr);
     while (!d->innermost() || d->innermost()->line < 13) frame.dispatch(203);
     SourcePane* src = views->sources.mainpane();
     std::vector<QString> offered;
@@ -546,15 +551,9 @@ TEST_F(Windows, BrowsersAndEventsFromTheMenu) {
 
 TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
     auto& frame = open();
-    // a static variable of main at 0x2000
-    vek::FunctionRecord* main = vek::findfunc(d->di(), "main", nullptr);
-    ASSERT_NE(main, nullptr);
-    vek::VarRecord s;
-    s.name = "s";
-    s.type = 24;
-    s.sclass = vek::sc::Fix;
-    s.value = 0x2000;
-    main->vars.push_back(s);
+    const vek::VarRecord* added = addstatic();
+    ASSERT_NE(added, nullptr);
+    const vek::VarRecord s = *added;
     frame.dispatch(335);
     ASSERT_NE(views->locals, nullptr);
     auto* model = views->locals->pane(0)->model();

@@ -46,11 +46,8 @@ SourcePane* SourceViews::opensrcfunc(const FunctionRecord& f, const std::string&
             return p;
         }
     if (line > 0) return openframe(name, line);
-    std::string text;
-    SourceKind k;
-    if (!loadsource(name, true, text, k)) return nullptr;
-    SourcePane* pane = makewindow(QString::fromStdString("Browser: " + name), kind::Browser, name);
-    pane->settext(name, std::move(text), k, 0);
+    SourcePane* pane = opensrcwin(name, 0);
+    if (!pane) return nullptr;
     pane->makevisible(top);
     pane->setFocus();
     return pane;
