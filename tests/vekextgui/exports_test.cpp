@@ -191,6 +191,27 @@ TEST(FrameExports, ReachTheFrameWhileBound) {
             ASSERT_TRUE(host);
             DeleteFunctionBrowser(list);
             EXPECT_FALSE(host && host->isVisible());
+            // The pick dialogs: the name chosen, or null for Cancel and
+            // for nothing chosen.
+            static std::string pick;
+            vek::shell::responder().dialog = [](QDialog* shown) {
+                if (pick == "cancel") return shown->reject();
+                auto* names = shown->findChild<QComboBox*>(pick == "fx.c" ? "610" : "611");
+                ASSERT_NE(names, nullptr);
+                names->setCurrentIndex(names->findText(QString::fromStdString(pick)));
+                if (names->currentIndex() < 0) names->setEditText({});
+                shown->findChild<QPushButton*>("601")->click();
+            };
+            pick = "fx.c";
+            EXPECT_STREQ(SelectSourceFile(), "fx.c");
+            pick = "g";
+            EXPECT_STREQ(SelectSourceFunction(), "g");
+            pick = "none";
+            EXPECT_EQ(SelectSourceFunction(), nullptr);
+            pick = "cancel";
+            EXPECT_EQ(SelectSourceFunction(), nullptr);
+            EXPECT_EQ(SelectSourceFile(), nullptr);
+            vek::shell::responder().dialog = nullptr;
             vek::views::unbindsourceexports();
         }
 

@@ -168,6 +168,23 @@ TEST_F(SourceWindows, ExecutionsColumnShowsCountsAndExplainsThem) {
     EXPECT_EQ(boxes[0].text, countmessage(26, 300));
 }
 
+TEST_F(SourceWindows, AClickTakesMembersIndexesAndPointersAsOneWord) {
+    open();
+    std::ofstream(src.file("w.c")) << "v = s.a[2] + p->q;\n";
+    SourcePane* b = views->opensrcwin("w.c", 0);
+    ASSERT_TRUE(b);
+    const int text = b->prefixcols();
+    std::vector<std::string> words;
+    views->onword = [&](const std::string& expr, const std::string& word, QPoint, Qt::KeyboardModifiers) {
+        EXPECT_EQ(expr, word);   // no debug information: the text itself
+        words.push_back(word);
+    };
+    for (int column : {4, 9, 15, 16, 1}) QTest::mouseClick(b, Qt::RightButton, {}, cell(b, 1, text + column));
+    EXPECT_EQ(words, (std::vector<std::string>{"s.a[2]", "s.a[2]", "p->q", "p->q"}));
+    EXPECT_TRUE(views->selection.has);
+    EXPECT_EQ(views->selection.text, "p->q");
+}
+
 TEST_F(SourceWindows, PathEditorRefusesWhatIsNoDirectory) {
     auto& frame = open();
     vek::shell::responder().dialog = [&](QDialog* d) {

@@ -1,6 +1,8 @@
 // The views in the main window over a real debugger: a program loaded and
 // stepped through the menu ids, the windows checked after each stop.
+#include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -15,10 +17,13 @@
 #include "vek/command/data/data.h"
 #include "vek/core/session/session.h"
 #include "vek/core/support/symbols.h"
+#include "vek/shell/exporthost.h"
 #include "vek/shell/sessions.h"
+#include "vek/shell/vekext.h"
 #include "vek/shell/shellmain.h"
 #include "vek/views/machinedialogs.h"
 #include "vek/views/qt/eventdialogs.h"
+#include "vek/views/qt/pickdialogs.h"
 #include "vek/views/windows.h"
 
 using namespace vek::views;
@@ -77,6 +82,40 @@ protected:
         return std::find(t.begin(), t.end(), title) != t.end();
     }
     static void settle() { QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    // A static variable s of main at 0x2000 (null without main).
+    const vek::VarRecord* addstatic() {
+        vek::FunctionRecord* main = vek::findfunc(d->di(), "main", nullptr);
+        if (!main) return nullptr;
+        vek::VarRecord s;
+        s.name = "s";
+        s.type = 24;
+        s.sclass = vek::sc::Fix;
+        s.value = 0x2000;
+        main->vars.push_back(s);
+        return &main->vars.back();
+    }
+    // A control of a dialog by its number.
+    static QPushButton* button(QDialog* dialog, int number) {
+        auto* b = dialog->findChild<QPushButton*>(QString::number(number));
+        EXPECT_NE(b, nullptr) << number;
+        return b;
+    }
+    static QComboBox* combo(QDialog* dialog, int number) {
+        auto* c = dialog->findChild<QComboBox*>(QString::number(number));
+        EXPECT_NE(c, nullptr) << number;
+        return c;
+    }
+    static QStringList items(QComboBox* c) {
+        QStringList l;
+        for (int i = 0; i < c->count(); ++i) l << c->itemText(i);
+        return l;
+    }
+    // The centre of a cell of a source pane (column 0: the line number's
+    // first digit).
+    static QPoint cell(SourcePane* p, int line, int column) {
+        return QPoint((column - p->scroll().firstcol) * p->charwidth() + p->charwidth() / 2,
+                      (line - 1 - p->scroll().firstline) * p->lineheight() + p->lineheight() / 2);
+    }
 };
 
 TEST_F(Windows, MainSourceWindowFollowsEachStop) {
@@ -272,6 +311,171 @@ TEST_F(Windows, CodeLinesOpenTheEventAndSymbolPopups) {
     views->popupanswer = nullptr;
 }
 
+TEST_F(Windows, PickDialogsOfferTheNamesWithTheCurrentOneChosen) {
+    auto& frame = open();
+    frame.dispatch(203);   // into main at main.c:10
+    ASSERT_EQ(d->currentframe()->func->name, "main");
+    QStringList files, funcs, filefuncs;
+    QString shown;
+    // the file dialog: the current file chosen; Cancel opens nothing
+    vek::shell::responder().dialog = [&](QDialog* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "File Browser");
+        files = items(combo(dialog, 610));
+        shown = combo(dialog, 610)->currentText();
+        button(dialog, 602)->click();
+    };
+    frame.dispatch(620);
+    EXPECT_EQ(files, QStringList{"main.c"});
+    EXPECT_EQ(shown, "main.c");
+    EXPECT_FALSE(hastitle("Browser: main.c"));
+    // the function dialog: "*.*" and every function with main chosen; a
+    // file lists its own; Default chooses main again
+    vek::shell::responder().dialog = [&](QDialog* dialog) {
+        QComboBox *file = combo(dialog, 610), *func = combo(dialog, 611);
+        files = items(file);
+        shown = file->currentText();
+        funcs = items(func);
+        EXPECT_EQ(func->currentText(), "main");
+        func->setCurrentIndex(func->findText("fact"));
+        file->setCurrentIndex(file->findText("main.c"));
+        filefuncs = items(func);
+        EXPECT_EQ(func->currentText(), "");
+        button(dialog, 603)->click();
+        EXPECT_EQ(file->currentText(), "*.*");
+        EXPECT_EQ(func->currentText(), "main");
+        func->setCurrentIndex(func->findText("fact"));
+        button(dialog, 601)->click();
+    };
+    frame.dispatch(622);
+    EXPECT_EQ(files, (QStringList{"main.c", "*.*"}));
+    EXPECT_EQ(shown, "*.*");
+    EXPECT_EQ(funcs, (QStringList{"add", "fact", "main"}));
+    EXPECT_EQ(filefuncs, funcs);
+    // fact's file in a browser, made once
+    EXPECT_TRUE(hastitle("Browser: main.c"));
+    const size_t windows = titles().size();
+    frame.dispatch(622);
+    EXPECT_EQ(titles().size(), windows);
+    // what the user types is the choice; Select beeps with no function named
+    std::string chosen;
+    FunctionPickDialog select(frame, picknames(*d), chosen, true);
+    QTest::keyClicks(select.functions()->lineEdit(), "ad");
+    EXPECT_EQ(chosen, "ad");
+    select.functions()->setEditText("");
+    const int beeps = frame.beeps;
+    button(&select, 609)->click();
+    EXPECT_EQ(frame.beeps, beeps + 1);
+    QTest::keyClick(&select, Qt::Key_Escape);
+    EXPECT_EQ(chosen, "");
+    EXPECT_EQ(select.result(), 0);
+    vek::shell::responder().dialog = nullptr;
+}
+
+TEST_F(Windows, LineNumbersOpenTheLinePopupAndCoverageMarksTheLinesRun) {
+    auto& frame = open();
+    frame.dispatch(203);
+    SourcePane* main = views->sources.mainpane();
+    ASSERT_EQ(main->file(), "main.c");
+    std::vector<std::pair<QString, bool>> offered;
+    int answer = 0;
+    views->popupanswer = [&](QMenu& menu) {
+        offered.clear();
+        for (QAction* a : menu.actions()) offered.push_back({a->text(), a->isEnabled()});
+        return answer;
+    };
+    auto rightclick = [&](int line, Qt::KeyboardModifiers mods = {}) {
+        QTest::mouseClick(main, Qt::RightButton, mods, cell(main, line, 0));
+    };
+    answer = 804;
+    rightclick(16);
+    EXPECT_EQ(offered, (std::vector<std::pair<QString, bool>>{{"&Set Breakpoint", true}, {"&On/Off", false},
+                                                              {"&Delete", false}, {"&Edit", false},
+                                                              {"Address &of", true}}));
+    EXPECT_EQ(frame.journal.back(), "break main.c:16");
+    ASSERT_EQ(d->events.size(), 1u);
+    answer = 820;   // with its event: the event's items
+    rightclick(16);
+    EXPECT_EQ(offered, (std::vector<std::pair<QString, bool>>{{"&Set Breakpoint", false}, {"&On/Off", true},
+                                                              {"&Delete", true}, {"&Edit", true},
+                                                              {"Address &of", true}}));
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().caption, "Address of");
+    offered.clear();
+    rightclick(16, Qt::ShiftModifier);   // Shift: on or off at once
+    EXPECT_TRUE(offered.empty());
+    EXPECT_FALSE(d->events[0]->enabled);
+    rightclick(12);                      // no code: nothing
+    EXPECT_TRUE(offered.empty());
+    rightclick(16, Qt::ControlModifier); // Ctrl: deleted
+    bool left = false;
+    for (const auto& e : d->events) left |= !e->removed;
+    EXPECT_FALSE(left);
+
+    // iconic coverage: a mark before the text of each line with code
+    sendcmd(frame, "break main.c:16");
+    frame.dispatch(201);
+    ASSERT_EQ(main->currentline(), 16);
+    frame.action(10010)->trigger();
+    EXPECT_EQ(main->columns().coverage, Coverage::Iconic);
+    EXPECT_EQ(main->prefixcols(), 3);
+    const LineInfo ran = views->sources.lineinfo("main.c", 15);
+    ASSERT_GT(ran.hits, 0u);
+    frame.resize(800, 600);
+    frame.show();
+    vek::views::hostof(main)->showMaximized();
+    QApplication::processEvents();
+    main->makevisible(0);
+    const QImage shot = main->grab().toImage();
+    auto at = [&](int line) { return shot.pixelColor(cell(main, line, 2) * shot.devicePixelRatio()); };
+    EXPECT_GT(at(15).green(), 100) << at(15).name().toStdString();
+    EXPECT_LT(at(15).red(), 100);
+    EXPECT_EQ(at(12), QColor(Qt::white));   // no code, no mark
+    // a click on the mark explains it
+    boxes.clear();
+    QTest::mouseDClick(main, Qt::LeftButton, {}, cell(main, 15, 2));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "main.c:15 ");
+    EXPECT_EQ(boxes[0].text, countmessage(ran.hits, ran.cycles));
+    views->popupanswer = nullptr;
+}
+
+TEST_F(Windows, ExtensionsAddItemsToTheVariablePopupAndReadTheSelection) {
+    auto& frame = open();
+    vek::shell::bindexports(frame);
+    const char *expr = nullptr, *text = nullptr;
+    EXPECT_EQ(GetSourceSelection(0, &expr, &text), 0);
+    auto* vars = static_cast<QMenu*>(GetVariablePopupMenu());
+    auto* funcs = static_cast<QMenu*>(GetFunctionPopupMenu());
+    ASSERT_TRUE(vars && funcs);
+    EXPECT_NE(vars, funcs);
+    EXPECT_EQ(GetVariablePopupMenu(), vars);   // the same menu each time
+    static int reached = 0;
+    RegisterMenuCommandFunction([](int id) { reached = id; });
+    const int id = AllocateMenuIDs(1);
+    ASSERT_NE(id, 0);
+    EXPECT_EQ(VekInsertMenuItem(vars, int(vars->actions().size()), "&Trace", id), 1);
+
+    ASSERT_NE(addstatic(), nullptr);
+    while (!d->innermost() || d->innermost()->line < 13) frame.dispatch(203);
+    SourcePane* src = views->sources.mainpane();
+    std::vector<QString> offered;
+    views->popupanswer = [&](QMenu& menu) {
+        for (QAction* a : menu.actions())
+            if (a->isVisible()) offered.push_back(a->text());
+        return id;
+    };
+    QTest::mouseClick(src, Qt::RightButton, Qt::NoModifier, cell(src, 13, src->prefixcols() + 4));
+    ASSERT_EQ(offered.size(), 8u);
+    EXPECT_EQ(offered.front(), "&Evaluate...  main():s");
+    EXPECT_EQ(offered.back(), "&Trace");
+    EXPECT_EQ(reached, id);
+    ASSERT_EQ(GetSourceSelection(0, &expr, &text), 1);
+    EXPECT_STREQ(expr, "main():s");
+    EXPECT_STREQ(text, "s");
+    views->popupanswer = nullptr;
+    vek::shell::unbindexports();
+}
+
 TEST_F(Windows, AFrozenBrowserIsNotRefilledUntilAutoRefresh) {
     auto& frame = open();
     frame.dispatch(630);
@@ -310,8 +514,12 @@ TEST_F(Windows, BrowsersAndEventsFromTheMenu) {
     frame.dispatch(130);
     EXPECT_TRUE(hastitle("Map"));
     // the file picked opens its source browser
-    formanswer() = [](FormDialog& f) { f.ok(); };
+    vek::shell::responder().dialog = [](QDialog* dialog) {
+        combo(dialog, 610)->setCurrentIndex(0);
+        button(dialog, 601)->click();
+    };
     frame.dispatch(620);
+    vek::shell::responder().dialog = nullptr;
     EXPECT_TRUE(hastitle("Browser: main.c"));
     // no events: a box, no window
     frame.dispatch(621);
@@ -343,15 +551,9 @@ TEST_F(Windows, BrowsersAndEventsFromTheMenu) {
 
 TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
     auto& frame = open();
-    // a static variable of main at 0x2000
-    vek::FunctionRecord* main = vek::findfunc(d->di(), "main", nullptr);
-    ASSERT_NE(main, nullptr);
-    vek::VarRecord s;
-    s.name = "s";
-    s.type = 24;
-    s.sclass = vek::sc::Fix;
-    s.value = 0x2000;
-    main->vars.push_back(s);
+    const vek::VarRecord* added = addstatic();
+    ASSERT_NE(added, nullptr);
+    const vek::VarRecord s = *added;
     frame.dispatch(335);
     ASSERT_NE(views->locals, nullptr);
     auto* model = views->locals->pane(0)->model();
@@ -383,9 +585,10 @@ TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
         return 902;
     };
     QTest::mouseClick(src, Qt::RightButton, Qt::NoModifier, at);
+    // a variable of the function at that line: qualified by it
     ASSERT_FALSE(items.empty());
-    EXPECT_EQ(items[0], "&Evaluate...  s");
-    EXPECT_EQ(frame.journal.back(), "monit s");
+    EXPECT_EQ(items[0], "&Evaluate...  main():s");
+    EXPECT_EQ(frame.journal.back(), "monit main():s");
     ASSERT_EQ(d->monitors.size(), 1u);
     sendcmd(frame, "del /m *");
 

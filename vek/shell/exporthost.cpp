@@ -116,6 +116,7 @@ void bindexports(MainWindow& frame) {
     h.insertmenuitem = [](void* menu, int position, const char* text, int id) {
         auto* m = static_cast<QMenu*>(menu);
         auto* a = new QAction(QString::fromUtf8(text), m);
+        a->setData(id);
         QObject::connect(a, &QAction::triggered, [id] {
             if (bound) bound->dispatch(id);
         });

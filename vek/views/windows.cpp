@@ -27,6 +27,7 @@
 #include "vek/views/model/browsers.h"
 #include "vek/views/model/eventview.h"
 #include "vek/views/qt/eventdialogs.h"
+#include "vek/views/qt/pickdialogs.h"
 #include "vek/views/varmodel/varbind.h"
 
 namespace vek::views {
@@ -156,8 +157,10 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
     frame_.viewcommand = [this](int32_t id) { return command(id); };
     sources.lineinfo = [this](const std::string& file, int line) { return lineinfo(file, line); };
     sources.debug = &d_.di();
-    sources.onword = [this](const std::string& word, QPoint at, Qt::KeyboardModifiers mods) {
-        wordpopup(word, at, mods);
+    sources.onword = [this](const std::string& expr, const std::string& text, QPoint at,
+                            Qt::KeyboardModifiers mods) { wordpopup(expr, text, at, mods); };
+    sources.online = [this](SourcePane& pane, int line, int id, QPoint at, Qt::KeyboardModifiers mods) {
+        linepopup(pane, line, id, at, mods);
     };
     browsers.funcactive = [this](const std::string& name) {
         const FunctionRecord* f = findfunc(d_.di(), name, nullptr);
@@ -217,17 +220,10 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
             if (popupanswer) id = popupanswer(menu);
             else if (QAction* a = menu.exec(QCursor::pos())) id = a->data().toInt();
         }
-        if (id == 801) sendcmd(frame_, onoffcommand(*ev));
-        if (id == 802) sendcmd(frame_, deletecommand(*ev));
-        if (id == 803) {
-            CodeEventDialog dialog(frame_, &d_, ev->number);
-            dialog.issymbol = [](const std::string& name) { return rensym(name) != nullptr; };
-            shell::answerlater(dialog);
-            dialog.exec();
-        }
+        eventcommand(*ev, id);
     };
     machine.host.symbol = [this](const std::string& word) {
-        wordpopup(word, QCursor::pos(), QGuiApplication::keyboardModifiers());
+        wordpopup(word, word, QCursor::pos(), QGuiApplication::keyboardModifiers());
     };
     machine.host.openframe = [this](int f) {
         if (f < 0 || f >= int(d_.frames.size())) return;
@@ -464,7 +460,9 @@ bool ViewSet::command(int32_t id) {
     case 440:
         if (editpath(frame_)) sources.pathchanged();
         return true;
-    case 620: askfile(); return true;
+    case 620:
+        if (std::string file = pickfile(frame_, d_); !file.empty()) sources.opensrcwin(file, 0);
+        return true;
     case 621:
         if (events) frame_.mdi()->setActiveSubWindow(views::hostof(events));
         else if ((events = browsers.browseevents(d_))) {
@@ -474,7 +472,10 @@ bool ViewSet::command(int32_t id) {
             events->editdata = [this](int number) { dataevent(number); };
         }
         return true;
-    case 622: askfunction(); return true;
+    case 622:
+        if (std::string name = pickfunction(frame_, d_); !name.empty())
+            if (const FunctionRecord* f = findfunc(d_.di(), name, nullptr)) sources.opensrcfunc(*f, {}, 0);
+        return true;
     case 625: browsesource(); return true;
     case 626: toggleproject(true); return true;
     case 640: browsers.openfilebrowser(d_.di()); return true;
@@ -547,7 +548,7 @@ PopupHooks ViewSet::popuphooks() {
     return h;
 }
 
-void ViewSet::wordpopup(const std::string& word, QPoint at, Qt::KeyboardModifiers mods) {
+void ViewSet::wordpopup(const std::string& word, const std::string& text, QPoint at, Qt::KeyboardModifiers mods) {
     ExprPopup popup(popuphooks());
     int keys = 0;
     if (mods & Qt::ShiftModifier) keys |= popkey::Shift;
@@ -555,8 +556,15 @@ void ViewSet::wordpopup(const std::string& word, QPoint at, Qt::KeyboardModifier
     if (frame_.heldletters.count('A')) keys |= popkey::A;
     if (frame_.heldletters.count('R')) keys |= popkey::R;
     if (frame_.heldletters.count('W')) keys |= popkey::W;
-    const ExprPopup::Outcome outcome = popup.click(word, word, keys);
+    const ExprPopup::Outcome outcome = popup.click(word, text, keys);
     if (outcome == ExprPopup::Outcome::Nothing || outcome == ExprPopup::Outcome::Ran || popup.items.empty()) return;
+    if (outcome != ExprPopup::Outcome::LabelPopup) {
+        // the persistent popups, with the items extensions added
+        QMenu* menu = outcome == ExprPopup::Outcome::FuncPopup ? sources.funcpopup() : sources.varpopup();
+        const int id = choosepopup(*menu, popup.items, at);
+        if (id) popup.command(id);
+        return;
+    }
     QMenu menu(&frame_);
     for (const PopupItem& item : popup.items) {
         QAction* a = menu.addAction(QString::fromStdString(item.text));
@@ -570,16 +578,12 @@ void ViewSet::wordpopup(const std::string& word, QPoint at, Qt::KeyboardModifier
         id = a->data().toInt();
     }
     if (!id) return;
-    if (outcome == ExprPopup::Outcome::LabelPopup) {
-        // a label: its address
-        if (const ProgramSymbol* s = rensym(word)) {
-            popup.symname = word;
-            popup.symvalue = s->value;
-            popup.symcommand(920);
-        }
-        return;
+    // a label: its address
+    if (const ProgramSymbol* s = rensym(word)) {
+        popup.symname = word;
+        popup.symvalue = s->value;
+        popup.symcommand(920);
     }
-    popup.command(id);
 }
 
 void ViewSet::showmap() {
@@ -592,44 +596,6 @@ void ViewSet::showmap() {
     pane->buffer().assign(maptext(sections));
     pane->textchanged(0);
     h->show();
-}
-
-void ViewSet::askfile() {
-    std::vector<std::string> names;
-    for (const FileRecord* f : listedfiles(d_.di())) names.push_back(f->name);
-    if (names.empty()) {
-        frame_.beep();
-        return;
-    }
-    FormDialog f(&frame_, "File Browser");
-    const int choice = f.addchoice("File", qlist(names), 0);
-    if (!f.ask()) return;
-    const int at = f.choice(choice);
-    if (at >= 0 && at < int(names.size())) sources.opensrcwin(names[size_t(at)], 0);
-}
-
-void ViewSet::askfunction() {
-    std::vector<const FunctionRecord*> funcs;
-    for (const FileRecord* file : listedfiles(d_.di()))
-        for (const FunctionRecord* fn : listedfuncs(*file)) funcs.push_back(fn);
-    if (funcs.empty()) {
-        frame_.beep();
-        return;
-    }
-    QStringList items;
-    int current = 0;
-    const CallFrame* now = d_.currentframe();
-    for (const FunctionRecord* fn : funcs) {
-        if (now && now->func == fn) current = int(items.size());
-        items << QString::fromStdString(fn->name);
-    }
-    FormDialog f(&frame_, "Function Browser");
-    const int choice = f.addchoice("Function", items, current);
-    if (!f.ask()) return;
-    const int at = f.choice(choice);
-    if (at < 0 || at >= int(funcs.size())) return;
-    const FunctionRecord* fn = funcs[size_t(at)];
-    if (fn->file) sources.opensrcwin(fn->file->name, fn->start ? int(fn->start->line) : 0);
 }
 
 void ViewSet::browsesource() {

@@ -64,8 +64,16 @@ public:
     void showstop();
     // The menu ids the views carry out; false for others.
     bool command(int32_t id);
-    // The popups of a word under the mouse in a source pane.
-    void wordpopup(const std::string& word, QPoint at, Qt::KeyboardModifiers mods);
+    // The popups of an expression under the mouse (text: the text selected
+    // itself).
+    void wordpopup(const std::string& expr, const std::string& text, QPoint at, Qt::KeyboardModifiers mods);
+    // A line number clicked in a source pane: the line popup (id 0), or
+    // one of its commands (804 set, 801 on/off, 802 delete, 803 edit, 820
+    // address of).
+    void linepopup(SourcePane& pane, int line, int id, QPoint at, Qt::KeyboardModifiers mods);
+    // A command on the event of a source line or code address (801, 802,
+    // 803).
+    void eventcommand(const EventRecord& event, int id);
     // Tests choose a popup's item here instead of a user (0: none).
     std::function<int(QMenu&)> popupanswer;
 
@@ -96,8 +104,10 @@ private:
     PopupHooks popuphooks();
     void windowcommand(const std::string& word, const std::string& letters);
     void synccolumns();
-    void askfile();
-    void askfunction();
+    // Renames the built-in items of a persistent popup, opens it and
+    // returns the built-in command chosen (0: none, or an extension's item,
+    // which runs its own command).
+    int choosepopup(QMenu& menu, const std::vector<PopupItem>& items, QPoint at);
     void browsesource();
     void listsymbols(bool byname);
     void symbolbrowser();

@@ -7,6 +7,7 @@
 #include "vek/core/debuginfo/lookup.h"
 #include "vek/shell/shell.h"
 #include "vek/views/qt/browsers.h"
+#include "vek/views/qt/pickdialogs.h"
 #include "vek/views/qt/sourcepane.h"
 
 namespace vek::views {
@@ -17,6 +18,7 @@ shell::MainWindow* frame = nullptr;
 Debugger* debugger = nullptr;
 SourceViews* sourceviews = nullptr;
 Browsers* browserviews = nullptr;
+std::string chosen;   // the last name picked for an extension
 
 }  // namespace
 
@@ -33,12 +35,23 @@ void bindsourceexports(shell::MainWindow& f, Debugger& d, SourceViews& sources, 
     };
     h.openfunction = [](const char* function, const char* file, int line) -> void* {
         const FunctionRecord* f = findfunc(debugger->di(), function, file);
-        if (!f || !f->file) return nullptr;
-        if (SourcePane* p = sourceviews->opensrcwin(f->file->name, line > 0 ? line : int(f->firstline))) return p;
-        // The file's window was there already: it is the one brought up.
-        for (SourcePane* p : sourceviews->panes())
-            if (p->file() == f->file->name) return p;
-        return nullptr;
+        if (!f) return nullptr;
+        return sourceviews->opensrcfunc(*f, file ? file : "", line > 0 ? line : 0);
+    };
+    // The pick dialogs: the name chosen stays until the next pick.
+    h.selectname = [](bool functions) -> const char* {
+        chosen = functions ? pickfunction(*frame, *debugger) : pickfile(*frame, *debugger);
+        return chosen.empty() ? nullptr : chosen.c_str();
+    };
+    h.selection = [](const char** expression, const char** text) {
+        const SourceViews::Selection& s = sourceviews->selection;
+        if (!s.has) return 0;
+        if (expression) *expression = s.expr.c_str();
+        if (text) *text = s.text.c_str();
+        return 1;
+    };
+    h.popupmenu = [](bool variable) -> void* {
+        return variable ? sourceviews->varpopup() : sourceviews->funcpopup();
     };
     h.openlist = [](bool functions) -> void* {
         if (functions) return browserviews->openfuncbrowser(debugger->di(), "", false);
@@ -53,6 +66,10 @@ void unbindsourceexports() {
     h.openfunction = nullptr;
     h.openlist = nullptr;
     h.editpath = nullptr;
+    h.selectname = nullptr;
+    h.selection = nullptr;
+    h.popupmenu = nullptr;
+    chosen.clear();
     frame = nullptr;
     debugger = nullptr;
     sourceviews = nullptr;

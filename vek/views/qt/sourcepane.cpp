@@ -155,6 +155,9 @@ void SourcePane::paintline(QPainter& p, int line, int y) {
         drawruns(p, {Run{0, number, 1}}, x0, y, li.hascode ? &black : &grey);
     }
     int textx = x0 + (digits(text_.lines()) + 1) * cw;
+    // iconic coverage: the blank before the text shows whether the line ran
+    if (cols_.coverage == Coverage::Iconic && li.hascode)
+        p.drawImage(QRect(textx - cw, y, cw, lh), coverageicon(li.hits != 0));
     std::string extra = extracell(cols_, li.hascode, li.address, li.hits, li.cycles);
     if (!extra.empty()) {
         QColor c = qcolour(li.hits ? 0x008000 : 0x0000FF);
@@ -186,7 +189,6 @@ void SourcePane::paintline(QPainter& p, int line, int y) {
             overlay(col(from), col(to + 1) - 1, white, bg);
         }
     }
-    (void)lh;
 }
 
 void SourcePane::mousePressEvent(QMouseEvent* event) {
@@ -219,7 +221,8 @@ void SourcePane::clickat(QPoint at, Qt::KeyboardModifiers mods, bool dbl) {
     int col = columnat(at.x()) + scroll_.firstcol;
     int numw = digits(text_.lines()) + 1;
     LineInfo li = info(line);
-    if (col >= numw && col < numw + cols_.extra()) {
+    const bool icon = cols_.coverage == Coverage::Iconic && col == numw - 1;
+    if (icon || (col >= numw && col < numw + cols_.extra())) {
         if (!cols_.address && li.hascode) {
             std::string caption = file_ + ":" + std::to_string(line) + " ";
             MyMultMessShow(nullptr, 0, 0, caption.c_str(), {countmessage(li.hits, li.cycles)});
@@ -227,16 +230,21 @@ void SourcePane::clickat(QPoint at, Qt::KeyboardModifiers mods, bool dbl) {
         return;
     }
     if (col < int(std::to_string(line).size())) {
-        if (!li.hascode || !dbl) return;
+        if (!li.hascode) return;
+        if (!dbl) {
+            if (online) online(*this, line, 0, mapToGlobal(QPoint((col + 1) * charwidth(), at.y())), mods);
+            return;
+        }
         Keys keys{bool(mods & Qt::ShiftModifier), bool(mods & Qt::ControlModifier),
                   frame_.heldletters.count('W') != 0};
         std::string c = numberclick(file_, line, keys, li.event, li.eventon);
         if (!c.empty()) sendcmd(frame_, c);
+        else if (online) online(*this, line, 820, mapToGlobal(at), mods);
         return;
     }
-    if (!dbl && onword) {
+    if (onselect) {
         std::string word = wordat(at);
-        if (!word.empty()) onword(word, mapToGlobal(at), mods);
+        if (!word.empty()) onselect(*this, line, word, mapToGlobal(at), mods);
     }
 }
 
@@ -245,8 +253,11 @@ std::string SourcePane::wordat(QPoint at) const {
     if (!line) return {};
     const int col = columnat(at.x()) + scroll_.firstcol - prefixcols();
     const std::string v = visibletext(text_.line(line));
+    auto at_ = [&](int i) { return i >= 0 && i < int(v.size()) ? v[size_t(i)] : '\0'; };
     auto inword = [&](int i) {
-        return i >= 0 && i < int(v.size()) && (std::isalnum(uint8_t(v[size_t(i)])) || v[size_t(i)] == '_');
+        const char c = at_(i);
+        return std::isalnum(uint8_t(c)) || c == '_' || c == '$' || c == '.' || c == '[' || c == ']' ||
+               (c == '-' && at_(i + 1) == '>') || (c == '>' && at_(i - 1) == '-');
     };
     if (!inword(col)) return {};
     int a = col, b = col;
@@ -269,6 +280,7 @@ void SourcePane::selection(QPoint from, QPoint to) {
     int a = std::min(c1, c2) - numw, b = std::max(c1, c2) - numw;
     if (a >= int(v.size())) return;
     lastselection = v.substr(size_t(a), size_t(std::min(b, int(v.size()) - 1) - a + 1));
+    if (onselect) onselect(*this, l1, lastselection, mapToGlobal(to), QApplication::keyboardModifiers());
 }
 
 void SourcePane::keyPressEvent(QKeyEvent* event) {
@@ -344,7 +356,10 @@ shell::HostWindow* hostof(QWidget* w) {
 }
 
 SourceViews::SourceViews(shell::MainWindow& frame) : frame_(frame) {}
-SourceViews::~SourceViews() = default;
+SourceViews::~SourceViews() {
+    delete funcpopup_.data();
+    delete varpopup_.data();
+}
 
 SourcePane* SourceViews::makewindow(const QString& title, uint16_t k, const std::string& file) {
     auto* host = new shell::HostWindow(frame_, title, 0);
@@ -352,8 +367,13 @@ SourcePane* SourceViews::makewindow(const QString& title, uint16_t k, const std:
     host->setpane(0, pane);
     frame_.mdi()->addSubWindow(host);
     pane->lineinfo = [this](const std::string& f, int l) { return lineinfo ? lineinfo(f, l) : LineInfo{}; };
-    pane->onword = [this](const std::string& w, QPoint at, Qt::KeyboardModifiers mods) {
-        if (onword) onword(w, at, mods);
+    pane->onselect = [this](SourcePane& p, int line, const std::string& text, QPoint at,
+                            Qt::KeyboardModifiers mods) {
+        selection = {true, expression(p, line, text), text};
+        if (onword) onword(selection.expr, selection.text, at, mods);
+    };
+    pane->online = [this](SourcePane& p, int line, int id, QPoint at, Qt::KeyboardModifiers mods) {
+        if (online) online(p, line, id, at, mods);
     };
     host->show();
     return pane;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QImage>
+#include <QMenu>
 #include <QPointer>
 #include <functional>
 #include <memory>
@@ -15,6 +17,10 @@
 #include "vek/views/model/srcfile.h"
 #include "vek/views/model/srcview.h"
 #include "vek/views/qt/textpane.h"
+
+namespace vek {
+struct FunctionRecord;
+}
 
 namespace vek::views {
 
@@ -61,10 +67,16 @@ public:
 
     std::function<LineInfo(const std::string& file, int line)> lineinfo;
     std::string lastselection;   // the text of the last selection in the text
-    // A right click on a word of the text: the word, the point on screen and
-    // the keys held.
-    std::function<void(const std::string& word, QPoint global, Qt::KeyboardModifiers mods)> onword;
-    // The word (letters, digits, '_') at a cell; empty when none.
+    // A click on a word of the text, or a selection within one line: the
+    // line, the text, the point on screen and the keys held.
+    std::function<void(SourcePane& pane, int line, const std::string& text, QPoint global,
+                       Qt::KeyboardModifiers mods)> onselect;
+    // A click on the number of a line with code: id 0 for a right click (the
+    // line popup, or an event's command by the keys held), 820 for the
+    // address of the line (a double click with Shift).
+    std::function<void(SourcePane& pane, int line, int id, QPoint global, Qt::KeyboardModifiers mods)> online;
+    // The word at a cell (letters, digits, '_', '$', '.', '[', ']' and
+    // "->"); empty when none.
     std::string wordat(QPoint at) const;
 
 protected:
@@ -113,10 +125,30 @@ public:
     // Colours a file found along the path; false when it cannot be read.
     bool loadsource(const std::string& name, bool ask, std::string& text, SourceKind& kind);
 
+    // opensrcfunc: a function's source; an existing browser of its file
+    // scrolls to it, a line makes a frame browser marked there.
+    SourcePane* opensrcfunc(const FunctionRecord& f, const std::string& file, int line);
+
     std::function<LineInfo(const std::string& file, int line)> lineinfo;
-    // A right click on a word of any pane (its popups).
-    std::function<void(const std::string& word, QPoint global, Qt::KeyboardModifiers mods)> onword;
+    // A word or selection of any pane as an expression and the text itself
+    // (its popups).
+    std::function<void(const std::string& expr, const std::string& text, QPoint global, Qt::KeyboardModifiers mods)>
+        onword;
+    // A line number of any pane clicked (see SourcePane::online).
+    std::function<void(SourcePane& pane, int line, int id, QPoint global, Qt::KeyboardModifiers mods)> online;
     const DebugInfo* debug = nullptr;   // kinds, #define and typedef names
+    // The current selection: the expression a word or selection made and
+    // the text itself.
+    struct Selection {
+        bool has = false;
+        std::string expr, text;
+    } selection;
+    // The expression of a text selected in a line of a pane.
+    std::string expression(const SourcePane& pane, int line, const std::string& text) const;
+    // The persistent popups of functions and variables (extensions add
+    // their items to them).
+    QMenu* funcpopup();
+    QMenu* varpopup();
 
 private:
     SourcePane* makewindow(const QString& title, uint16_t kind, const std::string& file);
@@ -125,8 +157,11 @@ private:
     SourcePane* mainpane_ = nullptr;
     std::string shownfile_;
     std::set<std::string> reported_;   // files reported missing on this path
+    QPointer<QMenu> funcpopup_, varpopup_;
 };
 
+// The coverage marks of the iconic mode: a line that ran, or not.
+QImage coverageicon(bool ran);
 // The host window a pane lives in.
 shell::HostWindow* hostof(QWidget* pane);
 // The path editor over the main window; true when OK replaced the path.
