@@ -19,6 +19,14 @@ namespace vek {
 
 namespace {
 
+// Linux's request to back a range with huge pages at once (older C
+// libraries lack the name; older kernels refuse it).
+#ifdef MADV_COLLAPSE
+constexpr int CollapseNow = MADV_COLLAPSE;
+#else
+constexpr int CollapseNow = 25;
+#endif
+
 // Anonymous zero pages from the system, touched only as used.
 void* mapzero(size_t bytes, int protection)
 {
@@ -86,9 +94,7 @@ void Memory::densify(size_t offset)
 {
     uint8_t* region = store_ + offset / StoreRegion * StoreRegion;
     madvise(region, StoreRegion, MADV_HUGEPAGE);
-#ifdef MADV_COLLAPSE
-    madvise(region, StoreRegion, MADV_COLLAPSE);
-#endif
+    madvise(region, StoreRegion, CollapseNow);  // the pages there already
 }
 
 void Memory::setframelimit(size_t frames)
@@ -200,7 +206,8 @@ PageIndex* Memory::lookup(uint32_t address)
     if (ix.slot < 0) {
         ix.slot = int32_t(directory_.size());
         directory_.push_back(page);
-        std::memset(f->data, 0, PageSize);
+        // Bytes kept at the page's address were never written: still zero.
+        if (!byaddress_) std::memset(f->data, 0, PageSize);
         f->state = PageValid | PageDirty;
     } else {
         if (!swapready() || !swap_->readslot(uint32_t(ix.slot), f->data)) {

@@ -179,6 +179,8 @@ private:
         const uint32_t e = host_[address / PageSize];
         if (byaddress_) [[likely]] {
             if ((e & want) != want) return nullptr;
+            if (exactlru_) [[unlikely]]  // a limit lowered once frames were made
+                stamps_[e >> 2] = ++counter_;
             return store_ + pageof(address);
         }
         if ((e & want) != want) return nullptr;
