@@ -283,3 +283,24 @@ TEST(Memory, FramesAreMadeUpToTheLimit)
     EXPECT_EQ(small.framecount(), SmallFrameCount);
     for (uint32_t i = 0; i < 300; i++) EXPECT_EQ(small.getbyte(i * PageSize), uint8_t(i));
 }
+
+// A pool too large to stamp every access keeps each page's bytes at the
+// page's own address; a page evicted from there (its region given back)
+// and reloaded keeps its bytes, and so do the pages around it.
+TEST(Memory, LargePoolEvictsAndReloads)
+{
+    Memory mem;
+    const uint32_t frames = 70000;
+    mem.setframelimit(frames);
+    mem.putlong(0x80000000, 0xFEEDF00D);
+    mem.putlong(0x80000000 + PageSize - 2, 0x01020304);
+    for (uint32_t i = 0; i < frames; i++) mem.putlong(i * PageSize + 4, i);
+    EXPECT_EQ(mem.residentframe(0x80000000), nullptr);
+    EXPECT_EQ(mem.getlong(0x80000000), 0xFEEDF00Du);
+    EXPECT_EQ(mem.getlong(0x80000000 + PageSize - 2), 0x01020304u);
+    EXPECT_EQ(mem.framecount(), frames);
+    for (uint32_t i = 0; i < frames; i += 997) EXPECT_EQ(mem.getlong(i * PageSize + 4), i) << i;
+    mem.discard();
+    EXPECT_EQ(mem.getlong(0x80000000), 0u);
+    EXPECT_EQ(mem.getlong(4), 0u);
+}

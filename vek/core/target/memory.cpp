@@ -13,28 +13,96 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <sys/mman.h>
 
 namespace vek {
+
+namespace {
+
+// Linux's request to back a range with huge pages at once (older C
+// libraries lack the name; older kernels refuse it).
+#ifdef MADV_COLLAPSE
+constexpr int CollapseNow = MADV_COLLAPSE;
+#else
+constexpr int CollapseNow = 25;
+#endif
+
+// Anonymous zero pages from the system, touched only as used.
+void* mapzero(size_t bytes, int protection)
+{
+    void* p = mmap(nullptr, bytes, protection, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    return p;
+}
+
+}  // namespace
 
 Memory::Memory(TargetReport* report, std::unique_ptr<SwapStore> swap)
     : report_(report), swap_(std::move(swap))
 {
-    clearhost();
+    host_ = static_cast<uint32_t*>(mapzero(PageCount * sizeof(uint32_t), PROT_READ | PROT_WRITE));
+    reservestore();
+}
+
+Memory::~Memory()
+{
+    releasestore();
+    munmap(host_, PageCount * sizeof(uint32_t));
 }
 
 void Memory::clearhost()
 {
-    // Fresh zero pages from the system: nothing is touched until used.
-    host_.reset(static_cast<HostPage*>(std::calloc(HostPages, sizeof(HostPage))));
-    if (!host_) throw std::bad_alloc();
+    // Dropped pages read back as zero; nothing is touched until used.
+    madvise(host_, PageCount * sizeof(uint32_t), MADV_DONTNEED);
 }
 
-Memory::~Memory() = default;
+// The whole 32-bit space, plus room to align it to the huge-page size the
+// host backs it with; no access until a region is committed.
+void Memory::reservestore()
+{
+    const size_t bytes = (size_t(1) << 32) + StoreRegion;
+    reservation_ = mapzero(bytes, PROT_NONE);
+    reserved_ = bytes;
+    const uintptr_t at = reinterpret_cast<uintptr_t>(reservation_);
+    store_ = reinterpret_cast<uint8_t*>((at + StoreRegion - 1) & ~uintptr_t(StoreRegion - 1));
+    committed_.assign((size_t(1) << 32) / StoreRegion / 64, 0);
+    resident_.assign((size_t(1) << 32) / StoreRegion, 0);
+}
+
+void Memory::releasestore()
+{
+    if (reservation_) munmap(reservation_, reserved_);
+    reservation_ = nullptr;
+    store_ = nullptr;
+}
+
+void Memory::commit(size_t offset)
+{
+    const size_t region = offset / StoreRegion;
+    uint64_t& word = committed_[region / 64];
+    const uint64_t bit = uint64_t(1) << (region % 64);
+    if (word & bit) return;
+    if (mprotect(store_ + region * StoreRegion, StoreRegion, PROT_READ | PROT_WRITE)) throw std::bad_alloc();
+    word |= bit;
+}
+
+// A region that holds many pages is worth backing with one huge page: a
+// working set spread over megabytes then costs the host few TLB entries. A
+// sparse region keeps small pages, so that scattered single pages cost
+// little. Both calls are hints; the memory stays correct without them.
+void Memory::densify(size_t offset)
+{
+    uint8_t* region = store_ + offset / StoreRegion * StoreRegion;
+    madvise(region, StoreRegion, MADV_HUGEPAGE);
+    madvise(region, StoreRegion, CollapseNow);  // the pages there already
+}
 
 void Memory::setframelimit(size_t frames)
 {
     limit_ = std::max<size_t>(frames, 1);
     exactlru_ = limit_ <= ExactLruFrames;
+    // The frames' places are fixed once made.
+    if (!nframes_) byaddress_ = !exactlru_;
 }
 
 PageIndex& Memory::indexof(uint32_t page)
@@ -77,6 +145,11 @@ MemoryPage* Memory::newframe()
     if (nframes_ % ChunkFrames == 0) chunks_.push_back(std::make_unique<MemoryPage[]>(ChunkFrames));
     MemoryPage& f = frame(nframes_);
     f.number = int32_t(nframes_++);
+    if (!byaddress_) {
+        commit(size_t(f.number) * PageSize);
+        f.data = store_ + size_t(f.number) * PageSize;
+        if (f.number % (StoreRegion / PageSize) == DenseRegion - 1) densify(size_t(f.number) * PageSize);
+    }
     stamps_.push_back(0);
     return &f;
 }
@@ -120,14 +193,21 @@ PageIndex* Memory::lookup(uint32_t address)
     MemoryPage* f = victim();
     if (f->state != PageEmpty) {
         drophost(f->page);
+        if (byaddress_ && !--resident_[f->page / StoreRegion])
+            madvise(store_ + size_t(f->page / StoreRegion) * StoreRegion, StoreRegion, MADV_DONTNEED);  // give it back
         *f->index = PageIndex{nullptr, -1, f->index->slot, f->index->watch, f->index->code, 0};
         f->index = nullptr;
         f->state = PageEmpty;
     }
+    if (byaddress_) {
+        commit(page);
+        f->data = store_ + page;
+    }
     if (ix.slot < 0) {
         ix.slot = int32_t(directory_.size());
         directory_.push_back(page);
-        std::memset(f->data, 0, PageSize);
+        // Bytes kept at the page's address were never written: still zero.
+        if (!byaddress_) std::memset(f->data, 0, PageSize);
         f->state = PageValid | PageDirty;
     } else {
         if (!swapready() || !swap_->readslot(uint32_t(ix.slot), f->data)) {
@@ -138,6 +218,7 @@ PageIndex* Memory::lookup(uint32_t address)
         f->state = PageValid;
     }
     f->page = page;
+    if (byaddress_ && ++resident_[page / StoreRegion] == DenseRegion) densify(page);
     f->swapoff = uint32_t(ix.slot) * PageSize;
     f->index = &ix;
     ix.frame = f;
@@ -153,9 +234,8 @@ uint8_t* Memory::readable(uint32_t address)
 {
     PageIndex* ix = lookup(address);
     if (!ix) return nullptr;
-    HostPage& e = host_[hostslot(address)];
-    if (hostcache_ && !ix->watch && e.tag != (pageof(address) | HostValid | HostWritable))
-        e = {pageof(address) | HostValid, uint32_t(ix->number), ix->frame->data};
+    uint32_t& e = host_[address / PageSize];
+    if (hostcache_ && !ix->watch && !(e & HostWritable)) sethost(pageof(address), *ix, HostValid);
     return ix->frame->data;
 }
 
@@ -176,16 +256,8 @@ uint8_t* Memory::writable(uint32_t address)
         ix->dirty = 1;
         ix->frame->state |= PageDirty;
     }
-    if (hostcache_ && !ix->watch) {
-        host_[hostslot(address)] = {pageof(address) | HostValid | HostWritable, uint32_t(ix->number), ix->frame->data};
-    }
+    if (hostcache_ && !ix->watch) sethost(pageof(address), *ix, HostValid | HostWritable);
     return ix->frame->data;
-}
-
-void Memory::drophost(uint32_t page)
-{
-    HostPage& e = host_[hostslot(page)];
-    if ((e.tag & ~(PageSize - 1)) == page) e = HostPage{};
 }
 
 void Memory::sethostcache(bool on)
@@ -314,14 +386,16 @@ void Memory::discard()
     empty_ = {};
     stamps_.clear();
     clearhost();
+    releasestore();
+    reservestore();
+    byaddress_ = !exactlru_;
 }
 
 void Memory::markcode(uint32_t address)
 {
     const uint32_t page = pageof(address);
     indexof(page).code = true;
-    HostPage& e = host_[hostslot(page)];
-    if (e.tag == (page | HostValid | HostWritable)) e.tag = page | HostValid;
+    host_[page / PageSize] &= ~HostWritable;
 }
 
 void Memory::setwatch(uint32_t address, uint32_t length, bool on)

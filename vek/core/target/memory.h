@@ -6,13 +6,22 @@
 // real programs never swap (1 GiB of frames, made as pages are touched);
 // a small pool keeps the host footprint fixed.
 //
-// The one idea that keeps it fast: a direct-mapped cache of host pointers
-// to resident frames, one for reads and one for writes, consulted inline
-// before anything else. An entry goes when its frame is evicted; the write
-// cache holds only pages that are dirty already, hold no decoded code and
-// carry no memory point, so a cached write has nothing to report. Behind
-// the caches, an index from page address to frame and swap slot (two
-// levels, built as pages are touched) means a lookup never scans.
+// The bytes of all frames live in one reservation of host address space
+// (committed as it is used, in huge-page-sized regions; a region holding
+// many pages is backed by a huge page). In a large pool a
+// page's bytes sit at the page's own target address in it, so the host
+// address of any access is known before anything is looked up, and a
+// region whose pages have all been evicted goes back to the system; a small
+// pool packs its frames at the start.
+//
+// The one idea that keeps it fast: a flat table with one word per target
+// page, telling whether the page is resident and whether an access may go
+// straight to its bytes, consulted inline before anything else. An entry
+// goes when its frame is evicted; writes go straight only to pages that are
+// dirty already, hold no decoded code and carry no memory point, so such a
+// write has nothing to report. Behind it, an index from page address to
+// frame and swap slot (two levels, built as pages are touched) means a
+// lookup never scans.
 #pragma once
 
 #include <array>
@@ -46,7 +55,7 @@ struct MemoryPage {
     PageIndex* index = nullptr;
     int32_t number = 0;    // position in the frame table; its access stamp
                            // is kept apart (Memory::stamp)
-    uint8_t data[PageSize] = {};
+    uint8_t* data = nullptr;  // PageSize bytes in the frame store
 };
 
 // What the index knows of one page: its frame (nullptr when not resident)
@@ -150,33 +159,33 @@ public:
     uint64_t stamp(const MemoryPage* frame) const { return stamps_[size_t(frame->number)]; }
 
 private:
-    // One entry of the host cache: the page's address with bit 0 set (a
-    // zeroed entry is empty) and bit 1 set when writes may take it too,
-    // and its frame.
-    struct HostPage {
-        uint32_t tag;
-        uint32_t frame;
-        uint8_t* data;
-    };
+    // The host table: one word per target page, the page's frame number
+    // shifted left by 2, with HostValid when reads may use the frame's
+    // bytes directly and HostWritable when writes may too; 0 otherwise.
     static constexpr uint32_t HostValid = 1, HostWritable = 2;
-    // Enough entries for 64 MiB of contiguous pages to live in the cache
-    // at once; the table is 2 MiB, taken from the system untouched.
-    static constexpr unsigned HostPages = 1u << 17;
-    static unsigned hostslot(uint32_t address) { return (address / PageSize) & (HostPages - 1); }
+    static constexpr size_t PageCount = (size_t(1) << 32) / PageSize;
     static uint32_t pageof(uint32_t address) { return address & ~(PageSize - 1); }
-    // The bytes of a page in the host cache, or nullptr; want is HostValid
-    // for a read, HostValid | HostWritable for a write. The access is
+    // The bytes of a page when the host table lets the access through, or
+    // nullptr; want is HostValid for a read, HostValid | HostWritable for a
+    // write. In a large pool the bytes' address does not depend on the
+    // table's word, so the host fetches both at once. The access is
     // stamped only when the pool is small enough for eviction to matter:
     // counting every access is a chain through memory that costs more
     // than the access itself, and a large pool evicts only past what a
-    // small one could hold at all, where an order by the last uncached
-    // access does as well.
+    // small one could hold at all, where an order by the last access that
+    // missed the table does as well.
     [[gnu::always_inline]] uint8_t* hosthit(uint32_t address, uint32_t want)
     {
-        const HostPage& e = host_[hostslot(address)];
-        if ((e.tag & (~(PageSize - 1) | want)) != (pageof(address) | want)) return nullptr;
-        if (exactlru_) stamps_[e.frame] = ++counter_;
-        return e.data;
+        const uint32_t e = host_[address / PageSize];
+        if (byaddress_) [[likely]] {
+            if ((e & want) != want) return nullptr;
+            if (exactlru_) [[unlikely]]  // a limit lowered once frames were made
+                stamps_[e >> 2] = ++counter_;
+            return store_ + pageof(address);
+        }
+        if ((e & want) != want) return nullptr;
+        if (exactlru_) stamps_[e >> 2] = ++counter_;
+        return store_ + size_t(e >> 2) * PageSize;
     }
     // Big-endian words in a page's bytes.
     static uint32_t load32(const uint8_t* b)
@@ -187,10 +196,22 @@ private:
     {
         b[0] = uint8_t(v >> 24), b[1] = uint8_t(v >> 16), b[2] = uint8_t(v >> 8), b[3] = uint8_t(v);
     }
-    // Pools up to this size stamp every access.
+    // Pools up to this size stamp every access and pack their frames.
     static constexpr size_t ExactLruFrames = 65536;
     void clearhost();
-    void drophost(uint32_t page);
+    void drophost(uint32_t page) { host_[page / PageSize] = 0; }
+    void sethost(uint32_t page, const PageIndex& ix, uint32_t flags)
+    {
+        host_[page / PageSize] = uint32_t(ix.number) << 2 | flags;
+    }
+    // The frame store: reserved whole, committed a region at a time.
+    static constexpr size_t StoreRegion = size_t(2) << 20;
+    void reservestore();
+    void releasestore();
+    void commit(size_t offset);
+    // Pages in a region from which huge pages back it.
+    static constexpr size_t DenseRegion = 512;
+    void densify(size_t offset);
 
     uint8_t getbyteslow(uint32_t address);
     uint32_t putbyteslow(uint32_t address, uint8_t value);
@@ -208,10 +229,9 @@ private:
     void setwatch(uint32_t address, uint32_t length, bool on);
 
     // What every access reads first, together.
-    struct FreeHost {
-        void operator()(HostPage* table) const { std::free(table); }
-    };
-    std::unique_ptr<HostPage[], FreeHost> host_;
+    uint32_t* host_ = nullptr;  // PageCount words, mapped untouched
+    uint8_t* store_ = nullptr;  // 4 GiB of address space, 2 MiB aligned
+    bool byaddress_ = true;    // page bytes at store_ + page, else by frame
     bool exactlru_ = false;
     uint64_t counter_ = 0;
     std::vector<uint64_t> stamps_;  // by frame number
@@ -226,6 +246,12 @@ private:
     static constexpr size_t ChunkFrames = 256;
     std::vector<std::unique_ptr<MemoryPage[]>> chunks_;
     size_t nframes_ = 0;
+    void* reservation_ = nullptr;
+    size_t reserved_ = 0;
+    std::vector<uint64_t> committed_;  // a bit per region of the store
+    // Pages resident per region of the store when bytes sit by address: a
+    // region left with none goes back to the system.
+    std::vector<uint16_t> resident_;
     // Empty frames made earlier, lowest number first.
     std::priority_queue<int32_t, std::vector<int32_t>, std::greater<int32_t>> empty_;
     std::vector<uint32_t> directory_;  // slot -> page address, in first-touch order
