@@ -674,4 +674,10 @@ TEST_F(Windows, StackLinesKeepTheArgumentsOfTheCall) {
     EXPECT_EQ(v->model().lines[0].text, entry);
     // the stack command shows the values as they are now
     EXPECT_NE(stacktext(*d).find('9'), std::string::npos);
+    // Print of the Stack window
+    const std::string pdf = src.file("stack.pdf");
+    vek::shell::responder().file = [&pdf](const QString&) { return QString::fromStdString(pdf); };
+    EXPECT_EQ(triggerstrip(frame, "Stack", 121), 1);
+    EXPECT_EQ(slurp(pdf).substr(0, 5), "%PDF-");
+    vek::shell::responder().file = nullptr;
 }

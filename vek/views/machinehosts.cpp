@@ -164,9 +164,11 @@ void registermachineviews(MainWindow& frame, Debugger& d, MachineWindows& w) {
                                     auto* v = new StackView(w.host);
                                     w.sviews[0] = v;
                                     auto* pane = new ViewPane(v);
-                                    addstrip(pane, {{118, "Save"}}, [v](int32_t) {
-                                        savetext(v, "Save Stack", "Stack Files(*.mon)", ".mon",
-                                                 stacklayout(v->model()));
+                                    addstrip(pane, {{118, "Save"}, {121, "Print"}}, [v](int32_t id) {
+                                        if (id == 118)
+                                            savetext(v, "Save Stack", "Stack Files(*.mon)", ".mon",
+                                                     stacklayout(v->model()));
+                                        if (id == 121) shell::printlines("STACK LAYOUT", stackprint(v->model()));
                                     });
                                     w.stack->setpane(0, pane);
                                     v->setlines(stacklines(d));
