@@ -249,13 +249,18 @@ TEST_F(Windows, CodeLinesOpenTheEventAndSymbolPopups) {
     ASSERT_TRUE(ev.enabled);
     ASSERT_TRUE(views->machine.host.eventcommand);
     std::vector<QString> items;
+    bool show = true;
     views->popupanswer = [&](QMenu& m) {
         items.clear();
-        for (QAction* a : m.actions()) items.push_back(a->text());
+        for (QAction* a : m.actions()) {
+            items.push_back(a->text());
+            if (a->data().toInt() == 808) show = a->isEnabled();
+        }
         return 801;
     };
     views->machine.host.eventcommand(pc, 0);   // the popup: On/Off chosen
-    EXPECT_EQ(items, (std::vector<QString>{"&On/Off", "&Delete", "&Edit"}));
+    EXPECT_EQ(items, (std::vector<QString>{"&On/Off", "&Delete", "&Edit", "&Show"}));
+    EXPECT_FALSE(show);   // an address event has no source lines to show
     EXPECT_FALSE(ev.enabled);
     views->machine.host.eventcommand(pc, 801);   // Shift: straight on again
     EXPECT_TRUE(ev.enabled);

@@ -219,8 +219,11 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
         if (!ev) return;
         if (!id) {
             QMenu menu(&frame_);
-            for (auto [item, text] : {std::pair{801, "&On/Off"}, {802, "&Delete"}, {803, "&Edit"}})
-                menu.addAction(text)->setData(item);
+            for (auto [item, text] : {std::pair{801, "&On/Off"}, {802, "&Delete"}, {803, "&Edit"}, {808, "&Show"}}) {
+                QAction* a = menu.addAction(text);
+                a->setData(item);
+                if (item == 808) a->setEnabled(ev->kind == 't');   // only a source-line event has lines to show
+            }
             if (popupanswer) id = popupanswer(menu);
             else if (QAction* a = menu.exec(QCursor::pos())) id = a->data().toInt();
         }
@@ -231,6 +234,10 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
             dialog.issymbol = [](const std::string& name) { return rensym(name) != nullptr; };
             shell::answerlater(dialog);
             dialog.exec();
+        }
+        if (id == 808 && ev->kind == 't' && ev->file) {
+            sources.opensrcwin(ev->file->name, int(ev->first));
+            for (SourcePane* p : sources.panes()) p->update();
         }
     };
     machine.host.symbol = [this](const std::string& word) {
