@@ -80,6 +80,19 @@ protected:
         return std::find(t.begin(), t.end(), title) != t.end();
     }
     static void settle() { QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    // A long variable of a function, kept at 0x2000; first puts it before
+    // the others (where arguments are).
+    vek::FunctionRecord* staticvar(const char* func, const char* name, bool first) {
+        vek::FunctionRecord* f = vek::findfunc(d->di(), func, nullptr);
+        if (!f) return nullptr;
+        vek::VarRecord v;
+        v.name = name;
+        v.type = 24;
+        v.sclass = vek::sc::Fix;
+        v.value = 0x2000;
+        f->vars.insert(first ? f->vars.begin() : f->vars.end(), v);
+        return f;
+    }
 };
 
 TEST_F(Windows, MainSourceWindowFollowsEachStop) {
@@ -352,14 +365,7 @@ TEST_F(Windows, BrowsersAndEventsFromTheMenu) {
 TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
     auto& frame = open();
     // a static variable of main at 0x2000
-    vek::FunctionRecord* main = vek::findfunc(d->di(), "main", nullptr);
-    ASSERT_NE(main, nullptr);
-    vek::VarRecord s;
-    s.name = "s";
-    s.type = 24;
-    s.sclass = vek::sc::Fix;
-    s.value = 0x2000;
-    main->vars.push_back(s);
+    ASSERT_NE(staticvar("main", "s", false), nullptr);
     frame.dispatch(335);
     ASSERT_NE(views->locals, nullptr);
     auto* model = views->locals->pane(0)->model();
@@ -442,8 +448,9 @@ TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
     // the data event editor lists the file-scope variables
     vek::FileRecord* file = vek::findfile(d->di(), "main.c");
     ASSERT_TRUE(file && !file->funcs.empty());
-    vek::VarRecord g = s;
+    vek::VarRecord g;
     g.name = "g";
+    g.type = 24;
     g.sclass = vek::sc::FixExt;
     g.value = 0x3000;
     file->funcs.back()->vars.push_back(g);
@@ -651,14 +658,8 @@ TEST_F(Windows, RegisterUpdateDialogPicksSymbolsAndFunctions) {
 TEST_F(Windows, StackLinesKeepTheArgumentsOfTheCall) {
     auto& frame = open();
     // add takes one argument, kept at 0x2000
-    vek::FunctionRecord* add = vek::findfunc(d->di(), "add", nullptr);
+    vek::FunctionRecord* add = staticvar("add", "a", true);
     ASSERT_NE(add, nullptr);
-    vek::VarRecord a;
-    a.name = "a";
-    a.type = 24;
-    a.sclass = vek::sc::Fix;
-    a.value = 0x2000;
-    add->vars.insert(add->vars.begin(), a);
     add->nargs = 1;
     frame.dispatch(330);
     StackView* v = views->machine.sviews[0];
