@@ -97,3 +97,36 @@ TEST_F(BrowserWindows, UnwritableSaveReportsTheName) {
 }
 
 }  // namespace
+
+namespace {
+class PaneBars : public vekshelltest::ShellTest {};
+}  // namespace
+
+TEST_F(PaneBars, ScrollBarsAppearWhenTheTextDoesNotFitAndMoveIt) {
+    auto& frame = start();
+    TextPane pane(frame, vek::shell::FontKind::Browser);
+    pane.resize(20 * pane.charwidth() + 40, 6 * pane.lineheight() + 40);
+    pane.show();
+    pane.buffer().assign("short\n");
+    pane.textchanged(0);
+    EXPECT_FALSE(pane.hbar()->isVisible());
+    EXPECT_FALSE(pane.vbar()->isVisible());
+    std::string text;
+    for (int i = 0; i < 30; ++i) text += "line " + std::to_string(i) + std::string(60, 'x') + "\n";
+    pane.buffer().assign(text);
+    pane.textchanged(0);
+    ASSERT_TRUE(pane.hbar()->isVisible());
+    ASSERT_TRUE(pane.vbar()->isVisible());
+    EXPECT_EQ(pane.hbar()->maximum(), pane.buffer().widest() - pane.scroll().visiblecols);
+    EXPECT_EQ(pane.vbar()->maximum(), 30 - pane.scroll().visiblelines);
+    // the bars move the first visible column and line; keys move the bars
+    pane.hbar()->setValue(7);
+    EXPECT_EQ(pane.scroll().firstcol, 7);
+    pane.vbar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(pane.scroll().firstline, pane.scroll().visiblelines);
+    QTest::keyClick(&pane, Qt::Key_Right);
+    EXPECT_EQ(pane.hbar()->value(), 8);
+    pane.hbar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    QTest::keyClick(&pane, Qt::Key_Right);   // never beyond the widest line
+    EXPECT_EQ(pane.scroll().firstcol, pane.hbar()->maximum());
+}

@@ -134,6 +134,7 @@ TEST(StackWindow, LinesOffsetsAndTheSaveFile) {
     EXPECT_EQ(p.offset, 0);
     EXPECT_EQ(stackrow(p, 5), -1);
     EXPECT_EQ(stacklayout(p), "\n\t\tStack Layout\n\n\tinner(1,2)\n\tmiddle()\n\touter(7)\n\tmain()\n");
+    EXPECT_EQ(stackprint(p), "inner(1,2)\nmiddle()\nouter(7)\nmain()\n");
     StackPane few;
     few.clientlines = 5;
     setstacklines(few, {{"f()", 0}});

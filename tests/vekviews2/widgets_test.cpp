@@ -79,6 +79,30 @@ TEST_F(Widgets, DataWindowEditsByKeys) {
     v.grab();
 }
 
+TEST_F(Widgets, DataWindowScrollsSideways) {
+    MemoryView v(host, world.env(), datawindow(0x100, 1, FmtHex, true));
+    v.resize(120, 150);   // narrower than a line
+    v.show();
+    v.refresh(true);
+    QScrollBar* bar = v.horizontalScrollBar();
+    ASSERT_GT(v.model().widest, v.model().visiblecols);
+    EXPECT_EQ(bar->maximum(), v.model().widest - v.model().visiblecols);
+    dclick(v, 0, 9);
+    ASSERT_EQ(v.model().edit, ValueEdit);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);   // drops the edit
+    EXPECT_EQ(v.model().firstcol, 1);
+    EXPECT_EQ(v.model().edit, NoEdit);
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(v.model().firstcol, bar->maximum());
+    v.refresh(true);   // a rebuild keeps the column
+    EXPECT_EQ(bar->value(), v.model().firstcol);
+    world.running = true;
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(v.model().firstcol, bar->maximum());
+    v.grab();
+}
+
 TEST_F(Widgets, DisassemblyKeys) {
     DisasmView v(host, world.env(), 0);
     v.resize(400, 150);

@@ -24,6 +24,9 @@
 #include "vek/views/machinedialogs.h"
 #include "vek/views/qt/eventdialogs.h"
 #include "vek/views/qt/pickdialogs.h"
+#include "vek/views/qt/listprint.h"
+#include "vek/views/model/eventview.h"
+#include <QComboBox>
 #include "vek/views/windows.h"
 
 using namespace vek::views;
@@ -115,6 +118,19 @@ protected:
     static QPoint cell(SourcePane* p, int line, int column) {
         return QPoint((column - p->scroll().firstcol) * p->charwidth() + p->charwidth() / 2,
                       (line - 1 - p->scroll().firstline) * p->lineheight() + p->lineheight() / 2);
+    }
+    // A long variable of a function, kept at 0x2000; first puts it before
+    // the others (where arguments are).
+    vek::FunctionRecord* staticvar(const char* func, const char* name, bool first) {
+        vek::FunctionRecord* f = vek::findfunc(d->di(), func, nullptr);
+        if (!f) return nullptr;
+        vek::VarRecord v;
+        v.name = name;
+        v.type = 24;
+        v.sclass = vek::sc::Fix;
+        v.value = 0x2000;
+        f->vars.insert(first ? f->vars.begin() : f->vars.end(), v);
+        return f;
     }
 };
 
@@ -285,13 +301,18 @@ TEST_F(Windows, CodeLinesOpenTheEventAndSymbolPopups) {
     ASSERT_TRUE(ev.enabled);
     ASSERT_TRUE(views->machine.host.eventcommand);
     std::vector<QString> items;
+    bool show = true;
     views->popupanswer = [&](QMenu& m) {
         items.clear();
-        for (QAction* a : m.actions()) items.push_back(a->text());
+        for (QAction* a : m.actions()) {
+            items.push_back(a->text());
+            if (a->data().toInt() == 808) show = a->isEnabled();
+        }
         return 801;
     };
     views->machine.host.eventcommand(pc, 0);   // the popup: On/Off chosen
-    EXPECT_EQ(items, (std::vector<QString>{"&On/Off", "&Delete", "&Edit"}));
+    EXPECT_EQ(items, (std::vector<QString>{"&On/Off", "&Delete", "&Edit", "&Show"}));
+    EXPECT_FALSE(show);   // an address event has no source lines to show
     EXPECT_FALSE(ev.enabled);
     views->machine.host.eventcommand(pc, 801);   // Shift: straight on again
     EXPECT_TRUE(ev.enabled);
@@ -637,8 +658,9 @@ TEST_F(Windows, VariableAndMonitorWindowsFollowTheFrame) {
     // the data event editor lists the file-scope variables
     vek::FileRecord* file = vek::findfile(d->di(), "main.c");
     ASSERT_TRUE(file && !file->funcs.empty());
-    vek::VarRecord g = s;
+    vek::VarRecord g;
     g.name = "g";
+    g.type = 24;
     g.sclass = vek::sc::FixExt;
     g.value = 0x3000;
     file->funcs.back()->vars.push_back(g);
@@ -697,3 +719,181 @@ TEST_F(Windows, SessionsKeepTheMemoryWindows) {
 }
 
 }  // namespace
+
+namespace {
+// A strip item of the windows whose title starts so.
+int triggerstrip(vek::shell::MainWindow& frame, const QString& title, int id) {
+    int n = 0;
+    for (auto* sub : frame.mdi()->subWindowList())
+        if (sub->windowTitle().startsWith(title))
+            for (QMenuBar* bar : sub->findChildren<QMenuBar*>())
+                for (QAction* a : bar->actions())
+                    if (a->data().toInt() == id) a->trigger(), ++n;
+    return n;
+}
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+}  // namespace
+
+TEST_F(Windows, SourceListAndEventWindowsSaveAndPrint) {
+    auto& frame = open();
+    sendcmd(frame, "break main.c:16");
+    QMenu* file = frame.menuat(0);
+    auto printitem = [&]() -> QAction* {
+        for (QAction* a : file->actions())
+            if (a->data().toInt() == 121) return a;
+        return nullptr;
+    };
+    // the File menu offers Print while a source window is active
+    SourcePane* browser = views->sources.opensrcwin("main.c", 0);
+    ASSERT_NE(browser, nullptr);
+    frame.mdi()->setActiveSubWindow(hostof(browser));
+    ASSERT_NE(printitem(), nullptr);
+    const PaneText printed = printedtext(browser, &d->di());
+    EXPECT_EQ(printed.title, "Source File");
+    EXPECT_EQ(printed.text.substr(0, 22), "/* line */\n/* line */\n");
+    EXPECT_EQ(printed.text.find('\x01'), std::string::npos);   // no colour escapes
+    std::string pdf = src.file("source.pdf");
+    vek::shell::responder().file = [&pdf](const QString&) { return QString::fromStdString(pdf); };
+    printitem()->trigger();
+    EXPECT_EQ(slurp(pdf).substr(0, 5), "%PDF-");
+    // the file and function lists and the events browser save and print
+    frame.dispatch(640);
+    EXPECT_EQ(printitem(), nullptr);
+    pdf = src.file("files.pdf");
+    EXPECT_EQ(triggerstrip(frame, "File Browser", 121), 1);
+    EXPECT_EQ(slurp(pdf).substr(0, 5), "%PDF-");
+    pdf = src.file("list.fls");
+    triggerstrip(frame, "File Browser", 118);
+    EXPECT_EQ(slurp(pdf), filelistfile(d->di()));
+    frame.dispatch(650);
+    pdf = src.file("list.fns");
+    triggerstrip(frame, "Function Browser", 118);
+    EXPECT_EQ(slurp(pdf), funclistfile(d->di()));
+    frame.dispatch(621);
+    ASSERT_NE(views->events, nullptr);
+    EXPECT_EQ(printedtext(views->events, nullptr).title, "BREAKPOINTS");
+    pdf = src.file("events");
+    triggerstrip(frame, "BREAKPOINTS", 118);
+    const std::string bkp = slurp(pdf + ".bkp");
+    EXPECT_EQ(bkp.substr(0, 10), "\n\tEvents\n\n");
+    EXPECT_NE(bkp.find("main.c:16"), std::string::npos);
+    EXPECT_EQ(bkp.find('\x0F'), std::string::npos);
+    // an unwritable place is reported
+    pdf = src.file("no/such/dir/x.fls");
+    triggerstrip(frame, "File Browser", 118);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, "Can't write " + pdf);
+    vek::shell::responder().file = nullptr;
+}
+
+TEST_F(Windows, TimeEventEditorMakesAndEditsEvents) {
+    auto& frame = open();
+    int step = 0;
+    QString title;
+    vek::shell::responder().dialog = [&](QDialog* dialog) {
+        auto* editor = dynamic_cast<CodeEventDialog*>(dialog);
+        ASSERT_NE(editor, nullptr);
+        title = editor->windowTitle();
+        if (step == 0) {
+            editor->file->setText("main.c");
+            editor->start->setText("16");
+            editor->status->setCurrentIndex(1);   // Suspended
+        } else {
+            editor->count->setText("4");
+        }
+        editor->ok();
+    };
+    frame.dispatch(807);
+    EXPECT_EQ(title, "Time Event Editor");
+    frame.dispatch(621);
+    ASSERT_NE(views->events, nullptr);
+    std::string list = views->events->buffer().text();
+    EXPECT_NE(list.find("main.c:16"), std::string::npos) << list;
+    EXPECT_NE(list.find("(off)"), std::string::npos);
+    ASSERT_EQ(vek::views::userevents(*d).size(), 1u);
+    const int number = vek::views::userevents(*d)[0]->number;
+    // an edit keeps its place in the list and takes the new count
+    step = 1;
+    CodeEventDialog edit(frame, d.get(), number, "Time Event Editor");
+    EXPECT_EQ(edit.start->text(), "16");
+    vek::shell::responder().dialog(&edit);
+    auto now = vek::views::userevents(*d);
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_EQ(now[0]->count, 4u);
+    list = views->events->buffer().text();
+    EXPECT_NE(list.find("count = 4"), std::string::npos) << list;
+}
+
+TEST_F(Windows, RegisterUpdateDialogPicksSymbolsAndFunctions) {
+    auto& frame = open();
+    frame.dispatch(310);
+    const vek::FunctionRecord* add = vek::findfunc(d->di(), "add", nullptr);
+    ASSERT_TRUE(add && add->start);
+    const vek::ProgramSymbol* sym = vek::symtab().head;
+    while (sym && (sym->name.empty() || sym->name[0] == '.')) sym = sym->next;
+    ASSERT_NE(sym, nullptr);
+    std::vector<QString> seen;
+    QString value;
+    formanswer() = [&](FormDialog& f) {
+        seen.push_back(f.windowTitle());
+        if (f.windowTitle() == "Symbol Browser") {
+            f.ok();   // the first symbol listed
+        } else if (f.windowTitle() == "Function Browser") {
+            for (int i = 0; i < 100; ++i) {
+                f.setchoice(0, i);
+                if (f.choice(0) != i) break;
+                if (static_cast<QComboBox*>(f.findChildren<QComboBox*>()[0])->currentText() == "add") break;
+            }
+            f.ok();
+        } else {
+            f.press(0);   // &Symbol
+            value = QString::fromStdString(f.field(0));
+            EXPECT_EQ(value.toStdString(), "0x" + [&] {
+                char b[16];
+                std::snprintf(b, sizeof b, "%x", sym->value);
+                return std::string(b);
+            }());
+            f.press(1);   // &C Function
+            f.ok();
+        }
+    };
+    views->machine.rviews[0]->dialog(4);   // r3
+    EXPECT_EQ(seen, (std::vector<QString>{"Update $r3", "Symbol Browser", "Function Browser"}));
+    EXPECT_EQ(d->s.target.regs.getreg(4), add->start->address);
+}
+
+TEST_F(Windows, StackLinesKeepTheArgumentsOfTheCall) {
+    auto& frame = open();
+    // add takes one argument, kept at 0x2000
+    vek::FunctionRecord* add = staticvar("add", "a", true);
+    ASSERT_NE(add, nullptr);
+    add->nargs = 1;
+    frame.dispatch(330);
+    StackView* v = views->machine.sviews[0];
+    ASSERT_NE(v, nullptr);
+    auto inadd = [&] { return d->innermost() && d->innermost()->func->name == "add"; };
+    session->target.mem.putlong(0x2000, 5);
+    for (int n = 0; n < 40 && !inadd(); ++n) frame.dispatch(203);
+    ASSERT_TRUE(inadd());
+    ASSERT_FALSE(v->model().lines.empty());
+    const std::string entry = v->model().lines[0].text;
+    EXPECT_EQ(entry, vek::frametext(*d, d->current));
+    EXPECT_NE(entry.find('5'), std::string::npos) << entry;
+    // the value changes inside the call: the line keeps the one passed
+    session->target.mem.putlong(0x2000, 9);
+    frame.dispatch(204);
+    ASSERT_TRUE(inadd());
+    EXPECT_NE(vek::frametext(*d, d->current).find('9'), std::string::npos);
+    EXPECT_EQ(v->model().lines[0].text, entry);
+    // the stack command shows the values as they are now
+    EXPECT_NE(stacktext(*d).find('9'), std::string::npos);
+    // Print of the Stack window
+    const std::string pdf = src.file("stack.pdf");
+    vek::shell::responder().file = [&pdf](const QString&) { return QString::fromStdString(pdf); };
+    EXPECT_EQ(triggerstrip(frame, "Stack", 121), 1);
+    EXPECT_EQ(slurp(pdf).substr(0, 5), "%PDF-");
+    vek::shell::responder().file = nullptr;
+}

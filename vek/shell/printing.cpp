@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <vector>
 
 #include "vek/core/support/output.h"
 #include "vek/shell/controls.h"
@@ -131,6 +132,28 @@ int vekprintfile(const char* title, PrintLineFunc lines, void* arg, void* user) 
     }
     if (owner) owner->setEnabled(true);
     return 1;
+}
+
+int printlines(const char* title, std::string_view text) {
+    struct Lines {
+        std::vector<std::string> all;
+        size_t next = 0;
+    } lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        lines.all.emplace_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return vekprintfile(
+        title,
+        [](int first, void* arg, void*) -> const char* {
+            auto* l = static_cast<Lines*>(arg);
+            if (first) l->next = 0;
+            return l->next < l->all.size() ? l->all[l->next++].c_str() : nullptr;
+        },
+        &lines, nullptr);
 }
 
 }  // namespace vek::shell

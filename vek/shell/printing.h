@@ -28,5 +28,7 @@ std::string printtext(std::string_view line);
 // a job that cannot start or is cancelled says "Error while Printing,
 // Print Cancelled".
 int vekprintfile(const char* title, PrintLineFunc lines, void* arg, void* user);
+// Prints a text, one printed line per line of the text.
+int printlines(const char* title, std::string_view text);
 
 }  // namespace vek::shell

@@ -12,6 +12,7 @@
 
 #include "vek/command/control/control.h"
 #include "vek/command/data/data.h"
+#include "vek/core/support/symbols.h"
 #include "vek/views/machinemodel/bind.h"
 
 namespace vek::views {
@@ -21,6 +22,7 @@ struct FormDialog::Impl {
     std::vector<QLineEdit*> fields;
     std::vector<QCheckBox*> checks;
     std::vector<QComboBox*> choices;
+    std::vector<QPushButton*> buttons;
 };
 
 FormDialog::FormDialog(QWidget* parent, const QString& title) : QDialog(parent), d_(std::make_shared<Impl>()) {
@@ -54,6 +56,40 @@ int FormDialog::addchoice(const QString& label, const QStringList& items, int in
     d_->form->insertRow(d_->form->rowCount() - 1, label, c);
     d_->choices.push_back(c);
     return int(d_->choices.size()) - 1;
+}
+
+int FormDialog::addbutton(const QString& text, std::function<void(FormDialog&)> action) {
+    auto* b = new QPushButton(text, this);
+    b->setAutoDefault(false);
+    d_->form->insertRow(d_->form->rowCount() - 1, b);
+    connect(b, &QPushButton::clicked, this, [this, action] { action(*this); });
+    d_->buttons.push_back(b);
+    return int(d_->buttons.size()) - 1;
+}
+
+void FormDialog::press(int i) { d_->buttons.at(size_t(i))->click(); }
+
+std::optional<uint32_t> pickvalue(Debugger& d, QWidget* owner, bool symbol) {
+    std::vector<std::pair<std::string, uint32_t>> items;
+    if (symbol) {
+        for (const ProgramSymbol* s = symtab().head; s; s = s->next)
+            if (!s->name.empty() && s->name[0] != '.') items.emplace_back(s->name, s->value);
+    } else {
+        for (const auto& file : d.di().files)
+            if (!(file->flags & fileflag::Duplicate))
+                for (const auto& fn : file->funcs)
+                    if (!fn->name.empty() && fn->name[0] != '.' && fn->start)
+                        items.emplace_back(fn->name, fn->start->address);
+    }
+    if (items.empty()) return std::nullopt;
+    QStringList names;
+    for (const auto& item : items) names << QString::fromStdString(item.first);
+    FormDialog pick(owner, symbol ? "Symbol Browser" : "Function Browser");
+    const int choice = pick.addchoice(symbol ? "Symbol" : "Function", names, 0);
+    if (!pick.ask()) return std::nullopt;
+    const int at = pick.choice(choice);
+    if (at < 0 || at >= int(items.size())) return std::nullopt;
+    return items[size_t(at)].second;
 }
 
 std::string FormDialog::field(int i) const { return d_->fields.at(size_t(i))->text().trimmed().toStdString(); }

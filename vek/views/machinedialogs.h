@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ public:
     int addfield(const QString& label, const QString& text);
     int addcheck(const QString& label, bool on);
     int addchoice(const QString& label, const QStringList& items, int index);
+    // A push button that runs action; the dialog stays open.
+    int addbutton(const QString& text, std::function<void(FormDialog&)> action);
+    void press(int i);
     std::string field(int i) const;
     void setfield(int i, const QString& text);
     bool check(int i) const;
@@ -42,6 +46,11 @@ private:
 // Tests answer forms here instead of a user: the hook fills the fields and
 // presses OK (form.ok()) or returns without it (Cancel).
 std::function<void(FormDialog&)>& formanswer();
+
+// The value of a program symbol (symbol true) or the address of a
+// function's first line, chosen by the user in a list; none when the list
+// is empty or the choice is cancelled.
+std::optional<uint32_t> pickvalue(Debugger& d, QWidget* owner, bool symbol);
 
 // The commands of a memory window's strip: 361 Address, 362 Format, 363
 // Fill, 364 Dump, 367 S-Records. Returns the new caption for 361, else "".

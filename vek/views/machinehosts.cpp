@@ -60,29 +60,6 @@ void savetext(QWidget* owner, const QString& title, const QString& filter, const
     if (!platform::writefile(path.toStdString(), text)) puterror({"Can't write ", path.toStdString()});
 }
 
-// Prints a text line by line.
-void printlines(const char* title, const std::string& text) {
-    struct Lines {
-        std::vector<std::string> all;
-        size_t next = 0;
-    } lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        lines.all.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    shell::vekprintfile(
-        title,
-        [](int first, void* arg, void*) -> const char* {
-            auto* l = static_cast<Lines*>(arg);
-            if (first) l->next = 0;
-            return l->next < l->all.size() ? l->all[l->next++].c_str() : nullptr;
-        },
-        &lines, nullptr);
-}
-
 // A strip of plain items above a view.
 QMenuBar* addstrip(Pane* pane, std::initializer_list<std::pair<int32_t, const char*>> items,
                    std::function<void(int32_t)> handler) {
@@ -105,6 +82,10 @@ bool updatereg(MainWindow& frame, Debugger& d, int core, unsigned reg) {
     const uint32_t pc = d.s.target.regs.getcorepc(unsigned(core));
     FormDialog dialog(&frame, QString("Update $") + regname(reg));
     const int field = dialog.addfield("Value", QString::asprintf("0x%x", src.getreg(reg)));
+    for (bool symbol : {true, false})
+        dialog.addbutton(symbol ? "&Symbol" : "&C Function", [&d, field, symbol](FormDialog& f) {
+            if (auto v = pickvalue(d, &f, symbol)) f.setfield(field, QString::asprintf("0x%x", *v));
+        });
     uint32_t value = 0;
     dialog.onok = [&](FormDialog& f) {
         const std::string text = f.field(field);
@@ -170,7 +151,7 @@ void registermachineviews(MainWindow& frame, Debugger& d, MachineWindows& w) {
                                                      if (id == 118)
                                                          savetext(v, "Save Variable Usage", "Register Files(*.reg)",
                                                                   ".reg", text + "\n");
-                                                     if (id == 121) printlines("Registers", text);
+                                                     if (id == 121) shell::printlines("Registers", text);
                                                  });
                                         w.regs->setpane(c, pane);
                                     }
@@ -183,9 +164,11 @@ void registermachineviews(MainWindow& frame, Debugger& d, MachineWindows& w) {
                                     auto* v = new StackView(w.host);
                                     w.sviews[0] = v;
                                     auto* pane = new ViewPane(v);
-                                    addstrip(pane, {{118, "Save"}}, [v](int32_t) {
-                                        savetext(v, "Save Stack", "Stack Files(*.mon)", ".mon",
-                                                 stacklayout(v->model()));
+                                    addstrip(pane, {{118, "Save"}, {121, "Print"}}, [v](int32_t id) {
+                                        if (id == 118)
+                                            savetext(v, "Save Stack", "Stack Files(*.mon)", ".mon",
+                                                     stacklayout(v->model()));
+                                        if (id == 121) shell::printlines("STACK LAYOUT", stackprint(v->model()));
                                     });
                                     w.stack->setpane(0, pane);
                                     v->setlines(stacklines(d));

@@ -1,6 +1,8 @@
 // The machine-level windows' widgets.
 #include "vek/views/machineviews.h"
 
+#include <QSignalBlocker>
+
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -156,6 +158,21 @@ bool MemoryView::lineaddress(int row, uint32_t& address) const {
 MemoryView::MemoryView(ViewHost& host, MemEnv env, MemoryWindow window, QWidget* parent)
     : CodeView(host, parent), env_(std::move(env)), w_(std::move(window)) {
     relativebar([this](ScrollAction a) { scroll(a); });
+    // the horizontal bar moves the first visible column; like every scroll
+    // it drops an edit and what was typed
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
+        if (env_.running && env_.running()) {
+            beep();
+            const QSignalBlocker block(horizontalScrollBar());
+            horizontalScrollBar()->setValue(w_.firstcol);
+            return;
+        }
+        w_.edit = NoEdit;
+        w_.typed = 0;
+        w_.firstcol = firstcol_ = v;
+        viewport()->update();
+    });
     w_.rebuild = true;
     refresh(true);
 }
@@ -166,6 +183,11 @@ void MemoryView::refresh(bool rebuild) {
     if (rebuild) w_.rebuild = true;
     buildmemlines(w_, env_);
     firstcol_ = w_.firstcol;
+    QScrollBar* bar = horizontalScrollBar();
+    const QSignalBlocker block(bar);
+    bar->setRange(0, std::max(0, w_.widest - w_.visiblecols));
+    bar->setPageStep(w_.visiblecols);
+    bar->setValue(w_.firstcol);
     viewport()->update();
 }
 

@@ -10,7 +10,8 @@ if(TARGET vekshell)
   add_library(vekviews STATIC ${CMAKE_CURRENT_LIST_DIR}/qt/textpane.cpp ${CMAKE_CURRENT_LIST_DIR}/qt/sourcepane.cpp
                               ${CMAKE_CURRENT_LIST_DIR}/qt/pathedit.cpp ${CMAKE_CURRENT_LIST_DIR}/qt/browsers.cpp
                               ${CMAKE_CURRENT_LIST_DIR}/qt/eventdialogs.cpp ${CMAKE_CURRENT_LIST_DIR}/qt/sourceexports.cpp
-                              ${CMAKE_CURRENT_LIST_DIR}/qt/sourcefuncs.cpp ${CMAKE_CURRENT_LIST_DIR}/qt/pickdialogs.cpp)
+                              ${CMAKE_CURRENT_LIST_DIR}/qt/sourcefuncs.cpp ${CMAKE_CURRENT_LIST_DIR}/qt/pickdialogs.cpp
+                              ${CMAKE_CURRENT_LIST_DIR}/qt/listprint.cpp)
   target_link_libraries(vekviews PUBLIC vekshell vekviewsmodel)
   set_target_properties(vekviews PROPERTIES UNITY_BUILD OFF)
 endif()

@@ -23,6 +23,10 @@ void ViewSet::eventcommand(const EventRecord& ev, int id) {
         shell::answerlater(dialog);
         dialog.exec();
     }
+    if (id == 808 && ev.kind == 't' && ev.file) {
+        sources.opensrcwin(ev.file->name, int(ev.first));
+        for (SourcePane* p : sources.panes()) p->update();
+    }
 }
 
 void ViewSet::linepopup(SourcePane& pane, int line, int id, QPoint at, Qt::KeyboardModifiers mods) {

@@ -1,5 +1,6 @@
 // The views joined to the main window (see windows.h).
 #include "vek/views/windows.h"
+#include "vek/views/qt/listprint.h"
 
 #include <QCursor>
 #include <QDockWidget>
@@ -14,6 +15,7 @@
 #include <cstdio>
 
 #include "vek/command/control/control.h"
+#include "vek/command/data/data.h"
 #include "vek/command/expr/expr.h"
 #include "vek/core/support/messages.h"
 #include "vek/core/support/output.h"
@@ -167,6 +169,11 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
         return f && Debugger::funcstate(f) == 1;
     };
 
+    followprintitem(frame_);
+    // stack lines show the arguments as they were when the call was made
+    d_.callentered = [this](int frame) {
+        if (frame >= 0 && size_t(frame) < d_.frames.size()) d_.frames[size_t(frame)].entry = frametext(d_, frame);
+    };
     registermachineviews(frame_, d_, machine);
     // the extensions' window exports reach these windows while the set lives
     bindmachineexports(frame_, d_, machine);
@@ -215,8 +222,11 @@ ViewSet::ViewSet(shell::MainWindow& frame, Debugger& d)
         if (!ev) return;
         if (!id) {
             QMenu menu(&frame_);
-            for (auto [item, text] : {std::pair{801, "&On/Off"}, {802, "&Delete"}, {803, "&Edit"}})
-                menu.addAction(text)->setData(item);
+            for (auto [item, text] : {std::pair{801, "&On/Off"}, {802, "&Delete"}, {803, "&Edit"}, {808, "&Show"}}) {
+                QAction* a = menu.addAction(text);
+                a->setData(item);
+                if (item == 808) a->setEnabled(ev->kind == 't');   // only a source-line event has lines to show
+            }
             if (popupanswer) id = popupanswer(menu);
             else if (QAction* a = menu.exec(QCursor::pos())) id = a->data().toInt();
         }
@@ -297,6 +307,7 @@ ViewSet::~ViewSet() {
     unbindmachineexports();
     frame_.setcommands(commands_.inner());
     frame_.viewcommand = nullptr;
+    d_.callentered = nullptr;
     for (int32_t id : {301, 310, 320, 330, 335, 336, 340})
         frame_.registerview(id, {[] { return false; }, [] { return false; }, [](bool) {}});
     d_.monitorview = oldmonitorview_;
@@ -489,15 +500,9 @@ bool ViewSet::command(int32_t id) {
     case 382:
     case 383:
     case 384: openvarbrowser(630, id >= 383, id == 384); return true;
-    case 805: codeevent(); return true;
+    case 805: codeevent("Code Event Editor"); return true;
     case 806: dataevent(0); return true;
-    case 807: {
-        // the time event editor makes no event
-        FormDialog f(&frame_, "Time Event Editor");
-        f.addfield("Hit count", "");
-        f.ask();
-        return true;
-    }
+    case 807: codeevent("Time Event Editor"); return true;
     default: return false;
     }
 }
@@ -689,8 +694,8 @@ void ViewSet::dataevent(int number) {
     if (suspended && d_.lastevent) sendcmd(frame_, "dbreak /s " + std::to_string(d_.lastevent));
 }
 
-void ViewSet::codeevent() {
-    CodeEventDialog dialog(frame_, &d_, 0);
+void ViewSet::codeevent(const QString& title) {
+    CodeEventDialog dialog(frame_, &d_, 0, title);
     dialog.issymbol = [](const std::string& name) { return rensym(name) != nullptr; };
     shell::answerlater(dialog);
     dialog.exec();

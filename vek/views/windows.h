@@ -111,7 +111,8 @@ private:
     void browsesource();
     void listsymbols(bool byname);
     void symbolbrowser();
-    void codeevent();
+    // The code and time event editors (a new event).
+    void codeevent(const QString& title);
     // The data event editor (number: the event edited, 0 a new one).
     void dataevent(int number);
     void openaggregate(AggregateWindow& w);

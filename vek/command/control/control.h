@@ -62,6 +62,7 @@ struct CallFrame {
     uint8_t locals = 0;             // bit 0: frame base taken from the frame record
     uint32_t line = 0, column = 0, lastline = 0, endcolumn = 0;
     uint32_t base = 0, sp = 0;
+    std::string entry;              // the Stack window's line as at the call (windows only)
 };
 
 // Call statistics of one function.
@@ -220,6 +221,9 @@ struct Debugger {
     // The windows' refresh after every outermost command that does not ask
     // otherwise (the stop location, registers), when there are windows.
     std::function<void()> viewrefresh;
+    // After a call was entered (the new frame's index), when there are
+    // windows: the Stack window keeps the argument values of the call.
+    std::function<void(int frame)> callentered;
     // The window commands (disa, wregs, wstack, cmdwin, maximize, minimize,
     // vars) with their option letters; without windows they do nothing.
     std::function<void(const std::string& word, const std::string& letters)> windowcmd;

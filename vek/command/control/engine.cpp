@@ -236,6 +236,7 @@ int Debugger::pushframe(LineRecord* key, LineRecord* rec) {
         if (!at) at = findkindat(di(), rec, kind::Line);
         setframeline(at ? at : rec);
     }
+    if (callentered && !f->name.empty() && f->name[0] != '.') callentered(current);
     return 1;
 }
 

@@ -76,7 +76,8 @@ std::vector<StackLine> stacklines(Debugger& d) {
     const int from = d.current >= 0 ? d.current : int(d.frames.size()) - 1;
     for (int i = from; i >= 0; --i) {
         if (!d.frames[size_t(i)].func) continue;
-        out.push_back({frametext(d, i), i});
+        const std::string& entry = d.frames[size_t(i)].entry;
+        out.push_back({entry.empty() ? frametext(d, i) : entry, i});
     }
     return out;
 }

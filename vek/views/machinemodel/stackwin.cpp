@@ -41,4 +41,10 @@ std::string stacklayout(const StackPane& p) {
     return t;
 }
 
+std::string stackprint(const StackPane& p) {
+    std::string t;
+    for (const StackLine& l : p.lines) t += l.text + "\n";
+    return t;
+}
+
 }  // namespace vek::views

@@ -29,5 +29,7 @@ int stackrow(const StackPane& p, int row);
 void scrollstack(StackPane& p, StackScroll s);
 // The text of the *.mon file.
 std::string stacklayout(const StackPane& p);
+// The printed lines: one per shown call, newest first.
+std::string stackprint(const StackPane& p);
 
 }  // namespace vek::views

@@ -12,6 +12,7 @@
 #include "vek/core/support/output.h"
 #include "vek/views/model/eventview.h"
 #include "vek/views/qt/eventdialogs.h"
+#include "vek/views/qt/listprint.h"
 #include "vek/core/support/symbols.h"
 
 namespace vek::views {
@@ -26,6 +27,8 @@ static shell::HostWindow* hostfor(shell::MainWindow& frame, const QString& title
 
 ListWindowPane* Browsers::makelist(const QString& title, ListKind kind, std::string text) {
     auto* pane = new ListWindowPane(frame_, kind);
+    if (kind != ListKind::Symbols)
+        addsaveprint(pane, [this, pane](int id) { panecommand(pane, id, di_); });
     hostfor(frame_, title, pane);
     pane->buffer().assign(std::move(text));
     pane->textchanged(0);
@@ -107,6 +110,7 @@ EventsPane* Browsers::browseevents(Debugger& d) {
         return nullptr;
     }
     auto* pane = new EventsPane(frame_, d);
+    addsaveprint(pane, [pane](int id) { panecommand(pane, id, nullptr); });
     hostfor(frame_, "BREAKPOINTS", pane);
     pane->rebuild();
     return pane;

@@ -53,9 +53,9 @@ void SymbolDialog::choose() {
         frame_.beep();
 }
 
-CodeEventDialog::CodeEventDialog(shell::MainWindow& frame, Debugger* d, int editnumber)
+CodeEventDialog::CodeEventDialog(shell::MainWindow& frame, Debugger* d, int editnumber, const QString& title)
     : QDialog(&frame), frame_(frame), d_(d), edit_(editnumber) {
-    setWindowTitle("Code Event Editor");
+    setWindowTitle(title);
     auto* lay = new QFormLayout(this);
     auto line = [&](const char* label, const char* name) {
         auto* e = new QLineEdit(this);

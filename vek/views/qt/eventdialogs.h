@@ -38,10 +38,12 @@ private:
 };
 
 // BKPTEDIT: OK checks the fields, shows what is wrong in an "Error" box and
-// stays open; otherwise the command runs (an edit replaces its event).
+// stays open; otherwise the command runs (an edit replaces its event). The
+// time event editor is the same dialog under its own title.
 class CodeEventDialog : public QDialog {
 public:
-    CodeEventDialog(shell::MainWindow& frame, Debugger* d, int editnumber = 0);
+    CodeEventDialog(shell::MainWindow& frame, Debugger* d, int editnumber = 0,
+                    const QString& title = "Code Event Editor");
     QLineEdit *function, *file, *address, *count, *start, *end, *action;
     QRadioButton *breakpoint, *watchpoint;
     QComboBox* status;

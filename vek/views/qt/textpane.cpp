@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSignalBlocker>
 
 namespace vek::views {
 
@@ -28,14 +29,54 @@ TextPane::TextPane(shell::MainWindow& frame, shell::FontKind font, QWidget* pare
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
     text_.reindex();
+    hbar_ = new QScrollBar(Qt::Horizontal, this);
+    vbar_ = new QScrollBar(Qt::Vertical, this);
+    for (QScrollBar* bar : {hbar_, vbar_}) {
+        bar->hide();
+        bar->setFocusPolicy(Qt::NoFocus);
+    }
+    connect(hbar_, &QScrollBar::valueChanged, this, [this](int v) {
+        scroll_.firstcol = v;
+        update();
+    });
+    connect(vbar_, &QScrollBar::valueChanged, this, [this](int v) {
+        scroll_.firstline = v;
+        update();
+    });
 }
 
 int TextPane::charwidth() const { return std::max(1, QFontMetrics(font_).horizontalAdvance('0')); }
 int TextPane::lineheight() const { return std::max(1, QFontMetrics(font_).lineSpacing()); }
 
 void TextPane::metrics() {
-    scroll_.visiblelines = std::max(1, height() / lineheight());
-    scroll_.visiblecols = std::max(1, width() / charwidth());
+    // a bar takes room from the other direction, which may need a bar then
+    const int widest = text_.widest() + prefixcols(), lines = text_.lines();
+    const int hh = hbar_->sizeHint().height(), vw = vbar_->sizeHint().width();
+    bool h = false, v = false;
+    for (int round = 0; round < 2; ++round) {
+        scroll_.visiblelines = std::max(1, (height() - (h ? hh : 0)) / lineheight());
+        scroll_.visiblecols = std::max(1, (width() - (v ? vw : 0)) / charwidth());
+        h = widest > scroll_.visiblecols;
+        v = lines > scroll_.visiblelines;
+    }
+    scroll_.visiblelines = std::max(1, (height() - (h ? hh : 0)) / lineheight());
+    scroll_.visiblecols = std::max(1, (width() - (v ? vw : 0)) / charwidth());
+    hbar_->setGeometry(0, height() - hh, width() - (v ? vw : 0), hh);
+    vbar_->setGeometry(width() - vw, 0, vw, height() - (h ? hh : 0));
+    hbar_->setVisible(h && !text_.text().empty());
+    vbar_->setVisible(v && !text_.text().empty());
+    syncbars();
+}
+
+void TextPane::syncbars() {
+    const int widest = text_.widest() + prefixcols(), lines = text_.lines();
+    const QSignalBlocker hb(hbar_), vb(vbar_);
+    hbar_->setRange(0, std::max(0, widest - scroll_.visiblecols));
+    hbar_->setPageStep(scroll_.visiblecols);
+    hbar_->setValue(scroll_.firstcol);
+    vbar_->setRange(0, std::max(0, lines - scroll_.visiblelines));
+    vbar_->setPageStep(scroll_.visiblelines);
+    vbar_->setValue(scroll_.firstline);
 }
 
 void TextPane::textchanged(int showline) {
@@ -49,6 +90,7 @@ void TextPane::textchanged(int showline) {
 void TextPane::makevisible(int firstline) {
     scroll_.firstline = firstline;
     scroll_.clamp(text_.lines(), text_.widest() + prefixcols());
+    syncbars();
     update();
 }
 
@@ -91,11 +133,13 @@ void TextPane::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_End: vscroll(shell::Scroll::End); return;
     case Qt::Key_Left:
         scroll_.firstcol = std::max(0, scroll_.firstcol - 1);
+        syncbars();
         update();
         return;
     case Qt::Key_Right:
         ++scroll_.firstcol;
         scroll_.clamp(text_.lines(), text_.widest() + prefixcols());
+        syncbars();
         update();
         return;
     default: shell::Pane::keyPressEvent(event);
@@ -126,6 +170,7 @@ void TextPane::paintline(QPainter& p, int line, int y) {
 
 void TextPane::paintEvent(QPaintEvent*) {
     painted_ = true;
+    syncbars();   // the first visible line and column may have been moved directly
     QPainter p(this);
     p.setFont(font_);
     if (text_.text().empty()) return;

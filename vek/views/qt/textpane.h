@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QFont>
+#include <QScrollBar>
 #include <functional>
 #include <string>
 
@@ -35,6 +36,10 @@ public:
     int columnat(int x) const { return x / charwidth(); }
     void vscroll(shell::Scroll s) override;
     shell::MainWindow& frame() { return frame_; }
+    // The pane's scroll bars: shown while the text does not fit, their
+    // positions the first visible line and column.
+    QScrollBar* hbar() const { return hbar_; }
+    QScrollBar* vbar() const { return vbar_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -47,6 +52,8 @@ protected:
     void drawruns(QPainter& p, const std::vector<Run>& runs, int x0, int y, const QColor* fg = nullptr,
                   const QColor* bg = nullptr);
     void metrics();
+    // The bars' ranges and positions from the scroll state.
+    void syncbars();
 
     shell::MainWindow& frame_;
     shell::FontKind fontkind_;
@@ -54,6 +61,8 @@ protected:
     TextBuffer text_;
     ListScroll scroll_;
     bool painted_ = false;
+    QScrollBar* hbar_ = nullptr;
+    QScrollBar* vbar_ = nullptr;
 };
 
 // A list window pane: a double click or a right press on a tag acts on it.
