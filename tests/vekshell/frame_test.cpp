@@ -295,6 +295,12 @@ TEST_F(ShellTest, HostsShowCoreTagsWhenSplitAndTurnTheWheelIntoLines) {
     EXPECT_EQ(host->coretag(1), " z0 ");
     EXPECT_EQ(core0->strip->cornerWidget()->findChild<QLabel*>("tag")->text(), " z1 ");
     EXPECT_LT(core0->geometry().bottom(), core1->geometry().top());
+    // a strip a window made itself, with no corner, lays out too
+    QWidget* corner = core1->strip->cornerWidget();
+    core1->strip->setCornerWidget(nullptr);
+    delete corner;
+    host->relayout();
+    EXPECT_TRUE(core1->isVisible());
 
     QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -360), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);

@@ -144,7 +144,8 @@ void HostWindow::relayout() {
         if (pane->strip) {
             pane->strip->setGeometry(0, top, area.width(), stripheight);
             pane->strip->show();
-            if (auto* tag = pane->strip->cornerWidget()->findChild<QLabel*>("tag")) tag->setText(coretag(core));
+            QWidget* corner = pane->strip->cornerWidget();
+            if (auto* tag = corner ? corner->findChild<QLabel*>("tag") : nullptr) tag->setText(coretag(core));
         }
         pane->setGeometry(0, top + stripheight, area.width(), std::max(0, height - stripheight));
         pane->show();

@@ -502,7 +502,7 @@ bool ViewSet::command(int32_t id) {
     case 384: openvarbrowser(630, id >= 383, id == 384); return true;
     case 805: codeevent("Code Event Editor"); return true;
     case 806: dataevent(0); return true;
-    case 807: codeevent("Time Event Editor"); return true;
+    case 807: codeevent("Time Event Editor", false); return true;
     default: return false;
     }
 }
@@ -694,8 +694,9 @@ void ViewSet::dataevent(int number) {
     if (suspended && d_.lastevent) sendcmd(frame_, "dbreak /s " + std::to_string(d_.lastevent));
 }
 
-void ViewSet::codeevent(const QString& title) {
+void ViewSet::codeevent(const QString& title, bool makescommand) {
     CodeEventDialog dialog(frame_, &d_, 0, title);
+    dialog.makescommand = makescommand;
     dialog.issymbol = [](const std::string& name) { return rensym(name) != nullptr; };
     shell::answerlater(dialog);
     dialog.exec();

@@ -112,7 +112,7 @@ private:
     void listsymbols(bool byname);
     void symbolbrowser();
     // The code and time event editors (a new event).
-    void codeevent(const QString& title);
+    void codeevent(const QString& title, bool makescommand = true);
     // The data event editor (number: the event edited, 0 a new one).
     void dataevent(int number);
     void openaggregate(AggregateWindow& w);

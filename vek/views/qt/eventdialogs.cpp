@@ -106,6 +106,11 @@ CodeEventDialog::CodeEventDialog(shell::MainWindow& frame, Debugger* d, int edit
 }
 
 void CodeEventDialog::ok() {
+    if (!makescommand) {
+        // a time event has no command of its own yet
+        done(1);
+        return;
+    }
     CodeEventFields f;
     f.watch = watchpoint->isChecked();
     f.function = function->text().toStdString();

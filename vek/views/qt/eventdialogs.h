@@ -49,6 +49,7 @@ public:
     QComboBox* status;
     void ok();
     std::function<bool(const std::string&)> issymbol;
+    bool makescommand = true;   // the time event editor only closes
 
 private:
     shell::MainWindow& frame_;
