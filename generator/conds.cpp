@@ -401,7 +401,8 @@ RegSet gencondvalue(Gen& G, GenNode* n, GenNode* c, GenNode* x, GenNode* y, RegS
         G.ex.hint = xr;
         u = genexpr(G, y, k, u, want);
         G.ex.hint = hint;
-        if (!setvalid(u)) genpanic(G, ": X");
+        // a call in y needs registers the caller holds: the caller tries again
+        if (!setvalid(u)) return u;
         if (plainreg(y->loc.reg) != xr || y->loc.indir) {
             // the move leaves y in x's register: the registers y held go back
             GenNode held;
@@ -409,7 +410,7 @@ RegSet gencondvalue(Gen& G, GenNode* n, GenNode* c, GenNode* x, GenNode* y, RegS
             held.flags = y->flags;
             GenNode* target = locleaf(G, x->loc, 0);
             u = movevalue(G, target, y, u);
-            if (!setvalid(u)) genpanic(G, ": X");
+            if (!setvalid(u)) return u;
             ownregs(&held, &u, 1);
         }
         u = release(G, y, u);

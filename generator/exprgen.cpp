@@ -347,6 +347,8 @@ RegSet storevalue(Gen& G, GenNode* L, GenNode* n, uint32_t w, RegSet s) {
     bool inreg = held.indir == 0 && (heldflags & NF_OWNSREG) && ((reg >= 1 && reg <= 64) || ispair(reg));
     s = movevalue(G, L, n, s);
     if (setvalid(s) && inreg) {
+        // the result is the register, not the place: the place's registers go back
+        ownregs(L, &s, 1);
         n->loc = held;
         n->flags = heldflags;
         setdel(s, reg);
