@@ -21,6 +21,17 @@ static unsigned maskcall(unsigned v0, unsigned v1, unsigned v2, unsigned a, unsi
     return (v1 & (v0 + v2)) & ((v0 * a) ? (v0 << (v2 & 7)) : h(c));
 }
 
+/* the left of a comma in a condition: only the operands that C evaluates */
+static unsigned hits;
+static unsigned tally(unsigned v) { hits += v; return v; }
+static unsigned discard(unsigned s, unsigned t)
+{
+    unsigned x = ((s ? tally(1) : tally(2)), t) ? 5 : 6;
+    x += ((s && tally(4)), t) ? 10 : 20;
+    x += ((s || tally(8)), t) ? 100 : 200;
+    return x;
+}
+
 int main(void)
 {
     unsigned s, x;
@@ -46,5 +57,7 @@ int main(void)
     CHECK((*p -= h(1)) == 0u - 4 && arr[0] == 0u - 4);
     p[h(0) & 1] += h(3);
     CHECK(arr[1] == 66 && calls == 8);
+    CHECK(discard(1, 2) == 115 && hits == 5);
+    CHECK(discard(0, 0) == 226 && hits == 15);
     return result;
 }
