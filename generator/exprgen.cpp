@@ -524,9 +524,9 @@ RegSet genincdec(Gen& G, GenNode* n, uint32_t w, RegSet s) {
             t = emittemplate(G, step, r1, t);
             if (setvalid(t)) {
                 GenNode* back = newnode(G);
-                makenode(back, ir::O_ASSIGN, X->type, X->attr, X, nl);
+                // the row stores its left operand (the new value) into its right
                 GenNode* xl = locleaf(G, X->loc, 0);
-                back->left = xl;
+                makenode(back, ir::O_ASSIGN, X->type, X->attr, nl, xl);
                 t = emittemplate(G, back, &kRowStoreBack, t);
             }
             if (setvalid(t)) {

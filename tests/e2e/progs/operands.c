@@ -57,6 +57,12 @@ int main(void)
     CHECK((*p -= h(1)) == 0u - 4 && arr[0] == 0u - 4);
     p[h(0) & 1] += h(3);
     CHECK(arr[1] == 66 && calls == 8);
+
+    /* a pointer stepped while it is used as an address */
+    arr[2] = 77;
+    p = arr + 2;
+    CHECK(*p-- == 77 && p == arr + 1);
+    CHECK(p++[1] == 77 && p == arr + 2);
     CHECK(discard(1, 2) == 115 && hits == 5);
     CHECK(discard(0, 0) == 226 && hits == 15);
     return result;
