@@ -403,8 +403,11 @@ RegSet gencall(Gen& G, GenNode* n, uint32_t w, RegSet s) {
     stackadjust(G, stack);
     // no argument register stays live across a call
     setandnot(G.regs.freeset, G.fn.paramregs);
-    for (const ParamEntry& p : G.fn.params)
-        if (p.reg) setadd(G.ex.spent, p.reg);
+    for (const ParamEntry& p : G.fn.params) {
+        if (!p.reg) continue;
+        setadd(G.ex.spent, p.reg);
+        setdel(G.regs.scratch, p.reg);  // read from its home slot from now on
+    }
     G.fn.liveargs = 0;
     return s;
 }

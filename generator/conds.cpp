@@ -142,23 +142,21 @@ RegSet gencompare(Gen& G, GenNode* cmp, RegSet s) {
 }  // namespace
 
 RegSet sideeffects(Gen& G, GenNode* n, RegSet s) {
-    if (!n || n->isleaf()) return s;
+    if (!n || n->isleaf() || !setvalid(s)) return s;
     switch (n->op) {
         case ir::O_IND: return sideeffects(G, n->left, s);
+        // a call inside may need registers the caller holds: a failure goes
+        // back to the caller, which tries another way
         case ir::O_POSTINC: case ir::O_POSTDEC:
         case ir::O_CALL: case ir::O_CALLARGS: case ir::O_ASM: case ir::O_ASMARGS:
         case ir::O_ASSIGN: case 114: case 115:
-            s = genexpr(G, n, W_NOVALUE, s, 0);
-            if (!setvalid(s)) genpanic(G, "CVOID");
-            return s;
+            return genexpr(G, n, W_NOVALUE, s, 0);
+        // operands that are evaluated only on a condition keep their branches
+        case ir::O_COND: case ir::O_ANDAND: case ir::O_OROR:
+            return genexpr(G, n, W_NOVALUE, s, 0);
         default:
-            if (isasgn(n->op)) {
-                s = genexpr(G, n, W_NOVALUE, s, 0);
-                if (!setvalid(s)) genpanic(G, "CVOID");
-                return s;
-            }
+            if (isasgn(n->op)) return genexpr(G, n, W_NOVALUE, s, 0);
             s = sideeffects(G, n->left, s);
-            if (n->op == ir::O_COND) s = sideeffects(G, n->middle, s);
             if ((n->op & 0x80) && n->right) s = sideeffects(G, n->right, s);
             return s;
     }
@@ -401,7 +399,8 @@ RegSet gencondvalue(Gen& G, GenNode* n, GenNode* c, GenNode* x, GenNode* y, RegS
         G.ex.hint = xr;
         u = genexpr(G, y, k, u, want);
         G.ex.hint = hint;
-        if (!setvalid(u)) genpanic(G, ": X");
+        // a call in y needs registers the caller holds: the caller tries again
+        if (!setvalid(u)) return u;
         if (plainreg(y->loc.reg) != xr || y->loc.indir) {
             // the move leaves y in x's register: the registers y held go back
             GenNode held;
@@ -409,7 +408,7 @@ RegSet gencondvalue(Gen& G, GenNode* n, GenNode* c, GenNode* x, GenNode* y, RegS
             held.flags = y->flags;
             GenNode* target = locleaf(G, x->loc, 0);
             u = movevalue(G, target, y, u);
-            if (!setvalid(u)) genpanic(G, ": X");
+            if (!setvalid(u)) return u;
             ownregs(&held, &u, 1);
         }
         u = release(G, y, u);

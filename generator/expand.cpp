@@ -542,7 +542,7 @@ GenNode* locleaf(Gen& G, const Location& loc, uint32_t flags) {
     n->attr = loc.attr;
     n->value = loc.offset;
     n->name = loc.name;
-    n->storage = plainreg(loc.reg);
+    n->storage = loc.reg;  // a pushed place stays pushed when the leaf is read again
     n->indexstorage = loc.index;
     n->indir = loc.indir;
     n->leafflags = loc.access;

@@ -347,6 +347,8 @@ RegSet storevalue(Gen& G, GenNode* L, GenNode* n, uint32_t w, RegSet s) {
     bool inreg = held.indir == 0 && (heldflags & NF_OWNSREG) && ((reg >= 1 && reg <= 64) || ispair(reg));
     s = movevalue(G, L, n, s);
     if (setvalid(s) && inreg) {
+        // the result is the register, not the place: the place's registers go back
+        ownregs(L, &s, 1);
         n->loc = held;
         n->flags = heldflags;
         setdel(s, reg);
@@ -425,16 +427,57 @@ RegSet genasgn(Gen& G, GenNode* n, uint32_t w, RegSet s, uint32_t d) {
     }
     GenNode* saved = n->left;
     GenNode* sub = locleaf(G, L->loc, L->flags);
+    GenNode* dest = L;
     n->left = sub;
     RegSet r = genbinop(G, n, k, s, R);
+    if (!setvalid(r) && !Rt->isleaf()) {
+        // a call in the right needs the registers that hold the left's place:
+        // the right first, into a register, then the place
+        restorestate(G, snap, &s);
+        RegSet t = genexpr(G, Rt, W_OWN | LK_REG | LK_FLOATREG, s, Rt->typecode());
+        if (setvalid(t)) t = genexpr(G, L, d | W_DEST, t, L->typecode());
+        if (setvalid(t)) {
+            n->left = locleaf(G, L->loc, L->flags);
+            n->right = locleaf(G, Rt->loc, Rt->flags);
+            r = genbinop(G, n, k | ((Rt->flags & NF_OWNSREG) ? W_OWN : 0u), t, R);
+            n->right = Rt;
+        }
+        if (!setvalid(r)) {
+            restorestate(G, snap, &s);
+            s = genexpr(G, L, d | W_DEST, s, L->typecode());
+            if (!setvalid(s)) {
+                n->left = saved;
+                return s;
+            }
+        }
+    }
     if (!setvalid(r)) {
+        // the failed orders left sub where they put it: start again from the
+        // place the left lies in, pushed; the operand is the pushed place
+        sub = locleaf(G, L->loc, L->flags);
         RegSet p = pushvalue(G, sub, d, before);
-        if (setvalid(p)) r = genbinop(G, n, k, p, R);
+        if (setvalid(p)) {
+            GenNode* pushed = locleaf(G, sub->loc, sub->flags);
+            n->left = pushed;
+            int32_t base = G.ex.framebase;
+            r = genbinop(G, n, k, p, R);
+            if (setvalid(r) && !R) {
+                // the value was read through a copy of the pushed address;
+                // the store goes through the address popped at last
+                if (G.ex.framebase != base || sub->loc.reg != (kPushedBit | kPushedAddr)) {
+                    n->left = saved;
+                    return failset();
+                }
+                GenNode* place = locleaf(G, sub->loc, 0);
+                r = popvalue(G, place, r, 1, nullptr);
+                dest = place;
+            }
+        }
     }
     n->left = saved;
     if (!setvalid(r)) return r;
     if (!R) {
-        r = storevalue(G, L, n, w, r);
+        r = storevalue(G, dest, n, w, r);
     } else {
         n->flags = L->flags & (NF_OWNSREG | NF_OWNSINDEX);
     }
@@ -481,9 +524,9 @@ RegSet genincdec(Gen& G, GenNode* n, uint32_t w, RegSet s) {
             t = emittemplate(G, step, r1, t);
             if (setvalid(t)) {
                 GenNode* back = newnode(G);
-                makenode(back, ir::O_ASSIGN, X->type, X->attr, X, nl);
+                // the row stores its left operand (the new value) into its right
                 GenNode* xl = locleaf(G, X->loc, 0);
-                back->left = xl;
+                makenode(back, ir::O_ASSIGN, X->type, X->attr, nl, xl);
                 t = emittemplate(G, back, &kRowStoreBack, t);
             }
             if (setvalid(t)) {
