@@ -74,7 +74,8 @@ bool panecommand(QWidget* pane, int id, const DebugInfo* di) {
     QString path = shell::responder().file ? shell::responder().file(save.title)
                                            : QFileDialog::getSaveFileName(pane, save.title, {}, save.filter);
     if (path.isEmpty()) return true;
-    if (!path.contains('.')) path += save.extension;
+    // a name without an extension gets the list's own (a dot in a folder does not count)
+    if (!path.mid(path.lastIndexOf('/') + 1).contains('.')) path += save.extension;
     if (!platform::writefile(path.toStdString(), save.text)) puterror({"Can't write ", path.toStdString()});
     return true;
 }
