@@ -53,6 +53,7 @@ const Variant kVariants[] = {
     {"code_model_4", {"-g-cm4"}, 0},
     {"debug", {"+debug"}, 1},
     {"no_content_cache", {"-g-nr"}, 2},
+    {"stack_locals", {"-p-a2"}, 0},
 };
 
 struct Case {
