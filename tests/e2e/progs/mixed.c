@@ -26,10 +26,26 @@ static unsigned acrossloop(unsigned a)
     return acc;
 }
 
+/* a parameter shifted in a loop's body, whose register the shift reuses */
+static unsigned shiftinloop(unsigned a, unsigned short c)
+{
+    unsigned acc = a;
+    unsigned k;
+    for (k = 0; k < 4; k++) acc = ((c << k) & 16) >> (acc & 7);
+    k = 0;
+    while (k < a) {
+        acc += (c << k) & 16;
+        k++;
+    }
+    return acc;
+}
+
 int main(void)
 {
     CHECK(narrowparam(2, 200, 2000) == 216 + 4000);
     CHECK(narrowparam(9, 7, 65000) == 79 + 8464);
     CHECK(acrossloop(5) == 716);
+    CHECK(shiftinloop(0, 3) == 16);
+    CHECK(shiftinloop(5, 1) == 16);
     return 0;
 }
