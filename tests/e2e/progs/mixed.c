@@ -33,7 +33,7 @@ static unsigned shiftinloop(unsigned a, unsigned short c)
     unsigned k;
     for (k = 0; k < 4; k++) acc = ((c << k) & 16) >> (acc & 7);
     k = 0;
-    while (k < a) {
+    while ((k & 1) != 0 || k < a) {
         acc += (c << k) & 16;
         k++;
     }
