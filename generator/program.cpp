@@ -191,12 +191,18 @@ GenNode* readtree(Gen& G) {
     return t;
 }
 
+// Code at a label or a loop's head may run again after code below it has
+// written the argument registers: from here on parameters are read from
+// their slots.
+void leaveparams(Gen& G) { setandnot(G.regs.scratch, G.fn.paramregs); }
+
 void labeldef(Gen& G, int code) {
     FuncState& f = G.fn;
     uint16_t number = irshort(G);
     int32_t line = static_cast<int32_t>(irlong(G));
     int mark = line ? irbyte(G) : 0;
     if (code == ir::R_KEPTLABEL) setandnot(G.regs.freeset, f.paramregs);
+    leaveparams(G);
     LabelRecord* l = findlabel(G, number);
     if (l->flags & LB_NEW) movelabel(G, l);
     if (line) G.rd.line = line;
@@ -382,6 +388,7 @@ int functionbody(Gen& G) {
                 uint16_t label = irshort(G);
                 uint8_t flag = irbyte(G);
                 setandnot(G.regs.freeset, f.paramregs);
+                if (flag) leaveparams(G);
                 GenNode* count = flag ? readtree(G) : nullptr;
                 f.openloops += flag ? 1 : -1;
                 if (f.ip) {

@@ -733,8 +733,9 @@ bool paramreg(Gen& G, GenNode* n, RegSet* s) {
 }
 
 void dropparam(Gen& G, GenNode* n, bool all) {
+    // a char or short parameter is read at its slot's low bytes
     for (const ParamEntry& e : G.fn.params) {
-        if (e.offset != n->value || !e.reg) continue;
+        if ((e.offset & ~3) != (n->value & ~3) || !e.reg) continue;
         if (all || n->loc.reg == e.reg) setdel(G.regs.scratch, e.reg);
     }
 }

@@ -217,14 +217,17 @@ private:
     }
 
     // The body and step of a for or counted loop, back to its head; then
-    // the exits (the test's or the count's) and the breaks go on.
-    void stepped(StmtNode* st, int head, const Exits& exits) {
+    // the exits (the test's or the count's) and the breaks go on. A counted
+    // loop also leaves at the end of its last round (bottomexit).
+    void stepped(StmtNode* st, int head, const Exits& exits, bool bottomexit = false) {
         Exits brk, cont;
         loopbody(st->body, brk, cont);
         pending.insert(pending.end(), cont.begin(), cont.end());
         sideblock(st->incr);
         for (int p : pending) edge(p, head);
+        Exits bottom = bottomexit ? pending : Exits{};
         pending = exits;
+        pending.insert(pending.end(), bottom.begin(), bottom.end());
         pending.insert(pending.end(), brk.begin(), brk.end());
     }
 
@@ -349,7 +352,7 @@ void Flow::stmtflow(StmtNode* st) {
         endblock(true);
         Exits skip = pending;
         int head = newblock();
-        stepped(st, head, skip);
+        stepped(st, head, skip, true);
         break;
     }
     case sk::Switch: {

@@ -54,6 +54,7 @@ const Variant kVariants[] = {
     {"debug", {"+debug"}, 1},
     {"no_content_cache", {"-g-nr"}, 2},
     {"no_address_registers", {"-p-a4"}, 1},
+    {"stack_locals", {"-p-a2"}, 0},
 };
 
 struct Case {
