@@ -40,6 +40,28 @@ struct Nest {
     ~Nest() { --P.ex.nesting; }
 };
 
+// Whether the tree is higher than kMaxHeight, measured without recursion.
+bool toohigh(const ExprNode* e) {
+    std::vector<std::pair<const ExprNode*, int>> work;
+    if (e) work.push_back({e, 1});
+    while (!work.empty()) {
+        auto [n, h] = work.back();
+        work.pop_back();
+        if (h > kMaxHeight) return true;
+        for (const ExprNode* c : {n->left, n->middle, n->right})
+            if (c) work.push_back({c, h + 1});
+    }
+    return false;
+}
+
+// A complete expression that the later passes cannot walk ends as "too
+// complex", like one that nests too deeply while it is read.
+ExprNode* boundheight(Parser& P, ExprNode* e) {
+    if (!e || !toohigh(e)) return e;
+    toocomplex(P);
+    return nullptr;
+}
+
 void missing(Parser& P, const char* msg) {
     if (!P.ex.toocomplex) putdiag(P, "%s", msg);
 }
@@ -538,6 +560,7 @@ ExprNode* addressof(Parser& P, ExprNode* e, bool implicit) {
 // ---- entry points ----
 
 ExprNode* commaexpr(Parser& P, int voidctx) {
+    bool outermost = P.ex.nesting == 0;
     ExprNode* e = assignexpr(P);
     if (!e) return nullptr;
     while (!P.ex.toocomplex) {
@@ -560,18 +583,22 @@ ExprNode* commaexpr(Parser& P, int voidctx) {
         }
     }
     voidexpr(P, e, voidctx);
-    return e;
+    return outermost ? boundheight(P, e) : e;
 }
 
 ExprNode* assignexpr(Parser& P) {
-    Nest n(P);
-    if (!n.ok) return nullptr;
-    ExprNode* left = unaryexpr(P, 0);
-    if (!left) return nullptr;
-    ExprNode* pending = nextbinop(P);
-    ExprNode* e = binaryexpr(P, 0, left, pending);
-    endcond(P, pending);
-    return e;
+    bool outermost = P.ex.nesting == 0;
+    ExprNode* e = nullptr;
+    {
+        Nest n(P);
+        if (!n.ok) return nullptr;
+        ExprNode* left = unaryexpr(P, 0);
+        if (!left) return nullptr;
+        ExprNode* pending = nextbinop(P);
+        e = binaryexpr(P, 0, left, pending);
+        endcond(P, pending);
+    }
+    return outermost ? boundheight(P, e) : e;
 }
 
 // A value-discarded position: postfix increments become compound

@@ -10,6 +10,12 @@ namespace cpppc {
 constexpr int kMaxNesting = 200;  // recursion of the grammar ("expression too complex")
 constexpr int kMaxCompare = 400;  // depth of a tree comparison; deeper counts as different
 constexpr int kMaxRewrites = 64;  // nested rewrites of one node
+// Height of a whole expression tree. Chains of left-associative operators
+// (a + b + c ..., p->n->n ...) are read by loops, not by the grammar's
+// recursion, so their trees are measured once complete: the later passes
+// walk trees recursively, and the code generator takes trees of at most
+// twice this height (conversions can add a node per level).
+constexpr int kMaxHeight = 1000;
 
 // Operator codes that have no token of their own.
 namespace opc {
