@@ -40,6 +40,43 @@ static unsigned shiftinloop(unsigned a, unsigned short c)
     return acc;
 }
 
+/* compound assignments to globals that call a helper (float, double) or
+   whose right side calls a function (indexed and through a pointer) */
+static float gf = 1.5f, gh = 2.25f;
+static double gd = 3.0, ge = 0.5;
+static unsigned stable[6] = {1, 2, 3, 4, 5, 6};
+static short sa[8];
+static int *gp, garr[4], ncalls;
+static int triple(int i) { return i * 3; }
+static int mix(int k) { ncalls++; return k * 7919 + 13; }
+
+static int globalfloats(void)
+{
+    int i;
+    gf += gh;
+    gd += ge;
+    if ((int)(gf * 100.0f) != 375 || (int)(gd * 100.0) != 350) return 0;
+    for (i = 0; i < 3; i++) {
+        gd = gd * 2.0 + (double)triple(i);
+        gd -= gf;
+    }
+    return (int)(gd * 1000.0);
+}
+
+static int callsonright(void)
+{
+    int k;
+    gp = garr;
+    for (k = 0; k < 20; k++) stable[k % 6] ^= mix(k) + stable[(k + 5) % 6];
+    for (k = 0; k < 16; k++) sa[k & 7] += (short)mix(k);
+    gp[1] += mix(5);
+    gp[1] -= mix(2);
+    garr[2] *= mix(1) + 1;
+    garr[2] += 3;
+    return (stable[0] ^ stable[3] ^ stable[5]) == 1846211u && sa[0] + sa[3] * 3 + sa[7] == -85062 &&
+           garr[1] * 10 + garr[2] + ncalls == 237612;
+}
+
 int main(void)
 {
     CHECK(narrowparam(2, 200, 2000) == 216 + 4000);
@@ -47,5 +84,7 @@ int main(void)
     CHECK(acrossloop(5) == 716);
     CHECK(shiftinloop(0, 3) == 16);
     CHECK(shiftinloop(5, 1) == 16);
+    CHECK(globalfloats() == 13750);
+    CHECK(callsonright());
     return 0;
 }
