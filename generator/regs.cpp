@@ -477,6 +477,10 @@ RegSet forceloc(Gen& G, GenNode* n, uint32_t k, RegSet s, uint8_t t) {
             if (!(k & LK_PUSH)) return failset();
             setloc(&blank, widenedpush(want), l.attr, kPushSlot, 1);
         }
+        // the choice recorded the register as holding the value; it holds it
+        // only once the load below is written (the load itself may consult
+        // the cache)
+        if (!hit && blank.loc.reg >= gpr(3) && blank.loc.reg <= gpr(12)) cacheforget(G, blank.loc.reg);
         if (k & (W_NOVALUE | W_DEST)) {
             n->loc = blank.loc;
         } else if (hit) {

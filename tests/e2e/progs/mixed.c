@@ -52,7 +52,8 @@ static int mix(int k) { ncalls++; return k * 7919 + 13; }
 
 static int globalfloats(void)
 {
-    int i;
+    int i, r;
+    short s;
     gf += gh;
     gd += ge;
     if ((int)(gf * 100.0f) != 375 || (int)(gd * 100.0) != 350) return 0;
@@ -60,7 +61,21 @@ static int globalfloats(void)
         gd = gd * 2.0 + (double)triple(i);
         gd -= gf;
     }
-    return (int)(gd * 1000.0);
+    r = (int)(gd * 1000.0);
+    /* the right side converts a local (kept on the stack under -a2) */
+    gf = 1.5f;
+    gd = 1.5;
+    for (i = 0; i < 3; i++) {
+        gf += (float)i;
+        gd += (double)i;
+    }
+    if ((int)(gf * 1000.0f) != 4500 || (int)(gd * 1000.0) != 4500) return 0;
+    for (s = 0; s < 3; s++) {
+        gf += (float)s;
+        gd -= (double)s;
+    }
+    if ((int)(gf * 1000.0f) != 7500 || (int)(gd * 1000.0) != 1500) return 0;
+    return r;
 }
 
 static int callsonright(void)
