@@ -915,7 +915,13 @@ int recordform(Optimizer& o, InsnNode*& place, const InsnRow&) {
             if (operandcount(p->text) == 3 &&
                 (!numvalue(lastoperand(p->text), imm) || !issci8(static_cast<uint32_t>(isrow(p, id.subi) ? 0 - imm : imm))))
                 return 0;
-            line = std::string(mnemonicof(p)) + ". " + p->text;
+            if (isrow(p, id.subi) && operandcount(p->text) == 3) {
+                // there is no three-operand subi.: add the negated value
+                const std::string ops(p->text);
+                line = "addi. " + ops.substr(0, ops.rfind(',') + 1) + std::to_string(-static_cast<int64_t>(imm));
+            } else {
+                line = std::string(mnemonicof(p)) + ". " + p->text;
+            }
         } else if (insnrow(p->kind).attr & Rec) {
             line = std::string(mnemonicof(p)) + ((p->crwrite & OvForm) ? "o" : "") + ". " + p->text;
         } else {

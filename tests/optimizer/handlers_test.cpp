@@ -117,6 +117,8 @@ const Case kCases[] = {
      "cmpwi r3,0|bne L2|li r3,1|L2:|blr"},
     {"compare with 0 becomes a record form", "add r3,r4,r5|cmpwi r3,0|beq L1|li r3,1|L1:|use (r3)|blr",
      "add. r3,r4,r5|beq L1|li r3,1|L1:|blr"},
+    {"three-operand subtraction and compare become addi.",
+     "subi r3,r22,17|cmpwi r3,0|beq L1|li r3,1|L1:|use (r3)|blr", "addi. r3,r22,-17|beq L1|li r3,1|L1:|blr"},
     {"move and compare become or.", "mr r3,r4|cmpwi r4,0|beq L1|li r3,1|L1:|use (r3)|blr",
      "or. r3,r4,r4|beq L1|li r3,1|L1:|blr"},
     {"branch over one move", "cmpwi r4,0|beq L1|mr r3,r5|L1:|use (r3)|blr", "cmpwi r4,0|iseleq r3,r3,r5|blr"},
