@@ -142,9 +142,11 @@ RegSet gencompare(Gen& G, GenNode* cmp, RegSet s) {
 }  // namespace
 
 RegSet sideeffects(Gen& G, GenNode* n, RegSet s) {
-    if (!n || n->isleaf() || !setvalid(s)) return s;
+    if (!n || !setvalid(s)) return s;
+    // a volatile object is read even where its value goes unused
+    if (n->isleaf()) return (n->indir && isvolatile(n)) ? genexpr(G, n, W_NOVALUE, s, 0) : s;
     switch (n->op) {
-        case ir::O_IND: return sideeffects(G, n->left, s);
+        case ir::O_IND: return isvolatile(n) ? genexpr(G, n, W_NOVALUE, s, 0) : sideeffects(G, n->left, s);
         // a call inside may need registers the caller holds: a failure goes
         // back to the caller, which tries another way
         case ir::O_POSTINC: case ir::O_POSTDEC:

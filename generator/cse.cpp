@@ -10,6 +10,8 @@
 
 namespace cg {
 
+bool isvolatile(const GenNode* n) { return (n->leafflags & LF_VOLATILE) || (n->attr & GF_VOLATILE); }
+
 namespace {
 
 struct Entry {
@@ -50,7 +52,6 @@ bool sameplace(const GenNode* a, const GenNode* b) {
            a->fbits == b->fbits;
 }
 
-bool isvolatile(const GenNode* n) { return (n->leafflags & LF_VOLATILE) || (n->attr & GF_VOLATILE); }
 
 uint32_t valnum(Numbering& V, GenNode* n, int mode) {
     int32_t cost = 0;

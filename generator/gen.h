@@ -494,6 +494,8 @@ int opcond(int op);                // the branch code of a comparison operator, 
 uint8_t cmptype(const GenNode* l, const GenNode* r);
 int prepcompare(Gen& G, GenNode* cmp, GenNode*& l, GenNode*& r, int cond);
 RegSet sideeffects(Gen& G, GenNode* n, RegSet s);
+// a volatile object (leaf) or a read through a pointer to one
+bool isvolatile(const GenNode* n);
 // Compare and branch: into the code list at *ip, or (ip none) into the text.
 RegSet gencond(Gen& G, InsertPoint* ip, int cond, uint16_t label, GenNode* l, GenNode* r, RegSet s);
 void flushcode(Gen& G, InsertPoint* ip);

@@ -421,6 +421,8 @@ RegSet forceloc(Gen& G, GenNode* n, uint32_t k, RegSet s, uint8_t t) {
         if ((k & ~W_RELEASE) == 0) return failset();
         if (agree && (kinds & LK_MEMNAME)) {
             uint32_t type = l.type;
+            // the object read through the loaded address stays volatile
+            uint32_t keep = l.access & LF_VOLATILE;
             if (l.indir == 0) genpanic(G, "FORCE");
             l.type = ir::T_UINT;
             l.indir = static_cast<uint8_t>(l.indir - 1);
@@ -430,7 +432,7 @@ RegSet forceloc(Gen& G, GenNode* n, uint32_t k, RegSet s, uint8_t t) {
             if (!setvalid(s)) return s;
             n->loc.type = type;
             n->loc.indir = static_cast<uint8_t>(n->loc.indir + 1);
-            n->loc.access |= n->loc.attr & LF_INDIRECT;
+            n->loc.access |= (n->loc.attr & LF_INDIRECT) | keep;
             n->flags &= ~uint32_t{NF_SETCC};
             continue;
         }

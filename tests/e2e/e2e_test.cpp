@@ -187,6 +187,33 @@ TEST_F(SourceDebug, VekStopsAtASourceLineAndPrintsLocals) {
         << out;
 }
 
+// ---- volatile reads whose value goes unused
+
+// Each read of a volatile object stays in the optimized text, also where
+// the value is dropped (an expression statement, a comma's left operand in
+// a condition). Without the address table every read names the object.
+class VolatileReads : public rt::RuntimeTest {};
+
+TEST_F(VolatileReads, UnusedValuesAreStillRead) {
+    write("v.c",
+          "volatile int port;\n"
+          "int f(int t)\n"
+          "{\n"
+          "    int x = (port, t) ? 1 : 2;\n"
+          "    if ((port, t)) x += 10;\n"
+          "    while ((port, t--) > 0) x++;\n"
+          "    port;\n"
+          "    return x;\n"
+          "}\n");
+    std::string cmd = std::string(BIN_DIR) + "/qvppc -s -g-nt " + path("v.c") + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::ifstream in(path("v.s"));
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t reads = 0;
+    for (size_t at = text.find("._port("); at != std::string::npos; at = text.find("._port(", at + 1)) ++reads;
+    EXPECT_EQ(reads, 4u) << text;
+}
+
 // ---- the corpus's instructions beside the cross assembler
 
 // Each distinct instruction line of the corpus's generated text whose

@@ -11,6 +11,16 @@ static int poll(volatile int *p, int times)
     return s;
 }
 
+/* The left operand of a comma in a condition is still read. */
+static int commas(int t)
+{
+    int x = (port, t) ? 1 : 2;
+    if ((port, t)) x += 10;
+    if (!(status[1], t)) x += 100;
+    while ((port, t--) > 0) x += 1000;
+    return x;
+}
+
 int main(void)
 {
     volatile int local = 3;
@@ -26,5 +36,6 @@ int main(void)
     CHECK(local == 6);
     for (i = 0; i < 5; i++) local++;
     CHECK(local == 11 && poll(&local, 2) == 22);
+    CHECK(commas(2) == 2011 && commas(0) == 102);
     return result;
 }
