@@ -1,7 +1,7 @@
 // Declaration specifiers and declarators, shared by external declarations,
 // parameters, struct members, type names and the attribute pragma.
 //
-// declspecs fills one declaration record (a Symbol with what the parse
+// declhead fills one declaration record (a Symbol with what the parse
 // noticed) that is copied for every declarator. A declarator wraps the
 // record's type from the outside in: each '*' wraps it in a pointer whose
 // attribute word is what was written before the '*'; suffixes are applied
@@ -127,7 +127,7 @@ void addtypespec(Parser& P, uint32_t& bits, uint32_t bit) {
     putdiag(P, "repeated type keyword");
 }
 
-int declspecs(Parser& P, Decl& d, uint32_t allowed) {
+int declhead(Parser& P, Decl& d, uint32_t allowed) {
     Symbol& s = d.s;
     s.sclass = 0;
     s.flags = 0;
@@ -347,11 +347,11 @@ void parseparams(Parser& P, TypeNode* f) {
 
     if (nexttoken(P)->code != tok::Ellipsis) {
         pushtoken(P);
-        Decl spec;
-        if (declspecs(P, spec, allow::Param)) {
+        Decl common;
+        if (declhead(P, common, allow::Param)) {
             bool variadic = false;
             for (;;) {
-                Decl d = spec;
+                Decl d = common;
                 declarator(P, d);
                 Token* after = nexttoken(P);
                 uint32_t line = after->line;
@@ -381,7 +381,7 @@ void parseparams(Parser& P, TypeNode* f) {
                     break;
                 }
                 pushtoken(P);
-                if (!declspecs(P, spec, allow::Param)) putdiag(P, "bad proto argument type");
+                if (!declhead(P, common, allow::Param)) putdiag(P, "bad proto argument type");
             }
             // A prototype of fixed arity ends in a nameless void entry.
             if (!variadic) append(newsym(P, nullptr, nullptr, 0, P.types.vd));
@@ -437,7 +437,7 @@ bool startstypename(Parser& P, const Token* t) {
 // type-name := declaration-specifiers abstract-declarator
 TypeNode* parsetypename(Parser& P) {
     Decl d;
-    declspecs(P, d, allow::None);
+    declhead(P, d, allow::None);
     declarator(P, d);
     if (d.s.name) putdiagat(P, d.line, d.column, namelength(d.s.name), "name unexpected in abstract type");
     return d.s.type;

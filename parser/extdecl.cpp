@@ -108,13 +108,13 @@ Symbol* redeclare(Parser& P, Symbol* old, Decl& d) {
 
 void extdecl(Parser& P) {
     Scopes& S = P.syms.scopes;
-    Decl spec;
+    Decl common;
     uint32_t classes = allow::File | (P.opt.c99 ? allow::Inline : 0);
-    declspecs(P, spec, classes);
-    bool declared = spec.declares;
+    declhead(P, common, classes);
+    bool declared = common.declares;
     bool warned = false;
     for (;;) {
-        Decl d = spec;
+        Decl d = common;
         if (!declarator(P, d)) break;
         declared = true;
         if (d.implicitint && !warned) {

@@ -193,10 +193,10 @@ private:
                 reported = true;
             }
             any = true;
-            Decl spec;
-            declspecs(P, spec, allow::Param);
+            Decl common;
+            declhead(P, common, allow::Param);
             for (;;) {
-                Decl d = spec;
+                Decl d = common;
                 if (!declarator(P, d)) break;
                 if (d.implicitint && !warned) {
                     putdiag(P, "W5implicit int type in argument declaration");

@@ -728,7 +728,7 @@ void applyattribute(Parser& P, Symbol* s);
 const char* matchattribute(Parser& P, TypeNode* tmpl, TypeNode* decl);
 
 // decl.cpp
-// Storage classes a declaration context allows (declspecs).
+// Storage classes a declaration context allows (declhead).
 namespace allow {
 constexpr uint32_t Extern = 1, Static = 2, Typedef = 4, Auto = 8, Register = 16, Inline = 32;
 constexpr uint32_t File = Extern | Static | Typedef;  // Inline added with -c99
@@ -737,7 +737,7 @@ constexpr uint32_t Param = Register;
 constexpr uint32_t None = 0;
 constexpr uint32_t Member = 0x100;  // none, and a class given says "unexpected storage class"
 }  // namespace allow
-// A declaration being parsed: the Symbol that declspecs and declarator
+// A declaration being parsed: the Symbol that declhead and declarator
 // fill, and what they noticed on the way.
 struct Decl {
     Symbol s;
@@ -751,7 +751,7 @@ struct Decl {
     uint32_t line = 0;         // position of the name
     uint16_t column = 0;
 };
-int declspecs(Parser& P, Decl& d, uint32_t allowed);
+int declhead(Parser& P, Decl& d, uint32_t allowed);
 void addtypespec(Parser& P, uint32_t& bits, uint32_t bit);
 int declarator(Parser& P, Decl& d);
 void parseparams(Parser& P, TypeNode* f);

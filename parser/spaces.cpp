@@ -222,7 +222,7 @@ bool pragmasection(Parser& P) {
 // #pragma attribute declaration-specifiers declarator
 bool pragmaattribute(Parser& P) {
     Decl d;
-    declspecs(P, d, allow::Block);
+    declhead(P, d, allow::Block);
     if (!declarator(P, d)) {
         putdiag(P, "invalid #pragma attribute syntax");
         return true;

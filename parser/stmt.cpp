@@ -686,11 +686,11 @@ struct BlockParser {
         return nullptr;
     }
 
-    void declaration(Decl& spec, bool& warned) {
+    void declaration(Decl& common, bool& warned) {
         Scopes& S = P.syms.scopes;
-        bool declared = spec.declares;
+        bool declared = common.declares;
         for (;;) {
-            Decl d = spec;
+            Decl d = common;
             if (!declarator(P, d)) break;
             declared = true;
             if (d.implicitint && !warned) {
@@ -860,9 +860,9 @@ StmtNode* parseblock(Parser& P, StmtNode* loop, StmtNode* breaktarget, StmtNode*
 
     bool warned = false;
     for (;;) {
-        Decl spec;
-        if (!declspecs(P, spec, allow::Block)) break;
-        b.declaration(spec, warned);
+        Decl common;
+        if (!declhead(P, common, allow::Block)) break;
+        b.declaration(common, warned);
     }
     // statements
     bool inrun = false, warnedrun = false, haslabel = false;

@@ -343,15 +343,15 @@ void parsemembers(Parser& P, TypeNode* st, uint16_t attributes) {
             break;
         }
         pushtoken(P);
-        Decl spec;
-        declspecs(P, spec, allow::Member);
-        if (P.opt.csb && (spec.keywords & 0x0040)) {
+        Decl common;
+        declhead(P, common, allow::Member);
+        if (P.opt.csb && (common.keywords & 0x0040)) {
             putdiag(P, "signed bitfield not supported");
-            spec.keywords &= ~0x0040u;
+            common.keywords &= ~0x0040u;
         }
         bool warned = false;
         for (;;) {
-            Decl d = spec;
+            Decl d = common;
             bool hasdecl = false;
             if (nexttoken(P)->code == tok::Colon) {
                 pushtoken(P);
@@ -371,7 +371,7 @@ void parsemembers(Parser& P, TypeNode* st, uint16_t attributes) {
                 pushtoken(P);
                 TypeNode* type = d.s.type;
                 if (!hasdecl) {
-                    if (!P.opt.sa && spec.tagspec && type && (type->code == ty::Struct || type->code == ty::Union))
+                    if (!P.opt.sa && common.tagspec && type && (type->code == ty::Struct || type->code == ty::Union))
                         L.anonymous(type);
                 } else if (!d.s.name) {
                     putdiag(P, "missing member name");

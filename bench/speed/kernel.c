@@ -6,7 +6,7 @@ static unsigned table[2048];
 
 unsigned work(unsigned rounds)
 {
-    unsigned hash = 0x52E6B439u, seed = 0x1D2Bu;
+    unsigned hash = 0x52E6B439u, state = 0x1D2Bu;
     for (unsigned r = 0; r < rounds; r++) {
         for (unsigned i = 0; i < sizeof sieve; i++) sieve[i] = 1;
         unsigned primes = 0;
@@ -16,8 +16,8 @@ unsigned work(unsigned rounds)
             for (unsigned j = 2 * i; j < sizeof sieve; j += i) sieve[j] = 0;
         }
         for (unsigned i = 0; i < 2048; i++) {
-            seed = seed * 0xF2A74DE5u + 0x3A2Du;
-            table[i] = seed >> 8;
+            state = state * 0xF2A74DE5u + 0x3A2Du;
+            table[i] = state >> 8;
         }
         for (unsigned gap = 1024; gap; gap /= 2)
             for (unsigned i = gap; i < 2048; i++) {
