@@ -277,11 +277,11 @@ bool startsdeclaration(Parser& P, const Token* t) {
 // scope the expressions see (auto when no class is given), and an
 // initializer is an assignment to the new object.
 ExprNode* localdecl(Parser& P) {
-    Decl spec;
-    declspecs(P, spec, allow::Block);
+    Decl common;
+    declhead(P, common, allow::Block);
     ExprNode* init = nullptr;
     for (;;) {
-        Decl d = spec;
+        Decl d = common;
         if (!declarator(P, d) || !d.s.name) break;
         uint8_t sclass = d.s.sclass ? d.s.sclass : sc::Auto;
         Symbol* s = newsym(P, &P.syms.scopes.ordinary, d.s.name, sclass, d.s.type);
